@@ -1,0 +1,233 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <limits>
+#include <locale>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "XMLElement.h"
+
+namespace {
+
+using MCCommonXML::ExportFormat;
+using MCCommonXML::XMLAttribute;
+using MCCommonXML::XMLDocType;
+using MCCommonXML::XMLElement;
+using MCCommonXML::XMLString;
+
+const std::string kDecl = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>";
+
+std::string Text(const MCCommonXML::XMLInterface& node, ExportFormat format = ExportFormat()) {
+  std::string out;
+  node.ToString(out, format);
+  return out;
+}
+
+// ---------------------------------------------------------------------------------------
+// Escaping
+
+struct EscapeCase {
+  std::string value;
+  std::string escaped;
+};
+
+class AttributeEscapeTest : public ::testing::TestWithParam<EscapeCase> {};
+
+TEST_P(AttributeEscapeTest, WritesNameEqualsQuotedEscapedValue) {
+  std::unique_ptr<XMLAttribute> a(XMLAttribute::Create("n", GetParam().value));
+  EXPECT_EQ(Text(*a), "n=\"" + GetParam().escaped + "\"");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, AttributeEscapeTest,
+    ::testing::Values(EscapeCase{"a<b&c\"d\"", "a&lt;b&amp;c&quot;d&quot;"},
+                      EscapeCase{"x>y'z", "x&gt;y'z"},  // the apostrophe stays
+                      EscapeCase{"&amp;", "&amp;amp;"}, EscapeCase{"\t\n\r", "&#9;&#10;&#13;"},
+                      EscapeCase{"a  b", "a &#32;b"}, EscapeCase{"a   b", "a &#32; b"},
+                      EscapeCase{"a    b", "a &#32; &#32;b"}, EscapeCase{" a ", "&#32;a&#32;"},
+                      EscapeCase{" ", "&#32;"}, EscapeCase{"  ", "&#32;&#32;"}, EscapeCase{"", ""},
+                      EscapeCase{"plain text", "plain text"}));
+
+TEST(XMLStringTest, EscapesOnlyAmpersandAndLessThan) {
+  std::unique_ptr<XMLString> s(XMLString::Create("a&b<c>d\"e'f\tg"));
+  EXPECT_EQ(Text(*s), "a&amp;b&lt;c>d\"e'f\tg");
+}
+
+// ---------------------------------------------------------------------------------------
+// Layout
+
+class XMLTreeTest : public ::testing::Test {
+ protected:
+  // <root a="1"><c1 x="y"><c2/></c1><c3/></root>
+  void SetUp() override {
+    root_.reset(XMLElement::Create("root"));
+    EXPECT_EQ(root_->AddAttribute("a", 1.0), 1);
+    XMLElement* c1 = XMLElement::Create("c1");
+    c1->AddAttribute("x", "y");
+    EXPECT_EQ(c1->AddElement(XMLElement::Create("c2")), 1);
+    EXPECT_EQ(root_->AddElement(c1), 1);
+    EXPECT_EQ(root_->AddElement(XMLElement::Create("c3")), 2);
+  }
+  std::unique_ptr<XMLElement> root_;
+};
+
+TEST_F(XMLTreeTest, DefaultLayoutPutsElementsAndAttributesOnIndentedLines) {
+  EXPECT_EQ(Text(*root_),
+            "\n<root\n\ta=\"1\">\n\t<c1\n\t\tx=\"y\">\n\t\t<c2/>\n\t</c1>\n\t<c3/>\n</root>");
+}
+
+TEST_F(XMLTreeTest, FormatOffWritesOneLineWithSingleSpaces) {
+  ExportFormat f;
+  f.SetFormat(false);
+  EXPECT_FALSE(f.IsNewParagraph());
+  EXPECT_FALSE(f.HasIndentation());
+  EXPECT_EQ(Text(*root_, f), "<root a=\"1\"><c1 x=\"y\"><c2/></c1><c3/></root>");
+}
+
+TEST_F(XMLTreeTest, IndentationWithoutNewParagraph) {
+  ExportFormat f;
+  f.SetIsNewParagraph(false);
+  EXPECT_EQ(Text(*root_, f), "<root \ta=\"1\">\t<c1 \t\tx=\"y\">\t\t<c2/>\t</c1>\t<c3/></root>");
+}
+
+TEST(XMLElementTest, EmptyElementIsIndentedByItsLevel) {
+  std::unique_ptr<XMLElement> e(XMLElement::Create("leaf"));
+  EXPECT_EQ(Text(*e), "\n<leaf/>");
+  ExportFormat f;
+  f.IncLevel();
+  f.IncLevel();
+  EXPECT_EQ(Text(*e, f), "\n\t\t<leaf/>");
+}
+
+TEST(XMLElementTest, StringChildSwitchesLayoutOffForTheRestOfTheDocument) {
+  std::unique_ptr<XMLElement> outer(XMLElement::Create("outer"));
+  XMLElement* root = XMLElement::Create("root");
+  root->AddElement(XMLElement::Create("e1"));
+  root->AddElement(XMLString::Create("t&t"));
+  root->AddElement(XMLElement::Create("e2"));
+  outer->AddElement(root);
+  outer->AddElement(XMLElement::Create("after"));
+  ExportFormat f;
+  std::string out;
+  outer->ToString(out, f);
+  EXPECT_EQ(out, "\n<outer>\n\t<root>\n\t\t<e1/>t&amp;t<e2/></root><after/></outer>");
+  EXPECT_FALSE(f.IsNewParagraph());
+  EXPECT_FALSE(f.HasIndentation());
+}
+
+// ---------------------------------------------------------------------------------------
+// Documents
+
+TEST(XMLDocTypeTest, WritesDeclarationAndDoctype) {
+  std::unique_ptr<XMLDocType> d(XMLDocType::Create("MCXMLRoot", "savexml.dtd", 7));
+  EXPECT_EQ(d->GetValue(), 7);
+  EXPECT_EQ(Text(*d), kDecl + "\n<!DOCTYPE MCXMLRoot SYSTEM \"savexml.dtd\">\n");
+}
+
+TEST(XMLDocTypeTest, ExtensionGoesIntoInternalSubset) {
+  std::unique_ptr<XMLDocType> d(XMLDocType::Create("PMML", "p.dtd", 0));
+  EXPECT_EQ(d->AddExtension("<!ENTITY a \"b\">"), 16u);
+  EXPECT_EQ(d->AddExtension("<!ENTITY c \"d\">"), 32u);
+  EXPECT_EQ(Text(*d), kDecl + "\n<!DOCTYPE PMML SYSTEM \"p.dtd\"\n[\n<!ENTITY a \"b\">\n" +
+                          "<!ENTITY c \"d\">\n]>\n");
+}
+
+TEST(WriteTreeTest, DeclarationOrDoctypeThenRoot) {
+  std::unique_ptr<XMLElement> r(XMLElement::Create("r"));
+  r->AddAttribute("v", "\xE9");
+  std::unique_ptr<XMLDocType> d(XMLDocType::Create("r", "r.dtd", 0));
+
+  std::ostringstream plain, formatted, utf8;
+  EXPECT_EQ(MCCommonXML::WriteTree(plain, nullptr, r.get(), false), 0);
+  EXPECT_EQ(plain.str(), kDecl + "\n<r v=\"\xE9\"/>");
+  MCCommonXML::WriteTree(formatted, d.get(), r.get(), true);
+  EXPECT_EQ(formatted.str(), Text(*d) + "\n<r\n\tv=\"\xE9\"/>");
+  EXPECT_EQ(MCCommonXML::WriteTreeUTF8(utf8, nullptr, r.get(), true), 0);
+  EXPECT_EQ(utf8.str(), kDecl + "\n\n<r\n\tv=\"\xC3\xA9\"/>");
+}
+
+// ---------------------------------------------------------------------------------------
+// UTF-8 conversion
+
+struct Utf8Case {
+  std::string in;
+  std::string out;
+};
+
+class WriteUTFTest : public ::testing::TestWithParam<Utf8Case> {};
+
+TEST_P(WriteUTFTest, ConvertsWindows1252OrPassesUtf8) {
+  std::ostringstream os;
+  EXPECT_EQ(MCCommonXML::WriteUTF(os, GetParam().in), 0);
+  EXPECT_EQ(os.str(), GetParam().out);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bytes, WriteUTFTest,
+    ::testing::Values(Utf8Case{"plain <ascii>", "plain <ascii>"},
+                      Utf8Case{"caf\xE9", "caf\xC3\xA9"},  // U+00E9
+                      Utf8Case{"\x80", "\xE2\x82\xAC"},    // euro sign U+20AC
+                      Utf8Case{"\x8A\x99\x9F", "\xC5\xA0\xE2\x84\xA2\xC5\xB8"},
+                      Utf8Case{"\x81\xA0\xFF", "\xC2\x81\xC2\xA0\xC3\xBF"},
+                      Utf8Case{"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80",  // valid UTF-8
+                               "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"},
+                      // One stray byte makes the whole text Windows-1252.
+                      Utf8Case{"\xC3\xA9\xE9", "\xC3\x83\xC2\xA9\xC3\xA9"},
+                      Utf8Case{"\xC0\xAF", "\xC3\x80\xC2\xAF"},                  // overlong form
+                      Utf8Case{"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},  // surrogate
+                      Utf8Case{"\xE2\x82", "\xC3\xA2\xE2\x80\x9A"},  // truncated sequence
+                      Utf8Case{"", ""}));
+
+// ---------------------------------------------------------------------------------------
+// Numbers
+
+TEST(NumberFormatTest, ReplaceSepUsesFifteenDigitsAndAPoint) {
+  EXPECT_EQ(MCCommonXML::ReplaceSep(0.1), "0.1");
+  EXPECT_EQ(MCCommonXML::ReplaceSep(-2.5), "-2.5");
+  EXPECT_EQ(MCCommonXML::ReplaceSep(1.0 / 3.0), "0.333333333333333");
+  EXPECT_EQ(MCCommonXML::ReplaceSep(123456789012345678.0), "1.23456789012346e+17");
+  EXPECT_EQ(MCCommonXML::ReplaceSep(1e-5), "1e-05");
+  EXPECT_EQ(MCCommonXML::ReplaceSep(std::numeric_limits<double>::max()), "1.79769313486232e+308");
+  std::unique_ptr<XMLAttribute> a(XMLAttribute::Create("v", 1234.5));
+  EXPECT_EQ(a->GetValue(), "1234.5");
+}
+
+TEST(NumberFormatTest, FormatChoosesPrintfOrReplaceSep) {
+  EXPECT_EQ(MCCommonXML::Format(0.5, true, "%.2f"), "0.50");
+  EXPECT_EQ(MCCommonXML::Format(2.0 / 3.0, true, nullptr), "0.666666666666667");
+  EXPECT_EQ(MCCommonXML::Format(0.25, false, "%.2f"), "0.25");
+  EXPECT_EQ(MCCommonXML::Format(1.0, true, "%0200.1f"), std::string(197, '0') + "1.0");
+  EXPECT_EQ(MCCommonXML::Format(123456789L), "123456789");
+  EXPECT_EQ(MCCommonXML::Format(1234567890123456789L), "1.23456789012346e+18");
+}
+
+// A numeric punctuation with a decimal comma, so the test needs no installed locale.
+struct CommaPunct : std::numpunct<char> {
+  char do_decimal_point() const override { return ','; }
+};
+
+TEST(NumberFormatTest, ReplaceSepIgnoresCommaLocales) {
+  const std::locale saved =
+      std::locale::global(std::locale(std::locale::classic(), new CommaPunct));
+  std::ostringstream probe;
+  probe << 0.5;
+  EXPECT_EQ(probe.str(), "0,5");  // the global locale really uses a comma
+  EXPECT_EQ(MCCommonXML::ReplaceSep(0.1), "0.1");
+  EXPECT_EQ(MCCommonXML::Format(0.1, false), "0.1");
+  std::locale::global(saved);
+
+  const char* c = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+  if (c == nullptr) c = std::setlocale(LC_NUMERIC, "fr_FR.UTF-8");
+  if (c != nullptr) {
+    EXPECT_EQ(MCCommonXML::GetDecimalCharacter(), ',');
+    EXPECT_EQ(MCCommonXML::ReplaceSep(0.1), "0.1");
+    std::unique_ptr<XMLAttribute> a(XMLAttribute::Create("v", 0.1));
+    EXPECT_EQ(a->GetValue(), "0.1");
+  }
+  std::setlocale(LC_NUMERIC, "C");
+  EXPECT_EQ(MCCommonXML::GetDecimalCharacter(), '.');
+}
+
+}  // namespace
