@@ -34,35 +34,45 @@ class MCSTAT_EXPORT MCComponentDisplay {
   // "label: year-mm-dd-hh-mm-ss" in local time.
   static void DisplayTimeStamp(const std::string& label);
 
-  // Collections: a header "label (size = n)" then the elements.
+  // Collections: a header "label (size = n)" then the elements. Flat lists are written
+  // in lines that start with a blank and hold up to 10 elements each.
+  // DisplayDV/DisplayDA: elements " %g" or " miss"; with onePerLine, one line per element,
+  // "  = %.17g" or " miss". A null array shows as size 0.
   static void DisplayDV(const std::string& label, const std::vector<double>& values,
                         bool onePerLine = false);
   static void DisplayDA(const std::string& label, const double* values, int n,
                         bool onePerLine = false);
-  static void DisplayIV(const std::string& label, const std::vector<int>& values);
-  static void DisplayUV(const std::string& label, const std::vector<unsigned>& values);
-  static void DisplayBV(const std::string& label, const std::vector<bool>& values);
+  static void DisplayIV(const std::string& label, const std::vector<int>& values);  // " %d"
+  static void DisplayUV(const std::string& label,
+                        const std::vector<unsigned>& values);                        // " %u"
+  static void DisplayBV(const std::string& label, const std::vector<bool>& values);  // " t"/" f"
+  // Elements " \"text\"".
   static void DisplaySV(const std::string& label, const std::vector<std::string>& values);
-  static void DisplayVPII(const std::string& label,
-                          const std::vector<std::pair<int, int>>& values);
+  // Pairs "(%d,%d) "; doubles as %g or miss in the same form.
+  static void DisplayVPII(const std::string& label, const std::vector<std::pair<int, int>>& values);
   static void DisplayVPD(const std::string& label,
                          const std::vector<std::pair<double, double>>& values);
   static void DisplayVPDI(const std::string& label,
                           const std::vector<std::pair<double, int>>& values);
-  static void DisplayDVV(const std::string& label,
-                         const std::vector<std::vector<double>>& values);
+  // One line per row, a blank then the row's elements as in the flat lists; an empty list
+  // or row shows as " <none>". DisplayBVV's header gives the rows and the first row's size.
+  static void DisplayDVV(const std::string& label, const std::vector<std::vector<double>>& values);
   static void DisplaySVV(const std::string& label,
                          const std::vector<std::vector<std::string>>& values);
   static void DisplayBVV(const std::string& label, const std::vector<std::vector<bool>>& values);
-  // A lower-triangular list of rows.
-  static void DisplayDVTR(const std::string& label,
-                          const std::vector<std::vector<double>>& values);
+  // A lower-triangular list of rows: the label, "number of rows = n", then per row
+  // "row i: " (from 0) and its values separated by ", ".
+  static void DisplayDVTR(const std::string& label, const std::vector<std::vector<double>>& values);
+  // "label (map size = n)" then entries " (key,value)", 10 per line. DisplayVIM writes
+  // the list header, then per map " (map size = n)" and its entries.
   static void DisplayIIM(const std::string& label, const std::map<int, int>& values);
   static void DisplayVIM(const std::string& label, const std::vector<std::map<int, int>>& values);
+  // Per entry the lines " Map key: k1 k2 ..." and " Map value: v1 ...".
   static void DisplayIntVecDVecMap(const std::string& label,
                                    const std::map<std::vector<int>, std::vector<double>>& values);
   static void DisplayIntVecIntMap(const std::string& label,
                                   const std::map<std::vector<int>, int>& values);
+  // Per entry the lines " Map's StringList: \"a\" ..." and " Map's double = %g".
   static void DisplaySLDM(const std::string& label,
                           const std::map<std::vector<std::string>, double>& values);
 };
