@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "MCComponentDisplay.h"
+#include "MCHashKey.h"
+
+using MCCommonMath::MCHashKey;
+
+namespace {
+
+MCHashKey MakeKey(const std::vector<int>& elements) {
+  MCHashKey key(static_cast<int>(elements.size()));
+  for (size_t i = 0; i < elements.size(); ++i) key[static_cast<int>(i)] = elements[i];
+  key.UpdateHashCode();
+  return key;
+}
+
+// The element offset is process-wide: every test leaves it as it found it.
+class MCHashKeyTest : public ::testing::Test {
+ protected:
+  void SetUp() override { fSavedOffset = MCHashKey::GetElementOffset(); }
+  void TearDown() override { MCHashKey::SetElementOffset(fSavedOffset); }
+  int fSavedOffset = 0;
+};
+
+}  // namespace
+
+TEST_F(MCHashKeyTest, PrimeTableHoldsTheOddPrimesUpTo229) {
+  std::vector<int> primes;
+  for (int p = 3; p <= 229; p += 2) {
+    bool prime = true;
+    for (int d = 3; d * d <= p; d += 2) prime = prime && p % d != 0;
+    if (prime) primes.push_back(p);
+  }
+  ASSERT_EQ(primes.size(), 49u);
+  for (int i = 0; i < 49; ++i) EXPECT_EQ(MCHashKey::PRIME_FACTOR[i], primes[i]);
+}
+
+TEST_F(MCHashKeyTest, HashCodes) {
+  MCHashKey::SetElementOffset(0);
+  EXPECT_EQ(MakeKey({2}).GetHashcode(), 6);
+  EXPECT_EQ(MakeKey({1, 1}).GetHashcode(), 3 ^ 5);
+  EXPECT_EQ(MakeKey({}).GetHashcode(), 0);
+  EXPECT_EQ(MCHashKey().GetHashcode(), 0);
+  // Wrap-around in 32 bits, read back as signed.
+  EXPECT_EQ(MakeKey({-1}).GetHashcode(), -3);
+  EXPECT_EQ(MakeKey({2147483647}).GetHashcode(), 2147483645);
+  // The prime table repeats after 49 elements.
+  std::vector<int> long_key(50, 0);
+  long_key[49] = 1;
+  EXPECT_EQ(MakeKey(long_key).GetHashcode(), 3);
+  long_key[49] = 0;
+  long_key[48] = 1;
+  EXPECT_EQ(MakeKey(long_key).GetHashcode(), 229);
+
+  MCHashKey::SetElementOffset(1);
+  EXPECT_EQ(MCHashKey::GetElementOffset(), 1);
+  EXPECT_EQ(MakeKey({2}).GetHashcode(), 9);
+  EXPECT_EQ(MCHashKey::GetElementUpperBound(), 9377656);
+  MCHashKey::SetElementOffset(0);
+  EXPECT_EQ(MCHashKey::GetElementUpperBound(), 9377657);
+}
+
+TEST_F(MCHashKeyTest, EqualityNeedsHashLengthAndElements) {
+  MCHashKey::SetElementOffset(0);
+  // Colliding hashes: (0), (0, 0) and the empty key all hash to 0; 3*5 ^ 5*3 = 0 too.
+  const MCHashKey empty;
+  const MCHashKey one = MakeKey({0});
+  const MCHashKey two = MakeKey({0, 0});
+  const MCHashKey other = MakeKey({5, 3});
+  ASSERT_EQ(one.GetHashcode(), two.GetHashcode());
+  ASSERT_EQ(two.GetHashcode(), other.GetHashcode());
+  EXPECT_NE(empty, one);
+  EXPECT_NE(one, two);
+  EXPECT_NE(two, other);
+  EXPECT_EQ(other, MakeKey({5, 3}));
+  // The stored code takes part: a key whose owner forgot UpdateHashCode differs from its
+  // up-to-date twin until the owner catches up.
+  MCHashKey stale(2);
+  stale[0] = 1;
+  stale[1] = 1;
+  const MCHashKey fresh = MakeKey({1, 1});
+  EXPECT_NE(stale, fresh);
+  stale.UpdateHashCode();
+  EXPECT_EQ(stale, fresh);
+}
+
+TEST_F(MCHashKeyTest, CopiesAreDeep) {
+  const MCHashKey original = MakeKey({7, 8, 9});
+  MCHashKey copy(original);
+  copy[0] = 1;
+  EXPECT_EQ(original[0], 7);
+  MCHashKey shorter = MakeKey({1});
+  MCHashKey same_length = MakeKey({4, 5, 6});
+  shorter = original;
+  same_length = original;
+  EXPECT_EQ(shorter, original);
+  EXPECT_EQ(same_length, original);
+  shorter[2] = 0;
+  EXPECT_EQ(original[2], 9);
+  const MCHashKey& alias = same_length;
+  same_length = alias;
+  EXPECT_EQ(same_length, original);
+}
+
+TEST_F(MCHashKeyTest, OrderingAndMismatch) {
+  const MCHashKey a = MakeKey({1, 2, 3});
+  EXPECT_TRUE(MakeKey({100}) < a);  // shorter first
+  EXPECT_FALSE(a < MakeKey({100}));
+  EXPECT_TRUE(MakeKey({1, 2, -4}) < a);  // signed comparison
+  EXPECT_TRUE(a < MakeKey({1, 3, 0}));
+  EXPECT_FALSE(a < MakeKey({1, 2, 3}));
+  const std::set<MCHashKey> ordered = {a, MakeKey({1, 2, 3}), MakeKey({0, 9, 9}), MakeKey({5})};
+  EXPECT_EQ(ordered.size(), 3u);
+  EXPECT_EQ(ordered.begin()->GetLength(), 1);
+
+  EXPECT_EQ(a.Mismatch(MakeKey({1, 2, 4})), 2);
+  EXPECT_EQ(a.Mismatch(MakeKey({1, 2})), 2);
+  EXPECT_EQ(a.Mismatch(MakeKey({1, 2, 3, 4})), 3);
+  EXPECT_EQ(a.Mismatch(MakeKey({0, 2, 3})), 0);
+  EXPECT_EQ(a.Mismatch(MCHashKey()), 0);
+
+  std::unordered_set<MCHashKey> keys;
+  for (int i = 0; i < 100; ++i) keys.insert(MakeKey({i % 10, i % 7}));
+  EXPECT_EQ(keys.size(), 70u);
+}
+
+TEST_F(MCHashKeyTest, DisplayWritesTheElements) {
+  std::ostringstream out;
+  MCCommon::MCComponentDisplay::SetOutStream(out);
+  MakeKey({1, -2, 30}).Display();
+  MCCommon::MCComponentDisplay::SetOutStream(std::cout);
+  EXPECT_EQ(out.str(), "\n\t Key:   1  -2  30");
+}

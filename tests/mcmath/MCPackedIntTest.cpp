@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "MCComponentDisplay.h"
+#include "MCHashKey.h"
+#include "MCPackedInt.h"
+
+using MCCommonMath::MCHashKey;
+using MCCommonMath::MCPackedInt;
+
+namespace {
+
+// The word bound depends on the process-wide key offset: pin it to 0 and restore it.
+class MCPackedIntTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fSavedOffset = MCHashKey::GetElementOffset();
+    MCHashKey::SetElementOffset(0);
+  }
+  void TearDown() override { MCHashKey::SetElementOffset(fSavedOffset); }
+  int fSavedOffset = 0;
+};
+
+}  // namespace
+
+TEST_F(MCPackedIntTest, SetupFailures) {
+  MCPackedInt zero_levels(2, 0, {0, 5});
+  EXPECT_EQ(zero_levels.GetSeqSize(), 0);
+  EXPECT_EQ(zero_levels.GetNDiffVal(0), -1);
+  EXPECT_EQ(zero_levels.GetPackedSize(), 0);
+
+  MCPackedInt packer;
+  EXPECT_FALSE(packer.SetForSequence(3, 0, {2, 2}));  // fewer counts than positions
+  EXPECT_FALSE(packer.SetForSequence(0, 0, {2}));
+  EXPECT_FALSE(packer.SetForSequence(-1, 0, {2}));
+  EXPECT_EQ(packer.GetSeqSize(), 0);
+  // Counts past the sequence are not positions.
+  EXPECT_TRUE(packer.SetForSequence(1, 0, {2, 0}));
+  EXPECT_EQ(packer.GetNDiffVal(1), -1);
+}
+
+TEST_F(MCPackedIntTest, OneWordMixedRadix) {
+  const MCPackedInt packer(3, 1, {2, 3, 4});
+  EXPECT_EQ(packer.GetSeqSize(), 3);
+  EXPECT_EQ(packer.GetLowerBound(), 1);
+  EXPECT_EQ(packer.GetNDiffVal(2), 4);
+  EXPECT_EQ(packer.GetNDiffVal(3), -1);
+  EXPECT_EQ(packer.GetNDiffVal(-1), -1);
+  ASSERT_EQ(packer.GetPackedSize(), 1);
+  std::vector<int> packed;
+  ASSERT_TRUE(packer.Pack({2, 3, 4}, packed, true));
+  EXPECT_EQ(packed, std::vector<int>({23}));
+  std::vector<int> values;
+  ASSERT_TRUE(packer.Unpack(values, {23}));
+  EXPECT_EQ(values, std::vector<int>({2, 3, 4}));
+  ASSERT_TRUE(packer.Unpack(values, {1 + 2 * 1 + 6 * 2}));
+  EXPECT_EQ(values, std::vector<int>({2, 2, 3}));
+}
+
+TEST_F(MCPackedIntTest, WordsCloseAtTheElementBound) {
+  // sqrt(9377657) is about 3062.3: two positions of 3062 share a word, of 3063 do not.
+  EXPECT_EQ(MCPackedInt(2, 0, {3062, 3062}).GetPackedSize(), 1);
+  EXPECT_EQ(MCPackedInt(2, 0, {3063, 3063}).GetPackedSize(), 2);
+  // A position is never split: 3000 * 3000 fits, a further factor 2 starts a new word.
+  EXPECT_EQ(MCPackedInt(3, 0, {3000, 3000, 2}).GetPackedSize(), 2);
+  EXPECT_EQ(MCPackedInt(4, 0, {3000, 1, 3000, 1}).GetPackedSize(), 1);
+  MCHashKey::SetElementOffset(1000000);  // lowers the bound below 9e6
+  EXPECT_EQ(MCPackedInt(2, 0, {3000, 3000}).GetPackedSize(), 2);
+}
+
+TEST_F(MCPackedIntTest, ManyPositionsNeedSeveralWords) {
+  const int n = 11;
+  const MCPackedInt packer(n, -5, std::vector<int>(n, 1000));
+  ASSERT_EQ(packer.GetPackedSize(), 6);  // two positions of 1000 per word
+  std::vector<int> values(n);
+  for (int i = 0; i < n; ++i) values[i] = -5 + (i * 97 + 999) % 1000;
+  std::vector<int> packed;
+  ASSERT_TRUE(packer.Pack(values, packed, true));
+  ASSERT_EQ(packed.size(), 6u);
+  // Word k holds positions 2k (low digit) and 2k + 1.
+  EXPECT_EQ(packed[0], (values[0] + 5) + 1000 * (values[1] + 5));
+  EXPECT_EQ(packed[5], values[10] + 5);
+  std::vector<int> back(3, 77);
+  ASSERT_TRUE(packer.Unpack(back, packed));
+  EXPECT_EQ(back, values);
+}
+
+TEST_F(MCPackedIntTest, RandomSequencesRoundTrip) {
+  std::mt19937 gen(2024);
+  for (int trial = 0; trial < 300; ++trial) {
+    const int n = 1 + static_cast<int>(gen() % 40);
+    const int lower = static_cast<int>(gen() % 21) - 10;
+    std::vector<int> n_diff(n);
+    std::vector<int> values(n);
+    for (int i = 0; i < n; ++i) {
+      const unsigned kind = gen() % 4;
+      n_diff[i] = kind == 0   ? 1
+                  : kind == 1 ? 1 + static_cast<int>(gen() % 5)
+                              : 1 + static_cast<int>(gen() % 200000);
+      values[i] = lower + static_cast<int>(gen() % static_cast<unsigned>(n_diff[i]));
+    }
+    const MCPackedInt packer(n, lower, n_diff);
+    std::vector<int> packed;
+    ASSERT_TRUE(packer.Pack(values, packed, true));
+    for (int word : packed) {
+      EXPECT_GE(word, 0);
+      EXPECT_LT(word, MCHashKey::GetElementUpperBound());
+    }
+    std::vector<int> back;
+    ASSERT_TRUE(packer.Unpack(back, packed));
+    ASSERT_EQ(back, values) << "trial " << trial;
+  }
+}
+
+TEST_F(MCPackedIntTest, BadInputIsRefused) {
+  const MCPackedInt packer(3, 1, {2, 3, 4});
+  std::vector<int> packed = {99};
+  EXPECT_FALSE(packer.Pack({0, 1, 1}, packed, true));  // below L
+  EXPECT_FALSE(packer.Pack({3, 1, 1}, packed, true));  // L + nDiff
+  EXPECT_FALSE(packer.Pack({1, 1, 5}, packed, true));
+  EXPECT_FALSE(packer.Pack({1, 1}, packed, true));
+  EXPECT_FALSE(packer.Pack({1, 1}, packed, false));
+  EXPECT_EQ(packed, std::vector<int>({99}));              // untouched by refusals
+  EXPECT_TRUE(packer.Pack({1, 1, 1, 42}, packed, true));  // extra values are ignored
+
+  const MCPackedInt two_words(2, 0, {5000, 5000});
+  std::vector<int> values = {1, 2, 3};
+  EXPECT_FALSE(two_words.Unpack(values, {7}));
+  EXPECT_EQ(values, std::vector<int>({1, 2, 3}));
+  ASSERT_TRUE(two_words.Unpack(values, {7, 8}));
+  EXPECT_EQ(values, std::vector<int>({7, 8, 3}));  // longer vectors keep their tail
+}
+
+TEST_F(MCPackedIntTest, DisplayWritesTheFields) {
+  std::ostringstream good;
+  std::ostringstream failed;
+  MCCommon::MCComponentDisplay::SetOutStream(good);
+  MCPackedInt(3, 1, {2, 3, 4}).Display();
+  MCCommon::MCComponentDisplay::SetOutStream(failed);
+  MCPackedInt(2, 0, {0, 5}).Display();
+  MCCommon::MCComponentDisplay::SetOutStream(std::cout);
+  const std::string text = good.str();
+  EXPECT_NE(text.find("MCPackedInt display start"), std::string::npos);
+  EXPECT_NE(text.find("Packed size = 1"), std::string::npos) << text;
+  EXPECT_NE(text.find(" 2 6 24"), std::string::npos) << text;  // the radices
+  EXPECT_NE(text.find("MCPackedInt display end"), std::string::npos);
+  // A failed setup keeps no counts.
+  EXPECT_NE(failed.str().find("(size = 0)"), std::string::npos) << failed.str();
+  EXPECT_EQ(failed.str().find(" 0 5"), std::string::npos) << failed.str();
+}
