@@ -3,7 +3,8 @@
 # Sourced by the other scripts; runs as root on a fresh Debian 12 machine.
 
 MCSTAT_PACKAGES=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-                 libxerces-c-dev libxml2-utils libcli11-dev nlohmann-json3-dev python3)
+                 libxerces-c-dev libxml2-utils libcli11-dev nlohmann-json3-dev python3
+                 liblapack-dev libblas-dev)
 
 mcstat_install_deps() {
   local missing=()

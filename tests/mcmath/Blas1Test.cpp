@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cfloat>
+#include <cmath>
+#include <random>
+#include <tuple>
+#include <vector>
+
+#include "Blas1.h"
+#include "LapackOracle.h"
+
+using MCCommonMath::Blas1;
+
+namespace {
+
+// (n, incx, incy): every level-1 routine against the reference BLAS on the same data.
+class Blas1VsReference : public ::testing::TestWithParam<std::tuple<int, int, int>> {
+ protected:
+  void SetUp() override {
+    std::tie(n, incx, incy) = GetParam();
+    std::mt19937 rng(1234 + n * 31 + incx * 7 + incy);
+    x = mctest::RandomVector(1 + (n + 1) * std::abs(incx), rng);
+    y = mctest::RandomVector(1 + (n + 1) * std::abs(incy), rng);
+  }
+  int n = 0, incx = 1, incy = 1;
+  std::vector<double> x, y;
+};
+
+TEST_P(Blas1VsReference, DotAxpyCopySwapRotMatchReference) {
+  EXPECT_DOUBLE_EQ(Blas1::DDot(n, x.data(), incx, y.data(), incy),
+                   ddot_(&n, x.data(), &incx, y.data(), &incy));
+
+  double a = -0.75;
+  std::vector<double> mine = y, ref = y;
+  Blas1::Daxpy(n, a, x.data(), incx, mine.data(), incy);
+  daxpy_(&n, &a, x.data(), &incx, ref.data(), &incy);
+  EXPECT_EQ(mine, ref);
+
+  mine = y;
+  ref = y;
+  Blas1::DCopy(n, x.data(), incx, mine.data(), incy);
+  dcopy_(&n, x.data(), &incx, ref.data(), &incy);
+  EXPECT_EQ(mine, ref);
+
+  std::vector<double> mx = x, my = y, rx = x, ry = y;
+  Blas1::DSwap(n, mx.data(), incx, my.data(), incy);
+  dswap_(&n, rx.data(), &incx, ry.data(), &incy);
+  EXPECT_EQ(mx, rx);
+  EXPECT_EQ(my, ry);
+
+  double c = 0.6, s = -0.8;
+  mx = x;
+  my = y;
+  rx = x;
+  ry = y;
+  Blas1::DRot(n, mx.data(), incx, my.data(), incy, c, s);
+  drot_(&n, rx.data(), &incx, ry.data(), &incy, &c, &s);
+  for (std::size_t i = 0; i < mx.size(); ++i) EXPECT_DOUBLE_EQ(mx[i], rx[i]);
+  for (std::size_t i = 0; i < my.size(); ++i) EXPECT_DOUBLE_EQ(my[i], ry[i]);
+}
+
+TEST_P(Blas1VsReference, SingleVectorRoutinesMatchReferenceForPositiveStrides) {
+  if (incx < 1) {
+    // The published routines do nothing for a non-positive stride.
+    EXPECT_EQ(Blas1::DASum(n, x.data(), incx), 0.0);
+    EXPECT_EQ(Blas1::IDAMax(n, x.data(), incx), 0);
+    std::vector<double> copy = x;
+    Blas1::DScal(n, 3.0, copy.data(), incx);
+    EXPECT_EQ(copy, x);
+    return;
+  }
+  EXPECT_DOUBLE_EQ(Blas1::DASum(n, x.data(), incx), dasum_(&n, x.data(), &incx));
+  double refNorm = dnrm2_(&n, x.data(), &incx);
+  EXPECT_NEAR(Blas1::DNrm2(n, x.data(), incx), refNorm, 1e-14 * refNorm);
+  EXPECT_EQ(Blas1::IDAMax(n, x.data(), incx), idamax_(&n, x.data(), &incx));
+  double a = 2.5;
+  std::vector<double> mine = x, ref = x;
+  Blas1::DScal(n, a, mine.data(), incx);
+  dscal_(&n, &a, ref.data(), &incx);
+  EXPECT_EQ(mine, ref);
+}
+
+INSTANTIATE_TEST_SUITE_P(SizesAndStrides, Blas1VsReference,
+                         ::testing::Combine(::testing::Values(0, 1, 5, 17),
+                                            ::testing::Values(1, 2, -1, -3),
+                                            ::testing::Values(1, 3, -2)));
+
+TEST(Blas1, RotGMatchesReferenceIncludingDegenerateCases) {
+  const double pairs[][2] = {{3.0, 4.0}, {-4.0, 3.0},       {0.0, 2.0},     {5.0, 0.0},
+                             {0.0, 0.0}, {-1e-300, 1e-300}, {1e300, -2e300}};
+  for (const auto& p : pairs) {
+    double a = p[0], b = p[1], c = 0, s = 0;
+    double ra = p[0], rb = p[1], rc = 0, rs = 0;
+    Blas1::DRotG(&a, &b, &c, &s);
+    drotg_(&ra, &rb, &rc, &rs);
+    EXPECT_DOUBLE_EQ(a, ra) << p[0] << "," << p[1];
+    EXPECT_DOUBLE_EQ(c, rc) << p[0] << "," << p[1];
+    EXPECT_DOUBLE_EQ(s, rs) << p[0] << "," << p[1];
+    // The rotation zeroes the second component: -s*a0 + c*b0 = 0.
+    EXPECT_NEAR(-s * p[0] + c * p[1], 0.0, 1e-15 * std::fabs(a) + 1e-300);
+  }
+}
+
+TEST(Blas1, Nrm2AvoidsOverflowAndUnderflow) {
+  std::vector<double> big = {3e200, 4e200};
+  EXPECT_DOUBLE_EQ(Blas1::DNrm2(2, big.data(), 1), 5e200);
+  std::vector<double> tiny = {3e-200, 4e-200};
+  EXPECT_DOUBLE_EQ(Blas1::DNrm2(2, tiny.data(), 1), 5e-200);
+  std::vector<double> one = {-7.0};
+  EXPECT_EQ(Blas1::DNrm2(1, one.data(), 1), 7.0);
+}
+
+TEST(Blas1, IDAMaxReturnsFirstOfTiesAndZeroForEmpty) {
+  std::vector<double> v = {1.0, -4.0, 4.0, 2.0};
+  EXPECT_EQ(Blas1::IDAMax(4, v.data(), 1), 2);
+  EXPECT_EQ(Blas1::IDAMax(0, v.data(), 1), 0);
+  EXPECT_EQ(Blas1::IDAMax(2, v.data(), 2), 2);  // elements 1 and 4
+}
+
+TEST(Blas1, DMachGivesRunTimeMachineConstants) {
+  EXPECT_EQ(Blas1::DMach(1), DBL_EPSILON);
+  // The smallest nonzero power of 16 is 2^-1072 (a subnormal); tiny = that / eps * 100.
+  EXPECT_EQ(Blas1::DMach(2), std::ldexp(100.0, -1072 + 52));
+  EXPECT_EQ(Blas1::DMach(3), 1.0 / Blas1::DMach(2));
+}
+
+TEST(Blas1DeathTest, XErBlaPrintsMessageAndExitsWithStatusOne) {
+  // The message goes to standard output; the child sends it to stderr for the matcher.
+  EXPECT_EXIT(
+      {
+        dup2(2, 1);
+        Blas1::XErBla("DGEFA", 3);
+      },
+      ::testing::ExitedWithCode(1),
+      "\nXERBLA - Fatal error!\n  On entry to routine DGEFA\n  input parameter number 3 had "
+      "an illegal value\\.\n");
+  EXPECT_EXIT(
+      {
+        dup2(2, 1);
+        Blas1::DMach(4);
+      },
+      ::testing::ExitedWithCode(1), "On entry to routine DMACH\n  input parameter number 1 ");
+}
+
+TEST(Blas1, ScalarHelpers) {
+  EXPECT_TRUE(Blas1::LSame('u', 'U'));
+  EXPECT_TRUE(Blas1::LSame('L', 'L'));
+  EXPECT_FALSE(Blas1::LSame('U', 'L'));
+  EXPECT_EQ(Blas1::D_Abs(-2.5), 2.5);
+  EXPECT_EQ(Blas1::D_Max(-1.0, -3.0), -1.0);
+  EXPECT_EQ(Blas1::D_Sign(-0.1), -1.0);
+  EXPECT_EQ(Blas1::D_Sign(0.0), 1.0);
+  EXPECT_EQ(Blas1::I_Max(3, 7), 7);
+  EXPECT_EQ(Blas1::I_Min(3, 7), 3);
+}
+
+}  // namespace

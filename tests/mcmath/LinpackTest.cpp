@@ -1,0 +1,600 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <numeric>
+#include <random>
+#include <tuple>
+#include <vector>
+
+#include "LapackOracle.h"
+#include "Linpack.h"
+
+using MCCommonMath::Linpack;
+using mctest::Dense;
+
+namespace {
+
+double DetValue(const double* det) { return det[0] * std::pow(10.0, det[1]); }
+
+// Accuracy to expect of a backward-stable solve with this reciprocal condition.
+double Tol(int n, double rcond) { return 1e3 * n * DBL_EPSILON / rcond; }
+
+void ExpectRcondBounds(double est, double truth) {
+  // The estimate of norm(inverse) is a lower bound, so rcond is never below the truth,
+  // and for these matrices it is within a factor of 10.
+  EXPECT_GE(est, truth * (1.0 - 1e-6));
+  EXPECT_LE(est, 10.0 * truth);
+}
+
+void ExpectScaledDet(const double* det) {
+  EXPECT_GE(std::fabs(det[0]), 1.0);
+  EXPECT_LT(std::fabs(det[0]), 10.0);
+}
+
+// Upper triangle of a column-major array with leading dimension ld, mirrored.
+Dense SymmetricFromUpper(const std::vector<double>& a, int ld, int n) {
+  Dense s(n, n);
+  for (int j = 0; j < n; ++j)
+    for (int i = 0; i <= j; ++i) s(i, j) = s(j, i) = a[i + static_cast<size_t>(j) * ld];
+  return s;
+}
+
+std::vector<double> PackUpper(const Dense& a) {
+  std::vector<double> ap;
+  for (int j = 0; j < a.cols; ++j)
+    for (int i = 0; i <= j; ++i) ap.push_back(a(i, j));
+  return ap;
+}
+
+Dense UnpackUpper(const std::vector<double>& ap, int n) {
+  Dense s(n, n);
+  int k = 0;
+  for (int j = 0; j < n; ++j)
+    for (int i = 0; i <= j; ++i, ++k) s(i, j) = s(j, i) = ap[k];
+  return s;
+}
+
+double MatRelDiff(const Dense& a, const Dense& b) { return mctest::RelDiff(a.v, b.v); }
+
+// (n, log10 of the condition number)
+class LinpackSolvers : public ::testing::TestWithParam<std::tuple<int, int>> {
+ protected:
+  void SetUp() override {
+    std::tie(n, logCond) = GetParam();
+    cond = std::pow(10.0, logCond);
+    rng.seed(977 + 13 * n + logCond);
+    ld = n + 3;
+  }
+  int n = 0, logCond = 0, ld = 0;
+  double cond = 1.0;
+  std::mt19937 rng;
+};
+
+TEST_P(LinpackSolvers, GeneralFactorSolveDeterminantInverse) {
+  Dense A = mctest::GeneralWithCondition(n, cond, rng);
+  std::vector<double> a = mctest::WithLeadingDim(A, ld);
+  std::vector<int> ipvt(n);
+  std::vector<double> z(n);
+  double truth = mctest::TrueRcond(A);
+  ExpectRcondBounds(Linpack::Dgeco(a.data(), ld, n, ipvt.data(), z.data()), truth);
+  for (int p : ipvt) EXPECT_TRUE(p >= 1 && p <= n);
+  std::vector<double> fa = mctest::WithLeadingDim(A, ld);
+  EXPECT_EQ(Linpack::Dgefa(fa.data(), ld, n, ipvt.data()), 0);
+
+  for (int job : {0, 1}) {
+    std::vector<double> b = mctest::RandomVector(n, rng), x = b, ref = b;
+    Linpack::Dgesl(a.data(), ld, n, ipvt.data(), x.data(), job);
+    ASSERT_EQ(mctest::LapackSolve(A, ref, job != 0), 0);
+    EXPECT_LE(mctest::RelDiff(x, ref), Tol(n, truth)) << "job " << job;
+    // Small residual whatever the condition.
+    std::vector<double> ax = mctest::Apply(job == 0 ? A : mctest::Transpose(A), x);
+    EXPECT_LE(mctest::RelDiff(ax, b), 100.0 * n * DBL_EPSILON * (1.0 + mctest::MaxAbs(x)));
+  }
+
+  double det[2];
+  std::vector<double> work(n);
+  Linpack::Dgedi(a.data(), ld, n, ipvt.data(), det, work.data(), 11);
+  ExpectScaledDet(det);
+  double refDet = mctest::LapackDet(A);
+  EXPECT_NEAR(DetValue(det), refDet, Tol(n, truth) * std::fabs(refDet));
+  Dense inv(n, n);
+  for (int j = 0; j < n; ++j)
+    for (int i = 0; i < n; ++i) inv(i, j) = a[i + static_cast<size_t>(j) * ld];
+  EXPECT_LE(MatRelDiff(inv, mctest::LapackInverse(A)), Tol(n, truth));
+  Dense prod = mctest::Multiply(A, inv);
+  for (int i = 0; i < n; ++i) prod(i, i) -= 1.0;
+  EXPECT_LE(mctest::MaxAbs(prod.v), Tol(n, truth));
+  // The padding below each column is never touched.
+  for (int j = 0; j < n; ++j) EXPECT_EQ(a[n + static_cast<size_t>(j) * ld], 1e300);
+}
+
+TEST_P(LinpackSolvers, GeneralBandMatchesDenseSolve) {
+  int ml = std::min(2, n - 1), mu = std::min(1, n - 1);
+  Dense A(n, n);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  for (int j = 0; j < n; ++j)
+    for (int i = std::max(0, j - mu); i <= std::min(n - 1, j + ml); ++i) A(i, j) = u(rng);
+  for (int i = 0; i < n; ++i) A(i, i) += (i % 2 ? 1.0 : -1.0) / cond;  // keep it regular
+  int lda = 2 * ml + mu + 1 + 1;
+  int m = ml + mu + 1;
+  std::vector<double> abd(static_cast<size_t>(lda) * n, 1e300);
+  for (int j = 0; j < n; ++j)
+    for (int i = std::max(0, j - mu); i <= std::min(n - 1, j + ml); ++i)
+      abd[(i - j + m - 1) + static_cast<size_t>(j) * lda] = A(i, j);
+  std::vector<int> ipvt(n);
+  std::vector<double> z(n);
+  double truth = mctest::TrueRcond(A);
+  ExpectRcondBounds(Linpack::Dgbco(abd.data(), lda, n, ml, mu, ipvt.data(), z.data()), truth);
+  for (int job : {0, 1}) {
+    std::vector<double> b = mctest::RandomVector(n, rng), x = b, ref = b;
+    Linpack::Dgbsl(abd.data(), lda, n, ml, mu, ipvt.data(), x.data(), job);
+    ASSERT_EQ(mctest::LapackSolve(A, ref, job != 0), 0);
+    EXPECT_LE(mctest::RelDiff(x, ref), Tol(n, truth)) << "job " << job;
+  }
+  double det[2];
+  Linpack::Dgbdi(abd.data(), lda, n, ml, mu, ipvt.data(), det);
+  ExpectScaledDet(det);
+  double refDet = mctest::LapackDet(A);
+  EXPECT_NEAR(DetValue(det), refDet, Tol(n, truth) * std::fabs(refDet));
+}
+
+TEST_P(LinpackSolvers, PositiveDefiniteFullPackedAndBand) {
+  Dense A = mctest::SymmetricWithCondition(n, cond, rng, std::vector<int>(n, 1));
+  double truth = mctest::TrueRcond(A);
+  Dense refInv = mctest::LapackInverse(A);
+  double refDet = mctest::LapackDet(A);
+  std::vector<double> b = mctest::RandomVector(n, rng), ref = b;
+  ASSERT_EQ(mctest::LapackSolve(A, ref), 0);
+  std::vector<double> z(n);
+  double det[2];
+
+  std::vector<double> a = mctest::WithLeadingDim(A, ld);
+  ExpectRcondBounds(Linpack::Dpoco(a.data(), ld, n, z.data()), truth);
+  std::vector<double> x = b;
+  Linpack::Dposl(a.data(), ld, n, x.data());
+  EXPECT_LE(mctest::RelDiff(x, ref), Tol(n, truth));
+  // R'R reproduces A.
+  Dense R(n, n);
+  for (int j = 0; j < n; ++j)
+    for (int i = 0; i <= j; ++i) R(i, j) = a[i + static_cast<size_t>(j) * ld];
+  EXPECT_LE(MatRelDiff(mctest::Multiply(mctest::Transpose(R), R), A), 100 * n * DBL_EPSILON);
+  Linpack::Dpodi(a.data(), ld, n, det, 11);
+  ExpectScaledDet(det);
+  EXPECT_NEAR(DetValue(det), refDet, Tol(n, truth) * std::fabs(refDet));
+  EXPECT_LE(MatRelDiff(SymmetricFromUpper(a, ld, n), refInv), Tol(n, truth));
+
+  std::vector<double> ap = PackUpper(A);
+  ExpectRcondBounds(Linpack::Dppco(ap.data(), n, z.data()), truth);
+  x = b;
+  Linpack::Dppsl(ap.data(), n, x.data());
+  EXPECT_LE(mctest::RelDiff(x, ref), Tol(n, truth));
+  Linpack::Dppdi(ap.data(), n, det, 11);
+  EXPECT_NEAR(DetValue(det), refDet, Tol(n, truth) * std::fabs(refDet));
+  EXPECT_LE(MatRelDiff(UnpackUpper(ap, n), refInv), Tol(n, truth));
+}
+
+TEST_P(LinpackSolvers, PositiveDefiniteBand) {
+  int m = std::min(2, n - 1);
+  Dense A(n, n);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  for (int j = 0; j < n; ++j)
+    for (int i = std::max(0, j - m); i < j; ++i) A(i, j) = A(j, i) = u(rng);
+  for (int i = 0; i < n; ++i) {
+    double s = 0.0;
+    for (int j = 0; j < n; ++j) s += (j != i) ? std::fabs(A(i, j)) : 0.0;
+    A(i, i) = s + 1.0 / cond + 0.1;  // diagonally dominant, hence positive definite
+  }
+  int lda = m + 2;
+  std::vector<double> abd(static_cast<size_t>(lda) * n, 1e300);
+  for (int j = 0; j < n; ++j)
+    for (int i = std::max(0, j - m); i <= j; ++i)
+      abd[(i - j + m) + static_cast<size_t>(j) * lda] = A(i, j);
+  std::vector<double> z(n);
+  double truth = mctest::TrueRcond(A);
+  ExpectRcondBounds(Linpack::Dpbco(abd.data(), lda, n, m, z.data()), truth);
+  std::vector<double> b = mctest::RandomVector(n, rng), x = b, ref = b;
+  Linpack::Dpbsl(abd.data(), lda, n, m, x.data());
+  ASSERT_EQ(mctest::LapackSolve(A, ref), 0);
+  EXPECT_LE(mctest::RelDiff(x, ref), Tol(n, truth));
+  double det[2];
+  Linpack::Dpbdi(abd.data(), lda, n, m, det);
+  double refDet = mctest::LapackDet(A);
+  EXPECT_NEAR(DetValue(det), refDet, Tol(n, truth) * std::fabs(refDet));
+}
+
+TEST_P(LinpackSolvers, SymmetricIndefiniteFullAndPacked) {
+  std::vector<int> signs(n);
+  for (int i = 0; i < n; ++i) signs[i] = (i % 3 == 1) ? -1 : 1;
+  int nNeg = static_cast<int>(std::count(signs.begin(), signs.end(), -1));
+  Dense A = mctest::SymmetricWithCondition(n, cond, rng, signs);
+  double truth = mctest::TrueRcond(A);
+  Dense refInv = mctest::LapackInverse(A);
+  double refDet = mctest::LapackDet(A);
+  std::vector<double> b = mctest::RandomVector(n, rng), ref = b;
+  {
+    Dense lu = A;
+    std::vector<int> piv(n);
+    int one = 1, info = 0, lwork = 64 * n;
+    std::vector<double> work(lwork);
+    dsysv_("U", &n, &one, lu.v.data(), &n, piv.data(), ref.data(), &n, work.data(), &lwork, &info,
+           1);
+    ASSERT_EQ(info, 0);
+  }
+  std::vector<int> kpvt(n);
+  std::vector<double> z(n), work(n);
+  double det[2];
+  int inert[3];
+
+  std::vector<double> a = mctest::WithLeadingDim(A, ld);
+  ExpectRcondBounds(Linpack::Dsico(a.data(), ld, n, kpvt.data(), z.data()), truth);
+  std::vector<double> x = b;
+  Linpack::Dsisl(a.data(), ld, n, kpvt.data(), x.data());
+  EXPECT_LE(mctest::RelDiff(x, ref), Tol(n, truth));
+  Linpack::Dsidi(a.data(), ld, n, kpvt.data(), det, inert, work.data(), 111);
+  EXPECT_EQ(inert[0], n - nNeg);
+  EXPECT_EQ(inert[1], nNeg);
+  EXPECT_EQ(inert[2], 0);
+  EXPECT_NEAR(DetValue(det), refDet, Tol(n, truth) * std::fabs(refDet));
+  EXPECT_LE(MatRelDiff(SymmetricFromUpper(a, ld, n), refInv), Tol(n, truth));
+
+  std::vector<double> ap = PackUpper(A);
+  std::vector<int> kp(n);
+  ExpectRcondBounds(Linpack::Dspco(ap.data(), n, kp.data(), z.data()), truth);
+  EXPECT_EQ(kp, kpvt);  // same pivoting decisions as the full-storage routine
+  x = b;
+  Linpack::Dspsl(ap.data(), n, kp.data(), x.data());
+  EXPECT_LE(mctest::RelDiff(x, ref), Tol(n, truth));
+  Linpack::Dspdi(ap.data(), n, kp.data(), det, inert, work.data(), 111);
+  EXPECT_EQ(inert[1], nNeg);
+  EXPECT_NEAR(DetValue(det), refDet, Tol(n, truth) * std::fabs(refDet));
+  EXPECT_LE(MatRelDiff(UnpackUpper(ap, n), refInv), Tol(n, truth));
+}
+
+TEST_P(LinpackSolvers, TriangularConditionSolveInverse) {
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  for (bool upper : {false, true}) {
+    Dense T(n, n);
+    for (int j = 0; j < n; ++j)
+      for (int i = 0; i < n; ++i)
+        if (upper ? i < j : i > j) T(i, j) = u(rng) / n;
+    for (int i = 0; i < n; ++i) T(i, i) = 1.0 + std::fabs(u(rng));
+    double truth = mctest::TrueRcond(T);
+    std::vector<double> t = mctest::WithLeadingDim(T, ld), z(n);
+    ExpectRcondBounds(Linpack::Dtrco(t.data(), ld, n, z.data(), upper ? 1 : 0), truth);
+    for (int trans : {0, 1}) {
+      std::vector<double> b = mctest::RandomVector(n, rng), x = b, ref = b;
+      EXPECT_EQ(Linpack::Dtrsl(t.data(), ld, n, x.data(), 10 * trans + (upper ? 1 : 0)), 0);
+      int one = 1, info = 0;
+      dtrtrs_(upper ? "U" : "L", trans ? "T" : "N", "N", &n, &one, T.v.data(), &n, ref.data(), &n,
+              &info, 1, 1, 1);
+      EXPECT_LE(mctest::RelDiff(x, ref), Tol(n, truth));
+    }
+    double det[2];
+    EXPECT_EQ(Linpack::Dtrdi(t.data(), ld, n, det, upper ? 111 : 110), 0);
+    double prodDiag = 1.0;
+    for (int i = 0; i < n; ++i) prodDiag *= T(i, i);
+    EXPECT_NEAR(DetValue(det), prodDiag, 1e-12 * prodDiag);
+    Dense inv(n, n);
+    for (int j = 0; j < n; ++j)
+      for (int i = 0; i < n; ++i)
+        if (upper ? i <= j : i >= j) inv(i, j) = t[i + static_cast<size_t>(j) * ld];
+    EXPECT_LE(MatRelDiff(inv, mctest::LapackInverse(T)), Tol(n, truth));
+  }
+}
+
+TEST_P(LinpackSolvers, TridiagonalMatchesLapack) {
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  std::vector<double> c(n), d(n), e(n), b = mctest::RandomVector(n, rng);
+  for (int i = 0; i < n; ++i) {
+    c[i] = u(rng);
+    d[i] = u(rng) / cond;
+    e[i] = u(rng);
+  }
+  Dense A(n, n);
+  for (int i = 0; i < n; ++i) {
+    A(i, i) = d[i];
+    if (i > 0) A(i, i - 1) = c[i];
+    if (i + 1 < n) A(i, i + 1) = e[i];
+  }
+  std::vector<double> x = b, ref = b;
+  if (mctest::LapackSolve(A, ref) == 0) {
+    EXPECT_EQ(Linpack::Dgtsl(n, c.data(), d.data(), e.data(), x.data()), 0);
+    EXPECT_LE(mctest::RelDiff(x, ref), Tol(n, mctest::TrueRcond(A)));
+  }
+  // Positive definite tridiagonal against LAPACK's dgtsv on the same system.
+  std::vector<double> pd(n), pe(n), dl(n), du(n);
+  for (int i = 0; i < n; ++i) {
+    pe[i] = u(rng);
+    pd[i] = 2.5 + std::fabs(u(rng));
+  }
+  std::vector<double> px = b, pref = b, dd = pd;
+  for (int i = 0; i + 1 < n; ++i) dl[i] = du[i] = pe[i];
+  int one = 1, info = 0;
+  dgtsv_(&n, &one, dl.data(), dd.data(), du.data(), pref.data(), &n, &info);
+  ASSERT_EQ(info, 0);
+  Linpack::Dptsl(n, pd.data(), pe.data(), px.data());
+  EXPECT_LE(mctest::RelDiff(px, pref), 1e3 * n * DBL_EPSILON);
+}
+
+TEST_P(LinpackSolvers, QrLeastSquaresWithAndWithoutPivoting) {
+  int rows = n + 3;
+  Dense X = mctest::GeneralWithCondition(rows, cond, rng);
+  X.cols = n;
+  X.v.resize(static_cast<size_t>(rows) * n);
+  std::vector<double> y = mctest::RandomVector(rows, rng);
+  std::vector<double> ref = y;
+  {
+    Dense xc = X;
+    int one = 1, info = 0, lwork = 64 * (rows + n);
+    std::vector<double> work(lwork);
+    dgels_("N", &rows, &n, &one, xc.v.data(), &rows, ref.data(), &rows, work.data(), &lwork, &info,
+           1);
+    ASSERT_EQ(info, 0);
+  }
+  int lx = rows + 2;
+  for (int job : {0, 1}) {
+    std::vector<double> x = mctest::WithLeadingDim(X, lx), qraux(n), work(n);
+    std::vector<int> jpvt(n, 0);
+    Linpack::Dqrdc(x.data(), lx, rows, n, qraux.data(), jpvt.data(), work.data(), job);
+    std::vector<double> qty(rows), b(n), rsd(rows), xb(rows);
+    EXPECT_EQ(Linpack::Dqrsl(x.data(), lx, rows, n, qraux.data(), y.data(), nullptr, qty.data(),
+                             b.data(), rsd.data(), xb.data(), 111),
+              0);
+    std::vector<double> coef(n);
+    for (int j = 0; j < n; ++j) coef[job ? jpvt[j] - 1 : j] = b[j];
+    std::vector<double> refCoef(ref.begin(), ref.begin() + n);
+    EXPECT_LE(mctest::RelDiff(coef, refCoef), Tol(rows, 1.0 / cond)) << "job " << job;
+    std::vector<double> fit = mctest::Apply(X, coef);
+    for (int i = 0; i < rows; ++i) {
+      EXPECT_NEAR(xb[i] + rsd[i], y[i], 1e-13);
+      EXPECT_NEAR(xb[i], fit[i], 1e-10);
+    }
+    // Residual orthogonal to the columns; Q (Q'y) gives y back.
+    std::vector<double> xtr = mctest::Apply(mctest::Transpose(X), rsd);
+    EXPECT_LE(mctest::MaxAbs(xtr), 1e-12);
+    std::vector<double> back(rows);
+    Linpack::Dqrsl(x.data(), lx, rows, n, qraux.data(), qty.data(), back.data(), nullptr, nullptr,
+                   nullptr, nullptr, 10000);
+    EXPECT_LE(mctest::RelDiff(back, y), 1e-13);
+    if (job) {
+      std::vector<int> sorted = jpvt;
+      std::sort(sorted.begin(), sorted.end());
+      for (int j = 0; j < n; ++j) EXPECT_EQ(sorted[j], j + 1);
+    }
+  }
+}
+
+TEST_P(LinpackSolvers, SvdValuesAndVectorsMatchLapack) {
+  for (int shape = 0; shape < 2; ++shape) {
+    int rows = shape == 0 ? n + 3 : n, cols = shape == 0 ? n : n + 2;
+    Dense X(rows, cols);
+    for (double& e : X.v) e = std::uniform_real_distribution<double>(-1, 1)(rng);
+    int k = std::min(rows, cols);
+    std::vector<double> refS(k);
+    {
+      Dense xc = X;
+      int lwork = 64 * (rows + cols), info = 0, one = 1;
+      std::vector<double> work(lwork);
+      double dummy = 0;
+      dgesvd_("N", "N", &rows, &cols, xc.v.data(), &rows, refS.data(), &dummy, &one, &dummy, &one,
+              work.data(), &lwork, &info, 1, 1);
+      ASSERT_EQ(info, 0);
+    }
+    for (int job : {11, 21}) {
+      int ncu = job == 11 ? rows : k;
+      std::vector<double> x = X.v, s(std::min(rows + 1, cols)), e(cols), work(rows);
+      std::vector<double> u(static_cast<size_t>(rows) * ncu), v(static_cast<size_t>(cols) * cols);
+      EXPECT_EQ(Linpack::Dsvdc(x.data(), rows, rows, cols, s.data(), e.data(), u.data(), rows,
+                               v.data(), cols, work.data(), job),
+                0);
+      s.resize(k);
+      EXPECT_LE(mctest::RelDiff(s, refS), 1e3 * (rows + cols) * DBL_EPSILON);
+      // U(:, 1:k) diag(s) V(:, 1:k)' = X
+      Dense rec(rows, cols);
+      for (int j = 0; j < cols; ++j)
+        for (int i = 0; i < rows; ++i)
+          for (int l = 0; l < k; ++l)
+            rec(i, j) +=
+                u[i + static_cast<size_t>(l) * rows] * s[l] * v[j + static_cast<size_t>(l) * cols];
+      EXPECT_LE(MatRelDiff(rec, X), 1e3 * (rows + cols) * DBL_EPSILON);
+    }
+  }
+}
+
+TEST_P(LinpackSolvers, PivotedCholeskyReproducesPermutedMatrix) {
+  Dense A = mctest::SymmetricWithCondition(n, cond, rng, std::vector<int>(n, 1));
+  std::vector<double> a = mctest::WithLeadingDim(A, ld), work(n);
+  std::vector<int> jpvt(n, 0);
+  EXPECT_EQ(Linpack::Dchdc(a.data(), ld, n, work.data(), jpvt.data(), 1), n);
+  Dense R(n, n);
+  for (int j = 0; j < n; ++j)
+    for (int i = 0; i <= j; ++i) R(i, j) = a[i + static_cast<size_t>(j) * ld];
+  Dense rtr = mctest::Multiply(mctest::Transpose(R), R);
+  Dense perm(n, n);
+  for (int j = 0; j < n; ++j)
+    for (int i = 0; i < n; ++i) perm(i, j) = A(jpvt[i] - 1, jpvt[j] - 1);
+  EXPECT_LE(MatRelDiff(rtr, perm), 100 * n * DBL_EPSILON);
+  for (int i = 1; i < n; ++i) EXPECT_LE(R(i, i), R(i - 1, i - 1) * (1 + 1e-12));
+}
+
+TEST_P(LinpackSolvers, CholeskyUpdateDowndateAndExchange) {
+  int p = n, rows = n + 4;
+  Dense X(rows, p);
+  for (double& e : X.v) e = std::uniform_real_distribution<double>(-1, 1)(rng);
+  std::vector<double> y = mctest::RandomVector(rows, rng);
+  // R from X'X, z = R^-T X'y and rho = residual norm: the triangular part of X's QR.
+  Dense A = mctest::Multiply(mctest::Transpose(X), X);
+  std::vector<double> r = mctest::WithLeadingDim(A, ld);
+  ASSERT_EQ(Linpack::Dpofa(r.data(), ld, p), 0);
+  std::vector<double> zv = mctest::Apply(mctest::Transpose(X), y);
+  ASSERT_EQ(Linpack::Dtrsl(r.data(), ld, p, zv.data(), 11), 0);
+  auto lsResidual = [](Dense m, std::vector<double> rhs) {
+    int mr = m.rows, mc = m.cols, one = 1, info = 0, lwork = 64 * (mr + mc);
+    std::vector<double> work(lwork);
+    dgels_("N", &mr, &mc, &one, m.v.data(), &mr, rhs.data(), &mr, work.data(), &lwork, &info, 1);
+    double ss = 0;
+    for (int i = mc; i < mr; ++i) ss += rhs[i] * rhs[i];
+    return std::sqrt(ss);
+  };
+  double rho = lsResidual(X, y);
+  auto rtr = [&](const std::vector<double>& rr) {
+    Dense R(p, p);
+    for (int j = 0; j < p; ++j)
+      for (int i = 0; i <= j; ++i) R(i, j) = rr[i + static_cast<size_t>(j) * ld];
+    return mctest::Multiply(mctest::Transpose(R), R);
+  };
+
+  // Append the observation (x, yNew).
+  std::vector<double> x = mctest::RandomVector(p, rng), c(p), s(p);
+  double yNew = 0.3;
+  std::vector<double> z0 = zv;
+  double rho0 = rho;
+  Linpack::Dchud(r.data(), ld, p, x.data(), zv.data(), p, 1, &yNew, &rho, c.data(), s.data());
+  Dense Xa(rows + 1, p);
+  for (int j = 0; j < p; ++j) {
+    for (int i = 0; i < rows; ++i) Xa(i, j) = X(i, j);
+    Xa(rows, j) = x[j];
+  }
+  std::vector<double> ya = y;
+  ya.push_back(yNew);
+  EXPECT_LE(MatRelDiff(rtr(r), mctest::Multiply(mctest::Transpose(Xa), Xa)), 1e3 * DBL_EPSILON);
+  EXPECT_NEAR(rho, lsResidual(Xa, ya), 1e-10 * (1 + rho));
+
+  // Removing it again restores the factorisation's product and the residual norm.
+  EXPECT_EQ(
+      Linpack::Dchdd(r.data(), ld, p, x.data(), zv.data(), p, 1, &yNew, &rho, c.data(), s.data()),
+      0);
+  EXPECT_LE(MatRelDiff(rtr(r), A), 1e-10);
+  EXPECT_NEAR(rho, rho0, 1e-9 * (1 + rho0));
+  EXPECT_LE(mctest::RelDiff(zv, z0), 1e-9);
+
+  // A row that cannot be removed leaves everything unaltered: R^-T x has norm 2.
+  std::vector<double> big(p, 0.0);
+  for (int j = 0; j < p; ++j) big[j] = 2.0 * r[0 + static_cast<size_t>(j) * ld];
+  std::vector<double> before = r;
+  EXPECT_EQ(
+      Linpack::Dchdd(r.data(), ld, p, big.data(), zv.data(), p, 0, &yNew, &rho, c.data(), s.data()),
+      -1);
+  EXPECT_EQ(r, before);
+
+  // Circular shifts of columns k..l: R'R becomes E'AE.
+  if (p >= 2) {
+    Dense Ar = rtr(r);
+    for (int job : {1, 2}) {
+      int k = 1, l = p;
+      std::vector<double> rr = r;
+      Linpack::Dchex(rr.data(), ld, p, k, l, nullptr, 1, 0, c.data(), s.data(), job);
+      std::vector<int> order(p);
+      std::iota(order.begin(), order.end(), 0);
+      if (job == 1)
+        std::rotate(order.begin(), order.end() - 1, order.end());
+      else
+        std::rotate(order.begin(), order.begin() + 1, order.end());
+      Dense expect(p, p);
+      for (int j = 0; j < p; ++j)
+        for (int i = 0; i < p; ++i) expect(i, j) = Ar(order[i], order[j]);
+      EXPECT_LE(MatRelDiff(rtr(rr), expect), 1e3 * DBL_EPSILON) << "job " << job;
+      for (int j = 0; j < p; ++j)
+        for (int i = j + 1; i < p; ++i)
+          EXPECT_EQ(rr[i + static_cast<size_t>(j) * ld], r[i + static_cast<size_t>(j) * ld]);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(SizesAndConditions, LinpackSolvers,
+                         ::testing::Combine(::testing::Values(1, 2, 5, 17, 40),
+                                            ::testing::Values(1, 6)));
+
+// ---- Singular and near-singular inputs give the published INFO and rcond values.
+
+TEST(LinpackSingular, GeneralExactlySingularGivesInfoAndZeroRcond) {
+  std::vector<double> a = {1.0, 2.0, 2.0, 4.0};  // columns (1,2) and (2,4)
+  std::vector<int> ipvt(2);
+  std::vector<double> z(2);
+  std::vector<double> f = a;
+  EXPECT_EQ(Linpack::Dgefa(f.data(), 2, 2, ipvt.data()), 2);
+  EXPECT_EQ(ipvt[0], 2);
+  EXPECT_EQ(ipvt[1], 2);
+  EXPECT_EQ(Linpack::Dgeco(a.data(), 2, 2, ipvt.data(), z.data()), 0.0);
+  std::vector<double> zeroCol = {0.0, 0.0, 1.0, 3.0};
+  EXPECT_EQ(Linpack::Dgefa(zeroCol.data(), 2, 2, ipvt.data()), 1);
+  std::vector<double> abd = {0, 0, 0, 0, 0, 0};  // n = 2, ml = 1, mu = 0, lda = 3, zero matrix
+  EXPECT_EQ(Linpack::Dgbfa(abd.data(), 3, 2, 1, 0, ipvt.data()), 2);
+}
+
+TEST(LinpackSingular, NearSingularGeneralRcondIsTinyAndStillBounded) {
+  std::mt19937 rng(5);
+  Dense A = mctest::GeneralWithCondition(6, 1e13, rng);
+  std::vector<double> a = A.v, z(6);
+  std::vector<int> ipvt(6);
+  double rcond = Linpack::Dgeco(a.data(), 6, 6, ipvt.data(), z.data());
+  EXPECT_GT(rcond, 0.0);
+  EXPECT_LT(rcond, 1e-12);
+  ExpectRcondBounds(rcond, mctest::TrueRcond(A));
+}
+
+TEST(LinpackSingular, NotPositiveDefiniteGivesMinorOrderAndZeroRcond) {
+  std::vector<double> a = {1.0, 2.0, 2.0, 1.0}, z(2);
+  std::vector<double> f = a;
+  EXPECT_EQ(Linpack::Dpofa(f.data(), 2, 2), 2);
+  EXPECT_EQ(Linpack::Dpoco(a.data(), 2, 2, z.data()), 0.0);
+  std::vector<double> ap = {1.0, 2.0, 1.0}, g = ap;
+  EXPECT_EQ(Linpack::Dppfa(g.data(), 2), 2);
+  EXPECT_EQ(Linpack::Dppco(ap.data(), 2, z.data()), 0.0);
+  std::vector<double> abd = {0.0, -1.0, 2.0, 1.0};  // m = 1: diag (-1, 1), offdiag 2
+  EXPECT_EQ(Linpack::Dpbfa(abd.data(), 2, 2, 1), 1);
+}
+
+TEST(LinpackSingular, SymmetricZeroMatrixAndTriangularZeroDiagonal) {
+  std::vector<double> a(9, 0.0), z(3);
+  std::vector<int> kpvt(3);
+  std::vector<double> f = a;
+  EXPECT_EQ(Linpack::Dsifa(f.data(), 3, 3, kpvt.data()), 1);
+  EXPECT_EQ(Linpack::Dsico(a.data(), 3, 3, kpvt.data(), z.data()), 0.0);
+  std::vector<double> ap(6, 0.0);
+  EXPECT_EQ(Linpack::Dspfa(ap.data(), 3, kpvt.data()), 1);
+
+  std::vector<double> t = {2.0, 1.0, 1.0, 0.0, 3.0, 1.0, 0.0, 0.0, 0.0};  // lower, t(3,3) = 0
+  std::vector<double> b = {1.0, 2.0, 3.0}, b0 = b;
+  EXPECT_EQ(Linpack::Dtrsl(t.data(), 3, 3, b.data(), 0), 3);
+  EXPECT_EQ(b, b0);
+  double det[2];
+  EXPECT_EQ(Linpack::Dtrdi(t.data(), 3, 3, det, 110), 3);
+  EXPECT_EQ(Linpack::Dtrco(t.data(), 3, 3, z.data(), 0), 0.0);
+}
+
+TEST(LinpackSingular, TridiagonalAndQrRankDeficiency) {
+  // Subdiagonal only: every elimination pivots on it and the last pivot is exactly 0.
+  std::vector<double> c = {0, 1, 1}, d = {0, 0, 0}, e = {0, 0, 0}, b = {1, 1, 1};
+  EXPECT_EQ(Linpack::Dgtsl(3, c.data(), d.data(), e.data(), b.data()), 3);
+  // A zero first column stops at once.
+  std::vector<double> c1 = {0, 0, 1}, d1 = {0, 1, 1}, e1 = {1, 1, 0}, b1 = {1, 1, 1};
+  EXPECT_EQ(Linpack::Dgtsl(3, c1.data(), d1.data(), e1.data(), b1.data()), 1);
+  // Second column zero, no pivoting: the least-squares solve reports column 2.
+  std::vector<double> x = {1, 2, 3, 0, 0, 0}, qraux(2), work(2), y = {1, 1, 1}, qty(3), coef(2);
+  std::vector<int> jpvt(2, 0);
+  Linpack::Dqrdc(x.data(), 3, 3, 2, qraux.data(), jpvt.data(), work.data(), 0);
+  EXPECT_EQ(Linpack::Dqrsl(x.data(), 3, 3, 2, qraux.data(), y.data(), nullptr, qty.data(),
+                           coef.data(), nullptr, nullptr, 100),
+            2);
+}
+
+TEST(LinpackSingular, SemidefiniteCholeskyStopsAtRankAndHonoursFinalColumns) {
+  // diag block: 2x2 positive definite in rows/cols 2,3 (1-based), zeros elsewhere.
+  std::vector<double> a = {0, 0, 0, 0, 0, 4, 1, 0, 0, 1, 3, 0, 0, 0, 0, 0}, work(4);
+  std::vector<int> jpvt = {0, 0, 0, 0};
+  EXPECT_EQ(Linpack::Dchdc(a.data(), 4, 4, work.data(), jpvt.data(), 1), 2);
+  EXPECT_EQ(jpvt[0], 2);
+  EXPECT_EQ(jpvt[1], 3);
+  EXPECT_DOUBLE_EQ(a[0], 2.0);  // sqrt(4)
+  // A final element stays at the end even when it is the largest.
+  std::vector<double> d = {9, 0, 0, 0, 1, 0, 0, 0, 4}, w3(3);
+  std::vector<int> piv = {-1, 0, 0};
+  EXPECT_EQ(Linpack::Dchdc(d.data(), 3, 3, w3.data(), piv.data(), 1), 3);
+  EXPECT_EQ(piv[2], 1);
+  EXPECT_EQ(piv[0], 3);
+}
+
+}  // namespace

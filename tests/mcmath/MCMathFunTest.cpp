@@ -1,0 +1,225 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+#include <tuple>
+#include <vector>
+
+#include "LapackOracle.h"
+#include "MCMathFun.h"
+
+using MCCommonMath::MCMathFun;
+
+namespace {
+
+const double kMissing = std::numeric_limits<double>::lowest();
+const double kEulerGamma = 0.57721566490153286061;
+const double kPi = 3.14159265358979323846;
+
+// (n, offset, incx, incy): the offset kernels walk the same elements as the reference BLAS
+// given a pointer to the element at the offset.
+class OffsetKernels : public ::testing::TestWithParam<std::tuple<int, int, int, int>> {};
+
+TEST_P(OffsetKernels, MatchReferenceBlasAtTheOffset) {
+  auto [n, off, incx, incy] = GetParam();
+  std::mt19937 rng(n * 100 + off * 10 + incx + 50);
+  std::vector<double> x = mctest::RandomVector(off + 2 + n * std::abs(incx), rng);
+  std::vector<double> y = mctest::RandomVector(off + 2 + n * std::abs(incy), rng);
+  EXPECT_DOUBLE_EQ(MCMathFun::DDot(n, x, off, incx, y, off, incy),
+                   ddot_(&n, x.data() + off, &incx, y.data() + off, &incy));
+  double a = 1.25;
+  std::vector<double> mine = y, ref = y;
+  MCMathFun::Daxpy(n, a, x, off, incx, mine, off, incy);
+  daxpy_(&n, &a, x.data() + off, &incx, ref.data() + off, &incy);
+  EXPECT_EQ(mine, ref);
+  if (incx > 0) {
+    EXPECT_DOUBLE_EQ(MCMathFun::DASum(n, x, off, incx), dasum_(&n, x.data() + off, &incx));
+    double nrm = dnrm2_(&n, x.data() + off, &incx);
+    EXPECT_NEAR(MCMathFun::DNrm2(n, x, off, incx), nrm, 1e-14 * nrm);
+    mine = x;
+    ref = x;
+    MCMathFun::DScal(n, a, mine, off, incx);
+    dscal_(&n, &a, ref.data() + off, &incx);
+    EXPECT_EQ(mine, ref);
+  }
+  // DLoad sets exactly the walked elements, in either direction.
+  mine = x;
+  MCMathFun::DLoad(n, 7.0, mine, off, incx);
+  ref = x;
+  long start = incx < 0 ? off + static_cast<long>(1 - n) * incx : off;
+  for (int i = 0; i < n; ++i) ref[start + static_cast<long>(i) * incx] = 7.0;
+  EXPECT_EQ(mine, ref);
+}
+
+INSTANTIATE_TEST_SUITE_P(Walks, OffsetKernels,
+                         ::testing::Combine(::testing::Values(0, 1, 4, 9), ::testing::Values(0, 3),
+                                            ::testing::Values(1, 2, -2), ::testing::Values(1, -1)));
+
+// A packed lower-triangular matrix M of order 7 with M(i, j) = 10 i + j + 1.
+class PackedColumns : public ::testing::Test {
+ protected:
+  static constexpr int kN = 7;
+  static int Pos(int i, int j) { return i * (i + 1) / 2 + j; }
+  void SetUp() override {
+    for (int i = 0; i < kN; ++i)
+      for (int j = 0; j <= i; ++j) pk.push_back(10.0 * i + j + 1);
+  }
+  double M(int i, int j) const { return i >= j ? pk[Pos(i, j)] : 0.0; }
+  std::vector<double> pk;
+};
+
+TEST_F(PackedColumns, WalksGoDownAColumnFromAnyRow) {
+  for (int j = 0; j < kN; ++j) {
+    for (int r = j; r < kN; ++r) {
+      int len = kN - r;
+      // Column j against column k (k <= j), both from row r.
+      for (int k = 0; k <= j; ++k) {
+        double expect = 0.0;
+        for (int i = r; i < kN; ++i) expect += M(i, j) * M(i, k);
+        EXPECT_EQ(MCMathFun::IIDot(len, pk.data(), Pos(r, j), r + 1, pk.data(), Pos(r, k), r + 1),
+                  expect);
+      }
+      std::vector<double> w = pk;
+      MCMathFun::IIScal(len, -2.0, w.data(), Pos(r, j), r + 1);
+      std::vector<double> v = pk;
+      MCMathFun::IIInit(len, 0.5, v.data(), Pos(r, j), r + 1);
+      std::vector<double> s = pk;
+      if (j > 0)
+        MCMathFun::IIAxpy(len, 3.0, pk.data(), Pos(r, 0), r + 1, s.data(), Pos(r, j), r + 1);
+      for (int i = 0; i < kN; ++i) {
+        for (int c = 0; c <= i; ++c) {
+          bool walked = c == j && i >= r;
+          EXPECT_EQ(w[Pos(i, c)], walked ? -2.0 * M(i, c) : M(i, c));
+          EXPECT_EQ(v[Pos(i, c)], walked ? 0.5 : M(i, c));
+          if (j > 0) {
+            EXPECT_EQ(s[Pos(i, c)], walked ? M(i, c) + 3.0 * M(i, 0) : M(i, c));
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST_F(PackedColumns, ProductsWithTransposeRowsAndQuadraticForm) {
+  std::vector<double> llt = pk;
+  MCMathFun::LTGltl(kN, llt.data());
+  for (int i = 0; i < kN; ++i)
+    for (int j = 0; j <= i; ++j) {
+      double expect = 0.0;
+      for (int k = 0; k <= j; ++k) expect += M(i, k) * M(j, k);
+      EXPECT_EQ(llt[Pos(i, j)], expect);
+    }
+  // pk read as a packed symmetric matrix S.
+  std::vector<double> v = {1, -2, 0.5, 3, -1, 2, 0.25};
+  double vsv = 0.0;
+  for (int i = 0; i < kN; ++i) {
+    double row = 0.0;
+    for (int j = 0; j < kN; ++j) row += (i >= j ? M(i, j) : M(j, i)) * v[j];
+    EXPECT_DOUBLE_EQ(MCMathFun::RVD(kN, pk.data(), i, v.data()), row);
+    vsv += v[i] * row;
+  }
+  EXPECT_DOUBLE_EQ(MCMathFun::VSV(kN, pk.data(), v.data()), vsv);
+  EXPECT_EQ(MCMathFun::RVD(kN, pk.data(), kN, v.data()), 0.0);
+  std::vector<double> row = pk;
+  MCMathFun::LRZero(row.data(), Pos(3, 0), 4);
+  for (int c = 0; c <= 3; ++c) EXPECT_EQ(row[Pos(3, c)], 0.0);
+  EXPECT_EQ(row[Pos(2, 2)], M(2, 2));
+  EXPECT_EQ(row[Pos(4, 0)], M(4, 0));
+}
+
+TEST(MCMathFun, SumsNormAndEmptyWalks) {
+  std::vector<double> x = {1.0, -2.0, 3.0, -4.0};
+  EXPECT_EQ(MCMathFun::DSum(3, x, 1), -3.0);
+  EXPECT_EQ(MCMathFun::DNrm2(1, x, 3, 1), 4.0);
+  EXPECT_EQ(MCMathFun::DNrm2(0, x, 0, 1), 0.0);
+  EXPECT_EQ(MCMathFun::DDot(0, x, 0, 1, x, 0, 1), 0.0);
+  std::vector<double> huge = {3e300, 4e300};
+  EXPECT_DOUBLE_EQ(MCMathFun::DNrm2(2, huge, 0, 1), 5e300);
+}
+
+TEST(MCMathFun, DifferenceMeasures) {
+  std::vector<double> b = {1.0, 2.5, -3.0}, b0 = {1.5, 2.0, -3.0};
+  EXPECT_DOUBLE_EQ(MCMathFun::VNrm1Diff(b, b0), 0.5);
+  // max(0.5 / 1.5, 0.5 / 2.0) with tol 0
+  EXPECT_DOUBLE_EQ(MCMathFun::VMaxRelDiff(b, b0, 0.0), 0.5 / 1.5);
+  EXPECT_DOUBLE_EQ(MCMathFun::VMaxRelDiff(b, b0, 1e-6), 0.5 / (1.5 + 1e-6));
+  EXPECT_EQ(MCMathFun::VNrm1Diff({}, {}), 0.0);
+}
+
+TEST(MCMathFun, BinarySearchFindsOrPlaces) {
+  std::vector<double> v = {-1.0, 0.5, 2.0, 2.0, 7.0};
+  EXPECT_EQ(MCMathFun::BinSearch(v, 0, 4, 0.5, false), 1);
+  EXPECT_EQ(MCMathFun::BinSearch(v, 0, 4, 2.0, false), 2);
+  EXPECT_EQ(MCMathFun::BinSearch(v, 0, 4, 1.0, false), -1);
+  EXPECT_EQ(MCMathFun::BinSearch(v, 0, 4, 1.0, true), 2);
+  EXPECT_EQ(MCMathFun::BinSearch(v, 0, 4, 9.0, true), 5);
+  EXPECT_EQ(MCMathFun::BinSearch(v, 2, 4, -5.0, true), 2);
+  EXPECT_EQ(MCMathFun::BinSearch(v, 0, 7, 2.0, false), -1);  // range outside the vector
+  std::vector<int> iv = {1, 3, 5, 7};
+  EXPECT_EQ(MCMathFun::BinSearch(iv, 0, 3, 7, false), 3);
+  EXPECT_EQ(MCMathFun::BinSearch(iv, 0, 3, 4, true), 2);
+  EXPECT_EQ(MCMathFun::BinSearch(iv, 1, 0, 4, true), 1);  // empty range: the place is lo
+}
+
+TEST(MCMathFun, TransformParametersPreservesTheLinearPredictor) {
+  // Standardised fit: eta = b0 + sum b_i (x_i - shift_i) / scale_i.
+  std::vector<double> shift = {0.0, 2.0, -1.0}, scale = {1.0, 4.0, 0.5};
+  std::vector<double> bStd = {0.3, 1.2, -0.7};
+  std::vector<double> b = bStd;
+  ASSERT_TRUE(MCMathFun::TransformParameters(b, shift, scale, 1, 1, false, false));
+  for (double x1 : {-1.0, 0.0, 3.0}) {
+    for (double x2 : {-2.0, 5.0}) {
+      double etaStd =
+          bStd[0] + bStd[1] * (x1 - shift[1]) / scale[1] + bStd[2] * (x2 - shift[2]) / scale[2];
+      EXPECT_NEAR(b[0] + b[1] * x1 + b[2] * x2, etaStd, 1e-14);
+    }
+  }
+  // The reverse direction takes data-scale parameters back.
+  ASSERT_TRUE(MCMathFun::TransformParameters(b, shift, scale, 1, 1, false, true));
+  for (int i = 0; i < 3; ++i) EXPECT_NEAR(b[i], bStd[i], 1e-14);
+  // Two blocks with one intercept each; bad shapes and zero scales are refused.
+  std::vector<double> two = {0.3, 1.2, -0.7, 1.0, 2.0, 3.0};
+  ASSERT_TRUE(MCMathFun::TransformParameters(two, shift, scale, 2, 1, false, false));
+  EXPECT_NEAR(two[3], 1.0 - 2.0 * 2.0 / 4.0 + 3.0 * 1.0 / 0.5, 1e-14);
+  EXPECT_FALSE(MCMathFun::TransformParameters(two, shift, scale, 2, 2, false, false));
+  std::vector<double> bad = bStd;
+  EXPECT_FALSE(MCMathFun::TransformParameters(bad, shift, {1.0, 0.0, 1.0}, 1, 1, false, false));
+  EXPECT_EQ(bad, bStd);
+}
+
+TEST(MCMathFun, ToleranceAndValidity) {
+  EXPECT_TRUE(MCMathFun::QLReps(1e-13, 1000));
+  EXPECT_FALSE(MCMathFun::QLReps(1e-12, 1000));
+  EXPECT_FALSE(MCMathFun::QLReps(0, 0));
+  EXPECT_FALSE(MCMathFun::QLReps(0, -1));
+  EXPECT_TRUE(MCMathFun::QLReps(-2.0e-16, 1.0));
+  EXPECT_TRUE(MCMathFun::IsValidDouble(std::numeric_limits<double>::max()));
+  EXPECT_TRUE(MCMathFun::IsValidDouble(std::numeric_limits<double>::lowest()));
+  EXPECT_FALSE(MCMathFun::IsValidDouble(std::nan("")));
+  EXPECT_FALSE(MCMathFun::IsValidDouble(std::numeric_limits<double>::infinity()));
+  EXPECT_FALSE(MCMathFun::IsValidDouble(-std::numeric_limits<double>::infinity()));
+}
+
+TEST(MCMathFun, DigammaAndTrigammaAgainstKnownValues) {
+  EXPECT_NEAR(MCMathFun::Digamma(1.0), -kEulerGamma, 1e-15);
+  EXPECT_NEAR(MCMathFun::Digamma(0.5), -kEulerGamma - 2.0 * std::log(2.0), 1e-14);
+  EXPECT_NEAR(MCMathFun::Digamma(1e-6), -kEulerGamma - 1e6, 1e-6);
+  EXPECT_EQ(MCMathFun::Digamma(1e-17), kMissing);
+  EXPECT_EQ(MCMathFun::Digamma(-2.0), kMissing);
+  EXPECT_NEAR(MCMathFun::Trigamma(1.0), kPi * kPi / 6.0, 1e-14);
+  EXPECT_NEAR(MCMathFun::Trigamma(0.5), kPi * kPi / 2.0, 1e-14);
+  EXPECT_EQ(MCMathFun::Trigamma(0.0), kMissing);
+  // Recurrences psi(x+1) = psi(x) + 1/x and psi'(x+1) = psi'(x) - 1/x^2 across the range.
+  for (double x : {1e-4, 0.3, 2.7, 9.5, 42.0, 1e4}) {
+    EXPECT_NEAR(MCMathFun::Digamma(x + 1.0), MCMathFun::Digamma(x) + 1.0 / x,
+                1e-13 * (1.0 + std::fabs(MCMathFun::Digamma(x + 1.0))));
+    EXPECT_NEAR(MCMathFun::Trigamma(x + 1.0), MCMathFun::Trigamma(x) - 1.0 / (x * x),
+                1e-13 * MCMathFun::Trigamma(x));
+  }
+  // Large x: psi(x) ~ ln x - 1/(2x), psi'(x) ~ 1/x + 1/(2x^2).
+  EXPECT_NEAR(MCMathFun::Digamma(1e8), std::log(1e8) - 0.5e-8, 1e-15 * std::log(1e8));
+  EXPECT_NEAR(MCMathFun::Trigamma(1e8), 1e-8 + 0.5e-16, 1e-22);
+}
+
+}  // namespace
