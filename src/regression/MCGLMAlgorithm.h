@@ -1,0 +1,198 @@
+#ifndef MCSTAT_REGRESSION_MCGLMALGORITHM_H_
+#define MCSTAT_REGRESSION_MCGLMALGORITHM_H_
+
+// The two workers behind MCGLMComponent. They are internal to the library; they carry the
+// export macro only so that the tests can drive each step on its own.
+
+#include <memory>
+#include <vector>
+
+#include "MCBitSet.h"
+#include "MCCancelInfo.h"
+#include "MCFactorTables.h"
+#include "MCRecord.h"
+#include "MCRegRecordValidator.h"
+#include "MCRegSettings.h"
+#include "MCRegrParameter.h"
+#include "MCStatus.h"
+#include "MCSymMatrix.h"
+#include "mcstat_export.h"
+
+// The parameters, the weighted cross-product matrix Z'Z and the fit of a linear model.
+//
+// A record's design row has one value per parameter, but only one parameter per effect is
+// active (the one of the record's factor combination), so the row is kept sparse: the active
+// parameter indices in ascending order with their non-zero values, and the dependent at index P.
+// Accumulating only those products gives exactly the sums of the dense update, which skips
+// zero rows and adds exact zeros elsewhere.
+//
+// Redundancy bits (P + 1 of them): a SET bit marks a NON-redundant parameter, one the sweep
+// pivoted on. The dependent's bit (index P) is never set.
+class MCSTAT_EXPORT MCGLMModel {
+ public:
+  // Largest number of parameters the packed matrix of order P + 1 may have.
+  static constexpr int kMaxParameters = 23169;
+
+  // Neither pointer is owned; both must outlive the model.
+  MCGLMModel(const MCRegSettings* settings, MCCommon::MCCancelInfo* cancel);
+  MCGLMModel(const MCGLMModel&) = delete;
+  MCGLMModel& operator=(const MCGLMModel&) = delete;
+  ~MCGLMModel();
+
+  // Takes the record positions from the settings, numbers the parameters in the tables (whose
+  // first pass must be complete and which must outlive the model) and lists one parameter per
+  // intercept, covariate effect and occurring factor combination. 305 (discrete data P and the
+  // limit) when there are too many parameters, before any matrix is allocated; 1 when a
+  // cancel is pending; OK with the model ready otherwise.
+  MCCommon::MCStatus SetupParameters(MCFactorTables* tables);
+  // The dependent's weighted mean and the total frequency weight W of the first pass.
+  void SetMeanAndTotalWeight(double dependentMean, double totalWeight);
+
+  // Adds w z z' for a valid record (w = frequency weight x regression weight / W). A record
+  // whose factor combination never occurred is skipped (added false). 309 before the
+  // parameters are set up; 313 when the matrix refuses the row.
+  MCCommon::MCStatus AddToMatrix(const MCCommon::Record& record, bool& added);
+  // Sweeps the parameters in order with the settings' tolerance (negative counts as 0), reads
+  // the estimates and rescales the matrix. 309 with no record added, 310 when already solved,
+  // 1 when a cancel is pending or cuts the sweep short.
+  MCCommon::MCStatus Solve();
+  // Adds a valid record's weighted squared residual and total deviation. 303 before Solve.
+  MCCommon::MCStatus AddResidual(const MCCommon::Record& record);
+  // R squared and RMSE from the residual pass; 308 when no record had a non-zero weight or
+  // W is not above 0.
+  MCCommon::MCStatus ComputeFit();
+
+  // The prediction from the active parameters; the missing value when the record is too
+  // short or its factor combination never occurred.
+  double Predict(const MCCommon::Record& record) const;
+  // row becomes the P design values (without the dependent); false when the row cannot be
+  // formed (too short, or a combination that never occurred), the found values being set.
+  bool ExpandRow(const MCCommon::Record& record, std::vector<double>& row) const;
+
+  bool IsReady() const { return fbReady; }
+  bool IsBuilt() const { return fbBuilt; }
+  int GetNParameters() const { return static_cast<int>(fvParameters.size()); }
+  const std::vector<MCRegrParameter>& GetParameters() const { return fvParameters; }
+  const std::vector<double>& GetParamEstimates() const { return fvParamEstimates; }
+  const MCCommonMath::MCBitSet& GetRedundancy() const { return fRedundancy; }
+  // Null until the parameters are set up.
+  const MCCommonMath::MCSymMatrix* GetZPrimeZ() const { return fpZPrimeZ.get(); }
+  int GetNRecordsAdded() const { return fNRecordsAdded; }
+  double GetRSquare() const { return fRSquare; }
+  double GetRMSE() const { return fRMSE; }
+  double GetResidualSum() const { return fResidualSum; }
+  double GetTotalSum() const { return fTotalSum; }
+  int GetNWeightedRecords() const { return fNWeightedRecords; }
+  const std::vector<int>& GetFirstParamIndices() const { return fvFirstParamIndex; }
+  const std::vector<int>& GetNEffectParams() const { return fvNEffectParams; }
+
+  void Display() const;
+
+ private:
+  // Forms the sparse row of a record into fvActiveIdx / fvActiveVal (design values only);
+  // false when the record is too short or a combination never occurred.
+  bool FormSparseRow(const double* values, int size) const;
+  // frequency weight x regression weight / W.
+  double RecordWeight(const double* values) const;
+
+  const MCRegSettings* fpSettings = nullptr;       // not owned
+  MCCommon::MCCancelInfo* fpCancelInfo = nullptr;  // not owned
+  int fFreqWeightVar = -1;
+  int fRegrWeightVar = -1;
+  int fDependent = -1;
+  std::vector<int> fvCovariateOffsets;
+  MCFactorTables* fpFactorTables = nullptr;  // not owned
+  std::unique_ptr<MCCommonMath::MCSymMatrix> fpZPrimeZ;
+  int fNRecordsAdded = 0;
+  MCCommonMath::MCBitSet fRedundancy;
+  std::vector<MCRegrParameter> fvParameters;
+  bool fbReady = false;
+  bool fbBuilt = false;
+  std::vector<double> fvParamEstimates;
+  double fRSquare = MCMV::kMissing;
+  double fRMSE = MCMV::kMissing;
+  std::vector<double> fvDesignRow;
+  double fResidualSum = 0.0;
+  double fTotalSum = 0.0;
+  double fDependentMean = 0.0;
+  double fTotalWeight = 0.0;
+  int fNWeightedRecords = 0;
+  std::vector<int> fvFirstParamIndex;
+  std::vector<int> fvNEffectParams;
+  MCCommon::MCStatus fStatus;
+
+  // Covariate part of every effect of the tables (the intercept included): the record
+  // positions and powers, flattened, with the start of each effect's run.
+  std::vector<int> fvEffectCovPositions;
+  std::vector<int> fvEffectCovPowers;
+  std::vector<int> fvEffectCovStart;
+  // Largest record position a design row reads (factors and covariates).
+  int fMaxRowPosition = -1;
+  // Sparse row scratch: active indices (ascending) and their values.
+  mutable std::vector<int> fvActiveIdx;
+  mutable std::vector<double> fvActiveVal;
+};
+
+// The passes of the linear model over the host's records: tabulation, cross products,
+// residuals. Owns the cancel holder, the validator, the factor tables and the model.
+class MCSTAT_EXPORT MCGLMAlgorithm {
+ public:
+  // The settings are not owned and must outlive the algorithm.
+  explicit MCGLMAlgorithm(const MCRegSettings* settings);
+  MCGLMAlgorithm(const MCGLMAlgorithm&) = delete;
+  MCGLMAlgorithm& operator=(const MCGLMAlgorithm&) = delete;
+  ~MCGLMAlgorithm();
+
+  // First pass: validates the records and fills the factor tables and the means. 307 when
+  // the data hold no (valid) record, 306 when already run, 312 for a missing record, 315 or
+  // 316 from the validator, 1 on cancel.
+  MCCommon::MCStatus ProcessData(MCCommon::MultiPassRecordIter& data);
+  // Sets up the model's parameters (see MCGLMModel::SetupParameters); 309 before the first
+  // pass.
+  MCCommon::MCStatus SetupParameters();
+  // Cross-product pass, solve, residual pass and fit. 309 before the parameters are ready,
+  // 310 when already built, 313 when the first pass is not complete or a row is refused, the
+  // pass and model statuses otherwise; on success the last warning, if any.
+  MCCommon::MCStatus BuildModel(MCCommon::MultiPassRecordIter& data);
+  // The prediction for a record; 1 when a cancel is pending, the algorithm's error if any.
+  MCCommon::MCStatus Score(const MCCommon::Record& record, double& prediction) const;
+
+  void Cancel() { fCancelInfo.SetCancel(); }
+  MCCommon::MCCancelInfo& GetCancelInfo() { return fCancelInfo; }
+  bool IsDataProcessed() const { return fbDataProcessed; }
+  bool AreParametersReady() const { return fModel.IsReady(); }
+  bool IsModelBuilt() const { return fbModelBuilt; }
+  const MCRegRecordValidator& GetValidator() const { return fValidator; }
+  const MCFactorTables& GetFactorTables() const { return fFactorTables; }
+  const std::vector<double>& GetMeanValues() const { return fMeanValues; }
+  const MCGLMModel& GetModel() const { return fModel; }
+  MCGLMModel& GetModel() { return fModel; }
+  int GetRecordCount() const { return fRecordCount; }
+  int GetValidCount() const { return fValidCount; }
+  const MCCommon::MCStatus& GetStatus() const { return fStatus; }
+  const std::vector<MCCommon::MCStatus>& GetWarnings() const { return fvWarnings; }
+
+  void Display() const;
+
+ private:
+  // One pass: NewPass, then every record until the end, an error or a cancel; each valid
+  // record goes to onValid, which may end the pass with an error.
+  template <typename OnValid>
+  MCCommon::MCStatus RunPass(MCCommon::MultiPassRecordIter& data, OnValid onValid);
+  void AddWarning(const MCCommon::MCStatus& status);
+
+  MCCommon::MCCancelInfo fCancelInfo;
+  const MCRegSettings* fpSettings = nullptr;  // not owned
+  MCRegRecordValidator fValidator;
+  MCFactorTables fFactorTables;
+  std::vector<double> fMeanValues;
+  MCGLMModel fModel;
+  bool fbDataProcessed = false;
+  bool fbModelBuilt = false;
+  int fRecordCount = 0;
+  int fValidCount = 0;
+  MCCommon::MCStatus fStatus;
+  std::vector<MCCommon::MCStatus> fvWarnings;
+};
+
+#endif  // MCSTAT_REGRESSION_MCGLMALGORITHM_H_

@@ -1,0 +1,255 @@
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "MCComponentDisplay.h"
+#include "MCGLMAlgorithm.h"
+#include "MCMV.h"
+#include "MCModelEffect.h"
+
+using MCCommon::MCComponentDisplay;
+using MCCommon::MCStatus;
+using MCCommon::Record;
+using MCCommonMath::MCSymMatrix;
+
+namespace {
+
+MCStatus Error(long code) { return MCStatus(code, false); }
+
+}  // namespace
+
+MCGLMModel::MCGLMModel(const MCRegSettings* settings, MCCommon::MCCancelInfo* cancel)
+    : fpSettings(settings), fpCancelInfo(cancel) {}
+
+MCGLMModel::~MCGLMModel() = default;
+
+MCStatus MCGLMModel::SetupParameters(MCFactorTables* tables) {
+  const MCRegSettings& settings = *fpSettings;
+  fFreqWeightVar = settings.GetFrequencyWeightVar();
+  fRegrWeightVar = settings.GetRegrWeightVar();
+  fDependent = settings.GetDependent();
+  fvCovariateOffsets = settings.GetCovariates();
+  fpFactorTables = tables;
+  tables->CreateParameterIndices();
+
+  fvParameters.clear();
+  fvFirstParamIndex.clear();
+  fvNEffectParams.clear();
+  fvEffectCovPositions.clear();
+  fvEffectCovPowers.clear();
+  fvEffectCovStart.assign(1, 0);
+
+  const bool intercept = settings.GetInterceptUse();
+  if (intercept) {
+    fvParameters.emplace_back();
+    fvEffectCovStart.push_back(0);
+  }
+  const std::vector<MCModelEffect>& effects = settings.GetModelEffects();
+  const int tableOffset = intercept ? 1 : 0;
+  for (int j = 0; j < static_cast<int>(effects.size()); ++j) {
+    if (fpCancelInfo->WillCancel()) return Error(1);
+    MCRegrParameter parameter;
+    if (!parameter.SetupFromEffect(effects[j], j, 0)) parameter.SetEffectIndex(j);
+    const int n = tables->GetNEffectParameters(j + tableOffset);
+    fvFirstParamIndex.push_back(static_cast<int>(fvParameters.size()));
+    fvNEffectParams.push_back(n);
+    if (n == 1 && parameter.GetNFactors() == 0) {
+      fvParameters.push_back(parameter);
+    } else {
+      for (int k = 0; k < n; ++k) {
+        tables->GetParameterFactorValues(parameter.GetCategories(), j + tableOffset, k);
+        fvParameters.push_back(parameter);
+      }
+    }
+    const std::vector<int>& positions = parameter.GetCovariates();
+    const std::vector<int>& powers = parameter.GetCovariateMultiplicities();
+    fvEffectCovPositions.insert(fvEffectCovPositions.end(), positions.begin(), positions.end());
+    fvEffectCovPowers.insert(fvEffectCovPowers.end(), powers.begin(), powers.end());
+    fvEffectCovStart.push_back(static_cast<int>(fvEffectCovPositions.size()));
+  }
+
+  const int p = static_cast<int>(fvParameters.size());
+  if (p > kMaxParameters) {
+    MCStatus status = Error(305);
+    status.SetDiscreteDatum(0, p);
+    status.SetDiscreteDatum(1, kMaxParameters);
+    return status;
+  }
+
+  fMaxRowPosition = -1;
+  for (int position : tables->GetFactorIndices())
+    fMaxRowPosition = std::max(fMaxRowPosition, position);
+  for (int position : fvEffectCovPositions) fMaxRowPosition = std::max(fMaxRowPosition, position);
+
+  fpZPrimeZ = std::unique_ptr<MCSymMatrix>(new (std::nothrow) MCSymMatrix(p + 1));
+  if (!fpZPrimeZ || !fpZPrimeZ->IsValidMatrix()) {
+    // The matrix did not fit in memory: as good as too many parameters.
+    fpZPrimeZ.reset();
+    MCStatus status = Error(305);
+    status.SetDiscreteDatum(0, p);
+    status.SetDiscreteDatum(1, kMaxParameters);
+    return status;
+  }
+  fvDesignRow.assign(static_cast<std::size_t>(p) + 1, 0.0);
+  fvActiveIdx.reserve(fvEffectCovStart.size() + 1);
+  fvActiveVal.reserve(fvEffectCovStart.size() + 1);
+  fbReady = true;
+  return MCStatus();
+}
+
+void MCGLMModel::SetMeanAndTotalWeight(double dependentMean, double totalWeight) {
+  fDependentMean = dependentMean;
+  fTotalWeight = totalWeight;
+}
+
+bool MCGLMModel::FormSparseRow(const double* values, int size) const {
+  fvActiveIdx.clear();
+  fvActiveVal.clear();
+  if (values == nullptr || size <= fMaxRowPosition) return false;
+  bool ok = true;
+  const std::vector<int>& active = fpFactorTables->GetRowParameterIndices(values, ok);
+  if (!ok) return false;
+  const int nEffects = static_cast<int>(fvEffectCovStart.size()) - 1;
+  for (int e = 0; e < nEffects && e < static_cast<int>(active.size()); ++e) {
+    if (active[e] < 0) continue;
+    double z = 1.0;
+    for (int c = fvEffectCovStart[e]; c < fvEffectCovStart[e + 1]; ++c) {
+      const double x = values[fvEffectCovPositions[c]];
+      for (int m = 0; m < fvEffectCovPowers[c]; ++m) z *= x;
+    }
+    // Zero entries are left out: the dense update skips them too.
+    if (z != 0.0) {
+      fvActiveIdx.push_back(active[e]);
+      fvActiveVal.push_back(z);
+    }
+  }
+  return true;
+}
+
+double MCGLMModel::RecordWeight(const double* values) const {
+  double w = 1.0 / fTotalWeight;
+  if (fFreqWeightVar >= 0) w *= values[fFreqWeightVar];
+  if (fRegrWeightVar >= 0) w *= values[fRegrWeightVar];
+  return w;
+}
+
+MCStatus MCGLMModel::AddToMatrix(const Record& record, bool& added) {
+  added = false;
+  if (!fbReady) return Error(309);
+  const double* values = record.GetAll();
+  if (!FormSparseRow(values, record.Size())) return MCStatus();
+  const double y = values[fDependent];
+  if (y != 0.0) {
+    fvActiveIdx.push_back(GetNParameters());
+    fvActiveVal.push_back(y);
+  }
+  const int m = static_cast<int>(fvActiveIdx.size());
+  if (!fpZPrimeZ->UpdateXXSparse(m, fvActiveIdx, fvActiveVal, RecordWeight(values))) {
+    return Error(313);
+  }
+  ++fNRecordsAdded;
+  added = true;
+  return MCStatus();
+}
+
+MCStatus MCGLMModel::Solve() {
+  if (fNRecordsAdded == 0) return Error(309);
+  if (fbBuilt) return Error(310);
+  if (fpCancelInfo->WillCancel()) return Error(1);
+  const int p = GetNParameters();
+  std::vector<double> diagonal;
+  fpZPrimeZ->GetDiagonal(diagonal);
+  fRedundancy.Resize(p + 1);
+  fRedundancy.Clear();
+  // Without the argument check a negative tolerance counts as 0: only non-positive pivots
+  // are then redundant.
+  const double tolerance = std::max(fpSettings->GetTolerance(), 0.0);
+  for (int k = 0; k < p; ++k) {
+    if (fpCancelInfo->WillCancel()) return Error(1);
+    fpZPrimeZ->Sweep(k, tolerance, diagonal, fRedundancy, false);
+  }
+  fpZPrimeZ->GetRegCoeffs(fvParamEstimates, fRedundancy);
+  fpZPrimeZ->ZeroOutRedundant(fRedundancy);
+  fpZPrimeZ->MultiplyByNumber(1.0 / fTotalWeight);
+  fResidualSum = 0.0;
+  fTotalSum = 0.0;
+  fNWeightedRecords = 0;
+  fbBuilt = true;
+  return MCStatus();
+}
+
+MCStatus MCGLMModel::AddResidual(const Record& record) {
+  if (!fbBuilt) return Error(303);
+  const double* values = record.GetAll();
+  if (!FormSparseRow(values, record.Size())) return MCStatus();
+  double prediction = 0.0;
+  for (std::size_t a = 0; a < fvActiveIdx.size(); ++a) {
+    prediction += fvParamEstimates[fvActiveIdx[a]] * fvActiveVal[a];
+  }
+  const double y = values[fDependent];
+  const double w = RecordWeight(values);
+  const double e = y - prediction;
+  fResidualSum += w * (e * e);
+  const double d = fpSettings->GetInterceptUse() ? y - fDependentMean : y;
+  fTotalSum += w * (d * d);
+  if (w != 0.0) ++fNWeightedRecords;
+  return MCStatus();
+}
+
+MCStatus MCGLMModel::ComputeFit() {
+  if (fTotalWeight > 0.0) fRMSE = std::sqrt(fResidualSum);
+  if (fTotalSum > 0.0) fRSquare = fTotalSum > fResidualSum ? 1.0 - fResidualSum / fTotalSum : 0.0;
+  if (fNWeightedRecords == 0 || !(fTotalWeight > 0.0)) return Error(308);
+  return MCStatus();
+}
+
+double MCGLMModel::Predict(const Record& record) const {
+  if (!fbBuilt || !FormSparseRow(record.GetAll(), record.Size())) return MCMV::Missing();
+  double prediction = 0.0;
+  for (std::size_t a = 0; a < fvActiveIdx.size(); ++a) {
+    prediction += fvParamEstimates[fvActiveIdx[a]] * fvActiveVal[a];
+  }
+  return prediction;
+}
+
+bool MCGLMModel::ExpandRow(const Record& record, std::vector<double>& row) const {
+  if (!fbReady) return false;
+  row.assign(fvParameters.size(), 0.0);
+  const double* values = record.GetAll();
+  if (values == nullptr || record.Size() <= fMaxRowPosition) return false;
+  bool ok = true;
+  const std::vector<int>& active = fpFactorTables->GetRowParameterIndices(values, ok);
+  const int nEffects = static_cast<int>(fvEffectCovStart.size()) - 1;
+  for (int e = 0; e < nEffects && e < static_cast<int>(active.size()); ++e) {
+    if (active[e] < 0) continue;
+    double z = 1.0;
+    for (int c = fvEffectCovStart[e]; c < fvEffectCovStart[e + 1]; ++c) {
+      for (int m = 0; m < fvEffectCovPowers[c]; ++m) z *= values[fvEffectCovPositions[c]];
+    }
+    row[static_cast<std::size_t>(active[e])] = z;
+  }
+  return ok;
+}
+
+void MCGLMModel::Display() const {
+  MCComponentDisplay::DisplayText(1, "MCGLMModel display start");
+  MCComponentDisplay::DisplayIV("Covariate offsets:", fvCovariateOffsets);
+  if (fpFactorTables != nullptr) {
+    MCComponentDisplay::DisplayText(1, "Factor Tables pointer is non-zero");
+  }
+  MCComponentDisplay::DisplayIV("Vector of first parameter indices", fvFirstParamIndex);
+  MCComponentDisplay::DisplayIV("Vector of numbers of parameters for each effect", fvNEffectParams);
+  if (fpZPrimeZ) {
+    MCComponentDisplay::DisplayText(1, "ZPrimeZMatrix:");
+    fpZPrimeZ->Display();
+  } else {
+    MCComponentDisplay::DisplayText(1, "ZPrimeZMatrix pointer is 0");
+  }
+  MCComponentDisplay::DisplayI("Records added to matrix", fNRecordsAdded);
+  MCComponentDisplay::DisplayText(1, "Redundancy indicators");
+  fRedundancy.Display();
+  MCComponentDisplay::DisplayDV("Parameter estimates", fvParamEstimates);
+  MCComponentDisplay::DisplayD("MultipleRSquare", fRSquare);
+  MCComponentDisplay::DisplayD("RootMeanSquareError", fRMSE);
+  MCComponentDisplay::DisplayText(1, "MCGLMModel display end");
+}
