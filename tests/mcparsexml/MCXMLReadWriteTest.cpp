@@ -1,0 +1,266 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMElement.hpp>
+
+#include "MCMV.h"
+#include "MCXMLReadWrite.h"
+#include "MCXMLUtil.h"
+
+using namespace MCComXPrsUtil;
+using xercesc::DOMElement;
+
+namespace {
+
+const char kSecret[] = "TOPSECRET-4711";
+
+std::string TempPath(const std::string& leaf) { return testing::TempDir() + "mcx_" + leaf; }
+
+void WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+MCCommon::MCStatus ParseText(MCXMLReadWrite& rw, const std::string& text) {
+  std::istringstream in(text);
+  return rw.ParseToDOM(in);
+}
+
+std::string RootTag(const MCXMLReadWrite& rw) {
+  const xercesc::DOMDocument* doc = rw.GetDocument();
+  return doc == nullptr ? std::string() : ToUTF8(doc->getDocumentElement()->getTagName());
+}
+
+std::string AllText(const MCXMLReadWrite& rw) {
+  const xercesc::DOMDocument* doc = rw.GetDocument();
+  return doc == nullptr ? std::string() : ToUTF8(doc->getDocumentElement()->getTextContent());
+}
+
+}  // namespace
+
+TEST(MCXMLReadWriteTest, ParsesStreamAndFile) {
+  MCXMLReadWrite rw;
+  ASSERT_TRUE(rw.GetInitStatus().IsOK());
+  EXPECT_EQ(rw.GetDocument(), nullptr);
+
+  ASSERT_TRUE(ParseText(rw, "<a x=\"1\"><b>t\xC3\xA9xt</b></a>").IsOK());
+  EXPECT_EQ(RootTag(rw), "a");
+  EXPECT_EQ(AllText(rw), "t\xC3\xA9xt");
+
+  const std::string path = TempPath("plain.xml");
+  WriteFile(path, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<fileroot><c/></fileroot>\n");
+  ASSERT_TRUE(rw.ParseToDOM(path).IsOK()) << rw.GetXercesMessage();
+  EXPECT_EQ(RootTag(rw), "fileroot");
+  std::remove(path.c_str());
+}
+
+TEST(MCXMLReadWriteTest, SecondParseReplacesFirstAndFailureLeavesNoDocument) {
+  MCXMLReadWrite rw;
+  ASSERT_TRUE(ParseText(rw, "<first/>").IsOK());
+  ASSERT_TRUE(ParseText(rw, "<second><x/></second>").IsOK());
+  EXPECT_EQ(RootTag(rw), "second");
+
+  const MCCommon::MCStatus bad = ParseText(rw, "<third>");
+  EXPECT_TRUE(bad.IsError());
+  EXPECT_EQ(bad.GetErrorCode(), 104);
+  EXPECT_EQ(rw.GetDocument(), nullptr);
+  EXPECT_FALSE(rw.GetXercesMessage().empty());
+}
+
+struct BadInput {
+  const char* label;
+  const char* text;
+};
+
+class UnparsableInputTest : public testing::TestWithParam<BadInput> {};
+
+TEST_P(UnparsableInputTest, Gives104AndNoDocument) {
+  MCXMLReadWrite rw;
+  const MCCommon::MCStatus status = ParseText(rw, GetParam().text);
+  EXPECT_TRUE(status.IsError());
+  EXPECT_EQ(status.GetErrorCode(), 104);
+  EXPECT_EQ(rw.GetDocument(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UnparsableInputTest,
+    testing::Values(BadInput{"truncated", "<?xml version=\"1.0\"?><PMML><DataDictionary><Da"},
+                    BadInput{"unclosed", "<a><b></b>"}, BadInput{"empty", ""},
+                    BadInput{"notxml", "name,age\nAnn,31\nBob,45\n"},
+                    BadInput{"binary", "\x01\x02\xff\xfe\x10\x7f"},
+                    BadInput{"twoRoots", "<a/><b/>"},
+                    BadInput{"undeclaredEntity", "<a>&nothere;</a>"}),
+    [](const testing::TestParamInfo<BadInput>& info) { return info.param.label; });
+
+TEST(MCXMLReadWriteTest, MissingFileGives104) {
+  MCXMLReadWrite rw;
+  const MCCommon::MCStatus status = rw.ParseToDOM(TempPath("does_not_exist.xml"));
+  EXPECT_EQ(status.GetErrorCode(), 104);
+  EXPECT_TRUE(status.IsError());
+  EXPECT_EQ(rw.GetDocument(), nullptr);
+}
+
+TEST(MCXMLReadWriteTest, StreamIsReadFromItsCurrentPosition) {
+  std::istringstream in("garbage<r v=\"2\"/>");
+  in.seekg(7);
+  MCXMLReadWrite rw;
+  ASSERT_TRUE(rw.ParseToDOM(in).IsOK());
+  EXPECT_EQ(RootTag(rw), "r");
+}
+
+TEST(MCXMLReadWriteTest, WritesPrettyPrintedDocumentThatReadsBack) {
+  MCXMLReadWrite rw;
+  ASSERT_TRUE(ParseText(rw,
+                        "<PMML version=\"3.2\"><Header copyright=\"c\"/><DataDictionary>"
+                        "<DataField name=\"\xC3\xA5ge\" optype=\"continuous\"/>"
+                        "</DataDictionary></PMML>")
+                  .IsOK());
+  const std::string path = TempPath("written.xml");
+  ASSERT_TRUE(rw.WriteFromDOM(path, rw.GetDocument()).IsOK());
+  const std::string text = ReadFile(path);
+  // Pretty printing puts each child element on its own, indented line.
+  EXPECT_NE(text.find("\n  <Header"), std::string::npos) << text;
+  EXPECT_NE(text.find("\n    <DataField"), std::string::npos) << text;
+  EXPECT_NE(text.find("UTF-8"), std::string::npos);
+
+  MCXMLReadWrite again;
+  ASSERT_TRUE(again.ParseToDOM(path).IsOK()) << again.GetXercesMessage();
+  const DOMElement* field = GetFirstChildElmt(
+      GetFirstChildElmt(again.GetDocument()->getDocumentElement(), "DataDictionary"), "DataField");
+  ASSERT_NE(field, nullptr);
+  EXPECT_EQ(ToUTF8(GetAttribute(field, "name")), "\xC3\xA5ge");
+  std::remove(path.c_str());
+}
+
+TEST(MCXMLReadWriteTest, WriteFailuresGive118) {
+  MCXMLReadWrite rw;
+  EXPECT_EQ(rw.WriteFromDOM(TempPath("null.xml"), nullptr).GetErrorCode(), 118);
+  ASSERT_TRUE(ParseText(rw, "<a/>").IsOK());
+  const MCCommon::MCStatus status =
+      rw.WriteFromDOM(TempPath("no_such_dir/sub/out.xml"), rw.GetDocument());
+  EXPECT_TRUE(status.IsError());
+  EXPECT_EQ(status.GetErrorCode(), 118);
+}
+
+TEST(MCXMLReadWriteTest, SeveralUsersShareTheParserLibrary) {
+  auto first = std::make_unique<MCXMLReadWrite>();
+  MCXMLReadWrite second;
+  ASSERT_TRUE(ParseText(second, "<kept><x/></kept>").IsOK());
+  ASSERT_TRUE(ParseText(*first, "<gone/>").IsOK());
+  first.reset();
+  // The library must still be running for the survivor.
+  EXPECT_EQ(RootTag(second), "kept");
+  EXPECT_NE(GetFirstChildElmt(second.GetDocument()->getDocumentElement(), "x"), nullptr);
+  MCXMLReadWrite third;
+  EXPECT_TRUE(ParseText(third, "<new/>").IsOK());
+}
+
+// Hostile documents: nothing outside the document may be read, and entity bombs must stop.
+class HostileDocumentTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    fSecretPath = TempPath("secret.txt");
+    WriteFile(fSecretPath, kSecret);
+    fDtdPath = TempPath("secret.dtd");
+    WriteFile(fDtdPath, std::string("<!ENTITY s \"") + kSecret + "\">");
+  }
+  void TearDown() override {
+    std::remove(fSecretPath.c_str());
+    std::remove(fDtdPath.c_str());
+  }
+  // Either refused, or parsed without the secret anywhere in it.
+  void ExpectNoSecret(const std::string& text) {
+    MCXMLReadWrite rw;
+    const MCCommon::MCStatus status = ParseText(rw, text);
+    if (status.IsOK()) {
+      EXPECT_EQ(AllText(rw).find(kSecret), std::string::npos);
+      const std::string out = TempPath("hostile_out.xml");
+      ASSERT_TRUE(rw.WriteFromDOM(out, rw.GetDocument()).IsOK());
+      EXPECT_EQ(ReadFile(out).find(kSecret), std::string::npos);
+      std::remove(out.c_str());
+    } else {
+      EXPECT_EQ(status.GetErrorCode(), 104);
+      EXPECT_EQ(rw.GetDocument(), nullptr);
+    }
+    EXPECT_EQ(rw.GetXercesMessage().find(kSecret), std::string::npos);
+  }
+  std::string fSecretPath;
+  std::string fDtdPath;
+};
+
+TEST_F(HostileDocumentTest, ExternalEntityIsNotRead) {
+  ExpectNoSecret("<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY xxe SYSTEM \"file://" + fSecretPath +
+                 "\">]><r>&xxe;</r>");
+  ExpectNoSecret("<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY xxe SYSTEM \"" + fSecretPath +
+                 "\">]><r>&xxe;</r>");
+}
+
+TEST_F(HostileDocumentTest, ExternalDtdAndParameterEntityAreNotRead) {
+  ExpectNoSecret("<?xml version=\"1.0\"?><!DOCTYPE r SYSTEM \"file://" + fDtdPath +
+                 "\"><r>&s;</r>");
+  ExpectNoSecret("<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY % p SYSTEM \"file://" + fDtdPath +
+                 "\"> %p;]><r>&s;</r>");
+}
+
+TEST_F(HostileDocumentTest, InternalEntitiesStillWork) {
+  MCXMLReadWrite rw;
+  ASSERT_TRUE(
+      ParseText(rw, "<!DOCTYPE r [<!ENTITY who \"world\">]><r>hello &who; &amp; &#65;</r>").IsOK());
+  EXPECT_EQ(AllText(rw), "hello world & A");
+
+  // An entity that expands to an element leaves the element where navigation finds it.
+  ASSERT_TRUE(ParseText(rw, "<!DOCTYPE r [<!ENTITY item \"<v n='1'/>\">]><r>&item;</r>").IsOK());
+  EXPECT_NE(GetFirstChildElmt(rw.GetDocument()->getDocumentElement(), "v"), nullptr);
+
+  // Predefined entities and character references are not limited, however many there are.
+  std::string many = "<r>";
+  for (int i = 0; i < 20000; ++i) many += "<v a=\"&lt;&amp;\">&#65;&gt;</v>";
+  ASSERT_TRUE(ParseText(rw, many + "</r>").IsOK()) << rw.GetXercesMessage();
+}
+
+TEST_F(HostileDocumentTest, BillionLaughsIsRefused) {
+  std::string doc = "<?xml version=\"1.0\"?><!DOCTYPE lolz [<!ENTITY lol \"lol\">";
+  std::string previous = "lol";
+  for (int level = 1; level <= 9; ++level) {
+    const std::string name = "lol" + std::to_string(level);
+    doc += "<!ENTITY " + name + " \"";
+    for (int k = 0; k < 10; ++k) doc += "&" + previous + ";";
+    doc += "\">";
+    previous = name;
+  }
+  doc += "]><lolz>&" + previous + ";</lolz>";
+  MCXMLReadWrite rw;
+  const MCCommon::MCStatus status = ParseText(rw, doc);
+  EXPECT_TRUE(status.IsError());
+  EXPECT_EQ(status.GetErrorCode(), 104);
+  EXPECT_EQ(rw.GetDocument(), nullptr);
+}
+
+TEST(MCXTranscoderTest, RoundTripsUTF8AndRejectsUnknownEncoding) {
+  MCXTranscoder utf8("UTF-8");
+  ASSERT_TRUE(utf8.isValid());
+  const std::string text = "Gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9D\x84\x9E";
+  const std::vector<XMLCh> wide = utf8.TranscodeFrom(text.c_str());
+  EXPECT_EQ(wide, ToUTF16(text.c_str()));
+  EXPECT_EQ(utf8.TranscodeTo(wide.data()), text);
+
+  MCXTranscoder latin1("ISO-8859-1");
+  ASSERT_TRUE(latin1.isValid());
+  EXPECT_EQ(latin1.TranscodeTo(ToUTF16("\xC3\xBC").data()), "\xFC");
+
+  MCXTranscoder unknown("NO-SUCH-ENCODING-42");
+  EXPECT_FALSE(unknown.isValid());
+  EXPECT_EQ(unknown.TranscodeTo(wide.data()), "");
+  EXPECT_EQ(unknown.TranscodeFrom("abc").size(), 1u);
+}
