@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "MCRNGVariates.h"
+#include "RandomTestUtil.h"
+
+using MCCommonMath::MCRNGBeta;
+using MCCommonMath::MCRNGBinomial;
+using MCCommonMath::MCRNGNormal;
+using MCCommonMath::MCRNGUCongruential;
+using randomtest::ScriptedRNG;
+
+namespace {
+
+constexpr double kA = 2.216035867166471;
+constexpr double kPi = 3.141592653589793;
+
+// --- Congruential generator ---------------------------------------------------------------
+
+TEST(MCRNGUCongruentialTest, SeedMappingAndSequence) {
+  MCRNGUCongruential c;
+  EXPECT_EQ(c.GetNext(), 397204094 * std::ldexp(1.0, -31));  // from state 1
+  const std::pair<double, int32_t> seeds[] = {
+      {-7.9, 7}, {0.4, 1}, {1e12, 2147483647}, {std::nan(""), 1}, {2147483646, 2147483646}};
+  for (const auto& s : seeds) {
+    c.SetSeed(s.first);
+    EXPECT_EQ(c.GetState(), s.second) << s.first;
+  }
+  // -1 mod 2^31 - 1: the product needs 64 bits.
+  EXPECT_EQ(c.GetNext(), (2147483647.0 - 397204094.0) * std::ldexp(1.0, -31));
+}
+
+// --- Normal: every region of Kinderman and Ramage's method ---------------------------------
+
+struct NormalCase {
+  const char* name;
+  std::vector<double> uniforms;
+  double lo, hi;  // |z| lies in the region's range
+  bool negative;
+  long draws;
+};
+
+class KindermanRamageTest : public ::testing::TestWithParam<NormalCase> {};
+
+TEST_P(KindermanRamageTest, RegionRangeSignAndDraws) {
+  const NormalCase& c = GetParam();
+  ScriptedRNG u(c.uniforms);
+  MCRNGNormal n;
+  n.SetURNGenerator(u);
+  const double z = n.GetNext();
+  EXPECT_EQ(u.Calls(), c.draws);
+  EXPECT_EQ(z < 0, c.negative) << z;
+  EXPECT_GE(std::fabs(z), c.lo);
+  EXPECT_LE(std::fabs(z), c.hi);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Regions, KindermanRamageTest,
+    ::testing::Values(
+        NormalCase{"central", {0.5, 0.25}, 0.408, 0.409, true, 2},
+        NormalCase{"tail", {0.98, 0.5, 0.5}, kA, 10, false, 3},
+        NormalCase{"tailRejectNegative", {0.99, 0.99, 0.01, 0.5, 0.5}, kA, 10, true, 5},
+        NormalCase{"region3Box", {0.96, 0.2, 0.5}, 2.0898, 2.0899, false, 3},
+        NormalCase{"region4Box", {0.93, 0.5, 0.3}, 0.811, 0.812, true, 3},
+        NormalCase{"region4ByDensity", {0.93, 0.95, 0.95}, 1.529, 1.531, true, 3},
+        NormalCase{"region4DensityReject", {0.93, 0.95, 0.99, 0.5, 0.3}, 0.811, 0.812, true, 5},
+        NormalCase{"region5NegativeT", {0.9, 0.9, 0.95, 0.1, 0.2}, 0.42, 0.4203, false, 5}),
+    [](const ::testing::TestParamInfo<NormalCase>& i) { return std::string(i.param.name); });
+
+TEST(MCRNGNormalTest, ParametersAndOwnedSources) {
+  ScriptedRNG u({0.5, 0.25});
+  MCRNGNormal n(3.0, -1.0);  // sd < 0: standard
+  n.SetURNGenerator(u);
+  const double z = n.GetNext();
+  EXPECT_EQ(n.GetNext(10.0, 2.0), 10.0 + 2.0 * z);
+  MCRNGNormal a, b;
+  a.SetSeed(77);
+  b.SetSeed(77);
+  MCRNGNormal c(a);  // owns its own copy of the source
+  const double first = a.GetNext();
+  EXPECT_EQ(b.GetNext(), first);
+  EXPECT_EQ(c.GetNext(), first);
+}
+
+TEST(MCRNGNormalTest, GoodnessOfFit) {
+  MCRNGNormal n(1.0, 2.0);
+  n.SetSeed(20240611);
+  std::vector<double> x(100000);
+  for (double& v : x) v = n.GetNext();
+  const double d =
+      randomtest::KSDistance(x, [](double v) { return randomtest::NormalCdf((v - 1) / 2); });
+  EXPECT_LT(d, randomtest::KSCritical(x.size()));
+}
+
+// --- Beta ----------------------------------------------------------------------------------
+
+TEST(MCRNGBetaTest, ShapeOneCasesInvertTheDistribution) {
+  ScriptedRNG u({0.3, 0.25, 0.0, 0.25, 0.0, 0.1});
+  MCRNGBeta b;
+  b.SetURNGenerator(u);
+  EXPECT_EQ(b.GetNext(), 0.3);             // (1, 1): the uniform
+  EXPECT_DOUBLE_EQ(b.GetNext(2, 1), 0.5);  // u^(1/a)
+  EXPECT_EQ(b.GetNext(2, 1), 0.0);         // u = 0
+  EXPECT_DOUBLE_EQ(b.GetNext(1, 2), 0.5);  // 1 - u^(1/b)
+  EXPECT_EQ(b.GetNext(1, 2), 1.0);         // u = 0
+  EXPECT_EQ(b.GetNext(1e-3, 1), 0.0);      // ln(0.1)/a below -708
+  EXPECT_EQ(b.GetNext(0.5, -1), -1.0);
+  EXPECT_EQ(u.Calls(), 6);
+  MCRNGBeta invalid(0, 2);  // becomes (1, 1)
+  invalid.SetURNGenerator(u);
+  EXPECT_EQ(invalid.GetNext(), 0.3);
+}
+
+TEST(MCRNGBetaTest, JohnkAcceptsAfterRedrawingZeros) {
+  ScriptedRNG u({0.0, 0.25, 0.81});
+  MCRNGBeta b(0.5, 0.5);
+  b.SetURNGenerator(u);
+  EXPECT_DOUBLE_EQ(b.GetNext(), 0.0625 / (0.0625 + 0.6561));
+  EXPECT_EQ(u.Calls(), 3);
+}
+
+TEST(MCRNGBetaTest, JohnkFallsBackToInverseAfter5000Rejections) {
+  ScriptedRNG u({0.9});  // X + Y = 1.62 every time
+  MCRNGBeta b(0.5, 0.5);
+  b.SetURNGenerator(u);
+  const double x = b.GetNext();
+  EXPECT_EQ(u.Calls(), 2 * 5000 + 1);
+  EXPECT_NEAR(x, std::pow(std::sin(kPi * 0.9 / 2), 2), 1e-8);  // arcsine quantile
+}
+
+TEST(MCRNGBetaTest, NormalEnvelopeAcceptsNearTheMode) {
+  // z = A(1.1311 * 0.5 + 0.5 - 1), x = 0.5 + z / (2 sqrt 2), then u = 0.5 is accepted.
+  ScriptedRNG u({0.5, 0.5, 0.5});
+  MCRNGBeta b(2, 2);
+  b.SetURNGenerator(u);
+  EXPECT_NEAR(b.GetNext(), 0.5 + kA * (1.13113163544418 * 0.5 - 0.5) / std::sqrt(8.0), 1e-15);
+  EXPECT_EQ(u.Calls(), 3);
+}
+
+TEST(MCRNGBetaTest, NormalEnvelopeFallsBackToInverseAfter5000Rejections) {
+  // z = -1.27 puts x near 0.05, where u = 0.9 is always rejected.
+  ScriptedRNG u({0.2, 0.2, 0.9});
+  MCRNGBeta b(2, 2);
+  b.SetURNGenerator(u);
+  const double x = b.GetNext();
+  EXPECT_EQ(u.Calls(), 3 * 5000 + 1);
+  EXPECT_NEAR(3 * x * x - 2 * x * x * x, 0.2, 1e-9);  // Beta(2, 2) cdf at the draw
+}
+
+struct BetaShape {
+  double a, b;
+};
+
+class MCRNGBetaFitTest : public ::testing::TestWithParam<BetaShape> {};
+
+TEST_P(MCRNGBetaFitTest, GoodnessOfFit) {
+  const BetaShape s = GetParam();
+  MCRNGBeta g(s.a, s.b);
+  g.SetSeed(8675309);
+  std::vector<double> x(100000);
+  for (double& v : x) v = g.GetNext();
+  const double d =
+      randomtest::KSDistance(x, [&s](double v) { return randomtest::BetaI(v, s.a, s.b); });
+  EXPECT_LT(d, randomtest::KSCritical(x.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, MCRNGBetaFitTest,
+                         ::testing::Values(BetaShape{2.5, 3.5}, BetaShape{40, 7},
+                                           BetaShape{0.5, 0.7}, BetaShape{3, 0.4},
+                                           BetaShape{1, 3}));
+
+// --- Binomial ------------------------------------------------------------------------------
+
+TEST(MCRNGBinomialTest, EdgeCases) {
+  MCRNGBinomial b(10.5, 0.3);  // stored as (0, 0)
+  EXPECT_EQ(b.GetNext(), 0.0);
+  EXPECT_EQ(b.GetNext(-1, 0.5), 0.0);
+  EXPECT_EQ(b.GetNext(5, 1.5), 0.0);
+  EXPECT_EQ(b.GetNext(5, 0), 0.0);
+  EXPECT_EQ(b.GetNext(10, 1), 10.0);
+  EXPECT_EQ(b.GetNext(1001, 1), 1001.0);
+  ScriptedRNG u({0.1, 0.5, 0.2, 0.31, 0.3});
+  b.SetURNGenerator(u);
+  b.SetParameters(5, 0.3);
+  EXPECT_EQ(b.GetNext(), 3.0);  // uniforms at or below p succeed
+  EXPECT_EQ(u.Calls(), 5);
+}
+
+class MCRNGBinomialFitTest : public ::testing::TestWithParam<std::pair<int, double>> {};
+
+TEST_P(MCRNGBinomialFitTest, ChiSquareAgainstTheExactProbabilities) {
+  const int n = GetParam().first;
+  const double p = GetParam().second;
+  MCRNGBinomial b(n, p);
+  b.SetSeed(4242);
+  const int draws = 100000;
+  std::vector<double> counts(n + 1, 0.0);
+  for (int i = 0; i < draws; ++i) {
+    const double k = b.GetNext();
+    ASSERT_TRUE(k >= 0 && k <= n && k == std::floor(k));
+    counts[static_cast<int>(k)] += 1;
+  }
+  // Pool the cells into bins with an expected count of at least 20.
+  double chi2 = 0, expected = 0, observed = 0;
+  int bins = 0;
+  for (int k = 0; k <= n; ++k) {
+    expected +=
+        draws * std::exp(std::lgamma(n + 1.0) - std::lgamma(k + 1.0) - std::lgamma(n - k + 1.0) +
+                         k * std::log(p) + (n - k) * std::log1p(-p));
+    observed += counts[k];
+    if (expected >= 20 || k == n) {
+      chi2 += (observed - expected) * (observed - expected) / expected;
+      expected = observed = 0;
+      ++bins;
+    }
+  }
+  EXPECT_LT(chi2, randomtest::ChiSquareCritical(bins - 1)) << bins << " bins";
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, MCRNGBinomialFitTest,
+                         ::testing::Values(std::make_pair(20, 0.4), std::make_pair(1000, 0.3),
+                                           std::make_pair(250, 0.02)));
+
+}  // namespace

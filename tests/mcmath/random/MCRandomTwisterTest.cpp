@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "MCRNGenerator.h"
+#include "MCRandomTwister.h"
+
+using MCCommonMath::MCRandomTwister;
+using MCCommonMath::MCRNGUTwister;
+
+namespace {
+
+// The numbers of a fixture in data/ beside this file, after its header line.
+template <class T>
+std::vector<T> ReadFixture(const char* name) {
+  const std::string here = __FILE__;
+  std::ifstream in(here.substr(0, here.find_last_of('/') + 1) + "data/" + name);
+  std::string header;
+  std::getline(in, header);
+  std::vector<T> values;
+  for (T v; in >> v;) values.push_back(v);
+  return values;
+}
+
+TEST(MCRandomTwisterTest, DefaultSeedGivesReferenceFirstWord) {
+  MCRandomTwister unseeded, seeded;
+  EXPECT_EQ(unseeded.GetInteger32(), 3499211612ul);
+  seeded.Initialize(12345);
+  seeded.Initialize(5489);
+  EXPECT_EQ(seeded.GetInteger32(), 3499211612ul);
+}
+
+TEST(MCRandomTwisterTest, InitByArrayReproducesPublishedOutput) {
+  const auto expected = ReadFixture<unsigned long>("mt19937ar_int32.txt");
+  ASSERT_EQ(expected.size(), 1000u);
+  MCRandomTwister t;
+  const unsigned long key[4] = {0x123, 0x234, 0x345, 0x456};
+  t.InitByArray(key, 4);
+  for (std::size_t i = 0; i < expected.size(); ++i) ASSERT_EQ(t.GetInteger32(), expected[i]) << i;
+}
+
+TEST(MCRandomTwisterTest, RealConversionsAndCopiesFollowTheWords) {
+  MCRandomTwister words;
+  words.Initialize(42);
+  for (int i = 0; i < 700; ++i) words.GetInteger32();  // past one regeneration
+  MCRandomTwister reals(words), assigned;
+  assigned = words;
+  const unsigned long w = words.GetInteger32();
+  EXPECT_EQ(assigned.GetInteger32(), w);
+  EXPECT_EQ(reals.GetInteger31(), static_cast<long>(w >> 1));
+  EXPECT_DOUBLE_EQ(reals.GetRealClosed(), words.GetInteger32() / 4294967295.0);
+  EXPECT_EQ(reals.GetRealClosedOpen(), std::ldexp(words.GetInteger32(), -32));
+  EXPECT_EQ(reals.GetRealOpen(), std::ldexp(words.GetInteger32() + 0.5, -32));
+  const unsigned long a = words.GetInteger32() >> 5, b = words.GetInteger32() >> 6;
+  EXPECT_EQ(reals.GetRealRes53(), std::ldexp(a * 67108864.0 + b, -53));
+}
+
+TEST(MCRNGUTwisterTest, WholeSeedMatchesNumpyLegacyRandomState) {
+  const auto expected = ReadFixture<double>("numpy_randomstate12345.txt");
+  ASSERT_EQ(expected.size(), 1000u);
+  MCRNGUTwister t;
+  t.SetSeed(12345.0);
+  t.SetSeed(std::numeric_limits<double>::quiet_NaN());  // ignored
+  for (std::size_t i = 0; i < 500; ++i) ASSERT_EQ(t.GetNext(), expected[i]) << i;
+  MCRNGUTwister copy(t);
+  for (std::size_t i = 500; i < expected.size(); ++i) ASSERT_EQ(copy.GetNext(), expected[i]) << i;
+}
+
+struct EncodedSeed {
+  double seed;
+  uint32_t key[3];
+};
+
+class MCRNGUTwisterEncodeTest : public ::testing::TestWithParam<EncodedSeed> {};
+
+TEST_P(MCRNGUTwisterEncodeTest, KeyCarriesSignExponentAndSignificand) {
+  const EncodedSeed& c = GetParam();
+  uint32_t key[3];
+  MCRNGUTwister::EncodeSeed(c.seed, key);
+  EXPECT_EQ(std::vector<uint32_t>(key, key + 3), std::vector<uint32_t>(c.key, c.key + 3));
+  MCRNGUTwister t;
+  t.SetSeed(c.seed);
+  MCRandomTwister r;
+  const unsigned long longKey[3] = {c.key[0], c.key[1], c.key[2]};
+  r.InitByArray(longKey, 3);
+  EXPECT_EQ(t.GetNext(), r.GetRealRes53());
+}
+
+// 0.75 = 0.75 * 2^0; -3 = -0.75 * 2^2; 2^31 = 0.5 * 2^32; 0.1 = 0.8 * 2^-3, whose
+// significand 0x1999999999999A splits into 26 and 27 bits.
+INSTANTIATE_TEST_SUITE_P(Seeds, MCRNGUTwisterEncodeTest,
+                         ::testing::Values(EncodedSeed{0.5, {0, 1u << 25, 0}},
+                                           EncodedSeed{0.75, {0, 3u << 24, 0}},
+                                           EncodedSeed{-3.0, {2 + 4 + 16, 3u << 24, 0}},
+                                           EncodedSeed{2147483648.0, {4 + 8 * 32, 1u << 25, 0}},
+                                           EncodedSeed{0.1, {8 * 3, 0x3333333u, 0x199999Au}}));
+
+}  // namespace

@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "MCMV.h"
+#include "MCRandomValues.h"
+#include "RandomTestUtil.h"
+
+using MCCommonMath::MCRandomValues;
+using MCCommonMath::MCSymMatrix;
+using MCCommonMath::MCURandom;
+using randomtest::ScriptedHost;
+
+namespace {
+
+MCSymMatrix Matrix(int n, const std::vector<double>& lower) {
+  MCSymMatrix m(n);
+  m.AsVector() = lower;
+  return m;
+}
+
+TEST(MCRandomValuesTest, RefusedSettingsChangeNothing) {
+  MCRandomValues rv;
+  EXPECT_FALSE(rv.SetTolerance(0));
+  EXPECT_FALSE(rv.SetURNGPtr(nullptr));
+  ASSERT_TRUE(rv.SetParamNormal(2.0, 4.0));
+  EXPECT_FALSE(rv.SetParamUniform(2, 1));
+  EXPECT_FALSE(rv.SetParamNormal(0, 0));
+  EXPECT_FALSE(rv.SetParamUniform(0));
+  EXPECT_FALSE(rv.SetParamUniform({0, 1}, {1}));
+  EXPECT_FALSE(rv.SetParamUniform({0, 1}, {1, 1}));
+  EXPECT_FALSE(rv.SetParamChi(0));
+  EXPECT_FALSE(rv.SetParamWishart(3, 2));
+  EXPECT_FALSE(rv.SetParamWishart(2, 3, MCSymMatrix(3)));
+  EXPECT_FALSE(rv.SetParamWishart(2, 3, MCSymMatrix(2)));  // every row redundant
+  EXPECT_FALSE(rv.SetParamNormal({1, 2}, 1.0, MCSymMatrix(2)));
+  EXPECT_FALSE(rv.SetParamNormal({1, 2}, 0.0, Matrix(2, {1, 0, 1})));
+  EXPECT_TRUE(rv.GetDistType() == MCRandomValues::kNormal && rv.GetUnivariate());
+  EXPECT_FALSE(rv.GetStandard());
+  EXPECT_TRUE(rv.SetParamUniform(1));
+  EXPECT_TRUE(rv.GetUnivariate());
+  EXPECT_TRUE(rv.SetParamNormal({5}, 2.0, Matrix(1, {1})));
+  EXPECT_TRUE(rv.GetUnivariate());
+}
+
+TEST(MCRandomValuesTest, DrawsMatchTheSetting) {
+  MCRandomValues rv;
+  rv.SetSeed(11);
+  ASSERT_TRUE(rv.SetParamUniform(-2.0, 3.0));
+  for (int i = 0; i < 1000; ++i) {
+    const double x = rv.GetRandom();
+    ASSERT_TRUE(x >= -2.0 && x < 3.0);
+  }
+  std::vector<double> v;
+  EXPECT_FALSE(rv.GetRandom(v));
+  ASSERT_TRUE(rv.SetParamUniform({0, 10}, {1, 20}));
+  EXPECT_TRUE(MCMV::IsMissing(rv.GetRandom()));
+  ASSERT_TRUE(rv.GetRandom(v));
+  ASSERT_EQ(v.size(), 2u);
+  EXPECT_TRUE(v[0] >= 0 && v[0] < 1 && v[1] >= 10 && v[1] < 20);
+  ASSERT_TRUE(rv.SetParamWishart(3, 5));
+  EXPECT_TRUE(MCMV::IsMissing(rv.GetRandom()));
+  EXPECT_FALSE(rv.GetRandom(v));
+  MCSymMatrix w;
+  ASSERT_TRUE(rv.GetRandom(w));
+  EXPECT_EQ(w.GetNRows(), 3);
+  rv.SetParamNormal();
+  EXPECT_FALSE(rv.GetRandom(w));
+}
+
+TEST(MCRandomValuesTest, CopiesOwnGeneratorsRestartedFromTheSeed) {
+  MCRandomValues a;
+  a.SetSeed(99);
+  const double first = a.GetRandom();
+  MCRandomValues b(a);
+  EXPECT_NE(b.GetURNGPtr(), a.GetURNGPtr());
+  EXPECT_EQ(b.GetRandom(), first);
+  MCURandom external(5, true, false, nullptr);
+  ASSERT_TRUE(a.SetURNGPtr(&external));
+  MCRandomValues c;
+  c = a;
+  EXPECT_TRUE(c.GetURNGPtr() == &external && !c.GetOwnsURNG());
+}
+
+// --- Gamma (through chi-square, rate 1/2) with scripted uniforms --------------------------
+
+struct GammaCase {
+  const char* name;
+  double df;
+  std::vector<double> uniforms;
+  double expected;
+  long draws;
+};
+
+class GammaBranchTest : public ::testing::TestWithParam<GammaCase> {};
+
+TEST_P(GammaBranchTest, ValueAndDraws) {
+  const GammaCase& c = GetParam();
+  ScriptedHost host(c.uniforms);
+  MCURandom source(0, false, false, &host);
+  MCRandomValues rv;
+  ASSERT_TRUE(rv.SetURNGPtr(&source));
+  ASSERT_TRUE(rv.SetParamChi(c.df));
+  const double x = rv.GetRandom();
+  if (MCMV::IsMissing(c.expected)) {
+    EXPECT_TRUE(MCMV::IsMissing(x)) << x;
+  } else {
+    EXPECT_NEAR(x, c.expected, 1e-12 * c.expected);
+  }
+  EXPECT_EQ(host.Calls(), c.draws);
+}
+
+const double kE = 2.718281828459045;
+const double kGsC = (0.5 + kE) / kE;  // Ahrens-Dieter constant for shape 1/2
+
+INSTANTIATE_TEST_SUITE_P(
+    Branches, GammaBranchTest,
+    ::testing::Values(
+        // Shape 1: an exponential, 2 (-ln u).
+        GammaCase{"exponential", 2, {0.5}, 2 * std::log(2.0), 1},
+        GammaCase{"exponentialOfOne", 2, {1.0}, MCMV::Missing(), 1},
+        // Shape 5/2 (Fishman): V1 = 1 always passes, V1 = 0.01 fails against ln 0.5.
+        GammaCase{"fishman", 5, {std::exp(-1.0), 0.5}, 5.0, 2},
+        GammaCase{"fishmanReject", 5, {0.99, 0.5, std::exp(-1.0), 0.5}, 5.0, 4},
+        // Shape 1/2 (GS): P = c u <= 1 gives x = P^2; P > 1 gives x = -ln(2 (c - P)).
+        GammaCase{"gsPower", 1, {0.0, 0.5, 0.5}, 2 * std::pow(kGsC * 0.5, 2), 3},
+        GammaCase{"gsLog", 1, {0.95, 0.5}, -2 * std::log(2 * (kGsC - kGsC * 0.95)), 2},
+        GammaCase{"gsLogReject", 1, {0.95, 0.9, 0.5, 0.5}, 2 * std::pow(kGsC * 0.5, 2), 4}),
+    [](const ::testing::TestParamInfo<GammaCase>& i) { return std::string(i.param.name); });
+
+// --- Goodness of fit ------------------------------------------------------------------------
+
+class ChiSquareFitTest : public ::testing::TestWithParam<double> {};
+
+TEST_P(ChiSquareFitTest, KolmogorovSmirnov) {
+  const double df = GetParam();
+  MCRandomValues rv;
+  rv.SetSeed(1234567);
+  ASSERT_TRUE(rv.SetParamChi(df));
+  std::vector<double> x(100000);
+  for (double& v : x) v = rv.GetRandom();
+  const double d =
+      randomtest::KSDistance(x, [df](double v) { return randomtest::GammaP(df / 2, v / 2); });
+  EXPECT_LT(d, randomtest::KSCritical(x.size()));
+}
+
+// One degree of freedom per gamma branch, and a large one.
+INSTANTIATE_TEST_SUITE_P(DegreesOfFreedom, ChiSquareFitTest,
+                         ::testing::Values(1.0, 0.3, 2.0, 5.0, 40.0));
+
+TEST(MCRandomValuesFitTest, MultivariateNormalMoments) {
+  MCRandomValues rv;
+  rv.SetSeed(777);
+  // Covariance 2 * [[4, 1.2], [1.2, 1]].
+  ASSERT_TRUE(rv.SetParamNormal({1.0, -1.0}, 2.0, Matrix(2, {4, 1.2, 1})));
+  const int n = 100000;
+  std::vector<double> v;
+  double s0 = 0, s1 = 0, s00 = 0, s01 = 0, s11 = 0;
+  for (int i = 0; i < n; ++i) {
+    ASSERT_TRUE(rv.GetRandom(v));
+    s0 += v[0], s1 += v[1];
+    s00 += (v[0] - 1) * (v[0] - 1), s01 += (v[0] - 1) * (v[1] + 1), s11 += (v[1] + 1) * (v[1] + 1);
+  }
+  EXPECT_NEAR(s0 / n, 1.0, 5 * std::sqrt(8.0 / n));
+  EXPECT_NEAR(s1 / n, -1.0, 5 * std::sqrt(2.0 / n));
+  EXPECT_NEAR(s00 / n, 8.0, 5 * 8.0 * std::sqrt(2.0 / n));
+  EXPECT_NEAR(s01 / n, 2.4, 5 * std::sqrt((2.4 * 2.4 + 8.0 * 2.0) / n));
+  EXPECT_NEAR(s11 / n, 2.0, 5 * 2.0 * std::sqrt(2.0 / n));
+}
+
+TEST(MCRandomValuesFitTest, WishartMeanIsMTimesScale) {
+  const int p = 3, n = 20000;
+  const double m = 5.5;
+  const MCSymMatrix scale = Matrix(p, {2.0, 0.5, 1.0, -0.3, 0.2, 1.5});
+  for (bool standard : {true, false}) {
+    MCRandomValues rv;
+    rv.SetSeed(standard ? 5 : 6);
+    ASSERT_TRUE(standard ? rv.SetParamWishart(p, m) : rv.SetParamWishart(p, m, scale));
+    MCSymMatrix sum(p), w;
+    for (int k = 0; k < n; ++k) {
+      ASSERT_TRUE(rv.GetRandom(w));
+      ASSERT_TRUE(sum.ComputeAXpY(1.0, w));
+    }
+    for (int i = 0; i < p; ++i) {
+      for (int j = 0; j <= i; ++j) {
+        const double sij = standard ? (i == j) : scale.GetElem(i, j);
+        const double sii = standard ? 1 : scale.GetElem(i, i),
+                     sjj = standard ? 1 : scale.GetElem(j, j);
+        const double se = std::sqrt(m * (sij * sij + sii * sjj) / n);
+        EXPECT_NEAR(sum.GetElem(i, j) / n, m * sij, 5 * se) << i << "," << j;
+      }
+    }
+  }
+}
+
+}  // namespace
