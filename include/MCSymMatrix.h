@@ -10,6 +10,8 @@
 
 namespace MCCommonMath {
 
+class MCRectMatrix;
+
 // A dense real symmetric matrix in packed lower-triangular storage: element (i, j) with
 // i >= j lives at position i(i+1)/2 + j, (i, j) with i < j is the same element as (j, i).
 // Row i thus holds columns 0..i, starting at i(i+1)/2; its diagonal is at i(i+3)/2.
@@ -268,6 +270,124 @@ class MCSTAT_EXPORT MCSymMatrix : public MCSymMatrixData {
   // tr(S S2) and tr(S S2 S3); missing unless the other matrices have n rows.
   double TraceOfProduct(const MCSymMatrix& S2) const;
   double TraceOfProductOfThree(const MCSymMatrix& S2, const MCSymMatrix& S3) const;
+
+  // Factorisations, inverses and solvers.
+  // A Cholesky factor L is kept in the packed array itself, L(i, j) at element (i, j). A
+  // row whose pivot s fails s > refDiag[i] * tol is redundant: L(i, i) = 0 and the rest of
+  // its column is 0; redundant rows are counted and later solved or inverted as zeros.
+  // Determinants come as det[0] x 10^det[1] with 1 <= |det[0]| < 10, or both 0.
+
+  // Factors in place; returns the number of redundant rows, or -1 (matrix unchanged) when
+  // refDiag holds fewer than n values or, with check, tol < 0 or some refDiag[i] < 0.
+  int LTChol(const std::vector<double>& refDiag, double tol, bool check);
+  // As above; nonRed is sized to n (when smaller) or cleared, and bit i is set for every
+  // accepted pivot.
+  int LTChol(const std::vector<double>& refDiag, double tol, MCBitSet& nonRed, bool check);
+  // As above with refDiag = the diagonal (entries below tol count as 1). minPivot becomes
+  // the smallest L(i, i) when the result is >= 0, the missing value otherwise.
+  int LTChol(double tol, double& minPivot, bool check);
+  // The indices of the first accepted rows (at most maxCount; all when maxCount < 1 or
+  // > n) of a factorisation of a copy with refDiag = the diagonal, increasing; returns
+  // their number (0 when tol < 0). The matrix is not changed.
+  int CholIndNonRed(int maxCount, double tol, std::vector<int>& idx) const;
+  // This matrix becomes the rows and columns of the leading m rows of `packed` whose bit is
+  // set in mask, and is factored with refDiag = its diagonal (entries below tol count as
+  // 1); returns the number of redundant rows (0 when m = 0), -1 when m < 0, packed holds
+  // fewer than m(m+1)/2 values or mask.Size() < m, -2 when storage fails.
+  int CheckMDependent(int m, const std::vector<double>& packed, const MCBitSet& mask, double tol);
+  // On a factor: job % 10 != 0 gives det = the determinant of L (0, 0 when a diagonal is
+  // 0); job / 10 != 0 replaces L by L^-1, zero rows and columns for zero diagonals.
+  // Returns the number of zero diagonals.
+  int LTDetInverse(double det[2], int job);
+  // On a factor L of A: becomes the (generalised) inverse L^-T L^-1 of A.
+  void LTInverse();
+  // On a factor L: becomes LT L, or L LT.
+  void LTLTransL();
+  void LTLLTrans();
+  // Factors in place with refDiag = the diagonal and solves A x = b, x = 0 on redundant
+  // rows; returns the number of redundant rows, or -1 (nothing done) when tol <= 0 or b
+  // holds fewer than n values.
+  int LTSolve(const std::vector<double>& b, double tol, std::vector<double>& x);
+  // Solves L LT x = b with the factor in place; -1 when b holds fewer than n values, else 0.
+  int LTSubstitute(const std::vector<double>& b, std::vector<double>& x) const;
+  // out becomes the generalised inverse (zero rows and columns for redundant rows) of this
+  // matrix; returns its rank, or -1 (out a copy of this matrix) when LTChol refuses.
+  // The variants report the accepted rows, or the smallest pivot (missing on refusal).
+  int CholInverse(const std::vector<double>& refDiag, double tol, MCSymMatrix& out) const;
+  int CholInverse(const std::vector<double>& refDiag, double tol, MCSymMatrix& out,
+                  MCBitSet& nonRed) const;
+  int CholInverse(const std::vector<double>& refDiag, double tol, MCSymMatrix& out,
+                  double& minPivot) const;
+  // det = the determinant (0, 0 when a pivot is redundant under tol, the reference being the
+  // diagonal with entries below tol counted as 1); false when n = 0 or tol < 0.
+  bool ComputeDeterminant(double tol, double det[2]) const;
+  // Solves A x = b for a possibly singular or indefinite A: rows found dependent (in A^2,
+  // tolerance 2 tol) are dropped and get x = 0, the rest is solved by symmetric-indefinite
+  // factorisation. False when n < 1, tol <= 0, b holds fewer than n values, no row is
+  // independent or the factorisation is singular.
+  bool SolveIndefinite(double tol, const std::vector<double>& b, std::vector<double>& x) const;
+  // Solves on the rows in mask (those < min(mask.Size(), n)) and the rows past the mask,
+  // leaving out rows that are zero over the mask columns; x = 0 elsewhere. False when
+  // n < 1, b holds fewer than n values, no mask bit is set or the system is singular.
+  bool SolveIndefinite(const MCBitSet& mask, const std::vector<double>& b,
+                       std::vector<double>& x) const;
+  // x solves A^2 x = A b by LTSolve; false when n < 1, tol <= 0, b holds fewer than n
+  // values or every row of A^2 is redundant.
+  bool SolveIndefiniteGI(double tol, const std::vector<double>& b, std::vector<double>& x) const;
+  // When a factorisation (tolerance tol, reference the diagonal with entries below 1e-6
+  // counted as 1) finds redundant rows: finds by growth and bisection (to tol) the smallest
+  // ridge h that removes them, adds h + 0.01 M (M the largest diagonal then) to the
+  // diagonal, reports that as shift and divides the matrix by shift + refDiag[0]. Returns
+  // the number of factorisations tried (1: positive definite, unchanged, changed false),
+  // -1 when n < 2, -2 when tol <= 0.
+  int TransformToPositiveDefinite(double tol, bool& changed, double& shift);
+  // The covariance of nBlocks blocks of p = scale.size() parameters, the first nLead of a
+  // block intercepts, the others coefficients of covariates standardised as
+  // (x - shift[i]) / scale[i], becomes T S TT for the map of MCMathFun::TransformParameters
+  // with the same arguments. False (unchanged) unless n = p nBlocks, shift.size() = p,
+  // nBlocks >= 1, nLead >= 0, not both nBlocks > 1 and nLead > 1, and no scale is 0.
+  bool TransformParameterMatrix(const std::vector<double>& shift, const std::vector<double>& scale,
+                                int nBlocks, int nLead, bool negate, bool invert);
+  // One block with fixed parameters: every parameter not in fixed with scale[i] != 1, or
+  // shift[i] != 0 when nLead > 0, has its scale inverted (and, when nLead > 0, its shift
+  // set to 0 and shift[i] added to element (i, 0) afterwards); the others keep theirs.
+  // False unless shift and scale hold n values, fixed.Size() >= n and no scale is 0.
+  bool TransformParameterMatrix(const std::vector<double>& shift, const std::vector<double>& scale,
+                                const MCBitSet& fixed, int nLead, bool negate, bool invert);
+
+  // Operations with rectangular matrices.
+  // Sizes that do not fit give false with the output untouched (the missing value for
+  // ComputeVSV); an output may be an input. An index matrix R holds whole numbers: in
+  // row 0 (and row 1 where stated) element i is the target index of row (column) i of S,
+  // negative for a row that is dropped; targets must be below the output's size and
+  // distinct within a row.
+
+  // this += w [A B]T [A B] with A (m x p) and B (m x q) side by side, row by row;
+  // false unless A and B have the same rows and n = p + q. B may have no columns.
+  bool UpdateXXMat2(const MCRectMatrix& A, const MCRectMatrix& B, double w);
+  // rT S r for column j of R; R must have n rows.
+  double ComputeVSV(const MCRectMatrix& R, int j) const;
+  // R(startRow + t, col) = S(i, t) for t < n; the column must fit inside R.
+  bool CopyRowToRColumn(int i, MCRectMatrix& R, int col, int startRow) const;
+  // out = R S (R has n columns) and out = S S2 (S2 has n rows), rectangular.
+  bool ComputeRS(const MCRectMatrix& R, MCRectMatrix& out) const;
+  bool ComputeSS(const MCSymMatrix& S2, MCRectMatrix& out) const;
+  // out = R S RT (R has n columns) and out = RT S R (R has n rows).
+  bool ComputeRSRTrans(const MCRectMatrix& R, MCSymMatrix& out) const;
+  bool ComputeRTransSR(const MCRectMatrix& R, MCSymMatrix& out) const;
+  // This matrix becomes R RT or RT R (one block); false when storage fails.
+  bool ComputeRByRTrans(const MCRectMatrix& R);
+  bool ComputeRTransByR(const MCRectMatrix& R);
+  // out keeps its size m and becomes 0 except out(t_i, t_j) = S(i, j), t = row 0 of the
+  // index matrix R (n columns).
+  bool ExpandSym(const MCRectMatrix& R, MCSymMatrix& out) const;
+  // The same into a rectangular out of its own shape: rows to the targets in row 0 of R,
+  // columns to those in row 1 (row 0 again when R has one row).
+  bool ExpandSymToRect(const MCRectMatrix& R, MCRectMatrix& out) const;
+  // out(a, b) = S(rows[a], cols[b]): the hypothesis block of the listed rows and columns;
+  // false when an index is outside [0, n).
+  bool ExtractH(const std::vector<int>& rows, const std::vector<int>& cols,
+                MCRectMatrix& out) const;
 
   // --- Diagnostics -------------------------------------------------------------------
 

@@ -254,6 +254,8 @@ bool MCMathFun::TransformParameters(std::vector<double>& b, const std::vector<do
   for (double s : scale) {
     if (s == 0.0) return false;
   }
+  // More leading parameters than parameters: all are leading and nothing changes.
+  if (nLead > p) nLead = p;
   std::vector<double> a(p, 1.0);
   std::vector<double> c(p, 1.0);
   for (int i = nLead; i < p; ++i) {

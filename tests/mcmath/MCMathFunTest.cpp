@@ -186,6 +186,11 @@ TEST(MCMathFun, TransformParametersPreservesTheLinearPredictor) {
   std::vector<double> bad = bStd;
   EXPECT_FALSE(MCMathFun::TransformParameters(bad, shift, {1.0, 0.0, 1.0}, 1, 1, false, false));
   EXPECT_EQ(bad, bStd);
+  // More leading parameters than parameters: everything is leading, nothing moves (and
+  // nothing is written past the end, which the sanitizer run checks).
+  std::vector<double> lead = bStd;
+  ASSERT_TRUE(MCMathFun::TransformParameters(lead, shift, scale, 1, 4, false, false));
+  EXPECT_EQ(lead, bStd);
 }
 
 TEST(MCMathFun, ToleranceAndValidity) {

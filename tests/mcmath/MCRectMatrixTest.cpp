@@ -1,0 +1,584 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <tuple>
+#include <vector>
+
+#include "MCBitSet.h"
+#include "MCMV.h"
+#include "MCRectMatrix.h"
+#include "MCSymMatrix.h"
+
+using MCCommonMath::MCBitSet;
+using MCCommonMath::MCRectMatrix;
+using MCCommonMath::MCSymMatrix;
+
+namespace {
+
+using Dense = std::vector<std::vector<double>>;
+
+Dense Zeros(int r, int c) { return Dense(r, std::vector<double>(c, 0.0)); }
+
+Dense ToDense(const MCRectMatrix& m) {
+  Dense d = Zeros(m.GetNRows(), m.GetNCols());
+  for (int i = 0; i < m.GetNRows(); ++i)
+    for (int j = 0; j < m.GetNCols(); ++j) d[i][j] = m.GetElem(i, j);
+  return d;
+}
+
+Dense ToDense(const MCSymMatrix& s) {
+  Dense d = Zeros(s.GetNRows(), s.GetNRows());
+  for (int i = 0; i < s.GetNRows(); ++i)
+    for (int j = 0; j < s.GetNRows(); ++j) d[i][j] = s.GetElem(i, j);
+  return d;
+}
+
+MCRectMatrix FromDense(const Dense& d, int cols) {
+  MCRectMatrix m(static_cast<int>(d.size()), cols);
+  for (size_t i = 0; i < d.size(); ++i)
+    for (int j = 0; j < cols; ++j) m.SetElem(int(i), j, d[i][j]);
+  return m;
+}
+
+Dense Mul(const Dense& a, const Dense& b, int inner, int cols) {
+  Dense c = Zeros(static_cast<int>(a.size()), cols);
+  for (size_t i = 0; i < a.size(); ++i)
+    for (int j = 0; j < cols; ++j)
+      for (int t = 0; t < inner; ++t) c[i][j] += a[i][t] * b[t][j];
+  return c;
+}
+
+Dense Trans(const Dense& a, int cols) {
+  Dense t = Zeros(cols, static_cast<int>(a.size()));
+  for (size_t i = 0; i < a.size(); ++i)
+    for (int j = 0; j < cols; ++j) t[j][i] = a[i][j];
+  return t;
+}
+
+Dense Random(std::mt19937_64& g, int r, int c) {
+  std::uniform_real_distribution<double> u(-2.0, 2.0);
+  Dense d = Zeros(r, c);
+  for (auto& row : d)
+    for (double& x : row) x = u(g);
+  return d;
+}
+
+MCSymMatrix RandomSym(std::mt19937_64& g, int n) {
+  Dense d = Random(g, n, n);
+  MCSymMatrix s(n);
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j <= i; ++j) s.SetElem(i, j, d[i][j]);
+  return s;
+}
+
+void ExpectNear(const Dense& got, const Dense& want, double tol) {
+  ASSERT_EQ(got.size(), want.size());
+  for (size_t i = 0; i < got.size(); ++i) {
+    ASSERT_EQ(got[i].size(), want[i].size());
+    for (size_t j = 0; j < got[i].size(); ++j)
+      EXPECT_NEAR(got[i][j], want[i][j], tol) << i << "," << j;
+  }
+}
+
+// n x p matrix whose columns in `dependent` are combinations of the earlier columns.
+Dense WithDependentColumns(std::mt19937_64& g, int n, int p, const std::vector<int>& dependent) {
+  Dense d = Random(g, n, p);
+  for (int j : dependent)
+    for (int i = 0; i < n; ++i) d[i][j] = 2.0 * d[i][0] - 0.5 * d[i][j - 1];
+  return d;
+}
+
+// ---- Products against dense arithmetic, over shapes -------------------------------------
+
+class RectShapes : public ::testing::TestWithParam<std::tuple<int, int>> {
+ protected:
+  std::mt19937_64 g{7};
+  int r = std::get<0>(GetParam());
+  int c = std::get<1>(GetParam());
+};
+
+TEST_P(RectShapes, ProductsAndNormsMatchDense) {
+  const Dense a = Random(g, r, c), b = Random(g, c, 3), bt = Random(g, 4, c);
+  const MCRectMatrix A = FromDense(a, c);
+  MCRectMatrix out;
+  ASSERT_TRUE(A.ComputeMatrixProduct(FromDense(b, 3), out));
+  ExpectNear(ToDense(out), Mul(a, b, c, 3), 1e-12);
+  ASSERT_TRUE(A.ComputeProductMatrixTrans(FromDense(bt, c), out));
+  ExpectNear(ToDense(out), Mul(a, Trans(bt, c), c, 4), 1e-12);
+
+  const Dense v = Random(g, 1, c), w = Random(g, 1, r);
+  std::vector<double> rv, vr;
+  ASSERT_TRUE(A.ComputeRV(v[0], rv));
+  ASSERT_TRUE(A.ComputeVR(w[0], vr));
+  ExpectNear({rv}, Trans(Mul(a, Trans(v, c), c, 1), 1), 1e-12);
+  ExpectNear({vr}, Mul(w, a, r, c), 1e-12);
+  EXPECT_FALSE(A.ComputeRV(std::vector<double>(c + 1), rv));
+  EXPECT_FALSE(A.ComputeVR(std::vector<double>(r + 1), vr));
+
+  const Dense ata = Mul(Trans(a, c), a, r, c), aat = Mul(a, Trans(a, c), c, r);
+  EXPECT_NEAR(A.DotProductCol(0, c - 1), ata[0][c - 1], 1e-12);
+  EXPECT_NEAR(A.DotProductRows(r - 1, 0), aat[r - 1][0], 1e-12);
+  EXPECT_NEAR(A.ColNorm(c - 1), std::sqrt(ata[c - 1][c - 1]), 1e-12);
+  EXPECT_NEAR(A.RowNorm(r - 1), std::sqrt(aat[r - 1][r - 1]), 1e-12);
+  EXPECT_NEAR(A.DotProductRowCol(r - 1, FromDense(b, 3), 2), Mul(a, b, c, 3)[r - 1][2], 1e-12);
+
+  MCRectMatrix t(A);
+  t.Transpose();
+  ExpectNear(ToDense(t), Trans(a, c), 0.0);
+}
+
+TEST_P(RectShapes, SymmetricRectangularProductsMatchDense) {
+  const Dense a = Random(g, r, c);
+  const MCRectMatrix A = FromDense(a, c);
+  const MCSymMatrix S = RandomSym(g, c), T = RandomSym(g, r);
+  const Dense s = ToDense(S), t = ToDense(T), at = Trans(a, c);
+
+  MCRectMatrix rs;
+  ASSERT_TRUE(S.ComputeRS(A, rs));
+  ExpectNear(ToDense(rs), Mul(a, s, c, c), 1e-12);
+  MCSymMatrix out;
+  ASSERT_TRUE(S.ComputeRSRTrans(A, out));
+  ExpectNear(ToDense(out), Mul(Mul(a, s, c, c), at, c, r), 1e-11);
+  ASSERT_TRUE(T.ComputeRTransSR(A, out));
+  ExpectNear(ToDense(out), Mul(Mul(at, t, r, r), a, r, c), 1e-11);
+  ASSERT_TRUE(out.ComputeRByRTrans(A));
+  ExpectNear(ToDense(out), Mul(a, at, c, r), 1e-12);
+  ASSERT_TRUE(out.ComputeRTransByR(A));
+  ExpectNear(ToDense(out), Mul(at, a, r, c), 1e-12);
+
+  const MCSymMatrix S2 = RandomSym(g, c);
+  ASSERT_TRUE(S.ComputeSS(S2, rs));
+  ExpectNear(ToDense(rs), Mul(s, ToDense(S2), c, c), 1e-12);
+
+  const Dense vsv = Mul(Mul(at, t, r, r), a, r, c);
+  EXPECT_NEAR(T.ComputeVSV(A, c - 1), vsv[c - 1][c - 1], 1e-11);
+
+  // [A B]T [A B] accumulated twice with weight 0.5 equals the plain cross products.
+  const Dense b = Random(g, r, 2);
+  Dense ab = a;
+  for (int i = 0; i < r; ++i) ab[i].insert(ab[i].end(), b[i].begin(), b[i].end());
+  MCSymMatrix acc(c + 2);
+  ASSERT_TRUE(acc.UpdateXXMat2(A, FromDense(b, 2), 0.5));
+  ASSERT_TRUE(acc.UpdateXXMat2(A, FromDense(b, 2), 0.5));
+  ExpectNear(ToDense(acc), Mul(Trans(ab, c + 2), ab, r, c + 2), 1e-12);
+
+  // Size mismatches refuse.
+  EXPECT_FALSE(MCSymMatrix(c + 1).ComputeRS(A, rs));
+  EXPECT_FALSE(MCSymMatrix(r + 1).ComputeRTransSR(A, out));
+  EXPECT_FALSE(acc.UpdateXXMat2(A, FromDense(Random(g, r, 3), 3), 1.0));
+  EXPECT_FALSE(acc.UpdateXXMat2(A, MCRectMatrix(r + 1, 2), 1.0));
+  EXPECT_EQ(S.ComputeVSV(A, c), MCMV::Missing());
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, RectShapes,
+                         ::testing::Values(std::make_tuple(1, 1), std::make_tuple(2, 3),
+                                           std::make_tuple(5, 2), std::make_tuple(30, 5),
+                                           std::make_tuple(4, 30)));
+
+// ---- Rank tools on matrices with known dependent columns --------------------------------
+
+// The rank tools square their tolerance (they factor cross products), so 1e-8 would sit at
+// the rounding level of the squared lengths.
+constexpr double kRankTol = 1e-6;
+
+class RankTools : public ::testing::TestWithParam<std::tuple<int, int, std::vector<int>>> {
+ protected:
+  std::mt19937_64 g{11};
+  int n = std::get<0>(GetParam());
+  int p = std::get<1>(GetParam());
+  std::vector<int> dep = std::get<2>(GetParam());
+  Dense x = WithDependentColumns(g, n, p, dep);
+  MCRectMatrix X = FromDense(x, p);
+  bool IsDep(int j) const {
+    for (int d : dep)
+      if (d == j) return true;
+    return false;
+  }
+};
+
+TEST_P(RankTools, RedundantColumnsAndRowsAreFound) {
+  MCBitSet nonRed;
+  ASSERT_EQ(X.FindRedundancies(kRankTol, nonRed, false), static_cast<int>(dep.size()));
+  std::vector<int> expected;
+  for (int j = 0; j < p; ++j) {
+    EXPECT_EQ(nonRed.IsIn(j), !IsDep(j)) << j;
+    if (!IsDep(j)) expected.push_back(j);
+  }
+  std::vector<int> idx;
+  EXPECT_EQ(X.FindNonRedunIndices(kRankTol, idx, false), static_cast<int>(expected.size()));
+  EXPECT_EQ(idx, expected);
+
+  MCRectMatrix full;
+  ASSERT_EQ(X.ExtractFullRank(kRankTol, full, idx, false), static_cast<int>(expected.size()));
+  ASSERT_EQ(full.GetNCols(), static_cast<int>(expected.size()));
+  for (size_t k = 0; k < expected.size(); ++k)
+    for (int i = 0; i < n; ++i) EXPECT_EQ(full.GetElem(i, int(k)), x[i][expected[k]]);
+
+  // The same through the transpose, by rows.
+  MCRectMatrix xt(X);
+  xt.Transpose();
+  EXPECT_EQ(xt.FindRedundancies(kRankTol, nonRed, true), static_cast<int>(dep.size()));
+  ASSERT_EQ(xt.ExtractFullRank(kRankTol, full, idx, true), static_cast<int>(expected.size()));
+  EXPECT_EQ(idx, expected);
+  EXPECT_EQ(full.GetNRows(), static_cast<int>(expected.size()));
+}
+
+TEST_P(RankTools, ResidualsAreOrthogonalToTheColumns) {
+  const Dense y = Random(g, n, 3);
+  MCRectMatrix Y = FromDense(y, 3);
+  // Column 2 of Y lies in the span of X: its residual vanishes.
+  for (int i = 0; i < n; ++i) Y.SetElem(i, 2, x[i][0] - 3.0 * x[i][p - 1]);
+  MCBitSet nonRedX, nonZero;
+  ASSERT_TRUE(Y.ResidOfOrthProjection(X, 1e-10, nonRedX, nonZero));
+  ASSERT_EQ(nonRedX.Size(), p);
+  for (int j = 0; j < p; ++j) EXPECT_EQ(nonRedX.IsIn(j), !IsDep(j));
+  for (int k = 0; k < p; ++k)
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(Y.DotProductColCol(i, X, k), 0.0, 1e-9);
+  EXPECT_FALSE(nonZero.IsIn(2));
+  EXPECT_EQ(nonZero.IsIn(0), n > p - static_cast<int>(dep.size()));
+  // Y minus the residual is in the span: projecting that again leaves nothing.
+  MCRectMatrix fitted = FromDense(y, 3);
+  for (int i = 0; i < 2; ++i) fitted.AddToColumn(i, Y, i, -1.0);
+  ASSERT_TRUE(fitted.ResidOfOrthProjection(X, 1e-10, nonRedX, nonZero));
+  for (int i = 0; i < 2; ++i) EXPECT_LT(fitted.ColNorm(i), 1e-9);
+}
+
+TEST_P(RankTools, GeneralisedInverseSolvesAndReproduces) {
+  // Consistent right-hand side.
+  const Dense beta = Random(g, p, 1);
+  std::vector<double> b(n), sol;
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < p; ++j) b[i] += x[i][j] * beta[j][0];
+  const int red = X.EstimateLinearGI(b, sol, 1e-10);
+  ASSERT_GE(red, 0);
+  if (n != p || !dep.empty()) {
+    EXPECT_EQ(red, static_cast<int>(dep.size()));
+  }
+  std::vector<double> fit;
+  ASSERT_TRUE(X.ComputeRV(sol, fit));
+  for (int i = 0; i < n; ++i) EXPECT_NEAR(fit[i], b[i], 1e-8);
+  for (int d : dep) EXPECT_EQ(sol[d], 0.0);
+
+  // G column by column from unit right-hand sides; A G A = A.
+  Dense gi = Zeros(p, n);
+  for (int i = 0; i < n; ++i) {
+    std::vector<double> e(n, 0.0);
+    e[i] = 1.0;
+    ASSERT_GE(X.EstimateLinearGI(e, sol, 1e-10), 0);
+    for (int j = 0; j < p; ++j) gi[j][i] = sol[j];
+  }
+  ExpectNear(Mul(Mul(x, gi, p, n), x, n, p), x, 1e-8);
+}
+
+TEST_P(RankTools, RowsOfTheRowSpaceAreEstimable) {
+  // H: orthogonal projection on the row space, from Gram-Schmidt on the rows.
+  Dense basis;
+  for (const auto& row : x) {
+    std::vector<double> v = row;
+    for (const auto& q : basis) {
+      double d = 0;
+      for (int j = 0; j < p; ++j) d += v[j] * q[j];
+      for (int j = 0; j < p; ++j) v[j] -= d * q[j];
+    }
+    double nv = 0;
+    for (double e : v) nv += e * e;
+    if (nv > 1e-16) {
+      for (double& e : v) e /= std::sqrt(nv);
+      basis.push_back(v);
+    }
+  }
+  Dense h = Zeros(p, p);
+  for (const auto& q : basis)
+    for (int i = 0; i < p; ++i)
+      for (int j = 0; j < p; ++j) h[i][j] += q[i] * q[j];
+  const MCRectMatrix H = FromDense(h, p);
+  MCBitSet all(p);
+  all.Resize(p, true);
+
+  Dense l = Zeros(3, p);
+  for (int j = 0; j < p; ++j) l[0][j] = x[0][j] - 2.0 * x[n - 1][j];  // row space; row 1 zero
+  l[2] = x[n / 2];
+  EXPECT_TRUE(FromDense(l, p).IsEstimable(H, all, 1e-8));
+  if (static_cast<int>(basis.size()) < p) {
+    // A direction orthogonal to every row is not estimable.
+    Dense off = Zeros(1, p);
+    off[0][dep[0]] = 1.0;
+    for (const auto& q : basis)
+      for (int j = 0; j < p; ++j) off[0][j] -= q[dep[0]] * q[j];
+    EXPECT_FALSE(FromDense(off, p).IsEstimable(H, all, 1e-6));
+  }
+  EXPECT_FALSE(FromDense(l, p).IsEstimable(H, MCBitSet(p - 1), 1e-8));
+  EXPECT_FALSE(FromDense(l, p).IsEstimable(H, all, 0.0));
+}
+
+INSTANTIATE_TEST_SUITE_P(Dependent, RankTools,
+                         ::testing::Values(std::make_tuple(1, 1, std::vector<int>{}),
+                                           std::make_tuple(2, 2, std::vector<int>{1}),
+                                           std::make_tuple(5, 5, std::vector<int>{}),
+                                           std::make_tuple(5, 4, std::vector<int>{2}),
+                                           std::make_tuple(30, 6, std::vector<int>{3, 5}),
+                                           std::make_tuple(30, 30, std::vector<int>{4, 17})));
+
+// ---- Square solves ----------------------------------------------------------------------
+
+TEST(MCRectMatrixSolve, SquareSystemsAndSingularFallback) {
+  std::mt19937_64 g{3};
+  for (int n : {1, 2, 5, 30}) {
+    const Dense a = Random(g, n, n), b = Random(g, 1, n);
+    const MCRectMatrix A = FromDense(a, n);
+    std::vector<double> sol;
+    ASSERT_TRUE(A.SolveLinearSquare(b[0], sol, 1e-12)) << n;
+    for (int i = 0; i < n; ++i) {
+      double s = 0;
+      for (int j = 0; j < n; ++j) s += a[i][j] * sol[j];
+      EXPECT_NEAR(s, b[0][i], 1e-9);
+    }
+  }
+  // Singular 2 x 2 (second column twice the first): the square solve refuses and the
+  // generalised inverse path drops the redundant component.
+  const MCRectMatrix S = FromDense({{1, 2}, {3, 6}}, 2);
+  std::vector<double> sol{9, 9};
+  EXPECT_FALSE(S.SolveLinearSquare({1, 3}, sol, 1e-12));
+  EXPECT_EQ(sol, (std::vector<double>{9, 9}));
+  ASSERT_EQ(S.EstimateLinearGI({1, 3}, sol, 1e-10), 1);
+  EXPECT_NEAR(sol[0], 1.0, 1e-12);
+  EXPECT_EQ(sol[1], 0.0);
+  EXPECT_FALSE(FromDense({{1, 2}}, 2).SolveLinearSquare({1}, sol, 1e-12));
+  EXPECT_EQ(S.EstimateLinearGI({1, 3}, sol, 0.0), -1);
+  EXPECT_EQ(MCRectMatrix().EstimateLinearGI({}, sol, 1e-8), -1);
+}
+
+// ---- Edge cases -------------------------------------------------------------------------
+
+TEST(MCRectMatrixEdge, EmptyMatrixAndOutOfRange) {
+  const MCRectMatrix e;
+  EXPECT_EQ(e.GetElem(0, 0), MCMV::Missing());
+  EXPECT_EQ(e.GetRowPtr(0), nullptr);
+  EXPECT_EQ(MCRectMatrix(-2, 3).GetNRows(), 0);
+
+  MCRectMatrix m = FromDense({{1, 2, 3}, {4, 5, 6}}, 3);
+  std::vector<double> v{7};
+  EXPECT_EQ(m.GetElem(2, 0), MCMV::Missing());
+  EXPECT_EQ(m.GetElem(0, -1), MCMV::Missing());
+  EXPECT_EQ(m.GetColPtr(3), nullptr);
+  EXPECT_EQ(*m.GetColPtr(2), 3.0);
+  EXPECT_EQ(m.GetRowPtr(1)[0], 4.0);
+  EXPECT_FALSE(m.GetRow(2, v));
+  EXPECT_FALSE(m.GetCol(-1, v));
+  EXPECT_EQ(v, std::vector<double>{7});
+  EXPECT_FALSE(m.SetElem(0, 3, 1.0));
+  EXPECT_EQ(m.RowNorm(2), MCMV::Missing());
+  EXPECT_EQ(m.ColNorm(-1), MCMV::Missing());
+  EXPECT_EQ(m.DotProductColCol(0, MCRectMatrix(3, 3), 0), MCMV::Missing());
+  EXPECT_EQ(m.FindFirstNonZeroInRow(0, 0.0), -1);
+  EXPECT_EQ(m.FindFirstNonZeroInRow(0, 1.5), 1);
+  EXPECT_FALSE(m.IsRowZero(5));
+  EXPECT_FALSE(m.ZeroOutRowPart(0, 2, 1));
+  EXPECT_FALSE(m.AddToColumn(0, MCRectMatrix(3, 1), 0, 1.0));
+  EXPECT_FALSE(m.CopyRowToRow(MCRectMatrix(1, 2), 0, 0));
+  EXPECT_FALSE(m.CopyRows(m, 1, 2, 0));
+  EXPECT_FALSE(m.IncrVecByColumn(0, v, 0, 1, 1.0, true));
+  MCRectMatrix out = m;
+  EXPECT_FALSE(m.ExtractRows({0, 2}, out));
+  EXPECT_FALSE(m.ExtractColumns({-1}, out));
+  EXPECT_FALSE(m.Expand(MCBitSet(5), true, out));
+  EXPECT_FALSE(m.CreateBlockDiagonal(0, out));
+  EXPECT_EQ(ToDense(out), ToDense(m));
+  int pivot = 7;
+  EXPECT_FALSE(m.ZeroOutPivotRow(2, 1e-8, pivot));
+  EXPECT_EQ(pivot, -1);
+  EXPECT_FALSE(m.ColClean(3, 1e-8));
+  double ratio = 5;
+  EXPECT_FALSE(m.IsERowMultipleOfAnother(0, 2, 1, 1, ratio));
+  MCBitSet bits;
+  EXPECT_EQ(m.FindRedundancies(-1, bits, false), -1);
+  std::vector<int> idx;
+  EXPECT_EQ(m.FindNonRedunIndices(-1, idx, true), -1);
+  MCBitSet a, b;
+  EXPECT_FALSE(m.ResidOfOrthProjection(MCRectMatrix(3, 2), 1e-8, a, b));
+  EXPECT_FALSE(m.ResidOfOrthProjection(MCRectMatrix(2, 2), 0.0, a, b));
+  EXPECT_EQ(ToDense(m), (Dense{{1, 2, 3}, {4, 5, 6}}));
+}
+
+TEST(MCRectMatrixEdge, DuplicatedColumnAndProjectionOnItself) {
+  const MCRectMatrix X = FromDense({{1, 2, 1}, {0, 1, 0}, {3, -1, 3}, {2, 2, 2}}, 3);
+  MCBitSet nonRed;
+  EXPECT_EQ(X.FindRedundancies(1e-8, nonRed, false), 1);
+  EXPECT_TRUE(nonRed.IsIn(0) && nonRed.IsIn(1));
+  EXPECT_FALSE(nonRed.IsIn(2));
+
+  // Column 1 keeps 5% of its squared length off column 0: independent at tol 0.1 (0.01 on
+  // squares), redundant at tol 0.3 (0.09).
+  const double a = std::sqrt(0.05 / 0.95);
+  const MCRectMatrix near = FromDense({{1, 1}, {0, a}}, 2);
+  EXPECT_EQ(near.FindRedundancies(0.1, nonRed, false), 0);
+  EXPECT_EQ(near.FindRedundancies(0.3, nonRed, false), 1);
+  std::vector<int> idx;
+  EXPECT_EQ(near.FindNonRedunIndices(0.1, idx, false), 2);
+  EXPECT_EQ(near.FindNonRedunIndices(0.3, idx, false), 1);
+  EXPECT_EQ(idx, std::vector<int>{0});
+
+  MCRectMatrix Y(X);
+  MCBitSet nonRedX, nonZero;
+  ASSERT_TRUE(Y.ResidOfOrthProjection(X, 1e-8, nonRedX, nonZero));
+  for (double e : Y.AsVectorConst()) EXPECT_NEAR(e, 0.0, 1e-12);
+  EXPECT_EQ(nonZero.Size(), 3);
+  EXPECT_EQ(nonZero.InSet(), 0);
+}
+
+TEST(MCRectMatrixEdge, CheckForOnesAndColClean) {
+  MCRectMatrix m = FromDense({{0.995, -0.502, 0.97}, {-1.004, 0.49, 0.2}}, 3);
+  m.CheckForOnes(0.01);
+  EXPECT_EQ(ToDense(m), (Dense{{1, -0.5, 0.97}, {-1, 0.5, 0.2}}));
+  m.CheckForOnes(0.0);  // nothing
+  EXPECT_EQ(m.GetElem(0, 2), 0.97);
+
+  MCRectMatrix c = FromDense({{1.0, 1e-20}, {1e-13, 1e-21}, {-2.0, 0.0}}, 2);
+  ASSERT_TRUE(c.ColClean(0, 1.0));  // 1e-13 is below 1e4 eps relative to the norm
+  EXPECT_EQ(ToDense(c), (Dense{{1, 1e-20}, {0, 1e-21}, {-2, 0}}));
+  ASSERT_TRUE(c.ColClean(1, 1.0));  // a negligible column is zeroed whole
+  EXPECT_TRUE(c.IsColZero(1));
+  ASSERT_TRUE(c.ColClean(0, 1e-6));
+  EXPECT_EQ(c.GetElem(2, 0), -2.0);
+}
+
+TEST(MCRectMatrixEdge, RowMultiplesPivotsAndColumnRedundancies) {
+  const MCRectMatrix m = FromDense({{0, 2, -4}, {0, 1, -2}, {0, 1, 2}, {0, 0, 0}}, 3);
+  double ratio = 0;
+  ASSERT_TRUE(m.IsERowMultipleOfAnother(0, 1, 6, 3, ratio));
+  EXPECT_EQ(ratio, 2.0);
+  EXPECT_FALSE(m.IsERowMultipleOfAnother(0, 1, 6, 2, ratio));  // extra values disagree
+  EXPECT_FALSE(m.IsERowMultipleOfAnother(0, 2, 0, 0, ratio));
+  EXPECT_TRUE(m.IsERowMultipleOfAnother(3, 3, 5, 2.5, ratio));
+  EXPECT_EQ(ratio, 2.0);
+  EXPECT_FALSE(m.IsERowMultipleOfAnother(3, 1, 0, 0, ratio));  // zero extended row
+
+  MCRectMatrix z = FromDense({{0, 2, 3}, {1, 1, 1}}, 3);
+  int pivot = -1;
+  ASSERT_TRUE(z.ZeroOutPivotRow(0, 1e-8, pivot));
+  EXPECT_EQ(pivot, 1);
+  // Column 0 += 0 * col1, column 2 += 3 * col1, then column 1 zeroed.
+  EXPECT_EQ(ToDense(z), (Dense{{0, 0, 9}, {1, 0, 4}}));
+  EXPECT_FALSE(z.ZeroOutPivotRow(0, 10.0, pivot));
+
+  const MCRectMatrix r = FromDense({{1, 0, 5, 0}, {0, 3, 0, 0}, {0, 0, 0, 0}}, 4);
+  MCBitSet in(4), out;
+  in.Resize(4, true);
+  in.Set(2, false);
+  int col = -2;
+  EXPECT_TRUE(r.IsRowZeroButOne(1, in, col));
+  EXPECT_EQ(col, 1);
+  EXPECT_FALSE(r.IsRowZeroButOne(2, in, col));
+  EXPECT_EQ(col, -1);
+  // Row 0 is single within `in` (col 2 is out), row 1 too: columns 0 and 1 are cleared;
+  // column 3 stays but is all zero, so nothing counts.
+  EXPECT_EQ(r.CheckAddColRedundancies(in, out), 0);
+  EXPECT_EQ(out.Size(), 4);
+  EXPECT_TRUE(out.IsIn(3));
+  EXPECT_FALSE(out.IsIn(0) || out.IsIn(1) || out.IsIn(2));
+  in.Set(2, true);
+  EXPECT_EQ(r.CheckAddColRedundancies(in, out), 2);  // row 0 has two: columns 0 and 2 count
+  EXPECT_EQ(MCRectMatrix(0, 3).CheckAddColRedundancies(in, out), 3);
+}
+
+// ---- Shape and copies -------------------------------------------------------------------
+
+TEST(MCRectMatrixShape, ReshapingAndCopies) {
+  MCRectMatrix m = FromDense({{1, 2}, {3, 4}, {5, 6}}, 2);
+  EXPECT_EQ(m.AddColumn(), 3);
+  EXPECT_EQ(ToDense(m), (Dense{{1, 2, 0}, {3, 4, 0}, {5, 6, 0}}));
+  EXPECT_EQ(m.AddRow(), 4);
+  EXPECT_EQ(m.GetElem(3, 2), 0.0);
+  ASSERT_TRUE(m.Resize(2, 3));
+  EXPECT_EQ(ToDense(m), (Dense{{1, 2, 0}, {3, 4, 0}}));
+  ASSERT_TRUE(m.Resize(3, 2));  // no re-layout: leading elements kept in order
+  EXPECT_EQ(ToDense(m), (Dense{{1, 2}, {0, 3}, {4, 0}}));
+  ASSERT_TRUE(m.ColScale(1, -2.0));
+  ASSERT_TRUE(m.ZeroOutRowPart(2, 0, 0));
+  EXPECT_EQ(ToDense(m), (Dense{{1, -4}, {0, -6}, {0, 0}}));
+  ASSERT_TRUE(m.ZeroOutCol(1));
+  EXPECT_TRUE(m.IsColZero(1) && !m.IsColZero(0));
+  ASSERT_TRUE(m.SetNRowsCols(2, 2));
+  EXPECT_EQ(ToDense(m), Zeros(2, 2));
+
+  MCRectMatrix s = FromDense({{1, 2}, {3, 4}, {5, 6}, {7, 8}}, 2);
+  ASSERT_TRUE(s.CopyRows(s, 0, 3, 1));  // overlapping, moving down
+  EXPECT_EQ(ToDense(s), (Dense{{1, 2}, {1, 2}, {3, 4}, {5, 6}}));
+  ASSERT_TRUE(s.ShiftRows(2, -1));
+  EXPECT_EQ(ToDense(s), (Dense{{1, 2}, {3, 4}, {5, 6}, {0, 0}}));
+  ASSERT_TRUE(s.ShiftRows(0, 2));
+  EXPECT_EQ(ToDense(s), (Dense{{0, 0}, {0, 0}, {1, 2}, {3, 4}}));
+  ASSERT_TRUE(s.ShiftColumns(1, -1));
+  EXPECT_EQ(ToDense(s), (Dense{{0, 0}, {0, 0}, {2, 0}, {4, 0}}));
+  EXPECT_FALSE(s.ShiftRows(5, 1));
+
+  MCRectMatrix t = FromDense({{1, 2, 3}, {4, 5, 6}}, 3);
+  MCRectMatrix u(3, 2);
+  ASSERT_TRUE(u.CopyColToRow(t, 2, 1));
+  ASSERT_TRUE(u.CopyColToCol(FromDense({{9}, {8}, {7}}, 1), 0, 0));
+  EXPECT_EQ(ToDense(u), (Dense{{9, 0}, {8, 6}, {7, 0}}));
+  std::vector<double> v{-1};
+  ASSERT_TRUE(t.CopyColToVec(1, v, 2));
+  EXPECT_EQ(v, (std::vector<double>{-1, 0, 2, 5}));
+  ASSERT_TRUE(t.IncrVecByColumn(0, v, 1, 1, 2.0, true));
+  EXPECT_EQ(v, (std::vector<double>{-1, 8, 2, 5}));
+
+  // Expand is the inverse of extraction on the mask's positions.
+  MCBitSet mask(5);
+  mask.Set(1);
+  mask.Set(4);
+  MCRectMatrix e, back;
+  ASSERT_TRUE(t.Expand(mask, true, e));
+  ASSERT_EQ(e.GetNRows(), 5);
+  ASSERT_TRUE(e.ExtractRows({1, 4}, back));
+  EXPECT_EQ(ToDense(back), ToDense(t));
+  EXPECT_TRUE(e.IsRowZero(0) && e.IsRowZero(2) && e.IsRowZero(3));
+  mask.Set(2);
+  ASSERT_TRUE(t.Expand(mask, false, e));
+  ASSERT_TRUE(e.ExtractColumns({1, 2, 4}, back));
+  EXPECT_EQ(ToDense(back), ToDense(t));
+  ASSERT_TRUE(FromDense({{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}, 3).ExpandSquare(mask, e));
+  EXPECT_EQ(e.GetElem(4, 2), 8.0);
+  EXPECT_EQ(e.GetElem(0, 4), 0.0);
+
+  ASSERT_TRUE(t.CreateBlockDiagonal(2, e));
+  EXPECT_EQ(
+      ToDense(e),
+      (Dense{{1, 2, 3, 0, 0, 0}, {4, 5, 6, 0, 0, 0}, {0, 0, 0, 1, 2, 3}, {0, 0, 0, 4, 5, 6}}));
+}
+
+TEST(MCSymMatrixRect, ExpansionExtractionAndRowCopies) {
+  MCSymMatrix s(3);
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j <= i; ++j) s.SetElem(i, j, 10 * i + j + 1);
+  MCSymMatrix big(5);
+  ASSERT_TRUE(s.ExpandSym(FromDense({{4, -1, 0}}, 3), big));
+  EXPECT_EQ(big.GetElem(4, 4), 1.0);
+  EXPECT_EQ(big.GetElem(4, 0), s.GetElem(0, 2));
+  EXPECT_EQ(big.GetElem(0, 0), s.GetElem(2, 2));
+  EXPECT_EQ(big.GetElem(1, 1), 0.0);
+  EXPECT_FALSE(s.ExpandSym(FromDense({{5, 0, 1}}, 3), big));    // beyond out
+  EXPECT_FALSE(s.ExpandSym(FromDense({{1, 1, 2}}, 3), big));    // repeated target
+  EXPECT_FALSE(s.ExpandSym(FromDense({{0.5, 1, 2}}, 3), big));  // not whole
+
+  MCRectMatrix r(2, 4);
+  ASSERT_TRUE(s.ExpandSymToRect(FromDense({{1, -1, 0}, {3, 0, 2}}, 3), r));
+  EXPECT_EQ(ToDense(r), (Dense{{s.GetElem(2, 1), 0, s.GetElem(2, 2), s.GetElem(2, 0)},
+                               {s.GetElem(0, 1), 0, s.GetElem(0, 2), s.GetElem(0, 0)}}));
+
+  MCRectMatrix h;
+  ASSERT_TRUE(s.ExtractH({2, 0}, {1}, h));
+  EXPECT_EQ(ToDense(h), (Dense{{s.GetElem(2, 1)}, {s.GetElem(0, 1)}}));
+  EXPECT_FALSE(s.ExtractH({3}, {0}, h));
+
+  MCRectMatrix c(5, 2);
+  ASSERT_TRUE(s.CopyRowToRColumn(1, c, 1, 2));
+  EXPECT_EQ(
+      ToDense(c),
+      (Dense{{0, 0}, {0, 0}, {0, s.GetElem(1, 0)}, {0, s.GetElem(1, 1)}, {0, s.GetElem(1, 2)}}));
+  EXPECT_FALSE(s.CopyRowToRColumn(1, c, 1, 3));
+  EXPECT_FALSE(s.CopyRowToRColumn(3, c, 0, 0));
+}
+
+}  // namespace

@@ -1,0 +1,246 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "MCMV.h"
+#include "MCSparseVector.h"
+#include "MCSymMatrix.h"
+
+using MCCommonMath::MCSparseVector;
+using MCCommonMath::MCSymMatrix;
+
+namespace {
+
+// A random sparse vector over [0, len): about half the positions, increasing.
+void RandomSparse(int len, unsigned seed, std::vector<int>& idx, std::vector<double>& val) {
+  std::mt19937 gen(seed);
+  std::uniform_real_distribution<double> u(-2.0, 2.0);
+  idx.clear();
+  val.clear();
+  for (int i = 0; i < len; ++i) {
+    if (gen() % 2 == 0 || (i == len - 1 && idx.empty())) {
+      idx.push_back(i);
+      val.push_back(u(gen));
+    }
+  }
+}
+
+std::vector<double> Dense(const std::vector<int>& idx, const std::vector<double>& val, int len) {
+  std::vector<double> d(len, 0.0);
+  for (size_t k = 0; k < idx.size(); ++k) d[idx[k]] = val[k];
+  return d;
+}
+
+TEST(SparseVector, Validity) {
+  const std::vector<double> two{1, 2}, one{1};
+  EXPECT_FALSE(MCSparseVector({2, 1}, two).IsValid());
+  EXPECT_FALSE(MCSparseVector({}, {}).IsValid());
+  EXPECT_FALSE(MCSparseVector({1, 1}, two).IsValid());
+  EXPECT_FALSE(MCSparseVector({-1, 2}, two).IsValid());
+  EXPECT_FALSE(MCSparseVector({1, 2}, one).IsValid());
+  const std::vector<int> idx{0, 4};
+  EXPECT_EQ(MCSparseVector(idx, two).GetMinVecSize(), 5);
+
+  // Every operation refuses an invalid view.
+  const std::vector<int> bad{3, 1};
+  MCSparseVector w(bad, two);
+  std::vector<double> x(5, 7.0), p;
+  MCSymMatrix s(5);
+  double logTerm = 0.0;
+  EXPECT_EQ(w.ConvertToRegularVector(x), -1);
+  EXPECT_FALSE(w.IncrementPart(x, 0, 1.0));
+  EXPECT_EQ(x, std::vector<double>(5, 7.0));
+  EXPECT_TRUE(MCMV::IsMissing(w.InnerProductWithPart(x, 0)));
+  EXPECT_FALSE(w.QuadraticOuterProductIncr(s, 1.0));
+  EXPECT_FALSE(w.ComputeProbabilities(x, 2, 5, p, logTerm));
+}
+
+TEST(SparseVector, InnerProductsMatchDense) {
+  const int a0[] = {0, 3}, b0[] = {1, 2, 3};
+  const double av[] = {5, 7}, bv[] = {1, 1, 1};
+  EXPECT_EQ(MCSparseVector::InnerProduct(a0, av, 2, b0, bv, 3), 7.0);
+  EXPECT_EQ(MCSparseVector::InnerProduct(a0, av, 0, b0, bv, 3), 0.0);
+  EXPECT_TRUE(MCMV::IsMissing(MCSparseVector::InnerProduct(nullptr, av, 2, b0, bv, 3)));
+  EXPECT_TRUE(MCMV::IsMissing(MCSparseVector::InnerProduct(a0, av, -1, b0, bv, 3)));
+
+  for (unsigned seed = 1; seed <= 20; ++seed) {
+    std::vector<int> ia, ib;
+    std::vector<double> va, vb;
+    RandomSparse(12, seed, ia, va);
+    RandomSparse(12, seed + 100, ib, vb);
+    const std::vector<double> da = Dense(ia, va, 12), db = Dense(ib, vb, 12);
+    double dense = 0.0;
+    for (int i = 0; i < 12; ++i) dense += da[i] * db[i];
+    EXPECT_NEAR(MCSparseVector::InnerProduct(ia.data(), va.data(), int(ia.size()), ib.data(),
+                                             vb.data(), int(ib.size())),
+                dense, 1e-12);
+    // With a dense vector at an offset.
+    MCSparseVector sa(ia, va);
+    std::vector<double> beta(3 + 12);
+    for (int i = 0; i < 12; ++i) beta[3 + i] = db[i];
+    EXPECT_NEAR(sa.InnerProductWithPart(beta, 3), dense, 1e-12);
+  }
+}
+
+TEST(SparseVector, DenseConversionAndIncrements) {
+  const std::vector<int> idx{1, 3};
+  const std::vector<double> val{2.0, -1.0};
+  MCSparseVector v(idx, val);
+  std::vector<double> x{9};
+  EXPECT_EQ(v.ConvertToRegularVector(x), 4);
+  EXPECT_EQ(x, (std::vector<double>{0, 2, 0, -1}));
+
+  std::vector<double> z(6, 1.0);
+  EXPECT_TRUE(v.IncrementPart(z, 2, 3.0));
+  EXPECT_EQ(z, (std::vector<double>{1, 1, 1, 7, 1, -2}));
+  EXPECT_FALSE(v.IncrementPart(z, 3, 3.0));  // would reach z[6]
+  EXPECT_FALSE(v.IncrementPart(z, -1, 3.0));
+  EXPECT_TRUE(MCMV::IsMissing(v.InnerProductWithPart(z, -1)));
+  EXPECT_TRUE(MCMV::IsMissing(v.InnerProductWithPart(z, 3)));
+
+  MCSymMatrix s(5);
+  EXPECT_TRUE(v.IncrementRowPart(s, 4, 1, 0.5));
+  EXPECT_EQ(s.GetElem(4, 2), 1.0);
+  EXPECT_EQ(s.GetElem(2, 4), 1.0);
+  EXPECT_EQ(s.GetElem(4, 4), -0.5);
+  EXPECT_EQ(s.Trace(), -0.5);
+  EXPECT_FALSE(v.IncrementRowPart(s, 5, 0, 1.0));
+  EXPECT_FALSE(v.IncrementRowPart(s, 0, 2, 1.0));  // column 5 is outside
+}
+
+TEST(SparseVector, OuterProductsMatchDenseUpdate) {
+  for (unsigned seed = 1; seed <= 10; ++seed) {
+    std::vector<int> idx;
+    std::vector<double> val;
+    RandomSparse(9, seed, idx, val);
+    MCSparseVector v(idx, val);
+    const int len = v.GetMinVecSize();
+    const std::vector<double> d = Dense(idx, val, len);
+
+    MCSymMatrix sparse(len), dense(len);
+    sparse.SetElem(0, 0, 1.5);
+    dense.SetElem(0, 0, 1.5);
+    ASSERT_TRUE(v.QuadraticOuterProductIncr(sparse, 0.75));
+    dense.UpdateXXPosNegW(d, 0.75);
+    EXPECT_EQ(sparse.AsVectorConst(), dense.AsVectorConst());
+
+    // Shifted by an offset into a bigger matrix.
+    MCSymMatrix part(len + 3), ref(len + 3);
+    ASSERT_TRUE(v.QuadraticOuterProductPartIncr(part, 2, -2.0));
+    std::vector<double> shifted(len + 3, 0.0);
+    for (int i = 0; i < len; ++i) shifted[i + 2] = d[i];
+    ref.UpdateXXPosNegW(shifted, -2.0);
+    EXPECT_EQ(part.AsVectorConst(), ref.AsVectorConst());
+    EXPECT_FALSE(v.QuadraticOuterProductPartIncr(part, 4, 1.0));
+
+    MCSymMatrix outer(len + 1);
+    outer.AddToDiagonal(3.0);
+    ASSERT_TRUE(v.QuadraticOuterProduct(outer));
+    MCSymMatrix vv;
+    std::vector<double> d1 = d;
+    d1.push_back(0.0);
+    vv.SetToVV(d1);
+    EXPECT_EQ(outer.AsVectorConst(), vv.AsVectorConst());
+  }
+}
+
+TEST(SparseVector, OuterIncrementResizesSmallMatrix) {
+  const std::vector<int> idx{0, 2};
+  const std::vector<double> val{1.0, 2.0};
+  MCSymMatrix s(2);
+  s.SetElem(1, 1, 5.0);
+  ASSERT_TRUE(MCSparseVector(idx, val).QuadraticOuterProductIncr(s, 1.0));
+  ASSERT_EQ(s.GetNRows(), 3);
+  EXPECT_EQ(s.GetElem(1, 1), 0.0);  // old contents discarded
+  EXPECT_EQ(s.GetElem(2, 0), 2.0);
+  EXPECT_EQ(s.GetElem(2, 2), 4.0);
+}
+
+class Probabilities : public ::testing::TestWithParam<int> {};
+
+TEST_P(Probabilities, MatchNaiveSoftmaxAndSumToOne) {
+  const int nCat = GetParam();
+  const std::vector<int> idx{0, 2};
+  const std::vector<double> x{1.0, -0.5};
+  MCSparseVector v(idx, x);
+  const int stride = 4;
+  std::mt19937 gen(nCat);
+  std::uniform_real_distribution<double> u(-3.0, 3.0);
+  for (int rep = 0; rep < 10; ++rep) {
+    std::vector<double> beta((nCat - 1) * stride);
+    for (double& b : beta) b = u(gen);
+    std::vector<double> p, naive(nCat);
+    double logTerm = 1.0;
+    ASSERT_TRUE(v.ComputeProbabilities(beta, nCat, stride, p, logTerm));
+    double den = 1.0;
+    for (int c = 0; c < nCat - 1; ++c) {
+      naive[c] = std::exp(beta[c * stride] * 1.0 - 0.5 * beta[c * stride + 2]);
+      den += naive[c];
+    }
+    naive[nCat - 1] = 1.0;
+    double sum = 0.0;
+    for (int c = 0; c < nCat; ++c) {
+      EXPECT_NEAR(p[c], naive[c] / den, 1e-13);
+      sum += p[c];
+    }
+    EXPECT_NEAR(sum, 1.0, 1e-13);
+    EXPECT_NEAR(logTerm, std::log(p[nCat - 1]), 1e-12);
+  }
+}
+
+TEST_P(Probabilities, StayFiniteAtExtremePredictors) {
+  const int nCat = GetParam();
+  const std::vector<int> idx{0};
+  const std::vector<double> one{1.0};
+  MCSparseVector v(idx, one);
+  for (double eta : {800.0, -800.0, 1000.0, -1000.0}) {
+    // Category 0 extreme, the others at 0 or 1.
+    std::vector<double> beta(nCat - 1, 0.0);
+    beta[0] = eta;
+    if (nCat > 2) beta[1] = 1.0;
+    std::vector<double> p;
+    double logTerm = 0.0;
+    ASSERT_TRUE(v.ComputeProbabilities(beta, nCat, 1, p, logTerm));
+    double sum = 0.0;
+    for (int c = 0; c < nCat; ++c) {
+      ASSERT_TRUE(std::isfinite(p[c]));
+      sum += p[c];
+    }
+    EXPECT_NEAR(sum, 1.0, 1e-12);
+    ASSERT_TRUE(std::isfinite(logTerm));
+    if (eta > 0) {
+      EXPECT_NEAR(p[0], 1.0, 1e-12);
+      EXPECT_NEAR(logTerm, -eta, 1e-9);
+    } else {
+      EXPECT_EQ(p[0], 0.0);
+    }
+    // Every category at the same extreme.
+    std::vector<double> same(nCat - 1, eta);
+    ASSERT_TRUE(v.ComputeProbabilities(same, nCat, 1, p, logTerm));
+    EXPECT_EQ(p[nCat - 1], eta > 0 ? 0.0 : 1.0);
+    EXPECT_DOUBLE_EQ(p[0], eta > 0 ? 1.0 / (nCat - 1) : 0.0);
+    EXPECT_NEAR(logTerm, eta > 0 ? -eta - std::log(nCat - 1.0) : 0.0, 1e-9);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Categories, Probabilities, ::testing::Values(2, 3, 6));
+
+TEST(SparseVector, ProbabilityRefusalsAndSingleCategory) {
+  const std::vector<int> idx{0, 2};
+  const std::vector<double> val{1.0, 1.0};
+  MCSparseVector v(idx, val);
+  std::vector<double> p, beta(6, 0.0);
+  double logTerm = 5.0;
+  EXPECT_FALSE(v.ComputeProbabilities(beta, 0, 3, p, logTerm));
+  EXPECT_FALSE(v.ComputeProbabilities(beta, 3, 2, p, logTerm));  // stride < min size
+  EXPECT_FALSE(v.ComputeProbabilities(beta, 4, 3, p, logTerm));  // beta too short
+  ASSERT_TRUE(v.ComputeProbabilities(beta, 1, 3, p, logTerm));
+  EXPECT_EQ(p[0], 1.0);
+  EXPECT_EQ(logTerm, 0.0);
+  ASSERT_TRUE(v.ComputeProbabilities(beta, 3, 3, p, logTerm));
+  EXPECT_EQ(p, (std::vector<double>{1.0 / 3, 1.0 / 3, 1.0 / 3}));
+}
+
+}  // namespace

@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "MCSymBlockMatrix.h"
+#include "MCSymMatrix.h"
+
+using MCCommonMath::MCSymBlockMatrix;
+using MCCommonMath::MCSymMatrix;
+
+namespace {
+
+// A symmetric value for inner (r, c) of block (bi, bj), bi >= bj.
+double Value(int bi, int bj, int r, int c) { return 100.0 * bi + 10.0 * bj + r + c + r * c; }
+
+void Fill(MCSymBlockMatrix& m) {
+  const int nb = m.GetNBlockRows(), bs = m.GetBlockSize();
+  for (int bi = 0; bi < nb; ++bi)
+    for (int bj = 0; bj <= bi; ++bj)
+      for (int r = 0; r < bs; ++r)
+        for (int c = 0; c <= r; ++c) m.GetElemSSRef(bi, bj).SetElem(r, c, Value(bi, bj, r, c));
+}
+
+TEST(SymBlockMatrix, ShapeAndIndexRule) {
+  MCSymBlockMatrix m(3, 2);
+  EXPECT_TRUE(m.IsValidStruct());
+  EXPECT_EQ(&m.GetElemSSRef(2, 0), &m.GetElemSSRef(0, 2));
+  EXPECT_NE(&m.GetElemSSRef(2, 1), &m.GetElemSSRef(1, 1));
+  EXPECT_EQ(m.GetElemSSRef(1, 2).GetNRows(), 2);
+
+  MCSymBlockMatrix e(-2, 3);
+  EXPECT_TRUE(e.IsValidStruct());
+  EXPECT_EQ(e.GetNBlockRows(), 0);
+  EXPECT_EQ(e.GetBlockSize(), 3);
+  MCSymMatrix out(4);
+  EXPECT_EQ(e.CopyToSymMatrix(out), 0);
+  EXPECT_EQ(out.GetNRows(), 0);
+}
+
+class BlockCopy : public ::testing::TestWithParam<std::pair<int, int>> {};
+
+TEST_P(BlockCopy, FullMatrixHoldsEveryBlock) {
+  const int nb = GetParam().first, bs = GetParam().second;
+  MCSymBlockMatrix m(nb, bs);
+  Fill(m);
+  MCSymMatrix out;
+  ASSERT_EQ(m.CopyToSymMatrix(out), nb * bs);
+  ASSERT_EQ(out.GetNRows(), nb * bs);
+  for (int i = 0; i < nb * bs; ++i) {
+    for (int j = 0; j < nb * bs; ++j) {
+      const int bi = i / bs, bj = j / bs, r = i % bs, c = j % bs;
+      const double want = bi >= bj ? Value(bi, bj, r, c) : Value(bj, bi, c, r);
+      EXPECT_EQ(out.GetElem(i, j), want) << i << "," << j;
+    }
+  }
+  m.Clear();
+  MCSymMatrix zero;
+  m.CopyToSymMatrix(zero);
+  EXPECT_EQ(zero.Trace(), 0.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, BlockCopy,
+                         ::testing::Values(std::make_pair(3, 2), std::make_pair(1, 4),
+                                           std::make_pair(4, 1), std::make_pair(2, 3)));
+
+// Broken preconditions are reported with the assertion texts: a debug build aborts, a
+// release build hands back an empty scratch matrix.
+void ExpectAssertion(int i, int j, const std::string& text) {
+  MCSymBlockMatrix m(2, 2);
+#ifndef NDEBUG
+  EXPECT_DEATH(m.GetElemSSRef(i, j), text);
+#else
+  ::testing::internal::CaptureStderr();
+  MCSymMatrix& s = m.GetElemSSRef(i, j);
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find(text), std::string::npos) << err;
+  EXPECT_EQ(s.GetNRows(), 0);
+#endif
+}
+
+TEST(SymBlockMatrix, AssertionTexts) {
+  ExpectAssertion(-1, 0, "iRowSS >= 0");
+  ExpectAssertion(2, 0, "iRowSS < fNRowsSS");
+  ExpectAssertion(0, -1, "iColSS >= 0");
+  ExpectAssertion(1, 2, "iColSS < fNRowsSS");
+}
+
+}  // namespace
