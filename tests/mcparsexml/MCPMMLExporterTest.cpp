@@ -1,0 +1,324 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <limits>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "IOException.h"
+#include "MCCatVar.h"
+#include "MCPMMLExporter.h"
+
+namespace {
+
+using MCCommon::MCStatus;
+using MCCommonMetadata::IMCVariable;
+using MCCommonMetadata::MCUniStats;
+using MCCommonMetadata::MCVarList;
+using MCCommonXML::XMLElement;
+using MCComXPrsUtil::MCApplicInfo4XML;
+using MCComXPrsUtil::MCPMMLExporter;
+using Owned = std::unique_ptr<XMLElement>;
+
+// The element's text without layout white space.
+std::string Xml(const XMLElement* e) {
+  if (e == nullptr) return "<null>";
+  MCCommonXML::ExportFormat format;
+  format.SetFormat(false);
+  std::string out;
+  e->ToString(out, format);
+  return out;
+}
+
+// Says yes from its (after + 1)-th question on.
+class CountingCancel : public MCCommon::MCQueryCancel {
+ public:
+  explicit CountingCancel(int after) : fAfter(after) {}
+  bool IsCancel() override { return ++fCalls > fAfter; }
+  bool WillCancel() override { return fCalls >= fAfter; }
+  int fAfter;
+  int fCalls = 0;
+};
+
+// 0 continuous age, 1 ordinal numeric grade (target), 2 string region, 3 weight, 4 unused.
+class PMMLExporterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    list_.AddContVar("age", "Age", 0.0, 100.0, IMCVariable::kInput, false, 0);
+    list_.GetEncoderAt(0)->SetMissingInterval(std::numeric_limits<double>::lowest(), 5.0);
+    list_.GetEncoderAt(0)->AddDiscreteUserMissing(999.0, "n/a");
+    list_.AddCatVar("grade", "", std::vector<double>{1.0, 2.0, 3.0}, {"low", "", "high"},
+                    IMCVariable::kTarget);
+    dynamic_cast<MCCommonMetadata::MCCatVar*>(list_.GetVarAt(1))->SetOrdinalFlag(true);
+    list_.GetEncoderAt(1)->AddDiscreteUserMissing(9.0, "refused");
+    list_.GetEncoderAt(1)->SetMissingInterval(90.0, 99.5);
+    list_.AddCatVar("region", "Region", std::vector<std::string>{"north", "south", "west"},
+                    {"N", "S", "W"}, IMCVariable::kInput);
+    list_.GetEncoderAt(2)->AddDiscreteUserMissing("unknown", "");
+    list_.SetWeightVar("w", "", IMCVariable::kAsIs);
+    list_.AddContVar("unused", "", IMCVariable::kUnusedRole);
+  }
+
+  Owned Dictionary(MCPMMLExporter& exporter, const std::vector<int>& indices, MCStatus& status) {
+    XMLElement* out = nullptr;
+    status = exporter.ExportDataDictionary(list_, indices, out);
+    return Owned(out);
+  }
+
+  MCVarList list_;
+};
+
+TEST_F(PMMLExporterTest, RootAndHeader) {
+  MCPMMLExporter exporter(nullptr);
+  Owned pmml(exporter.ExportPMMLElement());
+  EXPECT_EQ(Xml(pmml.get()),
+            "<PMML version=\"3.2\" xmlns=\"http://www.dmg.org/PMML-3_2\" "
+            "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+            "xsi:schemaLocation=\"http://www.dmg.org/PMML-3_2 pmml-3-2.xsd\"/>");
+  MCApplicInfo4XML info;
+  info.fAppName = "host";
+  info.fAppVersion = "2.1";
+  info.fCopyright = "(c) host";
+  const auto header = [&](const MCApplicInfo4XML* i, const std::string& description) {
+    XMLElement* out = nullptr;
+    EXPECT_TRUE(exporter.ExportHeader(i, description, false, out).IsOK());
+    return Xml(Owned(out).get());
+  };
+  EXPECT_EQ(header(&info, "a"),
+            "<Header copyright=\"(c) host\" description=\"a\">"
+            "<Application name=\"host\" version=\"2.1\"/></Header>");
+  info = MCApplicInfo4XML();
+  info.fAppVersion = "3";
+  EXPECT_EQ(header(&info, ""),
+            "<Header copyright=\"Copyright (c) mcstat developers\">"
+            "<Application version=\"3\"/></Header>");
+  EXPECT_EQ(header(nullptr, ""), "<Header copyright=\"Copyright (c) mcstat developers\"/>");
+}
+
+TEST_F(PMMLExporterTest, TimestampIsTheLocalTimeInCtimeForm) {
+  const auto stamp = [] {
+    const std::time_t now = std::time(nullptr);
+    char buffer[64] = {};
+    return "<Timestamp>" + std::string(ctime_r(&now, buffer)).substr(0, 24) + "</Timestamp>";
+  };
+  const std::string before = stamp();
+  XMLElement* out = nullptr;
+  MCPMMLExporter(nullptr).ExportHeader(nullptr, "", true, out);
+  const std::string after = stamp();
+  const std::string text = Xml(Owned(out).get());
+  const std::string prefix = "<Header copyright=\"Copyright (c) mcstat developers\">";
+  EXPECT_TRUE(text == prefix + before + "</Header>" || text == prefix + after + "</Header>")
+      << text;
+}
+
+TEST_F(PMMLExporterTest, DictionaryDescribesEveryUsedVariable) {
+  CountingCancel never(1000);
+  MCPMMLExporter exporter(&never);
+  MCStatus status;
+  Owned dict = Dictionary(exporter, {}, status);
+  EXPECT_TRUE(status.IsOK());
+  EXPECT_EQ(never.fCalls, 5);  // once per field and once at the end
+  EXPECT_EQ(Xml(dict.get()),
+            "<DataDictionary numberOfFields=\"4\">"
+            "<DataField name=\"age\" displayName=\"Age\" optype=\"continuous\" dataType=\"float\">"
+            "<Extension name=\"invalidRangeUpper\" value=\"5\" extender=\"mcstat\"/>"
+            "<Value value=\"999\" displayValue=\"n/a\" property=\"missing\"/></DataField>"
+            "<DataField name=\"grade\" optype=\"ordinal\" dataType=\"float\">"
+            "<Extension name=\"invalidRangeLower\" value=\"90\" extender=\"mcstat\"/>"
+            "<Extension name=\"invalidRangeUpper\" value=\"99.5\" extender=\"mcstat\"/>"
+            "<Value value=\"1\" displayValue=\"low\" property=\"valid\"/>"
+            "<Value value=\"2\" property=\"valid\"/>"
+            "<Value value=\"3\" displayValue=\"high\" property=\"valid\"/>"
+            "<Value value=\"9\" displayValue=\"refused\" property=\"missing\"/></DataField>"
+            "<DataField name=\"region\" displayName=\"Region\" optype=\"categorical\" "
+            "dataType=\"string\"><Value value=\"north\" displayValue=\"N\" property=\"valid\"/>"
+            "<Value value=\"south\" displayValue=\"S\" property=\"valid\"/>"
+            "<Value value=\"west\" displayValue=\"W\" property=\"valid\"/>"
+            "<Value value=\"unknown\" property=\"missing\"/></DataField>"
+            "<DataField name=\"w\" optype=\"continuous\" dataType=\"float\"/></DataDictionary>");
+}
+
+TEST_F(PMMLExporterTest, LabelsOfAnotherCategoryCountAreLeftOut) {
+  list_.GetEncoderAt(2)->Encode(std::string("east"));  // the encoder now has 4, the variable 3
+  MCPMMLExporter exporter(nullptr);
+  MCStatus status;
+  const std::string text = Xml(Dictionary(exporter, {2}, status).get());
+  EXPECT_NE(text.find("<Value value=\"east\" property=\"valid\"/>"), std::string::npos) << text;
+  EXPECT_EQ(text.find("displayValue"), std::string::npos) << text;
+}
+
+TEST_F(PMMLExporterTest, IndexOutsideTheListGives101WithTheFieldsBefore) {
+  MCPMMLExporter exporter(nullptr);
+  for (int bad : {5, -1}) {
+    MCStatus status;
+    Owned dict = Dictionary(exporter, {3, bad, 0}, status);
+    EXPECT_TRUE(status.IsError());
+    EXPECT_EQ(status.GetErrorCode(), 101);
+    EXPECT_EQ(status.GetDiscreteDatum(0), bad);
+    EXPECT_EQ(Xml(dict.get()),
+              "<DataDictionary numberOfFields=\"1\"><DataField name=\"w\" optype=\"continuous\" "
+              "dataType=\"float\"/></DataDictionary>");
+  }
+}
+
+TEST_F(PMMLExporterTest, EmptySlotOfABrokenListGives102) {
+  std::ostringstream os;
+  list_.WriteObjectXML(os, 0);
+  const std::string text = os.str();
+  MCVarList broken;
+  std::istringstream is(text.substr(0, text.find("<Obj name=\"MCStringEncoder\">")));
+  ::testing::internal::CaptureStderr();
+  try {
+    broken.ReadObjectXML(is);
+  } catch (MCCommonMetadata::IOException* e) {
+    delete e;
+  }
+  ::testing::internal::GetCapturedStderr();
+  ASSERT_EQ(broken.GetVarAt(2), nullptr);
+  XMLElement* out = nullptr;
+  const MCStatus status = MCPMMLExporter(nullptr).ExportDataDictionary(broken, {}, out);
+  Owned dict(out);
+  EXPECT_TRUE(status.IsError());
+  EXPECT_EQ(status.GetErrorCode(), 102);
+  EXPECT_EQ(status.GetDiscreteDatum(0), 2);
+  ASSERT_NE(dict, nullptr);
+  EXPECT_EQ(dict->GetNumChildren(), 2u);
+}
+
+// A yes at any question, the one after the loop included, discards the dictionary.
+class PMMLCancelTest : public PMMLExporterTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(PMMLCancelTest, CancelGivesStatus1AndNoDictionary) {
+  CountingCancel cancel(GetParam());
+  MCPMMLExporter exporter(&cancel);
+  Owned sentinel(XMLElement::Create("sentinel"));
+  XMLElement* out = sentinel.get();  // must be overwritten
+  const MCStatus status = exporter.ExportDataDictionary(list_, {}, out);
+  EXPECT_EQ(out, nullptr);
+  EXPECT_TRUE(status.IsError());
+  EXPECT_EQ(status.GetErrorCode(), 1);
+  EXPECT_EQ(cancel.fCalls, GetParam() + 1);  // a yes is remembered, not asked again
+}
+
+INSTANTIATE_TEST_SUITE_P(Questions, PMMLCancelTest, ::testing::Values(0, 2, 4));
+
+TEST_F(PMMLExporterTest, UnivariateStatistics) {
+  MCPMMLExporter exporter(nullptr);
+  const auto xml = [&](const MCUniStats& stats) {
+    XMLElement* out = nullptr;
+    EXPECT_TRUE(exporter.ExportUniStats(stats, out).IsOK());
+    return Xml(Owned(out).get());
+  };
+  MCUniStats::SummStats summ;
+  summ.fMinimum = 0.5;
+  summ.fMean = 9.25;
+  EXPECT_EQ(xml(MCUniStats("age", 7.0, summ, {0.0, 10.0, 20.0}, {3.0, 4.0})),
+            "<UnivariateStats field=\"age\"><Counts totalFreq=\"7\"/>"
+            "<NumericInfo minimum=\"0.5\" mean=\"9.25\"/><ContStats>"
+            "<Interval leftMargin=\"0\" rightMargin=\"10\" closure=\"openClosed\"/>"
+            "<Interval leftMargin=\"10\" rightMargin=\"20\" closure=\"openClosed\"/>"
+            "<Array type=\"real\">3 4</Array></ContStats></UnivariateStats>");
+  MCUniStats open("x", 7.0, MCUniStats::SummStats(), {MCMV::Missing(), 1e-3, MCMV::Missing()},
+                  {3.0, 4.5});
+  open.SetIntervalsOpenLeft(false);
+  EXPECT_EQ(xml(open),
+            "<UnivariateStats field=\"x\"><Counts totalFreq=\"7\"/><NumericInfo/><ContStats>"
+            "<Interval rightMargin=\"0.001\" closure=\"closedOpen\"/>"
+            "<Interval leftMargin=\"0.001\" closure=\"closedOpen\"/>"
+            "<Array type=\"real\">3 4.5</Array></ContStats></UnivariateStats>");
+  EXPECT_EQ(xml(MCUniStats("x", 0.0, MCUniStats::SummStats(), {}, {})),
+            "<UnivariateStats field=\"x\"><Counts totalFreq=\"0\"/><NumericInfo/><ContStats/>"
+            "</UnivariateStats>");
+  EXPECT_EQ(xml(MCUniStats("g", 5.0, {2.0, 0.0, 3.0})),
+            "<UnivariateStats field=\"g\"><Counts totalFreq=\"5\"/><DiscrStats>"
+            "<Array type=\"real\">2 0 3</Array></DiscrStats></UnivariateStats>");
+
+  XMLElement* out = nullptr;
+  const MCStatus status = exporter.ExportUniStats(MCUniStats("g", -1.0, {}), out);
+  EXPECT_TRUE(status.IsError());
+  EXPECT_EQ(status.GetErrorCode(), 117);
+  EXPECT_EQ(out, nullptr);
+}
+
+TEST_F(PMMLExporterTest, ExtensionsCarryTheVendor) {
+  MCPMMLExporter exporter(nullptr);
+  XMLElement* out = nullptr;
+  exporter.ExportExtension("", "", out);
+  EXPECT_EQ(Xml(Owned(out).get()), "<Extension extender=\"mcstat\"/>");
+  exporter.ExportExtension("n", "v", out);
+  EXPECT_EQ(Xml(Owned(out).get()), "<Extension name=\"n\" value=\"v\" extender=\"mcstat\"/>");
+  exporter.ExportExtension("", 0.0, out);
+  EXPECT_EQ(Xml(Owned(out).get()), "<Extension value=\"0\" extender=\"mcstat\"/>");
+}
+
+// The host's part: the model element that holds the univariate statistics.
+Owned ModelWithStats(MCPMMLExporter& exporter, const std::vector<MCUniStats>& stats) {
+  Owned model(XMLElement::Create("RegressionModel"));
+  model->AddAttribute("functionName", "regression");
+  Owned schema(XMLElement::Create("MiningSchema"));
+  Owned modelStats(XMLElement::Create("ModelStats"));
+  for (const MCUniStats& s : stats) {
+    Owned field(XMLElement::Create("MiningField"));
+    field->AddAttribute("name", s.GetVarName());
+    schema->AddElement(field.release());
+    XMLElement* uni = nullptr;
+    EXPECT_TRUE(exporter.ExportUniStats(s, uni).IsOK());
+    modelStats->AddElement(uni);
+  }
+  model->AddElement(schema.release());
+  model->AddElement(modelStats.release());
+  Owned table(XMLElement::Create("RegressionTable"));
+  table->AddAttribute("intercept", 0.0);
+  model->AddElement(table.release());
+  return model;
+}
+
+TEST_F(PMMLExporterTest, AssembledDocumentValidatesAgainstTheSchema) {
+  const std::string schema = std::string(MCSTAT_SHARED_DIR) + "/pmml/pmml-3-2.xsd";
+  if (!std::ifstream(schema).good()) GTEST_SKIP() << "schema not found: " << schema;
+  if (std::system("command -v xmllint >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xmllint";
+
+  MCPMMLExporter exporter(nullptr);
+  Owned pmml(exporter.ExportPMMLElement());
+  MCApplicInfo4XML info;
+  info.fAppName = "mcstat tests";
+  XMLElement* part = nullptr;
+  ASSERT_TRUE(exporter.ExportHeader(&info, "variables & statistics", true, part).IsOK());
+  pmml->AddElement(part);
+  ASSERT_TRUE(exporter.ExportDataDictionary(list_, {}, part).IsOK());
+  pmml->AddElement(part);
+  MCUniStats::SummStats summ;
+  summ.fMinimum = 18.0;
+  summ.fMaximum = 90.0;
+  summ.fMean = 40.5;
+  summ.fStdDev = 12.25;
+  MCUniStats age("age", 12.0, summ, {MCMV::Missing(), 30.0, 60.0, MCMV::Missing()}, {5, 4, 3});
+  pmml->AddElement(ModelWithStats(exporter, {age, MCUniStats("grade", 12.0, {6.0, 4.0, 2.0}),
+                                             MCUniStats("region", 12.0, {}),
+                                             MCUniStats("w", 12.0, summ, {}, {})})
+                       .release());
+
+  const std::string file = ::testing::TempDir() + "mcstat_pmml_export_test.xml";
+  {
+    std::ofstream os(file);
+    MCCommonXML::WriteTree(os, nullptr, pmml.get(), true);
+  }
+  const std::string command = "xmllint --noout --schema '" + schema + "' '" + file + "' 2>&1";
+  std::string report;
+  if (FILE* p = popen(command.c_str(), "r")) {
+    char buffer[512];
+    while (fgets(buffer, sizeof buffer, p) != nullptr) report += buffer;
+    EXPECT_EQ(pclose(p), 0) << report;
+  } else {
+    ADD_FAILURE() << "could not run xmllint";
+  }
+  EXPECT_NE(report.find("validates"), std::string::npos) << report;
+  std::remove(file.c_str());
+}
+
+}  // namespace

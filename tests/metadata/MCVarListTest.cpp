@@ -1,0 +1,288 @@
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <limits>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "MCCatVar.h"
+#include "MCComponentDisplay.h"
+#include "MCContVar.h"
+#include "MCVarList.h"
+#include "MetadataTestUtil.h"
+
+namespace {
+
+using MCCommonMetadata::IMCEncoder;
+using MCCommonMetadata::IMCVariable;
+using MCCommonMetadata::MCCatNumEncoder;
+using MCCommonMetadata::MCStringEncoder;
+using MCCommonMetadata::MCVarList;
+using metadata_test::CountLines;
+using metadata_test::ExpectReadFailure;
+using metadata_test::ExpectSameEncoder;
+
+const char kListFailure[] = "Failure reading MCVarList!\n";
+
+// Columns: 0 binned continuous, 1 continuous with unused cut points (possible input),
+// 2 numeric categorical target with labels and user-missing values, 3 string categorical
+// target response, 4 frequency weight, 5 unused numeric categorical.
+class VarListTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(list_.AddContVar("age", "Age in years", 0.0, 100.0, IMCVariable::kInput, true, 4), 0);
+    ASSERT_EQ(list_.AddContVar("income", "", {10.0, 20.0}, false, IMCVariable::kPossibleInput), 1);
+    ASSERT_EQ(list_.AddCatVar("grade", "Grade", std::vector<double>{3.0, 1.0, 2.0},
+                              {"three", "one", "two"}, IMCVariable::kTarget),
+              2);
+    IMCEncoder* grade = list_.GetEncoderAt(2);
+    grade->AddDiscreteUserMissing(9.0, "refused");
+    grade->SetMissingInterval(90.0, 99.0);
+    ASSERT_EQ(list_.AddCatVar("region", "Region", std::vector<std::string>{"north", "south"},
+                              {"N", ""}, IMCVariable::kTargetResponse),
+              3);
+    list_.GetEncoderAt(3)->AddDiscreteUserMissing("unknown", "not asked");
+    ASSERT_EQ(list_.SetWeightVar("w", "Weight", IMCVariable::kRoundClosest), 4);
+    ASSERT_EQ(
+        list_.AddCatVar("spare", "", 2, IMCVariable::kNumericCategorical, IMCVariable::kInput), 5);
+    list_.SetVariableRole(5, IMCVariable::kUnusedRole);
+  }
+
+  std::string Written(const MCVarList& list, int* lines = nullptr) const {
+    std::ostringstream os;
+    const int n = list.WriteObjectXML(os, 1);
+    if (lines != nullptr) *lines = n;
+    return os.str();
+  }
+
+  MCVarList list_;
+};
+
+TEST_F(VarListTest, AddingKeepsCountsAndIndexes) {
+  EXPECT_EQ(list_.Size(), 6);
+  EXPECT_EQ(list_.GetNumContVar(), 2);
+  EXPECT_EQ(list_.GetNumCatVar(), 3);  // the weight is not counted
+  EXPECT_EQ(list_.GetTargetIndex(), 2);
+  EXPECT_EQ(list_.GetTargetRespIndex(), 3);
+  EXPECT_EQ(list_.GetFreqWeightIndex(), 4);
+  EXPECT_EQ(list_.GetNTargetCats(), 3);
+  EXPECT_EQ(list_.GetNOutputCats(), 2);
+  EXPECT_EQ(list_.GetEncoderAt(2)->EncodeConst(1.0), 1.0);  // value k has code k
+  EXPECT_EQ(list_.GetEncoderAt(3)->Decode(1), "south");
+  EXPECT_EQ(list_.GetNumInputVars(), 1);
+  EXPECT_EQ(list_.GetNumPossibleInputVars(), 1);
+  EXPECT_EQ(list_.GetNInputCats(), std::vector<int>{4});
+  std::vector<std::string> inputs{"stale"};
+  std::string response;
+  list_.GetVarNames(inputs, response);
+  EXPECT_EQ(inputs, std::vector<std::string>{"age"});
+  EXPECT_EQ(response, "region");
+  EXPECT_EQ(list_.FindVariable("Age"), -1);
+  EXPECT_EQ(list_.GetVarAt(-1), nullptr);
+  EXPECT_EQ(list_.GetVarAt(list_.Size()), nullptr);
+  EXPECT_EQ(list_.GetVariableRole(6), IMCVariable::kUndefinedRole);
+  EXPECT_EQ(list_.SetWeightVar("w2", "", IMCVariable::kTruncate), 4);  // replaced in its slot
+  EXPECT_EQ(list_.Size(), 6);
+  EXPECT_EQ(list_.GetFreqWeightVariable()->GetVariableName(), "w2");
+  EXPECT_FALSE(list_.SetVariableRole(6, IMCVariable::kInput));
+  EXPECT_FALSE(list_.SetMissingValueReplacement(-1, "x"));
+}
+
+TEST_F(VarListTest, EmptyOrDuplicateNameAddsNothing) {
+  EXPECT_EQ(list_.AddContVar("", "", IMCVariable::kTarget), -1);
+  EXPECT_EQ(list_.AddCatVar("grade", "", 2, IMCVariable::kNumericCategorical, IMCVariable::kTarget),
+            -1);
+  EXPECT_EQ(list_.AddCatVar("w", "", std::vector<std::string>{"a"}, IMCVariable::kTargetResponse),
+            -1);
+  EXPECT_EQ(list_.Size(), 6);
+  EXPECT_EQ(list_.GetNumContVar(), 2);
+  EXPECT_EQ(list_.GetNumCatVar(), 3);
+  EXPECT_EQ(list_.GetTargetIndex(), 2);
+  EXPECT_EQ(list_.GetTargetRespIndex(), 3);
+}
+
+TEST_F(VarListTest, RoleChangesFollowTheTargetRules) {
+  EXPECT_TRUE(list_.SetVariableRole(0, IMCVariable::kTarget));
+  EXPECT_EQ(list_.GetTargetIndex(), 2);  // a target exists already
+  EXPECT_EQ(list_.GetVariableRole(0), IMCVariable::kTarget);
+  EXPECT_TRUE(list_.SetVariableRole(2, IMCVariable::kInput));
+  EXPECT_EQ(list_.GetTargetIndex(), -1);
+  EXPECT_EQ(list_.GetNTargetCats(), 0);
+  EXPECT_TRUE(list_.SetVariableRole(3, IMCVariable::kPossibleInput));
+  EXPECT_EQ(list_.GetTargetRespIndex(), -1);
+  EXPECT_TRUE(list_.SetVariableRole(1, IMCVariable::kTargetResponse));
+  EXPECT_EQ(list_.GetTargetRespIndex(), 1);
+}
+
+TEST_F(VarListTest, RemovingShiftsOrClearsTheIndexes) {
+  EXPECT_FALSE(list_.RemoveVar(6));
+  EXPECT_FALSE(list_.RemoveVar("nobody"));
+  ASSERT_TRUE(list_.RemoveVar("income"));
+  EXPECT_EQ(list_.GetNumContVar(), 1);
+  EXPECT_EQ(list_.GetTargetIndex(), 1);
+  EXPECT_EQ(list_.GetTargetRespIndex(), 2);
+  EXPECT_EQ(list_.GetFreqWeightIndex(), 3);
+  ASSERT_TRUE(list_.RemoveVar(1));  // the target: neither categorical count nor index kept
+  EXPECT_EQ(list_.GetTargetIndex(), -1);
+  EXPECT_EQ(list_.GetNumCatVar(), 3);
+  EXPECT_EQ(list_.GetTargetRespIndex(), 1);
+  ASSERT_TRUE(list_.RemoveVar("spare"));
+  EXPECT_EQ(list_.GetNumCatVar(), 2);
+  ASSERT_TRUE(list_.RemoveVar("w"));
+  EXPECT_EQ(list_.GetFreqWeightIndex(), -1);
+  EXPECT_EQ(list_.GetNumCatVar(), 2);
+  EXPECT_EQ(list_.Size(), 2);
+}
+
+TEST_F(VarListTest, TargetEncoderIsReplacedAndJudged) {
+  EXPECT_FALSE(list_.ChangeTargetEncoder(nullptr));
+  EXPECT_FALSE(list_.ChangeTargetEncoder(new MCCatNumEncoder()));  // replaced, but empty
+  EXPECT_EQ(list_.GetNTargetCats(), 0);
+  EXPECT_TRUE(list_.ChangeTargetEncoder(new MCStringEncoder(std::vector<std::string>{"a", "b"})));
+  EXPECT_EQ(list_.GetNTargetCats(), 2);
+  EXPECT_EQ(list_.GetEncoderAt(2)->GetEncoderType(), IMCEncoder::kStringEncoder);
+  list_.SetVariableRole(2, IMCVariable::kInput);
+  MCCatNumEncoder kept(std::vector<double>{1.0});  // without a target it is not taken
+  EXPECT_FALSE(list_.ChangeTargetEncoder(&kept));
+}
+
+TEST_F(VarListTest, CopiesOwnTheirVariables) {
+  MCVarList copy(list_);
+  copy.GetEncoderAt(3)->Encode(std::string("east"));
+  copy.RemoveVar(0);
+  EXPECT_EQ(list_.Size(), 6);
+  EXPECT_EQ(list_.GetEncoderAt(3)->GetNumberOfCategories(), 2);
+  MCVarList assigned;
+  assigned = copy;
+  EXPECT_EQ(assigned.GetTargetIndex(), 1);
+  EXPECT_EQ(assigned.GetEncoderAt(2)->GetNumberOfCategories(), 3);
+  EXPECT_NE(assigned.GetVarAt(2), copy.GetVarAt(2));
+}
+
+TEST_F(VarListTest, DisplayListsCountsAndEveryVariable) {
+  std::ostringstream out;
+  MCCommon::MCComponentDisplay::SetOutStream(out);
+  list_.Display();
+  MCCommon::MCComponentDisplay::SetOutStream(std::cout);
+  const std::string text = out.str();
+  EXPECT_EQ(text.find("\nBegin display of MCVarList object.\nTotal variables = 6\n"
+                      "Number of Continuous Variables = 2\nNumber of Categorical Variables = 3\n"
+                      "Variable = 0\nMCContVar display start"),
+            0u)
+      << text;
+  EXPECT_NE(text.find("\nVariable = 5\nMCCatVar display start"), std::string::npos);
+  EXPECT_EQ(text.substr(text.size() - 37), "\nEnd of display for MCVarList object.");
+}
+
+// Reads back what was written into a list that already holds other variables and a weight.
+TEST_F(VarListTest, ObjectStreamRoundTrip) {
+  int written = 0;
+  const std::string text = Written(list_, &written);
+  EXPECT_EQ(written, CountLines(text));
+  EXPECT_EQ(text.rfind("\n\t<Obj name=\"MCVarList\">", 0), 0u);
+  EXPECT_NE(text.find("\n\t\t<Obj name=\"MCContVar\">"), std::string::npos);
+
+  MCVarList read;
+  read.AddContVar("old", "", IMCVariable::kTarget);
+  read.SetWeightVar("oldWeight", "", IMCVariable::kTruncate);
+  std::istringstream is(text);
+  EXPECT_EQ(read.ReadObjectXML(is), written);
+
+  ASSERT_EQ(read.Size(), list_.Size());
+  EXPECT_EQ(read.GetNumContVar(), 2);
+  EXPECT_EQ(read.GetNumCatVar(), 3);
+  EXPECT_EQ(read.GetTargetIndex(), 2);
+  EXPECT_EQ(read.GetTargetRespIndex(), 3);
+  EXPECT_EQ(read.GetFreqWeightIndex(), 4);
+  for (int i = 0; i < list_.Size(); ++i) {
+    SCOPED_TRACE(i);
+    const IMCVariable& a = *list_.GetVarAt(i);
+    const IMCVariable& b = *read.GetVarAt(i);
+    EXPECT_EQ(a.GetVariableName(), b.GetVariableName());
+    EXPECT_EQ(a.GetVariableLabel(), b.GetVariableLabel());
+    EXPECT_EQ(a.GetMeasureLevel(), b.GetMeasureLevel());
+    EXPECT_EQ(a.GetNumberOfCategories(), b.GetNumberOfCategories());
+    // A continuous variable's role is not written: it comes back as an input.
+    const bool continuous = a.GetMeasureLevel() == IMCVariable::kContinuous;
+    EXPECT_EQ(b.GetVariableRole(), continuous ? IMCVariable::kInput : a.GetVariableRole());
+    ExpectSameEncoder(*a.GetEncoder(), *b.GetEncoder());
+  }
+  const auto* weight = dynamic_cast<const MCCommonMetadata::MCRoundEncoder*>(read.GetEncoderAt(4));
+  ASSERT_NE(weight, nullptr);
+  EXPECT_EQ(weight->GetRoundingOption(), IMCVariable::kRoundClosest);
+  EXPECT_EQ(Written(read), text);
+}
+
+TEST_F(VarListTest, ReadingWithoutAWeightDropsTheOldOne) {
+  list_.RemoveVar("w");
+  const std::string text = Written(list_);
+  MCVarList read;
+  read.SetWeightVar("w", "", IMCVariable::kAsIs);
+  std::istringstream is(text);
+  read.ReadObjectXML(is);
+  EXPECT_EQ(read.GetFreqWeightIndex(), -1);
+  EXPECT_EQ(read.FindVariable("w"), -1);
+  EXPECT_EQ(read.Size(), 5);
+}
+
+// A failing variable reports its own message and leaves its slot empty.
+TEST_F(VarListTest, TruncatedVariableLeavesAnEmptySlot) {
+  const std::string text = Written(list_);
+  const std::size_t inCat = text.find("<Obj name=\"MCCatNumEncoder\">");
+  ASSERT_NE(inCat, std::string::npos);
+  MCVarList read;
+  std::istringstream is(text.substr(0, inCat + 40));
+  ExpectReadFailure([&] { read.ReadObjectXML(is); }, "Failure reading MCCatNumEncoder!\n");
+  ASSERT_EQ(read.Size(), 3);
+  EXPECT_EQ(read.GetVarAt(1)->GetVariableName(), "income");
+  EXPECT_EQ(read.GetVarAt(2), nullptr);
+  EXPECT_EQ(read.FindVariable("grade"), -1);
+  MCVarList copy(read);
+  EXPECT_EQ(copy.GetVarAt(2), nullptr);
+  // An empty slot is written as level 0, which no reader accepts.
+  MCVarList again;
+  std::istringstream is2(Written(read));
+  ExpectReadFailure([&] { again.ReadObjectXML(is2); }, kListFailure);
+}
+
+// Edits of the written text that the list itself must reject (an empty from: drop the end line).
+struct Corruption {
+  const char* name;
+  const char* from;
+  const char* to;
+  bool last;
+};
+
+class VarListCorruptionTest : public VarListTest,
+                              public ::testing::WithParamInterface<Corruption> {};
+
+TEST_P(VarListCorruptionTest, PrintsTheListMessageAndThrows) {
+  std::string text = Written(list_);
+  const std::string from = GetParam().from;
+  if (from.empty()) {
+    text.erase(text.rfind('\n'));
+  } else {
+    const std::size_t at = GetParam().last ? text.rfind(from) : text.find(from);
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, from.size(), GetParam().to);
+  }
+  MCVarList read;
+  std::istringstream is(text);
+  ExpectReadFailure([&] { read.ReadObjectXML(is); }, kListFailure);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Edits, VarListCorruptionTest,
+    ::testing::Values(Corruption{"WrongObjectName", "MCVarList", "MCVarLisT", false},
+                      Corruption{"MeasureLevelOutOfRange", "\"1\"/>\n\t\t<Obj", "\"7\"/>\n\t\t<Obj",
+                                 false},
+                      Corruption{"NegativeCount", "\"6\"", "\"-6\"", false},
+                      Corruption{"TargetBeyondTheList", "\"2\"/>\n\t\t<Int value=\"3\"",
+                                 "\"6\"/>\n\t\t<Int value=\"3\"", true},
+                      Corruption{"MalformedValue", "\"3\"", "\"x\"", true},
+                      Corruption{"MissingEndLine", "", "", true}),
+    [](const ::testing::TestParamInfo<Corruption>& info) { return std::string(info.param.name); });
+
+}  // namespace
