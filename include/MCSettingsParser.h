@@ -7,6 +7,7 @@
 
 #include "MCPMMLParser.h"
 #include "MCStatus.h"
+#include "MCVarList.h"
 #include "mcstat_export.h"
 
 namespace MCComXPrsUtil {
@@ -106,9 +107,36 @@ class MCSTAT_EXPORT MCSettingsParser : public MCPMMLParser {
   MCCommon::MCStatus GetCatPredictors(std::vector<std::string>& variables) const;
   MCCommon::MCStatus GetContPredictors(std::vector<std::string>& variables) const;
 
+  // The PMML reader's form stays available beside the settings form below.
+  using MCPMMLParser::FillVarList;
+
+  // Appends a variable (role 4) for each "DataField" of the data dictionary as the PMML
+  // reader does, with these differences: only "string", "date", "time", "dateTime",
+  // "double", "float" and "integer" are accepted (109 otherwise); an "Interval" child gives
+  // a continuous variable's min and max; a continuous field is added with its range, and
+  // with useBins with the interior cut points of its discretisation; the field named by
+  // "FrequencyWeightVar" is added as the frequency weight (rounding "As is"). Storage:
+  // "integer" 1, "double" and "float" 2, "string" 3, "date" 4, "time" 5, "dateTime" 6.
+  // Statuses: the parse error when nothing is parsed (107 before any parse); 107 without a
+  // data dictionary; 108 for a field without "name", "dataType" or "optype" or a malformed
+  // "Interval"; 109; 110 when bins are requested and the field has no discretisation; 111
+  // when the list refuses the variable. The first failing field stops the operation;
+  // variables added before it stay in the list.
+  MCCommon::MCStatus FillVarList(MCCommonMetadata::MCVarList& list, bool useBins) const;
+
+  // Appends a variable for each "DerivedField" of the transformation dictionary with the
+  // rules of FillVarList (without bins). 107 when there is no transformation dictionary;
+  // otherwise the statuses of FillVarList.
+  MCCommon::MCStatus FillTransDict(MCCommonMetadata::MCVarList& list) const;
+
  private:
   // Replaces a null scope by the parameter root; 107 or 119 when there is nothing to read.
   MCCommon::MCStatus ResolveScope(const xercesc::DOMElement*& scope) const;
+  // Fills from the dictionary with the settings rules; the status of a missing document or
+  // 107 when dictionary is null.
+  MCCommon::MCStatus FillSettingsFields(MCCommonMetadata::MCVarList& list,
+                                        const xercesc::DOMElement* dictionary, const char* tag,
+                                        bool useBins) const;
 
   const xercesc::DOMElement* fpParamRoot = nullptr;
 };

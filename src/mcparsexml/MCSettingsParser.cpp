@@ -285,6 +285,30 @@ MCStatus MCSettingsParser::GetCatPredictors(std::vector<std::string>& variables)
   return GetVariables("CatPredictors", variables);
 }
 
+MCStatus MCSettingsParser::FillSettingsFields(MCCommonMetadata::MCVarList& list,
+                                              const X::DOMElement* dictionary, const char* tag,
+                                              bool useBins) const {
+  // A document without parameters (119) still describes its fields.
+  if (fReadWrite.GetDocument() == nullptr) {
+    return fStatus.IsOK() ? Error(kSettingsNoDocument) : fStatus;
+  }
+  if (dictionary == nullptr) return Error(kSettingsNoDocument);
+  FieldOptions options;
+  options.fbSettingsRules = true;
+  options.fbUseBins = useBins;
+  std::string weight;
+  if (fpParamRoot != nullptr && GetFrequencyWeight(weight).IsOK()) options.fWeightName = weight;
+  return FillFields(list, *dictionary, tag, options);
+}
+
+MCStatus MCSettingsParser::FillVarList(MCCommonMetadata::MCVarList& list, bool useBins) const {
+  return FillSettingsFields(list, fpDataDict, "DataField", useBins);
+}
+
+MCStatus MCSettingsParser::FillTransDict(MCCommonMetadata::MCVarList& list) const {
+  return FillSettingsFields(list, fpTransDict, "DerivedField", false);
+}
+
 MCStatus MCSettingsParser::GetContPredictors(std::vector<std::string>& variables) const {
   return GetVariables("ContPredictors", variables);
 }

@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
 
+#include "MCContVar.h"
 #include "MCMV.h"
 #include "MCSettingsParser.h"
+#include "MCVarList.h"
 #include "MCXMLUtil.h"
 
 using namespace MCComXPrsUtil;
@@ -251,4 +255,136 @@ TEST(MCPMMLParserTest, LocatesDictionariesAndModel) {
   ASSERT_TRUE(other.ParseToDOM(otherIn).IsOK());
   EXPECT_FALSE(parser.SetModelElmt(*other.GetDocument()->getDocumentElement()));
   EXPECT_EQ(parser.GetModelElmt(), task);
+}
+
+namespace {
+
+using MCCommonMetadata::IMCVariable;
+using MCCommonMetadata::MCVarList;
+
+std::string FieldsDoc(const std::string& fields, const std::string& trans = "") {
+  return "<PMML><DataDictionary>" + fields + "</DataDictionary>" + trans +
+         "<MiningBuildTask><Extension><Parameters>"
+         "<Parameter name=\"FrequencyWeightVar\" value=\"w\"/>"
+         "</Parameters></Extension></MiningBuildTask></PMML>";
+}
+
+}  // namespace
+
+TEST(MCSettingsParserFillTest, StoragesFollowTheDataType) {
+  const std::pair<const char*, IMCVariable::VariableStorage> types[] = {
+      {"integer", IMCVariable::kIntegerStorage},   {"double", IMCVariable::kRealStorage},
+      {"float", IMCVariable::kRealStorage},        {"string", IMCVariable::kStringStorage},
+      {"date", IMCVariable::kDateStorage},         {"time", IMCVariable::kTimeStorage},
+      {"dateTime", IMCVariable::kTimestampStorage}};
+  std::string fields;
+  for (const auto& t : types) {
+    fields += std::string("<DataField name=\"v_") + t.first +
+              "\" optype=\"categorical\" dataType=\"" + t.first + "\"/>";
+  }
+  MCSettingsParser parser;
+  std::istringstream in(FieldsDoc(fields));
+  ASSERT_TRUE(parser.ParseToDOM(in).IsOK());
+  MCVarList list;
+  ASSERT_TRUE(parser.FillVarList(list, false).IsOK());
+  ASSERT_EQ(list.Size(), 7);
+  for (int i = 0; i < 7; ++i) {
+    EXPECT_EQ(list.GetVarAt(i)->GetVariableStorage(), types[i].second) << types[i].first;
+  }
+  EXPECT_EQ(list.GetVarAt(3)->GetMeasureLevel(), IMCVariable::kStringCategorical);
+  EXPECT_EQ(list.GetVarAt(0)->GetMeasureLevel(), IMCVariable::kNumericCategorical);
+
+  // The PMML reader's wider list of types is not a settings document's.
+  MCSettingsParser other;
+  std::istringstream odd(
+      FieldsDoc("<DataField name=\"d\" optype=\"continuous\" dataType=\"dateDaysSince[1970]\"/>"));
+  ASSERT_TRUE(other.ParseToDOM(odd).IsOK());
+  EXPECT_EQ(other.FillVarList(list, false).GetErrorCode(), 109);
+  EXPECT_EQ(list.Size(), 7);
+}
+
+TEST(MCSettingsParserFillTest, WeightRangesBinsAndMissingValues) {
+  const std::string fields =
+      "<DataField name=\"x\" displayName=\"X\" optype=\"continuous\" dataType=\"double\">"
+      "<Extension name=\"invalidRangeLower\" value=\"90\"/>"
+      "<Interval closure=\"closedClosed\" leftMargin=\"-5\" rightMargin=\"50\"/>"
+      "<Value value=\"-1\" property=\"missing\"/></DataField>"
+      "<DataField name=\"w\" optype=\"continuous\" dataType=\"integer\"/>"
+      "<DataField name=\"y\" optype=\"continuous\" dataType=\"float\">"
+      "<Interval closure=\"closedOpen\" leftMargin=\"1\"/></DataField>";
+  const std::string trans =
+      "<TransformationDictionary><DerivedField name=\"xb\" optype=\"categorical\" "
+      "dataType=\"string\"><Discretize field=\"x\"><DiscretizeBin binValue=\"1\">"
+      "<Interval closure=\"openClosed\" leftMargin=\"0\" rightMargin=\"20\"/>"
+      "</DiscretizeBin><DiscretizeBin binValue=\"2\"><Interval closure=\"openClosed\" "
+      "leftMargin=\"20\" rightMargin=\"30\"/></DiscretizeBin></Discretize></DerivedField>"
+      "</TransformationDictionary>";
+  MCSettingsParser parser;
+  std::istringstream in(FieldsDoc(fields, trans));
+  ASSERT_TRUE(parser.ParseToDOM(in).IsOK());
+
+  MCVarList list;
+  ASSERT_TRUE(parser.FillVarList(list, false).IsOK());
+  ASSERT_EQ(list.Size(), 3);
+  const auto* x = dynamic_cast<const MCCommonMetadata::MCContVar*>(list.GetVarAt(0));
+  ASSERT_NE(x, nullptr);
+  EXPECT_EQ(x->GetVariableLabel(), "X");
+  EXPECT_EQ(x->GetMin(), -5.0);
+  EXPECT_EQ(x->GetMax(), 50.0);
+  EXPECT_EQ(x->GetNBins(), -1);
+  EXPECT_TRUE(x->GetEncoder()->IsMissing(-1.0));
+  EXPECT_TRUE(x->GetEncoder()->IsMissing(1e6));  // from 90 up to the highest double
+  EXPECT_FALSE(x->GetEncoder()->IsMissing(89.0));
+  EXPECT_EQ(list.GetFreqWeightIndex(), 1);
+  EXPECT_EQ(list.GetVarAt(1)->GetMeasureLevel(), IMCVariable::kFrequencyWeightMeasure);
+  EXPECT_EQ(list.GetVarAt(1)->GetVariableStorage(), IMCVariable::kIntegerStorage);
+  const auto* y = dynamic_cast<const MCCommonMetadata::MCContVar*>(list.GetVarAt(2));
+  ASSERT_NE(y, nullptr);
+  EXPECT_EQ(y->GetMin(), 1.0);
+  EXPECT_EQ(y->GetMax(), std::numeric_limits<double>::max());
+
+  MCVarList binned;
+  EXPECT_EQ(parser.FillVarList(binned, true).GetErrorCode(), 110);  // y has no discretisation
+  ASSERT_EQ(binned.Size(), 2);
+  const auto* xb = dynamic_cast<const MCCommonMetadata::MCContVar*>(binned.GetVarAt(0));
+  ASSERT_NE(xb, nullptr);
+  EXPECT_EQ(xb->GetMin(), -5.0);  // the range still comes from the field's interval
+  EXPECT_EQ(xb->GetCutPoints(), std::vector<double>{20.0});
+  EXPECT_EQ(xb->GetEncoder()->GetNumberOfCategories(), 2);
+}
+
+TEST(MCSettingsParserFillTest, TransformationDictionaryAndStatuses) {
+  const std::string trans =
+      "<TransformationDictionary><DerivedField name=\"d\" optype=\"categorical\" "
+      "dataType=\"string\"><Value value=\"p\"/><Value value=\"q\" property=\"missing\"/>"
+      "<Apply function=\"x\"/></DerivedField>"
+      "<DerivedField name=\"e\" optype=\"continuous\" dataType=\"double\">"
+      "<Interval closure=\"closedClosed\" leftMargin=\"3\" rightMargin=\"1\"/>"
+      "</DerivedField></TransformationDictionary>";
+  MCSettingsParser parser;
+  std::istringstream in(FieldsDoc("", trans));
+  ASSERT_TRUE(parser.ParseToDOM(in).IsOK());
+  MCVarList list;
+  EXPECT_EQ(parser.FillTransDict(list).GetErrorCode(), 108);  // e's interval is reversed
+  ASSERT_EQ(list.Size(), 1);
+  EXPECT_EQ(list.GetEncoderAt(0)->GetNumberOfCategories(), 1);
+  EXPECT_TRUE(list.GetEncoderAt(0)->IsMissing(std::string("q")));
+
+  MCSettingsParser noTrans;
+  std::istringstream in2(FieldsDoc("<DataField name=\"a\" optype=\"x\" dataType=\"float\"/>"));
+  ASSERT_TRUE(noTrans.ParseToDOM(in2).IsOK());
+  EXPECT_EQ(noTrans.FillTransDict(list).GetErrorCode(), 107);
+  MCSettingsParser nothing;
+  EXPECT_EQ(nothing.FillVarList(list, false).GetErrorCode(), 107);
+  EXPECT_EQ(nothing.FillTransDict(list).GetErrorCode(), 107);
+  // Without parameters the fields still read, with no weight.
+  MCSettingsParser noParams;
+  std::istringstream in3(
+      "<PMML><DataDictionary><DataField name=\"w\" optype=\"continuous\" "
+      "dataType=\"float\"/></DataDictionary></PMML>");
+  EXPECT_EQ(noParams.ParseToDOM(in3).GetErrorCode(), 119);
+  MCVarList fields;
+  ASSERT_TRUE(noParams.FillVarList(fields, false).IsOK());
+  EXPECT_EQ(fields.GetFreqWeightIndex(), -1);
+  EXPECT_EQ(fields.GetVarAt(0)->GetMeasureLevel(), IMCVariable::kContinuous);
 }

@@ -1,0 +1,273 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+#include <xercesc/dom/DOM.hpp>
+
+#include "MCVarList.h"
+#include "MCXMLReadWrite.h"
+#include "MCXMLUtil.h"
+#include "MCXSplitPMMLCombiner.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using MCCommon::MCStatus;
+using MCCommonMetadata::IMCVariable;
+using MCCommonMetadata::MCVarList;
+using MCComXPrsUtil::GetAttribute;
+using MCComXPrsUtil::GetFirstChildElmt;
+using MCComXPrsUtil::GetNextSiblingElmt;
+using MCComXPrsUtil::MCXSplitPMMLCombiner;
+using MCComXPrsUtil::ToUTF8;
+using xercesc::DOMElement;
+
+std::string Attr(const DOMElement* e, const char* name) {
+  const XMLCh* text = GetAttribute(e, name);
+  return text != nullptr ? ToUTF8(text) : "<absent>";
+}
+
+std::vector<const DOMElement*> Children(const DOMElement* parent, const char* tag) {
+  std::vector<const DOMElement*> out;
+  for (const DOMElement* e = GetFirstChildElmt(parent, tag); e != nullptr;
+       e = GetNextSiblingElmt(e, tag)) {
+    out.push_back(e);
+  }
+  return out;
+}
+
+std::vector<std::string> Names(const DOMElement* parent, const char* tag, const char* attr) {
+  std::vector<std::string> out;
+  for (const DOMElement* e : Children(parent, tag)) out.push_back(Attr(e, attr));
+  return out;
+}
+
+// A per-split PMML 3.2 document with a regression model whose intercept tells the models
+// apart; extraField adds a data field and mining field, withTrans a derived field.
+std::string SplitDoc(const std::string& intercept, const std::string& xValues,
+                     const std::string& extraField = "", bool withTrans = false,
+                     const std::string& function = "regression",
+                     const std::string& model = "RegressionModel") {
+  std::string doc =
+      "<?xml version=\"1.0\"?>\n<PMML version=\"3.2\" xmlns=\"http://www.dmg.org/PMML-3_2\" "
+      "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
+      "<Header copyright=\"c\"><Application name=\"app\" version=\"1\"/></Header>"
+      "<DataDictionary numberOfFields=\"2\">"
+      "<DataField name=\"y\" optype=\"continuous\" dataType=\"double\"/>"
+      "<DataField name=\"x\" optype=\"categorical\" dataType=\"string\">" +
+      xValues + "</DataField>";
+  if (!extraField.empty()) {
+    doc += "<DataField name=\"" + extraField + "\" optype=\"continuous\" dataType=\"double\"/>";
+  }
+  doc += "</DataDictionary>";
+  if (withTrans) {
+    doc +=
+        "<TransformationDictionary><DerivedField name=\"x2\" optype=\"continuous\" "
+        "dataType=\"double\"><Apply function=\"*\"><FieldRef field=\"y\"/>"
+        "<Constant>2</Constant></Apply></DerivedField></TransformationDictionary>";
+  }
+  doc += "<" + model + " functionName=\"" + function +
+         "\"><MiningSchema><MiningField name=\"y\" usageType=\"predicted\"/>"
+         "<MiningField name=\"x\"/>";
+  if (!extraField.empty()) doc += "<MiningField name=\"" + extraField + "\"/>";
+  doc += "</MiningSchema><RegressionTable intercept=\"" + intercept +
+         "\"><CategoricalPredictor name=\"x\" value=\"a\" coefficient=\"0.5\"/>"
+         "</RegressionTable></" +
+         model + "></PMML>\n";
+  return doc;
+}
+
+class MCXSplitPMMLCombinerTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    fDir = fs::temp_directory_path() /
+           ("mcstat_combiner_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + "_" +
+            testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(fDir);
+    fSplit1.AddCatVar("region", "Sales region", std::vector<std::string>{"A", "B"},
+                      IMCVariable::kInput);
+    fSplit2 = fSplit1;
+    fSplit2.AddCatVar("year", "", std::vector<double>{2020, 2021}, IMCVariable::kInput);
+    fSplit2.GetVarAt(1)->SetVariableStorage(IMCVariable::kIntegerStorage);
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(fDir, ignored);
+  }
+
+  std::string Write(const std::string& name, const std::string& text) {
+    const fs::path path = fDir / name;
+    std::ofstream(path) << text;
+    return path.string();
+  }
+
+  // Exports the combined document and parses it back into fOut; returns its root.
+  const DOMElement* ExportAndRead(MCXSplitPMMLCombiner& combiner) {
+    fOutFile = (fDir / "combined.xml").string();
+    const MCStatus status = combiner.ExportMiningModel(fOutFile);
+    EXPECT_TRUE(status.IsOK()) << status.GetErrorCode();
+    if (!fOut.ParseToDOM(fOutFile).IsOK()) return nullptr;
+    return fOut.GetDocument()->getDocumentElement();
+  }
+
+  // True when xmllint finds the file valid against the PMML 4.4 schema; skips the test when
+  // xmllint or the schema is not there.
+  void ExpectValidPMML44(const std::string& file) {
+    const std::string schema = std::string(MCSTAT_SHARED_DIR) + "/pmml/pmml-4-4.xsd";
+    if (std::system("command -v xmllint >/dev/null 2>&1") != 0 || !fs::exists(schema)) {
+      GTEST_SKIP() << "xmllint or the PMML 4.4 schema is not available";
+    }
+    const std::string log = (fDir / "xmllint.log").string();
+    const std::string cmd =
+        "xmllint --noout --schema '" + schema + "' '" + file + "' >'" + log + "' 2>&1";
+    const int rc = std::system(cmd.c_str());
+    std::ifstream after(log);
+    EXPECT_EQ(rc, 0) << std::string(std::istreambuf_iterator<char>(after), {});
+  }
+
+  fs::path fDir;
+  MCVarList fSplit1;
+  MCVarList fSplit2;
+  MCComXPrsUtil::MCXMLReadWrite fOut;
+  std::string fOutFile;
+};
+
+}  // namespace
+
+TEST_F(MCXSplitPMMLCombinerTest, OneSplitVariableGivesSimplePredicates) {
+  MCXSplitPMMLCombiner combiner(fSplit1);
+  const std::string a = Write("a.xml", SplitDoc("1", "<Value value=\"a\"/>"));
+  const std::string b =
+      Write("b.xml", SplitDoc("2", "<Value value=\"b\"/><Value value=\"a\"/>", "z", true));
+  ASSERT_TRUE(combiner.AddModel(a, {"A"}).IsOK());
+  ASSERT_TRUE(combiner.AddModel(b, {"B"}).IsOK());
+  EXPECT_EQ(combiner.GetNModels(), 2);
+
+  const DOMElement* root = ExportAndRead(combiner);
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(combiner.GetNModels(), 0);  // the document is released
+  EXPECT_EQ(Attr(root, "version"), "4.4");
+  EXPECT_EQ(Attr(root, "xmlns"), "http://www.dmg.org/PMML-4_4");
+  EXPECT_EQ(Attr(GetFirstChildElmt(root, "Header"), "copyright"), "c");
+
+  const DOMElement* dict = GetFirstChildElmt(root, "DataDictionary");
+  EXPECT_EQ(Names(dict, "DataField", "name"), (std::vector<std::string>{"y", "x", "region", "z"}));
+  EXPECT_EQ(Attr(dict, "numberOfFields"), "4");
+  const DOMElement* x = Children(dict, "DataField")[1];
+  EXPECT_EQ(Names(x, "Value", "value"), (std::vector<std::string>{"a", "b"}));
+  const DOMElement* region = Children(dict, "DataField")[2];
+  EXPECT_EQ(Attr(region, "displayName"), "Sales region");
+  EXPECT_EQ(Attr(region, "optype"), "categorical");
+  EXPECT_EQ(Attr(region, "dataType"), "string");
+
+  const DOMElement* mining = GetFirstChildElmt(root, "MiningModel");
+  EXPECT_EQ(Attr(mining, "functionName"), "regression");
+  EXPECT_EQ(Names(GetFirstChildElmt(mining, "MiningSchema"), "MiningField", "name"),
+            (std::vector<std::string>{"y", "x", "region", "z"}));
+  const DOMElement* segmentation = GetFirstChildElmt(mining, "Segmentation");
+  EXPECT_EQ(Attr(segmentation, "multipleModelMethod"), "selectFirst");
+  const std::vector<const DOMElement*> segments = Children(segmentation, "Segment");
+  ASSERT_EQ(segments.size(), 2u);
+  const char* values[] = {"A", "B"};
+  const char* intercepts[] = {"1", "2"};
+  for (std::size_t k = 0; k < 2; ++k) {
+    const DOMElement* predicate = GetFirstChildElmt(segments[k], nullptr);
+    EXPECT_TRUE(MCComXPrsUtil::TagNameEquals(predicate, "SimplePredicate"));
+    EXPECT_EQ(Attr(predicate, "field"), "region");
+    EXPECT_EQ(Attr(predicate, "operator"), "equal");
+    EXPECT_EQ(Attr(predicate, "value"), values[k]);
+    const DOMElement* model = GetNextSiblingElmt(predicate, nullptr);
+    ASSERT_TRUE(MCComXPrsUtil::TagNameEquals(model, "RegressionModel"));
+    EXPECT_EQ(Attr(GetFirstChildElmt(model, "RegressionTable"), "intercept"), intercepts[k]);
+  }
+  // Only the second document had derived fields; they sit between schema and table.
+  const DOMElement* model2 = GetFirstChildElmt(segments[1], "RegressionModel");
+  const DOMElement* local = GetNextSiblingElmt(GetFirstChildElmt(model2, "MiningSchema"), nullptr);
+  ASSERT_TRUE(MCComXPrsUtil::TagNameEquals(local, "LocalTransformations"));
+  EXPECT_EQ(Names(local, "DerivedField", "name"), std::vector<std::string>{"x2"});
+  EXPECT_EQ(
+      GetFirstChildElmt(GetFirstChildElmt(segments[0], "RegressionModel"), "LocalTransformations"),
+      nullptr);
+
+  std::ifstream in(fOutFile);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text.find("PMML-3_2"), std::string::npos);
+  ExpectValidPMML44(fOutFile);
+}
+
+TEST_F(MCXSplitPMMLCombinerTest, TwoSplitVariablesGiveCompoundPredicates) {
+  MCXSplitPMMLCombiner combiner(fSplit2);
+  const std::vector<std::vector<std::string>> values = {
+      {"A", "2020"}, {"A", "2021"}, {"B", "2020"}};
+  for (std::size_t k = 0; k < values.size(); ++k) {
+    const std::string file =
+        Write("m" + std::to_string(k) + ".xml", SplitDoc(std::to_string(k), "", "", k == 2));
+    ASSERT_TRUE(combiner.AddModel(file, values[k]).IsOK()) << k;
+  }
+  EXPECT_EQ(combiner.GetNModels(), 3);
+  const DOMElement* root = ExportAndRead(combiner);
+  ASSERT_NE(root, nullptr);
+  const DOMElement* year = Children(GetFirstChildElmt(root, "DataDictionary"), "DataField")[3];
+  EXPECT_EQ(Attr(year, "name"), "year");
+  EXPECT_EQ(Attr(year, "dataType"), "integer");
+  EXPECT_EQ(Attr(year, "displayName"), "<absent>");
+
+  const std::vector<const DOMElement*> segments = Children(
+      GetFirstChildElmt(GetFirstChildElmt(root, "MiningModel"), "Segmentation"), "Segment");
+  ASSERT_EQ(segments.size(), 3u);
+  for (std::size_t k = 0; k < segments.size(); ++k) {
+    const DOMElement* compound = GetFirstChildElmt(segments[k], nullptr);
+    ASSERT_TRUE(MCComXPrsUtil::TagNameEquals(compound, "CompoundPredicate"));
+    EXPECT_EQ(Attr(compound, "booleanOperator"), "and");
+    EXPECT_EQ(Names(compound, "SimplePredicate", "field"),
+              (std::vector<std::string>{"region", "year"}));
+    EXPECT_EQ(Names(compound, "SimplePredicate", "value"), values[k]);
+  }
+  ExpectValidPMML44(fOutFile);
+}
+
+TEST_F(MCXSplitPMMLCombinerTest, RefusedModelsAddNoSegment) {
+  MCXSplitPMMLCombiner combiner(fSplit1);
+  const std::string good = Write("good.xml", SplitDoc("1", ""));
+  const std::string classification =
+      Write("class.xml", SplitDoc("1", "<Value value=\"q\"/>", "zz", false, "classification"));
+  const std::string mining =
+      Write("mining.xml", SplitDoc("1", "", "", false, "regression", "MiningModel"));
+  const std::string noFunction = Write("nofunc.xml", "<PMML><TreeModel/></PMML>");
+  const std::string noModel = Write("nomodel.xml", "<PMML><DataDictionary/></PMML>");
+
+  EXPECT_EQ(combiner.AddModel(mining, {"A"}).GetErrorCode(), 125);
+  EXPECT_EQ(combiner.GetStatus().GetErrorCode(), 125);
+  EXPECT_EQ(combiner.ExportMiningModel((fDir / "none.xml").string()).GetErrorCode(), 107);
+  EXPECT_EQ(combiner.AddModel(good, {"A", "B"}).GetErrorCode(), 126);
+  EXPECT_EQ(combiner.AddModel((fDir / "absent.xml").string(), {"A"}).GetErrorCode(), 104);
+  EXPECT_EQ(combiner.AddModel(noFunction, {"A"}).GetErrorCode(), 108);
+  EXPECT_EQ(combiner.AddModel(noModel, {"A"}).GetErrorCode(), 107);
+  EXPECT_EQ(combiner.GetNModels(), 0);
+
+  ASSERT_TRUE(combiner.AddModel(good, {"A"}).IsOK());
+  EXPECT_EQ(combiner.AddModel(classification, {"B"}).GetErrorCode(), 124);
+  EXPECT_EQ(combiner.AddModel(good, {}).GetErrorCode(), 0);  // nothing to do
+  EXPECT_EQ(combiner.AddModel(good, {"A", "B"}).GetErrorCode(), 126);
+  EXPECT_EQ(combiner.GetNModels(), 1);
+
+  std::ostringstream display;
+  combiner.Display(display);
+  EXPECT_NE(display.str().find("fNModels: 1"), std::string::npos);
+  const DOMElement* root = ExportAndRead(combiner);
+  ASSERT_NE(root, nullptr);
+  // The refused document left nothing behind.
+  const DOMElement* dict = GetFirstChildElmt(root, "DataDictionary");
+  EXPECT_EQ(Names(dict, "DataField", "name"), (std::vector<std::string>{"y", "x", "region"}));
+  EXPECT_TRUE(Children(Children(dict, "DataField")[1], "Value").empty());
+  EXPECT_EQ(
+      Children(GetFirstChildElmt(GetFirstChildElmt(root, "MiningModel"), "Segmentation"), "Segment")
+          .size(),
+      1u);
+}
