@@ -1,0 +1,294 @@
+// Runs the built mcfit as a user would and checks its exit codes, its files and its JSON
+// against the R reference fixtures.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "nlohmann/json.hpp"
+
+namespace {
+
+const std::string kExe = MCFIT_EXE;
+const std::string kFixtures = std::string(MCSTAT_FIXTURES_DIR) + "/lm/";
+
+// A scratch folder per test.
+class Program : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fDir = ::testing::TempDir() + "mcfit_program_" + std::to_string(::getpid());
+    Shell("rm -rf '" + fDir + "' && mkdir -p '" + fDir + "'");
+  }
+  void TearDown() override { Shell("rm -rf '" + fDir + "'"); }
+  static int Shell(const std::string& cmd) {
+    const int rc = std::system(cmd.c_str());
+    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  }
+  // Runs mcfit with the arguments; standard error lands in fErr.
+  int Run(const std::string& args) {
+    const int rc =
+        Shell("'" + kExe + "' " + args + " > '" + fDir + "/stdout' 2> '" + fDir + "/stderr'");
+    fOut = Read(fDir + "/stdout");
+    fErr = Read(fDir + "/stderr");
+    Shell("rm -f '" + fDir + "/stdout' '" + fDir + "/stderr'");
+    return rc;
+  }
+  static std::string Read(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  void WriteFile(const std::string& name, const std::string& text) {
+    std::ofstream(fDir + "/" + name, std::ios::binary) << text;
+  }
+  // The names in the scratch folder, one per line.
+  std::string Listing() {
+    Shell("ls -A '" + fDir + "' > '" + fDir + "/../mcfit_listing'");
+    return Read(fDir + "/../mcfit_listing");
+  }
+  std::string fDir;
+  std::string fOut;
+  std::string fErr;
+};
+
+// One line of a .ref file split at blanks.
+std::vector<std::string> Words(const std::string& line) {
+  std::istringstream in(line);
+  std::vector<std::string> w;
+  for (std::string s; in >> s;) w.push_back(s);
+  return w;
+}
+
+std::string Join(const std::vector<std::string>& items) {
+  std::string s;
+  for (const std::string& i : items) s += (s.empty() ? "" : ",") + i;
+  return s;
+}
+
+bool Near(double actual, double expected, double rel = 1e-9) {
+  return std::fabs(actual - expected) <= rel * std::fabs(expected) + 1e-12;
+}
+
+class Conformance : public Program, public ::testing::WithParamInterface<const char*> {};
+
+// The case's .ref file says the model; mcfit fits it from the .csv and must agree with R.
+TEST_P(Conformance, JsonAgreesWithR) {
+  const std::string name = GetParam();
+  std::ifstream ref(kFixtures + name + ".ref");
+  ASSERT_TRUE(ref) << name;
+  std::map<std::string, std::vector<std::string>> head;
+  std::vector<std::vector<std::string>> params;
+  for (std::string line; std::getline(ref, line);) {
+    std::vector<std::string> w = Words(line);
+    if (w.empty()) continue;
+    if (w[0] == "param") {
+      params.push_back(w);
+    } else {
+      head[w[0].substr(0, w[0].size() - 1)] = std::vector<std::string>(w.begin() + 1, w.end());
+    }
+  }
+  std::vector<std::string> factors;
+  for (const std::string& f : head["factors"]) factors.push_back(f.substr(0, f.find(':')));
+  std::string args = "fit --quiet --data '" + kFixtures + name + ".csv' --dependent y";
+  if (!factors.empty()) args += " --factors " + Join(factors);
+  if (!head["covariates"].empty()) args += " --covariates " + Join(head["covariates"]);
+  args += " --effects '" + Join(head["effects"]) + "'";
+  if (head["intercept"][0] == "0") args += " --no-intercept";
+  if (head["freq"][0] != "-") args += " --freq-weight " + head["freq"][0];
+  if (head["regr"][0] != "-") args += " --regr-weight " + head["regr"][0];
+  const std::string json = fDir + "/fit.json";
+  ASSERT_EQ(Run(args + " --json '" + json + "'"), 0) << args << "\n" << fErr;
+  EXPECT_TRUE(fOut.empty());  // --quiet
+  const nlohmann::json doc = nlohmann::json::parse(Read(json));
+
+  EXPECT_EQ(doc["model"], "linear");
+  const double n = std::stod(head["n"][0]);
+  EXPECT_DOUBLE_EQ(doc["total_weight"].get<double>(), n);
+  EXPECT_TRUE(doc["categories"].empty());
+  const nlohmann::json& fit = doc["fit"];
+  EXPECT_TRUE(Near(fit["r_squared"].get<double>(), std::stod(head["r2"][0])));
+  EXPECT_TRUE(Near(fit["residual_std_error"].get<double>(), std::stod(head["sigma"][0])));
+  EXPECT_DOUBLE_EQ(fit["df_error"].get<double>(), n - std::stod(head["rank"][0]));
+  EXPECT_TRUE(fit["minus2_log_likelihood"].is_null());
+
+  const nlohmann::json& ps = doc["parameters"];
+  ASSERT_EQ(ps.size(), params.size());
+  int kept = 0;
+  for (std::size_t k = 0; k < params.size(); ++k) {
+    const nlohmann::json& p = ps[k];
+    SCOPED_TRACE(name + " parameter " + std::to_string(k) + " " + p["name"].get<std::string>());
+    if (params[k][2] == "NA") {
+      EXPECT_TRUE(p["redundant"].get<bool>());
+      EXPECT_EQ(p["estimate"].get<double>(), 0.0);
+      EXPECT_TRUE(p["std_error"].is_null() && p["p_value"].is_null());
+      continue;
+    }
+    ++kept;
+    EXPECT_FALSE(p["redundant"].get<bool>());
+    EXPECT_TRUE(Near(p["estimate"].get<double>(), std::stod(params[k][2])))
+        << p["estimate"] << " vs " << params[k][2];
+    EXPECT_TRUE(Near(p["std_error"].get<double>(), std::stod(params[k][3])))
+        << p["std_error"] << " vs " << params[k][3];
+    EXPECT_TRUE(Near(p["statistic"].get<double>(),
+                     p["estimate"].get<double>() / p["std_error"].get<double>()));
+    const double pv = p["p_value"].get<double>();
+    EXPECT_TRUE(pv >= 0.0 && pv <= 1.0);
+  }
+  EXPECT_EQ(kept, std::stoi(head["rank"][0]));
+  if (head["intercept"][0] == "1") {
+    EXPECT_EQ(ps[0]["name"], "(Intercept)");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(LmFixtures, Conformance,
+                         ::testing::Values("one_factor", "two_factors_interaction",
+                                           "factor_by_covariate", "covariate_power",
+                                           "regression_weights", "frequency_weights",
+                                           "no_intercept", "duplicated_covariate",
+                                           "missing_values"));
+
+TEST_F(Program, NamesAndRecordCountsOfAFit) {
+  const std::string json = fDir + "/m.json";
+  ASSERT_EQ(Run("fit --data '" + kFixtures +
+                "missing_values.csv' --dependent y --factors A,B "
+                "--covariates x --json '" +
+                json + "'"),
+            0)
+      << fErr;
+  const nlohmann::json doc = nlohmann::json::parse(Read(json));
+  // Three records lack x, two lack y, two lack A.
+  EXPECT_EQ(doc["records"]["read"], 120);
+  EXPECT_EQ(doc["records"]["used"], 113);
+  std::vector<std::string> names;
+  for (const auto& p : doc["parameters"]) names.push_back(p["name"]);
+  EXPECT_EQ(names, (std::vector<std::string>{"(Intercept)", "A=0", "A=1", "A=2", "A=3", "B=0",
+                                             "B=1", "B=2", "x"}));
+  EXPECT_NE(fOut.find("A=3"), std::string::npos);
+  EXPECT_NE(fOut.find("(aliased)"), std::string::npos);
+  EXPECT_NE(fOut.find("Residual standard error"), std::string::npos);
+}
+
+// Each bad input: its exit code, one line on standard error naming the problem, no file.
+struct BadCase {
+  const char* name;
+  const char* args;  // {D} is the scratch folder
+  int code;
+  const char* message;
+};
+
+class BadInput : public Program, public ::testing::WithParamInterface<BadCase> {};
+
+TEST_P(BadInput, ExitCodeMessageAndNoOutputFile) {
+  WriteFile("good.csv", "y,g,x\n1,a,1\n2,b,2\n3,a,4\n4,b,3\n");
+  WriteFile("ragged.csv", "y,g,x\n1,a,1\n2,b\n");
+  WriteFile("text.csv", "y,g,x\n1,a,1\n2,b,two\n");
+  WriteFile("empty.csv", "y,g,x\n,a,1\n,b,2\n");
+  const double nan = std::nan("");
+  const std::vector<double> rec = {1, 0, 2, 1, 3, nan};
+  WriteFile("nan.bin", std::string(reinterpret_cast<const char*>(rec.data()), 48));
+  std::string args = GetParam().args;
+  for (std::size_t at; (at = args.find("{D}")) != std::string::npos;) args.replace(at, 3, fDir);
+  const std::string before = Listing();
+  EXPECT_EQ(Run(args + " --json '" + fDir + "/out.json'"), GetParam().code) << fErr;
+  EXPECT_NE(fErr.find(GetParam().message), std::string::npos) << fErr;
+  EXPECT_EQ(std::count(fErr.begin(), fErr.end(), '\n'), 1) << fErr;
+  EXPECT_EQ(Listing(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BadInput,
+    ::testing::Values(
+        BadCase{"UnknownColumn", "fit --data {D}/good.csv --dependent y --factors h", 2,
+                "unknown column 'h'"},
+        BadCase{"RaggedLine", "fit --data {D}/ragged.csv --dependent y --covariates x", 2,
+                "ragged.csv, line 3: 2 fields where the header has 3"},
+        BadCase{"TextCovariate", "fit --data {D}/text.csv --dependent y --covariates x", 2,
+                "text.csv, line 3: covariate 'x' holds 'two'"},
+        BadCase{"UnreadableFile", "fit --data {D}/absent.csv --dependent y", 2,
+                "absent.csv: cannot open the file"},
+        BadCase{"NaNFactorInBinary",
+                "fit --data {D}/nan.bin --format bin --columns y,g --dependent y --factors g", 2,
+                "nan.bin, record 3: factor 'g' holds a value that is not a finite number"},
+        BadCase{"UnknownOption", "fit --data {D}/good.csv --dependent y --bogus", 2, "--bogus"},
+        BadCase{"NotYetAvailable", "fit --data {D}/good.csv --dependent y --model logistic", 2,
+                "not available yet"},
+        BadCase{"NoValidRecord", "fit --data {D}/empty.csv --dependent y --covariates x", 1,
+                "error 307"},
+        BadCase{"NoEffects", "fit --data {D}/good.csv --dependent y --no-intercept", 1,
+                "error 302"}),
+    [](const ::testing::TestParamInfo<BadCase>& info) { return info.param.name; });
+
+// Generated benchmark data read back as binary records and as CSV give the same fit.
+TEST_F(Program, GeneratedDataFitsTheSameFromBothFormats) {
+  ASSERT_EQ(Run("gen --kind linear --rows 400 --seed 7 --out '" + fDir + "/d.bin'"), 0) << fErr;
+  ASSERT_EQ(Run("gen --kind linear --rows 400 --seed 7 --out '" + fDir + "/d.csv'"), 0) << fErr;
+  struct stat st {};
+  ASSERT_EQ(::stat((fDir + "/d.bin").c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, 400 * 12 * 8);
+  const std::string model =
+      " --dependent y --factors A,B --covariates x1,x2,x3,x4,x5,x6,x7,x8 --quiet";
+  ASSERT_EQ(Run("fit --data '" + fDir + "/d.bin' --columns y,A,B,C,x1,x2,x3,x4,x5,x6,x7,x8" +
+                model + " --json '" + fDir + "/b.json'"),
+            0)
+      << fErr;
+  ASSERT_EQ(Run("fit --data '" + fDir + "/d.csv'" + model + " --json '" + fDir + "/c.json'"), 0)
+      << fErr;
+  const nlohmann::json b = nlohmann::json::parse(Read(fDir + "/b.json"));
+  const nlohmann::json c = nlohmann::json::parse(Read(fDir + "/c.json"));
+  ASSERT_EQ(b["parameters"].size(), 1u + 10 + 20 + 8);
+  for (std::size_t k = 0; k < b["parameters"].size(); ++k) {
+    EXPECT_EQ(b["parameters"][k]["name"], c["parameters"][k]["name"]);
+    EXPECT_DOUBLE_EQ(b["parameters"][k]["estimate"].get<double>(),
+                     c["parameters"][k]["estimate"].get<double>());
+  }
+  // The data follow y = ... + 0.8 x1 - 0.5 x2 ... + N(0, 1) noise.
+  EXPECT_NEAR(b["parameters"][31]["estimate"].get<double>(), 0.8, 0.2);
+  EXPECT_NEAR(b["fit"]["residual_std_error"].get<double>(), 1.0, 0.15);
+  // Another seed gives other data.
+  ASSERT_EQ(Run("gen --rows 400 --seed 8 --out '" + fDir + "/e.bin'"), 0);
+  EXPECT_NE(Read(fDir + "/d.bin"), Read(fDir + "/e.bin"));
+}
+
+// Ctrl-C while mcfit reads its data from a pipe: exit 130 and no output file. The data come
+// through a named pipe so that the signal certainly arrives before the last record does.
+TEST_F(Program, InterruptGivesExitCode130) {
+  const std::string fifo = fDir + "/data.csv";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string json = fDir + "/out.json";
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, 1);
+    ::dup2(null, 2);
+    ::execl(kExe.c_str(), kExe.c_str(), "fit", "--data", fifo.c_str(), "--dependent", "y",
+            "--covariates", "x", "--json", json.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  // Opening the writing end waits for mcfit to open the reading end, after its handler is set.
+  {
+    std::ofstream pipe(fifo);
+    pipe << "y,x\n1,2\n2,3\n" << std::flush;
+    ::kill(pid, SIGINT);
+    for (int i = 0; i < 2000; ++i) pipe << i << "," << i % 7 << "\n";
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by a signal";
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  EXPECT_EQ(Listing(), "data.csv\n");
+}
+
+}  // namespace

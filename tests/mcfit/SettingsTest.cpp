@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "Settings.h"
+
+namespace mcfit {
+namespace {
+
+std::string Document(const std::string& parameters) {
+  return "<?xml version=\"1.0\"?>\n<PMML version=\"3.2\"><MiningBuildTask><Extension>"
+         "<Parameters>" +
+         parameters + "</Parameters></Extension></MiningBuildTask></PMML>\n";
+}
+
+const char* kAll =
+    "<Parameter name=\"target\" type=\"fieldName\" value=\"y\"/>"
+    "<Parameter name=\"CatPredictors\" type=\"fieldName\" isList=\"true\"><ListValue>"
+    "<Value value=\"A\"/><Value value=\"B\"/></ListValue></Parameter>"
+    "<Parameter name=\"ContPredictors\" type=\"fieldName\" value=\"x\"/>"
+    "<Parameter name=\"FrequencyWeightVar\" type=\"fieldName\" value=\"f\"/>"
+    "<Parameter name=\"RegressionWeightVar\" type=\"fieldName\" value=\"w\"/>"
+    "<Parameter name=\"Effects\" type=\"string\" isList=\"true\"><ListValue>"
+    "<Value value=\"A\"/><Value value=\"A*B\"/></ListValue></Parameter>"
+    "<Parameter name=\"Intercept\" type=\"boolean\" value=\"false\"/>"
+    "<Parameter name=\"Tolerance\" type=\"double\" value=\"1e-9\"/>";
+
+TEST(SettingsTest, DocumentFillsWhatTheCommandLineLeftOpen) {
+  FitOptions o;
+  std::istringstream in(Document(kAll));
+  ApplySettings(in, "s.xml", o);
+  EXPECT_EQ(o.spec.dependent, "y");
+  EXPECT_EQ(o.spec.factors, (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(o.spec.covariates, (std::vector<std::string>{"x"}));
+  EXPECT_EQ(o.spec.freqWeight, "f");
+  EXPECT_EQ(o.spec.regrWeight, "w");
+  EXPECT_EQ(o.spec.effects, (std::vector<std::string>{"A", "A*B"}));
+  EXPECT_FALSE(o.spec.intercept);
+  EXPECT_EQ(o.spec.tolerance, 1e-9);
+  EXPECT_EQ(o.spec.model, "linear");
+}
+
+TEST(SettingsTest, CommandLineWins) {
+  FitOptions o;
+  o.spec.dependent = "z";
+  o.spec.factors = {"C"};
+  o.interceptGiven = true;  // --no-intercept given: stays false
+  o.spec.intercept = false;
+  o.toleranceGiven = true;
+  o.spec.tolerance = 1e-6;
+  std::istringstream in(
+      Document("<Parameter name=\"target\" value=\"y\"/>"
+               "<Parameter name=\"CatPredictors\" value=\"A\"/>"
+               "<Parameter name=\"Intercept\" type=\"boolean\" value=\"true\"/>"
+               "<Parameter name=\"Tolerance\" type=\"double\" value=\"1e-9\"/>"));
+  ApplySettings(in, "s.xml", o);
+  EXPECT_EQ(o.spec.dependent, "z");
+  EXPECT_EQ(o.spec.factors, (std::vector<std::string>{"C"}));
+  EXPECT_FALSE(o.spec.intercept);
+  EXPECT_EQ(o.spec.tolerance, 1e-6);
+}
+
+TEST(SettingsTest, BadDocumentsAreBadInput) {
+  FitOptions o;
+  std::istringstream notXml("this is not XML");
+  EXPECT_THROW(ApplySettings(notXml, "s.xml", o), InputError);
+  std::istringstream noRoot("<PMML version=\"3.2\"><Header/></PMML>");
+  EXPECT_THROW(ApplySettings(noRoot, "s.xml", o), InputError);
+  std::istringstream badValue(
+      Document("<Parameter name=\"Tolerance\" type=\"double\" value=\"small\"/>"));
+  EXPECT_THROW(ApplySettings(badValue, "s.xml", o), InputError);
+  EXPECT_THROW(ApplySettingsFile("/nonexistent/s.xml", o), InputError);
+}
+
+}  // namespace
+}  // namespace mcfit

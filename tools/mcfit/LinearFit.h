@@ -1,0 +1,44 @@
+#ifndef MCFIT_LINEARFIT_H_
+#define MCFIT_LINEARFIT_H_
+
+#include <stdexcept>
+#include <string>
+
+#include "FitResult.h"
+#include "MCCancelInfo.h"
+#include "MCStatus.h"
+#include "ModelSetup.h"
+
+namespace mcfit {
+
+// The library could not fit the model (an error status): exit code 1.
+class FitError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A status in words, with its code: "error 307: no valid record to fit the model with".
+std::string StatusWords(const MCCommon::MCStatus& status);
+
+// The error statistics of a linear fit as other packages count them.
+struct ErrorStats {
+  double df = 0.0;        // sum of the frequency weights used minus non-redundant parameters
+  double rss = 0.0;       // weighted residual sum of squares
+  double variance = 0.0;  // rss / df (0 when df is not positive)
+};
+// From the library's fit: rmse is the square root of the residual sum with weights scaled
+// by 1 / total frequency weight, so rss = rmse^2 x total weight.
+ErrorStats ComputeErrorStats(double rmse, double totalFreqWeight, int nNonRedundant);
+
+// Fills estimate, standard error sqrt(cov_kk x variance), t, df and the two-sided p-value
+// from the t distribution; a redundant parameter keeps only its estimate.
+void FillTStatistics(ParameterResult& p, double covKK, const ErrorStats& error);
+
+// Fits the linear model through the library's factory and component; cancel (may be null)
+// is asked before every record. Throws FitError for an error status and Cancelled when the
+// build was cancelled.
+FitResult FitLinear(CodedModel& model, MCCommon::MCQueryCancel* cancel);
+
+}  // namespace mcfit
+
+#endif  // MCFIT_LINEARFIT_H_

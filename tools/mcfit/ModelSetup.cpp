@@ -1,0 +1,242 @@
+#include "ModelSetup.h"
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+#include <utility>
+
+#include "IMCEncoder.h"
+#include "MCCatVar.h"
+#include "MCMV.h"
+#include "MCModelEffect.h"
+
+namespace mcfit {
+
+namespace {
+
+bool Contains(const std::vector<std::string>& list, const std::string& name) {
+  return std::find(list.begin(), list.end(), name) != list.end();
+}
+
+void CheckDistinct(const std::vector<std::string>& list, const std::string& option) {
+  std::set<std::string> seen;
+  for (const std::string& name : list) {
+    if (!seen.insert(name).second) throw InputError(option + ": '" + name + "' given twice");
+  }
+}
+
+}  // namespace
+
+MemoryRecords::MemoryRecords(std::vector<double> values, int width)
+    : fValues(std::move(values)), fWidth(width), fCurrent(width) {
+  fNRecords = width > 0 ? fValues.size() / static_cast<std::size_t>(width) : 0;
+}
+
+const MCCommon::Record* MemoryRecords::Next() {
+  if (fNext >= fNRecords) return nullptr;
+  std::copy_n(RecordValues(fNext), fWidth, fCurrent.GetAll());
+  ++fNext;
+  return &fCurrent;
+}
+
+int MemoryRecords::GetFailReason() const {
+  return fNext < fNRecords ? MCCommon::kFailNone : MCCommon::kFailEndOfData;
+}
+
+int MemoryRecords::NewPass() {
+  fNext = 0;
+  return GetFailReason();
+}
+
+CodedModel::CodedModel(const DataTable& data, const ModelSpec& spec) : fSpec(spec) {
+  if (fSpec.dependent.empty()) throw InputError("no dependent variable (--dependent)");
+  CheckDistinct(fSpec.factors, "--factors");
+  CheckDistinct(fSpec.covariates, "--covariates");
+  for (const std::string& f : fSpec.factors) {
+    if (Contains(fSpec.covariates, f)) {
+      throw InputError("'" + f + "' is both a factor and a covariate");
+    }
+  }
+  if (Contains(fSpec.factors, fSpec.dependent) || Contains(fSpec.covariates, fSpec.dependent)) {
+    throw InputError("the dependent '" + fSpec.dependent + "' is also a predictor");
+  }
+  // Every named column must exist before any work is done.
+  std::vector<std::string> used{fSpec.dependent};
+  used.insert(used.end(), fSpec.factors.begin(), fSpec.factors.end());
+  used.insert(used.end(), fSpec.covariates.begin(), fSpec.covariates.end());
+  if (!fSpec.freqWeight.empty()) used.push_back(fSpec.freqWeight);
+  if (!fSpec.regrWeight.empty()) used.push_back(fSpec.regrWeight);
+  for (const std::string& name : used) {
+    if (data.Find(name) < 0) {
+      throw InputError(data.source + ": unknown column '" + name +
+                       "' (columns: " + data.NameList() + ")");
+    }
+  }
+
+  if (fSpec.effects.empty()) {
+    fTerms = DefaultTerms(fSpec.factors, fSpec.covariates);
+  } else {
+    for (const std::string& text : fSpec.effects) fTerms.push_back(ParseTerm(text));
+  }
+  CheckTerms(fTerms, fSpec.factors, fSpec.covariates);
+
+  fWidth = static_cast<int>(used.size());
+  fValues.assign(data.nRows * static_cast<std::size_t>(fWidth), MCMV::Missing());
+  int position = 0;
+  CodeNumber(data, data.Find(fSpec.dependent), position++, "dependent");
+  for (std::size_t f = 0; f < fSpec.factors.size(); ++f) {
+    CodeFactor(data, data.Find(fSpec.factors[f]), static_cast<int>(f));
+    ++position;
+  }
+  for (const std::string& c : fSpec.covariates) {
+    CodeNumber(data, data.Find(c), position++, "covariate");
+  }
+  if (!fSpec.freqWeight.empty()) {
+    CodeNumber(data, data.Find(fSpec.freqWeight), position++, "frequency weight");
+  }
+  if (!fSpec.regrWeight.empty()) {
+    CodeNumber(data, data.Find(fSpec.regrWeight), position++, "regression weight");
+  }
+
+  // A record is used when the values of every role are present and the weights positive,
+  // which is the rule the library's record validator applies.
+  const int weightsFrom = 1 + static_cast<int>(fSpec.factors.size() + fSpec.covariates.size());
+  for (std::size_t i = 0; i < data.nRows; ++i) {
+    const double* r = fValues.data() + i * static_cast<std::size_t>(fWidth);
+    bool ok = true;
+    for (int k = 0; k < fWidth && ok; ++k) {
+      ok = k < weightsFrom ? !MCMV::IsMissing(r[k]) : r[k] > 0.0;
+    }
+    if (ok) ++fRecordsUsed;
+  }
+  fpRecords = std::make_unique<MemoryRecords>(std::move(fValues), fWidth);
+  BuildSettings();
+}
+
+void CodedModel::CodeNumber(const DataTable& data, int column, int position,
+                            const std::string& role) {
+  const Column& col = data.columns[static_cast<std::size_t>(column)];
+  for (std::size_t i = 0; i < data.nRows; ++i) {
+    double v = MCMV::Missing();
+    if (col.numeric) {
+      v = col.values[i];
+      if (std::isnan(v) || std::isinf(v)) {
+        throw InputError(data.Where(i) + ": " + role + " '" + col.name +
+                         "' holds a value that is not a finite number");
+      }
+    } else if (!col.missing[i] && !ParseNumber(col.text[i], v)) {
+      throw InputError(data.Where(i) + ": " + role + " '" + col.name + "' holds '" + col.text[i] +
+                       "', not a number");
+    }
+    fValues[i * static_cast<std::size_t>(fWidth) + static_cast<std::size_t>(position)] = v;
+  }
+}
+
+void CodedModel::CodeFactor(const DataTable& data, int column, int factor) {
+  using MCCommonMetadata::IMCVariable;
+  const Column& col = data.columns[static_cast<std::size_t>(column)];
+  const std::size_t position = 1 + static_cast<std::size_t>(factor);
+  auto var = std::make_unique<MCCommonMetadata::MCCatVar>(
+      col.name, col.name, 0,
+      col.numeric ? IMCVariable::kNumericCategorical : IMCVariable::kStringCategorical,
+      IMCVariable::kInput, false);
+  // The encoders number categories in the order they first meet them: hand them the sorted
+  // categories so that the codes follow ascending order.
+  if (col.numeric) {
+    std::set<double> levels;
+    for (std::size_t i = 0; i < data.nRows; ++i) {
+      const double v = col.values[i];
+      if (std::isnan(v) || std::isinf(v)) {
+        throw InputError(data.Where(i) + ": factor '" + col.name +
+                         "' holds a value that is not a finite number");
+      }
+      if (!MCMV::IsMissing(v)) levels.insert(v);
+    }
+    var->ChangeEncoder(
+        new MCCommonMetadata::MCCatNumEncoder(std::vector<double>(levels.begin(), levels.end())));
+  } else {
+    std::set<std::string> levels;
+    for (std::size_t i = 0; i < data.nRows; ++i) {
+      if (!col.missing[i]) levels.insert(col.text[i]);
+    }
+    var->ChangeEncoder(new MCCommonMetadata::MCStringEncoder(
+        std::vector<std::string>(levels.begin(), levels.end())));
+  }
+  const MCCommonMetadata::IMCEncoder* encoder = var->GetEncoder();
+  for (std::size_t i = 0; i < data.nRows; ++i) {
+    const double code = col.numeric ? encoder->EncodeConst(col.values[i])
+                                    : (col.missing[i] ? -1.0 : encoder->EncodeConst(col.text[i]));
+    fValues[i * static_cast<std::size_t>(fWidth) + position] = code < 0.0 ? MCMV::Missing() : code;
+  }
+  fFactorVars.push_back(std::move(var));
+}
+
+void CodedModel::BuildSettings() {
+  const int nF = static_cast<int>(fSpec.factors.size());
+  const int nC = static_cast<int>(fSpec.covariates.size());
+  fSettings.SetDependent(0);
+  fpEffectIndices = std::make_unique<std::vector<int>>();
+  for (int f = 0; f < nF; ++f) {
+    // A factor seen with no category at all still needs a size of at least 1.
+    const int size = std::max(1, fFactorVars[static_cast<std::size_t>(f)]->GetNumberOfCategories());
+    fSettings.AddFactor(1 + f, size);
+    fpEffectIndices->push_back(1 + f);
+  }
+  for (int c = 0; c < nC; ++c) {
+    fSettings.AddCovariate(1 + nF + c);
+    fpEffectIndices->push_back(1 + nF + c);
+  }
+  int next = 1 + nF + nC;
+  if (!fSpec.freqWeight.empty()) fSettings.SetFrequencyWeightVar(next++);
+  if (!fSpec.regrWeight.empty()) fSettings.SetRegrWeightVar(next++);
+  fSettings.SetInterceptUse(fSpec.intercept);
+  fSettings.SetTolerance(fSpec.tolerance);
+  for (const Term& term : fTerms) {
+    MCModelEffect effect(nF, nC, fpEffectIndices.get());
+    for (const std::string& name : term.names) {
+      const int pos = Position(name);
+      if (pos <= nF) {
+        effect.AddNewFactor(pos, false);
+      } else {
+        effect.AddCovariate(pos);
+      }
+    }
+    fSettings.AddModelEffect(effect);
+  }
+}
+
+int CodedModel::Position(const std::string& name) const {
+  if (name == fSpec.dependent) return 0;
+  const auto f = std::find(fSpec.factors.begin(), fSpec.factors.end(), name);
+  if (f != fSpec.factors.end()) return 1 + static_cast<int>(f - fSpec.factors.begin());
+  const auto c = std::find(fSpec.covariates.begin(), fSpec.covariates.end(), name);
+  if (c != fSpec.covariates.end()) {
+    return 1 + static_cast<int>(fSpec.factors.size() + (c - fSpec.covariates.begin()));
+  }
+  return -1;
+}
+
+std::string CodedModel::CategoryText(int factor, int code) const {
+  if (factor < 0 || factor >= static_cast<int>(fFactorVars.size())) return std::string();
+  return fFactorVars[static_cast<std::size_t>(factor)]->GetEncoder()->Decode(code);
+}
+
+std::string CodedModel::ParameterName(const MCRegrParameter& parameter) const {
+  const int effect = parameter.GetEffectIndex();
+  if (parameter.IsIntercept() || effect < 0 || effect >= static_cast<int>(fTerms.size())) {
+    return "(Intercept)";
+  }
+  std::string name;
+  for (const std::string& var : fTerms[static_cast<std::size_t>(effect)].names) {
+    if (!name.empty()) name += '*';
+    const int pos = Position(var);
+    if (pos >= 1 && pos <= static_cast<int>(fSpec.factors.size())) {
+      name += var + "=" + CategoryText(pos - 1, parameter.ContainsFactor(pos, -1));
+    } else {
+      name += var;
+    }
+  }
+  return name;
+}
+
+}  // namespace mcfit

@@ -1,0 +1,25 @@
+#ifndef MCFIT_REPORT_H_
+#define MCFIT_REPORT_H_
+
+#include <ostream>
+#include <string>
+
+#include "FitResult.h"
+#include "nlohmann/json.hpp"
+
+namespace mcfit {
+
+// The R-like text report: summary of the records, coefficient table (aliased parameters
+// shown as such), fit statistics and warnings.
+void WriteReport(const FitResult& result, std::ostream& out);
+
+// The JSON document of a fit: model, records, total weight, categories, parameters and fit
+// statistics, in that order; statistics that do not apply are null.
+nlohmann::ordered_json ToJson(const FitResult& result);
+
+// A p-value as R prints it: "< 2e-16" below that, else 4 significant digits.
+std::string FormatPValue(double p);
+
+}  // namespace mcfit
+
+#endif  // MCFIT_REPORT_H_

@@ -1,0 +1,78 @@
+#include "Settings.h"
+
+#include <fstream>
+#include <vector>
+
+#include "LinearFit.h"
+#include "MCSettingsParser.h"
+
+namespace mcfit {
+
+namespace {
+
+// OK, or a warning that the parameter is absent or empty: the caller's default stands.
+bool Found(const MCCommon::MCStatus& status, const std::string& name, const std::string& source) {
+  if (status.IsError()) {
+    throw InputError(source + ": settings parameter \"" + name + "\": " + StatusWords(status));
+  }
+  return status.IsOK();
+}
+
+}  // namespace
+
+void ApplySettings(std::istream& in, const std::string& source, FitOptions& o) {
+  MCComXPrsUtil::MCSettingsParser parser;
+  const MCCommon::MCStatus parsed = parser.ParseToDOM(in);
+  if (parsed.IsError()) throw InputError(source + ": " + StatusWords(parsed));
+
+  ModelSpec& spec = o.spec;
+  std::vector<std::string> list;
+  std::string text;
+  if (Found(parser.GetTargetVars(list), "target", source) && !list.empty() &&
+      spec.dependent.empty()) {
+    spec.dependent = list.front();
+  }
+  list.clear();
+  if (Found(parser.GetCatPredictors(list), "CatPredictors", source) && spec.factors.empty()) {
+    spec.factors = list;
+  }
+  list.clear();
+  if (Found(parser.GetContPredictors(list), "ContPredictors", source) && spec.covariates.empty()) {
+    spec.covariates = list;
+  }
+  if (Found(parser.GetFrequencyWeight(text), "FrequencyWeightVar", source) &&
+      spec.freqWeight.empty()) {
+    spec.freqWeight = text;
+  }
+  text.clear();
+  if (Found(parser.GetVariables("RegressionWeightVar", text), "RegressionWeightVar", source) &&
+      spec.regrWeight.empty()) {
+    spec.regrWeight = text;
+  }
+  list.clear();
+  if (Found(parser.GetArray("Effects", list), "Effects", source) && spec.effects.empty()) {
+    spec.effects = list;
+  }
+  bool intercept = true;
+  if (Found(parser.GetParameter("Intercept", intercept), "Intercept", source) &&
+      !o.interceptGiven) {
+    spec.intercept = intercept;
+  }
+  double tolerance = 0.0;
+  if (Found(parser.GetParameter("Tolerance", tolerance), "Tolerance", source) &&
+      !o.toleranceGiven) {
+    spec.tolerance = tolerance;
+  }
+  text.clear();
+  if (Found(parser.GetParameter("ModelType", text), "ModelType", source) && !o.modelGiven) {
+    spec.model = text;
+  }
+}
+
+void ApplySettingsFile(const std::string& path, FitOptions& options) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw InputError(path + ": cannot open the file");
+  ApplySettings(in, path, options);
+}
+
+}  // namespace mcfit

@@ -1,0 +1,96 @@
+// mcfit: fits statistical models from the command line with the mcstat library.
+#include <iostream>
+#include <string>
+
+#include "CLI/CLI.hpp"
+#include "Commands.h"
+
+int main(int argc, char** argv) {
+  // Installed before any file is opened, so that Ctrl-C always takes the orderly way out.
+  mcfit::InstallInterruptHandler();
+  mcfit::InterruptQuery query;
+
+  CLI::App app{"mcfit: linear and logistic regression with the mcstat library"};
+  app.require_subcommand(1);
+
+  mcfit::FitOptions fit;
+  double tolerance = fit.spec.tolerance;
+  std::string reference;
+  int maxIterations = 0;
+  int maxHalving = 0;
+  double llCriterion = 0.0;
+  double paramCriterion = 0.0;
+  std::string patterns;
+  CLI::App* fitCmd = app.add_subcommand("fit", "fit one model and print its report");
+  fitCmd->add_option("--data", fit.data, "CSV file with a header row, or a binary record file")
+      ->required();
+  fitCmd->add_option("--format", fit.format, "csv or bin (default: bin for *.bin, else csv)");
+  fitCmd->add_option("--columns", fit.columns, "names of the values of a binary record")
+      ->delimiter(',');
+  fitCmd->add_option("--model", fit.spec.model, "linear or logistic")->capture_default_str();
+  fitCmd->add_option("--dependent", fit.spec.dependent, "the response variable");
+  fitCmd->add_option("--factors", fit.spec.factors, "categorical predictors")->delimiter(',');
+  fitCmd->add_option("--covariates", fit.spec.covariates, "continuous predictors")->delimiter(',');
+  fitCmd->add_option("--effects", fit.spec.effects, "terms such as A,x1,A*B,A*x1,x1*x1")
+      ->delimiter(',');
+  fitCmd->add_option("--freq-weight", fit.spec.freqWeight, "frequency weight variable");
+  fitCmd->add_option("--regr-weight", fit.spec.regrWeight, "regression weight variable");
+  fitCmd->add_flag("--no-intercept", "fit without an intercept");
+  fitCmd->add_option("--tolerance", tolerance, "singularity tolerance of the sweep")
+      ->capture_default_str();
+  fitCmd->add_option("--reference", reference, "logistic: last, first or a category");
+  fitCmd->add_option("--max-iterations", maxIterations, "logistic: iteration limit");
+  fitCmd->add_option("--max-step-halving", maxHalving, "logistic: step-halving limit");
+  fitCmd->add_option("--ll-criterion", llCriterion, "logistic: log-likelihood criterion");
+  fitCmd->add_option("--param-criterion", paramCriterion, "logistic: parameter criterion");
+  fitCmd->add_option("--patterns", patterns, "logistic: on or off");
+  fitCmd->add_option("--settings", fit.settingsFile, "settings document");
+  fitCmd->add_option("--split", fit.split, "split variables")->delimiter(',');
+  fitCmd->add_option("--json", fit.jsonFile, "write the results as JSON to this file");
+  fitCmd->add_option("--pmml", fit.pmmlFile, "write the model as PMML to this file");
+  fitCmd->add_flag("--collinearity", fit.collinearity, "eigenvalues and condition indices");
+  fitCmd->add_flag("--quiet", fit.quiet, "no report on standard output");
+
+  std::string scorePmml;
+  std::string scoreData;
+  std::string scoreOut;
+  CLI::App* scoreCmd = app.add_subcommand("score", "score records with a model fit wrote");
+  scoreCmd->add_option("--pmml", scorePmml, "the model")->required();
+  scoreCmd->add_option("--data", scoreData, "the records")->required();
+  scoreCmd->add_option("--out", scoreOut, "CSV file of scores")->required();
+
+  mcfit::GenOptions gen;
+  CLI::App* genCmd = app.add_subcommand("gen", "write a benchmark data set");
+  genCmd->add_option("--kind", gen.kind, "linear or logistic")->capture_default_str();
+  genCmd->add_option("--rows", gen.rows, "number of records")->required();
+  genCmd->add_option("--out", gen.out, "output file (.csv for CSV, else binary)")->required();
+  genCmd->add_option("--seed", gen.seed, "random seed")->capture_default_str();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() == 0) return app.exit(e);  // --help
+    // One line, like every other complaint of the program.
+    std::cerr << "mcfit: " << e.what() << " (see mcfit --help)\n";
+    return mcfit::kExitBadInput;
+  }
+
+  if (*fitCmd) {
+    fit.interceptGiven = fitCmd->count("--no-intercept") > 0;
+    fit.spec.intercept = !fit.interceptGiven;
+    fit.toleranceGiven = fitCmd->count("--tolerance") > 0;
+    fit.spec.tolerance = tolerance;
+    fit.modelGiven = fitCmd->count("--model") > 0;
+    for (const char* name : {"--reference", "--max-iterations", "--max-step-halving",
+                             "--ll-criterion", "--param-criterion", "--patterns"}) {
+      if (fitCmd->count(name) > 0) fit.logisticOptions = true;
+    }
+    return mcfit::RunFit(fit, std::cout, std::cerr, &query);
+  }
+  if (*scoreCmd) {
+    std::cerr << "mcfit: score is not available yet in this build (it needs the PMML model "
+                 "that fit --pmml will write)\n";
+    return mcfit::kExitBadInput;
+  }
+  return mcfit::RunGen(gen, std::cerr, &query);
+}
