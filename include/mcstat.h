@@ -17,6 +17,7 @@
 #include "MCContStats.h"
 #include "MCContVar.h"
 #include "MCDistFun.h"
+#include "MCEigenValues.h"
 #include "MCExtremeNum.h"
 #include "MCFactorTables.h"
 #include "MCGLMComponent.h"

@@ -1,0 +1,232 @@
+// Eigenvalues against LAPACK's dsyev / dsygv on random symmetric matrices.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "LapackOracle.h"
+#include "MCEigenValues.h"
+
+extern "C" {
+void dsyev_(const char* jobz, const char* uplo, const int* n, double* a, const int* lda, double* w,
+            double* work, const int* lwork, int* info, std::size_t, std::size_t);
+void dsygv_(const int* itype, const char* jobz, const char* uplo, const int* n, double* a,
+            const int* lda, double* b, const int* ldb, double* w, double* work, const int* lwork,
+            int* info, std::size_t, std::size_t);
+}
+
+namespace {
+
+using MCCommonMath::MCEigenValues;
+using MCCommonMath::MCRectMatrix;
+using MCCommonMath::MCSymMatrix;
+using mctest::Dense;
+
+Dense RandomSym(int n, std::mt19937& rng) {
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  Dense a(n, n);
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j <= i; ++j) a(i, j) = a(j, i) = u(rng);
+  return a;
+}
+
+MCSymMatrix ToSym(const Dense& a) {
+  MCSymMatrix s(a.rows);
+  for (int i = 0; i < a.rows; ++i)
+    for (int j = 0; j <= i; ++j) s.SetElem(i, j, a(i, j));
+  return s;
+}
+
+// Ascending eigenvalues, vectors as the columns of a (column-major); e null: ordinary problem.
+std::vector<double> Lapack(Dense& a, Dense* e) {
+  int n = a.rows, lwork = 64 * n + 64, info = 0, one = 1;
+  std::vector<double> w(n), work(lwork);
+  if (e == nullptr)
+    dsyev_("V", "L", &n, a.v.data(), &n, w.data(), work.data(), &lwork, &info, 1, 1);
+  else
+    dsygv_(&one, "V", "L", &n, a.v.data(), &n, e->v.data(), &n, w.data(), work.data(), &lwork,
+           &info, 1, 1);
+  EXPECT_EQ(info, 0);
+  return w;
+}
+
+// Sorted values within 1e-10 of the largest, and each vector equal to LAPACK's up to sign,
+// to a precision that allows for the gap to the neighbouring eigenvalues.
+void ExpectMatches(const std::vector<double>& val, const MCRectMatrix& vec, const Dense& z,
+                   const std::vector<double>& ref) {
+  const int n = static_cast<int>(ref.size());
+  ASSERT_EQ(static_cast<int>(val.size()), n);
+  const double scale = std::max(mctest::MaxAbs(ref), 1e-300);
+  for (int j = 0; j < n; ++j) EXPECT_NEAR(val[j], ref[j], 1e-10 * scale) << "value " << j;
+  ASSERT_EQ(vec.GetNRows(), n);
+  for (int j = 0; j < n; ++j) {
+    double gap = 1e300;
+    if (j > 0) gap = std::min(gap, ref[j] - ref[j - 1]);
+    if (j + 1 < n) gap = std::min(gap, ref[j + 1] - ref[j]);
+    if (gap < 1e-6 * scale) continue;  // nearly repeated: the vector is not well defined
+    const double sign =
+        vec.GetElem(0, j) * z(0, j) + vec.GetElem(n - 1, j) * z(n - 1, j) < 0 ? -1 : 1;
+    double norm = 0.0;
+    for (int i = 0; i < n; ++i) norm = std::max(norm, std::fabs(z(i, j)));
+    for (int i = 0; i < n; ++i)
+      EXPECT_NEAR(sign * vec.GetElem(i, j), z(i, j), 1e-10 * norm * scale / gap) << i << "," << j;
+  }
+}
+
+class EigenBySize : public ::testing::TestWithParam<int> {
+ protected:
+  std::mt19937 rng{static_cast<unsigned>(1000 + GetParam())};
+};
+
+TEST_P(EigenBySize, OrdinaryProblemMatchesDsyev) {
+  const int n = GetParam();
+  Dense h = RandomSym(n, rng), z = h;
+  std::vector<double> ref = Lapack(z, nullptr);
+  MCEigenValues eig(ToSym(h));
+  std::vector<double> val;
+  MCRectMatrix vec;
+  ASSERT_EQ(eig.GetSorted(val, vec, true), n);
+  ExpectMatches(val, vec, z, ref);
+  // Descending order is the reverse; values alone agree with the values of the pairs.
+  std::vector<double> desc;
+  ASSERT_EQ(eig.GetSorted(desc, false), n);
+  for (int j = 0; j < n; ++j) EXPECT_EQ(desc[j], val[n - 1 - j]);
+}
+
+TEST_P(EigenBySize, GeneralisedProblemMatchesDsygv) {
+  const int n = GetParam();
+  Dense h = RandomSym(n, rng), z = h;
+  Dense e = mctest::SymmetricWithCondition(n, 50.0, rng, std::vector<int>(n, 1)), b = e;
+  std::vector<double> ref = Lapack(z, &b);
+  MCEigenValues eig(ToSym(h), ToSym(e));
+  ASSERT_TRUE(eig.IsValidEMatrix());
+  std::vector<double> val;
+  MCRectMatrix vec;
+  ASSERT_EQ(eig.GetSorted(val, vec, true), n);
+  ExpectMatches(val, vec, z, ref);
+}
+
+// E = B BT of rank k: the factorisation drops the trailing n - k rows, the problem lives on the
+// leading k rows, where it must agree with dsygv; the other n - k eigenvalues are 0.
+TEST_P(EigenBySize, RankDeficientEWorksOnItsRange) {
+  const int n = GetParam(), k = (n + 1) / 2;
+  if (n < 2) GTEST_SKIP();
+  Dense h = RandomSym(n, rng), bm(n, k);
+  for (double& x : bm.v) x = std::normal_distribution<double>()(rng);
+  Dense e = mctest::Multiply(bm, mctest::Transpose(bm));
+  Dense hk(k, k), ek(k, k);
+  for (int i = 0; i < k; ++i)
+    for (int j = 0; j < k; ++j) hk(i, j) = h(i, j), ek(i, j) = e(i, j);
+  std::vector<double> ref = Lapack(hk, &ek);
+  ref.resize(n, 0.0);
+  std::sort(ref.begin(), ref.end());
+  const double scale = mctest::MaxAbs(ref);
+
+  MCEigenValues eig(ToSym(h), ToSym(e));
+  ASSERT_TRUE(eig.IsValidEMatrix());
+  std::vector<double> val;
+  MCRectMatrix vec;
+  ASSERT_EQ(eig.Compute(val, vec), n);
+  int zeros = 0;
+  for (int j = 0; j < n; ++j) {
+    if (std::fabs(val[j]) <= 1e-10 * scale) ++zeros;
+    // H v = lambda E v on the rows of E's range.
+    std::vector<double> v(n);
+    vec.GetCol(j, v);
+    for (int i = 0; i < k; ++i) {
+      double hv = 0.0, ev = 0.0;
+      for (int c = 0; c < n; ++c) hv += h(i, c) * v[c], ev += e(i, c) * v[c];
+      EXPECT_NEAR(hv, val[j] * ev, 1e-8 * scale * (1.0 + mctest::MaxAbs(v))) << i << "," << j;
+    }
+  }
+  EXPECT_GE(zeros, n - k);
+  std::sort(val.begin(), val.end());
+  for (int j = 0; j < n; ++j) EXPECT_NEAR(val[j], ref[j], 1e-9 * scale) << j;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, EigenBySize, ::testing::Values(1, 2, 3, 5, 8, 13, 21, 40));
+
+// The kernels alone: the kept reflections Q reduce A to the tridiagonal T = QT A Q.
+TEST(MCEigenValuesKernels, Tred3ReflectionsGiveTheTridiagonalForm) {
+  std::mt19937 rng(7);
+  const int n = 9;
+  Dense a = RandomSym(n, rng);
+  MCSymMatrix work = ToSym(a), orth;
+  std::vector<double> d, e;
+  MCEigenValues::Tred3(work, d, e, true, orth);
+  MCRectMatrix q(n, n);
+  for (int i = 0; i < n; ++i) q.SetElem(i, i, 1.0);
+  ASSERT_TRUE(MCEigenValues::BackTransVectors(orth, q));
+  Dense qd(n, n);
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < n; ++j) qd(i, j) = q.GetElem(i, j);
+  Dense t = mctest::Multiply(mctest::Transpose(qd), mctest::Multiply(a, qd));
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < n; ++j) {
+      const double want = i == j ? d[i] : (i == j + 1 ? e[i] : (j == i + 1 ? e[j] : 0.0));
+      EXPECT_NEAR(t(i, j), want, 1e-13) << i << "," << j;
+    }
+  std::vector<double> d2 = d, e2 = {1.0};
+  EXPECT_EQ(MCEigenValues::EigenValuesTQLI(n, d2, e2, 1e-12, 30, nullptr), -1);
+}
+
+TEST(MCEigenValuesEdges, DiagonalIdentityEAndSettings) {
+  MCSymMatrix h(3);
+  h.SetElem(0, 0, 4.0), h.SetElem(1, 1, -2.0), h.SetElem(2, 2, 7.0);
+  MCEigenValues eig(h, 0.0, 0);
+  EXPECT_EQ(eig.GetTolerance(), 1e-12);
+  EXPECT_EQ(eig.GetMaxIter(), 30);
+  EXPECT_FALSE(eig.SetMaxIter(0));
+  EXPECT_FALSE(eig.SetTolerance(0.0));
+  EXPECT_EQ(eig.GetMaxIter(), 30);
+  std::vector<double> val;
+  ASSERT_EQ(eig.GetSorted(val, true), 3);
+  EXPECT_EQ(val, (std::vector<double>{-2.0, 4.0, 7.0}));
+
+  EXPECT_FALSE(eig.SetEMatrix(MCSymMatrix(2)));
+  EXPECT_FALSE(eig.IsValidEMatrix());
+  EXPECT_FALSE(eig.SetEMatrix(MCSymMatrix(3)));  // zero metric: nothing left of its range
+  MCSymMatrix id(3);
+  id.AddToDiagonal(1.0);
+  ASSERT_TRUE(eig.SetEMatrix(id));
+  std::vector<double> withE;
+  ASSERT_EQ(eig.GetSorted(withE, true), 3);
+  EXPECT_EQ(withE, val);
+
+  // A new H keeps E: 2 H under the metric 2 I has the eigenvalues of H.
+  id.MultiplyByNumber(2.0);
+  ASSERT_TRUE(eig.SetEMatrix(id));
+  h.MultiplyByNumber(2.0);
+  eig.SetHMatrix(h);
+  ASSERT_TRUE(eig.IsValidEMatrix());
+  ASSERT_EQ(eig.GetSorted(withE, true), 3);
+  for (int j = 0; j < 3; ++j) EXPECT_NEAR(withE[j], val[j], 1e-14);
+
+  MCEigenValues none;
+  std::vector<double> untouched = {5.0};
+  EXPECT_EQ(none.Compute(untouched), -1);
+  EXPECT_EQ(untouched, std::vector<double>{5.0});
+}
+
+TEST(MCEigenValuesEdges, IterationLimitReportsOnlyConvergedValues) {
+  std::mt19937 rng(3);
+  Dense h = RandomSym(40, rng), z = h;
+  std::vector<double> ref = Lapack(z, nullptr);
+  MCEigenValues eig(ToSym(h), 1e-12, 1);
+  std::vector<double> val;
+  const int count = eig.Compute(val);
+  ASSERT_GE(count, 0);
+  ASSERT_LT(count, 40);
+  for (int j = 0; j < count; ++j) {
+    double best = 1e300;
+    for (double r : ref) best = std::min(best, std::fabs(r - val[j]));
+    EXPECT_LT(best, 1e-10 * mctest::MaxAbs(ref)) << j;
+  }
+  MCEigenValues copy = eig;
+  ASSERT_TRUE(copy.SetMaxIter(30));
+  EXPECT_EQ(copy.Compute(val), 40);
+}
+
+}  // namespace
