@@ -61,7 +61,8 @@ class MCHashtable {
       if (inserted != nullptr) *inserted = false;
       return found;
     }
-    fvPairs.reserve(fvPairs.size() + 1);
+    // Room for the new pair before anything is linked; doubling keeps insertion linear.
+    if (fvPairs.size() == fvPairs.capacity()) fvPairs.reserve(2 * fvPairs.size() + 16);
     if (fCount + 1 > fThreshold) Grow();
     fPool.emplace_back();
     Node* node = &fPool.back();

@@ -3,6 +3,8 @@
 #include <new>
 
 #include "MCGLMComponent.h"
+#include "MCLogComponent.h"
+#include "MCLogRegSettings.h"
 
 IMCRegComponent::~IMCRegComponent() = default;
 IMCRegOutputStats::~IMCRegOutputStats() = default;
@@ -13,10 +15,12 @@ IMCRegComponent* MCRegFactory::CreateRegAlgorithm(MCRegSettings& settings) {
   switch (settings.GetModelType()) {
     case MCConst::kLinearModel:
       return new (std::nothrow) MCGLMComponent(settings);
-    case MCConst::kLogisticModel:
-      // The logistic component is not part of the library yet; until it is, logistic
-      // settings give no component.
-      return nullptr;
+    case MCConst::kLogisticModel: {
+      // Only logistic settings carry what the logistic component needs.
+      const auto* logistic = dynamic_cast<const MCLogRegSettings*>(&settings);
+      if (logistic == nullptr) return nullptr;
+      return new (std::nothrow) MCLogComponent(*logistic);
+    }
   }
   return nullptr;
 }

@@ -282,10 +282,12 @@ TEST(MCGLMStatusTest, FactoryMakesALinearComponentForLinearSettings) {
   ASSERT_NE(c, nullptr);
   EXPECT_EQ(c->GetModelType(), MCConst::kLinearModel);
   EXPECT_TRUE(factory.GetStatus().IsOK());
-  // No logistic component exists yet: valid logistic settings give none.
+  // Valid logistic settings give the logistic component.
   MCLogRegSettings logistic;
   logistic.SetDependent(0);
-  EXPECT_EQ(factory.CreateRegAlgorithm(logistic), nullptr);
+  std::unique_ptr<IMCRegComponent> l(factory.CreateRegAlgorithm(logistic));
+  ASSERT_NE(l, nullptr);
+  EXPECT_EQ(l->GetModelType(), MCConst::kLogisticModel);
   EXPECT_TRUE(factory.GetStatus().IsOK());
 }
 

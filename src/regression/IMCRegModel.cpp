@@ -1,0 +1,3 @@
+#include "IMCRegModel.h"
+
+IMCRegModel::~IMCRegModel() = default;

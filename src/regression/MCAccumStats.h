@@ -1,0 +1,114 @@
+#ifndef MCSTAT_REGRESSION_MCACCUMSTATS_H_
+#define MCSTAT_REGRESSION_MCACCUMSTATS_H_
+
+// Accumulators of one data pass of the logistic estimation: log-likelihood, score vector and
+// information matrix at given parameters. Internal to the library; exported for the tests.
+
+#include <vector>
+
+#include "MCConst.h"
+#include "MCRegSettings.h"
+#include "MCSymBlockMatrix.h"
+#include "MCSymMatrix.h"
+#include "mcstat_export.h"
+
+// Receives one expanded design row at a time during a pass and accumulates the likelihood
+// statistics at the current parameters.
+class MCSTAT_EXPORT IMCAccumStats {
+ public:
+  virtual ~IMCAccumStats();
+  // Back to an empty accumulation; the method and the separation flag hold for the next pass.
+  virtual void Reset(MCConst::MCEstimationMethod method, bool separationCheck) = 0;
+  // Whether the current parameters satisfy the model's constraints.
+  virtual bool CheckConstraints() = 0;
+  // Accumulates one row (sparse design row, category index, weight). 0 when accumulated, -1
+  // when refused (nothing accumulated).
+  virtual int UpdateForRow(const std::vector<int>& indices, const std::vector<double>& values,
+                           int category, double weight, bool llOnly) = 0;
+  virtual double GetLL() const = 0;
+  virtual const std::vector<double>& GetScores() const = 0;
+  // The accumulated information matrix as a full symmetric matrix.
+  virtual void GetHessian(MCCommonMath::MCSymMatrix& out) const = 0;
+  // Rows accumulated, rows whose probabilities were not computable, accumulated weight.
+  virtual void GetCounts(int& nValid, int& nInvalid, double& weight) const = 0;
+  // Smallest and largest fitted probability of the observed category, smallest fitted
+  // probability of any category (tracked only with the separation check on).
+  virtual void GetMinMaxProbabilities(double& minObserved, double& maxObserved,
+                                      double& minComputed) const = 0;
+  // Divisor of the step halving beyond the factor 2.
+  virtual double GetStepAdjustmentFactor() const = 0;
+  virtual void Display(bool full) const = 0;
+};
+
+// The multinomial logit accumulator. K categories, the last (K-1) the reference; p parameters
+// per logit; the parameter vector holds (K-1) p values, block j those of logit j. It keeps a
+// reference to the caller's parameters, which must not change during a pass.
+//
+// With the canonical link the observed and the expected information coincide, so the stored
+// estimation method changes nothing. The accumulated matrix is the (positive semi-definite)
+// information matrix, block (j, l) = sum w pi_j (delta_jl - pi_l) x x'.
+class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
+ public:
+  // Invalid when p < 0, K < 2 or params holds fewer than (K-1) p values, or when the block
+  // matrix cannot be allocated.
+  MCAccumStatsLogistic(const MCRegSettings& settings, int p, int K,
+                       const std::vector<double>& params);
+  MCAccumStatsLogistic(const MCAccumStatsLogistic&) = default;
+  MCAccumStatsLogistic& operator=(const MCAccumStatsLogistic&) = delete;
+  ~MCAccumStatsLogistic() override;
+
+  bool IsValid() const { return fbValid; }
+
+  // Zeroes the sums and counts, resets the three probability extremes.
+  void Reset(MCConst::MCEstimationMethod method, bool separationCheck) override;
+  // Always true: the multinomial logit has no constraints.
+  bool CheckConstraints() override;
+  // -1 for an invalid object, a malformed row (lists of different lengths, indices not
+  // strictly increasing, negative or >= p), a category outside 0 .. K-1 or a weight not above
+  // 0; -1 with the invalid count raised when the probabilities are not finite. An empty row
+  // (all design values zero) is valid: every linear predictor is 0.
+  int UpdateForRow(const std::vector<int>& indices, const std::vector<double>& values, int category,
+                   double weight, bool llOnly) override;
+  double GetLL() const override { return fLogLikelihood; }
+  const std::vector<double>& GetScores() const override { return fvScores; }
+  // out becomes the (K-1) p matrix (emptied for an invalid object).
+  void GetHessian(MCCommonMath::MCSymMatrix& out) const override;
+  void GetCounts(int& nValid, int& nInvalid, double& weight) const override;
+  void GetMinMaxProbabilities(double& minObserved, double& maxObserved,
+                              double& minComputed) const override;
+  // Always 1: the step is simply halved.
+  double GetStepAdjustmentFactor() const override;
+  // Writes the fields; with full also the Hessian's blocks.
+  void Display(bool full) const override;
+
+  const MCRegSettings& GetSettings() const { return fSettings; }
+  int GetNParameters() const { return fNParameters; }
+  int GetNCategories() const { return fNCategories; }
+  bool GetSeparationCheck() const { return fbSeparationCheck; }
+  MCConst::MCEstimationMethod GetEstimationMethod() const { return fEstimationMethod; }
+
+ private:
+  void ResetExtremes();
+
+  const MCRegSettings& fSettings;
+  int fNParameters = 0;
+  int fNCategories = 0;
+  const std::vector<double>& fvParameters;
+  double fLogLikelihood = 0.0;
+  std::vector<double> fvScores;
+  MCCommonMath::MCSymBlockMatrix fHessian;
+  int fNValidRows = 0;
+  int fNInvalidCalls = 0;
+  double fWeight = 0.0;
+  MCConst::MCEstimationMethod fEstimationMethod = MCConst::kNewtonRaphson;
+  bool fbSeparationCheck = false;
+  double fMinObservedProb = 0.0;
+  double fMaxObservedProb = 0.0;
+  double fMinComputedProb = 0.0;
+  bool fbValid = false;
+
+  // Category probabilities of the current row, reused from row to row.
+  std::vector<double> fvProb;
+};
+
+#endif  // MCSTAT_REGRESSION_MCACCUMSTATS_H_

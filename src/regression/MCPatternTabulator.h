@@ -1,0 +1,156 @@
+#ifndef MCSTAT_REGRESSION_MCPATTERNTABULATOR_H_
+#define MCSTAT_REGRESSION_MCPATTERNTABULATOR_H_
+
+// Covariate pattern tabulation for the logistic estimation. Internal to the library; exported
+// for the tests.
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+#include "MCCancelInfo.h"
+#include "MCConst.h"
+#include "MCDataHandler.h"
+#include "MCFactorTables.h"
+#include "MCHashKey.h"
+#include "MCLogRegSettings.h"
+#include "MCPackedInt.h"
+#include "MCRecord.h"
+#include "MCRegRecordValidator.h"
+#include "MCStatus.h"
+#include "mcstat_export.h"
+
+class IMCRegModel;
+template <typename V>
+class MCHashtable;
+
+// The stored rows of one pattern: extracted rows of fNAnalysVars values each, one after the
+// other, in the record extractor's order, the dependent holding its local category index.
+class MCSTAT_EXPORT MCRowPatterns {
+ public:
+  // Room for one more row of n values at the end; returns its first value. The store grows by
+  // a quarter at a time so that the rows of a large data set cost little more than their
+  // size.
+  double* AppendRow(int n);
+  // Number of stored rows of n values.
+  int GetNRows(int n) const {
+    return n > 0 ? static_cast<int>(fRecordData.size() / static_cast<std::size_t>(n)) : 0;
+  }
+
+  std::vector<double> fRecordData;
+};
+
+// Groups the valid records by their pattern of factor-effect parameters and keeps, per pattern,
+// the extracted rows. The records are read twice (the factor pass and the row-pattern pass);
+// the patterns are then handed to the model once and every estimation pass runs over them.
+// A pattern's key is its per-effect local parameter indices packed into a few integers.
+//
+// Every status is kept: once the tabulator holds an error every operation returns it.
+class MCSTAT_EXPORT MCPatternTabulator : public IMCDataHandler {
+ public:
+  // Takes the dependent, the variable roles and the weight positions from the settings and the
+  // weight offsets from the extractor; builds the validator. With createTable the pattern table
+  // is created (89 buckets). The settings, the extractor and the cancel holder stay the
+  // caller's and must outlive the tabulator.
+  MCPatternTabulator(const MCLogRegSettings& settings, const MCRecordExtractor& extractor,
+                     const MCCommon::MCCancelInfo& cancel, bool createTable);
+  MCPatternTabulator(const MCPatternTabulator&) = delete;
+  MCPatternTabulator& operator=(const MCPatternTabulator&) = delete;
+  ~MCPatternTabulator() override;
+
+  void SetStatsModel(IMCAccumStats* stats, const IMCRegModel* model) override;
+  void ResetAccumStats(MCConst::MCEstimationMethod method, bool separationCheck) override;
+  void CleanStatsModel() override;
+  // One pass over the stored rows. 313 before the patterns exist, without an accumulator and a
+  // model, or when the model or the accumulator refuses a row; 1 when a cancel cuts it short.
+  MCCommon::MCStatus ComputeStatsForOptimizer(bool llOnly) override;
+  const std::vector<MCCommon::MCStatus>& GetWarnings() const override { return fvWarnings; }
+  void Display() const override;
+
+  // The first pass (it starts the source anew): every valid record goes into the factor
+  // tables. 307 for an empty source or no valid record, 303 when the pass was done already,
+  // 312 for a promised record that does not come, 315 for a record shorter than the role list,
+  // 316 from the validator, 308 when the tables' total weight is not positive, 1 when a
+  // cancel is pending at the end.
+  virtual MCCommon::MCStatus TabulateFactors(MCCommon::MultiPassRecordIter& data,
+                                             MCFactorTables& tables);
+  // The second pass (it starts the source anew): every valid record whose factor combination
+  // and dependent category the tables know is stored under its pattern. The tables (with their
+  // parameter indices made) and the model (with its categories settled) must be ready; the
+  // tables must outlive the tabulator. 307 for an empty source or no stored row, 313 when the
+  // patterns exist already (or there is no table), 312, 314, 315 and 316 as they arise, 1 when
+  // a cancel is pending at the end.
+  virtual MCCommon::MCStatus CreateRowPatterns(MCCommon::MultiPassRecordIter& data,
+                                               const MCFactorTables& tables,
+                                               const IMCRegModel& model);
+  // Hands every stored row with its pattern's parameter positions to the model. 303 before
+  // the patterns exist, 313 when the model refuses a row, 1 when a cancel is pending.
+  virtual MCCommon::MCStatus AddPatternsToModel(IMCRegModel& model);
+  // Stores one valid record of the row-pattern pass; skips (OK) a record whose combination or
+  // category the tables do not know. 314 for a record without values.
+  virtual MCCommon::MCStatus AddRecordToPatterns(const MCCommon::Record& record,
+                                                 const IMCRegModel& model);
+
+  const MCCommon::MCStatus& GetStatus() const { return fStatus; }
+  int GetRecordCount() const { return fRecordCount; }
+  int GetValidCount() const { return fValidCount; }
+  int GetNRowsStored() const { return fNRowsStored; }
+  // Number of distinct patterns, and the buckets of the table (0 without a table).
+  int GetNPatterns() const;
+  int GetNBuckets() const;
+  int GetNPackedKey() const { return fNPackedKey; }
+  bool IsFactorTableFilled() const { return fbFactorTableFilled; }
+  bool AreRowPatternsCreated() const { return fbRowPatternsCreated; }
+  // The stored rows of every pattern, in the order the passes visit them.
+  std::vector<const MCRowPatterns*> GetPatterns() const;
+
+ private:
+  // Reads the next record of a pass into record; false (status set) on 312 or 315.
+  bool NextRecord(MCCommon::MultiPassRecordIter& data, const MCCommon::Record*& record);
+  // Parameter positions (one per model effect) of a packed pattern key.
+  void DecodePositions(const MCCommonMath::MCHashKey& key);
+  MCCommon::MCStatus Keep(const MCCommon::MCStatus& status);
+
+  int fNFactorEffects = 0;
+  int fNAllEffects = 0;
+  const std::vector<int>* fpModelEffectsWithFactors = nullptr;
+  const std::vector<int>* fpLocalEffects = nullptr;
+  const std::vector<int>* fpParameterOffsets = nullptr;
+  std::vector<int> fvBounds;
+  std::vector<int> fvPackedBounds;
+  int fNPackedKey = 0;
+  std::vector<int> fvDependCategories;
+  std::vector<int> fvDependLocalIndices;
+  int fDependVar = -1;
+  const std::vector<MCConst::MCVariableType>& fVariableType;
+  int fFreqWeightVar = -1;
+  int fRegrWeightVar = -1;
+  int fFreqWeightOffset = -1;
+  int fRegrWeightOffset = -1;
+  const MCRecordExtractor& fRecordExtractor;
+  int fNAnalysVars = 0;
+  std::unique_ptr<MCHashtable<MCRowPatterns>> fpRowPatternTable;
+  std::unique_ptr<MCCommonMath::MCHashKey> fpKey;
+  int fRecordCount = 0;
+  int fValidCount = 0;
+  int fNRowsStored = 0;
+  bool fbFactorTableFilled = false;
+  bool fbRowPatternsCreated = false;
+  const MCCommon::MCCancelInfo& fCancelInfo;
+  MCCommonMath::MCPackedInt fPackedInt;
+  MCCommon::MCStatus fStatus;
+  MCRegRecordValidator fValidator;
+  IMCAccumStats* fpStats = nullptr;
+  const IMCRegModel* fpModel = nullptr;
+
+  const MCFactorTables* fpFactorTables = nullptr;
+  std::vector<MCCommon::MCStatus> fvWarnings;
+  // Work lists reused from record to record and from pattern to pattern.
+  std::vector<int> fvPacked;
+  std::vector<int> fvLocalParams;
+  std::vector<int> fvPositions;
+  std::vector<int> fvIndices;
+  std::vector<double> fvValues;
+};
+
+#endif  // MCSTAT_REGRESSION_MCPATTERNTABULATOR_H_

@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "../../src/regression/MCAccumStats.h"
+#include "LogTestSupport.h"
+
+namespace {
+
+using logtest::MaxDiff;
+
+// Four categories, three parameters a logit; every accepted row is also kept densely.
+class AccumStatsTest : public ::testing::Test {
+ protected:
+  int Add(const std::vector<int>& idx, const std::vector<double>& val, int c, double w,
+          bool llOnly = false) {
+    const int result = fStats.UpdateForRow(idx, val, c, w, llOnly);
+    if (result == 0) {
+      fObs.push_back({std::vector<double>(3, 0.0), c, w});
+      for (std::size_t k = 0; k < idx.size(); ++k) fObs.back().x[idx[k]] = val[k];
+    }
+    return result;
+  }
+  void AddSome() {
+    ASSERT_EQ(Add({0, 1, 2}, {1.0, 0.5, -2.0}, 0, 2.0), 0);
+    ASSERT_EQ(Add({0, 2}, {1.0, 3.0}, 3, 1.5), 0);  // the reference category
+    ASSERT_EQ(Add({1}, {-1.2}, 1, 0.25), 0);
+    ASSERT_EQ(Add({}, {}, 2, 1.0), 0);  // all design values zero: valid
+    ASSERT_EQ(Add({0, 1, 2}, {1.0, 2.0, 0.7}, 2, 3.0), 0);
+  }
+  std::vector<double> Hessian() const {
+    MCCommonMath::MCSymMatrix h;
+    fStats.GetHessian(h);
+    return h.AsVectorConst();
+  }
+
+  MCRegSettings fSettings;
+  std::vector<double> fBeta{0.4, -0.3, 0.8, -1.1, 0.2, 0.5, 0.0, 0.9, -0.6};
+  MCAccumStatsLogistic fStats{fSettings, 3, 4, fBeta};
+  std::vector<logtest::Obs> fObs;
+};
+
+TEST_F(AccumStatsTest, SumsMatchDenseDefinitions) {
+  ASSERT_TRUE(fStats.IsValid());
+  fStats.Reset(MCConst::kNewtonRaphson, true);
+  AddSome();
+  const logtest::DenseStats dense(fObs, fBeta, 4, 3);
+  EXPECT_NEAR(fStats.GetLL(), dense.ll, 1e-13);
+  EXPECT_LT(MaxDiff(fStats.GetScores(), dense.score), 1e-13);
+  EXPECT_LT(MaxDiff(Hessian(), dense.info), 1e-13);
+  double minObs = 0, maxObs = 0, minAny = 0, weight = 0;
+  fStats.GetMinMaxProbabilities(minObs, maxObs, minAny);
+  EXPECT_DOUBLE_EQ(minObs, dense.minObs);
+  EXPECT_DOUBLE_EQ(maxObs, dense.maxObs);
+  EXPECT_DOUBLE_EQ(minAny, dense.minAny);
+  int valid = 0, invalid = 0;
+  fStats.GetCounts(valid, invalid, weight);
+  EXPECT_EQ(valid, 5);
+  EXPECT_DOUBLE_EQ(weight, 7.75);
+
+  // Refused rows change nothing.
+  const std::vector<double> scores = fStats.GetScores();
+  const double ll = fStats.GetLL();
+  for (double w : {0.0, -2.0}) EXPECT_EQ(Add({0}, {1.0}, 0, w), -1);
+  for (int c : {4, -1}) EXPECT_EQ(Add({0}, {1.0}, c, 1.0), -1);
+  EXPECT_EQ(Add({2, 1}, {1.0, 1.0}, 0, 1.0), -1);  // indices not increasing
+  EXPECT_EQ(Add({1, 3}, {1.0, 1.0}, 0, 1.0), -1);  // index beyond the block
+  EXPECT_EQ(Add({0, 1}, {1.0}, 0, 1.0), -1);       // lists of different lengths
+  EXPECT_EQ(fStats.GetLL(), ll);
+  EXPECT_EQ(scores, fStats.GetScores());
+  fStats.GetCounts(valid, invalid, weight);
+  EXPECT_EQ(valid, 5);
+
+  // Reset empties every sum.
+  fStats.Reset(MCConst::kFisherScoring, false);
+  EXPECT_EQ(fStats.GetLL(), 0.0);
+  EXPECT_EQ(MaxDiff(Hessian(), std::vector<double>(45, 0.0)), 0.0);
+  EXPECT_EQ(MaxDiff(fStats.GetScores(), std::vector<double>(9, 0.0)), 0.0);
+}
+
+TEST_F(AccumStatsTest, LogLikelihoodOnlyAndNoSeparationCheckLeaveTheRestAlone) {
+  fStats.Reset(MCConst::kNewtonRaphson, false);
+  AddSome();
+  fStats.Reset(MCConst::kNewtonRaphson, false);
+  fObs.clear();
+  ASSERT_EQ(Add({0, 1}, {1.0, 2.0}, 1, 1.0, true), 0);
+  EXPECT_NEAR(fStats.GetLL(), logtest::DenseStats(fObs, fBeta, 4, 3).ll, 1e-14);
+  EXPECT_EQ(MaxDiff(fStats.GetScores(), std::vector<double>(9, 0.0)), 0.0);
+  EXPECT_EQ(MaxDiff(Hessian(), std::vector<double>(45, 0.0)), 0.0);
+  double minObs = 0, maxObs = 0, minAny = 0;
+  fStats.GetMinMaxProbabilities(minObs, maxObs, minAny);
+  EXPECT_EQ(minObs, std::numeric_limits<double>::max());
+  EXPECT_EQ(maxObs, -std::numeric_limits<double>::max());
+  EXPECT_EQ(minAny, std::numeric_limits<double>::max());
+}
+
+TEST_F(AccumStatsTest, HugePredictorsKeepTheSumsFinite) {
+  std::fill(fBeta.begin(), fBeta.end(), 0.0);
+  fBeta[0] = 800.0;  // eta_0 = 800, far beyond exp's range
+  fStats.Reset(MCConst::kNewtonRaphson, true);
+  ASSERT_EQ(Add({0}, {1.0}, 0, 1.0), 0);
+  ASSERT_EQ(Add({0}, {1.0}, 1, 1.0), 0);
+  EXPECT_NEAR(fStats.GetLL(), -800.0, 1e-9);  // log pi_0 = 0, log pi_1 = -800
+  for (double s : fStats.GetScores()) EXPECT_TRUE(std::isfinite(s));
+  double minObs = 0, maxObs = 0, minAny = 0;
+  fStats.GetMinMaxProbabilities(minObs, maxObs, minAny);
+  EXPECT_EQ(maxObs, 1.0);
+  EXPECT_EQ(minAny, 0.0);
+}
+
+TEST(AccumStatsLogisticTest, ShapesWithoutParametersAndInvalidShapes) {
+  MCRegSettings settings;
+  const std::vector<double> four(4, 0.0);
+  MCAccumStatsLogistic none(settings, 0, 3, four);
+  ASSERT_TRUE(none.IsValid());
+  none.Reset(MCConst::kNewtonRaphson, false);
+  ASSERT_EQ(none.UpdateForRow({}, {}, 0, 2.0, false), 0);
+  ASSERT_EQ(none.UpdateForRow({}, {}, 2, 1.0, false), 0);
+  EXPECT_NEAR(none.GetLL(), 3.0 * std::log(1.0 / 3.0), 1e-15);
+  EXPECT_TRUE(none.GetScores().empty());
+  MCAccumStatsLogistic oneCategory(settings, 2, 1, four);
+  EXPECT_FALSE(oneCategory.IsValid());
+  EXPECT_EQ(oneCategory.UpdateForRow({0}, {1.0}, 0, 1.0, false), -1);
+  EXPECT_FALSE(MCAccumStatsLogistic(settings, -1, 3, four).IsValid());
+  EXPECT_FALSE(MCAccumStatsLogistic(settings, 3, 3, four).IsValid());  // 6 values needed
+  EXPECT_TRUE(MCAccumStatsLogistic(settings, 2, 3, four).IsValid());
+}
+
+}  // namespace

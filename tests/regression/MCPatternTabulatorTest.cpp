@@ -1,0 +1,238 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <vector>
+
+#include "../../src/regression/MCAccumStats.h"
+#include "../../src/regression/MCDataHandler.h"
+#include "../../src/regression/MCPatternTabulator.h"
+#include "LogTestSupport.h"
+
+namespace {
+
+using logtest::MaxDiff;
+using MCCommon::MCStatus;
+
+// Log-likelihood, scores, packed information matrix and valid rows of one pass.
+std::vector<double> RunPass(IMCDataHandler& handler, IMCAccumStats& stats) {
+  handler.ResetAccumStats(MCConst::kNewtonRaphson, true);
+  EXPECT_TRUE(handler.ComputeStatsForOptimizer(false).IsOK());
+  MCCommonMath::MCSymMatrix h;
+  stats.GetHessian(h);
+  int valid = 0, invalid = 0;
+  double weight = 0.0;
+  stats.GetCounts(valid, invalid, weight);
+  std::vector<double> out = {stats.GetLL(), static_cast<double>(valid)};
+  out.insert(out.end(), stats.GetScores().begin(), stats.GetScores().end());
+  out.insert(out.end(), h.AsVectorConst().begin(), h.AsVectorConst().end());
+  return out;
+}
+
+// A problem whose tables are filled by the tabulator's own factor pass.
+class TabulatorTest : public ::testing::Test {
+ protected:
+  void Build(const logtest::Layout& layout, const logtest::Rows& rows) {
+    fProblem.reset(new logtest::Problem(layout, rows));
+    fTab.reset(new MCPatternTabulator(fProblem->fSettings, fProblem->fExtractor, fCancel, true));
+  }
+  MCStatus Tabulate() {
+    const MCStatus status = fTab->TabulateFactors(fProblem->fData, fProblem->fTables);
+    if (status.IsError()) return status;
+    fModel = &fProblem->MakeModel();
+    return fTab->CreateRowPatterns(fProblem->fData, fProblem->fTables, *fModel);
+  }
+  // The same pass through the tabulator and through the record handler must agree.
+  void ExpectSamePasses(int validRows) {
+    const int K = fModel->K();
+    fBeta = logtest::Beta((K - 1) * fModel->NBasic());
+    MCAccumStatsLogistic stats(fProblem->fSettings, fModel->NBasic(), K, fBeta);
+    fTab->SetStatsModel(&stats, fModel);
+    const std::vector<double> tabulated = RunPass(*fTab, stats);
+    const logtest::Layout& l = fProblem->fLayout;
+    MCRecordIterHandler handler(fProblem->fData, fCancel, fProblem->fValidator, l.dependent,
+                                l.freqWeight, l.regrWeight);
+    handler.SetStatsModel(&stats, fModel);
+    const std::vector<double> direct = RunPass(handler, stats);
+    EXPECT_LT(MaxDiff(tabulated, direct), 1e-12 * std::fmax(1.0, std::fabs(direct[0])));
+    EXPECT_EQ(tabulated[1], validRows);
+  }
+
+  MCCommon::MCCancelInfo fCancel;
+  std::unique_ptr<logtest::Problem> fProblem;
+  std::unique_ptr<MCPatternTabulator> fTab;
+  logtest::TableModel* fModel = nullptr;
+  std::vector<double> fBeta;
+};
+
+TEST_F(TabulatorTest, PatternPassesEqualRecordPassesAndDenseStatistics) {
+  logtest::Rows rows = logtest::MainRows(80);
+  rows.push_back({0.3, 1, 0, 2, 3, 1, 0});  // A = 3 never counted: skipped
+  rows.push_back({0.3, 1, 1, 6, 1, 1, 0});  // dependent 6 never counted: skipped
+  Build(logtest::MainLayout(), rows);
+  ASSERT_TRUE(Tabulate().IsOK());
+  EXPECT_TRUE(fTab->IsFactorTableFilled() && fTab->AreRowPatternsCreated());
+  EXPECT_EQ(fTab->GetValidCount(), 82);
+  EXPECT_EQ(fTab->GetNRowsStored(), 80);
+  std::set<std::vector<double>> combinations;
+  for (int i = 0; i < 80; ++i) combinations.insert({rows[i][4], rows[i][2]});
+  EXPECT_EQ(fTab->GetNPatterns(), static_cast<int>(combinations.size()));
+  ExpectSamePasses(80);
+  std::vector<logtest::Obs> obs;
+  for (int i = 0; i < 80; ++i) obs.push_back(logtest::MainObs(rows[i]));
+  MCAccumStatsLogistic stats(fProblem->fSettings, 10, 3, fBeta);
+  fTab->SetStatsModel(&stats, fModel);
+  const std::vector<double> tabulated = RunPass(*fTab, stats);
+  const logtest::DenseStats dense(obs, fBeta, 3, 10);
+  EXPECT_NEAR(tabulated[0], dense.ll, 1e-11);
+  EXPECT_LT(MaxDiff(stats.GetScores(), dense.score), 1e-11);
+}
+
+TEST_F(TabulatorTest, HandOverGivesTheModelEveryRowAtItsParameters) {
+  const logtest::Rows rows = logtest::MainRows(50);
+  Build(logtest::MainLayout(), rows);
+  ASSERT_TRUE(fTab->TabulateFactors(fProblem->fData, fProblem->fTables).IsOK());
+  EXPECT_EQ(fTab->TabulateFactors(fProblem->fData, fProblem->fTables), MCStatus(303, false));
+  fModel = &fProblem->MakeModel();
+  fTab.reset(new MCPatternTabulator(fProblem->fSettings, fProblem->fExtractor, fCancel, true));
+  EXPECT_EQ(fTab->AddPatternsToModel(*fModel), MCStatus(303, false));  // no patterns yet
+  fTab.reset(new MCPatternTabulator(fProblem->fSettings, fProblem->fExtractor, fCancel, true));
+  ASSERT_TRUE(fTab->CreateRowPatterns(fProblem->fData, fProblem->fTables, *fModel).IsOK());
+  ASSERT_TRUE(fTab->AddPatternsToModel(*fModel).IsOK());
+  EXPECT_EQ(fModel->fNAdded, 50);
+  // Weighted design sums per parameter, straight from the records.
+  std::map<int, double> expected;
+  std::vector<int> idx;
+  std::vector<double> val;
+  for (const std::vector<double>& r : rows) {
+    MCCommon::Record record(7);
+    for (int k = 0; k < 7; ++k) record[k] = r[k];
+    ASSERT_TRUE(fModel->ExpandRecordSparse(record, idx, val));
+    for (std::size_t k = 0; k < idx.size(); ++k) expected[idx[k]] += r[1] * r[5] * val[k];
+  }
+  ASSERT_EQ(fModel->fAdded.size(), expected.size());
+  for (const auto& e : expected) EXPECT_NEAR(fModel->fAdded[e.first], e.second, 1e-12);
+  fModel->fRefuseRows = true;
+  EXPECT_EQ(fTab->AddPatternsToModel(*fModel), MCStatus(313, false));
+}
+
+TEST_F(TabulatorTest, WithoutFactorEffectsAllRowsShareOnePatternInExtractorLayout) {
+  logtest::Layout layout = logtest::MainLayout();
+  layout.effectFactors = {{}, {}};
+  layout.effectCovariates = {{}, {0}};
+  const logtest::Rows rows = logtest::MainRows(30);
+  Build(layout, rows);
+  ASSERT_TRUE(Tabulate().IsOK());
+  ASSERT_EQ(fTab->GetNPatterns(), 1);
+  EXPECT_EQ(fTab->GetNPackedKey(), 0);
+  const std::vector<double>& stored = fTab->GetPatterns()[0]->fRecordData;
+  ASSERT_EQ(stored.size(), 30u * 6u);
+  for (int i = 0; i < 2; ++i) {  // dependent as local index, A, B, X, weights
+    const std::vector<double>& r = rows[i];
+    const std::vector<double> expected = {
+        logtest::MainObs(r).y * 1.0, r[4], r[2], r[0], r[1], r[5]};
+    EXPECT_EQ(std::vector<double>(stored.begin() + 6 * i, stored.begin() + 6 * i + 6), expected);
+  }
+  ExpectSamePasses(30);
+}
+
+TEST_F(TabulatorTest, SixtySeventhPatternGrowsTheTable) {
+  // One factor of 70 categories at position 2, of which 67 occur twice each.
+  logtest::Layout layout = logtest::MainLayout();
+  layout.factors = {2};
+  layout.factorSizes = {70};
+  layout.effectFactors = {{}, {2}};
+  layout.effectCovariates = {{}, {}};
+  logtest::Rows rows = logtest::MainRows(134);
+  for (std::size_t i = 0; i < rows.size(); ++i) rows[i][2] = static_cast<double>((i * 7) % 67);
+  Build(layout, rows);
+  ASSERT_TRUE(Tabulate().IsOK());
+  EXPECT_EQ(fTab->GetNPatterns(), 67);
+  EXPECT_EQ(fTab->GetNBuckets(), 179);
+  for (const MCRowPatterns* pattern : fTab->GetPatterns()) EXPECT_EQ(pattern->GetNRows(5), 2);
+  ExpectSamePasses(134);
+}
+
+TEST_F(TabulatorTest, RepeatsAndEarlyPassesAreRefusedAndKept) {
+  Build(logtest::MainLayout(), logtest::MainRows(40));
+  ASSERT_TRUE(fTab->TabulateFactors(fProblem->fData, fProblem->fTables).IsOK());
+  fModel = &fProblem->MakeModel();
+  std::vector<double> beta(20, 0.0);
+  MCAccumStatsLogistic stats(fProblem->fSettings, 10, 3, beta);
+  fTab->SetStatsModel(&stats, fModel);
+  EXPECT_EQ(fTab->ComputeStatsForOptimizer(false), MCStatus(313, false));  // no patterns
+
+  Build(logtest::MainLayout(), logtest::MainRows(40));
+  ASSERT_TRUE(Tabulate().IsOK());
+  const int patterns = fTab->GetNPatterns(), stored = fTab->GetNRowsStored();
+  EXPECT_EQ(fTab->CreateRowPatterns(fProblem->fData, fProblem->fTables, *fModel),
+            MCStatus(313, false));
+  EXPECT_EQ(fTab->GetNPatterns(), patterns);
+  EXPECT_EQ(fTab->GetNRowsStored(), stored);
+  fTab->SetStatsModel(&stats, fModel);
+  EXPECT_EQ(fTab->ComputeStatsForOptimizer(false), MCStatus(313, false));  // kept
+}
+
+TEST_F(TabulatorTest, EmptySourceOrNoValidRecordGives307) {
+  Build(logtest::MainLayout(), {});
+  EXPECT_EQ(fTab->TabulateFactors(fProblem->fData, fProblem->fTables), MCStatus(307, false));
+  logtest::Rows rows = logtest::MainRows(5);
+  for (std::vector<double>& r : rows) r[1] = 0.0;  // frequency weight 0: invalid
+  Build(logtest::MainLayout(), rows);
+  EXPECT_EQ(fTab->TabulateFactors(fProblem->fData, fProblem->fTables), MCStatus(307, false));
+  EXPECT_EQ(fTab->GetRecordCount(), 5);
+}
+
+// A fault at record 12 ends a record pass (0 factors, 1 row patterns) with its status.
+struct RecordFault {
+  int pass;
+  int kind;  // 0 null record, 1 short record, 2 non-integer factor, 3 cancel
+  long code;
+};
+
+class TabulatorFaultTest : public TabulatorTest,
+                           public ::testing::WithParamInterface<RecordFault> {};
+
+TEST_P(TabulatorFaultTest, EndsThePassWithItsStatus) {
+  const RecordFault fault = GetParam();
+  logtest::Rows rows = logtest::MainRows(30);
+  Build(logtest::MainLayout(), rows);
+  if (fault.pass == 1) {
+    ASSERT_TRUE(fTab->TabulateFactors(fProblem->fData, fProblem->fTables).IsOK());
+    fModel = &fProblem->MakeModel();
+  }
+  if (fault.kind == 1) rows[12].resize(3);
+  if (fault.kind == 2) rows[12][2] = 0.5;
+  glmtest::MemoryRecords faulty(rows);
+  if (fault.kind == 0) faulty.SetNullAt(12);
+  glmtest::CancelAfter cancel(&faulty, 12);
+  if (fault.kind == 3) fCancel.SetCancelPtr(&cancel);
+  const MCStatus status = fault.pass == 0
+                              ? fTab->TabulateFactors(faulty, fProblem->fTables)
+                              : fTab->CreateRowPatterns(faulty, fProblem->fTables, *fModel);
+  EXPECT_TRUE(status.IsError());
+  EXPECT_EQ(status.GetErrorCode(), fault.code);
+  EXPECT_EQ(fTab->GetStatus(), status);
+  EXPECT_FALSE(fault.pass == 0 ? fTab->IsFactorTableFilled() : fTab->AreRowPatternsCreated());
+  EXPECT_EQ(status.GetDiscreteDatum(1), fault.kind == 2 ? 2 : 0);
+  fCancel.SetCancelPtr(nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, TabulatorFaultTest,
+                         ::testing::Values(RecordFault{0, 0, 312}, RecordFault{0, 1, 315},
+                                           RecordFault{0, 2, 316}, RecordFault{0, 3, 1},
+                                           RecordFault{1, 0, 312}, RecordFault{1, 1, 315},
+                                           RecordFault{1, 2, 316}, RecordFault{1, 3, 1}));
+
+TEST_F(TabulatorTest, CancelDuringAnEstimationPassGivesStatusOneAndSticks) {
+  Build(logtest::MainLayout(), logtest::MainRows(20));
+  ASSERT_TRUE(Tabulate().IsOK());
+  std::vector<double> beta(20, 0.0);
+  MCAccumStatsLogistic stats(fProblem->fSettings, 10, 3, beta);
+  fTab->SetStatsModel(&stats, fModel);
+  fCancel.SetCancel();
+  EXPECT_EQ(fTab->ComputeStatsForOptimizer(false), MCStatus(1, false));
+  EXPECT_EQ(fTab->GetStatus(), MCStatus(1, false));
+}
+
+}  // namespace

@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "../../src/regression/MCAccumStats.h"
+#include "../../src/regression/MCDataHandler.h"
+#include "LogTestSupport.h"
+
+namespace {
+
+using logtest::MaxDiff;
+using MCCommon::MCStatus;
+
+// The main problem with a record handler and an accumulator attached.
+class RecordHandlerTest : public ::testing::Test {
+ protected:
+  void Build(const logtest::Rows& rows) {
+    fProblem.reset(new logtest::Problem(logtest::MainLayout(), rows));
+    fProblem->FillTables();
+    fModel = &fProblem->MakeModel();
+    fStats.reset(new MCAccumStatsLogistic(fProblem->fSettings, 10, 3, fBeta));
+    fHandler.reset(
+        new MCRecordIterHandler(fProblem->fData, fCancel, fProblem->fValidator, 3, 1, 5));
+    fHandler->SetStatsModel(fStats.get(), fModel);
+  }
+  MCStatus Pass(bool llOnly = false) {
+    fHandler->ResetAccumStats(MCConst::kNewtonRaphson, true);
+    return fHandler->ComputeStatsForOptimizer(llOnly);
+  }
+  int ValidRows() const {
+    int valid = 0, invalid = 0;
+    double weight = 0.0;
+    fStats->GetCounts(valid, invalid, weight);
+    return valid;
+  }
+  int Delivered() const { return fProblem->fData.Delivered(); }
+
+  MCCommon::MCCancelInfo fCancel;
+  std::vector<double> fBeta = logtest::Beta(20);
+  std::unique_ptr<logtest::Problem> fProblem;
+  logtest::TableModel* fModel = nullptr;
+  std::unique_ptr<MCAccumStatsLogistic> fStats;
+  std::unique_ptr<MCRecordIterHandler> fHandler;
+};
+
+TEST_F(RecordHandlerTest, PassMatchesDenseStatisticsWithBothWeights) {
+  logtest::Rows rows = logtest::MainRows(60);
+  Build(rows);
+  ASSERT_EQ(fModel->NBasic(), 10);
+  ASSERT_TRUE(Pass().IsOK());
+  std::vector<logtest::Obs> obs;
+  for (const std::vector<double>& r : rows) obs.push_back(logtest::MainObs(r));
+  const logtest::DenseStats dense(obs, fBeta, 3, 10);
+  EXPECT_NEAR(fStats->GetLL(), dense.ll, 1e-11);
+  EXPECT_LT(MaxDiff(fStats->GetScores(), dense.score), 1e-11);
+  MCCommonMath::MCSymMatrix hessian;
+  fStats->GetHessian(hessian);
+  EXPECT_LT(MaxDiff(hessian.AsVectorConst(), dense.info), 1e-11);
+  double minObs = 0, maxObs = 0, minAny = 0;
+  fStats->GetMinMaxProbabilities(minObs, maxObs, minAny);
+  EXPECT_NEAR(minObs, dense.minObs, 1e-15);
+  EXPECT_NEAR(maxObs, dense.maxObs, 1e-15);
+  EXPECT_NEAR(minAny, dense.minAny, 1e-15);
+  EXPECT_EQ(ValidRows(), 60);
+
+  // Records the first pass did not count are skipped: A = 3 and dependent 6 pass the
+  // validator (code = size), dependent 1 never occurred.
+  rows.insert(rows.begin() + 5, {0.3, 1, 0, 2, 3, 1, 0});
+  rows.push_back({0.3, 1, 0, 6, 1, 1, 0});
+  rows.push_back({0.3, 1, 1, 1, 1, 1, 0});
+  glmtest::MemoryRecords extended(rows);
+  MCRecordIterHandler handler(extended, fCancel, fProblem->fValidator, 3, 1, 5);
+  handler.SetStatsModel(fStats.get(), fModel);
+  handler.ResetAccumStats(MCConst::kNewtonRaphson, false);
+  ASSERT_TRUE(handler.ComputeStatsForOptimizer(true).IsOK());
+  EXPECT_NEAR(fStats->GetLL(), dense.ll, 1e-11);
+  EXPECT_EQ(ValidRows(), 60);
+}
+
+TEST_F(RecordHandlerTest, CancelEndsThePassWithStatusOne) {
+  Build(logtest::MainRows(30));
+  glmtest::CancelAfter query(&fProblem->fData, Delivered() + 4);
+  fCancel.SetCancelPtr(&query);
+  EXPECT_EQ(Pass(), MCStatus(1, false));
+  EXPECT_EQ(ValidRows(), 4);
+}
+
+TEST_F(RecordHandlerTest, PromisedRecordThatDoesNotComeGives304) {
+  Build(logtest::MainRows(20));
+  fProblem->fData.SetNullAt(7);
+  EXPECT_EQ(Pass(), MCStatus(304, false));
+  EXPECT_EQ(ValidRows(), 7);
+}
+
+TEST_F(RecordHandlerTest, ValidatorErrorsEndThePass) {
+  logtest::Rows rows = logtest::MainRows(20);
+  rows[9][4] = 1.5;  // factor A not a whole number
+  Build(rows);
+  MCStatus status = Pass();
+  EXPECT_EQ(status.GetErrorCode(), 316);
+  EXPECT_TRUE(status.IsError());
+  EXPECT_EQ(status.GetDiscreteDatum(1), 4);
+  EXPECT_EQ(status.GetScaleDatum(1), 1.5);
+  EXPECT_EQ(ValidRows(), 9);
+  rows[9][4] = 1;
+  rows[3].resize(4);  // shorter than the role list
+  Build(rows);
+  EXPECT_EQ(Pass(), MCStatus(315, false));
+  EXPECT_EQ(ValidRows(), 3);
+}
+
+TEST_F(RecordHandlerTest, RefusedPassAndRefusedRowStick) {
+  Build(logtest::MainRows(20));
+  fProblem->fData.SetMaxPasses(fProblem->fData.Passes());
+  EXPECT_EQ(Pass(), MCStatus(307, false));
+  const int passes = fProblem->fData.Passes();
+  EXPECT_EQ(Pass(), MCStatus(307, false));
+  EXPECT_EQ(fProblem->fData.Passes(), passes);
+
+  Build(logtest::MainRows(20));
+  fModel->fLocal.clear();  // codes handed on as they are: code 5 >= K = 3
+  EXPECT_EQ(Pass(), MCStatus(303, false));
+  const int delivered = Delivered();
+  EXPECT_EQ(Pass(), MCStatus(303, false));
+  EXPECT_EQ(Delivered(), delivered);
+}
+
+}  // namespace
