@@ -143,10 +143,15 @@ MCStatus MCGLMModel::AddToMatrix(const Record& record, bool& added) {
     fvActiveIdx.push_back(GetNParameters());
     fvActiveVal.push_back(y);
   }
-  const int m = static_cast<int>(fvActiveIdx.size());
-  if (!fpZPrimeZ->UpdateXXSparse(m, fvActiveIdx, fvActiveVal, RecordWeight(values))) {
-    return Error(313);
+  // A NaN or an infinity (which the validator lets through: only the missing value is
+  // skipped) would spread through Z'Z into every estimate: such a record cannot be added.
+  const double w = RecordWeight(values);
+  if (!std::isfinite(w)) return Error(313);
+  for (double z : fvActiveVal) {
+    if (!std::isfinite(z)) return Error(313);
   }
+  const int m = static_cast<int>(fvActiveIdx.size());
+  if (!fpZPrimeZ->UpdateXXSparse(m, fvActiveIdx, fvActiveVal, w)) return Error(313);
   ++fNRecordsAdded;
   added = true;
   return MCStatus();
