@@ -158,7 +158,9 @@ bool MCSparseVector::ComputeProbabilities(const std::vector<double>& beta, int n
     return true;
   }
 
-  std::vector<double> eta(static_cast<std::size_t>(ref));
+  // The predictors live in p's first entries until each is replaced by its probability:
+  // no allocation per row.
+  double* eta = p.data();
   bool allEqual = true;
   double largest = 0.0;  // the reference's predictor
   for (int c = 0; c < ref; ++c) {
