@@ -30,7 +30,7 @@ class Program : public ::testing::Test {
     fDir = ::testing::TempDir() + "mcfit_program_" + std::to_string(::getpid());
     Shell("rm -rf '" + fDir + "' && mkdir -p '" + fDir + "'");
   }
-  void TearDown() override { Shell("rm -rf '" + fDir + "'"); }
+  void TearDown() override { Shell("rm -rf '" + fDir + "' '" + fDir + ".listing'"); }
   static int Shell(const std::string& cmd) {
     const int rc = std::system(cmd.c_str());
     return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
@@ -55,8 +55,9 @@ class Program : public ::testing::Test {
   }
   // The names in the scratch folder, one per line.
   std::string Listing() {
-    Shell("ls -A '" + fDir + "' > '" + fDir + "/../mcfit_listing'");
-    return Read(fDir + "/../mcfit_listing");
+    // Beside the scratch folder, not in it, and per process: ctest runs cases in parallel.
+    Shell("ls -A '" + fDir + "' > '" + fDir + ".listing'");
+    return Read(fDir + ".listing");
   }
   std::string fDir;
   std::string fOut;
