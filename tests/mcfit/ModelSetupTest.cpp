@@ -21,11 +21,11 @@ namespace {
 TEST(CodedModelTest, CodesCategoriesInAscendingOrder) {
   const DataTable data =
       ParseCsv("y,n,s,x\n1,10,b,0.5\n2,2,B,1\n3,3,a,NA\n4,10,,2\n5,2,A,3\n", "d.csv");
-  ModelSpec spec;
-  spec.dependent = "y";
-  spec.factors = {"n", "s"};
-  spec.covariates = {"x"};
-  CodedModel model(data, spec);
+  ModelRequest request;
+  request.dependent = "y";
+  request.factors = {"n", "s"};
+  request.covariates = {"x"};
+  CodedModel model(data, request);
   MemoryRecords& records = model.Records();
   ASSERT_EQ(records.GetNRecords(), 5u);
   ASSERT_EQ(records.GetWidth(), 4);
@@ -58,15 +58,15 @@ TEST(CodedModelTest, CodesCategoriesInAscendingOrder) {
 
 TEST(CodedModelTest, RefusesBadColumnsAndValues) {
   const DataTable data = ParseCsv("y,g,x,w\n1,a,1,1\n2,b,oops,1\n", "d.csv");
-  auto make = [&data](ModelSpec spec) { CodedModel model(data, spec); };
-  ModelSpec spec;
-  spec.dependent = "y";
-  spec.factors = {"g"};
-  EXPECT_NO_THROW(make(spec));
-  ModelSpec unknown = spec;
+  auto make = [&data](ModelRequest request) { CodedModel model(data, request); };
+  ModelRequest request;
+  request.dependent = "y";
+  request.factors = {"g"};
+  EXPECT_NO_THROW(make(request));
+  ModelRequest unknown = request;
   unknown.covariates = {"nope"};
   EXPECT_THROW(make(unknown), InputError);
-  ModelSpec text = spec;
+  ModelRequest text = request;
   text.covariates = {"x"};
   try {
     make(text);
@@ -74,10 +74,10 @@ TEST(CodedModelTest, RefusesBadColumnsAndValues) {
   } catch (const InputError& e) {
     EXPECT_EQ(std::string(e.what()), "d.csv, line 3: covariate 'x' holds 'oops', not a number");
   }
-  ModelSpec both = spec;
+  ModelRequest both = request;
   both.covariates = {"g"};
   EXPECT_THROW(make(both), InputError);
-  ModelSpec textDependent = spec;
+  ModelRequest textDependent = request;
   textDependent.dependent = "g";
   textDependent.factors = {};
   EXPECT_THROW(make(textDependent), InputError);
@@ -89,11 +89,11 @@ TEST(CodedModelTest, NaNFactorInBinaryDataIsBadInput) {
   data.binary = true;
   data.nRows = 2;
   data.columns = {Column{"y", true, {1, 2}, {}, {}}, Column{"g", true, {0, std::nan("")}, {}, {}}};
-  ModelSpec spec;
-  spec.dependent = "y";
-  spec.factors = {"g"};
+  ModelRequest request;
+  request.dependent = "y";
+  request.factors = {"g"};
   try {
-    CodedModel model(data, spec);
+    CodedModel model(data, request);
     FAIL();
   } catch (const InputError& e) {
     EXPECT_NE(std::string(e.what()).find("r.bin, record 2: factor 'g'"), std::string::npos);
@@ -102,12 +102,12 @@ TEST(CodedModelTest, NaNFactorInBinaryDataIsBadInput) {
 
 TEST(CodedModelTest, ParameterNamesFollowTheTerms) {
   const DataTable data = ParseCsv("y,A,B,x\n1,1,u,1\n2,2,v,3\n3,1,v,2\n4,2,u,5\n", "d.csv");
-  ModelSpec spec;
-  spec.dependent = "y";
-  spec.factors = {"A", "B"};
-  spec.covariates = {"x"};
-  spec.effects = {"B*A", "x*x", "x*A"};
-  CodedModel model(data, spec);
+  ModelRequest request;
+  request.dependent = "y";
+  request.factors = {"A", "B"};
+  request.covariates = {"x"};
+  request.effects = {"B*A", "x*x", "x*A"};
+  CodedModel model(data, request);
   MCRegrParameter intercept;
   EXPECT_EQ(model.ParameterName(intercept), "(Intercept)");
   MCRegrParameter ba;
@@ -168,8 +168,8 @@ class RunFitTest : public ::testing::Test {
     std::system(("rm -rf '" + fDir + "' && mkdir -p '" + fDir + "'").c_str());
     std::ofstream(fDir + "/d.csv") << "y,x\n1,1\n2,2.5\n3,2.9\n4,4.2\n5,5\n";
     fOptions.data = fDir + "/d.csv";
-    fOptions.spec.dependent = "y";
-    fOptions.spec.covariates = {"x"};
+    fOptions.request.dependent = "y";
+    fOptions.request.covariates = {"x"};
     fOptions.jsonFile = fDir + "/out.json";
   }
   void TearDown() override { std::system(("rm -rf '" + fDir + "'").c_str()); }
@@ -217,8 +217,8 @@ TEST_F(RunFitTest, InterruptFlagReachesTheQuery) {
 }
 
 TEST_F(RunFitTest, ModelThatCannotBeFittedGivesOne) {
-  fOptions.spec.covariates.clear();
-  fOptions.spec.intercept = false;  // no intercept, no effects: error 302
+  fOptions.request.covariates.clear();
+  fOptions.request.intercept = false;  // no intercept, no effects: error 302
   EXPECT_EQ(RunFit(fOptions, fOut, fErr, nullptr), kExitNotFitted);
   EXPECT_NE(fErr.str().find("error 302"), std::string::npos) << fErr.str();
   EXPECT_EQ(OtherFiles(), 0);

@@ -30,35 +30,35 @@ TEST(SettingsTest, DocumentFillsWhatTheCommandLineLeftOpen) {
   FitOptions o;
   std::istringstream in(Document(kAll));
   ApplySettings(in, "s.xml", o);
-  EXPECT_EQ(o.spec.dependent, "y");
-  EXPECT_EQ(o.spec.factors, (std::vector<std::string>{"A", "B"}));
-  EXPECT_EQ(o.spec.covariates, (std::vector<std::string>{"x"}));
-  EXPECT_EQ(o.spec.freqWeight, "f");
-  EXPECT_EQ(o.spec.regrWeight, "w");
-  EXPECT_EQ(o.spec.effects, (std::vector<std::string>{"A", "A*B"}));
-  EXPECT_FALSE(o.spec.intercept);
-  EXPECT_EQ(o.spec.tolerance, 1e-9);
-  EXPECT_EQ(o.spec.model, "linear");
+  EXPECT_EQ(o.request.dependent, "y");
+  EXPECT_EQ(o.request.factors, (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(o.request.covariates, (std::vector<std::string>{"x"}));
+  EXPECT_EQ(o.request.freqWeight, "f");
+  EXPECT_EQ(o.request.regrWeight, "w");
+  EXPECT_EQ(o.request.effects, (std::vector<std::string>{"A", "A*B"}));
+  EXPECT_FALSE(o.request.intercept);
+  EXPECT_EQ(o.request.tolerance, 1e-9);
+  EXPECT_EQ(o.request.model, "linear");
 }
 
 TEST(SettingsTest, CommandLineWins) {
   FitOptions o;
-  o.spec.dependent = "z";
-  o.spec.factors = {"C"};
+  o.request.dependent = "z";
+  o.request.factors = {"C"};
   o.interceptGiven = true;  // --no-intercept given: stays false
-  o.spec.intercept = false;
+  o.request.intercept = false;
   o.toleranceGiven = true;
-  o.spec.tolerance = 1e-6;
+  o.request.tolerance = 1e-6;
   std::istringstream in(
       Document("<Parameter name=\"target\" value=\"y\"/>"
                "<Parameter name=\"CatPredictors\" value=\"A\"/>"
                "<Parameter name=\"Intercept\" type=\"boolean\" value=\"true\"/>"
                "<Parameter name=\"Tolerance\" type=\"double\" value=\"1e-9\"/>"));
   ApplySettings(in, "s.xml", o);
-  EXPECT_EQ(o.spec.dependent, "z");
-  EXPECT_EQ(o.spec.factors, (std::vector<std::string>{"C"}));
-  EXPECT_FALSE(o.spec.intercept);
-  EXPECT_EQ(o.spec.tolerance, 1e-6);
+  EXPECT_EQ(o.request.dependent, "z");
+  EXPECT_EQ(o.request.factors, (std::vector<std::string>{"C"}));
+  EXPECT_FALSE(o.request.intercept);
+  EXPECT_EQ(o.request.tolerance, 1e-6);
 }
 
 TEST(SettingsTest, BadDocumentsAreBadInput) {

@@ -33,8 +33,9 @@ void RefuseUnavailable(const FitOptions& o) {
   auto refuse = [](const std::string& what) {
     throw InputError(what + " is not available yet in this build");
   };
-  if (o.spec.model == "logistic" || o.logisticOptions) refuse("the logistic model");
-  if (o.spec.model != "linear") throw InputError("--model: unknown model '" + o.spec.model + "'");
+  if (o.request.model == "logistic" || o.logisticOptions) refuse("the logistic model");
+  if (o.request.model != "linear")
+    throw InputError("--model: unknown model '" + o.request.model + "'");
   if (!o.split.empty()) refuse("--split");
   if (!o.pmmlFile.empty()) refuse("--pmml");
   if (o.collinearity) refuse("--collinearity");
@@ -114,7 +115,7 @@ int RunFit(const FitOptions& options, std::ostream& out, std::ostream& err,
     }
     const DataTable data = binary ? ReadBinaryFile(options.data, options.columns, check)
                                   : ReadCsvFile(options.data, check);
-    CodedModel model(data, settled.spec);
+    CodedModel model(data, settled.request);
     FitResult result = FitLinear(model, cancel);
     result.source = options.data;
 

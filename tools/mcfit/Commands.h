@@ -24,7 +24,7 @@ struct FitOptions {
   std::string data;
   std::string format;  // "csv", "bin", or empty: binary for a .bin file, else CSV
   std::vector<std::string> columns;
-  ModelSpec spec;
+  ModelRequest request;
   bool logisticOptions = false;  // a logistic-only option was given
   // Options given on the command line, which a settings document does not override.
   bool interceptGiven = false;

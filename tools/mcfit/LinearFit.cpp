@@ -140,7 +140,7 @@ FitResult FitLinear(CodedModel& model, MCCommon::MCQueryCancel* cancel) {
   result.recordsRead = static_cast<long>(model.Records().GetNRecords());
   result.recordsUsed = model.RecordsUsed();
   result.totalWeight = stats->GetTotalFreqWeight();
-  result.formula = model.Spec().dependent + " ~";
+  result.formula = model.Request().dependent + " ~";
   std::string terms;
   for (const Term& t : model.Terms()) terms += (terms.empty() ? " " : " + ") + t.Text();
   result.formula += terms.empty() ? " 1" : terms;

@@ -48,24 +48,25 @@ int MemoryRecords::NewPass() {
   return GetFailReason();
 }
 
-CodedModel::CodedModel(const DataTable& data, const ModelSpec& spec) : fSpec(spec) {
-  if (fSpec.dependent.empty()) throw InputError("no dependent variable (--dependent)");
-  CheckDistinct(fSpec.factors, "--factors");
-  CheckDistinct(fSpec.covariates, "--covariates");
-  for (const std::string& f : fSpec.factors) {
-    if (Contains(fSpec.covariates, f)) {
+CodedModel::CodedModel(const DataTable& data, const ModelRequest& request) : fRequest(request) {
+  if (fRequest.dependent.empty()) throw InputError("no dependent variable (--dependent)");
+  CheckDistinct(fRequest.factors, "--factors");
+  CheckDistinct(fRequest.covariates, "--covariates");
+  for (const std::string& f : fRequest.factors) {
+    if (Contains(fRequest.covariates, f)) {
       throw InputError("'" + f + "' is both a factor and a covariate");
     }
   }
-  if (Contains(fSpec.factors, fSpec.dependent) || Contains(fSpec.covariates, fSpec.dependent)) {
-    throw InputError("the dependent '" + fSpec.dependent + "' is also a predictor");
+  if (Contains(fRequest.factors, fRequest.dependent) ||
+      Contains(fRequest.covariates, fRequest.dependent)) {
+    throw InputError("the dependent '" + fRequest.dependent + "' is also a predictor");
   }
   // Every named column must exist before any work is done.
-  std::vector<std::string> used{fSpec.dependent};
-  used.insert(used.end(), fSpec.factors.begin(), fSpec.factors.end());
-  used.insert(used.end(), fSpec.covariates.begin(), fSpec.covariates.end());
-  if (!fSpec.freqWeight.empty()) used.push_back(fSpec.freqWeight);
-  if (!fSpec.regrWeight.empty()) used.push_back(fSpec.regrWeight);
+  std::vector<std::string> used{fRequest.dependent};
+  used.insert(used.end(), fRequest.factors.begin(), fRequest.factors.end());
+  used.insert(used.end(), fRequest.covariates.begin(), fRequest.covariates.end());
+  if (!fRequest.freqWeight.empty()) used.push_back(fRequest.freqWeight);
+  if (!fRequest.regrWeight.empty()) used.push_back(fRequest.regrWeight);
   for (const std::string& name : used) {
     if (data.Find(name) < 0) {
       throw InputError(data.source + ": unknown column '" + name +
@@ -73,34 +74,35 @@ CodedModel::CodedModel(const DataTable& data, const ModelSpec& spec) : fSpec(spe
     }
   }
 
-  if (fSpec.effects.empty()) {
-    fTerms = DefaultTerms(fSpec.factors, fSpec.covariates);
+  if (fRequest.effects.empty()) {
+    fTerms = DefaultTerms(fRequest.factors, fRequest.covariates);
   } else {
-    for (const std::string& text : fSpec.effects) fTerms.push_back(ParseTerm(text));
+    for (const std::string& text : fRequest.effects) fTerms.push_back(ParseTerm(text));
   }
-  CheckTerms(fTerms, fSpec.factors, fSpec.covariates);
+  CheckTerms(fTerms, fRequest.factors, fRequest.covariates);
 
   fWidth = static_cast<int>(used.size());
   fValues.assign(data.nRows * static_cast<std::size_t>(fWidth), MCMV::Missing());
   int position = 0;
-  CodeNumber(data, data.Find(fSpec.dependent), position++, "dependent");
-  for (std::size_t f = 0; f < fSpec.factors.size(); ++f) {
-    CodeFactor(data, data.Find(fSpec.factors[f]), static_cast<int>(f));
+  CodeNumber(data, data.Find(fRequest.dependent), position++, "dependent");
+  for (std::size_t f = 0; f < fRequest.factors.size(); ++f) {
+    CodeFactor(data, data.Find(fRequest.factors[f]), static_cast<int>(f));
     ++position;
   }
-  for (const std::string& c : fSpec.covariates) {
+  for (const std::string& c : fRequest.covariates) {
     CodeNumber(data, data.Find(c), position++, "covariate");
   }
-  if (!fSpec.freqWeight.empty()) {
-    CodeNumber(data, data.Find(fSpec.freqWeight), position++, "frequency weight");
+  if (!fRequest.freqWeight.empty()) {
+    CodeNumber(data, data.Find(fRequest.freqWeight), position++, "frequency weight");
   }
-  if (!fSpec.regrWeight.empty()) {
-    CodeNumber(data, data.Find(fSpec.regrWeight), position++, "regression weight");
+  if (!fRequest.regrWeight.empty()) {
+    CodeNumber(data, data.Find(fRequest.regrWeight), position++, "regression weight");
   }
 
   // A record is used when the values of every role are present and the weights positive,
   // which is the rule the library's record validator applies.
-  const int weightsFrom = 1 + static_cast<int>(fSpec.factors.size() + fSpec.covariates.size());
+  const int weightsFrom =
+      1 + static_cast<int>(fRequest.factors.size() + fRequest.covariates.size());
   for (std::size_t i = 0; i < data.nRows; ++i) {
     const double* r = fValues.data() + i * static_cast<std::size_t>(fWidth);
     bool ok = true;
@@ -172,8 +174,8 @@ void CodedModel::CodeFactor(const DataTable& data, int column, int factor) {
 }
 
 void CodedModel::BuildSettings() {
-  const int nF = static_cast<int>(fSpec.factors.size());
-  const int nC = static_cast<int>(fSpec.covariates.size());
+  const int nF = static_cast<int>(fRequest.factors.size());
+  const int nC = static_cast<int>(fRequest.covariates.size());
   fSettings.SetDependent(0);
   fpEffectIndices = std::make_unique<std::vector<int>>();
   for (int f = 0; f < nF; ++f) {
@@ -187,10 +189,10 @@ void CodedModel::BuildSettings() {
     fpEffectIndices->push_back(1 + nF + c);
   }
   int next = 1 + nF + nC;
-  if (!fSpec.freqWeight.empty()) fSettings.SetFrequencyWeightVar(next++);
-  if (!fSpec.regrWeight.empty()) fSettings.SetRegrWeightVar(next++);
-  fSettings.SetInterceptUse(fSpec.intercept);
-  fSettings.SetTolerance(fSpec.tolerance);
+  if (!fRequest.freqWeight.empty()) fSettings.SetFrequencyWeightVar(next++);
+  if (!fRequest.regrWeight.empty()) fSettings.SetRegrWeightVar(next++);
+  fSettings.SetInterceptUse(fRequest.intercept);
+  fSettings.SetTolerance(fRequest.tolerance);
   for (const Term& term : fTerms) {
     MCModelEffect effect(nF, nC, fpEffectIndices.get());
     for (const std::string& name : term.names) {
@@ -206,12 +208,12 @@ void CodedModel::BuildSettings() {
 }
 
 int CodedModel::Position(const std::string& name) const {
-  if (name == fSpec.dependent) return 0;
-  const auto f = std::find(fSpec.factors.begin(), fSpec.factors.end(), name);
-  if (f != fSpec.factors.end()) return 1 + static_cast<int>(f - fSpec.factors.begin());
-  const auto c = std::find(fSpec.covariates.begin(), fSpec.covariates.end(), name);
-  if (c != fSpec.covariates.end()) {
-    return 1 + static_cast<int>(fSpec.factors.size() + (c - fSpec.covariates.begin()));
+  if (name == fRequest.dependent) return 0;
+  const auto f = std::find(fRequest.factors.begin(), fRequest.factors.end(), name);
+  if (f != fRequest.factors.end()) return 1 + static_cast<int>(f - fRequest.factors.begin());
+  const auto c = std::find(fRequest.covariates.begin(), fRequest.covariates.end(), name);
+  if (c != fRequest.covariates.end()) {
+    return 1 + static_cast<int>(fRequest.factors.size() + (c - fRequest.covariates.begin()));
   }
   return -1;
 }
@@ -230,7 +232,7 @@ std::string CodedModel::ParameterName(const MCRegrParameter& parameter) const {
   for (const std::string& var : fTerms[static_cast<std::size_t>(effect)].names) {
     if (!name.empty()) name += '*';
     const int pos = Position(var);
-    if (pos >= 1 && pos <= static_cast<int>(fSpec.factors.size())) {
+    if (pos >= 1 && pos <= static_cast<int>(fRequest.factors.size())) {
       name += var + "=" + CategoryText(pos - 1, parameter.ContainsFactor(pos, -1));
     } else {
       name += var;

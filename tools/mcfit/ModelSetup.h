@@ -15,7 +15,7 @@
 namespace mcfit {
 
 // What the user asked to fit.
-struct ModelSpec {
+struct ModelRequest {
   std::string model = "linear";
   std::string dependent;
   std::vector<std::string> factors;
@@ -60,7 +60,7 @@ class CodedModel {
  public:
   // InputError for an unknown column, a text value where a number is needed, a factor
   // value that is not a number in a binary file, or a bad term.
-  CodedModel(const DataTable& data, const ModelSpec& spec);
+  CodedModel(const DataTable& data, const ModelRequest& request);
   CodedModel(const CodedModel&) = delete;
   CodedModel& operator=(const CodedModel&) = delete;
 
@@ -69,12 +69,12 @@ class CodedModel {
   // Records with every value the model uses present and positive weights.
   long RecordsUsed() const { return fRecordsUsed; }
   const std::vector<Term>& Terms() const { return fTerms; }
-  const ModelSpec& Spec() const { return fSpec; }
+  const ModelRequest& Request() const { return fRequest; }
 
   // "(Intercept)", "NAME=VALUE" for a factor level, "NAME" for a covariate, products in the
   // order of the term joined by '*'.
   std::string ParameterName(const MCRegrParameter& parameter) const;
-  // The category of factor f (in the order of the spec) with code `code`, as written in the
+  // The category of factor f (in the order of the request) with code `code`, as written in the
   // data (numbers with up to 15 significant digits).
   std::string CategoryText(int factor, int code) const;
   // The record position of a variable name in the coded records, or -1.
@@ -85,7 +85,7 @@ class CodedModel {
   void CodeNumber(const DataTable& data, int column, int position, const std::string& role);
   void BuildSettings();
 
-  ModelSpec fSpec;
+  ModelRequest fRequest;
   std::vector<Term> fTerms;
   int fWidth = 0;
   std::vector<double> fValues;  // coded records before they move into fpRecords

@@ -25,47 +25,48 @@ void ApplySettings(std::istream& in, const std::string& source, FitOptions& o) {
   const MCCommon::MCStatus parsed = parser.ParseToDOM(in);
   if (parsed.IsError()) throw InputError(source + ": " + StatusWords(parsed));
 
-  ModelSpec& spec = o.spec;
+  ModelRequest& request = o.request;
   std::vector<std::string> list;
   std::string text;
   if (Found(parser.GetTargetVars(list), "target", source) && !list.empty() &&
-      spec.dependent.empty()) {
-    spec.dependent = list.front();
+      request.dependent.empty()) {
+    request.dependent = list.front();
   }
   list.clear();
-  if (Found(parser.GetCatPredictors(list), "CatPredictors", source) && spec.factors.empty()) {
-    spec.factors = list;
+  if (Found(parser.GetCatPredictors(list), "CatPredictors", source) && request.factors.empty()) {
+    request.factors = list;
   }
   list.clear();
-  if (Found(parser.GetContPredictors(list), "ContPredictors", source) && spec.covariates.empty()) {
-    spec.covariates = list;
+  if (Found(parser.GetContPredictors(list), "ContPredictors", source) &&
+      request.covariates.empty()) {
+    request.covariates = list;
   }
   if (Found(parser.GetFrequencyWeight(text), "FrequencyWeightVar", source) &&
-      spec.freqWeight.empty()) {
-    spec.freqWeight = text;
+      request.freqWeight.empty()) {
+    request.freqWeight = text;
   }
   text.clear();
   if (Found(parser.GetVariables("RegressionWeightVar", text), "RegressionWeightVar", source) &&
-      spec.regrWeight.empty()) {
-    spec.regrWeight = text;
+      request.regrWeight.empty()) {
+    request.regrWeight = text;
   }
   list.clear();
-  if (Found(parser.GetArray("Effects", list), "Effects", source) && spec.effects.empty()) {
-    spec.effects = list;
+  if (Found(parser.GetArray("Effects", list), "Effects", source) && request.effects.empty()) {
+    request.effects = list;
   }
   bool intercept = true;
   if (Found(parser.GetParameter("Intercept", intercept), "Intercept", source) &&
       !o.interceptGiven) {
-    spec.intercept = intercept;
+    request.intercept = intercept;
   }
   double tolerance = 0.0;
   if (Found(parser.GetParameter("Tolerance", tolerance), "Tolerance", source) &&
       !o.toleranceGiven) {
-    spec.tolerance = tolerance;
+    request.tolerance = tolerance;
   }
   text.clear();
   if (Found(parser.GetParameter("ModelType", text), "ModelType", source) && !o.modelGiven) {
-    spec.model = text;
+    request.model = text;
   }
 }
 

@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
 
   mcfit::FitOptions fit;
-  double tolerance = fit.spec.tolerance;
+  double tolerance = fit.request.tolerance;
   std::string reference;
   int maxIterations = 0;
   int maxHalving = 0;
@@ -27,14 +27,15 @@ int main(int argc, char** argv) {
   fitCmd->add_option("--format", fit.format, "csv or bin (default: bin for *.bin, else csv)");
   fitCmd->add_option("--columns", fit.columns, "names of the values of a binary record")
       ->delimiter(',');
-  fitCmd->add_option("--model", fit.spec.model, "linear or logistic")->capture_default_str();
-  fitCmd->add_option("--dependent", fit.spec.dependent, "the response variable");
-  fitCmd->add_option("--factors", fit.spec.factors, "categorical predictors")->delimiter(',');
-  fitCmd->add_option("--covariates", fit.spec.covariates, "continuous predictors")->delimiter(',');
-  fitCmd->add_option("--effects", fit.spec.effects, "terms such as A,x1,A*B,A*x1,x1*x1")
+  fitCmd->add_option("--model", fit.request.model, "linear or logistic")->capture_default_str();
+  fitCmd->add_option("--dependent", fit.request.dependent, "the response variable");
+  fitCmd->add_option("--factors", fit.request.factors, "categorical predictors")->delimiter(',');
+  fitCmd->add_option("--covariates", fit.request.covariates, "continuous predictors")
       ->delimiter(',');
-  fitCmd->add_option("--freq-weight", fit.spec.freqWeight, "frequency weight variable");
-  fitCmd->add_option("--regr-weight", fit.spec.regrWeight, "regression weight variable");
+  fitCmd->add_option("--effects", fit.request.effects, "terms such as A,x1,A*B,A*x1,x1*x1")
+      ->delimiter(',');
+  fitCmd->add_option("--freq-weight", fit.request.freqWeight, "frequency weight variable");
+  fitCmd->add_option("--regr-weight", fit.request.regrWeight, "regression weight variable");
   fitCmd->add_flag("--no-intercept", "fit without an intercept");
   fitCmd->add_option("--tolerance", tolerance, "singularity tolerance of the sweep")
       ->capture_default_str();
@@ -77,9 +78,9 @@ int main(int argc, char** argv) {
 
   if (*fitCmd) {
     fit.interceptGiven = fitCmd->count("--no-intercept") > 0;
-    fit.spec.intercept = !fit.interceptGiven;
+    fit.request.intercept = !fit.interceptGiven;
     fit.toleranceGiven = fitCmd->count("--tolerance") > 0;
-    fit.spec.tolerance = tolerance;
+    fit.request.tolerance = tolerance;
     fit.modelGiven = fitCmd->count("--model") > 0;
     for (const char* name : {"--reference", "--max-iterations", "--max-step-halving",
                              "--ll-criterion", "--param-criterion", "--patterns"}) {
