@@ -7,11 +7,20 @@
 
 namespace mcfit {
 
+// One predictor of a parameter: a factor at one of its categories, or a covariate (category
+// empty; a covariate appearing twice in a product is listed twice).
+struct PredictorCell {
+  std::string variable;
+  std::string category;
+  bool factor = false;
+};
+
 // One estimated parameter as the report and the JSON show it. Statistics that do not apply
 // (a redundant parameter, no error degrees of freedom) are empty.
 struct ParameterResult {
   std::string name;
   std::optional<std::string> target;  // response category (logistic model)
+  std::vector<PredictorCell> cells;   // empty for the intercept
   double estimate = 0.0;
   bool redundant = false;
   std::optional<double> stdError;

@@ -156,6 +156,7 @@ FitResult FitLinear(CodedModel& model, MCCommon::MCQueryCancel* cancel) {
   for (std::size_t k = 0; k < estimates.size(); ++k) {
     ParameterResult p;
     p.name = k < parameters.size() ? model.ParameterName(parameters[k]) : "?";
+    if (k < parameters.size()) p.cells = model.ParameterCells(parameters[k]);
     p.estimate = estimates[k];
     p.redundant = !kept.IsIn(static_cast<int>(k));
     const double covKK = cov ? cov->GetElem(static_cast<int>(k), static_cast<int>(k)) : -1.0;

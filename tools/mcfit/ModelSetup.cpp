@@ -223,20 +223,32 @@ std::string CodedModel::CategoryText(int factor, int code) const {
   return fFactorVars[static_cast<std::size_t>(factor)]->GetEncoder()->Decode(code);
 }
 
-std::string CodedModel::ParameterName(const MCRegrParameter& parameter) const {
+std::vector<PredictorCell> CodedModel::ParameterCells(const MCRegrParameter& parameter) const {
+  std::vector<PredictorCell> cells;
   const int effect = parameter.GetEffectIndex();
   if (parameter.IsIntercept() || effect < 0 || effect >= static_cast<int>(fTerms.size())) {
-    return "(Intercept)";
+    return cells;
   }
-  std::string name;
   for (const std::string& var : fTerms[static_cast<std::size_t>(effect)].names) {
-    if (!name.empty()) name += '*';
+    PredictorCell cell;
+    cell.variable = var;
     const int pos = Position(var);
     if (pos >= 1 && pos <= static_cast<int>(fRequest.factors.size())) {
-      name += var + "=" + CategoryText(pos - 1, parameter.ContainsFactor(pos, -1));
-    } else {
-      name += var;
+      cell.factor = true;
+      cell.category = CategoryText(pos - 1, parameter.ContainsFactor(pos, -1));
     }
+    cells.push_back(std::move(cell));
+  }
+  return cells;
+}
+
+std::string CodedModel::ParameterName(const MCRegrParameter& parameter) const {
+  const std::vector<PredictorCell> cells = ParameterCells(parameter);
+  if (cells.empty()) return "(Intercept)";
+  std::string name;
+  for (const PredictorCell& cell : cells) {
+    if (!name.empty()) name += '*';
+    name += cell.factor ? cell.variable + "=" + cell.category : cell.variable;
   }
   return name;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "DataTable.h"
+#include "FitResult.h"
 #include "IMCVariable.h"
 #include "MCRecord.h"
 #include "MCRegSettings.h"
@@ -74,6 +75,8 @@ class CodedModel {
   // "(Intercept)", "NAME=VALUE" for a factor level, "NAME" for a covariate, products in the
   // order of the term joined by '*'.
   std::string ParameterName(const MCRegrParameter& parameter) const;
+  // The predictors of a parameter in the order of its term; empty for the intercept.
+  std::vector<PredictorCell> ParameterCells(const MCRegrParameter& parameter) const;
   // The category of factor f (in the order of the request) with code `code`, as written in the
   // data (numbers with up to 15 significant digits).
   std::string CategoryText(int factor, int code) const;
