@@ -1,0 +1,83 @@
+// Runs the built mcfit as a user would: a scratch folder per test, the program's exit code,
+// standard output and error, and a few helpers to read its files.
+#ifndef MCFIT_TESTS_PROGRAMSUPPORT_H_
+#define MCFIT_TESTS_PROGRAMSUPPORT_H_
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace mcfit_test {
+
+inline const std::string kExe = MCFIT_EXE;
+inline const std::string kFixturesRoot = std::string(MCSTAT_FIXTURES_DIR) + "/";
+
+// A scratch folder per test.
+class Program : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fDir = ::testing::TempDir() + "mcfit_program_" + std::to_string(::getpid());
+    Shell("rm -rf '" + fDir + "' && mkdir -p '" + fDir + "'");
+  }
+  void TearDown() override { Shell("rm -rf '" + fDir + "' '" + fDir + ".listing'"); }
+  static int Shell(const std::string& cmd) {
+    const int rc = std::system(cmd.c_str());
+    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  }
+  // Runs mcfit with the arguments; standard error lands in fErr.
+  int Run(const std::string& args) {
+    const int rc =
+        Shell("'" + kExe + "' " + args + " > '" + fDir + "/stdout' 2> '" + fDir + "/stderr'");
+    fOut = Read(fDir + "/stdout");
+    fErr = Read(fDir + "/stderr");
+    Shell("rm -f '" + fDir + "/stdout' '" + fDir + "/stderr'");
+    return rc;
+  }
+  static std::string Read(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  void WriteFile(const std::string& name, const std::string& text) {
+    std::ofstream(fDir + "/" + name, std::ios::binary) << text;
+  }
+  // The names in the scratch folder, one per line.
+  std::string Listing() {
+    // Beside the scratch folder, not in it, and per process: ctest runs cases in parallel.
+    Shell("ls -A '" + fDir + "' > '" + fDir + ".listing'");
+    return Read(fDir + ".listing");
+  }
+  std::string fDir;
+  std::string fOut;
+  std::string fErr;
+};
+
+// One line of a .ref file split at blanks.
+inline std::vector<std::string> Words(const std::string& line) {
+  std::istringstream in(line);
+  std::vector<std::string> w;
+  for (std::string s; in >> s;) w.push_back(s);
+  return w;
+}
+
+inline std::string Join(const std::vector<std::string>& items) {
+  std::string s;
+  for (const std::string& i : items) s += (s.empty() ? "" : ",") + i;
+  return s;
+}
+
+inline bool Near(double actual, double expected, double rel = 1e-9) {
+  return std::fabs(actual - expected) <= rel * std::fabs(expected) + 1e-12;
+}
+
+}  // namespace mcfit_test
+
+#endif  // MCFIT_TESTS_PROGRAMSUPPORT_H_
