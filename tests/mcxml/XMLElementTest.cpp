@@ -25,9 +25,6 @@ std::string Text(const MCCommonXML::XMLInterface& node, ExportFormat format = Ex
   return out;
 }
 
-// ---------------------------------------------------------------------------------------
-// Escaping
-
 struct EscapeCase {
   std::string value;
   std::string escaped;
@@ -54,9 +51,6 @@ TEST(XMLStringTest, EscapesOnlyAmpersandAndLessThan) {
   std::unique_ptr<XMLString> s(XMLString::Create("a&b<c>d\"e'f\tg"));
   EXPECT_EQ(Text(*s), "a&amp;b&lt;c>d\"e'f\tg");
 }
-
-// ---------------------------------------------------------------------------------------
-// Layout
 
 class XMLTreeTest : public ::testing::Test {
  protected:
@@ -92,15 +86,6 @@ TEST_F(XMLTreeTest, IndentationWithoutNewParagraph) {
   EXPECT_EQ(Text(*root_, f), "<root \ta=\"1\">\t<c1 \t\tx=\"y\">\t\t<c2/>\t</c1>\t<c3/></root>");
 }
 
-TEST(XMLElementTest, EmptyElementIsIndentedByItsLevel) {
-  std::unique_ptr<XMLElement> e(XMLElement::Create("leaf"));
-  EXPECT_EQ(Text(*e), "\n<leaf/>");
-  ExportFormat f;
-  f.IncLevel();
-  f.IncLevel();
-  EXPECT_EQ(Text(*e, f), "\n\t\t<leaf/>");
-}
-
 TEST(XMLElementTest, StringChildSwitchesLayoutOffForTheRestOfTheDocument) {
   std::unique_ptr<XMLElement> outer(XMLElement::Create("outer"));
   XMLElement* root = XMLElement::Create("root");
@@ -116,9 +101,6 @@ TEST(XMLElementTest, StringChildSwitchesLayoutOffForTheRestOfTheDocument) {
   EXPECT_FALSE(f.IsNewParagraph());
   EXPECT_FALSE(f.HasIndentation());
 }
-
-// ---------------------------------------------------------------------------------------
-// Documents
 
 TEST(XMLDocTypeTest, WritesDeclarationAndDoctype) {
   std::unique_ptr<XMLDocType> d(XMLDocType::Create("MCXMLRoot", "savexml.dtd", 7));
@@ -148,9 +130,6 @@ TEST(WriteTreeTest, DeclarationOrDoctypeThenRoot) {
   EXPECT_EQ(utf8.str(), kDecl + "\n\n<r\n\tv=\"\xC3\xA9\"/>");
 }
 
-// ---------------------------------------------------------------------------------------
-// UTF-8 conversion
-
 struct Utf8Case {
   std::string in;
   std::string out;
@@ -179,9 +158,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Utf8Case{"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},  // surrogate
                       Utf8Case{"\xE2\x82", "\xC3\xA2\xE2\x80\x9A"},  // truncated sequence
                       Utf8Case{"", ""}));
-
-// ---------------------------------------------------------------------------------------
-// Numbers
 
 TEST(NumberFormatTest, ReplaceSepUsesFifteenDigitsAndAPoint) {
   EXPECT_EQ(MCCommonXML::ReplaceSep(0.1), "0.1");

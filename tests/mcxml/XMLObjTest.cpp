@@ -7,7 +7,6 @@
 #include <sstream>
 #include <string>
 
-#include "IOException.h"
 #include "MCMV.h"
 #include "XMLElement.h"
 #include "XMLObj.h"
@@ -15,9 +14,6 @@
 namespace {
 
 using MCCommonXML::XMLObj;
-
-// ---------------------------------------------------------------------------------------
-// Exact lines
 
 class XMLObjWriteTest : public ::testing::Test {
  protected:
@@ -57,9 +53,6 @@ TEST_F(XMLObjWriteTest, RootLines) {
             "\n</MCXMLRoot>");
   EXPECT_EQ(XMLObj("n", -2).GetNTabs(), 0);
 }
-
-// ---------------------------------------------------------------------------------------
-// Round trips
 
 // Writes a complete stream the way its callers do: doctype, root, objects, root end.
 std::string Stream(const std::function<void(std::ostream&)>& body) {
@@ -157,9 +150,6 @@ INSTANTIATE_TEST_SUITE_P(Values, XMLObjStringTest,
                                            StringCase{"line\nbreak", "line&#10;break"},
                                            StringCase{"caf\xE9", "caf\xE9"}, StringCase{"=", "="}));
 
-// ---------------------------------------------------------------------------------------
-// Failures
-
 TEST(XMLObjReadFailureTest, MismatchedValueLinesFailAndKeepTheTarget) {
   std::istringstream is(
       "<Long value=\"3\"/>\n"      // kind of another type
@@ -244,18 +234,6 @@ TEST(XMLObjReadFailureTest, TruncatedObjectEndsWithFailure) {
   EXPECT_TRUE(XMLObj::ParseValue(is, i));
   EXPECT_FALSE(XMLObj::ParseValue(is, d));  // a line of tabs only
   EXPECT_FALSE(XMLObj::ParseEndObj(is));
-}
-
-// The exception's destructor lives in the library: this links only while it is exported.
-TEST(IOExceptionTest, ThrownPointerIsCaughtAndDeleted) {
-  bool caught = false;
-  try {
-    throw new MCCommonMetadata::IOException();
-  } catch (MCCommonMetadata::IOException* e) {
-    delete e;
-    caught = true;
-  }
-  EXPECT_TRUE(caught);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <limits>
 #include <memory>
 #include <sstream>
@@ -8,7 +7,6 @@
 #include <vector>
 
 #include "MCCatVar.h"
-#include "MCComponentDisplay.h"
 #include "MCContVar.h"
 #include "MCVarList.h"
 #include "MetadataTestUtil.h"
@@ -159,21 +157,6 @@ TEST_F(VarListTest, CopiesOwnTheirVariables) {
   EXPECT_EQ(assigned.GetTargetIndex(), 1);
   EXPECT_EQ(assigned.GetEncoderAt(2)->GetNumberOfCategories(), 3);
   EXPECT_NE(assigned.GetVarAt(2), copy.GetVarAt(2));
-}
-
-TEST_F(VarListTest, DisplayListsCountsAndEveryVariable) {
-  std::ostringstream out;
-  MCCommon::MCComponentDisplay::SetOutStream(out);
-  list_.Display();
-  MCCommon::MCComponentDisplay::SetOutStream(std::cout);
-  const std::string text = out.str();
-  EXPECT_EQ(text.find("\nBegin display of MCVarList object.\nTotal variables = 6\n"
-                      "Number of Continuous Variables = 2\nNumber of Categorical Variables = 3\n"
-                      "Variable = 0\nMCContVar display start"),
-            0u)
-      << text;
-  EXPECT_NE(text.find("\nVariable = 5\nMCCatVar display start"), std::string::npos);
-  EXPECT_EQ(text.substr(text.size() - 37), "\nEnd of display for MCVarList object.");
 }
 
 // Reads back what was written into a list that already holds other variables and a weight.
