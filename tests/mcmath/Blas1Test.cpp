@@ -143,16 +143,4 @@ TEST(Blas1DeathTest, XErBlaPrintsMessageAndExitsWithStatusOne) {
       ::testing::ExitedWithCode(1), "On entry to routine DMACH\n  input parameter number 1 ");
 }
 
-TEST(Blas1, ScalarHelpers) {
-  EXPECT_TRUE(Blas1::LSame('u', 'U'));
-  EXPECT_TRUE(Blas1::LSame('L', 'L'));
-  EXPECT_FALSE(Blas1::LSame('U', 'L'));
-  EXPECT_EQ(Blas1::D_Abs(-2.5), 2.5);
-  EXPECT_EQ(Blas1::D_Max(-1.0, -3.0), -1.0);
-  EXPECT_EQ(Blas1::D_Sign(-0.1), -1.0);
-  EXPECT_EQ(Blas1::D_Sign(0.0), 1.0);
-  EXPECT_EQ(Blas1::I_Max(3, 7), 7);
-  EXPECT_EQ(Blas1::I_Min(3, 7), 3);
-}
-
 }  // namespace

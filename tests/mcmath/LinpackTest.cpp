@@ -56,6 +56,22 @@ Dense UnpackUpper(const std::vector<double>& ap, int n) {
   return s;
 }
 
+// The n x n matrix held in a column-major array with leading dimension ld; part 1 keeps the
+// upper triangle, -1 the lower one, 0 everything.
+Dense Unpad(const std::vector<double>& a, int ld, int n, int part = 0) {
+  Dense m(n, n);
+  for (int j = 0; j < n; ++j)
+    for (int i = 0; i < n; ++i)
+      if (part == 0 || (part > 0 ? i <= j : i >= j)) m(i, j) = a[i + static_cast<size_t>(j) * ld];
+  return m;
+}
+
+// R'R for the upper triangle R of a.
+Dense RtR(const std::vector<double>& a, int ld, int n) {
+  Dense r = Unpad(a, ld, n, 1);
+  return mctest::Multiply(mctest::Transpose(r), r);
+}
+
 double MatRelDiff(const Dense& a, const Dense& b) { return mctest::RelDiff(a.v, b.v); }
 
 // (n, log10 of the condition number)
@@ -99,9 +115,7 @@ TEST_P(LinpackSolvers, GeneralFactorSolveDeterminantInverse) {
   ExpectScaledDet(det);
   double refDet = mctest::LapackDet(A);
   EXPECT_NEAR(DetValue(det), refDet, Tol(n, truth) * std::fabs(refDet));
-  Dense inv(n, n);
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i < n; ++i) inv(i, j) = a[i + static_cast<size_t>(j) * ld];
+  Dense inv = Unpad(a, ld, n);
   EXPECT_LE(MatRelDiff(inv, mctest::LapackInverse(A)), Tol(n, truth));
   Dense prod = mctest::Multiply(A, inv);
   for (int i = 0; i < n; ++i) prod(i, i) -= 1.0;
@@ -156,10 +170,7 @@ TEST_P(LinpackSolvers, PositiveDefiniteFullPackedAndBand) {
   Linpack::Dposl(a.data(), ld, n, x.data());
   EXPECT_LE(mctest::RelDiff(x, ref), Tol(n, truth));
   // R'R reproduces A.
-  Dense R(n, n);
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i <= j; ++i) R(i, j) = a[i + static_cast<size_t>(j) * ld];
-  EXPECT_LE(MatRelDiff(mctest::Multiply(mctest::Transpose(R), R), A), 100 * n * DBL_EPSILON);
+  EXPECT_LE(MatRelDiff(RtR(a, ld, n), A), 100 * n * DBL_EPSILON);
   Linpack::Dpodi(a.data(), ld, n, det, 11);
   ExpectScaledDet(det);
   EXPECT_NEAR(DetValue(det), refDet, Tol(n, truth) * std::fabs(refDet));
@@ -276,10 +287,7 @@ TEST_P(LinpackSolvers, TriangularConditionSolveInverse) {
     double prodDiag = 1.0;
     for (int i = 0; i < n; ++i) prodDiag *= T(i, i);
     EXPECT_NEAR(DetValue(det), prodDiag, 1e-12 * prodDiag);
-    Dense inv(n, n);
-    for (int j = 0; j < n; ++j)
-      for (int i = 0; i < n; ++i)
-        if (upper ? i <= j : i >= j) inv(i, j) = t[i + static_cast<size_t>(j) * ld];
+    Dense inv = Unpad(t, ld, n, upper ? 1 : -1);
     EXPECT_LE(MatRelDiff(inv, mctest::LapackInverse(T)), Tol(n, truth));
   }
 }
@@ -408,10 +416,7 @@ TEST_P(LinpackSolvers, PivotedCholeskyReproducesPermutedMatrix) {
   std::vector<double> a = mctest::WithLeadingDim(A, ld), work(n);
   std::vector<int> jpvt(n, 0);
   EXPECT_EQ(Linpack::Dchdc(a.data(), ld, n, work.data(), jpvt.data(), 1), n);
-  Dense R(n, n);
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i <= j; ++i) R(i, j) = a[i + static_cast<size_t>(j) * ld];
-  Dense rtr = mctest::Multiply(mctest::Transpose(R), R);
+  Dense R = Unpad(a, ld, n, 1), rtr = RtR(a, ld, n);
   Dense perm(n, n);
   for (int j = 0; j < n; ++j)
     for (int i = 0; i < n; ++i) perm(i, j) = A(jpvt[i] - 1, jpvt[j] - 1);
@@ -439,12 +444,7 @@ TEST_P(LinpackSolvers, CholeskyUpdateDowndateAndExchange) {
     return std::sqrt(ss);
   };
   double rho = lsResidual(X, y);
-  auto rtr = [&](const std::vector<double>& rr) {
-    Dense R(p, p);
-    for (int j = 0; j < p; ++j)
-      for (int i = 0; i <= j; ++i) R(i, j) = rr[i + static_cast<size_t>(j) * ld];
-    return mctest::Multiply(mctest::Transpose(R), R);
-  };
+  auto rtr = [&](const std::vector<double>& rr) { return RtR(rr, ld, p); };
 
   // Append the observation (x, yNew).
   std::vector<double> x = mctest::RandomVector(p, rng), c(p), s(p);

@@ -1,13 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <random>
-#include <sstream>
-#include <string>
 #include <vector>
 
 #include "MCBitSet.h"
-#include "MCComponentDisplay.h"
 
 using MCCommonMath::MCBitSet;
 
@@ -157,15 +153,4 @@ TEST(MCBitSetTest, AgreesWithReferenceUnderRandomOperations) {
     }
   }
   ExpectMatches(set, ref);
-}
-
-TEST(MCBitSetTest, DisplayWritesTheBits) {
-  std::ostringstream out;
-  MCCommon::MCComponentDisplay::SetOutStream(out);
-  FromBits({true, false, true}).Display();
-  MCCommon::MCComponentDisplay::SetOutStream(std::cout);
-  const std::string text = out.str();
-  EXPECT_NE(text.find("MCBitSet display start"), std::string::npos);
-  EXPECT_NE(text.find(" t f t"), std::string::npos) << text;
-  EXPECT_NE(text.find("MCBitSet display end"), std::string::npos);
 }

@@ -1,13 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <set>
-#include <sstream>
-#include <string>
 #include <unordered_set>
 #include <vector>
 
-#include "MCComponentDisplay.h"
 #include "MCHashKey.h"
 
 using MCCommonMath::MCHashKey;
@@ -129,12 +125,4 @@ TEST_F(MCHashKeyTest, OrderingAndMismatch) {
   std::unordered_set<MCHashKey> keys;
   for (int i = 0; i < 100; ++i) keys.insert(MakeKey({i % 10, i % 7}));
   EXPECT_EQ(keys.size(), 70u);
-}
-
-TEST_F(MCHashKeyTest, DisplayWritesTheElements) {
-  std::ostringstream out;
-  MCCommon::MCComponentDisplay::SetOutStream(out);
-  MakeKey({1, -2, 30}).Display();
-  MCCommon::MCComponentDisplay::SetOutStream(std::cout);
-  EXPECT_EQ(out.str(), "\n\t Key:   1  -2  30");
 }

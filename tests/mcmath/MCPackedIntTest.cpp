@@ -1,12 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <random>
-#include <sstream>
-#include <string>
 #include <vector>
 
-#include "MCComponentDisplay.h"
 #include "MCHashKey.h"
 #include "MCPackedInt.h"
 
@@ -134,22 +130,4 @@ TEST_F(MCPackedIntTest, BadInputIsRefused) {
   EXPECT_EQ(values, std::vector<int>({1, 2, 3}));
   ASSERT_TRUE(two_words.Unpack(values, {7, 8}));
   EXPECT_EQ(values, std::vector<int>({7, 8, 3}));  // longer vectors keep their tail
-}
-
-TEST_F(MCPackedIntTest, DisplayWritesTheFields) {
-  std::ostringstream good;
-  std::ostringstream failed;
-  MCCommon::MCComponentDisplay::SetOutStream(good);
-  MCPackedInt(3, 1, {2, 3, 4}).Display();
-  MCCommon::MCComponentDisplay::SetOutStream(failed);
-  MCPackedInt(2, 0, {0, 5}).Display();
-  MCCommon::MCComponentDisplay::SetOutStream(std::cout);
-  const std::string text = good.str();
-  EXPECT_NE(text.find("MCPackedInt display start"), std::string::npos);
-  EXPECT_NE(text.find("Packed size = 1"), std::string::npos) << text;
-  EXPECT_NE(text.find(" 2 6 24"), std::string::npos) << text;  // the radices
-  EXPECT_NE(text.find("MCPackedInt display end"), std::string::npos);
-  // A failed setup keeps no counts.
-  EXPECT_NE(failed.str().find("(size = 0)"), std::string::npos) << failed.str();
-  EXPECT_EQ(failed.str().find(" 0 5"), std::string::npos) << failed.str();
 }

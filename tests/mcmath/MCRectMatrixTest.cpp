@@ -9,6 +9,7 @@
 #include "MCMV.h"
 #include "MCRectMatrix.h"
 #include "MCSymMatrix.h"
+#include "MatrixTestUtil.h"
 
 using MCCommonMath::MCBitSet;
 using MCCommonMath::MCRectMatrix;
@@ -16,69 +17,16 @@ using MCCommonMath::MCSymMatrix;
 
 namespace {
 
-using Dense = std::vector<std::vector<double>>;
+using Dense = mctest::Rows;
+using mctest::ExpectNear;
+using mctest::Mul;
+using mctest::ToRows;
+using mctest::Trans;
+using mctest::Zeros;
 
-Dense Zeros(int r, int c) { return Dense(r, std::vector<double>(c, 0.0)); }
-
-Dense ToDense(const MCRectMatrix& m) {
-  Dense d = Zeros(m.GetNRows(), m.GetNCols());
-  for (int i = 0; i < m.GetNRows(); ++i)
-    for (int j = 0; j < m.GetNCols(); ++j) d[i][j] = m.GetElem(i, j);
-  return d;
-}
-
-Dense ToDense(const MCSymMatrix& s) {
-  Dense d = Zeros(s.GetNRows(), s.GetNRows());
-  for (int i = 0; i < s.GetNRows(); ++i)
-    for (int j = 0; j < s.GetNRows(); ++j) d[i][j] = s.GetElem(i, j);
-  return d;
-}
-
-MCRectMatrix FromDense(const Dense& d, int cols) {
-  MCRectMatrix m(static_cast<int>(d.size()), cols);
-  for (size_t i = 0; i < d.size(); ++i)
-    for (int j = 0; j < cols; ++j) m.SetElem(int(i), j, d[i][j]);
-  return m;
-}
-
-Dense Mul(const Dense& a, const Dense& b, int inner, int cols) {
-  Dense c = Zeros(static_cast<int>(a.size()), cols);
-  for (size_t i = 0; i < a.size(); ++i)
-    for (int j = 0; j < cols; ++j)
-      for (int t = 0; t < inner; ++t) c[i][j] += a[i][t] * b[t][j];
-  return c;
-}
-
-Dense Trans(const Dense& a, int cols) {
-  Dense t = Zeros(cols, static_cast<int>(a.size()));
-  for (size_t i = 0; i < a.size(); ++i)
-    for (int j = 0; j < cols; ++j) t[j][i] = a[i][j];
-  return t;
-}
-
-Dense Random(std::mt19937_64& g, int r, int c) {
-  std::uniform_real_distribution<double> u(-2.0, 2.0);
-  Dense d = Zeros(r, c);
-  for (auto& row : d)
-    for (double& x : row) x = u(g);
-  return d;
-}
-
+Dense Random(std::mt19937_64& g, int r, int c) { return mctest::RandomRows(g, r, c); }
 MCSymMatrix RandomSym(std::mt19937_64& g, int n) {
-  Dense d = Random(g, n, n);
-  MCSymMatrix s(n);
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j <= i; ++j) s.SetElem(i, j, d[i][j]);
-  return s;
-}
-
-void ExpectNear(const Dense& got, const Dense& want, double tol) {
-  ASSERT_EQ(got.size(), want.size());
-  for (size_t i = 0; i < got.size(); ++i) {
-    ASSERT_EQ(got[i].size(), want[i].size());
-    for (size_t j = 0; j < got[i].size(); ++j)
-      EXPECT_NEAR(got[i][j], want[i][j], tol) << i << "," << j;
-  }
+  return mctest::Sym(mctest::RandomRows(g, n, n));
 }
 
 // n x p matrix whose columns in `dependent` are combinations of the earlier columns.
@@ -100,58 +48,58 @@ class RectShapes : public ::testing::TestWithParam<std::tuple<int, int>> {
 
 TEST_P(RectShapes, ProductsAndNormsMatchDense) {
   const Dense a = Random(g, r, c), b = Random(g, c, 3), bt = Random(g, 4, c);
-  const MCRectMatrix A = FromDense(a, c);
+  const MCRectMatrix A = mctest::Rect(a);
   MCRectMatrix out;
-  ASSERT_TRUE(A.ComputeMatrixProduct(FromDense(b, 3), out));
-  ExpectNear(ToDense(out), Mul(a, b, c, 3), 1e-12);
-  ASSERT_TRUE(A.ComputeProductMatrixTrans(FromDense(bt, c), out));
-  ExpectNear(ToDense(out), Mul(a, Trans(bt, c), c, 4), 1e-12);
+  ASSERT_TRUE(A.ComputeMatrixProduct(mctest::Rect(b), out));
+  ExpectNear(ToRows(out), Mul(a, b), 1e-12);
+  ASSERT_TRUE(A.ComputeProductMatrixTrans(mctest::Rect(bt), out));
+  ExpectNear(ToRows(out), Mul(a, Trans(bt)), 1e-12);
 
   const Dense v = Random(g, 1, c), w = Random(g, 1, r);
   std::vector<double> rv, vr;
   ASSERT_TRUE(A.ComputeRV(v[0], rv));
   ASSERT_TRUE(A.ComputeVR(w[0], vr));
-  ExpectNear({rv}, Trans(Mul(a, Trans(v, c), c, 1), 1), 1e-12);
-  ExpectNear({vr}, Mul(w, a, r, c), 1e-12);
+  ExpectNear({rv}, Trans(Mul(a, Trans(v))), 1e-12);
+  ExpectNear({vr}, Mul(w, a), 1e-12);
   EXPECT_FALSE(A.ComputeRV(std::vector<double>(c + 1), rv));
   EXPECT_FALSE(A.ComputeVR(std::vector<double>(r + 1), vr));
 
-  const Dense ata = Mul(Trans(a, c), a, r, c), aat = Mul(a, Trans(a, c), c, r);
+  const Dense ata = Mul(Trans(a), a), aat = Mul(a, Trans(a));
   EXPECT_NEAR(A.DotProductCol(0, c - 1), ata[0][c - 1], 1e-12);
   EXPECT_NEAR(A.DotProductRows(r - 1, 0), aat[r - 1][0], 1e-12);
   EXPECT_NEAR(A.ColNorm(c - 1), std::sqrt(ata[c - 1][c - 1]), 1e-12);
   EXPECT_NEAR(A.RowNorm(r - 1), std::sqrt(aat[r - 1][r - 1]), 1e-12);
-  EXPECT_NEAR(A.DotProductRowCol(r - 1, FromDense(b, 3), 2), Mul(a, b, c, 3)[r - 1][2], 1e-12);
+  EXPECT_NEAR(A.DotProductRowCol(r - 1, mctest::Rect(b), 2), Mul(a, b)[r - 1][2], 1e-12);
 
   MCRectMatrix t(A);
   t.Transpose();
-  ExpectNear(ToDense(t), Trans(a, c), 0.0);
+  ExpectNear(ToRows(t), Trans(a), 0.0);
 }
 
 TEST_P(RectShapes, SymmetricRectangularProductsMatchDense) {
   const Dense a = Random(g, r, c);
-  const MCRectMatrix A = FromDense(a, c);
+  const MCRectMatrix A = mctest::Rect(a);
   const MCSymMatrix S = RandomSym(g, c), T = RandomSym(g, r);
-  const Dense s = ToDense(S), t = ToDense(T), at = Trans(a, c);
+  const Dense s = ToRows(S), t = ToRows(T), at = Trans(a);
 
   MCRectMatrix rs;
   ASSERT_TRUE(S.ComputeRS(A, rs));
-  ExpectNear(ToDense(rs), Mul(a, s, c, c), 1e-12);
+  ExpectNear(ToRows(rs), Mul(a, s), 1e-12);
   MCSymMatrix out;
   ASSERT_TRUE(S.ComputeRSRTrans(A, out));
-  ExpectNear(ToDense(out), Mul(Mul(a, s, c, c), at, c, r), 1e-11);
+  ExpectNear(ToRows(out), Mul(Mul(a, s), at), 1e-11);
   ASSERT_TRUE(T.ComputeRTransSR(A, out));
-  ExpectNear(ToDense(out), Mul(Mul(at, t, r, r), a, r, c), 1e-11);
+  ExpectNear(ToRows(out), Mul(Mul(at, t), a), 1e-11);
   ASSERT_TRUE(out.ComputeRByRTrans(A));
-  ExpectNear(ToDense(out), Mul(a, at, c, r), 1e-12);
+  ExpectNear(ToRows(out), Mul(a, at), 1e-12);
   ASSERT_TRUE(out.ComputeRTransByR(A));
-  ExpectNear(ToDense(out), Mul(at, a, r, c), 1e-12);
+  ExpectNear(ToRows(out), Mul(at, a), 1e-12);
 
   const MCSymMatrix S2 = RandomSym(g, c);
   ASSERT_TRUE(S.ComputeSS(S2, rs));
-  ExpectNear(ToDense(rs), Mul(s, ToDense(S2), c, c), 1e-12);
+  ExpectNear(ToRows(rs), Mul(s, ToRows(S2)), 1e-12);
 
-  const Dense vsv = Mul(Mul(at, t, r, r), a, r, c);
+  const Dense vsv = Mul(Mul(at, t), a);
   EXPECT_NEAR(T.ComputeVSV(A, c - 1), vsv[c - 1][c - 1], 1e-11);
 
   // [A B]T [A B] accumulated twice with weight 0.5 equals the plain cross products.
@@ -159,14 +107,14 @@ TEST_P(RectShapes, SymmetricRectangularProductsMatchDense) {
   Dense ab = a;
   for (int i = 0; i < r; ++i) ab[i].insert(ab[i].end(), b[i].begin(), b[i].end());
   MCSymMatrix acc(c + 2);
-  ASSERT_TRUE(acc.UpdateXXMat2(A, FromDense(b, 2), 0.5));
-  ASSERT_TRUE(acc.UpdateXXMat2(A, FromDense(b, 2), 0.5));
-  ExpectNear(ToDense(acc), Mul(Trans(ab, c + 2), ab, r, c + 2), 1e-12);
+  ASSERT_TRUE(acc.UpdateXXMat2(A, mctest::Rect(b), 0.5));
+  ASSERT_TRUE(acc.UpdateXXMat2(A, mctest::Rect(b), 0.5));
+  ExpectNear(ToRows(acc), Mul(Trans(ab), ab), 1e-12);
 
   // Size mismatches refuse.
   EXPECT_FALSE(MCSymMatrix(c + 1).ComputeRS(A, rs));
   EXPECT_FALSE(MCSymMatrix(r + 1).ComputeRTransSR(A, out));
-  EXPECT_FALSE(acc.UpdateXXMat2(A, FromDense(Random(g, r, 3), 3), 1.0));
+  EXPECT_FALSE(acc.UpdateXXMat2(A, mctest::Rect(Random(g, r, 3)), 1.0));
   EXPECT_FALSE(acc.UpdateXXMat2(A, MCRectMatrix(r + 1, 2), 1.0));
   EXPECT_EQ(S.ComputeVSV(A, c), MCMV::Missing());
 }
@@ -189,7 +137,7 @@ class RankTools : public ::testing::TestWithParam<std::tuple<int, int, std::vect
   int p = std::get<1>(GetParam());
   std::vector<int> dep = std::get<2>(GetParam());
   Dense x = WithDependentColumns(g, n, p, dep);
-  MCRectMatrix X = FromDense(x, p);
+  MCRectMatrix X = mctest::Rect(x);
   bool IsDep(int j) const {
     for (int d : dep)
       if (d == j) return true;
@@ -226,7 +174,7 @@ TEST_P(RankTools, RedundantColumnsAndRowsAreFound) {
 
 TEST_P(RankTools, ResidualsAreOrthogonalToTheColumns) {
   const Dense y = Random(g, n, 3);
-  MCRectMatrix Y = FromDense(y, 3);
+  MCRectMatrix Y = mctest::Rect(y);
   // Column 2 of Y lies in the span of X: its residual vanishes.
   for (int i = 0; i < n; ++i) Y.SetElem(i, 2, x[i][0] - 3.0 * x[i][p - 1]);
   MCBitSet nonRedX, nonZero;
@@ -238,7 +186,7 @@ TEST_P(RankTools, ResidualsAreOrthogonalToTheColumns) {
   EXPECT_FALSE(nonZero.IsIn(2));
   EXPECT_EQ(nonZero.IsIn(0), n > p - static_cast<int>(dep.size()));
   // Y minus the residual is in the span: projecting that again leaves nothing.
-  MCRectMatrix fitted = FromDense(y, 3);
+  MCRectMatrix fitted = mctest::Rect(y);
   for (int i = 0; i < 2; ++i) fitted.AddToColumn(i, Y, i, -1.0);
   ASSERT_TRUE(fitted.ResidOfOrthProjection(X, 1e-10, nonRedX, nonZero));
   for (int i = 0; i < 2; ++i) EXPECT_LT(fitted.ColNorm(i), 1e-9);
@@ -268,7 +216,7 @@ TEST_P(RankTools, GeneralisedInverseSolvesAndReproduces) {
     ASSERT_GE(X.EstimateLinearGI(e, sol, 1e-10), 0);
     for (int j = 0; j < p; ++j) gi[j][i] = sol[j];
   }
-  ExpectNear(Mul(Mul(x, gi, p, n), x, n, p), x, 1e-8);
+  ExpectNear(Mul(Mul(x, gi), x), x, 1e-8);
 }
 
 TEST_P(RankTools, RowsOfTheRowSpaceAreEstimable) {
@@ -292,24 +240,24 @@ TEST_P(RankTools, RowsOfTheRowSpaceAreEstimable) {
   for (const auto& q : basis)
     for (int i = 0; i < p; ++i)
       for (int j = 0; j < p; ++j) h[i][j] += q[i] * q[j];
-  const MCRectMatrix H = FromDense(h, p);
+  const MCRectMatrix H = mctest::Rect(h);
   MCBitSet all(p);
   all.Resize(p, true);
 
   Dense l = Zeros(3, p);
   for (int j = 0; j < p; ++j) l[0][j] = x[0][j] - 2.0 * x[n - 1][j];  // row space; row 1 zero
   l[2] = x[n / 2];
-  EXPECT_TRUE(FromDense(l, p).IsEstimable(H, all, 1e-8));
+  EXPECT_TRUE(mctest::Rect(l).IsEstimable(H, all, 1e-8));
   if (static_cast<int>(basis.size()) < p) {
     // A direction orthogonal to every row is not estimable.
     Dense off = Zeros(1, p);
     off[0][dep[0]] = 1.0;
     for (const auto& q : basis)
       for (int j = 0; j < p; ++j) off[0][j] -= q[dep[0]] * q[j];
-    EXPECT_FALSE(FromDense(off, p).IsEstimable(H, all, 1e-6));
+    EXPECT_FALSE(mctest::Rect(off).IsEstimable(H, all, 1e-6));
   }
-  EXPECT_FALSE(FromDense(l, p).IsEstimable(H, MCBitSet(p - 1), 1e-8));
-  EXPECT_FALSE(FromDense(l, p).IsEstimable(H, all, 0.0));
+  EXPECT_FALSE(mctest::Rect(l).IsEstimable(H, MCBitSet(p - 1), 1e-8));
+  EXPECT_FALSE(mctest::Rect(l).IsEstimable(H, all, 0.0));
 }
 
 INSTANTIATE_TEST_SUITE_P(Dependent, RankTools,
@@ -326,7 +274,7 @@ TEST(MCRectMatrixSolve, SquareSystemsAndSingularFallback) {
   std::mt19937_64 g{3};
   for (int n : {1, 2, 5, 30}) {
     const Dense a = Random(g, n, n), b = Random(g, 1, n);
-    const MCRectMatrix A = FromDense(a, n);
+    const MCRectMatrix A = mctest::Rect(a);
     std::vector<double> sol;
     ASSERT_TRUE(A.SolveLinearSquare(b[0], sol, 1e-12)) << n;
     for (int i = 0; i < n; ++i) {
@@ -337,14 +285,14 @@ TEST(MCRectMatrixSolve, SquareSystemsAndSingularFallback) {
   }
   // Singular 2 x 2 (second column twice the first): the square solve refuses and the
   // generalised inverse path drops the redundant component.
-  const MCRectMatrix S = FromDense({{1, 2}, {3, 6}}, 2);
+  const MCRectMatrix S = mctest::Rect({{1, 2}, {3, 6}});
   std::vector<double> sol{9, 9};
   EXPECT_FALSE(S.SolveLinearSquare({1, 3}, sol, 1e-12));
   EXPECT_EQ(sol, (std::vector<double>{9, 9}));
   ASSERT_EQ(S.EstimateLinearGI({1, 3}, sol, 1e-10), 1);
   EXPECT_NEAR(sol[0], 1.0, 1e-12);
   EXPECT_EQ(sol[1], 0.0);
-  EXPECT_FALSE(FromDense({{1, 2}}, 2).SolveLinearSquare({1}, sol, 1e-12));
+  EXPECT_FALSE(mctest::Rect({{1, 2}}).SolveLinearSquare({1}, sol, 1e-12));
   EXPECT_EQ(S.EstimateLinearGI({1, 3}, sol, 0.0), -1);
   EXPECT_EQ(MCRectMatrix().EstimateLinearGI({}, sol, 1e-8), -1);
 }
@@ -357,7 +305,7 @@ TEST(MCRectMatrixEdge, EmptyMatrixAndOutOfRange) {
   EXPECT_EQ(e.GetRowPtr(0), nullptr);
   EXPECT_EQ(MCRectMatrix(-2, 3).GetNRows(), 0);
 
-  MCRectMatrix m = FromDense({{1, 2, 3}, {4, 5, 6}}, 3);
+  MCRectMatrix m = mctest::Rect({{1, 2, 3}, {4, 5, 6}});
   std::vector<double> v{7};
   EXPECT_EQ(m.GetElem(2, 0), MCMV::Missing());
   EXPECT_EQ(m.GetElem(0, -1), MCMV::Missing());
@@ -384,7 +332,7 @@ TEST(MCRectMatrixEdge, EmptyMatrixAndOutOfRange) {
   EXPECT_FALSE(m.ExtractColumns({-1}, out));
   EXPECT_FALSE(m.Expand(MCBitSet(5), true, out));
   EXPECT_FALSE(m.CreateBlockDiagonal(0, out));
-  EXPECT_EQ(ToDense(out), ToDense(m));
+  EXPECT_EQ(ToRows(out), ToRows(m));
   int pivot = 7;
   EXPECT_FALSE(m.ZeroOutPivotRow(2, 1e-8, pivot));
   EXPECT_EQ(pivot, -1);
@@ -398,11 +346,11 @@ TEST(MCRectMatrixEdge, EmptyMatrixAndOutOfRange) {
   MCBitSet a, b;
   EXPECT_FALSE(m.ResidOfOrthProjection(MCRectMatrix(3, 2), 1e-8, a, b));
   EXPECT_FALSE(m.ResidOfOrthProjection(MCRectMatrix(2, 2), 0.0, a, b));
-  EXPECT_EQ(ToDense(m), (Dense{{1, 2, 3}, {4, 5, 6}}));
+  EXPECT_EQ(ToRows(m), (Dense{{1, 2, 3}, {4, 5, 6}}));
 }
 
 TEST(MCRectMatrixEdge, DuplicatedColumnAndProjectionOnItself) {
-  const MCRectMatrix X = FromDense({{1, 2, 1}, {0, 1, 0}, {3, -1, 3}, {2, 2, 2}}, 3);
+  const MCRectMatrix X = mctest::Rect({{1, 2, 1}, {0, 1, 0}, {3, -1, 3}, {2, 2, 2}});
   MCBitSet nonRed;
   EXPECT_EQ(X.FindRedundancies(1e-8, nonRed, false), 1);
   EXPECT_TRUE(nonRed.IsIn(0) && nonRed.IsIn(1));
@@ -411,7 +359,7 @@ TEST(MCRectMatrixEdge, DuplicatedColumnAndProjectionOnItself) {
   // Column 1 keeps 5% of its squared length off column 0: independent at tol 0.1 (0.01 on
   // squares), redundant at tol 0.3 (0.09).
   const double a = std::sqrt(0.05 / 0.95);
-  const MCRectMatrix near = FromDense({{1, 1}, {0, a}}, 2);
+  const MCRectMatrix near = mctest::Rect({{1, 1}, {0, a}});
   EXPECT_EQ(near.FindRedundancies(0.1, nonRed, false), 0);
   EXPECT_EQ(near.FindRedundancies(0.3, nonRed, false), 1);
   std::vector<int> idx;
@@ -428,15 +376,15 @@ TEST(MCRectMatrixEdge, DuplicatedColumnAndProjectionOnItself) {
 }
 
 TEST(MCRectMatrixEdge, CheckForOnesAndColClean) {
-  MCRectMatrix m = FromDense({{0.995, -0.502, 0.97}, {-1.004, 0.49, 0.2}}, 3);
+  MCRectMatrix m = mctest::Rect({{0.995, -0.502, 0.97}, {-1.004, 0.49, 0.2}});
   m.CheckForOnes(0.01);
-  EXPECT_EQ(ToDense(m), (Dense{{1, -0.5, 0.97}, {-1, 0.5, 0.2}}));
+  EXPECT_EQ(ToRows(m), (Dense{{1, -0.5, 0.97}, {-1, 0.5, 0.2}}));
   m.CheckForOnes(0.0);  // nothing
   EXPECT_EQ(m.GetElem(0, 2), 0.97);
 
-  MCRectMatrix c = FromDense({{1.0, 1e-20}, {1e-13, 1e-21}, {-2.0, 0.0}}, 2);
+  MCRectMatrix c = mctest::Rect({{1.0, 1e-20}, {1e-13, 1e-21}, {-2.0, 0.0}});
   ASSERT_TRUE(c.ColClean(0, 1.0));  // 1e-13 is below 1e4 eps relative to the norm
-  EXPECT_EQ(ToDense(c), (Dense{{1, 1e-20}, {0, 1e-21}, {-2, 0}}));
+  EXPECT_EQ(ToRows(c), (Dense{{1, 1e-20}, {0, 1e-21}, {-2, 0}}));
   ASSERT_TRUE(c.ColClean(1, 1.0));  // a negligible column is zeroed whole
   EXPECT_TRUE(c.IsColZero(1));
   ASSERT_TRUE(c.ColClean(0, 1e-6));
@@ -444,7 +392,7 @@ TEST(MCRectMatrixEdge, CheckForOnesAndColClean) {
 }
 
 TEST(MCRectMatrixEdge, RowMultiplesPivotsAndColumnRedundancies) {
-  const MCRectMatrix m = FromDense({{0, 2, -4}, {0, 1, -2}, {0, 1, 2}, {0, 0, 0}}, 3);
+  const MCRectMatrix m = mctest::Rect({{0, 2, -4}, {0, 1, -2}, {0, 1, 2}, {0, 0, 0}});
   double ratio = 0;
   ASSERT_TRUE(m.IsERowMultipleOfAnother(0, 1, 6, 3, ratio));
   EXPECT_EQ(ratio, 2.0);
@@ -454,15 +402,15 @@ TEST(MCRectMatrixEdge, RowMultiplesPivotsAndColumnRedundancies) {
   EXPECT_EQ(ratio, 2.0);
   EXPECT_FALSE(m.IsERowMultipleOfAnother(3, 1, 0, 0, ratio));  // zero extended row
 
-  MCRectMatrix z = FromDense({{0, 2, 3}, {1, 1, 1}}, 3);
+  MCRectMatrix z = mctest::Rect({{0, 2, 3}, {1, 1, 1}});
   int pivot = -1;
   ASSERT_TRUE(z.ZeroOutPivotRow(0, 1e-8, pivot));
   EXPECT_EQ(pivot, 1);
   // Column 0 += 0 * col1, column 2 += 3 * col1, then column 1 zeroed.
-  EXPECT_EQ(ToDense(z), (Dense{{0, 0, 9}, {1, 0, 4}}));
+  EXPECT_EQ(ToRows(z), (Dense{{0, 0, 9}, {1, 0, 4}}));
   EXPECT_FALSE(z.ZeroOutPivotRow(0, 10.0, pivot));
 
-  const MCRectMatrix r = FromDense({{1, 0, 5, 0}, {0, 3, 0, 0}, {0, 0, 0, 0}}, 4);
+  const MCRectMatrix r = mctest::Rect({{1, 0, 5, 0}, {0, 3, 0, 0}, {0, 0, 0, 0}});
   MCBitSet in(4), out;
   in.Resize(4, true);
   in.Set(2, false);
@@ -485,39 +433,39 @@ TEST(MCRectMatrixEdge, RowMultiplesPivotsAndColumnRedundancies) {
 // ---- Shape and copies -------------------------------------------------------------------
 
 TEST(MCRectMatrixShape, ReshapingAndCopies) {
-  MCRectMatrix m = FromDense({{1, 2}, {3, 4}, {5, 6}}, 2);
+  MCRectMatrix m = mctest::Rect({{1, 2}, {3, 4}, {5, 6}});
   EXPECT_EQ(m.AddColumn(), 3);
-  EXPECT_EQ(ToDense(m), (Dense{{1, 2, 0}, {3, 4, 0}, {5, 6, 0}}));
+  EXPECT_EQ(ToRows(m), (Dense{{1, 2, 0}, {3, 4, 0}, {5, 6, 0}}));
   EXPECT_EQ(m.AddRow(), 4);
   EXPECT_EQ(m.GetElem(3, 2), 0.0);
   ASSERT_TRUE(m.Resize(2, 3));
-  EXPECT_EQ(ToDense(m), (Dense{{1, 2, 0}, {3, 4, 0}}));
+  EXPECT_EQ(ToRows(m), (Dense{{1, 2, 0}, {3, 4, 0}}));
   ASSERT_TRUE(m.Resize(3, 2));  // no re-layout: leading elements kept in order
-  EXPECT_EQ(ToDense(m), (Dense{{1, 2}, {0, 3}, {4, 0}}));
+  EXPECT_EQ(ToRows(m), (Dense{{1, 2}, {0, 3}, {4, 0}}));
   ASSERT_TRUE(m.ColScale(1, -2.0));
   ASSERT_TRUE(m.ZeroOutRowPart(2, 0, 0));
-  EXPECT_EQ(ToDense(m), (Dense{{1, -4}, {0, -6}, {0, 0}}));
+  EXPECT_EQ(ToRows(m), (Dense{{1, -4}, {0, -6}, {0, 0}}));
   ASSERT_TRUE(m.ZeroOutCol(1));
   EXPECT_TRUE(m.IsColZero(1) && !m.IsColZero(0));
   ASSERT_TRUE(m.SetNRowsCols(2, 2));
-  EXPECT_EQ(ToDense(m), Zeros(2, 2));
+  EXPECT_EQ(ToRows(m), Zeros(2, 2));
 
-  MCRectMatrix s = FromDense({{1, 2}, {3, 4}, {5, 6}, {7, 8}}, 2);
+  MCRectMatrix s = mctest::Rect({{1, 2}, {3, 4}, {5, 6}, {7, 8}});
   ASSERT_TRUE(s.CopyRows(s, 0, 3, 1));  // overlapping, moving down
-  EXPECT_EQ(ToDense(s), (Dense{{1, 2}, {1, 2}, {3, 4}, {5, 6}}));
+  EXPECT_EQ(ToRows(s), (Dense{{1, 2}, {1, 2}, {3, 4}, {5, 6}}));
   ASSERT_TRUE(s.ShiftRows(2, -1));
-  EXPECT_EQ(ToDense(s), (Dense{{1, 2}, {3, 4}, {5, 6}, {0, 0}}));
+  EXPECT_EQ(ToRows(s), (Dense{{1, 2}, {3, 4}, {5, 6}, {0, 0}}));
   ASSERT_TRUE(s.ShiftRows(0, 2));
-  EXPECT_EQ(ToDense(s), (Dense{{0, 0}, {0, 0}, {1, 2}, {3, 4}}));
+  EXPECT_EQ(ToRows(s), (Dense{{0, 0}, {0, 0}, {1, 2}, {3, 4}}));
   ASSERT_TRUE(s.ShiftColumns(1, -1));
-  EXPECT_EQ(ToDense(s), (Dense{{0, 0}, {0, 0}, {2, 0}, {4, 0}}));
+  EXPECT_EQ(ToRows(s), (Dense{{0, 0}, {0, 0}, {2, 0}, {4, 0}}));
   EXPECT_FALSE(s.ShiftRows(5, 1));
 
-  MCRectMatrix t = FromDense({{1, 2, 3}, {4, 5, 6}}, 3);
+  MCRectMatrix t = mctest::Rect({{1, 2, 3}, {4, 5, 6}});
   MCRectMatrix u(3, 2);
   ASSERT_TRUE(u.CopyColToRow(t, 2, 1));
-  ASSERT_TRUE(u.CopyColToCol(FromDense({{9}, {8}, {7}}, 1), 0, 0));
-  EXPECT_EQ(ToDense(u), (Dense{{9, 0}, {8, 6}, {7, 0}}));
+  ASSERT_TRUE(u.CopyColToCol(mctest::Rect({{9}, {8}, {7}}), 0, 0));
+  EXPECT_EQ(ToRows(u), (Dense{{9, 0}, {8, 6}, {7, 0}}));
   std::vector<double> v{-1};
   ASSERT_TRUE(t.CopyColToVec(1, v, 2));
   EXPECT_EQ(v, (std::vector<double>{-1, 0, 2, 5}));
@@ -532,19 +480,19 @@ TEST(MCRectMatrixShape, ReshapingAndCopies) {
   ASSERT_TRUE(t.Expand(mask, true, e));
   ASSERT_EQ(e.GetNRows(), 5);
   ASSERT_TRUE(e.ExtractRows({1, 4}, back));
-  EXPECT_EQ(ToDense(back), ToDense(t));
+  EXPECT_EQ(ToRows(back), ToRows(t));
   EXPECT_TRUE(e.IsRowZero(0) && e.IsRowZero(2) && e.IsRowZero(3));
   mask.Set(2);
   ASSERT_TRUE(t.Expand(mask, false, e));
   ASSERT_TRUE(e.ExtractColumns({1, 2, 4}, back));
-  EXPECT_EQ(ToDense(back), ToDense(t));
-  ASSERT_TRUE(FromDense({{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}, 3).ExpandSquare(mask, e));
+  EXPECT_EQ(ToRows(back), ToRows(t));
+  ASSERT_TRUE(mctest::Rect({{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}).ExpandSquare(mask, e));
   EXPECT_EQ(e.GetElem(4, 2), 8.0);
   EXPECT_EQ(e.GetElem(0, 4), 0.0);
 
   ASSERT_TRUE(t.CreateBlockDiagonal(2, e));
   EXPECT_EQ(
-      ToDense(e),
+      ToRows(e),
       (Dense{{1, 2, 3, 0, 0, 0}, {4, 5, 6, 0, 0, 0}, {0, 0, 0, 1, 2, 3}, {0, 0, 0, 4, 5, 6}}));
 }
 
@@ -553,29 +501,29 @@ TEST(MCSymMatrixRect, ExpansionExtractionAndRowCopies) {
   for (int i = 0; i < 3; ++i)
     for (int j = 0; j <= i; ++j) s.SetElem(i, j, 10 * i + j + 1);
   MCSymMatrix big(5);
-  ASSERT_TRUE(s.ExpandSym(FromDense({{4, -1, 0}}, 3), big));
+  ASSERT_TRUE(s.ExpandSym(mctest::Rect({{4, -1, 0}}), big));
   EXPECT_EQ(big.GetElem(4, 4), 1.0);
   EXPECT_EQ(big.GetElem(4, 0), s.GetElem(0, 2));
   EXPECT_EQ(big.GetElem(0, 0), s.GetElem(2, 2));
   EXPECT_EQ(big.GetElem(1, 1), 0.0);
-  EXPECT_FALSE(s.ExpandSym(FromDense({{5, 0, 1}}, 3), big));    // beyond out
-  EXPECT_FALSE(s.ExpandSym(FromDense({{1, 1, 2}}, 3), big));    // repeated target
-  EXPECT_FALSE(s.ExpandSym(FromDense({{0.5, 1, 2}}, 3), big));  // not whole
+  EXPECT_FALSE(s.ExpandSym(mctest::Rect({{5, 0, 1}}), big));    // beyond out
+  EXPECT_FALSE(s.ExpandSym(mctest::Rect({{1, 1, 2}}), big));    // repeated target
+  EXPECT_FALSE(s.ExpandSym(mctest::Rect({{0.5, 1, 2}}), big));  // not whole
 
   MCRectMatrix r(2, 4);
-  ASSERT_TRUE(s.ExpandSymToRect(FromDense({{1, -1, 0}, {3, 0, 2}}, 3), r));
-  EXPECT_EQ(ToDense(r), (Dense{{s.GetElem(2, 1), 0, s.GetElem(2, 2), s.GetElem(2, 0)},
-                               {s.GetElem(0, 1), 0, s.GetElem(0, 2), s.GetElem(0, 0)}}));
+  ASSERT_TRUE(s.ExpandSymToRect(mctest::Rect({{1, -1, 0}, {3, 0, 2}}), r));
+  EXPECT_EQ(ToRows(r), (Dense{{s.GetElem(2, 1), 0, s.GetElem(2, 2), s.GetElem(2, 0)},
+                              {s.GetElem(0, 1), 0, s.GetElem(0, 2), s.GetElem(0, 0)}}));
 
   MCRectMatrix h;
   ASSERT_TRUE(s.ExtractH({2, 0}, {1}, h));
-  EXPECT_EQ(ToDense(h), (Dense{{s.GetElem(2, 1)}, {s.GetElem(0, 1)}}));
+  EXPECT_EQ(ToRows(h), (Dense{{s.GetElem(2, 1)}, {s.GetElem(0, 1)}}));
   EXPECT_FALSE(s.ExtractH({3}, {0}, h));
 
   MCRectMatrix c(5, 2);
   ASSERT_TRUE(s.CopyRowToRColumn(1, c, 1, 2));
   EXPECT_EQ(
-      ToDense(c),
+      ToRows(c),
       (Dense{{0, 0}, {0, 0}, {0, s.GetElem(1, 0)}, {0, s.GetElem(1, 1)}, {0, s.GetElem(1, 2)}}));
   EXPECT_FALSE(s.CopyRowToRColumn(1, c, 1, 3));
   EXPECT_FALSE(s.CopyRowToRColumn(3, c, 0, 0));

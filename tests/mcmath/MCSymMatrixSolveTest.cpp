@@ -1,97 +1,37 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
 
 #include "Linpack.h"
 #include "MCBitSet.h"
-#include "MCMV.h"
 #include "MCMathFun.h"
 #include "MCSymMatrix.h"
+#include "MatrixTestUtil.h"
 
 using MCCommonMath::Linpack;
 using MCCommonMath::MCBitSet;
 using MCCommonMath::MCMathFun;
 using MCCommonMath::MCSymMatrix;
+using mctest::MaxAbsDiff;
+using mctest::Mul;
+using mctest::MulV;
+using mctest::Rows;
+using mctest::Sym;
+using mctest::ToRows;
+using mctest::Trans;
 
 namespace {
 
-using Dense = std::vector<std::vector<double>>;
-
-Dense ToDense(const MCSymMatrix& m) {
-  const int n = m.GetNRows();
-  Dense d(n, std::vector<double>(n));
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j < n; ++j) d[i][j] = m.GetElem(i, j);
-  return d;
-}
-
-// The lower triangle of a factor stored in the packed array.
-Dense Lower(const MCSymMatrix& m) {
-  Dense d = ToDense(m);
-  for (size_t i = 0; i < d.size(); ++i)
-    for (size_t j = i + 1; j < d.size(); ++j) d[i][j] = 0.0;
-  return d;
-}
-
-MCSymMatrix FromDense(const Dense& d) {
-  MCSymMatrix m(static_cast<int>(d.size()));
-  for (size_t i = 0; i < d.size(); ++i)
-    for (size_t j = 0; j <= i; ++j) m.SetElem(int(i), int(j), d[i][j]);
-  return m;
-}
-
-Dense Mul(const Dense& a, const Dense& b) {
-  const size_t n = a.size(), k = b.size(), m = b.empty() ? 0 : b[0].size();
-  Dense c(n, std::vector<double>(m, 0.0));
-  for (size_t i = 0; i < n; ++i)
-    for (size_t j = 0; j < m; ++j)
-      for (size_t t = 0; t < k; ++t) c[i][j] += a[i][t] * b[t][j];
-  return c;
-}
-
-Dense Trans(const Dense& a) {
-  Dense t(a.empty() ? 0 : a[0].size(), std::vector<double>(a.size()));
-  for (size_t i = 0; i < a.size(); ++i)
-    for (size_t j = 0; j < a[i].size(); ++j) t[j][i] = a[i][j];
-  return t;
-}
-
-std::vector<double> MulV(const Dense& a, const std::vector<double>& x) {
-  std::vector<double> y(a.size(), 0.0);
-  for (size_t i = 0; i < a.size(); ++i)
-    for (size_t j = 0; j < x.size(); ++j) y[i] += a[i][j] * x[j];
-  return y;
-}
-
-double MaxAbsDiff(const Dense& a, const Dense& b) {
-  double m = 0.0;
-  for (size_t i = 0; i < a.size(); ++i)
-    for (size_t j = 0; j < a[i].size(); ++j) m = std::max(m, std::fabs(a[i][j] - b[i][j]));
-  return m;
-}
-
 // Gram matrix X'X of a random (n+3) x n X; with dependent, the last column of X is a
 // combination of the first ones, so the last row of X'X is exactly dependent.
-Dense RandomGram(int n, bool dependent, unsigned seed) {
-  std::mt19937 gen(seed);
-  std::uniform_real_distribution<double> u(-1.0, 1.0);
-  Dense x(n + 3, std::vector<double>(n));
-  for (auto& row : x)
-    for (double& v : row) v = u(gen);
+Rows RandomGram(int n, bool dependent, unsigned seed) {
+  std::mt19937_64 gen(seed);
+  Rows x = mctest::RandomRows(gen, n + 3, n);
   if (dependent && n >= 2)
     for (auto& row : x) row[n - 1] = row[0] - 2.0 * row[n - 2];
   return Mul(Trans(x), x);
-}
-
-std::vector<double> RandomVec(int n, unsigned seed) {
-  std::mt19937 gen(seed);
-  std::uniform_real_distribution<double> u(-2.0, 2.0);
-  std::vector<double> v(n);
-  for (double& x : v) x = u(gen);
-  return v;
 }
 
 struct Case {
@@ -101,96 +41,86 @@ struct Case {
 
 class CholProperty : public ::testing::TestWithParam<Case> {
  protected:
-  int n() const { return GetParam().n; }
-  int dep() const { return GetParam().dependent && n() >= 2 ? 1 : 0; }
-  Dense A() const { return RandomGram(n(), GetParam().dependent, 17u + n()); }
+  int n = GetParam().n;
+  int dep = GetParam().dependent && n >= 2 ? 1 : 0;
+  Rows a = RandomGram(n, GetParam().dependent, 17u + n);
+  std::vector<double> diag = [this] {
+    std::vector<double> d(n);
+    for (int i = 0; i < n; ++i) d[i] = a[i][i];
+    return d;
+  }();
 };
 
 TEST_P(CholProperty, FactorReproducesMatrixAndCountsDependentRows) {
-  const Dense a = A();
-  MCSymMatrix m = FromDense(a);
-  std::vector<double> diag;
-  m.GetDiagonal(diag);
+  MCSymMatrix m = Sym(a);
   MCBitSet nonRed;
-  ASSERT_EQ(m.LTChol(diag, 1e-10, nonRed, true), dep());
-  EXPECT_EQ(nonRed.InSet(), n() - dep());
-  if (dep()) {
-    EXPECT_FALSE(nonRed.IsIn(n() - 1));
-    EXPECT_EQ(m.GetElem(n() - 1, n() - 1), 0.0);
+  ASSERT_EQ(m.LTChol(diag, 1e-10, nonRed, true), dep);
+  EXPECT_EQ(nonRed.InSet(), n - dep);
+  if (dep) {
+    EXPECT_FALSE(nonRed.IsIn(n - 1));
+    EXPECT_EQ(m.GetElem(n - 1, n - 1), 0.0);
   }
-  const Dense l = Lower(m);
-  EXPECT_LT(MaxAbsDiff(Mul(l, Trans(l)), a), 1e-10 * n());
+  Rows l = ToRows(m);
+  for (int i = 0; i < n; ++i)
+    for (int j = i + 1; j < n; ++j) l[i][j] = 0.0;
+  EXPECT_LT(MaxAbsDiff(Mul(l, Trans(l)), a), 1e-10 * n);
   m.LTLLTrans();
-  EXPECT_LT(MaxAbsDiff(ToDense(m), a), 1e-10 * n());
+  EXPECT_LT(MaxAbsDiff(ToRows(m), a), 1e-10 * n);
 }
 
 TEST_P(CholProperty, CholInverseIsGeneralisedInverse) {
-  const Dense a = A();
-  const MCSymMatrix m = FromDense(a);
-  std::vector<double> diag;
-  m.GetDiagonal(diag);
   MCSymMatrix g;
   double minPivot = 0.0;
-  ASSERT_EQ(m.CholInverse(diag, 1e-10, g, minPivot), n() - dep());
-  EXPECT_EQ(minPivot == 0.0, dep() == 1);
-  const Dense gd = ToDense(g);
-  EXPECT_LT(MaxAbsDiff(Mul(Mul(a, gd), a), a), 1e-10 * n());
-  if (dep()) {
-    for (int j = 0; j < n(); ++j) EXPECT_EQ(gd[n() - 1][j], 0.0);
+  ASSERT_EQ(Sym(a).CholInverse(diag, 1e-10, g, minPivot), n - dep);
+  EXPECT_EQ(minPivot == 0.0, dep == 1);
+  const Rows gd = ToRows(g);
+  EXPECT_LT(MaxAbsDiff(Mul(Mul(a, gd), a), a), 1e-10 * n);
+  if (dep) {
+    for (int j = 0; j < n; ++j) EXPECT_EQ(gd[n - 1][j], 0.0);
   } else {
-    Dense id(n(), std::vector<double>(n(), 0.0));
-    for (int i = 0; i < n(); ++i) id[i][i] = 1.0;
-    EXPECT_LT(MaxAbsDiff(Mul(gd, a), id), 1e-8);
+    EXPECT_LT(MaxAbsDiff(Mul(gd, a), mctest::Identity(n)), 1e-8);
   }
   // LTInverse on a factor gives the same matrix.
-  MCSymMatrix f = m;
+  MCSymMatrix f = Sym(a);
   f.LTChol(diag, 1e-10, false);
   f.LTInverse();
-  EXPECT_LT(MaxAbsDiff(ToDense(f), gd),
-            1e-12 * (1.0 + MaxAbsDiff(gd, Dense(n(), std::vector<double>(n())))));
+  mctest::ExpectNear(ToRows(f), gd, 1e-12);
 }
 
 TEST_P(CholProperty, SolversSolveConsistentSystems) {
-  const Dense a = A();
-  std::vector<double> x0 = RandomVec(n(), 3u);
-  if (dep()) x0[n() - 1] = 0.0;
+  std::mt19937_64 gen(3);
+  std::vector<double> x0 = mctest::RandomRows(gen, 1, n)[0];
+  if (dep) x0[n - 1] = 0.0;
   const std::vector<double> b = MulV(a, x0);
-  MCSymMatrix m = FromDense(a);
-  std::vector<double> x;
-  ASSERT_EQ(m.LTSolve(b, 1e-10, x), dep());
-  ASSERT_EQ(x.size(), size_t(n()));
-  for (int i = 0; i < n(); ++i) EXPECT_NEAR(x[i], x0[i], 1e-8);
-  std::vector<double> x2;
+  MCSymMatrix m = Sym(a);
+  std::vector<double> x, x2, xi, xg;
+  ASSERT_EQ(m.LTSolve(b, 1e-10, x), dep);
+  mctest::ExpectNear({x}, {x0}, 1e-8);
   ASSERT_EQ(m.LTSubstitute(b, x2), 0);  // m holds the factor now
   EXPECT_EQ(x2, x);
-
-  std::vector<double> xi;
-  ASSERT_TRUE(FromDense(a).SolveIndefinite(1e-10, b, xi));
-  for (int i = 0; i < n(); ++i) EXPECT_NEAR(xi[i], x0[i], 1e-7);
-  if (!dep()) {
-    std::vector<double> xg;
-    ASSERT_TRUE(FromDense(a).SolveIndefiniteGI(1e-12, b, xg));
-    for (int i = 0; i < n(); ++i) EXPECT_NEAR(xg[i], x0[i], 1e-6);
+  ASSERT_TRUE(Sym(a).SolveIndefinite(1e-10, b, xi));
+  mctest::ExpectNear({xi}, {x0}, 1e-7);
+  if (!dep) {
+    ASSERT_TRUE(Sym(a).SolveIndefiniteGI(1e-12, b, xg));
+    mctest::ExpectNear({xg}, {x0}, 1e-6);
   }
 }
 
 TEST_P(CholProperty, DeterminantMatchesLuDeterminant) {
-  const Dense a = A();
   double det[2] = {-1.0, -1.0};
-  ASSERT_TRUE(FromDense(a).ComputeDeterminant(1e-10, det));
-  if (dep()) {
+  ASSERT_TRUE(Sym(a).ComputeDeterminant(1e-10, det));
+  if (dep) {
     EXPECT_EQ(det[0], 0.0);
     EXPECT_EQ(det[1], 0.0);
     return;
   }
-  const int nn = n();
-  std::vector<double> col(size_t(nn) * nn), work(nn);
-  for (int i = 0; i < nn; ++i)
-    for (int j = 0; j < nn; ++j) col[i + size_t(j) * nn] = a[i][j];
-  std::vector<int> piv(nn);
-  ASSERT_EQ(Linpack::Dgefa(col.data(), nn, nn, piv.data()), 0);
+  std::vector<double> col(size_t(n) * n), work(n);
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < n; ++j) col[i + size_t(j) * n] = a[i][j];
+  std::vector<int> piv(n);
+  ASSERT_EQ(Linpack::Dgefa(col.data(), n, n, piv.data()), 0);
   double lu[2];
-  Linpack::Dgedi(col.data(), nn, nn, piv.data(), lu, work.data(), 10);
+  Linpack::Dgedi(col.data(), n, n, piv.data(), lu, work.data(), 10);
   EXPECT_GE(std::fabs(det[0]), 1.0);
   EXPECT_LT(std::fabs(det[0]), 10.0);
   EXPECT_NEAR(det[1] + std::log10(det[0]), lu[1] + std::log10(lu[0]), 1e-9);
@@ -201,47 +131,41 @@ INSTANTIATE_TEST_SUITE_P(Sizes, CholProperty,
                                            Case{5, false}, Case{5, true}, Case{30, false},
                                            Case{30, true}));
 
-TEST(CholEdges, IdenticalRowsAndZeroTolerance) {
-  MCSymMatrix m = FromDense({{4, 2, 2}, {2, 3, 3}, {2, 3, 3}});
-  std::vector<double> diag;
-  m.GetDiagonal(diag);
-  EXPECT_EQ(m.LTChol(diag, 1e-8, true), 1);
+TEST(CholEdges, IdenticalRowsZeroToleranceAndRefusals) {
+  MCSymMatrix m = Sym({{4, 2, 2}, {2, 3, 3}, {2, 3, 3}});
+  EXPECT_EQ(m.LTChol(std::vector<double>{4, 3, 3}, 1e-8, true), 1);
   EXPECT_EQ(m.GetElem(2, 2), 0.0);
   EXPECT_EQ(m.GetElem(0, 0), 2.0);
-
   // tol = 0: s = 1e-300 > 0 is accepted, s = 0 and s < 0 are not.
-  MCSymMatrix d = FromDense({{1e-300, 0, 0}, {0, 0, 0}, {0, 0, -1}});
+  MCSymMatrix d = Sym({{1e-300, 0, 0}, {0, 0, 0}, {0, 0, -1}});
   EXPECT_EQ(d.LTChol(std::vector<double>{1, 1, 1}, 0.0, true), 2);
   EXPECT_GT(d.GetElem(0, 0), 0.0);
 
-  MCSymMatrix c = FromDense({{4, 1}, {1, 3}});
-  const MCSymMatrix before = c;
+  MCSymMatrix c = Sym({{4, 1}, {1, 3}});
+  const auto before = c.AsVectorConst();
   EXPECT_EQ(c.LTChol(std::vector<double>{4, 3}, -1.0, true), -1);
   EXPECT_EQ(c.LTChol(std::vector<double>{4, -3}, 1e-8, true), -1);
   EXPECT_EQ(c.LTChol(std::vector<double>{4}, 1e-8, false), -1);
-  EXPECT_EQ(c.AsVectorConst(), before.AsVectorConst());
-}
+  EXPECT_EQ(c.AsVectorConst(), before);
 
-TEST(CholEdges, CholInverseOfDiagWithZero) {
-  const MCSymMatrix m = FromDense({{4, 0}, {0, 0}});
   MCSymMatrix g;
   MCBitSet nonRed(5);
   nonRed.Set(1);
-  EXPECT_EQ(m.CholInverse({4, 1}, 1e-8, g, nonRed), 1);
-  EXPECT_EQ(ToDense(g), (Dense{{0.25, 0}, {0, 0}}));
+  EXPECT_EQ(Sym({{4, 0}, {0, 0}}).CholInverse({4, 1}, 1e-8, g, nonRed), 1);
+  EXPECT_EQ(g.AsVectorConst(), (std::vector<double>{0.25, 0, 0}));
   EXPECT_TRUE(nonRed.IsIn(0));
   EXPECT_FALSE(nonRed.IsIn(1));
 }
 
-TEST(CholEdges, DeterminantOfDiagonal) {
+TEST(CholEdges, DeterminantOfDiagonalAndOfFactor) {
   double det[2];
-  ASSERT_TRUE(FromDense({{2, 0}, {0, 5}}).ComputeDeterminant(1e-8, det));
+  ASSERT_TRUE(Sym({{2, 0}, {0, 5}}).ComputeDeterminant(1e-8, det));
   EXPECT_NEAR(det[0], 1.0, 1e-14);
   EXPECT_EQ(det[1], 1.0);
   EXPECT_FALSE(MCSymMatrix().ComputeDeterminant(1e-8, det));
-  EXPECT_FALSE(FromDense({{2}}).ComputeDeterminant(-1.0, det));
+  EXPECT_FALSE(Sym({{2}}).ComputeDeterminant(-1.0, det));
   // LTDetInverse: job 1 gives the determinant of L only and leaves the factor.
-  MCSymMatrix l = FromDense({{0.02, 0}, {1, 30}});
+  MCSymMatrix l = Sym({{0.02, 0}, {1, 30}});
   EXPECT_EQ(l.LTDetInverse(det, 1), 0);
   EXPECT_NEAR(det[0], 6.0, 1e-14);
   EXPECT_EQ(det[1], -1.0);
@@ -249,8 +173,8 @@ TEST(CholEdges, DeterminantOfDiagonal) {
 }
 
 TEST(CholEdges, IndependentRowSelection) {
-  const MCSymMatrix m = FromDense({{1, 1, 0, 1}, {1, 1, 0, 1}, {0, 0, 2, 0}, {1, 1, 0, 3}});
-  const MCSymMatrix before = m;
+  const MCSymMatrix m = Sym({{1, 1, 0, 1}, {1, 1, 0, 1}, {0, 0, 2, 0}, {1, 1, 0, 3}});
+  const auto before = m.AsVectorConst();
   std::vector<int> idx{9};
   EXPECT_EQ(m.CholIndNonRed(0, 1e-8, idx), 3);
   EXPECT_EQ(idx, (std::vector<int>{0, 2, 3}));
@@ -258,42 +182,59 @@ TEST(CholEdges, IndependentRowSelection) {
   EXPECT_EQ(idx, (std::vector<int>{0, 2}));
   EXPECT_EQ(m.CholIndNonRed(0, -1.0, idx), 0);
   EXPECT_TRUE(idx.empty());
-  EXPECT_EQ(m.AsVectorConst(), before.AsVectorConst());
+  EXPECT_EQ(m.AsVectorConst(), before);
 
   // Masked leading rows of a packed matrix: rows 0 and 1 dependent, 2 not.
   MCSymMatrix w;
   MCBitSet mask(4);
   mask.SetRange(0, 2);
-  EXPECT_EQ(w.CheckMDependent(3, m.AsVectorConst(), mask, 1e-8), 1);
+  EXPECT_EQ(w.CheckMDependent(3, before, mask, 1e-8), 1);
   EXPECT_EQ(w.GetNRows(), 3);
   mask.Set(1, false);
-  EXPECT_EQ(w.CheckMDependent(3, m.AsVectorConst(), mask, 1e-8), 0);
+  EXPECT_EQ(w.CheckMDependent(3, before, mask, 1e-8), 0);
   EXPECT_EQ(w.GetNRows(), 2);
-  EXPECT_EQ(w.CheckMDependent(-1, m.AsVectorConst(), mask, 1e-8), -1);
-  EXPECT_EQ(w.CheckMDependent(5, m.AsVectorConst(), MCBitSet(5), 1e-8), -1);  // short packed
-  EXPECT_EQ(w.CheckMDependent(4, m.AsVectorConst(), MCBitSet(3), 1e-8), -1);  // short mask
-  EXPECT_EQ(w.CheckMDependent(0, m.AsVectorConst(), mask, 1e-8), 0);
+  EXPECT_EQ(w.CheckMDependent(-1, before, mask, 1e-8), -1);
+  EXPECT_EQ(w.CheckMDependent(5, before, MCBitSet(5), 1e-8), -1);  // short packed
+  EXPECT_EQ(w.CheckMDependent(4, before, MCBitSet(3), 1e-8), -1);  // short mask
+  EXPECT_EQ(w.CheckMDependent(0, before, mask, 1e-8), 0);
 }
 
-TEST(Indefinite, SolvesIndefiniteAndSingularSystems) {
-  const Dense a{{1, 2, 0.5}, {2, -3, 1}, {0.5, 1, -2}};
+TEST(Indefinite, SolvesIndefiniteSingularAndMaskedSystems) {
+  const Rows a{{1, 2, 0.5}, {2, -3, 1}, {0.5, 1, -2}};
   const std::vector<double> b{1, -1, 2};
   std::vector<double> x;
-  ASSERT_TRUE(FromDense(a).SolveIndefinite(1e-10, b, x));
-  const std::vector<double> ax = MulV(a, x);
-  for (int i = 0; i < 3; ++i) EXPECT_NEAR(ax[i], b[i], 1e-12);
+  ASSERT_TRUE(Sym(a).SolveIndefinite(1e-10, b, x));
+  mctest::ExpectNear({MulV(a, x)}, {b}, 1e-12);
 
   // Row and column 3 repeat row and column 1: consistent right side, x[3] = 0.
-  const Dense s{{1, 2, 0.5, 2}, {2, -3, 1, -3}, {0.5, 1, -2, 1}, {2, -3, 1, -3}};
+  const Rows s{{1, 2, 0.5, 2}, {2, -3, 1, -3}, {0.5, 1, -2, 1}, {2, -3, 1, -3}};
   const std::vector<double> bs = MulV(s, {1, 2, 3, 4});
-  ASSERT_TRUE(FromDense(s).SolveIndefinite(1e-10, bs, x));
+  ASSERT_TRUE(Sym(s).SolveIndefinite(1e-10, bs, x));
   EXPECT_EQ(x[3], 0.0);
-  const std::vector<double> sx = MulV(s, x);
-  for (int i = 0; i < 4; ++i) EXPECT_NEAR(sx[i], bs[i], 1e-10);
+  mctest::ExpectNear({MulV(s, x)}, {bs}, 1e-10);
 
-  EXPECT_FALSE(FromDense(a).SolveIndefinite(0.0, b, x));
-  EXPECT_FALSE(FromDense(a).SolveIndefinite(1e-10, {1, 2}, x));
+  EXPECT_FALSE(Sym(a).SolveIndefinite(0.0, b, x));
+  EXPECT_FALSE(Sym(a).SolveIndefinite(1e-10, {1, 2}, x));
   EXPECT_FALSE(MCSymMatrix(3).SolveIndefinite(1e-10, b, x));
+  EXPECT_FALSE(MCSymMatrix(3).SolveIndefiniteGI(1e-8, b, x));
+  EXPECT_FALSE(Sym({{2}}).SolveIndefiniteGI(0.0, {1}, x));
+
+  // Mask form: rows 0 and 2 of the system restricted to columns 0 and 2.
+  MCBitSet mask(3);
+  mask.Set(0);
+  mask.Set(2);
+  ASSERT_TRUE(Sym(a).SolveIndefinite(mask, b, x));
+  ASSERT_EQ(x.size(), 3u);
+  EXPECT_EQ(x[1], 0.0);
+  EXPECT_NEAR(a[0][0] * x[0] + a[0][2] * x[2], b[0], 1e-12);
+  EXPECT_NEAR(a[2][0] * x[0] + a[2][2] * x[2], b[2], 1e-12);
+  // A mask shorter than the matrix keeps the rows past it.
+  MCBitSet shortMask(2);
+  shortMask.Set(0);
+  ASSERT_TRUE(Sym(a).SolveIndefinite(shortMask, b, x));
+  EXPECT_EQ(x[1], 0.0);
+  EXPECT_NEAR(a[2][0] * x[0] + a[2][2] * x[2], b[2], 1e-12);
+  EXPECT_FALSE(Sym(a).SolveIndefinite(MCBitSet(3), b, x));
 }
 
 TEST(Indefinite, DropsRowsThatOnlyTheSubmatrixShowsDependent) {
@@ -301,9 +242,9 @@ TEST(Indefinite, DropsRowsThatOnlyTheSubmatrixShowsDependent) {
   // column 3) but not in the square of the kept submatrix, so row 1 is dropped there too and
   // the solution of rows 0 and 2 must be placed back at positions 0 and 2.
   const double delta = 1e-7, d = 1e-3;
-  const Dense s{{1, 1, 0, 0}, {1, 1 + delta, 0, d}, {0, 0, 5, 0}, {0, d, 0, d * d / delta}};
+  const Rows s{{1, 1, 0, 0}, {1, 1 + delta, 0, d}, {0, 0, 5, 0}, {0, d, 0, d * d / delta}};
   std::vector<double> x;
-  ASSERT_TRUE(FromDense(s).SolveIndefinite(1e-8, {2, 1, 3, 4}, x));
+  ASSERT_TRUE(Sym(s).SolveIndefinite(1e-8, {2, 1, 3, 4}, x));
   ASSERT_EQ(x.size(), 4u);
   EXPECT_NEAR(x[0], 2.0, 1e-12);
   EXPECT_EQ(x[1], 0.0);
@@ -311,84 +252,47 @@ TEST(Indefinite, DropsRowsThatOnlyTheSubmatrixShowsDependent) {
   EXPECT_EQ(x[3], 0.0);
 }
 
-TEST(Indefinite, MaskFormSolvesMaskedRows) {
-  const Dense a{{1, 2, 0.5}, {2, -3, 1}, {0.5, 1, -2}};
-  const std::vector<double> b{1, -1, 2};
-  MCBitSet mask(3);
-  mask.Set(0);
-  mask.Set(2);
-  std::vector<double> x;
-  ASSERT_TRUE(FromDense(a).SolveIndefinite(mask, b, x));
-  ASSERT_EQ(x.size(), 3u);
-  EXPECT_EQ(x[1], 0.0);
-  // Rows 0 and 2 of the system restricted to columns 0 and 2.
-  EXPECT_NEAR(a[0][0] * x[0] + a[0][2] * x[2], b[0], 1e-12);
-  EXPECT_NEAR(a[2][0] * x[0] + a[2][2] * x[2], b[2], 1e-12);
-  // A mask shorter than the matrix keeps the rows past it.
-  MCBitSet shortMask(2);
-  shortMask.Set(0);
-  ASSERT_TRUE(FromDense(a).SolveIndefinite(shortMask, b, x));
-  EXPECT_EQ(x[1], 0.0);
-  EXPECT_NEAR(a[2][0] * x[0] + a[2][2] * x[2], b[2], 1e-12);
-  EXPECT_FALSE(FromDense(a).SolveIndefinite(MCBitSet(3), b, x));
-}
-
-TEST(Indefinite, GeneralisedSolveRefusesZeroMatrix) {
-  std::vector<double> x;
-  EXPECT_FALSE(MCSymMatrix(3).SolveIndefiniteGI(1e-8, {1, 2, 3}, x));
-  EXPECT_FALSE(FromDense({{2}}).SolveIndefiniteGI(0.0, {1}, x));
-}
-
 TEST(PositiveDefinite, RidgesIndefiniteMatrix) {
   bool changed = true;
   double shift = 5.0;
-  MCSymMatrix one = FromDense({{1}});
+  MCSymMatrix one = Sym({{1}});
   EXPECT_EQ(one.TransformToPositiveDefinite(1e-6, changed, shift), -1);
   EXPECT_FALSE(changed);
   EXPECT_EQ(shift, 0.0);
-  MCSymMatrix pd = FromDense({{4, 1}, {1, 3}});
+  MCSymMatrix pd = Sym({{4, 1}, {1, 3}});
   EXPECT_EQ(pd.TransformToPositiveDefinite(0.0, changed, shift), -2);
   EXPECT_EQ(pd.TransformToPositiveDefinite(1e-6, changed, shift), 1);
   EXPECT_FALSE(changed);
-  EXPECT_EQ(ToDense(pd), (Dense{{4, 1}, {1, 3}}));
+  EXPECT_EQ(pd.AsVectorConst(), (std::vector<double>{4, 1, 3}));
 
-  const Dense a{{1, 2, 0}, {2, 1, 0}, {0, 0, 3}};  // eigenvalues -1, 3, 3
-  MCSymMatrix m = FromDense(a);
-  const int count = m.TransformToPositiveDefinite(1e-6, changed, shift);
-  EXPECT_GT(count, 1);
+  const Rows a{{1, 2, 0}, {2, 1, 0}, {0, 0, 3}};  // eigenvalues -1, 3, 3
+  MCSymMatrix m = Sym(a);
+  EXPECT_GT(m.TransformToPositiveDefinite(1e-6, changed, shift), 1);
   EXPECT_TRUE(changed);
   // The smallest ridge making it definite is 1; then 1% of the largest diagonal (4).
   EXPECT_NEAR(shift, 1.0 + 0.04, 1e-5);
-  Dense expect = a;
-  for (int i = 0; i < 3; ++i) expect[i][i] += shift;
-  for (auto& row : expect)
-    for (double& v : row) v /= shift + 1.0;
-  EXPECT_LT(MaxAbsDiff(ToDense(m), expect), 1e-12);
-  std::vector<double> diag;
-  m.GetDiagonal(diag);
-  EXPECT_EQ(MCSymMatrix(m).LTChol(diag, 1e-6, true), 0);
+  Rows expect = a;
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) expect[i][j] = (a[i][j] + (i == j ? shift : 0.0)) / (shift + 1);
+  EXPECT_LT(MaxAbsDiff(ToRows(m), expect), 1e-12);
+  EXPECT_EQ(MCSymMatrix(m).LTChol({expect[0][0], expect[1][1], expect[2][2]}, 1e-6, true), 0);
 }
 
 // T of the change of scale, built from its definition: coefficient i of a block is divided
 // by a[i]; each leading parameter gains sum over the block's coefficients of c[i] times them.
-Dense ScaleMap(const std::vector<double>& shift, const std::vector<double>& scale, int nBlocks,
-               int nLead, bool negate, bool invert) {
-  const int p = int(scale.size()), n = p * nBlocks;
-  Dense t(n, std::vector<double>(n, 0.0));
-  for (int b = 0; b < nBlocks; ++b) {
+Rows ScaleMap(const std::vector<double>& shift, const std::vector<double>& scale, int nBlocks,
+              int nLead, bool negate, bool invert) {
+  const int p = int(scale.size());
+  Rows t = mctest::Zeros(p * nBlocks, p * nBlocks);
+  for (int b = 0; b < nBlocks; ++b)
     for (int i = 0; i < p; ++i) {
       const int r = b * p + i;
-      if (i < nLead) {
-        t[r][r] = 1.0;
-        for (int k = nLead; k < p; ++k) {
-          double c = invert ? shift[k] : -shift[k] / scale[k];
-          t[r][b * p + k] = negate ? -c : c;
-        }
-      } else {
-        t[r][r] = invert ? scale[i] : 1.0 / scale[i];
+      t[r][r] = i < nLead ? 1.0 : invert ? scale[i] : 1.0 / scale[i];
+      for (int k = nLead; i < nLead && k < p; ++k) {
+        const double c = invert ? shift[k] : -shift[k] / scale[k];
+        t[r][b * p + k] = negate ? -c : c;
       }
     }
-  }
   return t;
 }
 
@@ -399,29 +303,27 @@ struct TransformCase {
 
 class TransformParams : public ::testing::TestWithParam<TransformCase> {};
 
-TEST_P(TransformParams, EqualsExplicitTSTt) {
+TEST_P(TransformParams, EqualsExplicitTSTtAndReverses) {
   const TransformCase tc = GetParam();
   const std::vector<double> shift{0.7, -1.5, 2.0, 0.3}, scale{1.0, 2.5, 0.4, -3.0};
   const int n = 4 * tc.nBlocks;
-  const Dense s = RandomGram(n, false, 99u);
-  MCSymMatrix m = FromDense(s);
+  const Rows s = RandomGram(n, false, 99u);
+  MCSymMatrix m = Sym(s);
   ASSERT_TRUE(m.TransformParameterMatrix(shift, scale, tc.nBlocks, tc.nLead, tc.negate, tc.invert));
-  const Dense t = ScaleMap(shift, scale, tc.nBlocks, tc.nLead, tc.negate, tc.invert);
-  EXPECT_LT(MaxAbsDiff(ToDense(m), Mul(Mul(t, s), Trans(t))), 1e-10);
-
+  const Rows t = ScaleMap(shift, scale, tc.nBlocks, tc.nLead, tc.negate, tc.invert);
+  EXPECT_LT(MaxAbsDiff(ToRows(m), Mul(Mul(t, s), Trans(t))), 1e-10);
   // The vector form applies the same map: its image of each unit vector is a column of T.
+  Rows images;
   for (int k = 0; k < n; ++k) {
-    std::vector<double> e(n, 0.0);
-    e[k] = 1.0;
-    ASSERT_TRUE(MCMathFun::TransformParameters(e, shift, scale, tc.nBlocks, tc.nLead, tc.negate,
-                                               tc.invert));
-    for (int i = 0; i < n; ++i) EXPECT_NEAR(e[i], t[i][k], 1e-14);
+    images.emplace_back(n, 0.0);
+    images[k][k] = 1.0;
+    ASSERT_TRUE(MCMathFun::TransformParameters(images[k], shift, scale, tc.nBlocks, tc.nLead,
+                                               tc.negate, tc.invert));
   }
-
-  // The reverse direction restores the matrix.
+  EXPECT_LT(MaxAbsDiff(images, Trans(t)), 1e-14);
   ASSERT_TRUE(
       m.TransformParameterMatrix(shift, scale, tc.nBlocks, tc.nLead, tc.negate, !tc.invert));
-  EXPECT_LT(MaxAbsDiff(ToDense(m), s), 1e-9);
+  EXPECT_LT(MaxAbsDiff(ToRows(m), s), 1e-9);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -433,37 +335,33 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(TransformParamsEdges, RefusalsAndFixedParameters) {
   const std::vector<double> shift{0.5, 1.0}, scale{2.0, 4.0};
-  MCSymMatrix m = FromDense(RandomGram(4, false, 5u));
-  const MCSymMatrix before = m;
+  const MCSymMatrix before = Sym(RandomGram(4, false, 5u));
+  MCSymMatrix m = before;
   EXPECT_FALSE(m.TransformParameterMatrix(shift, scale, 2, 2, false, false));
   EXPECT_FALSE(m.TransformParameterMatrix(shift, {2.0, 0.0}, 2, 1, false, false));
   EXPECT_FALSE(m.TransformParameterMatrix(shift, scale, 3, 1, false, false));
-  EXPECT_FALSE(
-      m.TransformParameterMatrix({0, 0, 0, 0}, {1, 1, 0, 1}, MCBitSet(4), 1, false, false));
-  EXPECT_FALSE(
-      m.TransformParameterMatrix({0, 0, 0, 0}, {1, 1, 1, 1}, MCBitSet(3), 1, false, false));
+  const std::vector<double> z4(4, 0.0), one4(4, 1.0);
+  EXPECT_FALSE(m.TransformParameterMatrix(z4, {1, 1, 0, 1}, MCBitSet(4), 1, false, false));
+  EXPECT_FALSE(m.TransformParameterMatrix(z4, one4, MCBitSet(3), 1, false, false));
   EXPECT_EQ(m.AsVectorConst(), before.AsVectorConst());
 
   // Every parameter fixed: the block form with the given shift and scale.
   const std::vector<double> sh4{0, 0.5, -1, 2}, sc4{1, 2, 4, 0.5};
   MCBitSet all(4);
   all.SetRange(0, 3);
-  MCSymMatrix f = before, g = before;
+  MCSymMatrix f = before, g = before, h = before;
   ASSERT_TRUE(f.TransformParameterMatrix(sh4, sc4, all, 1, false, false));
   ASSERT_TRUE(g.TransformParameterMatrix(sh4, sc4, 1, 1, false, false));
   EXPECT_EQ(f.AsVectorConst(), g.AsVectorConst());
-
   // No leading parameter, nothing fixed: the scales are inverted, S(i, j) scale_i scale_j.
-  MCSymMatrix h = before;
   ASSERT_TRUE(h.TransformParameterMatrix(sh4, sc4, MCBitSet(4), 0, false, false));
   for (int i = 0; i < 4; ++i)
     for (int j = 0; j < 4; ++j)
       EXPECT_NEAR(h.GetElem(i, j), before.GetElem(i, j) * sc4[i] * sc4[j], 1e-12);
-
   // With an intercept the changed parameter's shift is not absorbed but added to (i, 0).
-  MCSymMatrix k = FromDense({{2, 1}, {1, 3}});
+  MCSymMatrix k = Sym({{2, 1}, {1, 3}});
   ASSERT_TRUE(k.TransformParameterMatrix({0, 2}, {1, 4}, MCBitSet(2), 1, false, false));
-  EXPECT_EQ(ToDense(k), (Dense{{2, 6}, {6, 48}}));
+  EXPECT_EQ(k.AsVectorConst(), (std::vector<double>{2, 6, 48}));
 }
 
 }  // namespace
