@@ -89,6 +89,8 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
 
  private:
   void ResetExtremes();
+  // Brings fHessian up to the running sums.
+  void SyncHessian() const;
 
   const MCRegSettings& fSettings;
   int fNParameters = 0;
@@ -96,7 +98,8 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   const std::vector<double>& fvParameters;
   double fLogLikelihood = 0.0;
   std::vector<double> fvScores;
-  MCCommonMath::MCSymBlockMatrix fHessian;
+  // Filled from fvHessianSums when it is read.
+  mutable MCCommonMath::MCSymBlockMatrix fHessian;
   int fNValidRows = 0;
   int fNInvalidCalls = 0;
   double fWeight = 0.0;
@@ -109,6 +112,16 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
 
   // Category probabilities of the current row, reused from row to row.
   std::vector<double> fvProb;
+  // Linear predictors of the current row.
+  std::vector<double> fvEta;
+  // The running sums of the Hessian, interleaved: for each packed position of a p x p block,
+  // the values of the (K-1)K/2 blocks (j, l), l <= j, one after the other. A row then adds to
+  // one short contiguous run per pair of its non-zero entries.
+  std::vector<double> fvHessianSums;
+  mutable bool fbHessianCurrent = true;
+  // The row's coefficient of every block, and those times one design value.
+  std::vector<double> fvBlockCoef;
+  std::vector<double> fvBlockWork;
 };
 
 #endif  // MCSTAT_REGRESSION_MCACCUMSTATS_H_

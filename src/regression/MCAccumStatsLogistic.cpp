@@ -1,14 +1,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <exception>
 #include <limits>
 
 #include "MCAccumStats.h"
 #include "MCComponentDisplay.h"
-#include "MCSparseVector.h"
 
 using MCCommon::MCComponentDisplay;
-using MCCommonMath::MCSparseVector;
 using MCCommonMath::MCSymMatrix;
 
 namespace {
@@ -25,6 +24,92 @@ bool IsWellFormedRow(const std::vector<int>& indices, const std::vector<double>&
   return true;
 }
 
+// Exponents outside [kMinExp, kMaxExp] underflow to 0 or overflow a double.
+constexpr double kMaxExp = 709.0;
+constexpr double kMinExp = -708.39;
+
+// The multinomial-logit probabilities of a well-formed, non-empty row (m entries), the way
+// MCSparseVector::ComputeProbabilities makes them: the same predictors, the same shift by the
+// integer part of the largest predictor and the same underflow limit, hence the same
+// log-probability of the reference. The probabilities are the shifted exponentials over their
+// sum: one exponential per category instead of two. eta receives the K-1 predictors.
+void RowProbabilities(const int* idx, const double* val, int m, const double* beta, int K, int p,
+                      double* eta, double* prob, double& logRef) {
+  const int ref = K - 1;
+  bool allEqual = true;
+  double largest = 0.0;  // the reference's predictor
+  for (int c = 0; c < ref; ++c) {
+    const double* b = beta + static_cast<std::size_t>(c) * static_cast<std::size_t>(p);
+    double sum = 0.0;
+    for (int k = 0; k < m; ++k) sum += val[k] * b[idx[k]];
+    eta[c] = sum;
+    if (sum != eta[0]) allEqual = false;
+    largest = std::max(largest, sum);
+  }
+  if (allEqual) {
+    const double e0 = eta[0];
+    if (e0 > kMaxExp) {
+      for (int c = 0; c < ref; ++c) prob[c] = 1.0 / ref;
+      prob[ref] = 0.0;
+      logRef = -e0 - std::log(static_cast<double>(ref));
+    } else if (e0 < kMinExp) {
+      for (int c = 0; c < ref; ++c) prob[c] = 0.0;
+      prob[ref] = 1.0;
+      logRef = 0.0;
+    } else {
+      const double e = std::exp(e0);
+      const double den = 1.0 + ref * e;
+      for (int c = 0; c < ref; ++c) prob[c] = e / den;
+      prob[ref] = 1.0 / den;
+      logRef = -std::log(den);
+    }
+    return;
+  }
+  const double shift = std::floor(largest);
+  double sum = 0.0;
+  for (int c = 0; c < ref; ++c) {
+    const double x = eta[c] - shift;
+    prob[c] = x >= kMinExp ? std::exp(x) : 0.0;
+    sum += prob[c];
+  }
+  prob[ref] = -shift >= kMinExp ? std::exp(-shift) : 0.0;
+  sum += prob[ref];
+  for (int c = 0; c <= ref; ++c) prob[c] /= sum;
+  logRef = -shift - std::log(sum);
+}
+
+// sums += (x x') (x) coef over the row's non-zero pairs (lower triangle), nb blocks interleaved
+// per packed position. Each term is (coef_t x_k) x_l, as a block-by-block update makes it.
+template <int NB>
+void AddOuterProduct(const int* idx, const double* val, int m, const double* coef, double* sums) {
+  for (int k = 0; k < m; ++k) {
+    const std::size_t rowStart =
+        static_cast<std::size_t>(idx[k]) * (static_cast<std::size_t>(idx[k]) + 1) / 2;
+    double ck[NB];
+    for (int t = 0; t < NB; ++t) ck[t] = coef[t] * val[k];
+    for (int l = 0; l <= k; ++l) {
+      double* a = sums + (rowStart + static_cast<std::size_t>(idx[l])) * NB;
+      const double vl = val[l];
+      for (int t = 0; t < NB; ++t) a[t] += ck[t] * vl;
+    }
+  }
+}
+
+void AddOuterProduct(const int* idx, const double* val, int m, const double* coef, int nb,
+                     double* ck, double* sums) {
+  for (int k = 0; k < m; ++k) {
+    const std::size_t rowStart =
+        static_cast<std::size_t>(idx[k]) * (static_cast<std::size_t>(idx[k]) + 1) / 2;
+    for (int t = 0; t < nb; ++t) ck[t] = coef[t] * val[k];
+    for (int l = 0; l <= k; ++l) {
+      double* a =
+          sums + (rowStart + static_cast<std::size_t>(idx[l])) * static_cast<std::size_t>(nb);
+      const double vl = val[l];
+      for (int t = 0; t < nb; ++t) a[t] += ck[t] * vl;
+    }
+  }
+}
+
 }  // namespace
 
 IMCAccumStats::~IMCAccumStats() = default;
@@ -38,7 +123,18 @@ MCAccumStatsLogistic::MCAccumStatsLogistic(const MCRegSettings& settings, int p,
   if (params.size() < nParams) return;
   fvScores.assign(nParams, 0.0);
   fvProb.assign(static_cast<std::size_t>(K), 0.0);
+  fvEta.assign(static_cast<std::size_t>(K), 0.0);
   fbValid = fHessian.SetNRows(K - 1, p);
+  if (!fbValid) return;
+  const std::size_t nBlocks = static_cast<std::size_t>(K - 1) * static_cast<std::size_t>(K) / 2;
+  const std::size_t packed = static_cast<std::size_t>(p) * (static_cast<std::size_t>(p) + 1) / 2;
+  try {
+    fvHessianSums.assign(nBlocks * packed, 0.0);
+    fvBlockCoef.assign(nBlocks, 0.0);
+    fvBlockWork.assign(nBlocks, 0.0);
+  } catch (const std::exception&) {
+    fbValid = false;
+  }
 }
 
 MCAccumStatsLogistic::~MCAccumStatsLogistic() = default;
@@ -53,6 +149,8 @@ void MCAccumStatsLogistic::Reset(MCConst::MCEstimationMethod method, bool separa
   fLogLikelihood = 0.0;
   std::fill(fvScores.begin(), fvScores.end(), 0.0);
   fHessian.Clear();
+  std::fill(fvHessianSums.begin(), fvHessianSums.end(), 0.0);
+  fbHessianCurrent = true;
   fWeight = 0.0;
   fNValidRows = 0;
   fNInvalidCalls = 0;
@@ -77,21 +175,22 @@ int MCAccumStatsLogistic::UpdateForRow(const std::vector<int>& indices,
   if (p > 0 && !IsWellFormedRow(indices, values, p)) return -1;
   if (category < 0 || category >= K || !(weight > 0.0)) return -1;
 
-  const MCSparseVector x(indices, values);
   double logRef = 0.0;
+  double logObserved = 0.0;
   if (emptyRow) {
     std::fill(fvProb.begin(), fvProb.end(), 1.0 / K);
     logRef = -std::log(static_cast<double>(K));
-  } else if (!x.ComputeProbabilities(fvParameters, K, p, fvProb, logRef) ||
-             !std::isfinite(logRef)) {
-    ++fNInvalidCalls;
-    return -1;
-  }
-  // log pi_c = eta_c + log pi_ref; eta_c = x' beta_c for a non-reference category.
-  double logObserved = logRef;
-  if (category != ref && !emptyRow) {
-    logObserved += x.InnerProductWithPart(fvParameters, category * p);
-    if (!std::isfinite(logObserved)) {
+    logObserved = logRef;
+  } else {
+    if (fvParameters.size() < static_cast<std::size_t>(ref) * static_cast<std::size_t>(p)) {
+      ++fNInvalidCalls;
+      return -1;
+    }
+    RowProbabilities(indices.data(), values.data(), static_cast<int>(indices.size()),
+                     fvParameters.data(), K, p, fvEta.data(), fvProb.data(), logRef);
+    // log pi_c = eta_c + log pi_ref; eta_c = x' beta_c for a non-reference category.
+    logObserved = category != ref ? logRef + fvEta[static_cast<std::size_t>(category)] : logRef;
+    if (!std::isfinite(logRef) || !std::isfinite(logObserved)) {
       ++fNInvalidCalls;
       return -1;
     }
@@ -108,19 +207,53 @@ int MCAccumStatsLogistic::UpdateForRow(const std::vector<int>& indices,
   fLogLikelihood += weight * logObserved;
 
   if (llOnly || emptyRow) return 0;
-  for (int j = 0; j < ref; ++j) {
+  const int* idx = indices.data();
+  const double* val = values.data();
+  const int m = static_cast<int>(indices.size());
+  double* coef = fvBlockCoef.data();
+  for (int j = 0, t = 0; j < ref; ++j) {
     const double residual = (j == category ? 1.0 : 0.0) - fvProb[j];
-    x.IncrementPart(fvScores, j * p, weight * residual);
+    const double c = weight * residual;
+    double* score = fvScores.data() + static_cast<std::size_t>(j) * p;
+    for (int k = 0; k < m; ++k) score[idx[k]] += c * val[k];
     const double wj = weight * fvProb[j];
-    for (int l = 0; l <= j; ++l) {
-      const double c = l == j ? wj * (1.0 - fvProb[j]) : -wj * fvProb[l];
-      x.QuadraticOuterProductPartIncr(fHessian.GetElemSSRef(j, l), 0, c);
-    }
+    for (int l = 0; l <= j; ++l, ++t) coef[t] = l == j ? wj * (1.0 - fvProb[j]) : -wj * fvProb[l];
+  }
+  fbHessianCurrent = false;
+  switch (fvBlockCoef.size()) {
+    case 1:
+      AddOuterProduct<1>(idx, val, m, coef, fvHessianSums.data());
+      break;
+    case 3:
+      AddOuterProduct<3>(idx, val, m, coef, fvHessianSums.data());
+      break;
+    case 6:
+      AddOuterProduct<6>(idx, val, m, coef, fvHessianSums.data());
+      break;
+    default:
+      AddOuterProduct(idx, val, m, coef, static_cast<int>(fvBlockCoef.size()), fvBlockWork.data(),
+                      fvHessianSums.data());
   }
   return 0;
 }
 
+void MCAccumStatsLogistic::SyncHessian() const {
+  if (fbHessianCurrent || !fbValid) return;
+  const int nLogits = fNCategories - 1;
+  const std::size_t nBlocks = fvBlockCoef.size();
+  std::size_t t = 0;
+  for (int j = 0; j < nLogits; ++j) {
+    for (int l = 0; l <= j; ++l, ++t) {
+      std::vector<double>& block = fHessian.GetElemSSRef(j, l).AsVector();
+      const double* sums = fvHessianSums.data() + t;
+      for (std::size_t e = 0; e < block.size(); ++e) block[e] = sums[e * nBlocks];
+    }
+  }
+  fbHessianCurrent = true;
+}
+
 void MCAccumStatsLogistic::GetHessian(MCSymMatrix& out) const {
+  SyncHessian();
   if (fHessian.CopyToSymMatrix(out) < 0) out.SetNRows(0);
 }
 
@@ -145,6 +278,7 @@ void MCAccumStatsLogistic::Display(bool full) const {
                                fNCategories);
   MCComponentDisplay::DisplayDV("Accumulated vector of scores", fvScores);
   MCComponentDisplay::DisplayText(1, "Accumulated Hessian:");
+  SyncHessian();
   if (full) fHessian.Display();
   MCComponentDisplay::DisplayI("Number of valid rows processed", fNValidRows);
   MCComponentDisplay::DisplayI("Number of invalid calls to UpdateForRow()", fNInvalidCalls);

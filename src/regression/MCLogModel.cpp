@@ -191,18 +191,29 @@ bool MCLogModel::SparseFromActive(const std::vector<int>& active, const double* 
                                   std::vector<double>& out) const {
   indices.clear();
   out.clear();
-  bool ok = true;
+  // EffectValue spelt out over raw lists: this runs for every row of every estimation pass.
   const int nEffects = std::min(fNModelEffects, static_cast<int>(active.size()));
+  const int* covStart = fvEffectCovStart.data();
+  const int* covIndex = fvEffectCovIndex.data();
+  const int* covPowers = fvEffectCovPowers.data();
+  const int* covOffsets = pattern ? fvCovPatternOffsets.data() : fvCovariateOffsets.data();
+  const int* basicLocal = fvBasicLocalIndex.data();
   for (int e = 0; e < nEffects; ++e) {
-    const int parameter = active[e];
+    const int parameter = active[static_cast<std::size_t>(e)];
     if (parameter < 0 || parameter >= fNBasic) continue;
-    const int local = fvBasicLocalIndex[static_cast<std::size_t>(parameter)];
+    const int local = basicLocal[parameter];
     if (local < 0) continue;
-    const double z = EffectValue(e, values, pattern, ok);
-    if (!ok) {
-      indices.clear();
-      out.clear();
-      return false;
+    double z = 1.0;
+    for (int c = covStart[e]; c < covStart[e + 1]; ++c) {
+      const int index = covIndex[c];
+      if (index < 0 && pattern) {
+        // Not a listed covariate: only a record holds it.
+        indices.clear();
+        out.clear();
+        return false;
+      }
+      const double x = values[index >= 0 ? covOffsets[index] : -1 - index];
+      for (int m = 0; m < covPowers[c]; ++m) z *= x;
     }
     if (z != 0.0) {
       indices.push_back(local);

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <new>
+#include <exception>
+#include <utility>
 
 #include "IMCRegModel.h"
 #include "MCComponentDisplay.h"
@@ -17,22 +18,9 @@ namespace {
 
 MCStatus Error(long code) { return MCStatus(code, false); }
 
-// Rows reserved for a new pattern at its first row: small patterns stay small.
-constexpr std::size_t kFirstRows = 16;
+const std::vector<int> kNoPositions;
 
 }  // namespace
-
-double* MCRowPatterns::AppendRow(int n) {
-  const std::size_t old = fRecordData.size();
-  const std::size_t need = old + static_cast<std::size_t>(n);
-  if (need > fRecordData.capacity()) {
-    // Grow by a quarter rather than doubling: the stores hold the whole data set.
-    const std::size_t cap = fRecordData.capacity();
-    fRecordData.reserve(std::max({need, cap + cap / 4, kFirstRows * static_cast<std::size_t>(n)}));
-  }
-  fRecordData.resize(need);
-  return fRecordData.data() + old;
-}
 
 MCPatternTabulator::MCPatternTabulator(const MCLogRegSettings& settings,
                                        const MCRecordExtractor& extractor,
@@ -83,10 +71,27 @@ int MCPatternTabulator::GetNBuckets() const {
 std::vector<const MCRowPatterns*> MCPatternTabulator::GetPatterns() const {
   std::vector<const MCRowPatterns*> patterns;
   if (!fpRowPatternTable) return patterns;
+  patterns.resize(fvPatternPositions.size(), nullptr);
   for (const MCHashPair<MCRowPatterns>* pair : fpRowPatternTable->GetPairs()) {
-    patterns.push_back(&pair->fValue);
+    const int index = pair->fValue.fIndex;
+    if (index >= 0 && index < static_cast<int>(patterns.size())) patterns[index] = &pair->fValue;
   }
   return patterns;
+}
+
+const double* MCPatternTabulator::GetStoredRow(int r) const {
+  if (r < 0 || r >= static_cast<int>(fvRowPattern.size())) return nullptr;
+  return fvRowData.data() + static_cast<std::size_t>(r) * static_cast<std::size_t>(fNAnalysVars);
+}
+
+int MCPatternTabulator::GetRowPattern(int r) const {
+  if (r < 0 || r >= static_cast<int>(fvRowPattern.size())) return -1;
+  return fvRowPattern[static_cast<std::size_t>(r)];
+}
+
+const std::vector<int>& MCPatternTabulator::GetPatternPositions(int pattern) const {
+  if (pattern < 0 || pattern >= static_cast<int>(fvPatternPositions.size())) return kNoPositions;
+  return fvPatternPositions[static_cast<std::size_t>(pattern)];
 }
 
 bool MCPatternTabulator::NextRecord(MultiPassRecordIter& data, const Record*& record) {
@@ -159,10 +164,18 @@ MCStatus MCPatternTabulator::CreateRowPatterns(MultiPassRecordIter& data,
   fNPackedKey = static_cast<int>(fvPackedBounds.size());
   fpKey.reset(new MCCommonMath::MCHashKey(fNPackedKey));
   fvPacked.assign(static_cast<std::size_t>(fNPackedKey), 0);
-  fvPositions = *fpParameterOffsets;
 
   data.NewPass();
   if (!data.HasMore()) return Keep(Error(307));
+  // At most the records the factor pass accepted are stored: reserved once, the store is
+  // never moved and holds no slack.
+  try {
+    const std::size_t expected = static_cast<std::size_t>(std::max(fValidCount, 0));
+    fvRowData.reserve(expected * static_cast<std::size_t>(std::max(fNAnalysVars, 0)));
+    fvRowPattern.reserve(expected);
+  } catch (const std::exception&) {
+    return Keep(Error(313));
+  }
   fRecordCount = 0;
   fValidCount = 0;
   while (!fStatus.IsError() && data.HasMore() && !fCancelInfo.WillCancel()) {
@@ -205,45 +218,47 @@ MCStatus MCPatternTabulator::AddRecordToPatterns(const Record& record, const IMC
 
   try {
     MCHashPair<MCRowPatterns>* pair = fpRowPatternTable->Find(key);
-    if (pair == nullptr) pair = fpRowPatternTable->Insert(key, MCRowPatterns());
-    double* row = pair->fValue.AppendRow(fNAnalysVars);
-    fRecordExtractor.ExtractRecord(values, row);
-    row[fRecordExtractor.GetDependentOffset()] = category;
-  } catch (const std::bad_alloc&) {
-    // The patterns no longer fit in memory: the row cannot be kept.
+    if (pair == nullptr) {
+      MCRowPatterns pattern;
+      pattern.fIndex = static_cast<int>(fvPatternPositions.size());
+      AddPatternPositions(local);
+      pair = fpRowPatternTable->Insert(key, pattern);
+    }
+    // Extracted into the work row first: appending it then writes the store only once.
+    fvValues.resize(static_cast<std::size_t>(fNAnalysVars));
+    fRecordExtractor.ExtractRecord(values, fvValues.data());
+    fvValues[static_cast<std::size_t>(fRecordExtractor.GetDependentOffset())] = category;
+    fvRowData.insert(fvRowData.end(), fvValues.begin(), fvValues.end());
+    fvRowPattern.push_back(pair->fValue.fIndex);
+    ++pair->fValue.fNRows;
+  } catch (const std::exception&) {
+    // The rows no longer fit in memory: the row cannot be kept. The stores stay consistent.
+    fvPatternPositions.resize(static_cast<std::size_t>(fpRowPatternTable->GetCount()));
+    fvRowData.resize(fvRowPattern.size() * static_cast<std::size_t>(fNAnalysVars));
     return Keep(Error(313));
   }
   ++fNRowsStored;
   return fStatus;
 }
 
-void MCPatternTabulator::DecodePositions(const MCCommonMath::MCHashKey& key) {
-  const std::vector<int>& offsets = *fpParameterOffsets;
-  std::copy(offsets.begin(), offsets.end(), fvPositions.begin());
-  if (fNFactorEffects == 0) return;
-  const std::vector<int>* local = &fvPacked;
-  for (int i = 0; i < fNPackedKey; ++i) fvPacked[static_cast<std::size_t>(i)] = key[i];
-  if (fPackedInt.GetSeqSize() > 0) {
-    fPackedInt.Unpack(fvLocalParams, fvPacked);
-    local = &fvLocalParams;
+void MCPatternTabulator::AddPatternPositions(const std::vector<int>& local) {
+  std::vector<int> positions = *fpParameterOffsets;
+  for (int t = 0; t < fNFactorEffects && t < static_cast<int>(local.size()); ++t) {
+    positions[static_cast<std::size_t>((*fpModelEffectsWithFactors)[t])] +=
+        local[static_cast<std::size_t>(t)];
   }
-  for (int t = 0; t < fNFactorEffects; ++t) {
-    fvPositions[static_cast<std::size_t>((*fpModelEffectsWithFactors)[t])] +=
-        (*local)[static_cast<std::size_t>(t)];
-  }
+  fvPatternPositions.push_back(std::move(positions));
 }
 
 MCStatus MCPatternTabulator::AddPatternsToModel(IMCRegModel& model) {
   if (fStatus.IsError()) return fStatus;
   if (!fbRowPatternsCreated) return Keep(Error(303));
-  const int n = fNAnalysVars;
-  // The patterns are visited in the order they first occurred, the rows in record order.
-  for (const MCHashPair<MCRowPatterns>* pair : fpRowPatternTable->GetPairs()) {
+  const std::size_t n = static_cast<std::size_t>(fNAnalysVars);
+  const double* row = fvRowData.data();
+  for (std::size_t r = 0; r < fvRowPattern.size(); ++r, row += n) {
     if (fCancelInfo.WillCancel()) return Keep(Error(1));
-    DecodePositions(pair->fKey);
-    const double* row = pair->fValue.fRecordData.data();
-    for (int r = pair->fValue.GetNRows(n); r > 0; --r, row += n) {
-      if (!model.AddPatternRow(row, fvPositions)) return Keep(Error(313));
+    if (!model.AddPatternRow(row, fvPatternPositions[static_cast<std::size_t>(fvRowPattern[r])])) {
+      return Keep(Error(313));
     }
   }
   return fStatus;
@@ -254,21 +269,20 @@ MCStatus MCPatternTabulator::ComputeStatsForOptimizer(bool llOnly) {
   if (!fbRowPatternsCreated || fpStats == nullptr || fpModel == nullptr) {
     return Keep(Error(313));
   }
-  const int n = fNAnalysVars;
+  const std::size_t n = static_cast<std::size_t>(fNAnalysVars);
   const int dependent = fRecordExtractor.GetDependentOffset();
-  for (const MCHashPair<MCRowPatterns>* pair : fpRowPatternTable->GetPairs()) {
-    DecodePositions(pair->fKey);
-    const double* row = pair->fValue.fRecordData.data();
-    for (int r = pair->fValue.GetNRows(n); r > 0; --r, row += n) {
-      if (fCancelInfo.WillCancel()) return Keep(Error(1));
-      double weight = 1.0;
-      if (fFreqWeightOffset >= 0) weight *= row[fFreqWeightOffset];
-      if (fRegrWeightOffset >= 0) weight *= row[fRegrWeightOffset];
-      if (!fpModel->ExpandPatternRowSparse(row, fvPositions, fvIndices, fvValues) ||
-          fpStats->UpdateForRow(fvIndices, fvValues, static_cast<int>(row[dependent]), weight,
-                                llOnly) < 0) {
-        return Keep(Error(313));
-      }
+  const double* row = fvRowData.data();
+  for (std::size_t r = 0; r < fvRowPattern.size(); ++r, row += n) {
+    if (fCancelInfo.WillCancel()) return Keep(Error(1));
+    double weight = 1.0;
+    if (fFreqWeightOffset >= 0) weight *= row[fFreqWeightOffset];
+    if (fRegrWeightOffset >= 0) weight *= row[fRegrWeightOffset];
+    const std::vector<int>& positions =
+        fvPatternPositions[static_cast<std::size_t>(fvRowPattern[r])];
+    if (!fpModel->ExpandPatternRowSparse(row, positions, fvIndices, fvValues) ||
+        fpStats->UpdateForRow(fvIndices, fvValues, static_cast<int>(row[dependent]), weight,
+                              llOnly) < 0) {
+      return Keep(Error(313));
     }
   }
   return fStatus;

@@ -5,6 +5,7 @@
 // for the tests.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -24,26 +25,27 @@ class IMCRegModel;
 template <typename V>
 class MCHashtable;
 
-// The stored rows of one pattern: extracted rows of fNAnalysVars values each, one after the
-// other, in the record extractor's order, the dependent holding its local category index.
+// One pattern of the table: its number (patterns are numbered in the order they first occur)
+// and the number of rows stored under it. The rows themselves live in the tabulator.
 class MCSTAT_EXPORT MCRowPatterns {
  public:
-  // Room for one more row of n values at the end; returns its first value. The store grows by
-  // a quarter at a time so that the rows of a large data set cost little more than their
-  // size.
-  double* AppendRow(int n);
-  // Number of stored rows of n values.
-  int GetNRows(int n) const {
-    return n > 0 ? static_cast<int>(fRecordData.size() / static_cast<std::size_t>(n)) : 0;
-  }
+  int GetNRows() const { return fNRows; }
 
-  std::vector<double> fRecordData;
+  int fIndex = -1;
+  int fNRows = 0;
 };
 
-// Groups the valid records by their pattern of factor-effect parameters and keeps, per pattern,
-// the extracted rows. The records are read twice (the factor pass and the row-pattern pass);
-// the patterns are then handed to the model once and every estimation pass runs over them.
-// A pattern's key is its per-effect local parameter indices packed into a few integers.
+// Groups the valid records by their pattern of factor-effect parameters and keeps the extracted
+// rows with the pattern of each. The records are read twice (the factor pass and the row-pattern
+// pass); the rows are then handed to the model once and every estimation pass runs over them.
+// A pattern's key is its per-effect local parameter indices packed into a few integers; its
+// parameter positions are worked out once, when the pattern first occurs.
+//
+// The rows are kept and visited in record order, so that every sum a pass makes (the model's
+// cross-products, the log-likelihood, the scores, the information matrix) is added up in the
+// same order as by a pass over the records: the two data handlers give the same fit, bit for
+// bit, even where the estimation stops on the rounding of the log-likelihood. The row store is
+// reserved once for the records the factor pass accepted, so it is never moved.
 //
 // Every status is kept: once the tabulator holds an error every operation returns it.
 class MCSTAT_EXPORT MCPatternTabulator : public IMCDataHandler {
@@ -101,14 +103,21 @@ class MCSTAT_EXPORT MCPatternTabulator : public IMCDataHandler {
   int GetNPackedKey() const { return fNPackedKey; }
   bool IsFactorTableFilled() const { return fbFactorTableFilled; }
   bool AreRowPatternsCreated() const { return fbRowPatternsCreated; }
-  // The stored rows of every pattern, in the order the passes visit them.
+  // Every pattern, in the order of their numbers.
   std::vector<const MCRowPatterns*> GetPatterns() const;
+  // Stored row r (0 <= r < GetNRowsStored()): fNAnalysVars values in the extractor's order,
+  // the dependent as its local category index; null outside the range.
+  const double* GetStoredRow(int r) const;
+  // Number of the pattern of stored row r, -1 outside the range.
+  int GetRowPattern(int r) const;
+  // Parameter positions (one per local effect) of a pattern; empty for an unknown number.
+  const std::vector<int>& GetPatternPositions(int pattern) const;
 
  private:
   // Reads the next record of a pass into record; false (status set) on 312 or 315.
   bool NextRecord(MCCommon::MultiPassRecordIter& data, const MCCommon::Record*& record);
-  // Parameter positions (one per model effect) of a packed pattern key.
-  void DecodePositions(const MCCommonMath::MCHashKey& key);
+  // Parameter positions of a new pattern from its factor effects' local parameter indices.
+  void AddPatternPositions(const std::vector<int>& local);
   MCCommon::MCStatus Keep(const MCCommon::MCStatus& status);
 
   int fNFactorEffects = 0;
@@ -145,10 +154,13 @@ class MCSTAT_EXPORT MCPatternTabulator : public IMCDataHandler {
 
   const MCFactorTables* fpFactorTables = nullptr;
   std::vector<MCCommon::MCStatus> fvWarnings;
-  // Work lists reused from record to record and from pattern to pattern.
+  // The stored rows, fNAnalysVars values each, in record order, and the pattern of each.
+  std::vector<double> fvRowData;
+  std::vector<int32_t> fvRowPattern;
+  // Parameter positions of every pattern, by pattern number.
+  std::vector<std::vector<int>> fvPatternPositions;
+  // Work lists reused from record to record.
   std::vector<int> fvPacked;
-  std::vector<int> fvLocalParams;
-  std::vector<int> fvPositions;
   std::vector<int> fvIndices;
   std::vector<double> fvValues;
 };
