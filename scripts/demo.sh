@@ -16,3 +16,8 @@ echo
 echo "== mcfit: a linear model with an interaction on examples/warpbreaks.csv"
 ./build/release/tools/mcfit/mcfit fit --data examples/warpbreaks.csv --dependent breaks \
   --factors wool,tension --effects 'wool,tension,wool*tension'
+
+echo
+echo "== mcfit: a multinomial logistic model on examples/iris.csv"
+./build/release/tools/mcfit/mcfit fit --data examples/iris.csv --model logistic \
+  --dependent Species --covariates Sepal.Length,Sepal.Width,Petal.Length,Petal.Width

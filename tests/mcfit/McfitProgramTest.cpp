@@ -165,8 +165,10 @@ INSTANTIATE_TEST_SUITE_P(
                 "fit --data {D}/nan.bin --format bin --columns y,g --dependent y --factors g", 2,
                 "nan.bin, record 3: factor 'g' holds a value that is not a finite number"},
         BadCase{"UnknownOption", "fit --data {D}/good.csv --dependent y --bogus", 2, "--bogus"},
-        BadCase{"NotYetAvailable", "fit --data {D}/good.csv --dependent y --model logistic", 2,
-                "not available yet"},
+        BadCase{"UnknownReference",
+                "fit --data {D}/good.csv --dependent y --model logistic --reference 9", 2,
+                "has no category '9'"},
+
         BadCase{"NoValidRecord", "fit --data {D}/empty.csv --dependent y --covariates x", 1,
                 "error 307"},
         BadCase{"NoEffects", "fit --data {D}/good.csv --dependent y --no-intercept", 1,

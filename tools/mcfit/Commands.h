@@ -8,8 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "FitResult.h"
+#include "LogisticFit.h"
 #include "MCCancelInfo.h"
 #include "ModelSetup.h"
+#include "ProgressListener.h"
 
 namespace mcfit {
 
@@ -26,6 +29,7 @@ struct FitOptions {
   std::vector<std::string> columns;
   ModelRequest request;
   bool logisticOptions = false;  // a logistic-only option was given
+  LogisticOptions logistic;
   // Options given on the command line, which a settings document does not override.
   bool interceptGiven = false;
   bool toleranceGiven = false;
@@ -45,6 +49,12 @@ struct FitOptions {
 int RunFit(const FitOptions& options, std::ostream& out, std::ostream& err,
            MCCommon::MCQueryCancel* cancel);
 
+// Fits the model the options ask for (linear or logistic, with the collinearity diagnostics
+// when asked) on the coded data; the fitting step of RunFit, also for each split. cancel and
+// progress may be null. Throws InputError, FitError and Cancelled.
+FitResult FitModel(CodedModel& model, const FitOptions& options, MCCommon::MCQueryCancel* cancel,
+                   ProgressListener* progress);
+
 // Everything `mcfit gen` is told.
 struct GenOptions {
   std::string kind = "linear";
@@ -55,6 +65,9 @@ struct GenOptions {
 
 // The record layout of the linear benchmark data: y, A, B, C, x1..x8.
 std::vector<std::string> LinearBenchmarkColumns();
+// The record layout of the logistic benchmark data: y (4 categories), A, B (5 and 8 levels),
+// x1..x5.
+std::vector<std::string> LogisticBenchmarkColumns();
 
 // Writes the benchmark data set (binary records, or CSV when the file name ends in .csv)
 // drawn with the library's random generators. Same exit codes as RunFit.

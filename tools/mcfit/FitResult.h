@@ -52,6 +52,16 @@ struct FitResult {
   std::optional<int> iterations;
   std::optional<std::string> stopReason;
   std::vector<std::string> warnings;  // in words
+  // Logistic model: the reference category, and the weighted classification counts (rows
+  // observed, columns predicted, both in the order of categories).
+  std::optional<std::string> reference;
+  std::vector<std::vector<double>> classification;
+  // --collinearity: eigenvalues of the scaled cross-product matrix of the non-redundant
+  // parameters (descending) and their condition indices sqrt(largest / eigenvalue), NaN where
+  // the eigenvalue is not positive.
+  bool collinearity = false;
+  std::vector<double> eigenvalues;
+  std::vector<double> conditionIndices;
 };
 
 }  // namespace mcfit

@@ -84,7 +84,12 @@ CodedModel::CodedModel(const DataTable& data, const ModelRequest& request) : fRe
   fWidth = static_cast<int>(used.size());
   fValues.assign(data.nRows * static_cast<std::size_t>(fWidth), MCMV::Missing());
   int position = 0;
-  CodeNumber(data, data.Find(fRequest.dependent), position++, "dependent");
+  if (fRequest.model == "logistic") {
+    fpResponseVar = CodeCategorical(data, data.Find(fRequest.dependent), 0, "dependent");
+    ++position;
+  } else {
+    CodeNumber(data, data.Find(fRequest.dependent), position++, "dependent");
+  }
   for (std::size_t f = 0; f < fRequest.factors.size(); ++f) {
     CodeFactor(data, data.Find(fRequest.factors[f]), static_cast<int>(f));
     ++position;
@@ -135,9 +140,14 @@ void CodedModel::CodeNumber(const DataTable& data, int column, int position,
 }
 
 void CodedModel::CodeFactor(const DataTable& data, int column, int factor) {
+  fFactorVars.push_back(
+      CodeCategorical(data, column, 1 + static_cast<std::size_t>(factor), "factor"));
+}
+
+std::unique_ptr<MCCommonMetadata::IMCVariable> CodedModel::CodeCategorical(
+    const DataTable& data, int column, std::size_t position, const std::string& role) {
   using MCCommonMetadata::IMCVariable;
   const Column& col = data.columns[static_cast<std::size_t>(column)];
-  const std::size_t position = 1 + static_cast<std::size_t>(factor);
   auto var = std::make_unique<MCCommonMetadata::MCCatVar>(
       col.name, col.name, 0,
       col.numeric ? IMCVariable::kNumericCategorical : IMCVariable::kStringCategorical,
@@ -149,7 +159,7 @@ void CodedModel::CodeFactor(const DataTable& data, int column, int factor) {
     for (std::size_t i = 0; i < data.nRows; ++i) {
       const double v = col.values[i];
       if (std::isnan(v) || std::isinf(v)) {
-        throw InputError(data.Where(i) + ": factor '" + col.name +
+        throw InputError(data.Where(i) + ": " + role + " '" + col.name +
                          "' holds a value that is not a finite number");
       }
       if (!MCMV::IsMissing(v)) levels.insert(v);
@@ -170,7 +180,7 @@ void CodedModel::CodeFactor(const DataTable& data, int column, int factor) {
                                     : (col.missing[i] ? -1.0 : encoder->EncodeConst(col.text[i]));
     fValues[i * static_cast<std::size_t>(fWidth) + position] = code < 0.0 ? MCMV::Missing() : code;
   }
-  fFactorVars.push_back(std::move(var));
+  return var;
 }
 
 void CodedModel::BuildSettings() {
@@ -216,6 +226,15 @@ int CodedModel::Position(const std::string& name) const {
     return 1 + static_cast<int>(fRequest.factors.size() + (c - fRequest.covariates.begin()));
   }
   return -1;
+}
+
+int CodedModel::ResponseCategoryCount() const {
+  return fpResponseVar ? fpResponseVar->GetNumberOfCategories() : 0;
+}
+
+std::string CodedModel::ResponseText(int code) const {
+  if (!fpResponseVar || code < 0 || code >= ResponseCategoryCount()) return std::string();
+  return fpResponseVar->GetEncoder()->Decode(code);
 }
 
 std::string CodedModel::CategoryText(int factor, int code) const {

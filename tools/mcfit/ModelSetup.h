@@ -82,9 +82,17 @@ class CodedModel {
   std::string CategoryText(int factor, int code) const;
   // The record position of a variable name in the coded records, or -1.
   int Position(const std::string& name) const;
+  // Logistic model: the dependent is coded like a factor (ascending categories). The number
+  // of its categories and the text of a code (empty for a code it does not have); 0 and
+  // empty for a linear model.
+  int ResponseCategoryCount() const;
+  std::string ResponseText(int code) const;
 
  private:
   void CodeFactor(const DataTable& data, int column, int factor);
+  std::unique_ptr<MCCommonMetadata::IMCVariable> CodeCategorical(const DataTable& data, int column,
+                                                                 std::size_t position,
+                                                                 const std::string& role);
   void CodeNumber(const DataTable& data, int column, int position, const std::string& role);
   void BuildSettings();
 
@@ -93,6 +101,8 @@ class CodedModel {
   int fWidth = 0;
   std::vector<double> fValues;  // coded records before they move into fpRecords
   std::vector<std::unique_ptr<MCCommonMetadata::IMCVariable>> fFactorVars;
+  // The dependent's categories (logistic model only).
+  std::unique_ptr<MCCommonMetadata::IMCVariable> fpResponseVar;
   std::unique_ptr<std::vector<int>> fpEffectIndices;  // shared by all effects
   MCRegSettings fSettings;
   std::unique_ptr<MemoryRecords> fpRecords;

@@ -9,12 +9,15 @@
 
 namespace mcfit {
 
-// The R-like text report: summary of the records, coefficient table (aliased parameters
-// shown as such), fit statistics and warnings.
+// The R-like text report: summary of the records, coefficient table (one per non-reference
+// category for a logistic model; aliased parameters shown as such), fit statistics (for a
+// logistic model with the stop reason and the classification table), the collinearity
+// diagnostics when asked, and warnings.
 void WriteReport(const FitResult& result, std::ostream& out);
 
-// The JSON document of a fit: model, records, total weight, categories, parameters and fit
-// statistics, in that order; statistics that do not apply are null.
+// The JSON document of a fit: model, records, total weight, categories, parameters, fit
+// statistics, reference category, classification table and collinearity, in that order;
+// what does not apply is null.
 nlohmann::ordered_json ToJson(const FitResult& result);
 
 // A p-value as R prints it: "< 2e-16" below that, else 4 significant digits.

@@ -4,6 +4,7 @@
 
 #include "CLI/CLI.hpp"
 #include "Commands.h"
+#include "Score.h"
 
 int main(int argc, char** argv) {
   // Installed before any file is opened, so that Ctrl-C always takes the orderly way out.
@@ -15,11 +16,6 @@ int main(int argc, char** argv) {
 
   mcfit::FitOptions fit;
   double tolerance = fit.request.tolerance;
-  std::string reference;
-  int maxIterations = 0;
-  int maxHalving = 0;
-  double llCriterion = 0.0;
-  double paramCriterion = 0.0;
   std::string patterns;
   CLI::App* fitCmd = app.add_subcommand("fit", "fit one model and print its report");
   fitCmd->add_option("--data", fit.data, "CSV file with a header row, or a binary record file")
@@ -39,12 +35,19 @@ int main(int argc, char** argv) {
   fitCmd->add_flag("--no-intercept", "fit without an intercept");
   fitCmd->add_option("--tolerance", tolerance, "singularity tolerance of the sweep")
       ->capture_default_str();
-  fitCmd->add_option("--reference", reference, "logistic: last, first or a category");
-  fitCmd->add_option("--max-iterations", maxIterations, "logistic: iteration limit");
-  fitCmd->add_option("--max-step-halving", maxHalving, "logistic: step-halving limit");
-  fitCmd->add_option("--ll-criterion", llCriterion, "logistic: log-likelihood criterion");
-  fitCmd->add_option("--param-criterion", paramCriterion, "logistic: parameter criterion");
-  fitCmd->add_option("--patterns", patterns, "logistic: on or off");
+  mcfit::LogisticOptions& logistic = fit.logistic;
+  fitCmd->add_option("--reference", logistic.reference, "logistic: last, first or a category")
+      ->capture_default_str();
+  fitCmd->add_option("--max-iterations", logistic.maxIterations, "logistic: iteration limit")
+      ->capture_default_str();
+  fitCmd->add_option("--max-step-halving", logistic.maxStepHalving, "logistic: halvings a step")
+      ->capture_default_str();
+  fitCmd->add_option("--ll-criterion", logistic.llCriterion, "logistic: log-likelihood change")
+      ->capture_default_str();
+  fitCmd->add_option("--param-criterion", logistic.paramCriterion, "logistic: parameter change")
+      ->capture_default_str();
+  fitCmd->add_option("--patterns", patterns, "logistic: group records into covariate patterns")
+      ->check(CLI::IsMember({"on", "off"}));
   fitCmd->add_option("--settings", fit.settingsFile, "settings document");
   fitCmd->add_option("--split", fit.split, "split variables")->delimiter(',');
   fitCmd->add_option("--json", fit.jsonFile, "write the results as JSON to this file");
@@ -52,13 +55,11 @@ int main(int argc, char** argv) {
   fitCmd->add_flag("--collinearity", fit.collinearity, "eigenvalues and condition indices");
   fitCmd->add_flag("--quiet", fit.quiet, "no report on standard output");
 
-  std::string scorePmml;
-  std::string scoreData;
-  std::string scoreOut;
+  mcfit::ScoreOptions score;
   CLI::App* scoreCmd = app.add_subcommand("score", "score records with a model fit wrote");
-  scoreCmd->add_option("--pmml", scorePmml, "the model")->required();
-  scoreCmd->add_option("--data", scoreData, "the records")->required();
-  scoreCmd->add_option("--out", scoreOut, "CSV file of scores")->required();
+  scoreCmd->add_option("--pmml", score.pmml, "the model")->required();
+  scoreCmd->add_option("--data", score.data, "CSV file of the records")->required();
+  scoreCmd->add_option("--out", score.out, "CSV file of scores")->required();
 
   mcfit::GenOptions gen;
   CLI::App* genCmd = app.add_subcommand("gen", "write a benchmark data set");
@@ -86,12 +87,9 @@ int main(int argc, char** argv) {
                              "--ll-criterion", "--param-criterion", "--patterns"}) {
       if (fitCmd->count(name) > 0) fit.logisticOptions = true;
     }
+    fit.logistic.patterns = patterns == "on";
     return mcfit::RunFit(fit, std::cout, std::cerr, &query);
   }
-  if (*scoreCmd) {
-    std::cerr << "mcfit: score is not available yet in this build (it needs the PMML model "
-                 "that fit --pmml will write)\n";
-    return mcfit::kExitBadInput;
-  }
+  if (*scoreCmd) return mcfit::RunScore(score, std::cerr, &query);
   return mcfit::RunGen(gen, std::cerr, &query);
 }

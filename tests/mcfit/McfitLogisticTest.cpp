@@ -1,0 +1,259 @@
+// Runs the built mcfit's multinomial logistic fit as a user would: JSON against the R and
+// statsmodels fixtures, generated benchmark data, collinearity diagnostics and bad options.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "ProgramSupport.h"
+#include "nlohmann/json.hpp"
+
+namespace {
+
+using namespace mcfit_test;
+using nlohmann::json;
+const std::string kLogit = kFixturesRoot + "logit/";
+
+double Num(const json& j) { return j.get<double>(); }
+
+// The header fields and the parameters ((logit, basic) -> words) of a .ref file.
+struct LogitRef {
+  std::map<std::string, std::vector<std::string>> head;
+  std::map<std::pair<int, int>, std::vector<std::string>> params;
+  double Get(const std::string& key) { return std::stod(head[key].at(0)); }
+};
+
+LogitRef ReadRef(const std::string& path) {
+  LogitRef ref;
+  std::ifstream in(path);
+  for (std::string line; std::getline(in, line);) {
+    const std::vector<std::string> w = Words(line);
+    if (w.empty()) continue;
+    if (w[0] == "param") {
+      ref.params[{std::stoi(w[1]), std::stoi(w[2])}] = w;
+    } else {
+      ref.head[w[0].substr(0, w[0].size() - 1)] = std::vector<std::string>(w.begin() + 1, w.end());
+    }
+  }
+  return ref;
+}
+
+class LogitFixture : public Program,
+                     public ::testing::WithParamInterface<std::tuple<const char*, bool>> {};
+
+// mcfit fits the case's model from its .csv, the reference category as the .ref says (first,
+// last or a category), and must agree with R's estimates, standard errors and likelihoods.
+TEST_P(LogitFixture, JsonAgreesWithR) {
+  const std::string name = std::get<0>(GetParam());
+  LogitRef ref = ReadRef(kLogit + name + ".ref");
+  ASSERT_FALSE(ref.params.empty()) << name;
+  std::vector<std::string> factors;
+  for (const std::string& f : ref.head["factors"]) factors.push_back(f.substr(0, f.find(':')));
+  const std::string csv = kLogit + name + ".csv";
+  std::string args =
+      "fit --model logistic --data '" + csv + "' --dependent y --param-criterion 1e-10";
+  if (!factors.empty()) args += " --factors " + Join(factors);
+  if (!ref.head["covariates"].empty()) args += " --covariates " + Join(ref.head["covariates"]);
+  args += " --effects '" + Join(ref.head["effects"]) + "'";
+  if (ref.head["intercept"][0] == "0") args += " --no-intercept";
+  if (ref.head["freq"][0] != "-") args += " --freq-weight " + ref.head["freq"][0];
+  if (ref.head["regr"][0] != "-") args += " --regr-weight " + ref.head["regr"][0];
+  const int refCode = static_cast<int>(ref.Get("ref"));
+  args += refCode == -2  ? " --reference first"
+          : refCode >= 0 ? " --reference " + std::to_string(refCode)
+                         : "";  // the default: last
+  if (std::get<1>(GetParam())) args += " --patterns on";
+  const std::string out = fDir + "/fit.json";
+  ASSERT_EQ(Run(args + " --json '" + out + "'"), 0) << args << "\n" << fErr;
+  EXPECT_TRUE(fErr.empty()) << fErr;  // no progress line on a pipe
+  const json doc = json::parse(Read(out));
+
+  // Categories ascending; the library's order (reference last) names the logits.
+  const std::vector<std::string>& libOrder = ref.head["categories"];
+  std::vector<std::string> ascending = libOrder;
+  std::sort(ascending.begin(), ascending.end());
+  EXPECT_EQ(doc["model"], "logistic");
+  EXPECT_EQ(doc["categories"].get<std::vector<std::string>>(), ascending);
+  EXPECT_EQ(doc["reference"], libOrder.back());
+
+  const json& ps = doc["parameters"];
+  ASSERT_EQ(ps.size(), ref.params.size());
+  const int nBasic = static_cast<int>(ref.params.size() / (libOrder.size() - 1));
+  for (const auto& [at, w] : ref.params) {
+    const json& p = ps[static_cast<std::size_t>(at.first * nBasic + at.second)];
+    SCOPED_TRACE(name + " " + p["name"].get<std::string>() + " for " + libOrder[at.first]);
+    EXPECT_EQ(p["target"], libOrder[at.first]);
+    EXPECT_EQ(p["redundant"].get<bool>(), w[3] == "NA");
+    if (w[3] == "NA") {
+      EXPECT_EQ(Num(p["estimate"]), 0.0);
+      EXPECT_TRUE(p["std_error"].is_null() && p["statistic"].is_null());
+      continue;
+    }
+    const double b = Num(p["estimate"]);
+    const double se = Num(p["std_error"]);
+    EXPECT_NEAR(b, std::stod(w[3]), 1e-7 * std::fabs(std::stod(w[3])));
+    EXPECT_NEAR(se, std::stod(w[4]), 1e-6 * std::stod(w[4]));
+    EXPECT_NEAR(Num(p["statistic"]), b * b / (se * se), 1e-9 * b * b / (se * se));
+    EXPECT_EQ(Num(p["df"]), 1.0);
+    // Wald chi-square on 1 df: P(X > (b/se)^2) = 2 P(Z > |b/se|).
+    EXPECT_NEAR(Num(p["p_value"]), std::erfc(std::fabs(b / se) / std::sqrt(2.0)), 1e-9);
+  }
+
+  const json& fit = doc["fit"];
+  EXPECT_TRUE(Near(Num(fit["minus2_log_likelihood"]), -2.0 * ref.Get("ll"), 1e-9));
+  EXPECT_TRUE(Near(Num(fit["initial_minus2_log_likelihood"]), -2.0 * ref.Get("ll0"), 1e-12));
+  EXPECT_NEAR(Num(fit["cox_snell"]), ref.Get("coxsnell"), 1e-9);
+  EXPECT_NEAR(Num(fit["nagelkerke"]), ref.Get("nagelkerke"), 1e-9);
+  EXPECT_NEAR(Num(fit["mcfadden"]), ref.Get("mcfadden"), 1e-9);
+  EXPECT_TRUE(fit["r_squared"].is_null() && fit["df_error"].is_null());
+  EXPECT_GT(fit["iterations"].get<int>(), 0);
+  EXPECT_TRUE(doc["collinearity"].is_null());
+
+  // Classification rows add up to the (frequency-weighted) count of each observed category.
+  std::ifstream in(csv);
+  std::string line;
+  std::getline(in, line);
+  std::replace(line.begin(), line.end(), ',', ' ');
+  const std::vector<std::string> names = Words(line);
+  const auto column = [&](const std::string& n) {
+    return static_cast<std::size_t>(std::find(names.begin(), names.end(), n) - names.begin());
+  };
+  std::map<std::string, double> observed;
+  while (std::getline(in, line)) {
+    std::replace(line.begin(), line.end(), ',', ' ');
+    const std::vector<std::string> v = Words(line);
+    if (v.empty()) continue;
+    const std::string f = ref.head["freq"][0];
+    observed[v[column("y")]] += f == "-" ? 1.0 : std::stod(v[column(f)]);
+  }
+  const json& table = doc["classification"];
+  ASSERT_EQ(table.size(), ascending.size());
+  for (std::size_t i = 0; i < ascending.size(); ++i) {
+    double sum = 0.0;
+    for (const json& cell : table[i]) sum += Num(cell);
+    EXPECT_DOUBLE_EQ(sum, observed[ascending[i]]) << ascending[i];
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LogitFixture,
+    ::testing::Combine(::testing::Values("covariates_only", "contingency_table",
+                                         "factor_covariate_interaction", "regression_weights",
+                                         "no_intercept", "aliased_covariate", "reference_explicit",
+                                         "reference_first", "reference_last"),
+                       ::testing::Bool()));
+
+// The generated logistic benchmark data (binary and CSV alike) give back the true slopes.
+TEST_F(Program, GeneratedLogisticDataRecoverTheTrueModel) {
+  ASSERT_EQ(Run("gen --kind logistic --rows 3000 --seed 5 --out '" + fDir + "/d.bin'"), 0) << fErr;
+  ASSERT_EQ(Run("gen --kind logistic --rows 3000 --seed 5 --out '" + fDir + "/d.csv'"), 0) << fErr;
+  EXPECT_EQ(Read(fDir + "/d.bin").size(), 3000u * 8 * 8);
+  const std::string model =
+      " --model logistic --dependent y --factors A,B --covariates x1,x2,x3,x4,x5 --quiet";
+  ASSERT_EQ(Run("fit --data '" + fDir + "/d.bin' --columns y,A,B,x1,x2,x3,x4,x5" + model +
+                " --json '" + fDir + "/b.json'"),
+            0)
+      << fErr;
+  ASSERT_EQ(Run("fit --data '" + fDir + "/d.csv'" + model + " --json '" + fDir + "/c.json'"), 0)
+      << fErr;
+  const json b = json::parse(Read(fDir + "/b.json"));
+  const json c = json::parse(Read(fDir + "/c.json"));
+  EXPECT_EQ(b["categories"], json({"0", "1", "2", "3"}));
+  ASSERT_EQ(b["parameters"].size(), 3u * (1 + 5 + 8 + 5));
+  const double slope[3][5] = {
+      {0.6, -0.4, 0.2, 0.0, 0.3}, {-0.3, 0.5, 0.1, -0.6, 0.2}, {0.2, 0.2, -0.5, 0.4, -0.1}};
+  for (int j = 0; j < 3; ++j) {
+    for (int k = 0; k < 5; ++k) {
+      const json& p = b["parameters"][static_cast<std::size_t>(19 * j + 14 + k)];
+      EXPECT_EQ(p["name"], "x" + std::to_string(k + 1));
+      EXPECT_NEAR(Num(p["estimate"]), slope[j][k], 4.0 * Num(p["std_error"])) << j << " " << k;
+    }
+  }
+  for (std::size_t k = 0; k < b["parameters"].size(); ++k) {
+    EXPECT_DOUBLE_EQ(Num(b["parameters"][k]["estimate"]), Num(c["parameters"][k]["estimate"]));
+  }
+  EXPECT_NE(b["fit"]["stop_reason"].get<std::string>().find("converged"), std::string::npos);
+}
+
+// For an intercept and one covariate the scaled cross products are [[1, r], [r, 1]] with
+// r = sum(x) / sqrt(n sum(x^2)): eigenvalues 1 + r and 1 - r.
+TEST_F(Program, CollinearityOfTwoColumns) {
+  const std::vector<double> x = {1, 2, 2, 3, 5, 8, 9, 4};
+  std::string csv = "y,x\n";
+  double sum = 0.0;
+  double sum2 = 0.0;
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    csv += std::to_string(i % 3) + "," + std::to_string(x[i]) + "\n";
+    sum += x[i];
+    sum2 += x[i] * x[i];
+  }
+  WriteFile("d.csv", csv);
+  const double r = sum / std::sqrt(x.size() * sum2);
+  for (const char* model : {"linear", "logistic"}) {
+    ASSERT_EQ(Run("fit --quiet --collinearity --model " + std::string(model) + " --data '" + fDir +
+                  "/d.csv' --dependent y --covariates x --json '" + fDir + "/o.json'"),
+              0)
+        << fErr;
+    const json col = json::parse(Read(fDir + "/o.json"))["collinearity"];
+    ASSERT_EQ(col["eigenvalues"].size(), 2u) << model;
+    EXPECT_NEAR(Num(col["eigenvalues"][0]), 1 + r, 1e-12) << model;
+    EXPECT_NEAR(Num(col["eigenvalues"][1]), 1 - r, 1e-12) << model;
+    EXPECT_NEAR(Num(col["condition_indices"][1]), std::sqrt((1 + r) / (1 - r)), 1e-9) << model;
+  }
+}
+
+// Response categories ascend numerically for numbers and by bytes for text; the reference
+// given as a number finds its category however it is written.
+TEST_F(Program, ResponseCategoriesAscend) {
+  WriteFile("n.csv", "y,x\n10,1\n2,2\n9.5,3\n10,4\n2,6\n9.5,5\n2,7\n10,8\n9.5,9\n");
+  WriteFile("t.csv", "y,x\nb,1\nB,2\na,3\nb,4\nB,6\na,5\nB,7\nb,8\na,9\n");
+  const std::string fit = "fit --quiet --model logistic --dependent y --covariates x --data '";
+  ASSERT_EQ(Run(fit + fDir + "/n.csv' --reference 9.50 --json '" + fDir + "/n.json'"), 0) << fErr;
+  ASSERT_EQ(Run(fit + fDir + "/t.csv' --json '" + fDir + "/t.json'"), 0) << fErr;
+  const json n = json::parse(Read(fDir + "/n.json"));
+  const json t = json::parse(Read(fDir + "/t.json"));
+  EXPECT_EQ(n["categories"], json({"2", "9.5", "10"}));
+  EXPECT_EQ(n["reference"], "9.5");
+  EXPECT_EQ(n["parameters"][2]["target"], "10");
+  EXPECT_EQ(t["categories"], json({"B", "a", "b"}));
+  EXPECT_EQ(t["reference"], "b");
+}
+
+struct BadLogit {
+  const char* name;
+  const char* args;
+  int code;
+  const char* message;
+};
+
+class BadLogisticInput : public Program, public ::testing::WithParamInterface<BadLogit> {};
+
+TEST_P(BadLogisticInput, ExitCodeAndNoOutputFile) {
+  WriteFile("d.csv", "y,g,x\na,u,1\nb,v,2\na,u,4\nc,v,3\nb,u,5\n");
+  WriteFile("one.csv", "y,x\na,1\na,2\na,3\n");
+  const std::string before = Listing();
+  EXPECT_EQ(Run(std::string("fit --dependent y --covariates x --data '") + fDir + "/" +
+                GetParam().args + " --json '" + fDir + "/out.json'"),
+            GetParam().code)
+      << fErr;
+  EXPECT_NE(fErr.find(GetParam().message), std::string::npos) << fErr;
+  EXPECT_EQ(Listing(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BadLogisticInput,
+    ::testing::Values(
+        BadLogit{"UnknownReference", "d.csv' --model logistic --reference z", 2, "category 'z'"},
+        BadLogit{"BadPatterns", "d.csv' --model logistic --patterns maybe", 2, "--patterns"},
+        BadLogit{"NoHalving", "d.csv' --model logistic --max-step-halving 0", 2, "--max-step"},
+        BadLogit{"NegativeCriterion", "d.csv' --model logistic --ll-criterion -1", 2, "--ll-crit"},
+        BadLogit{"OptionOnLinear", "d.csv' --reference a", 2, "--model logistic"},
+        BadLogit{"OneCategory", "one.csv' --model logistic", 1, "error 318"}),
+    [](const ::testing::TestParamInfo<BadLogit>& info) { return info.param.name; });
+
+}  // namespace

@@ -1,0 +1,247 @@
+// The PMML that mcfit writes: it validates against the PMML schemas, and `mcfit score` reads it
+// back to the library's own predictions and to predictions worked out from the JSON estimates.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "DataTable.h"
+#include "IMCRegComponent.h"
+#include "MCMV.h"
+#include "MCRegFactory.h"
+#include "ModelSetup.h"
+#include "ProgramSupport.h"
+#include "nlohmann/json.hpp"
+
+namespace {
+
+using namespace mcfit_test;
+using nlohmann::json;
+
+struct Case {
+  const char* file;  // fixture without ".csv"
+  std::vector<std::string> factors, covariates, effects;
+};
+
+std::string Args(const Case& c) {
+  std::string args = "--data '" + kFixturesRoot + c.file + ".csv' --dependent y";
+  if (!c.factors.empty()) args += " --factors " + Join(c.factors);
+  if (!c.covariates.empty()) args += " --covariates " + Join(c.covariates);
+  if (!c.effects.empty()) args += " --effects '" + Join(c.effects) + "'";
+  return args;
+}
+
+std::string Text(const mcfit::Column& col, std::size_t row) {
+  if (!col.numeric) return col.missing[row] ? "" : col.text[row];
+  if (MCMV::IsMissing(col.values[row])) return "";
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.15g", col.values[row]);
+  return buf;
+}
+
+// The linear predictor of one row from the JSON parameters (those of `target` for a logistic
+// model): each name is a product of "NAME=VALUE" indicators and covariates. Empty when a value
+// the model needs is missing.
+std::optional<double> Eta(const json& params, const mcfit::DataTable& data, std::size_t row,
+                          const json& target) {
+  double eta = 0.0;
+  for (const json& p : params) {
+    if (p["target"] != target) continue;
+    const std::string name = p["name"];
+    double x = 1.0;
+    for (std::size_t from = 0; name != "(Intercept)" && from <= name.size();) {
+      const std::size_t to = std::min(name.find('*', from), name.size());
+      const std::string part = name.substr(from, to - from);
+      const std::size_t eq = part.find('=');
+      const mcfit::Column& col = data.columns[data.Find(part.substr(0, eq))];
+      const std::string text = Text(col, row);
+      if (text.empty()) return std::nullopt;
+      x *= eq == std::string::npos ? std::stod(text) : (text == part.substr(eq + 1) ? 1.0 : 0.0);
+      from = to + 1;
+    }
+    eta += p["estimate"].get<double>() * x;
+  }
+  return eta;
+}
+
+class Pmml : public Program {
+ protected:
+  static bool HaveXmllint() { return Shell("command -v xmllint >/dev/null 2>&1") == 0; }
+  bool Valid(const std::string& file, const char* schema) {
+    return Shell("xmllint --noout --schema '" + std::string(MCSTAT_SHARED_DIR) + "/pmml/" + schema +
+                 "' '" + file + "' >/dev/null 2>&1") == 0;
+  }
+  // Fits with --json and --pmml, scores the same data; false (with a failure) when a run fails.
+  bool FitAndScore(const std::string& args, const std::string& data) {
+    const int fit =
+        Run("fit --quiet " + args + " --json '" + fDir + "/m.json' --pmml '" + fDir + "/m.pmml'");
+    if (fit != 0) {
+      ADD_FAILURE() << args << "\n" << fErr;
+      return false;
+    }
+    EXPECT_EQ(
+        Run("score --pmml '" + fDir + "/m.pmml' --data '" + data + "' --out '" + fDir + "/s.csv'"),
+        0)
+        << fErr;
+    fJson = json::parse(Read(fDir + "/m.json"));
+    fScores = mcfit::ReadCsvFile(fDir + "/s.csv");
+    fData = mcfit::ReadCsvFile(data);
+    return fScores.nRows == fData.nRows;
+  }
+  json fJson;
+  mcfit::DataTable fScores, fData;
+};
+
+class LinearPmml : public Pmml, public ::testing::WithParamInterface<Case> {};
+
+TEST_P(LinearPmml, ScoresEqualTheLibraryAndTheEstimates) {
+  const Case& c = GetParam();
+  ASSERT_TRUE(FitAndScore(Args(c), kFixturesRoot + c.file + ".csv"));
+  const mcfit::Column& predicted = fScores.columns[fScores.Find("predicted")];
+
+  // The library's own model on the same records.
+  mcfit::ModelRequest request;
+  request.dependent = "y";
+  request.factors = c.factors;
+  request.covariates = c.covariates;
+  request.effects = c.effects;
+  mcfit::CodedModel model(fData, request);
+  MCRegFactory factory;
+  std::unique_ptr<IMCRegComponent> component(factory.CreateRegAlgorithm(model.Settings()));
+  ASSERT_TRUE(component);
+  ASSERT_FALSE(component->BuildModel(model.Records()).IsError());
+  MCCommon::Record record(model.Records().GetWidth());
+  std::vector<double> values;
+  int scored = 0;
+  for (std::size_t i = 0; i < fData.nRows; ++i) {
+    const std::optional<double> eta = Eta(fJson["parameters"], fData, i, nullptr);
+    std::copy_n(model.Records().RecordValues(i), model.Records().GetWidth(), record.GetAll());
+    double library = MCMV::Missing();
+    component->Score(record, library, values);
+    ASSERT_EQ(MCMV::IsMissing(predicted.values[i]), !eta.has_value()) << "row " << i;
+    if (!eta) continue;
+    EXPECT_TRUE(Near(predicted.values[i], library, 1e-12)) << "row " << i;
+    EXPECT_TRUE(Near(predicted.values[i], *eta, 1e-12)) << "row " << i;
+    ++scored;
+  }
+  // Records without the response are scored too.
+  EXPECT_GE(scored, fJson["records"]["used"].get<int>());
+  if (!HaveXmllint()) GTEST_SKIP() << "no xmllint: the schema is not checked";
+  EXPECT_TRUE(Valid(fDir + "/m.pmml", "pmml-3-2.xsd"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, LinearPmml,
+    ::testing::Values(Case{"lm/factor_by_covariate", {"A"}, {"x"}, {"A", "x", "A*x"}},
+                      Case{"lm/covariate_power", {}, {"x", "z"}, {"x", "z", "x*x"}},
+                      Case{"lm/two_factors_interaction", {"A", "B"}, {}, {"A", "B", "A*B"}},
+                      Case{"lm/missing_values", {"A", "B"}, {"x"}, {}}));
+
+class LogisticPmml : public Pmml, public ::testing::WithParamInterface<Case> {};
+
+TEST_P(LogisticPmml, ProbabilitiesEqualTheEstimates) {
+  const Case& c = GetParam();
+  const std::string args = Args(c) + " --model logistic";
+  if (Run("fit --quiet " + args) == 2 && fErr.find("not available") != std::string::npos) {
+    GTEST_SKIP() << "the logistic model is not in this build";
+  }
+  ASSERT_TRUE(FitAndScore(args, kFixturesRoot + c.file + ".csv"));
+  const json& categories = fJson["categories"];
+  ASSERT_EQ(fScores.columns.size(), categories.size() + 1);
+  for (std::size_t i = 0; i < fData.nRows; ++i) {
+    std::vector<double> p;
+    double sum = 0.0;
+    for (const json& category : categories) {
+      // The reference category has no parameters: its linear predictor is 0.
+      p.push_back(std::exp(Eta(fJson["parameters"], fData, i, category).value()));
+      sum += p.back();
+    }
+    const std::size_t best = std::max_element(p.begin(), p.end()) - p.begin();
+    EXPECT_EQ(Text(fScores.columns[0], i), categories[best].get<std::string>()) << "row " << i;
+    for (std::size_t k = 0; k < p.size(); ++k) {
+      EXPECT_TRUE(Near(fScores.columns[k + 1].values[i], p[k] / sum, 1e-12)) << "row " << i;
+    }
+  }
+  if (!HaveXmllint()) GTEST_SKIP() << "no xmllint: the schema is not checked";
+  EXPECT_TRUE(Valid(fDir + "/m.pmml", "pmml-3-2.xsd"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, LogisticPmml,
+    ::testing::Values(Case{"logit/covariates_only", {}, {"x", "z"}, {}},
+                      Case{"logit/factor_covariate_interaction", {"A"}, {"x"}, {"A", "x", "A*x"}}));
+
+// One model per value of B; each record is scored by the model of its own B.
+TEST_F(Pmml, SplitFitScoresEachRecordWithItsSegment) {
+  const Case c{"lm/missing_values", {"A"}, {"x"}, {}};
+  ASSERT_TRUE(FitAndScore(Args(c) + " --split B", kFixturesRoot + c.file + ".csv"));
+  const json& splits = fJson["splits"];
+  ASSERT_EQ(splits.size(), 3u);
+  const mcfit::Column& b = fData.columns[fData.Find("B")];
+  const mcfit::Column& predicted = fScores.columns[0];
+  int scored = 0;
+  for (std::size_t i = 0; i < fData.nRows; ++i) {
+    std::optional<double> eta;
+    for (const json& s : splits) {
+      if (s["split_values"]["B"] == Text(b, i)) eta = Eta(s["parameters"], fData, i, nullptr);
+    }
+    ASSERT_EQ(MCMV::IsMissing(predicted.values[i]), !eta.has_value()) << "row " << i;
+    if (eta) {
+      EXPECT_TRUE(Near(predicted.values[i], *eta, 1e-12)) << "row " << i;
+    }
+    scored += eta.has_value();
+  }
+  int used = 0;
+  for (const json& s : splits) used += s["records"]["used"].get<int>();
+  EXPECT_GE(scored, used);
+  if (!HaveXmllint()) GTEST_SKIP() << "no xmllint: the schema is not checked";
+  EXPECT_TRUE(Valid(fDir + "/m.pmml", "pmml-4-4.xsd"));
+}
+
+// Each case leaves its input files and nothing else; the exit code is 2.
+struct BadCase {
+  const char* name;
+  const char* pmml;  // model file text; empty: fit one first
+  const char* data;  // data file text
+  const char* command;
+};
+
+class BadScore : public Program, public ::testing::WithParamInterface<BadCase> {};
+
+TEST_P(BadScore, ExitCode2AndNoOutputFile) {
+  const BadCase& c = GetParam();
+  WriteFile("d.csv", c.data);
+  if (*c.pmml != '\0') {
+    WriteFile("m.pmml", c.pmml);
+  } else {
+    ASSERT_EQ(Run("fit --data '" + kFixturesRoot +
+                  "lm/factor_by_covariate.csv' --dependent y "
+                  "--factors A --covariates x --pmml '" +
+                  fDir + "/m.pmml'"),
+              0);
+  }
+  std::string command = c.command;
+  while (command.find("DIR") != std::string::npos) command.replace(command.find("DIR"), 3, fDir);
+  EXPECT_EQ(Run(command), 2) << fErr;
+  EXPECT_FALSE(fErr.empty());
+  EXPECT_EQ(Listing(), "d.csv\nm.pmml\n");
+}
+
+const char* const kScore = "score --pmml DIR/m.pmml --data DIR/d.csv --out DIR/out.csv";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BadScore,
+    ::testing::Values(BadCase{"NotXml", "this is not a model", "y,A,x\n1,0,2\n", kScore},
+                      BadCase{"NotPmml", "<model/>", "y,A,x\n1,0,2\n", kScore},
+                      BadCase{"MissingColumn", "", "y,A\n1,0\n", kScore},
+                      BadCase{"FitWithUnknownSplit", "<x/>", "y,x\n1,2\n2,3\n3,5\n",
+                              "fit --data DIR/d.csv --dependent y --covariates x --split nope "
+                              "--pmml DIR/out.pmml --json DIR/out.json"}),
+    [](const ::testing::TestParamInfo<BadCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
