@@ -18,6 +18,6 @@ echo "== mcfit: a linear model with an interaction on examples/warpbreaks.csv"
   --factors wool,tension --effects 'wool,tension,wool*tension'
 
 echo
-echo "== mcfit: a multinomial logistic model on examples/iris.csv"
-./build/release/tools/mcfit/mcfit fit --data examples/iris.csv --model logistic \
-  --dependent Species --covariates Sepal.Length,Sepal.Width,Petal.Length,Petal.Width
+echo "== mcfit: a multinomial logistic model on examples/infert.csv"
+./build/release/tools/mcfit/mcfit fit --data examples/infert.csv --model logistic \
+  --dependent education --covariates age,parity,induced,spontaneous
