@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "GLMTestSupport.h"
 #include "MCGLMComponent.h"
 #include "MCMV.h"
 #include "MCModelEffect.h"
 #include "MCRegFactory.h"
 #include "MCRegSettings.h"
+#include "RegTestSupport.h"
 
 namespace {
 
@@ -25,22 +25,6 @@ std::string FixtureDir() {
   return file.substr(0, file.find_last_of('/')) + "/../fixtures/lm/";
 }
 
-struct Reference {
-  std::vector<std::pair<std::string, int>> factors;  // name, size
-  std::vector<std::string> covariates;
-  std::vector<std::string> effects;
-  bool intercept = true;
-  std::string freq;
-  std::string regr;
-  double n = 0;
-  int rank = 0;
-  double r2 = 0;
-  double sigma = 0;
-  std::vector<bool> aliased;
-  std::vector<double> coef;
-  std::vector<double> se;
-};
-
 std::vector<std::string> Words(const std::string& text) {
   std::istringstream in(text);
   std::vector<std::string> words;
@@ -48,48 +32,35 @@ std::vector<std::string> Words(const std::string& text) {
   return words;
 }
 
-Reference ReadReference(const std::string& path) {
-  Reference ref;
-  std::ifstream in(path);
-  for (std::string line; std::getline(in, line);) {
-    const std::size_t colon = line.find(':');
-    const std::string key = line.substr(0, line.find_first_of(": "));
-    if (key == "param") {
+// "key: words" lines, and "param k estimate se" lines with NA for an aliased parameter.
+struct Reference {
+  explicit Reference(const std::string& path) {
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
       const std::vector<std::string> w = Words(line);
-      const bool na = w[2] == "NA";
-      ref.aliased.push_back(na);
-      ref.coef.push_back(na ? 0.0 : std::stod(w[2]));
-      ref.se.push_back(na ? 0.0 : std::stod(w[3]));
-      continue;
-    }
-    const std::vector<std::string> w = Words(line.substr(colon + 1));
-    if (key == "factors") {
-      for (const std::string& f : w) {
-        const std::size_t sep = f.find(':');
-        ref.factors.emplace_back(f.substr(0, sep), std::stoi(f.substr(sep + 1)));
+      if (!w.empty() && w[0] == "param") {
+        aliased.push_back(w[2] == "NA");
+        coef.push_back(aliased.back() ? 0.0 : std::stod(w[2]));
+        se.push_back(aliased.back() ? 0.0 : std::stod(w[3]));
+      } else if (!w.empty()) {
+        fields[w[0].substr(0, w[0].size() - 1)] = {w.begin() + 1, w.end()};
       }
-    } else if (key == "covariates") {
-      ref.covariates = w;
-    } else if (key == "effects") {
-      ref.effects = w;
-    } else if (key == "intercept") {
-      ref.intercept = w.at(0) == "1";
-    } else if (key == "freq") {
-      ref.freq = w.at(0) == "-" ? "" : w.at(0);
-    } else if (key == "regr") {
-      ref.regr = w.at(0) == "-" ? "" : w.at(0);
-    } else if (key == "n") {
-      ref.n = std::stod(w.at(0));
-    } else if (key == "rank") {
-      ref.rank = std::stoi(w.at(0));
-    } else if (key == "r2") {
-      ref.r2 = std::stod(w.at(0));
-    } else if (key == "sigma") {
-      ref.sigma = std::stod(w.at(0));
+    }
+    for (const std::string& f : fields["factors"]) {
+      factors.emplace_back(f.substr(0, f.find(':')), std::stoi(f.substr(f.find(':') + 1)));
     }
   }
-  return ref;
-}
+  // A one-word field, "" for "-".
+  std::string One(const std::string& key) {
+    return fields[key].empty() || fields[key][0] == "-" ? "" : fields[key][0];
+  }
+  double Number(const std::string& key) { return std::stod(fields[key].at(0)); }
+
+  std::map<std::string, std::vector<std::string>> fields;
+  std::vector<std::pair<std::string, int>> factors;  // name, size
+  std::vector<bool> aliased;
+  std::vector<double> coef, se;
+};
 
 // Header names and the rows, "NA" read as the missing value.
 void ReadCsv(const std::string& path, std::vector<std::string>& names,
@@ -126,30 +97,26 @@ double DesignValue(const MCRegrParameter& p, const std::vector<double>& row) {
 class GLMConformanceTest : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
-    ref_ = ReadReference(FixtureDir() + GetParam() + ".ref");
     ReadCsv(FixtureDir() + GetParam() + ".csv", names_, rows_);
     ASSERT_FALSE(rows_.empty());
     for (int i = 0; i < static_cast<int>(names_.size()); ++i) position_[names_[i]] = i;
-
+    freq_ = ref_.One("freq");
+    regr_ = ref_.One("regr");
     ASSERT_TRUE(settings_.SetDependent(position_.at("y")));
     for (const auto& f : ref_.factors) {
       ASSERT_GT(settings_.AddFactor(position_.at(f.first), f.second), 0);
       indices_.push_back(position_.at(f.first));
     }
-    for (const std::string& c : ref_.covariates) {
+    for (const std::string& c : ref_.fields["covariates"]) {
       ASSERT_GT(settings_.AddCovariate(position_.at(c)), 0);
       indices_.push_back(position_.at(c));
     }
-    if (!ref_.freq.empty()) {
-      ASSERT_TRUE(settings_.SetFrequencyWeightVar(position_.at(ref_.freq)));
-    }
-    if (!ref_.regr.empty()) {
-      ASSERT_TRUE(settings_.SetRegrWeightVar(position_.at(ref_.regr)));
-    }
-    settings_.SetInterceptUse(ref_.intercept);
+    ASSERT_TRUE(freq_.empty() || settings_.SetFrequencyWeightVar(position_.at(freq_)));
+    ASSERT_TRUE(regr_.empty() || settings_.SetRegrWeightVar(position_.at(regr_)));
+    settings_.SetInterceptUse(ref_.One("intercept") == "1");
     const int nf = static_cast<int>(ref_.factors.size());
-    const int nc = static_cast<int>(ref_.covariates.size());
-    for (const std::string& e : ref_.effects) {
+    const int nc = static_cast<int>(ref_.fields["covariates"].size());
+    for (const std::string& e : ref_.fields["effects"]) {
       MCModelEffect effect(nf, nc, &indices_);
       std::istringstream parts(e);
       for (std::string part; std::getline(parts, part, '*');) {
@@ -171,12 +138,13 @@ class GLMConformanceTest : public ::testing::TestWithParam<std::string> {
       if (MCMV::IsMissing(v)) return 0.0;
     }
     double w = 1.0;
-    if (!ref_.freq.empty()) w *= row[position_.at(ref_.freq)];
-    if (!ref_.regr.empty()) w *= row[position_.at(ref_.regr)];
+    if (!freq_.empty()) w *= row[position_.at(freq_)];
+    if (!regr_.empty()) w *= row[position_.at(regr_)];
     return w > 0.0 ? w : 0.0;
   }
 
-  Reference ref_;
+  Reference ref_{FixtureDir() + GetParam() + ".ref"};
+  std::string freq_, regr_;
   std::vector<std::string> names_;
   std::vector<std::vector<double>> rows_;
   std::map<std::string, int> position_;
@@ -188,7 +156,7 @@ TEST_P(GLMConformanceTest, MatchesR) {
   MCRegFactory factory;
   std::unique_ptr<IMCRegComponent> component(factory.CreateRegAlgorithm(settings_));
   ASSERT_NE(component, nullptr);
-  glmtest::MemoryRecords data(rows_);
+  regtest::MemoryRecords data(rows_);
   const MCCommon::MCStatus built = component->BuildModel(data);
   ASSERT_FALSE(built.IsError()) << built.GetErrorCode();
   ASSERT_TRUE(component->IsModelBuilt());
@@ -201,11 +169,13 @@ TEST_P(GLMConformanceTest, MatchesR) {
   const MCCommonMath::MCBitSet& nonRedundant = stats->GetRedundancyIndicators();
   const MCCommonMath::MCSymMatrixData* cov = stats->GetCovarianceMatrix();
   const int p = static_cast<int>(ref_.coef.size());
+  const int rank = static_cast<int>(ref_.Number("rank"));
+  const double sigma = ref_.Number("sigma");
   ASSERT_EQ(static_cast<int>(params.size()), p);
   ASSERT_EQ(static_cast<int>(b.size()), p);
   ASSERT_NE(cov, nullptr);
   ASSERT_EQ(cov->GetNRows(), p);
-  EXPECT_EQ(nonRedundant.InSet(), ref_.rank);
+  EXPECT_EQ(nonRedundant.InSet(), rank);
 
   for (int k = 0; k < p; ++k) {
     EXPECT_EQ(nonRedundant.IsIn(k), !ref_.aliased[k]) << "parameter " << k;
@@ -217,7 +187,7 @@ TEST_P(GLMConformanceTest, MatchesR) {
           << "parameter " << k;
     }
   }
-  EXPECT_NEAR(stats->GetModelFitStat(MCConst::kRSquare), ref_.r2, 1e-10);
+  EXPECT_NEAR(stats->GetModelFitStat(MCConst::kRSquare), ref_.Number("r2"), 1e-10);
 
   // Residual variance from the data, the parameters' own description and our estimates.
   double rss = 0.0;
@@ -226,7 +196,7 @@ TEST_P(GLMConformanceTest, MatchesR) {
   for (const std::vector<double>& row : rows_) {
     const double w = UsedWeight(row);
     if (w == 0.0) continue;
-    n += ref_.freq.empty() ? 1.0 : row[position_.at(ref_.freq)];
+    n += freq_.empty() ? 1.0 : row[position_.at(freq_)];
     double fitted = 0.0;
     for (int k = 0; k < p; ++k) {
       z[k] = DesignValue(params[k], row);
@@ -236,8 +206,7 @@ TEST_P(GLMConformanceTest, MatchesR) {
     rss += w * e * e;
 
     // The output statistics and the component expand and score the record the same way.
-    MCCommon::Record record(static_cast<int>(row.size()));
-    for (int i = 0; i < record.Size(); ++i) record[i] = row[i];
+    const MCCommon::Record record = regtest::MakeRecord(row);
     std::vector<double> expanded;
     ASSERT_TRUE(stats->ExpandRow(record, expanded));
     ASSERT_EQ(expanded, z);
@@ -246,9 +215,9 @@ TEST_P(GLMConformanceTest, MatchesR) {
     ASSERT_FALSE(component->Score(record, prediction, unused).IsError());
     EXPECT_NEAR(prediction, fitted, 1e-12 * std::max(1.0, std::fabs(fitted)));
   }
-  EXPECT_EQ(n, ref_.n);
-  const double sigma2 = rss / (n - ref_.rank);
-  EXPECT_NEAR(std::sqrt(sigma2), ref_.sigma, 1e-10 * ref_.sigma);
+  EXPECT_EQ(n, ref_.Number("n"));
+  const double sigma2 = rss / (n - rank);
+  EXPECT_NEAR(std::sqrt(sigma2), sigma, 1e-10 * sigma);
   // The model's RMSE is the root of the weighted residual sum over the total frequency weight.
   const double rmse = stats->GetModelFitStat(MCConst::kRMSE);
   EXPECT_NEAR(rmse * rmse * stats->GetTotalFreqWeight(), rss, 1e-10 * rss);
@@ -265,7 +234,7 @@ TEST_P(GLMConformanceTest, MatchesR) {
   // Without a given value the error degrees of freedom are the regression weight total
   // minus every parameter, redundant ones included.
   EXPECT_DOUBLE_EQ(stats->GetNDegFreedom(), stats->GetTotalRegrWeight() - p);
-  if (ref_.regr.empty()) {
+  if (regr_.empty()) {
     EXPECT_EQ(stats->GetTotalRegrWeight(), n);
   }
 }

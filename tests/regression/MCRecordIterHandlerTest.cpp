@@ -4,7 +4,7 @@
 
 #include "../../src/regression/MCAccumStats.h"
 #include "../../src/regression/MCDataHandler.h"
-#include "LogTestSupport.h"
+#include "RegTestSupport.h"
 
 namespace {
 
@@ -56,11 +56,9 @@ TEST_F(RecordHandlerTest, PassMatchesDenseStatisticsWithBothWeights) {
   MCCommonMath::MCSymMatrix hessian;
   fStats->GetHessian(hessian);
   EXPECT_LT(MaxDiff(hessian.AsVectorConst(), dense.info), 1e-11);
-  double minObs = 0, maxObs = 0, minAny = 0;
-  fStats->GetMinMaxProbabilities(minObs, maxObs, minAny);
-  EXPECT_NEAR(minObs, dense.minObs, 1e-15);
-  EXPECT_NEAR(maxObs, dense.maxObs, 1e-15);
-  EXPECT_NEAR(minAny, dense.minAny, 1e-15);
+  std::vector<double> m(3);
+  fStats->GetMinMaxProbabilities(m[0], m[1], m[2]);
+  EXPECT_LT(MaxDiff(m, {dense.minObs, dense.maxObs, dense.minAny}), 1e-15);
   EXPECT_EQ(ValidRows(), 60);
 
   // Records the first pass did not count are skipped: A = 3 and dependent 6 pass the
@@ -98,7 +96,6 @@ TEST_F(RecordHandlerTest, ValidatorErrorsEndThePass) {
   Build(rows);
   MCStatus status = Pass();
   EXPECT_EQ(status.GetErrorCode(), 316);
-  EXPECT_TRUE(status.IsError());
   EXPECT_EQ(status.GetDiscreteDatum(1), 4);
   EXPECT_EQ(status.GetScaleDatum(1), 1.5);
   EXPECT_EQ(ValidRows(), 9);

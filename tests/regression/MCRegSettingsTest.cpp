@@ -1,16 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <iostream>
+#include <cmath>
 #include <limits>
-#include <sstream>
-#include <string>
+#include <vector>
 
-#include "MCComponentDisplay.h"
+#include "MCLogRegSettings.h"
 #include "MCRegSettings.h"
 
 namespace {
 
-TEST(MCRegSettingsTest, RolesAreWrittenAtTheirPositionsAndTheListGrowsWithZeros) {
+TEST(MCRegSettingsTest, RolesAreWrittenAtTheirPositionsAndTheListGrowsWithUnused) {
   MCRegSettings s;
   EXPECT_TRUE(s.SetDependent(3));
   EXPECT_EQ(s.AddFactor(0, 4), 1);
@@ -18,17 +17,12 @@ TEST(MCRegSettingsTest, RolesAreWrittenAtTheirPositionsAndTheListGrowsWithZeros)
   EXPECT_EQ(s.AddCovariate(1), 1);
   EXPECT_TRUE(s.SetFrequencyWeightVar(5));
   EXPECT_TRUE(s.SetRegrWeightVar(8));
-  const std::vector<MCConst::MCVariableType> expected = {
-      MCConst::kFactor,    MCConst::kCovariate, MCConst::kUnused,
-      MCConst::kDependent, MCConst::kUnused,    MCConst::kFrequencyWeight,
-      MCConst::kFactor,    MCConst::kUnused,    MCConst::kRegressionWeight};
-  EXPECT_EQ(s.GetVariableTypes(), expected);
-  EXPECT_EQ(s.GetFactors(), (std::vector<int>{0, 6}));
+  using C = MCConst::MCVariableType;
+  EXPECT_EQ(s.GetVariableTypes(),
+            (std::vector<C>{MCConst::kFactor, MCConst::kCovariate, MCConst::kUnused,
+                            MCConst::kDependent, MCConst::kUnused, MCConst::kFrequencyWeight,
+                            MCConst::kFactor, MCConst::kUnused, MCConst::kRegressionWeight}));
   EXPECT_EQ(s.GetFactorSizes(), (std::vector<int>{4, 2}));
-  EXPECT_EQ(s.GetCovariates(), (std::vector<int>{1}));
-  EXPECT_EQ(s.GetFrequencyWeightVar(), 5);
-  EXPECT_EQ(s.GetRegrWeightVar(), 8);
-  EXPECT_EQ(s.GetModelType(), MCConst::kLinearModel);
 }
 
 TEST(MCRegSettingsTest, RefusedRoleAssignmentsChangeNothing) {
@@ -44,9 +38,7 @@ TEST(MCRegSettingsTest, RefusedRoleAssignmentsChangeNothing) {
   EXPECT_FALSE(s.SetRegrWeightVar(2));
   EXPECT_EQ(s.AddCovariate(-1), -1);
   EXPECT_EQ(s.AddFactor(-1, 2), -1);
-  MCRegSettings fresh;
-  EXPECT_FALSE(fresh.SetDependent(-1));
-  EXPECT_EQ(fresh.GetDependent(), -1);
+  EXPECT_FALSE(MCRegSettings().SetDependent(-1));
   EXPECT_EQ(s.GetFactors(), std::vector<int>{2});
   EXPECT_EQ(s.GetFactorSizes(), std::vector<int>{3});
   EXPECT_TRUE(s.GetCovariates().empty());
@@ -58,8 +50,7 @@ TEST(MCRegSettingsTest, RefusedRoleAssignmentsChangeNothing) {
 // A confidence level is kept only in [0, 1), degrees of freedom only above 0.
 struct NumericCase {
   bool isDF;
-  double given;
-  double stored;
+  double given, stored;
 };
 
 class MCRegSettingsNumericTest : public ::testing::TestWithParam<NumericCase> {};
@@ -82,23 +73,15 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(MCRegSettingsTest, ValidityNeedsADependentAndAnInterceptOrAnEffect) {
   MCRegSettings s;
-  MCCommon::MCStatus st = s.IsValidSettings();
-  EXPECT_TRUE(st.IsError());
-  EXPECT_EQ(st.GetErrorCode(), 301);
-
+  EXPECT_EQ(s.IsValidSettings(), MCCommon::MCStatus(301, false));
   ASSERT_TRUE(s.SetDependent(0));
   EXPECT_TRUE(s.IsValidSettings().IsOK());
   s.SetInterceptUse(false);
-  st = s.IsValidSettings();
-  EXPECT_TRUE(st.IsError());
-  EXPECT_EQ(st.GetErrorCode(), 302);
-
+  EXPECT_EQ(s.IsValidSettings(), MCCommon::MCStatus(302, false));
   const std::vector<int> indices = {1};
   MCModelEffect e(0, 1, &indices);
   e.AddCovariate(1);
   EXPECT_TRUE(s.AddModelEffect(e));
-  EXPECT_TRUE(s.AddModelEffect(e));  // duplicates are kept
-  EXPECT_EQ(s.GetNModelEffects(), 2);
   EXPECT_TRUE(s.IsValidSettings().IsOK());
 }
 
@@ -106,57 +89,42 @@ TEST(MCRegSettingsTest, CopiesAreIndependentOfTheirSource) {
   MCRegSettings a;
   a.SetDependent(0);
   a.AddFactor(1, 3);
-  a.SetConfidenceLevel(0.9);
   a.SetCovbType(MCConst::kRobust);
-  MCRegSettings b(a);
-  MCRegSettings c;
+  MCRegSettings b(a), c;
   c = a;
   a.AddFactor(2, 4);
-  a.AddCovariate(3);
   a.AddModelEffect(MCModelEffect());
   for (const MCRegSettings* copy : {&b, &c}) {
     EXPECT_EQ(copy->GetFactors(), std::vector<int>{1});
     EXPECT_EQ(copy->GetNModelEffects(), 0);
     EXPECT_EQ(copy->GetVariableTypes().size(), 2u);
-    EXPECT_DOUBLE_EQ(copy->GetConfidenceLevel(), 0.9);
     EXPECT_EQ(copy->GetCovbType(), MCConst::kRobust);
   }
-  // The copy keeps its own role list: position 2 is still free there.
-  EXPECT_EQ(b.AddCovariate(2), 1);
+  EXPECT_EQ(b.AddCovariate(2), 1);  // position 2 is still free in the copy
 }
 
-class MCRegSettingsDisplayTest : public ::testing::Test {
- protected:
-  void SetUp() override { MCCommon::MCComponentDisplay::SetOutStream(fOut); }
-  void TearDown() override { MCCommon::MCComponentDisplay::SetOutStream(std::cout); }
-  std::ostringstream fOut;
-};
-
-TEST_F(MCRegSettingsDisplayTest, PrintsLabelsInOrderAndEachEffect) {
-  MCRegSettings s;
-  s.SetDependent(4);
-  const std::vector<int> indices = {2};
-  MCModelEffect e(1, 0, &indices);
-  e.AddNewFactor(2, false);
-  s.AddModelEffect(e);
-  s.Display();
-  // Labels of the settings, then of the effect inside them, in the order written.
-  // clang-format off
-  const char* const labels[] = {
-      "MCRegSettings display start", "fFreqWeightVar", "fRegrWeightVar", "Dependent Var = 4",
-      "Factors ", "Factor Sizes ", "Covariates ", "Tolerance", "Intercept use", "Confidence",
-      "Degrees of freedom", "\nModel Effects:", "Begin MCModelEffect object display.",
-      "Factors in model = 1", "Factors in effect = 1", "Nesting levels = 1",
-      "Covariates in model = 0", "Factor after Covariates in ()? = false",
-      "Covariates in effect = 0", "The main vector", "End MCModelEffect object display.",
-      "MCRegSettings display end"};
-  // clang-format on
-  const std::string text = fOut.str();
-  size_t at = 0;
-  for (const char* label : labels) {
-    at = text.find(label, at);
-    ASSERT_NE(at, std::string::npos) << label;
-  }
+TEST(MCLogRegSettingsTest, SettersRefuseBadValuesAndChangeNothing) {
+  MCLogRegSettings s;
+  EXPECT_EQ(s.GetModelType(), MCConst::kLogisticModel);
+  EXPECT_TRUE(s.SetDependentRefCat(-2, 2));
+  EXPECT_TRUE(s.SetDependentRefCat(1, 2));
+  EXPECT_FALSE(s.SetDependentRefCat(2, 2));
+  EXPECT_FALSE(s.SetDependentRefCat(-3, 5));
+  EXPECT_FALSE(s.SetDependentRefCat(0, 1));
+  EXPECT_EQ(s.GetDependentRefCateg(), 1);
+  EXPECT_EQ(s.GetDependentNCategs(), 2);
+  EXPECT_TRUE(s.SetMaxIterations(0));
+  EXPECT_FALSE(s.SetMaxIterations(-1));
+  EXPECT_TRUE(s.SetStartingIteration(0));
+  EXPECT_FALSE(s.SetMaxStepHalvingValue(0));
+  EXPECT_FALSE(s.SetIterationFrequency(0));
+  EXPECT_TRUE(s.SetLLConCriterion(0.0));
+  EXPECT_FALSE(s.SetLLConCriterion(-1e-12));
+  EXPECT_FALSE(s.SetParamEstConCriterion(std::nan("")));
+  EXPECT_EQ(s.GetMaxIterations(), 0);
+  EXPECT_EQ(s.GetMaxStepHalvingValue(), 5);
+  EXPECT_EQ(s.GetIterationFrequency(), 1);
+  EXPECT_EQ(s.GetParamEstConCriterion(), 1e-6);
 }
 
 }  // namespace
