@@ -12,7 +12,7 @@
 #include "MCRegFactory.h"
 #include "MCRegSettings.h"
 #include "MCStatus.h"
-#include "regression/GLMTestSupport.h"
+#include "regression/RegTestSupport.h"
 
 namespace hostile {
 
@@ -21,16 +21,13 @@ using Rows = std::vector<std::vector<double>>;
 // Everything a host reads after a build.
 struct Outcome {
   MCCommon::MCStatus status;
-  std::vector<MCCommon::MCStatus> warnings;
   bool built = false;
   std::vector<double> estimates;
   std::vector<bool> nonRedundant;
-  double rmse = 0.0;
-  double rsquare = 0.0;
-  double df = 0.0;
+  double rmse = 0.0, rsquare = 0.0, df = 0.0, totalWeight = 0.0;
 };
 
-inline Outcome Fit(MCRegSettings& settings, const Rows& rows) {
+inline Outcome Fit(MCRegSettings &settings, MCCommon::MultiPassRecordIter &data) {
   Outcome out;
   MCRegFactory factory;
   std::unique_ptr<IMCRegComponent> component(factory.CreateRegAlgorithm(settings));
@@ -38,25 +35,30 @@ inline Outcome Fit(MCRegSettings& settings, const Rows& rows) {
     out.status = factory.GetStatus();
     return out;
   }
-  glmtest::MemoryRecords data(rows);
   out.status = component->BuildModel(data);
-  out.warnings = component->GetWarnings();
   out.built = component->IsModelBuilt();
-  IMCRegOutputStats* stats = nullptr;
+  IMCRegOutputStats *stats = nullptr;
   if (out.built && component->GetOutputStats(stats).IsOK() && stats != nullptr) {
     out.estimates = stats->GetParamEstimates();
-    for (const MCRegrParameterStats& p : stats->GetParamStats()) {
+    for (const MCRegrParameterStats &p : stats->GetParamStats()) {
       out.nonRedundant.push_back(p.fNotRedundant != 0);
     }
     out.rmse = stats->GetModelFitStat(MCConst::kRMSE);
     out.rsquare = stats->GetModelFitStat(MCConst::kRSquare);
     out.df = stats->GetNDegFreedom();
+    out.totalWeight = stats->GetTotalFreqWeight();
   }
   return out;
 }
 
-// A build that does not end in an error must present a model with numbers, never NaN.
-inline void ExpectNoNaNPresented(const Outcome& out) {
+inline Outcome Fit(MCRegSettings &settings, const Rows &rows) {
+  regtest::MemoryRecords data(rows);
+  return Fit(settings, data);
+}
+
+// A build that does not end in an error must present a model with numbers,
+// never NaN.
+inline void ExpectNoNaNPresented(const Outcome &out) {
   if (out.status.IsError()) return;
   ASSERT_TRUE(out.built) << "status " << out.status.GetErrorCode() << " without a model";
   ASSERT_FALSE(out.estimates.empty());

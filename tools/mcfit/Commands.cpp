@@ -137,7 +137,9 @@ int RunFit(const FitOptions& options, std::ostream& out, std::ostream& err,
     std::unique_ptr<PendingFile> json;
     if (!options.jsonFile.empty()) {
       json = std::make_unique<PendingFile>(options.jsonFile);
-      json->Stream() << ToJson(result).dump(2) << "\n";
+      json->Stream() << ToJson(result).dump(2, ' ', false,
+                                            nlohmann::ordered_json::error_handler_t::replace)
+                     << "\n";
     }
     std::unique_ptr<PendingFile> pmml;
     if (!options.pmmlFile.empty()) {
@@ -156,10 +158,10 @@ int RunFit(const FitOptions& options, std::ostream& out, std::ostream& err,
     err << "mcfit: " << e.what() << "\n";
     return kExitBadInput;
   } catch (const FitError& e) {
-    err << "mcfit: " << options.data << ": " << e.what() << "\n";
+    err << "mcfit: " << Printable(options.data) << ": " << Printable(e.what()) << "\n";
     return kExitNotFitted;
   } catch (const std::bad_alloc&) {
-    err << "mcfit: " << options.data << ": not enough memory\n";
+    err << "mcfit: " << Printable(options.data) << ": not enough memory\n";
     return kExitNotFitted;
   }
 }

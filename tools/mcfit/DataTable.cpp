@@ -164,6 +164,28 @@ void CheckUniqueNames(const std::vector<std::string>& names, const std::string& 
 
 }  // namespace
 
+std::string Printable(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u >= 0x20 && u != 0x7f) {
+      out += c;
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02x", u);
+      out += buf;
+    }
+  }
+  return out;
+}
+
 int DataTable::Find(const std::string& name) const {
   for (std::size_t j = 0; j < columns.size(); ++j) {
     if (columns[j].name == name) return static_cast<int>(j);
@@ -253,10 +275,12 @@ DataTable ReadBinaryFile(const std::string& path, const std::vector<std::string>
   if (file == nullptr) throw InputError(path + ": cannot open the file");
   const std::size_t width = columns.size();
   std::vector<double> record(width);
+  const std::size_t recordBytes = width * sizeof(double);
   for (;;) {
-    const std::size_t got = std::fread(record.data(), sizeof(double), width, file);
+    // Counted in bytes: a tail shorter than one value is a truncated record too.
+    const std::size_t got = std::fread(record.data(), 1, recordBytes, file);
     if (got == 0 && std::feof(file)) break;
-    if (got < width) {
+    if (got < recordBytes) {
       const bool error = std::ferror(file) != 0;
       std::fclose(file);
       if (cancelled && cancelled()) throw Cancelled();

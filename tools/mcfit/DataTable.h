@@ -9,10 +9,15 @@
 
 namespace mcfit {
 
-// Bad input from the user (a file, a column, an option): exit code 2.
+// The text with control characters (line ends, tabs, NUL...) written as escapes such as \n or
+// \x00, so that names and values taken from a file keep a message on one line.
+std::string Printable(const std::string& text);
+
+// Bad input from the user (a file, a column, an option): exit code 2. The message is made
+// printable: it is always one line, whatever the file held.
 class InputError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit InputError(const std::string& what) : std::runtime_error(Printable(what)) {}
 };
 
 // The user pressed Ctrl-C: exit code 130.

@@ -1,11 +1,14 @@
 #include "ModelSetup.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
+#include <cstdio>
 #include <set>
 #include <utility>
 
 #include "IMCEncoder.h"
+#include "LinearFit.h"
 #include "MCCatVar.h"
 #include "MCMV.h"
 #include "MCModelEffect.h"
@@ -23,6 +26,59 @@ void CheckDistinct(const std::vector<std::string>& list, const std::string& opti
   for (const std::string& name : list) {
     if (!seen.insert(name).second) throw InputError(option + ": '" + name + "' given twice");
   }
+}
+
+// The length of the valid UTF-8 sequence at s[i], or 0 when the bytes there are none.
+std::size_t Utf8Length(const std::string& s, std::size_t i) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char b = byte(i);
+  if (b < 0x80) return 1;
+  std::size_t n = 0;
+  unsigned char lo = 0x80;
+  unsigned char hi = 0xBF;
+  if (b >= 0xC2 && b <= 0xDF) {
+    n = 2;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    n = 3;
+    if (b == 0xE0) lo = 0xA0;  // no overlong forms
+    if (b == 0xED) hi = 0x9F;  // no surrogates
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    n = 4;
+    if (b == 0xF0) lo = 0x90;
+    if (b == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
+  } else {
+    return 0;
+  }
+  if (i + n > s.size()) return 0;
+  for (std::size_t k = 1; k < n; ++k) {
+    const unsigned char c = byte(i + k);
+    if (c < (k == 1 ? lo : 0x80) || c > (k == 1 ? hi : 0xBF)) return 0;
+  }
+  return n;
+}
+
+// Names and levels from a file in another encoding (Latin-1 is the usual one) shown as UTF-8:
+// each byte that starts no valid UTF-8 sequence is taken as the Latin-1 character it is.
+std::string AsUtf8(const std::string& s) {
+  std::string out;
+  for (std::size_t i = 0; i < s.size();) {
+    const std::size_t n = Utf8Length(s, i);
+    if (n > 0) {
+      out.append(s, i, n);
+      i += n;
+    } else {
+      const unsigned char b = static_cast<unsigned char>(s[i++]);
+      out += static_cast<char>(0xC0 | (b >> 6));
+      out += static_cast<char>(0x80 | (b & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::string Magnitude(double log10Value) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "1e%+.0f", std::floor(log10Value));
+  return buf;
 }
 
 }  // namespace
@@ -108,16 +164,61 @@ CodedModel::CodedModel(const DataTable& data, const ModelRequest& request) : fRe
   // which is the rule the library's record validator applies.
   const int weightsFrom =
       1 + static_cast<int>(fRequest.factors.size() + fRequest.covariates.size());
+  std::vector<double> largest(static_cast<std::size_t>(fWidth), 0.0);
+  double totalWeight = 0.0;
   for (std::size_t i = 0; i < data.nRows; ++i) {
     const double* r = fValues.data() + i * static_cast<std::size_t>(fWidth);
     bool ok = true;
     for (int k = 0; k < fWidth && ok; ++k) {
       ok = k < weightsFrom ? !MCMV::IsMissing(r[k]) : r[k] > 0.0;
     }
-    if (ok) ++fRecordsUsed;
+    if (!ok) continue;
+    ++fRecordsUsed;
+    double weight = 1.0;
+    for (int k = 0; k < fWidth; ++k) {
+      if (k >= weightsFrom) weight *= r[k];
+      largest[static_cast<std::size_t>(k)] =
+          std::max(largest[static_cast<std::size_t>(k)], std::fabs(r[k]));
+    }
+    totalWeight += weight;
   }
+  CheckScale(largest, totalWeight);
   fpRecords = std::make_unique<MemoryRecords>(std::move(fValues), fWidth);
   BuildSettings();
+}
+
+void CodedModel::CheckScale(const std::vector<double>& largest, double totalWeight) const {
+  // The fit sums weighted squares and products of the dependent and of each term. When the
+  // largest of them overflows, or is too small to keep its digits among the normal doubles,
+  // the library's sweep sees infinities or zeros and would present a meaningless fit.
+  const double log10Weight = std::log10(std::max(totalWeight, 1.0));
+  const auto check = [&](const std::string& what, double log10Size) {
+    if (2.0 * log10Size + log10Weight >= std::log10(DBL_MAX)) {
+      throw FitError(what + " reaches " + Magnitude(log10Size) +
+                     ": its weighted sum of squares overflows; rescale the data");
+    }
+    if (2.0 * log10Size < std::log10(DBL_MIN / DBL_EPSILON)) {
+      throw FitError(what + " is at most " + Magnitude(log10Size) +
+                     ": its squares underflow; rescale the data");
+    }
+  };
+  if (fRequest.model == "linear" && largest[0] > 0.0) {
+    check("the dependent '" + fRequest.dependent + "'", std::log10(largest[0]));
+  }
+  for (const Term& term : fTerms) {
+    double log10Size = 0.0;
+    bool covariates = false;
+    bool zero = false;
+    for (const std::string& name : term.names) {
+      const int pos = Position(name);
+      if (pos <= static_cast<int>(fRequest.factors.size())) continue;
+      covariates = true;
+      const double m = largest[static_cast<std::size_t>(pos)];
+      if (m == 0.0) zero = true;  // an all-zero column is aliased, not a scale problem
+      if (!zero) log10Size += std::log10(m);
+    }
+    if (covariates && !zero) check("the term " + term.Text(), log10Size);
+  }
 }
 
 void CodedModel::CodeNumber(const DataTable& data, int column, int position,
@@ -269,7 +370,7 @@ std::string CodedModel::ParameterName(const MCRegrParameter& parameter) const {
     if (!name.empty()) name += '*';
     name += cell.factor ? cell.variable + "=" + cell.category : cell.variable;
   }
-  return name;
+  return AsUtf8(name);
 }
 
 }  // namespace mcfit

@@ -60,7 +60,8 @@ class MemoryRecords : public MCCommon::MultiPassRecordIter {
 class CodedModel {
  public:
   // InputError for an unknown column, a text value where a number is needed, a factor
-  // value that is not a number in a binary file, or a bad term.
+  // value that is not a number in a binary file, or a bad term; FitError for data whose
+  // scale overflows or underflows the fit's sums of squares.
   CodedModel(const DataTable& data, const ModelRequest& request);
   CodedModel(const CodedModel&) = delete;
   CodedModel& operator=(const CodedModel&) = delete;
@@ -73,7 +74,7 @@ class CodedModel {
   const ModelRequest& Request() const { return fRequest; }
 
   // "(Intercept)", "NAME=VALUE" for a factor level, "NAME" for a covariate, products in the
-  // order of the term joined by '*'.
+  // order of the term joined by '*'; always UTF-8 (other bytes are read as Latin-1).
   std::string ParameterName(const MCRegrParameter& parameter) const;
   // The predictors of a parameter in the order of its term; empty for the intercept.
   std::vector<PredictorCell> ParameterCells(const MCRegrParameter& parameter) const;
@@ -95,6 +96,9 @@ class CodedModel {
                                                                  const std::string& role);
   void CodeNumber(const DataTable& data, int column, int position, const std::string& role);
   void BuildSettings();
+  // FitError when the largest value of the dependent or of a covariate term (from `largest`,
+  // by record position) would overflow or underflow the weighted cross products.
+  void CheckScale(const std::vector<double>& largest, double totalWeight) const;
 
   ModelRequest fRequest;
   std::vector<Term> fTerms;

@@ -176,7 +176,8 @@ void RunSplitFits(const DataTable& data, const FitOptions& options, std::ostream
     }
     doc["splits"] = splits;
     json = std::make_unique<PendingFile>(options.jsonFile);
-    json->Stream() << doc.dump(2) << "\n";
+    json->Stream() << doc.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+                   << "\n";
   }
   std::unique_ptr<PendingFile> pmml;
   if (combiner) {

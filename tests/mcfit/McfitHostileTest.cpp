@@ -1,0 +1,219 @@
+// mcfit given hostile CSV and binary files: each answer is the documented exit code, one line
+// on standard error when it fails, no output file left behind, and never a NaN presented as a
+// result.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "ProgramSupport.h"
+#include "nlohmann/json.hpp"
+
+namespace {
+
+using namespace mcfit_test;
+
+// Native doubles as the bytes of a binary record file.
+std::string Bin(const std::vector<double>& values, std::size_t extraBytes = 0) {
+  std::string bytes(values.size() * sizeof(double) + extraBytes, '\x7f');
+  if (!values.empty()) std::memcpy(&bytes[0], values.data(), values.size() * sizeof(double));
+  return bytes;
+}
+
+// A header and n records y,x generated from row(i).
+template <typename Row>
+std::string Csv(const std::string& header, int n, Row row) {
+  std::string text = header + "\n";
+  for (int i = 0; i < n; ++i) text += row(i) + "\n";
+  return text;
+}
+
+std::string Str(double v) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.17g", v);
+  return buf;
+}
+
+// Ten good records y,x,A with y = 1 + 2x + (A == "b").
+std::string Good(const std::string& lineEnd = "\n") {
+  std::string text = "y,x,A" + lineEnd;
+  for (int i = 0; i < 10; ++i) {
+    text += Str(1.0 + 2.0 * i + (i % 2) + 0.01 * (i % 3)) + "," + std::to_string(i) + "," +
+            (i % 2 ? "b" : "a") + lineEnd;
+  }
+  return text;
+}
+
+// y = s (2 + 3x/s + noise) with x scaled by s too.
+std::string Scaled(double s) {
+  return Csv("y,x", 8,
+             [s](int i) { return Str(s * (2 + 3 * i + (i % 2) * 0.5)) + "," + Str(s * i); });
+}
+
+const double kMissing = -std::numeric_limits<double>::max();
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const double kInf = std::numeric_limits<double>::infinity();
+
+// y, x and A for binary files, with A's value at record 3 replaced by `a3` and y's by `y3`.
+std::string BinRecords(double y3, double a3) {
+  std::vector<double> v;
+  for (int i = 0; i < 8; ++i) {
+    v.insert(v.end(), {i == 3 ? y3 : 0.5 * i + (i % 3), 1.0 * i, i == 3 ? a3 : 1.0 * (i % 2)});
+  }
+  return Bin(v);
+}
+
+struct Case {
+  const char* name;
+  std::string content;
+  const char* args;  // the model, after --data
+  int code;          // 0 fitted, 1 not fittable, 2 bad input
+};
+
+std::ostream& operator<<(std::ostream& os, const Case& c) { return os << c.name; }
+
+const char* const kCsvModel = "--dependent y --covariates x";
+const char* const kCsvFactorModel = "--dependent y --covariates x --factors A";
+const char* const kBinModel = "--columns y,x,A --dependent y --covariates x --factors A";
+
+std::vector<Case> Cases() {
+  std::vector<Case> c = {
+      // Empty, cut short, malformed.
+      {"empty", "", kCsvModel, 2},
+      {"only_blank_lines", "\n\r\n\n", kCsvModel, 2},
+      {"header_only", "y,x\n", kCsvModel, 1},
+      {"cut_inside_a_record", "y,x\n1,2\n3,4\n5", kCsvModel, 2},
+      {"cut_inside_quotes", "y,x\n1,2\n\"3", kCsvModel, 2},
+      {"ragged_long_row", "y,x\n1,2\n3,4,5\n", kCsvModel, 2},
+      {"ragged_short_row", "y,x\n1,2\n3\n", kCsvModel, 2},
+      {"quote_in_unquoted_field", "y,x\n1,2\n3,4\"\n", kCsvModel, 2},
+      {"text_after_closing_quote", "y,x\n1,\"2\"x\n", kCsvModel, 2},
+      {"duplicate_column", "y,x,x\n1,2,3\n", kCsvModel, 2},
+      {"unnamed_column", "y,,x\n1,2,3\n", kCsvModel, 2},
+      {"unknown_column", Good(), "--dependent y --covariates z", 2},
+      {"nul_bytes", std::string("y,x\n1,\0\n", 8), kCsvModel, 2},
+      // Line ends and marks that are fine.
+      {"bom_and_crlf", "\xEF\xBB\xBF" + Good("\r\n"), kCsvFactorModel, 0},
+      {"quoted_names_and_values", "\"y\",\"x\"\n\"1\",\"2\"\n\"3\",\"5\"\n\"4\",\"6.5\"\n",
+       kCsvModel, 0},
+      {"embedded_quotes_and_newlines",
+       "y,x,A\n1,0,\"a \"\"q\"\"\"\n3,1,\"line\none\"\n4,2,\"a \"\"q\"\"\"\n7,3,\"line\none\"\n"
+       "8,4,\"a \"\"q\"\"\"\n",
+       kCsvFactorModel, 0},
+      {"newline_in_a_name", "y,\"x\ny\"\n1,2\n", "--dependent y --covariates 'x\ny'", 0},
+      {"newline_in_an_unknown_name", "y,\"x\ny\"\n1,2\n", "--dependent y --covariates z", 2},
+      {"newline_in_a_bad_number", "y,x\n1,\"2\n3\"\n", kCsvModel, 2},
+      {"latin1_names_and_levels",
+       Csv("y,gr\xF6\xDF"
+           "e,A",
+           6,
+           [](int i) { return Str(i * 1.5) + "," + Str(i % 3) + (i % 2 ? ",\xE9t\xE9" : ",a"); }),
+       "--dependent y --covariates 'gr\xF6\xDF"
+       "e' --factors A",
+       0},
+      // Values that are no finite numbers, and numbers at the edges.
+      {"nan_text", "y,x\n1,2\nnan,3\n4,5\n", kCsvModel, 2},
+      {"inf_text", "y,x\n1,2\n2,inf\n4,5\n", kCsvModel, 2},
+      {"overflowing_number", "y,x\n1,2\n2,1e309\n4,5\n", kCsvModel, 2},
+      {"text_in_a_covariate", "y,x\n1,2\n2,abc\n4,5\n", kCsvModel, 2},
+      {"negative_zero_and_NA", "y,x\n-0.0,1\nNA,2\n3,-0\n5,3\n4,\n", kCsvModel, 0},
+      {"denormals", "y,x\n4.9e-324,1\n1,2.2e-310\n3,3\n2,4\n", kCsvModel, 0},
+      // Data whose squares overflow or underflow cannot be fitted; 1e+-100 still can.
+      {"huge_values",
+       Csv("y,x", 8, [](int i) { return Str(1e308 * ((i % 3) - 1)) + "," + Str(i); }), kCsvModel,
+       1},
+      {"huge_weights", Csv("y,x,w", 8, [](int i) { return Str(i % 3) + "," + Str(i) + ",1e308"; }),
+       "--dependent y --covariates x --freq-weight w", 1},
+      {"scaled_1e300", Scaled(1e300), kCsvModel, 1},
+      {"scaled_1e_minus_300", Scaled(1e-300), kCsvModel, 1},
+      {"scaled_1e160_product", Scaled(1e80), "--dependent y --covariates x --effects x,x*x", 1},
+      {"scaled_1e100", Scaled(1e100), kCsvModel, 0},
+      {"scaled_1e_minus_100", Scaled(1e-100), kCsvModel, 0},
+      // Category codes that are no codes are categories like any other.
+      {"odd_category_codes",
+       Csv("y,x,A", 10,
+           [](int i) {
+             const char* codes[] = {"1e300", "-1", "0.5", "-2147483649", "1e9"};
+             return Str(i + 0.1 * (i % 3)) + "," + Str(i) + "," + codes[i % 5];
+           }),
+       kCsvFactorModel, 0},
+      {"factor_of_25000_levels",
+       Csv("y,A", 25000, [](int i) { return Str(i % 7) + "," + std::to_string(i); }),
+       "--dependent y --factors A", 1},
+      // Numerically hopeless data: statuses, not NaN.
+      {"single_record", "y,x\n7.5,2\n", kCsvModel, 0},
+      {"constant_dependent", Csv("y,x", 6, [](int i) { return "5," + Str(i); }), kCsvModel, 0},
+      {"constant_covariate", Csv("y,x", 6, [](int i) { return Str(i * i) + ",4"; }), kCsvModel, 0},
+      {"collinear_columns",
+       Csv("y,x,z", 6, [](int i) { return Str(i * i) + "," + Str(i) + "," + Str(1 - 2 * i); }),
+       "--dependent y --covariates x,z", 0},
+      {"all_weights_zero", Csv("y,x,w", 5, [](int i) { return Str(i) + "," + Str(2 * i) + ",0"; }),
+       "--dependent y --covariates x --freq-weight w", 1},
+      {"negative_weights", Csv("y,x,w", 5, [](int i) { return Str(i) + "," + Str(2 * i) + ",-1"; }),
+       "--dependent y --covariates x --regr-weight w", 1},
+      {"all_dependent_missing", Csv("y,x", 5, [](int i) { return "NA," + Str(i); }), kCsvModel, 1},
+      // Binary record files.
+      {"bin_empty", "", kBinModel, 1},
+      {"bin_truncated", BinRecords(1.0, 0.0).substr(0, 8 * 3 * 5 + 12), kBinModel, 2},
+      {"bin_shorter_than_a_value", "abc", kBinModel, 2},
+      {"bin_nan_dependent", BinRecords(kNaN, 0.0), kBinModel, 2},
+      {"bin_inf_factor", BinRecords(1.0, kInf), kBinModel, 2},
+      {"bin_missing_values", BinRecords(kMissing, kMissing), kBinModel, 0},
+      {"bin_huge_code", BinRecords(1.0, 1e300), kBinModel, 0},
+      {"bin_negative_code", BinRecords(1.0, -7.0), kBinModel, 0},
+      {"bin_fractional_code", BinRecords(1.0, 0.25), kBinModel, 0},
+      {"bin_denormal_code", BinRecords(4.9e-324, 4.9e-324), kBinModel, 0},
+      {"bin_single_record", Bin({3.0, 1.0, 0.0}), kBinModel, 0},
+  };
+  return c;
+}
+
+class McfitHostile : public Program, public ::testing::WithParamInterface<Case> {};
+
+TEST_P(McfitHostile, AnswersWithTheDocumentedCode) {
+  const Case& c = GetParam();
+  const std::string file =
+      std::string(c.name) + (std::strncmp(c.name, "bin_", 4) == 0 ? ".bin" : ".csv");
+  WriteFile(file, c.content);
+  const int rc =
+      Run("fit --data '" + fDir + "/" + file + "' " + c.args + " --json '" + fDir + "/out.json'");
+  ASSERT_GE(rc, 0);
+  ASSERT_LT(rc, 128) << "crashed: " << fErr;
+  EXPECT_EQ(rc, c.code) << fErr;
+  if (rc != 0) {
+    EXPECT_EQ(std::count(fErr.begin(), fErr.end(), '\n'), 1) << fErr;
+    EXPECT_EQ(fErr.back(), '\n');
+    EXPECT_EQ(Listing(), file + "\n") << "an output file was left behind";
+    return;
+  }
+  // A fit presents numbers (or "not available"), never NaN or infinities.
+  for (const char* bad : {"nan", "inf"}) {
+    std::string lower = fOut;
+    std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
+    EXPECT_EQ(lower.find(bad), std::string::npos) << fOut;
+  }
+  const nlohmann::json doc = nlohmann::json::parse(Read(fDir + "/out.json"));
+  ASSERT_FALSE(doc["parameters"].empty());
+  for (const auto& p : doc["parameters"]) {
+    ASSERT_TRUE(p["estimate"].is_number()) << p;
+    EXPECT_TRUE(std::isfinite(p["estimate"].get<double>())) << p;
+    for (const char* key : {"std_error", "statistic", "p_value"}) {
+      EXPECT_TRUE(p[key].is_null() || std::isfinite(p[key].get<double>())) << p;
+    }
+  }
+  for (const char* key : {"r_squared", "rmse", "residual_std_error"}) {
+    const auto& v = doc["fit"][key];
+    EXPECT_TRUE(v.is_null() || std::isfinite(v.get<double>())) << key;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, McfitHostile, ::testing::ValuesIn(Cases()),
+                         [](const ::testing::TestParamInfo<Case>& info) {
+                           return std::string(info.param.name);
+                         });
+
+}  // namespace
