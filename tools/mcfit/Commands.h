@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,7 +29,8 @@ struct FitOptions {
   std::string format;  // "csv", "bin", or empty: binary for a .bin file, else CSV
   std::vector<std::string> columns;
   ModelRequest request;
-  bool logisticOptions = false;  // a logistic-only option was given
+  bool logisticOptions = false;         // a logistic-only option was given
+  std::set<std::string> logisticGiven;  // which ones, e.g. "--reference"
   LogisticOptions logistic;
   // Options given on the command line, which a settings document does not override.
   bool interceptGiven = false;

@@ -68,6 +68,38 @@ void ApplySettings(std::istream& in, const std::string& source, FitOptions& o) {
   if (Found(parser.GetParameter("ModelType", text), "ModelType", source) && !o.modelGiven) {
     request.model = text;
   }
+
+  // The logistic choices; an option given on the command line wins.
+  LogisticOptions& logistic = o.logistic;
+  auto fromFile = [&](const char* option) { return o.logisticGiven.count(option) == 0; };
+  text.clear();
+  if (Found(parser.GetParameter("ReferenceCategory", text), "ReferenceCategory", source) &&
+      fromFile("--reference")) {
+    logistic.reference = text;
+  }
+  int count = 0;
+  if (Found(parser.GetParameter("MaxIterations", count), "MaxIterations", source) &&
+      fromFile("--max-iterations")) {
+    logistic.maxIterations = count;
+  }
+  if (Found(parser.GetParameter("MaxStepHalving", count), "MaxStepHalving", source) &&
+      fromFile("--max-step-halving")) {
+    logistic.maxStepHalving = count;
+  }
+  double criterion = 0.0;
+  if (Found(parser.GetParameter("LLCriterion", criterion), "LLCriterion", source) &&
+      fromFile("--ll-criterion")) {
+    logistic.llCriterion = criterion;
+  }
+  if (Found(parser.GetParameter("ParamCriterion", criterion), "ParamCriterion", source) &&
+      fromFile("--param-criterion")) {
+    logistic.paramCriterion = criterion;
+  }
+  bool patterns = false;
+  if (Found(parser.GetParameter("Patterns", patterns), "Patterns", source) &&
+      fromFile("--patterns")) {
+    logistic.patterns = patterns;
+  }
 }
 
 void ApplySettingsFile(const std::string& path, FitOptions& options) {

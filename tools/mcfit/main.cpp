@@ -85,7 +85,10 @@ int main(int argc, char** argv) {
     fit.modelGiven = fitCmd->count("--model") > 0;
     for (const char* name : {"--reference", "--max-iterations", "--max-step-halving",
                              "--ll-criterion", "--param-criterion", "--patterns"}) {
-      if (fitCmd->count(name) > 0) fit.logisticOptions = true;
+      if (fitCmd->count(name) > 0) {
+        fit.logisticOptions = true;
+        fit.logisticGiven.insert(name);
+      }
     }
     fit.logistic.patterns = patterns == "on";
     return mcfit::RunFit(fit, std::cout, std::cerr, &query);
