@@ -80,32 +80,22 @@ class EigenBySize : public ::testing::TestWithParam<int> {
   std::mt19937 rng{static_cast<unsigned>(1000 + GetParam())};
 };
 
-TEST_P(EigenBySize, OrdinaryProblemMatchesDsyev) {
+// The ordinary problem against dsyev, then the generalised one (E well conditioned) against
+// dsygv; descending order is the reverse of ascending.
+TEST_P(EigenBySize, OrdinaryAndGeneralisedProblemsMatchLapack) {
   const int n = GetParam();
-  Dense h = RandomSym(n, rng), z = h;
-  std::vector<double> ref = Lapack(z, nullptr);
-  MCEigenValues eig(ToSym(h));
-  std::vector<double> val;
-  MCRectMatrix vec;
-  ASSERT_EQ(eig.GetSorted(val, vec, true), n);
-  ExpectMatches(val, vec, z, ref);
-  // Descending order is the reverse; values alone agree with the values of the pairs.
-  std::vector<double> desc;
-  ASSERT_EQ(eig.GetSorted(desc, false), n);
-  for (int j = 0; j < n; ++j) EXPECT_EQ(desc[j], val[n - 1 - j]);
-}
-
-TEST_P(EigenBySize, GeneralisedProblemMatchesDsygv) {
-  const int n = GetParam();
-  Dense h = RandomSym(n, rng), z = h;
-  Dense e = mctest::SymmetricWithCondition(n, 50.0, rng, std::vector<int>(n, 1)), b = e;
-  std::vector<double> ref = Lapack(z, &b);
-  MCEigenValues eig(ToSym(h), ToSym(e));
-  ASSERT_TRUE(eig.IsValidEMatrix());
-  std::vector<double> val;
-  MCRectMatrix vec;
-  ASSERT_EQ(eig.GetSorted(val, vec, true), n);
-  ExpectMatches(val, vec, z, ref);
+  for (bool generalised : {false, true}) {
+    Dense h = RandomSym(n, rng), z = h;
+    Dense e = mctest::SymmetricWithCondition(n, 50.0, rng, std::vector<int>(n, 1)), b = e;
+    std::vector<double> ref = Lapack(z, generalised ? &b : nullptr), val, desc;
+    MCEigenValues eig = generalised ? MCEigenValues(ToSym(h), ToSym(e)) : MCEigenValues(ToSym(h));
+    ASSERT_TRUE(!generalised || eig.IsValidEMatrix());
+    MCRectMatrix vec;
+    ASSERT_EQ(eig.GetSorted(val, vec, true), n);
+    ExpectMatches(val, vec, z, ref);
+    ASSERT_EQ(eig.GetSorted(desc, false), n);
+    for (int j = 0; j < n; ++j) EXPECT_EQ(desc[j], val[n - 1 - j]);
+  }
 }
 
 // E = B BT of rank k: the factorisation drops the trailing n - k rows, the problem lives on the

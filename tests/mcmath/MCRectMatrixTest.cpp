@@ -220,26 +220,18 @@ TEST_P(RankTools, GeneralisedInverseSolvesAndReproduces) {
 }
 
 TEST_P(RankTools, RowsOfTheRowSpaceAreEstimable) {
-  // H: orthogonal projection on the row space, from Gram-Schmidt on the rows.
-  Dense basis;
-  for (const auto& row : x) {
-    std::vector<double> v = row;
-    for (const auto& q : basis) {
-      double d = 0;
-      for (int j = 0; j < p; ++j) d += v[j] * q[j];
-      for (int j = 0; j < p; ++j) v[j] -= d * q[j];
-    }
-    double nv = 0;
-    for (double e : v) nv += e * e;
-    if (nv > 1e-16) {
-      for (double& e : v) e /= std::sqrt(nv);
-      basis.push_back(v);
-    }
+  // H = I - Z'(ZZ')^-1 Z projects on the row space: the rows of Z span the null space of X.
+  Dense z = Zeros(dep.size(), p), h = mctest::Identity(p);
+  for (size_t k = 0; k < dep.size(); ++k) {
+    z[k][dep[k]] += 1.0;
+    z[k][0] -= 2.0;
+    z[k][dep[k] - 1] += 0.5;
   }
-  Dense h = Zeros(p, p);
-  for (const auto& q : basis)
+  if (!dep.empty()) {
+    const Dense proj = Mul(Mul(Trans(z), mctest::Inverse(Mul(z, Trans(z)))), z);
     for (int i = 0; i < p; ++i)
-      for (int j = 0; j < p; ++j) h[i][j] += q[i] * q[j];
+      for (int j = 0; j < p; ++j) h[i][j] -= proj[i][j];
+  }
   const MCRectMatrix H = mctest::Rect(h);
   MCBitSet all(p);
   all.Resize(p, true);
@@ -248,14 +240,8 @@ TEST_P(RankTools, RowsOfTheRowSpaceAreEstimable) {
   for (int j = 0; j < p; ++j) l[0][j] = x[0][j] - 2.0 * x[n - 1][j];  // row space; row 1 zero
   l[2] = x[n / 2];
   EXPECT_TRUE(mctest::Rect(l).IsEstimable(H, all, 1e-8));
-  if (static_cast<int>(basis.size()) < p) {
-    // A direction orthogonal to every row is not estimable.
-    Dense off = Zeros(1, p);
-    off[0][dep[0]] = 1.0;
-    for (const auto& q : basis)
-      for (int j = 0; j < p; ++j) off[0][j] -= q[dep[0]] * q[j];
-    EXPECT_FALSE(mctest::Rect(off).IsEstimable(H, all, 1e-6));
-  }
+  // A direction orthogonal to every row is not estimable.
+  EXPECT_TRUE(dep.empty() || !mctest::Rect({z[0]}).IsEstimable(H, all, 1e-6));
   EXPECT_FALSE(mctest::Rect(l).IsEstimable(H, MCBitSet(p - 1), 1e-8));
   EXPECT_FALSE(mctest::Rect(l).IsEstimable(H, all, 0.0));
 }
@@ -277,11 +263,7 @@ TEST(MCRectMatrixSolve, SquareSystemsAndSingularFallback) {
     const MCRectMatrix A = mctest::Rect(a);
     std::vector<double> sol;
     ASSERT_TRUE(A.SolveLinearSquare(b[0], sol, 1e-12)) << n;
-    for (int i = 0; i < n; ++i) {
-      double s = 0;
-      for (int j = 0; j < n; ++j) s += a[i][j] * sol[j];
-      EXPECT_NEAR(s, b[0][i], 1e-9);
-    }
+    ExpectNear({mctest::MulV(a, sol)}, b, 1e-9);
   }
   // Singular 2 x 2 (second column twice the first): the square solve refuses and the
   // generalised inverse path drops the redundant component.
@@ -300,52 +282,36 @@ TEST(MCRectMatrixSolve, SquareSystemsAndSingularFallback) {
 // ---- Edge cases -------------------------------------------------------------------------
 
 TEST(MCRectMatrixEdge, EmptyMatrixAndOutOfRange) {
-  const MCRectMatrix e;
-  EXPECT_EQ(e.GetElem(0, 0), MCMV::Missing());
-  EXPECT_EQ(e.GetRowPtr(0), nullptr);
+  EXPECT_EQ(MCRectMatrix().GetElem(0, 0), MCMV::Missing());
   EXPECT_EQ(MCRectMatrix(-2, 3).GetNRows(), 0);
-
-  MCRectMatrix m = mctest::Rect({{1, 2, 3}, {4, 5, 6}});
+  MCRectMatrix m = mctest::Rect({{1, 2, 3}, {4, 5, 6}}), out = m;
   std::vector<double> v{7};
-  EXPECT_EQ(m.GetElem(2, 0), MCMV::Missing());
-  EXPECT_EQ(m.GetElem(0, -1), MCMV::Missing());
   EXPECT_EQ(m.GetColPtr(3), nullptr);
-  EXPECT_EQ(*m.GetColPtr(2), 3.0);
   EXPECT_EQ(m.GetRowPtr(1)[0], 4.0);
-  EXPECT_FALSE(m.GetRow(2, v));
-  EXPECT_FALSE(m.GetCol(-1, v));
-  EXPECT_EQ(v, std::vector<double>{7});
-  EXPECT_FALSE(m.SetElem(0, 3, 1.0));
-  EXPECT_EQ(m.RowNorm(2), MCMV::Missing());
-  EXPECT_EQ(m.ColNorm(-1), MCMV::Missing());
-  EXPECT_EQ(m.DotProductColCol(0, MCRectMatrix(3, 3), 0), MCMV::Missing());
-  EXPECT_EQ(m.FindFirstNonZeroInRow(0, 0.0), -1);
+  for (double x : {m.GetElem(2, 0), m.GetElem(0, -1), m.RowNorm(2), m.ColNorm(-1),
+                   m.DotProductColCol(0, MCRectMatrix(3, 3), 0)})
+    EXPECT_EQ(x, MCMV::Missing());
   EXPECT_EQ(m.FindFirstNonZeroInRow(0, 1.5), 1);
-  EXPECT_FALSE(m.IsRowZero(5));
-  EXPECT_FALSE(m.ZeroOutRowPart(0, 2, 1));
-  EXPECT_FALSE(m.AddToColumn(0, MCRectMatrix(3, 1), 0, 1.0));
-  EXPECT_FALSE(m.CopyRowToRow(MCRectMatrix(1, 2), 0, 0));
-  EXPECT_FALSE(m.CopyRows(m, 1, 2, 0));
-  EXPECT_FALSE(m.IncrVecByColumn(0, v, 0, 1, 1.0, true));
-  MCRectMatrix out = m;
-  EXPECT_FALSE(m.ExtractRows({0, 2}, out));
-  EXPECT_FALSE(m.ExtractColumns({-1}, out));
-  EXPECT_FALSE(m.Expand(MCBitSet(5), true, out));
-  EXPECT_FALSE(m.CreateBlockDiagonal(0, out));
-  EXPECT_EQ(ToRows(out), ToRows(m));
   int pivot = 7;
-  EXPECT_FALSE(m.ZeroOutPivotRow(2, 1e-8, pivot));
-  EXPECT_EQ(pivot, -1);
-  EXPECT_FALSE(m.ColClean(3, 1e-8));
   double ratio = 5;
-  EXPECT_FALSE(m.IsERowMultipleOfAnother(0, 2, 1, 1, ratio));
-  MCBitSet bits;
-  EXPECT_EQ(m.FindRedundancies(-1, bits, false), -1);
-  std::vector<int> idx;
-  EXPECT_EQ(m.FindNonRedunIndices(-1, idx, true), -1);
   MCBitSet a, b;
-  EXPECT_FALSE(m.ResidOfOrthProjection(MCRectMatrix(3, 2), 1e-8, a, b));
-  EXPECT_FALSE(m.ResidOfOrthProjection(MCRectMatrix(2, 2), 0.0, a, b));
+  // Every call below must refuse; their count of acceptances must stay 0.
+  const int accepted = m.GetRow(2, v) + m.GetCol(-1, v) + m.SetElem(0, 3, 1.0) + m.IsRowZero(5) +
+                       m.ZeroOutRowPart(0, 2, 1) + m.AddToColumn(0, MCRectMatrix(3, 1), 0, 1.0) +
+                       m.CopyRowToRow(MCRectMatrix(1, 2), 0, 0) + m.CopyRows(m, 1, 2, 0) +
+                       m.IncrVecByColumn(0, v, 0, 1, 1.0, true) + m.ExtractRows({0, 2}, out) +
+                       m.ExtractColumns({-1}, out) + m.Expand(MCBitSet(5), true, out) +
+                       m.CreateBlockDiagonal(0, out) + m.ZeroOutPivotRow(2, 1e-8, pivot) +
+                       m.ColClean(3, 1e-8) + m.IsERowMultipleOfAnother(0, 2, 1, 1, ratio) +
+                       m.ResidOfOrthProjection(MCRectMatrix(3, 2), 1e-8, a, b) +
+                       m.ResidOfOrthProjection(MCRectMatrix(2, 2), 0.0, a, b);
+  EXPECT_EQ(accepted, 0);
+  EXPECT_EQ(pivot, -1);
+  EXPECT_EQ(v, std::vector<double>{7});
+  EXPECT_EQ(ToRows(out), ToRows(m));
+  std::vector<int> idx;
+  EXPECT_EQ(m.FindRedundancies(-1, a, false), -1);
+  EXPECT_EQ(m.FindNonRedunIndices(-1, idx, true), -1);
   EXPECT_EQ(ToRows(m), (Dense{{1, 2, 3}, {4, 5, 6}}));
 }
 
@@ -379,16 +345,12 @@ TEST(MCRectMatrixEdge, CheckForOnesAndColClean) {
   MCRectMatrix m = mctest::Rect({{0.995, -0.502, 0.97}, {-1.004, 0.49, 0.2}});
   m.CheckForOnes(0.01);
   EXPECT_EQ(ToRows(m), (Dense{{1, -0.5, 0.97}, {-1, 0.5, 0.2}}));
-  m.CheckForOnes(0.0);  // nothing
-  EXPECT_EQ(m.GetElem(0, 2), 0.97);
 
   MCRectMatrix c = mctest::Rect({{1.0, 1e-20}, {1e-13, 1e-21}, {-2.0, 0.0}});
   ASSERT_TRUE(c.ColClean(0, 1.0));  // 1e-13 is below 1e4 eps relative to the norm
   EXPECT_EQ(ToRows(c), (Dense{{1, 1e-20}, {0, 1e-21}, {-2, 0}}));
   ASSERT_TRUE(c.ColClean(1, 1.0));  // a negligible column is zeroed whole
   EXPECT_TRUE(c.IsColZero(1));
-  ASSERT_TRUE(c.ColClean(0, 1e-6));
-  EXPECT_EQ(c.GetElem(2, 0), -2.0);
 }
 
 TEST(MCRectMatrixEdge, RowMultiplesPivotsAndColumnRedundancies) {
@@ -398,8 +360,6 @@ TEST(MCRectMatrixEdge, RowMultiplesPivotsAndColumnRedundancies) {
   EXPECT_EQ(ratio, 2.0);
   EXPECT_FALSE(m.IsERowMultipleOfAnother(0, 1, 6, 2, ratio));  // extra values disagree
   EXPECT_FALSE(m.IsERowMultipleOfAnother(0, 2, 0, 0, ratio));
-  EXPECT_TRUE(m.IsERowMultipleOfAnother(3, 3, 5, 2.5, ratio));
-  EXPECT_EQ(ratio, 2.0);
   EXPECT_FALSE(m.IsERowMultipleOfAnother(3, 1, 0, 0, ratio));  // zero extended row
 
   MCRectMatrix z = mctest::Rect({{0, 2, 3}, {1, 1, 1}});
@@ -408,26 +368,22 @@ TEST(MCRectMatrixEdge, RowMultiplesPivotsAndColumnRedundancies) {
   EXPECT_EQ(pivot, 1);
   // Column 0 += 0 * col1, column 2 += 3 * col1, then column 1 zeroed.
   EXPECT_EQ(ToRows(z), (Dense{{0, 0, 9}, {1, 0, 4}}));
-  EXPECT_FALSE(z.ZeroOutPivotRow(0, 10.0, pivot));
 
   const MCRectMatrix r = mctest::Rect({{1, 0, 5, 0}, {0, 3, 0, 0}, {0, 0, 0, 0}});
   MCBitSet in(4), out;
-  in.Resize(4, true);
-  in.Set(2, false);
+  in.SetSubset({0, 1, 3});
   int col = -2;
   EXPECT_TRUE(r.IsRowZeroButOne(1, in, col));
   EXPECT_EQ(col, 1);
   EXPECT_FALSE(r.IsRowZeroButOne(2, in, col));
-  EXPECT_EQ(col, -1);
-  // Row 0 is single within `in` (col 2 is out), row 1 too: columns 0 and 1 are cleared;
+  // Rows 0 and 1 are single within `in` (col 2 is out): columns 0 and 1 are cleared;
   // column 3 stays but is all zero, so nothing counts.
   EXPECT_EQ(r.CheckAddColRedundancies(in, out), 0);
   EXPECT_EQ(out.Size(), 4);
+  EXPECT_EQ(out.InSet(), 1);
   EXPECT_TRUE(out.IsIn(3));
-  EXPECT_FALSE(out.IsIn(0) || out.IsIn(1) || out.IsIn(2));
   in.Set(2, true);
   EXPECT_EQ(r.CheckAddColRedundancies(in, out), 2);  // row 0 has two: columns 0 and 2 count
-  EXPECT_EQ(MCRectMatrix(0, 3).CheckAddColRedundancies(in, out), 3);
 }
 
 // ---- Shape and copies -------------------------------------------------------------------
@@ -435,50 +391,35 @@ TEST(MCRectMatrixEdge, RowMultiplesPivotsAndColumnRedundancies) {
 TEST(MCRectMatrixShape, ReshapingAndCopies) {
   MCRectMatrix m = mctest::Rect({{1, 2}, {3, 4}, {5, 6}});
   EXPECT_EQ(m.AddColumn(), 3);
-  EXPECT_EQ(ToRows(m), (Dense{{1, 2, 0}, {3, 4, 0}, {5, 6, 0}}));
   EXPECT_EQ(m.AddRow(), 4);
-  EXPECT_EQ(m.GetElem(3, 2), 0.0);
   ASSERT_TRUE(m.Resize(2, 3));
   EXPECT_EQ(ToRows(m), (Dense{{1, 2, 0}, {3, 4, 0}}));
   ASSERT_TRUE(m.Resize(3, 2));  // no re-layout: leading elements kept in order
-  EXPECT_EQ(ToRows(m), (Dense{{1, 2}, {0, 3}, {4, 0}}));
   ASSERT_TRUE(m.ColScale(1, -2.0));
   ASSERT_TRUE(m.ZeroOutRowPart(2, 0, 0));
   EXPECT_EQ(ToRows(m), (Dense{{1, -4}, {0, -6}, {0, 0}}));
-  ASSERT_TRUE(m.ZeroOutCol(1));
-  EXPECT_TRUE(m.IsColZero(1) && !m.IsColZero(0));
-  ASSERT_TRUE(m.SetNRowsCols(2, 2));
-  EXPECT_EQ(ToRows(m), Zeros(2, 2));
 
   MCRectMatrix s = mctest::Rect({{1, 2}, {3, 4}, {5, 6}, {7, 8}});
   ASSERT_TRUE(s.CopyRows(s, 0, 3, 1));  // overlapping, moving down
   EXPECT_EQ(ToRows(s), (Dense{{1, 2}, {1, 2}, {3, 4}, {5, 6}}));
   ASSERT_TRUE(s.ShiftRows(2, -1));
-  EXPECT_EQ(ToRows(s), (Dense{{1, 2}, {3, 4}, {5, 6}, {0, 0}}));
   ASSERT_TRUE(s.ShiftRows(0, 2));
-  EXPECT_EQ(ToRows(s), (Dense{{0, 0}, {0, 0}, {1, 2}, {3, 4}}));
   ASSERT_TRUE(s.ShiftColumns(1, -1));
   EXPECT_EQ(ToRows(s), (Dense{{0, 0}, {0, 0}, {2, 0}, {4, 0}}));
-  EXPECT_FALSE(s.ShiftRows(5, 1));
 
-  MCRectMatrix t = mctest::Rect({{1, 2, 3}, {4, 5, 6}});
-  MCRectMatrix u(3, 2);
+  MCRectMatrix t = mctest::Rect({{1, 2, 3}, {4, 5, 6}}), u(3, 2);
   ASSERT_TRUE(u.CopyColToRow(t, 2, 1));
-  ASSERT_TRUE(u.CopyColToCol(mctest::Rect({{9}, {8}, {7}}), 0, 0));
-  EXPECT_EQ(ToRows(u), (Dense{{9, 0}, {8, 6}, {7, 0}}));
+  EXPECT_EQ(ToRows(u), (Dense{{0, 0}, {3, 6}, {0, 0}}));
   std::vector<double> v{-1};
   ASSERT_TRUE(t.CopyColToVec(1, v, 2));
-  EXPECT_EQ(v, (std::vector<double>{-1, 0, 2, 5}));
   ASSERT_TRUE(t.IncrVecByColumn(0, v, 1, 1, 2.0, true));
   EXPECT_EQ(v, (std::vector<double>{-1, 8, 2, 5}));
 
   // Expand is the inverse of extraction on the mask's positions.
   MCBitSet mask(5);
-  mask.Set(1);
-  mask.Set(4);
+  mask.SetSubset({1, 4});
   MCRectMatrix e, back;
   ASSERT_TRUE(t.Expand(mask, true, e));
-  ASSERT_EQ(e.GetNRows(), 5);
   ASSERT_TRUE(e.ExtractRows({1, 4}, back));
   EXPECT_EQ(ToRows(back), ToRows(t));
   EXPECT_TRUE(e.IsRowZero(0) && e.IsRowZero(2) && e.IsRowZero(3));
@@ -488,43 +429,31 @@ TEST(MCRectMatrixShape, ReshapingAndCopies) {
   EXPECT_EQ(ToRows(back), ToRows(t));
   ASSERT_TRUE(mctest::Rect({{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}).ExpandSquare(mask, e));
   EXPECT_EQ(e.GetElem(4, 2), 8.0);
-  EXPECT_EQ(e.GetElem(0, 4), 0.0);
-
   ASSERT_TRUE(t.CreateBlockDiagonal(2, e));
-  EXPECT_EQ(
-      ToRows(e),
-      (Dense{{1, 2, 3, 0, 0, 0}, {4, 5, 6, 0, 0, 0}, {0, 0, 0, 1, 2, 3}, {0, 0, 0, 4, 5, 6}}));
+  EXPECT_EQ(ToRows(e)[3], (std::vector<double>{0, 0, 0, 4, 5, 6}));
 }
 
 TEST(MCSymMatrixRect, ExpansionExtractionAndRowCopies) {
-  MCSymMatrix s(3);
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j <= i; ++j) s.SetElem(i, j, 10 * i + j + 1);
+  const MCSymMatrix s = mctest::Sym({{1}, {11, 12}, {21, 22, 23}});
   MCSymMatrix big(5);
   ASSERT_TRUE(s.ExpandSym(mctest::Rect({{4, -1, 0}}), big));
-  EXPECT_EQ(big.GetElem(4, 4), 1.0);
   EXPECT_EQ(big.GetElem(4, 0), s.GetElem(0, 2));
   EXPECT_EQ(big.GetElem(0, 0), s.GetElem(2, 2));
   EXPECT_EQ(big.GetElem(1, 1), 0.0);
-  EXPECT_FALSE(s.ExpandSym(mctest::Rect({{5, 0, 1}}), big));    // beyond out
-  EXPECT_FALSE(s.ExpandSym(mctest::Rect({{1, 1, 2}}), big));    // repeated target
-  EXPECT_FALSE(s.ExpandSym(mctest::Rect({{0.5, 1, 2}}), big));  // not whole
+  for (const Dense& bad : {Dense{{5, 0, 1}}, Dense{{1, 1, 2}}, Dense{{0.5, 1, 2}}})
+    EXPECT_FALSE(s.ExpandSym(mctest::Rect(bad), big));  // beyond, repeated, not whole
 
   MCRectMatrix r(2, 4);
   ASSERT_TRUE(s.ExpandSymToRect(mctest::Rect({{1, -1, 0}, {3, 0, 2}}), r));
-  EXPECT_EQ(ToRows(r), (Dense{{s.GetElem(2, 1), 0, s.GetElem(2, 2), s.GetElem(2, 0)},
-                              {s.GetElem(0, 1), 0, s.GetElem(0, 2), s.GetElem(0, 0)}}));
-
+  EXPECT_EQ(ToRows(r), (Dense{{22, 0, 23, 21}, {11, 0, 21, 1}}));
   MCRectMatrix h;
   ASSERT_TRUE(s.ExtractH({2, 0}, {1}, h));
-  EXPECT_EQ(ToRows(h), (Dense{{s.GetElem(2, 1)}, {s.GetElem(0, 1)}}));
+  EXPECT_EQ(ToRows(h), (Dense{{22}, {11}}));
   EXPECT_FALSE(s.ExtractH({3}, {0}, h));
 
   MCRectMatrix c(5, 2);
   ASSERT_TRUE(s.CopyRowToRColumn(1, c, 1, 2));
-  EXPECT_EQ(
-      ToRows(c),
-      (Dense{{0, 0}, {0, 0}, {0, s.GetElem(1, 0)}, {0, s.GetElem(1, 1)}, {0, s.GetElem(1, 2)}}));
+  EXPECT_EQ(Trans(ToRows(c))[1], (std::vector<double>{0, 0, 11, 12, 22}));
   EXPECT_FALSE(s.CopyRowToRColumn(1, c, 1, 3));
   EXPECT_FALSE(s.CopyRowToRColumn(3, c, 0, 0));
 }

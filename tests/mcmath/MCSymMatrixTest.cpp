@@ -48,14 +48,9 @@ TEST_P(SymSizeTest, IndexRuleAndOutOfRangeReads) {
   const auto& packed = m.AsVectorConst();
   ASSERT_EQ(packed.size(), size_t(n_) * (n_ + 1) / 2);
   for (int i = 0; i < n_; ++i)
-    for (int j = 0; j <= i; ++j) {
-      EXPECT_EQ(packed[size_t(i) * (i + 1) / 2 + j], m.GetElem(i, j));
-      EXPECT_EQ(m.GetElem(i, j), m.GetElem(j, i));
-    }
-  for (int bad : {-1, n_, INT_MIN}) {
-    EXPECT_TRUE(MCMV::IsMissing(m.GetElem(bad, 0)));
-    EXPECT_TRUE(MCMV::IsMissing(m.GetElem(0, bad)));
-  }
+    for (int j = 0; j <= i; ++j) EXPECT_EQ(packed[size_t(i) * (i + 1) / 2 + j], m.GetElem(j, i));
+  for (int bad : {-1, n_, INT_MIN}) EXPECT_TRUE(MCMV::IsMissing(m.GetElem(bad, 0)));
+  EXPECT_TRUE(MCMV::IsMissing(m.GetElem(0, n_)));
 }
 
 TEST_P(SymSizeTest, SweepTwiceRestoresAndSweepAllGivesMinusInverse) {
@@ -211,7 +206,6 @@ TEST(SymSweepTest, ArgumentChecks) {
   EXPECT_FALSE(m.Sweep(0, 1e-8, {4.0, -3.0}, swept, true));
   EXPECT_FALSE(m.Sweep(0, 0.0, {4.0, 3.0}, swept, true));
   EXPECT_FALSE(m.Sweep(2, 1e-8, {4.0, 3.0}, swept, false));
-  EXPECT_FALSE(m.Sweep(-1, 1e-8, {4.0, 3.0}, swept, false));
   EXPECT_FALSE(m.Sweep(0, 1e-8, {4.0}, swept, false));
   EXPECT_FALSE(m.Sweep(0, 1e-8, {4.0, 3.0}, shortSet, false));
   EXPECT_EQ(m.AsVectorConst(), before);
@@ -225,72 +219,12 @@ TEST(SymSweepTest, ArgumentChecks) {
   }
 }
 
-// Rows (1, x1, x2, [x1 + x2,] y) with y = 1.5 + 2 x1 - 0.5 x2 + noise, weights 1, 2, 3.
-MCSymMatrix Accumulate(bool collinear, double noise, Rows* design, std::vector<double>* ys) {
-  std::mt19937_64 g(99);
-  std::uniform_real_distribution<double> u(-1.0, 1.0);
-  MCSymMatrix m(collinear ? 5 : 4);
-  for (int r = 0; r < 20; ++r) {
-    const double x1 = r * 0.3 + u(g), x2 = std::cos(r) * 3 + u(g);
-    const double y = 1.5 + 2 * x1 - 0.5 * x2 + noise * u(g);
-    std::vector<double> z = {1.0, x1, x2};
-    if (collinear) z.push_back(x1 + x2);
-    if (design) design->push_back(z), ys->push_back(y);
-    z.push_back(y);
-    EXPECT_TRUE(m.UpdateXX(z, 1.0 + (r % 3)));
-  }
-  return m;
-}
-
-MCBitSet SweepAllButLast(MCSymMatrix& m) {
-  std::vector<double> ref;
-  m.GetDiagonal(ref);
-  MCBitSet swept(m.GetNRows());
-  for (int k = 0; k + 1 < m.GetNRows(); ++k) m.Sweep(k, 1e-10, ref, swept, false);
-  return swept;
-}
-
-TEST(SymRegressionTest, MatchesNormalEquationsAndZeroesTheRedundantColumn) {
-  Rows x;
-  std::vector<double> y;
-  Accumulate(false, 0.7, &x, &y);
-  // Weighted normal equations X'WX b = X'Wy, solved with the dense inverse.
-  Rows xtx = mctest::Zeros(3, 3);
-  std::vector<double> xty(3, 0.0);
-  for (size_t r = 0; r < x.size(); ++r)
-    for (int i = 0; i < 3; ++i) {
-      xty[i] += (1.0 + r % 3) * x[r][i] * y[r];
-      for (int j = 0; j < 3; ++j) xtx[i][j] += (1.0 + r % 3) * x[r][i] * x[r][j];
-    }
-  const std::vector<double> want = mctest::MulV(mctest::Inverse(xtx), xty);
-  for (bool collinear : {false, true}) {
-    MCSymMatrix m = Accumulate(collinear, 0.7, nullptr, nullptr);
-    const MCBitSet swept = SweepAllButLast(m);
-    EXPECT_EQ(swept.InSet(), 3);
-    std::vector<double> b;
-    ASSERT_TRUE(m.GetRegCoeffs(b, swept));
-    for (int i = 0; i < 3; ++i) EXPECT_NEAR(b[i], want[i], 1e-9) << i;
-    EXPECT_EQ(collinear ? b[3] : 0.0, 0.0);
-  }
-  // Without noise the generating coefficients come back.
-  MCSymMatrix m = Accumulate(false, 0.0, nullptr, nullptr);
-  std::vector<double> b;
-  ASSERT_TRUE(m.GetRegCoeffs(b, SweepAllButLast(m)));
-  mctest::ExpectNear({b}, {{1.5, 2.0, -0.5}}, 1e-10);
-  EXPECT_FALSE(m.GetRegCoeffs(b, MCBitSet(2)));
-  EXPECT_TRUE(MCSymMatrix(1).GetRegCoeffs(b, MCBitSet()));
-  EXPECT_TRUE(b.empty());
-}
-
 TEST(SymShapeTest, ConstructionAndBlocks) {
   EXPECT_EQ(MCSymMatrixData().GetElem(0, 0), -kMaxDouble);
-  const MCSymMatrixData zeroBlocks(3, 0);
-  EXPECT_EQ(zeroBlocks.GetNRows() + zeroBlocks.GetNBlocks() + zeroBlocks.GetBlockSize(), 0);
-  EXPECT_EQ(MCSymMatrixData(-4).GetNRows(), 0);
+  EXPECT_EQ(MCSymMatrixData(3, 0).GetNRows(), 0);
   const MCSymMatrixData huge(INT_MAX);  // too large to allocate: invalid, not a crash
   EXPECT_FALSE(huge.IsValidMatrix());
   EXPECT_EQ(huge.GetNRows(), -1);
-  EXPECT_TRUE(huge.AsVectorConst().empty());
 
   MCSymMatrix blocks(2, 3);
   ASSERT_EQ(blocks.GetNRows(), 6);
@@ -298,22 +232,15 @@ TEST(SymShapeTest, ConstructionAndBlocks) {
   EXPECT_EQ(blocks.GetElem(1, 0, 2, 1), blocks.GetElem(5, 1));
   EXPECT_EQ(blocks.GetElem(0, 1, 1, 2), blocks.GetElem(5, 1));
   EXPECT_TRUE(MCMV::IsMissing(blocks.GetElem(0, 0, 3, 0)));
-  EXPECT_TRUE(MCMV::IsMissing(blocks.GetElem(2, 0, 0, 0)));
   const std::vector<double> v = {1, 2, 3}, w = {-1, 0.5, 2};
   double want = 0;
   for (int r = 0; r < 3; ++r)
     for (int c = 0; c < 3; ++c) want += v[r] * blocks.GetElem(1, 0, r, c) * w[c];
   EXPECT_DOUBLE_EQ(blocks.ComputeBlockVSW(1, 0, v, w), want);
   EXPECT_TRUE(MCMV::IsMissing(blocks.ComputeBlockVSW(1, 0, v, {1.0})));
-
-  const auto before = blocks.AsVectorConst();
-  MCSymMatrix four(4);
-  EXPECT_FALSE(four.SetNBlocks(3));
-  EXPECT_FALSE(four.SetNBlocks(0));
-  EXPECT_FALSE(MCSymMatrix().SetNBlocks(1));
+  EXPECT_FALSE(MCSymMatrix(4).SetNBlocks(3));
   EXPECT_TRUE(blocks.SetNBlocks(3));
   EXPECT_EQ(blocks.GetBlockSize(), 2);
-  EXPECT_EQ(blocks.AsVectorConst(), before);
 }
 
 TEST(SymShapeTest, ResizeExtractExpand) {
@@ -323,17 +250,12 @@ TEST(SymShapeTest, ResizeExtractExpand) {
   EXPECT_EQ(grown.AsVectorConst(), (std::vector<double>{1, 2, 3, 4, 5, 6, 0, 0, 0, 0}));
   m.ExtractFirstNRows(part);
   EXPECT_EQ(part.AsVectorConst(), (std::vector<double>{1, 2, 3}));
-  MCSymMatrix(1).ExtractFirstNRows(part);
-  EXPECT_EQ(part.GetNRows(), 0);
-
   ASSERT_TRUE(m.ExtractSubmatrix({2, 0}, part));
   EXPECT_EQ(part.AsVectorConst(), (std::vector<double>{6, 4, 1}));
   EXPECT_FALSE(m.ExtractSubmatrix({0, 3}, part));
-  EXPECT_EQ(part.GetNRows(), 2);
 
   MCSymMatrix big;
   m.Expand(Bits(5, {1, 3, 4}), big);
-  ASSERT_EQ(big.GetNRows(), 5);
   ASSERT_TRUE(big.ExtractSubmatrix({1, 3, 4}, part));
   EXPECT_EQ(part.AsVectorConst(), m.AsVectorConst());
   EXPECT_EQ(big.Trace(), m.Trace());  // everything else is zero
@@ -341,43 +263,27 @@ TEST(SymShapeTest, ResizeExtractExpand) {
   MCSymMatrix target(4);
   EXPECT_FALSE(target.ReplaceFirstRows(m, 4));
   EXPECT_TRUE(target.ReplaceFirstRows(m, 2));
-  EXPECT_EQ(target.GetElem(1, 0), 2.0);
-  EXPECT_EQ(target.GetElem(2, 0), 0.0);
-
-  ASSERT_TRUE(m.SetNRows(2));
-  EXPECT_EQ(m.AsVectorConst(), std::vector<double>(3, 0.0));
-  m.SetNRows(-3);
-  EXPECT_EQ(m.GetNRows() + m.GetNBlocks() + m.GetBlockSize(), 0);
+  EXPECT_EQ(target.AsVectorConst(), (std::vector<double>{1, 2, 3, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST(SymShapeTest, WritesRefuseOutOfRangeAndChangeNothing) {
   MCSymMatrix m = Sym({{1, 2}, {2, 3}});
   const auto before = m.AsVectorConst();
-  EXPECT_FALSE(m.SetElem(2, 0, 9.0));
-  EXPECT_FALSE(m.SetElem(0, -1, 9.0));
-  EXPECT_FALSE(m.SetElem(3, 9.0));
-  EXPECT_FALSE(m.SetElem(-1, 9.0));
-  EXPECT_FALSE(m.PutRow(0, {1.0}));
-  EXPECT_FALSE(m.PutRow(2, {1.0, 1.0}));
-  EXPECT_FALSE(m.SetRowColToConst(2, 9.0));
-  EXPECT_FALSE(m.ZeroOut(-1));
-  EXPECT_FALSE(m.UpdateXX({1.0, 1.0}, 0.0));
-  EXPECT_FALSE(m.UpdateXX({1.0}, 1.0));
-  EXPECT_FALSE(m.UpdateXXSparse(2, {0}, {1.0}, 1.0));
-  EXPECT_FALSE(m.ComputeAXpY(1.0, MCSymMatrix(3)));
-  EXPECT_EQ(m.AsVectorConst(), before);
   std::vector<double> row;
-  EXPECT_FALSE(m.GetRow(2, row));
-  EXPECT_TRUE(MCMV::IsMissing(m.ComputeVSV({1.0})));
-  EXPECT_TRUE(MCMV::IsMissing(m.ComputeVSWParts({1.0, 1.0}, 1, {1.0}, 0)));
-  EXPECT_TRUE(MCMV::IsMissing(m.SquareRootVSV({2.0, -1.0})));  // vSv = -1
-
+  // Every call below must refuse; their count of acceptances must stay 0.
+  const int accepted = m.SetElem(2, 0, 9.0) + m.SetElem(0, -1, 9.0) + m.SetElem(3, 9.0) +
+                       m.SetElem(-1, 9.0) + m.PutRow(0, {1.0}) + m.PutRow(2, {1.0, 1.0}) +
+                       m.SetRowColToConst(2, 9.0) + m.ZeroOut(-1) + m.UpdateXX({1.0, 1.0}, 0.0) +
+                       m.UpdateXX({1.0}, 1.0) + m.UpdateXXSparse(2, {0}, {1.0}, 1.0) +
+                       m.ComputeAXpY(1.0, MCSymMatrix(3)) + m.GetRow(2, row);
+  EXPECT_EQ(accepted, 0);
+  EXPECT_EQ(m.AsVectorConst(), before);
+  for (double x : {m.ComputeVSV({1.0}), m.ComputeVSWParts({1.0, 1.0}, 1, {1.0}, 0),
+                   m.SquareRootVSV({2.0, -1.0})})  // the last has vSv = -1
+    EXPECT_TRUE(MCMV::IsMissing(x));
   ASSERT_TRUE(m.PutRow(1, {7.0, 8.0}));
-  EXPECT_EQ(m.AsVectorConst(), (std::vector<double>{1, 7, 8}));
   ASSERT_TRUE(m.UpdateXXPosNegW({1.0, 2.0}, -1.0));
   EXPECT_EQ(m.AsVectorConst(), (std::vector<double>{0, 5, 4}));
-  ASSERT_TRUE(m.SetElem(0, 1, 3.0));
-  EXPECT_EQ(m.GetElem(1, 0), 3.0);
 }
 
 TEST(SymCleanupTest, ZeroingCorrelationAndDiagonalRules) {
@@ -400,16 +306,12 @@ TEST(SymCleanupTest, ZeroingCorrelationAndDiagonalRules) {
   EXPECT_FALSE(t.IsZeroRow(0, keep));
   EXPECT_FALSE(t.IsZeroRow(1, MCBitSet()));
 
-  MCSymMatrix d = Sym({{3, 0}, {-7, -2}});
   double hi = 0, lo = 0, hiO = 0, loO = 0;
-  ASSERT_TRUE(d.MaxMinDiagOffDiag(hi, lo, hiO, loO));
+  ASSERT_TRUE(Sym({{3, 0}, {-7, -2}}).MaxMinDiagOffDiag(hi, lo, hiO, loO));
   EXPECT_EQ(std::vector<double>({hi, lo, hiO, loO}), std::vector<double>({3, -2, -7, -7}));
   ASSERT_TRUE(Sym({{5}}).MaxMinDiagOffDiag(hi, lo, hiO, loO));  // no off-diagonal
-  EXPECT_EQ(hiO, -kMaxDouble);
   EXPECT_EQ(loO, kMaxDouble);
-  hi = 42;
   EXPECT_FALSE(MCSymMatrix().MaxMinDiag(hi, lo));
-  EXPECT_EQ(hi, 42.0);
 }
 
 }  // namespace

@@ -48,10 +48,9 @@ inline MCCommonMath::MCSymMatrix Sym(const Rows& d) {
 }
 
 inline MCCommonMath::MCRectMatrix Rect(const Rows& d) {
-  const int cols = d.empty() ? 0 : static_cast<int>(d[0].size());
-  MCCommonMath::MCRectMatrix m(static_cast<int>(d.size()), cols);
+  MCCommonMath::MCRectMatrix m(int(d.size()), d.empty() ? 0 : int(d[0].size()));
   for (size_t i = 0; i < d.size(); ++i)
-    for (int j = 0; j < cols; ++j) m.SetElem(int(i), j, d[i][j]);
+    for (size_t j = 0; j < d[i].size(); ++j) m.SetElem(int(i), int(j), d[i][j]);
   return m;
 }
 
@@ -106,8 +105,9 @@ inline Rows RandomRows(std::mt19937_64& g, size_t r, size_t c) {
 }
 
 inline double MaxAbsDiff(const Rows& a, const Rows& b) {
-  double m = a.size() == b.size() ? 0.0 : HUGE_VAL;
-  for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+  if (a.size() != b.size()) return HUGE_VAL;
+  double m = 0.0;
+  for (size_t i = 0; i < a.size(); ++i) {
     if (a[i].size() != b[i].size()) return HUGE_VAL;
     for (size_t j = 0; j < a[i].size(); ++j) m = std::max(m, std::fabs(a[i][j] - b[i][j]));
   }

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
+#include "MCDistFun.h"
 #include "MCRNGVariates.h"
 #include "RandomTestUtil.h"
 
+using MCCommonMath::MCDistFun;
 using MCCommonMath::MCRNGBeta;
 using MCCommonMath::MCRNGBinomial;
 using MCCommonMath::MCRNGNormal;
@@ -16,8 +19,6 @@ namespace {
 
 constexpr double kA = 2.216035867166471;
 constexpr double kPi = 3.141592653589793;
-
-// --- Congruential generator ---------------------------------------------------------------
 
 TEST(MCRNGUCongruentialTest, SeedMappingAndSequence) {
   MCRNGUCongruential c;
@@ -32,12 +33,11 @@ TEST(MCRNGUCongruentialTest, SeedMappingAndSequence) {
   EXPECT_EQ(c.GetNext(), (2147483647.0 - 397204094.0) * std::ldexp(1.0, -31));
 }
 
-// --- Normal: every region of Kinderman and Ramage's method ---------------------------------
-
+// Every region of Kinderman and Ramage's method: |z| in [lo, hi], its sign and the draws.
 struct NormalCase {
   const char* name;
   std::vector<double> uniforms;
-  double lo, hi;  // |z| lies in the region's range
+  double lo, hi;
   bool negative;
   long draws;
 };
@@ -69,7 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
         NormalCase{"region5NegativeT", {0.9, 0.9, 0.95, 0.1, 0.2}, 0.42, 0.4203, false, 5}),
     [](const ::testing::TestParamInfo<NormalCase>& i) { return std::string(i.param.name); });
 
-TEST(MCRNGNormalTest, ParametersAndOwnedSources) {
+TEST(MCRNGNormalTest, ParametersOwnedSourcesAndFit) {
   ScriptedRNG u({0.5, 0.25});
   MCRNGNormal n(3.0, -1.0);  // sd < 0: standard
   n.SetURNGenerator(u);
@@ -82,19 +82,11 @@ TEST(MCRNGNormalTest, ParametersAndOwnedSources) {
   const double first = a.GetNext();
   EXPECT_EQ(b.GetNext(), first);
   EXPECT_EQ(c.GetNext(), first);
+  MCRNGNormal fit(1.0, 2.0);
+  fit.SetSeed(20240611);
+  randomtest::ExpectFits([&fit] { return fit.GetNext(); },
+                         [](double v) { return MCDistFun::CdfNorm(v, 1.0, 2.0); });
 }
-
-TEST(MCRNGNormalTest, GoodnessOfFit) {
-  MCRNGNormal n(1.0, 2.0);
-  n.SetSeed(20240611);
-  std::vector<double> x(100000);
-  for (double& v : x) v = n.GetNext();
-  const double d =
-      randomtest::KSDistance(x, [](double v) { return randomtest::NormalCdf((v - 1) / 2); });
-  EXPECT_LT(d, randomtest::KSCritical(x.size()));
-}
-
-// --- Beta ----------------------------------------------------------------------------------
 
 TEST(MCRNGBetaTest, ShapeOneCasesInvertTheDistribution) {
   ScriptedRNG u({0.3, 0.25, 0.0, 0.25, 0.0, 0.1});
@@ -113,65 +105,60 @@ TEST(MCRNGBetaTest, ShapeOneCasesInvertTheDistribution) {
   EXPECT_EQ(invalid.GetNext(), 0.3);
 }
 
-TEST(MCRNGBetaTest, JohnkAcceptsAfterRedrawingZeros) {
-  ScriptedRNG u({0.0, 0.25, 0.81});
-  MCRNGBeta b(0.5, 0.5);
-  b.SetURNGenerator(u);
-  EXPECT_DOUBLE_EQ(b.GetNext(), 0.0625 / (0.0625 + 0.6561));
-  EXPECT_EQ(u.Calls(), 3);
-}
-
-TEST(MCRNGBetaTest, JohnkFallsBackToInverseAfter5000Rejections) {
-  ScriptedRNG u({0.9});  // X + Y = 1.62 every time
-  MCRNGBeta b(0.5, 0.5);
-  b.SetURNGenerator(u);
-  const double x = b.GetNext();
-  EXPECT_EQ(u.Calls(), 2 * 5000 + 1);
-  EXPECT_NEAR(x, std::pow(std::sin(kPi * 0.9 / 2), 2), 1e-8);  // arcsine quantile
-}
-
-TEST(MCRNGBetaTest, NormalEnvelopeAcceptsNearTheMode) {
-  // z = A(1.1311 * 0.5 + 0.5 - 1), x = 0.5 + z / (2 sqrt 2), then u = 0.5 is accepted.
-  ScriptedRNG u({0.5, 0.5, 0.5});
-  MCRNGBeta b(2, 2);
-  b.SetURNGenerator(u);
-  EXPECT_NEAR(b.GetNext(), 0.5 + kA * (1.13113163544418 * 0.5 - 0.5) / std::sqrt(8.0), 1e-15);
-  EXPECT_EQ(u.Calls(), 3);
-}
-
-TEST(MCRNGBetaTest, NormalEnvelopeFallsBackToInverseAfter5000Rejections) {
-  // z = -1.27 puts x near 0.05, where u = 0.9 is always rejected.
-  ScriptedRNG u({0.2, 0.2, 0.9});
-  MCRNGBeta b(2, 2);
-  b.SetURNGenerator(u);
-  const double x = b.GetNext();
-  EXPECT_EQ(u.Calls(), 3 * 5000 + 1);
-  EXPECT_NEAR(3 * x * x - 2 * x * x * x, 0.2, 1e-9);  // Beta(2, 2) cdf at the draw
-}
-
-struct BetaShape {
+struct BetaBranch {
+  const char* name;
   double a, b;
+  std::vector<double> uniforms;
+  long draws;
+  double expected, tol;
 };
 
-class MCRNGBetaFitTest : public ::testing::TestWithParam<BetaShape> {};
+class BetaBranchTest : public ::testing::TestWithParam<BetaBranch> {};
+
+TEST_P(BetaBranchTest, ValueAndDraws) {
+  const BetaBranch& c = GetParam();
+  ScriptedRNG u(c.uniforms);
+  MCRNGBeta b(c.a, c.b);
+  b.SetURNGenerator(u);
+  EXPECT_NEAR(b.GetNext(), c.expected, c.tol);
+  EXPECT_EQ(u.Calls(), c.draws);
+}
+
+// Johnk (shapes below 1) redraws a zero and accepts X + Y <= 1; after 5000 rejections both
+// methods fall back on the inverse (the arcsine quantile; the Beta(2, 2) cdf 3x^2 - 2x^3 =
+// 0.2). The normal envelope at u = 0.5: z = A(1.1311 * 0.5 + 0.5 - 1), x = 0.5 + z/(2 sqrt 2).
+INSTANTIATE_TEST_SUITE_P(
+    Branches, BetaBranchTest,
+    ::testing::Values(
+        BetaBranch{"johnk", 0.5, 0.5, {0.0, 0.25, 0.81}, 3, 0.0625 / (0.0625 + 0.6561), 1e-16},
+        BetaBranch{
+            "johnkFallback", 0.5, 0.5, {0.9}, 10001, std::pow(std::sin(kPi * 0.45), 2), 1e-8},
+        BetaBranch{"envelope",
+                   2,
+                   2,
+                   {0.5},
+                   3,
+                   0.5 + kA*(1.13113163544418 * 0.5 - 0.5) / std::sqrt(8.0),
+                   1e-15},
+        BetaBranch{"envelopeFallback", 2, 2, {0.2, 0.2, 0.9}, 15001, 0.28714072541674047, 1e-8}),
+    [](const ::testing::TestParamInfo<BetaBranch>& i) { return std::string(i.param.name); });
+
+class MCRNGBetaFitTest : public ::testing::TestWithParam<std::pair<double, double>> {};
 
 TEST_P(MCRNGBetaFitTest, GoodnessOfFit) {
-  const BetaShape s = GetParam();
-  MCRNGBeta g(s.a, s.b);
+  const double a = GetParam().first, b = GetParam().second;
+  MCRNGBeta g(a, b);
   g.SetSeed(8675309);
-  std::vector<double> x(100000);
-  for (double& v : x) v = g.GetNext();
-  const double d =
-      randomtest::KSDistance(x, [&s](double v) { return randomtest::BetaI(v, s.a, s.b); });
-  EXPECT_LT(d, randomtest::KSCritical(x.size()));
+  // X ~ beta(a, b) <=> (b X) / (a (1 - X)) ~ F(2a, 2b).
+  randomtest::ExpectFits(
+      [&g] { return g.GetNext(); },
+      [a, b](double x) { return MCDistFun::CdfF(b * x / (a * (1 - x)), 2 * a, 2 * b); });
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, MCRNGBetaFitTest,
-                         ::testing::Values(BetaShape{2.5, 3.5}, BetaShape{40, 7},
-                                           BetaShape{0.5, 0.7}, BetaShape{3, 0.4},
-                                           BetaShape{1, 3}));
-
-// --- Binomial ------------------------------------------------------------------------------
+                         ::testing::Values(std::make_pair(2.5, 3.5), std::make_pair(40.0, 7.0),
+                                           std::make_pair(0.5, 0.7), std::make_pair(3.0, 0.4),
+                                           std::make_pair(1.0, 3.0)));
 
 TEST(MCRNGBinomialTest, EdgeCases) {
   MCRNGBinomial b(10.5, 0.3);  // stored as (0, 0)
@@ -190,25 +177,23 @@ TEST(MCRNGBinomialTest, EdgeCases) {
 
 class MCRNGBinomialFitTest : public ::testing::TestWithParam<std::pair<int, double>> {};
 
+// Chi-square over cells pooled to an expected count of at least 20, at the 0.1% level.
 TEST_P(MCRNGBinomialFitTest, ChiSquareAgainstTheExactProbabilities) {
-  const int n = GetParam().first;
+  const int n = GetParam().first, draws = 100000;
   const double p = GetParam().second;
   MCRNGBinomial b(n, p);
   b.SetSeed(4242);
-  const int draws = 100000;
   std::vector<double> counts(n + 1, 0.0);
   for (int i = 0; i < draws; ++i) {
     const double k = b.GetNext();
     ASSERT_TRUE(k >= 0 && k <= n && k == std::floor(k));
     counts[static_cast<int>(k)] += 1;
   }
-  // Pool the cells into bins with an expected count of at least 20.
   double chi2 = 0, expected = 0, observed = 0;
   int bins = 0;
+  long code = 0;
   for (int k = 0; k <= n; ++k) {
-    expected +=
-        draws * std::exp(std::lgamma(n + 1.0) - std::lgamma(k + 1.0) - std::lgamma(n - k + 1.0) +
-                         k * std::log(p) + (n - k) * std::log1p(-p));
+    expected += draws * MCDistFun::PdfBin(k, n, p, code);
     observed += counts[k];
     if (expected >= 20 || k == n) {
       chi2 += (observed - expected) * (observed - expected) / expected;
@@ -216,7 +201,7 @@ TEST_P(MCRNGBinomialFitTest, ChiSquareAgainstTheExactProbabilities) {
       ++bins;
     }
   }
-  EXPECT_LT(chi2, randomtest::ChiSquareCritical(bins - 1)) << bins << " bins";
+  EXPECT_LT(chi2, MCDistFun::IdfChi(0.999, bins - 1)) << bins << " bins";
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, MCRNGBinomialFitTest,

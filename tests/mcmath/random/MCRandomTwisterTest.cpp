@@ -26,15 +26,13 @@ std::vector<T> ReadFixture(const char* name) {
   return values;
 }
 
-TEST(MCRandomTwisterTest, DefaultSeedGivesReferenceFirstWord) {
+// Seed 5489 (also the default) gives 3499211612 first; InitByArray the reference output.
+TEST(MCRandomTwisterTest, ReproducesTheReferenceProgram) {
   MCRandomTwister unseeded, seeded;
   EXPECT_EQ(unseeded.GetInteger32(), 3499211612ul);
   seeded.Initialize(12345);
   seeded.Initialize(5489);
   EXPECT_EQ(seeded.GetInteger32(), 3499211612ul);
-}
-
-TEST(MCRandomTwisterTest, InitByArrayReproducesPublishedOutput) {
   const auto expected = ReadFixture<unsigned long>("mt19937ar_int32.txt");
   ASSERT_EQ(expected.size(), 1000u);
   MCRandomTwister t;
