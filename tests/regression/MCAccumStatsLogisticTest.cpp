@@ -9,7 +9,7 @@
 
 namespace {
 
-using logtest::MaxDiff;
+using regtest::MaxDiff;
 
 // Four categories, three parameters a logit; every accepted row is also kept densely.
 class AccumStatsTest : public ::testing::Test {
@@ -44,14 +44,14 @@ class AccumStatsTest : public ::testing::Test {
   MCRegSettings fSettings;
   std::vector<double> fBeta{0.4, -0.3, 0.8, -1.1, 0.2, 0.5, 0.0, 0.9, -0.6};
   MCAccumStatsLogistic fStats{fSettings, 3, 4, fBeta};
-  std::vector<logtest::Obs> fObs;
+  std::vector<regtest::Obs> fObs;
 };
 
 TEST_F(AccumStatsTest, SumsMatchDenseDefinitions) {
   ASSERT_TRUE(fStats.IsValid());
   fStats.Reset(MCConst::kNewtonRaphson, true);
   AddSome();
-  const logtest::DenseStats dense(fObs, fBeta, 4, 3);
+  const regtest::DenseStats dense(fObs, fBeta, 4, 3);
   EXPECT_NEAR(fStats.GetLL(), dense.ll, 1e-13);
   EXPECT_LT(MaxDiff(fStats.GetScores(), dense.score), 1e-13);
   EXPECT_LT(MaxDiff(Hessian(), dense.info), 1e-13);
@@ -88,7 +88,7 @@ TEST_F(AccumStatsTest, LogLikelihoodOnlyAndNoSeparationCheckLeaveTheRestAlone) {
   fStats.Reset(MCConst::kNewtonRaphson, false);
   fObs.clear();
   ASSERT_EQ(Add({0, 1}, {1.0, 2.0}, 1, 1.0, true), 0);
-  EXPECT_NEAR(fStats.GetLL(), logtest::DenseStats(fObs, fBeta, 4, 3).ll, 1e-14);
+  EXPECT_NEAR(fStats.GetLL(), regtest::DenseStats(fObs, fBeta, 4, 3).ll, 1e-14);
   EXPECT_EQ(MaxDiff(fStats.GetScores(), std::vector<double>(9, 0.0)), 0.0);
   EXPECT_EQ(MaxDiff(Hessian(), std::vector<double>(45, 0.0)), 0.0);
   const double big = std::numeric_limits<double>::max();

@@ -65,18 +65,6 @@ TEST_F(MCModelEffectTest, ContainmentNeedsFewerFactorsAndTheSameCovariates) {
   EXPECT_FALSE(elsewhere.IsContainedIn(ab));
 }
 
-TEST_F(MCModelEffectTest, EqualityCoversParenthesesAndCovariates) {
-  MCModelEffect a = Make();
-  a.AddNewFactor(10, false);
-  MCModelEffect b(a);
-  EXPECT_EQ(a, b);
-  b.SetFactorsInParens(true);
-  EXPECT_NE(a, b);
-  b = a;
-  b.AddCovariate(20);
-  EXPECT_NE(a, b);
-}
-
 TEST_F(MCModelEffectTest, SetupKeepsEntriesAndResetClears) {
   MCModelEffect e = Make();
   EXPECT_EQ(e.GetModelEffect(), (std::vector<int>{-1, -1, -1, 0, 0}));

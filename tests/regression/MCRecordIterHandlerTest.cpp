@@ -8,14 +8,14 @@
 
 namespace {
 
-using logtest::MaxDiff;
 using MCCommon::MCStatus;
+using regtest::MaxDiff;
 
 // The main problem with a record handler and an accumulator attached.
 class RecordHandlerTest : public ::testing::Test {
  protected:
-  void Build(const logtest::Rows& rows) {
-    fProblem.reset(new logtest::Problem(logtest::MainLayout(), rows));
+  void Build(const regtest::Rows& rows) {
+    fProblem.reset(new regtest::Problem(regtest::MainLayout(), rows));
     fProblem->FillTables();
     fModel = &fProblem->MakeModel();
     fStats.reset(new MCAccumStatsLogistic(fProblem->fSettings, 10, 3, fBeta));
@@ -36,21 +36,21 @@ class RecordHandlerTest : public ::testing::Test {
   int Delivered() const { return fProblem->fData.Delivered(); }
 
   MCCommon::MCCancelInfo fCancel;
-  std::vector<double> fBeta = logtest::Beta(20);
-  std::unique_ptr<logtest::Problem> fProblem;
-  logtest::TableModel* fModel = nullptr;
+  std::vector<double> fBeta = regtest::Beta(20);
+  std::unique_ptr<regtest::Problem> fProblem;
+  regtest::TableModel* fModel = nullptr;
   std::unique_ptr<MCAccumStatsLogistic> fStats;
   std::unique_ptr<MCRecordIterHandler> fHandler;
 };
 
 TEST_F(RecordHandlerTest, PassMatchesDenseStatisticsWithBothWeights) {
-  logtest::Rows rows = logtest::MainRows(60);
+  regtest::Rows rows = regtest::MainRows(60);
   Build(rows);
   ASSERT_EQ(fModel->NBasic(), 10);
   ASSERT_TRUE(Pass().IsOK());
-  std::vector<logtest::Obs> obs;
-  for (const std::vector<double>& r : rows) obs.push_back(logtest::MainObs(r));
-  const logtest::DenseStats dense(obs, fBeta, 3, 10);
+  std::vector<regtest::Obs> obs;
+  for (const std::vector<double>& r : rows) obs.push_back(regtest::MainObs(r));
+  const regtest::DenseStats dense(obs, fBeta, 3, 10);
   EXPECT_NEAR(fStats->GetLL(), dense.ll, 1e-11);
   EXPECT_LT(MaxDiff(fStats->GetScores(), dense.score), 1e-11);
   MCCommonMath::MCSymMatrix hessian;
@@ -66,7 +66,7 @@ TEST_F(RecordHandlerTest, PassMatchesDenseStatisticsWithBothWeights) {
   rows.insert(rows.begin() + 5, {0.3, 1, 0, 2, 3, 1, 0});
   rows.push_back({0.3, 1, 0, 6, 1, 1, 0});
   rows.push_back({0.3, 1, 1, 1, 1, 1, 0});
-  glmtest::MemoryRecords extended(rows);
+  regtest::MemoryRecords extended(rows);
   MCRecordIterHandler handler(extended, fCancel, fProblem->fValidator, 3, 1, 5);
   handler.SetStatsModel(fStats.get(), fModel);
   handler.ResetAccumStats(MCConst::kNewtonRaphson, false);
@@ -76,45 +76,29 @@ TEST_F(RecordHandlerTest, PassMatchesDenseStatisticsWithBothWeights) {
 }
 
 TEST_F(RecordHandlerTest, CancelEndsThePassWithStatusOne) {
-  Build(logtest::MainRows(30));
-  glmtest::CancelAfter query(&fProblem->fData, Delivered() + 4);
+  Build(regtest::MainRows(30));
+  regtest::CancelAfter query(&fProblem->fData, Delivered() + 4);
   fCancel.SetCancelPtr(&query);
   EXPECT_EQ(Pass(), MCStatus(1, false));
   EXPECT_EQ(ValidRows(), 4);
 }
 
 TEST_F(RecordHandlerTest, PromisedRecordThatDoesNotComeGives304) {
-  Build(logtest::MainRows(20));
+  Build(regtest::MainRows(20));
   fProblem->fData.SetNullAt(7);
   EXPECT_EQ(Pass(), MCStatus(304, false));
   EXPECT_EQ(ValidRows(), 7);
 }
 
-TEST_F(RecordHandlerTest, ValidatorErrorsEndThePass) {
-  logtest::Rows rows = logtest::MainRows(20);
-  rows[9][4] = 1.5;  // factor A not a whole number
-  Build(rows);
-  MCStatus status = Pass();
-  EXPECT_EQ(status.GetErrorCode(), 316);
-  EXPECT_EQ(status.GetDiscreteDatum(1), 4);
-  EXPECT_EQ(status.GetScaleDatum(1), 1.5);
-  EXPECT_EQ(ValidRows(), 9);
-  rows[9][4] = 1;
-  rows[3].resize(4);  // shorter than the role list
-  Build(rows);
-  EXPECT_EQ(Pass(), MCStatus(315, false));
-  EXPECT_EQ(ValidRows(), 3);
-}
-
 TEST_F(RecordHandlerTest, RefusedPassAndRefusedRowStick) {
-  Build(logtest::MainRows(20));
+  Build(regtest::MainRows(20));
   fProblem->fData.SetMaxPasses(fProblem->fData.Passes());
   EXPECT_EQ(Pass(), MCStatus(307, false));
   const int passes = fProblem->fData.Passes();
   EXPECT_EQ(Pass(), MCStatus(307, false));
   EXPECT_EQ(fProblem->fData.Passes(), passes);
 
-  Build(logtest::MainRows(20));
+  Build(regtest::MainRows(20));
   fModel->fLocal.clear();  // codes handed on as they are: code 5 >= K = 3
   EXPECT_EQ(Pass(), MCStatus(303, false));
   const int delivered = Delivered();

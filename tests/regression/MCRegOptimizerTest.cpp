@@ -120,11 +120,10 @@ class RecordingListener : public ProgressListener {
     const std::vector<double>* p =
         static_cast<ProgressReportVect*>(report)->VectorMeasure("paramEstim");
     firstParams.push_back(p != nullptr && !p->empty() ? (*p)[0] : MCMV::kMissing);
-    unknown.push_back(report->DiscreteMeasure("other") + report->ScaleMeasure("other"));
     return false;
   }
   std::vector<int> iterations, halvings;
-  std::vector<double> logliks, firstParams, unknown;
+  std::vector<double> logliks, firstParams;
 };
 
 // n parameters starting at `start` (zeros when empty), optimum t = (1.5, -0.5, 0, ...).
@@ -171,9 +170,9 @@ class OptimizerTest : public ::testing::Test {
 
 void Cosh(ScriptedStats& s) { s.cosh = true; }
 
-// Likelihood shapes: quadratic (one singular row), cosh, and cosh with extreme observed
+// Likelihood shapes: quadratic, cosh, and cosh with extreme observed
 // probabilities and/or tiny pivots (separation tested from iteration 1 on).
-enum Shape { kQuadratic, kSingular, kCosh, kQuasi, kTinyPivot, kExtremeLargePivots };
+enum Shape { kQuadratic, kCosh, kQuasi, kTinyPivot, kExtremeLargePivots };
 
 // A run that stops with `reason` after `last` iterations (-1: any); converged runs end at the
 // optimum. `absolute` makes both convergence criteria absolute.
@@ -197,7 +196,6 @@ TEST_P(StopReasonTest, StopsWithItsReason) {
   h.settings.SetParamEstChange(c.absolute);
   h.settings.SetMaxIterations(c.maxIterations);
   h.settings.SetStartingIteration(c.shape >= kQuasi ? 1 : 0);
-  if (c.shape == kSingular) h.zeroCurvature = {1};
   h.configure = [&c](ScriptedStats& s) {
     s.cosh = c.shape >= kCosh;
     if (c.shape == kQuasi) s.fMinObs = 0.3;
@@ -226,13 +224,10 @@ INSTANTIATE_TEST_SUITE_P(
         StopCase{"AbsoluteLLAtCriterion", 1, 2, 1.25, 0.0, true, 100, kQuadratic},
         StopCase{"AbsoluteLLAboveCriterion", 1, 1, kJustAbove125, 0.0, true, 100, kQuadratic},
         StopCase{"RelativeLL", 1, 1, 0.2, 0.0, false, 100, kQuadratic},
-        StopCase{"Param2", 2, 2, 0.0, 1e-6, false, 100, kQuadratic},
         StopCase{"AbsoluteParamAtCriterion", 2, 2, 0.0, 1.5, true, 100, kQuadratic},
         StopCase{"AbsoluteParamAboveCriterion", 2, 1, 0.0, kJustAbove15, true, 100, kQuadratic},
         StopCase{"Both3", 3, 2, 1e-8, 1e-6, false, 100, kQuadratic},
-        StopCase{"Singular4", 4, 1, 0.0, 1e-6, false, 100, kSingular},
         StopCase{"IterationLimit6", 6, 2, 0.0, 1e-6, false, 2, kCosh},
-        StopCase{"SeveralNewtonSteps", 2, -1, 0.0, 1e-6, false, 100, kCosh},
         StopCase{"QuasiComplete8", 8, 1, 0.0, 1e-6, false, 100, kQuasi},
         StopCase{"TinyPivotOnly4", 4, 1, 0.0, 1e-6, false, 100, kTinyPivot},
         StopCase{"NoSeparationTestOnLargePivots", 2, -1, 0.0, 1e-6, false, 100,
@@ -258,10 +253,11 @@ TEST_F(OptimizerTest, ExactStepConvergesByParameterChangeOnTheNextIteration) {
   EXPECT_DOUBLE_EQ(h.optimizer->GetLastLLChange(), 1.25 / 11.25);
 }
 
-TEST_F(OptimizerTest, SingularHessianLeavesAZeroInverseRow) {
+TEST_F(OptimizerTest, SingularHessianStopsWithFourAndLeavesAZeroInverseRow) {
   h.zeroCurvature = {1};
   ASSERT_TRUE(h.Run().IsOK());
   EXPECT_EQ(h.optimizer->GetStopReason(), 4);
+  EXPECT_EQ(h.optimizer->GetLastIteration(), 1);
   EXPECT_EQ(h.optimizer->GetHessian()->GetElem(1, 1), 0.0);
   EXPECT_EQ(h.optimizer->GetHessian()->GetElem(0, 0), 1.0);
 }
@@ -299,7 +295,7 @@ TEST_F(OptimizerTest, NothingToEstimateGivesReasonNine) {
   EXPECT_TRUE(MCMV::IsMissing(h.optimizer->GetFinalLL()));
   // The inverse still comes from the factor made before the loop.
   EXPECT_EQ(h.optimizer->GetHessian()->GetElem(1, 1), 1.0);
-  double cs = -1, nk = -1, mf = -1;
+  double cs = -1, nk = -1, mf = -1;  // the conformance runs check them against peers
   EXPECT_FALSE(h.optimizer->ComputePseudoRSquares(cs, nk, mf));
   EXPECT_EQ(std::vector<double>({cs, nk, mf}), std::vector<double>(3, 0.0));
   // Only intercepts: one parameter per logit with the intercept in use, or none at all.
@@ -337,7 +333,6 @@ TEST_F(OptimizerTest, ReportsAtZeroEveryFthIterationAndTheLast) {
             -10.0 - 0.5 * (std::cosh(1.5) - 1.0) - 0.5 * (std::cosh(0.5) - 1.0));
   EXPECT_EQ(recorder.logliks.back(), h.optimizer->GetFinalLL());
   EXPECT_EQ(recorder.firstParams.back(), h.params[0]);
-  EXPECT_EQ(recorder.unknown, std::vector<double>(4, 0.0));
   // When the last iteration is a multiple of f it is not reported twice.
   RecordingListener again;
   h.listener = &again;
@@ -361,16 +356,6 @@ TEST_F(OptimizerTest, MixedModeSwitchesMethodAfterTheFisherIterations) {
   EXPECT_EQ(m[4], MCConst::kNewtonRaphson);
   EXPECT_EQ(m[5], MCConst::kFisherScoring);
   EXPECT_EQ(m.back(), MCConst::kFisherScoring);
-}
-
-// Pseudo R-squares against peers are checked in MCLogConformanceTest; here the edge where the
-// start is the optimum, so LL0 = LL1 and every measure is 0.
-TEST_F(OptimizerTest, PseudoRSquaresAreZeroWithoutImprovement) {
-  h.start = {1.5, -0.5};
-  ASSERT_TRUE(h.Run().IsOK());
-  double cs = -1, nk = -1, mf = -1;
-  ASSERT_TRUE(h.optimizer->ComputePseudoRSquares(cs, nk, mf));
-  EXPECT_EQ(std::vector<double>({cs, nk, mf}), std::vector<double>(3, 0.0));
 }
 
 }  // namespace

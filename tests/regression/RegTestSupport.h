@@ -7,14 +7,19 @@
 
 #include <cmath>
 #include <cstddef>
+#include <fstream>
 #include <map>
 #include <memory>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "../../src/regression/IMCRegModel.h"
 #include "MCCancelInfo.h"
 #include "MCFactorTables.h"
 #include "MCLogRegSettings.h"
+#include "MCMV.h"
+#include "MCModelEffect.h"
 #include "MCRecord.h"
 #include "MCRegRecordValidator.h"
 
@@ -292,6 +297,104 @@ struct DenseStats {
   std::vector<double> score, info;
 };
 
+// A fixture of tests/fixtures/<folder>: "key: words" fields and "param ..." lines.
+struct FixtureFields {
+  explicit FixtureFields(const std::string& path) {
+    std::ifstream in(path);
+    present = static_cast<bool>(in);
+    for (std::string line; std::getline(in, line);) {
+      std::istringstream words(line);
+      std::vector<std::string> w;
+      for (std::string word; words >> word;) w.push_back(word);
+      if (w.empty()) continue;
+      if (w[0] == "param") {
+        params.emplace_back(w.begin() + 1, w.end());
+      } else {
+        fields[w[0].substr(0, w[0].size() - 1)] = {w.begin() + 1, w.end()};
+      }
+    }
+  }
+  const std::vector<std::string>& List(const std::string& key) const {
+    static const std::vector<std::string> kNone;
+    const auto it = fields.find(key);
+    return it == fields.end() ? kNone : it->second;
+  }
+  // A one-word field, "" for "-".
+  std::string One(const std::string& key) const {
+    return List(key).empty() || List(key)[0] == "-" ? "" : List(key)[0];
+  }
+  double Number(const std::string& key) const { return std::stod(List(key).at(0)); }
+
+  bool present = false;
+  std::map<std::string, std::vector<std::string>> fields;
+  std::vector<std::vector<std::string>> params;
+};
+
+// The rows of <name>.csv ("NA" read as missing) and the model its .ref file describes.
+struct Fixture {
+  Fixture(const std::string& dir, const std::string& name)
+      : ref(dir + name + ".ref"), sm(dir + name + ".sm") {
+    std::ifstream in(dir + name + ".csv");
+    std::string line;
+    std::getline(in, line);
+    std::istringstream header(line);
+    int at = 0;
+    for (std::string column; std::getline(header, column, ',');) position[column] = at++;
+    while (std::getline(in, line)) {
+      if (line.empty()) continue;
+      std::istringstream cells(line);
+      rows.emplace_back();
+      for (std::string cell; std::getline(cells, cell, ',');) {
+        rows.back().push_back(cell == "NA" ? MCMV::Missing() : std::stod(cell));
+      }
+    }
+    freq = ref.One("freq").empty() ? -1 : position.at(ref.One("freq"));
+    regr = ref.One("regr").empty() ? -1 : position.at(ref.One("regr"));
+  }
+  // Roles, intercept use and effects ("A*x" crosses factor A with covariate x).
+  void Configure(MCRegSettings& s) {
+    s.SetDependent(position.at("y"));
+    std::vector<std::string> factors;
+    for (const std::string& f : ref.List("factors")) {
+      factors.push_back(f.substr(0, f.find(':')));
+      s.AddFactor(position.at(factors.back()), std::stoi(f.substr(f.find(':') + 1)));
+      indices.push_back(position.at(factors.back()));
+    }
+    for (const std::string& c : ref.List("covariates")) {
+      s.AddCovariate(position.at(c));
+      indices.push_back(position.at(c));
+    }
+    if (freq >= 0) s.SetFrequencyWeightVar(freq);
+    if (regr >= 0) s.SetRegrWeightVar(regr);
+    s.SetInterceptUse(ref.One("intercept") == "1");
+    for (const std::string& e : ref.List("effects")) {
+      MCModelEffect effect(static_cast<int>(factors.size()),
+                           static_cast<int>(ref.List("covariates").size()), &indices);
+      std::istringstream parts(e);
+      for (std::string part; std::getline(parts, part, '*');) {
+        bool isFactor = false;
+        for (const std::string& f : factors) isFactor = isFactor || f == part;
+        if (isFactor) {
+          effect.AddNewFactor(position.at(part), false);
+        } else {
+          effect.AddCovariate(position.at(part));
+        }
+      }
+      s.AddModelEffect(effect);
+    }
+  }
+  // Frequency times regression weight of a row.
+  double Weight(const std::vector<double>& row) const {
+    return (freq >= 0 ? row[freq] : 1.0) * (regr >= 0 ? row[regr] : 1.0);
+  }
+
+  FixtureFields ref, sm;
+  Rows rows;
+  std::map<std::string, int> position;
+  std::vector<int> indices;
+  int freq = -1, regr = -1;
+};
+
 inline double MaxDiff(const std::vector<double>& a, const std::vector<double>& b) {
   if (a.size() != b.size()) return INFINITY;
   double worst = 0.0;
@@ -300,9 +403,5 @@ inline double MaxDiff(const std::vector<double>& a, const std::vector<double>& b
 }
 
 }  // namespace regtest
-
-// The names under which the tests first knew these hosts.
-namespace glmtest = regtest;
-namespace logtest = regtest;
 
 #endif  // MCSTAT_TESTS_REGRESSION_REGTESTSUPPORT_H_
