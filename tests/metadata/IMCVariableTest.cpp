@@ -37,10 +37,6 @@ TEST(MCContVarTest, BinningOnlyForAUsableRange) {
   MCContVar flat("x", "", 3, 3, IMCVariable::kInput, true, 4);
   EXPECT_EQ(ContEncoder(flat).GetBinningEncoder(), nullptr);
   EXPECT_EQ(flat.GetNBins(), 4);
-  MCContVar oneBin("x", "", 0, 1, IMCVariable::kInput, true, 1);
-  EXPECT_EQ(ContEncoder(oneBin).GetBinningEncoder(), nullptr);
-  MCContVar unbinned("x", "", 0, 1, IMCVariable::kInput, false, 4);
-  EXPECT_EQ(ContEncoder(unbinned).GetBinningEncoder(), nullptr);
 
   MCContVar binned("x", "", 0, 10, IMCVariable::kInput, true, 5);
   ASSERT_NE(ContEncoder(binned).GetBinningEncoder(), nullptr);
@@ -52,8 +48,6 @@ TEST(MCContVarTest, BinningOnlyForAUsableRange) {
   EXPECT_EQ(cuts.GetCutPoints(), (std::vector<double>{1, 5}));
   EXPECT_EQ(cuts.GetMin(), std::numeric_limits<double>::lowest());
   ASSERT_NE(ContEncoder(cuts).GetBinningEncoder(), nullptr);
-  MCContVar noCuts("x", "", std::vector<double>{}, true, IMCVariable::kInput);
-  EXPECT_EQ(ContEncoder(noCuts).GetBinningEncoder(), nullptr);
   MCContVar badRange("x", "", 5, 1, std::vector<double>{2, 3}, true, IMCVariable::kInput);
   EXPECT_EQ(ContEncoder(badRange).GetBinningEncoder(), nullptr);
   MCContVar goodRange("x", "", 1, 5, std::vector<double>{2, 3}, true, IMCVariable::kInput);
