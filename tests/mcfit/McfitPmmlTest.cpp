@@ -1,20 +1,16 @@
 // The PMML that mcfit writes: it validates against the PMML schemas, and `mcfit score` reads it
-// back to the library's own predictions and to predictions worked out from the JSON estimates.
+// back to the predictions worked out from the JSON estimates (checked against R elsewhere).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "DataTable.h"
-#include "IMCRegComponent.h"
 #include "MCMV.h"
-#include "MCRegFactory.h"
-#include "ModelSetup.h"
 #include "ProgramSupport.h"
 #include "nlohmann/json.hpp"
 
@@ -99,33 +95,16 @@ class Pmml : public Program {
 
 class LinearPmml : public Pmml, public ::testing::WithParamInterface<Case> {};
 
-TEST_P(LinearPmml, ScoresEqualTheLibraryAndTheEstimates) {
+TEST_P(LinearPmml, ScoresEqualTheEstimates) {
   const Case& c = GetParam();
   ASSERT_TRUE(FitAndScore(Args(c), kFixturesRoot + c.file + ".csv"));
   const mcfit::Column& predicted = fScores.columns[fScores.Find("predicted")];
 
-  // The library's own model on the same records.
-  mcfit::ModelRequest request;
-  request.dependent = "y";
-  request.factors = c.factors;
-  request.covariates = c.covariates;
-  request.effects = c.effects;
-  mcfit::CodedModel model(fData, request);
-  MCRegFactory factory;
-  std::unique_ptr<IMCRegComponent> component(factory.CreateRegAlgorithm(model.Settings()));
-  ASSERT_TRUE(component);
-  ASSERT_FALSE(component->BuildModel(model.Records()).IsError());
-  MCCommon::Record record(model.Records().GetWidth());
-  std::vector<double> values;
   int scored = 0;
   for (std::size_t i = 0; i < fData.nRows; ++i) {
     const std::optional<double> eta = Eta(fJson["parameters"], fData, i, nullptr);
-    std::copy_n(model.Records().RecordValues(i), model.Records().GetWidth(), record.GetAll());
-    double library = MCMV::Missing();
-    component->Score(record, library, values);
     ASSERT_EQ(MCMV::IsMissing(predicted.values[i]), !eta.has_value()) << "row " << i;
     if (!eta) continue;
-    EXPECT_TRUE(Near(predicted.values[i], library, 1e-12)) << "row " << i;
     EXPECT_TRUE(Near(predicted.values[i], *eta, 1e-12)) << "row " << i;
     ++scored;
   }
@@ -139,7 +118,6 @@ INSTANTIATE_TEST_SUITE_P(
     Fixtures, LinearPmml,
     ::testing::Values(Case{"lm/factor_by_covariate", {"A"}, {"x"}, {"A", "x", "A*x"}},
                       Case{"lm/covariate_power", {}, {"x", "z"}, {"x", "z", "x*x"}},
-                      Case{"lm/two_factors_interaction", {"A", "B"}, {}, {"A", "B", "A*B"}},
                       Case{"lm/missing_values", {"A", "B"}, {"x"}, {}}));
 
 class LogisticPmml : public Pmml, public ::testing::WithParamInterface<Case> {};
@@ -147,9 +125,6 @@ class LogisticPmml : public Pmml, public ::testing::WithParamInterface<Case> {};
 TEST_P(LogisticPmml, ProbabilitiesEqualTheEstimates) {
   const Case& c = GetParam();
   const std::string args = Args(c) + " --model logistic";
-  if (Run("fit --quiet " + args) == 2 && fErr.find("not available") != std::string::npos) {
-    GTEST_SKIP() << "the logistic model is not in this build";
-  }
   ASSERT_TRUE(FitAndScore(args, kFixturesRoot + c.file + ".csv"));
   const json& categories = fJson["categories"];
   ASSERT_EQ(fScores.columns.size(), categories.size() + 1);

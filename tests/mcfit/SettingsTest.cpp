@@ -38,7 +38,6 @@ TEST(SettingsTest, DocumentFillsWhatTheCommandLineLeftOpen) {
   EXPECT_EQ(o.request.effects, (std::vector<std::string>{"A", "A*B"}));
   EXPECT_FALSE(o.request.intercept);
   EXPECT_EQ(o.request.tolerance, 1e-9);
-  EXPECT_EQ(o.request.model, "linear");
 }
 
 TEST(SettingsTest, CommandLineWins) {
@@ -61,15 +60,34 @@ TEST(SettingsTest, CommandLineWins) {
   EXPECT_EQ(o.request.tolerance, 1e-6);
 }
 
+TEST(SettingsTest, LogisticChoicesUnlessGivenOnTheCommandLine) {
+  FitOptions o;
+  o.logisticGiven = {"--max-iterations"};
+  o.logistic.maxIterations = 7;
+  std::istringstream in(
+      Document("<Parameter name=\"ReferenceCategory\" type=\"string\" value=\"first\"/>"
+               "<Parameter name=\"MaxIterations\" type=\"int\" value=\"2\"/>"
+               "<Parameter name=\"MaxStepHalving\" type=\"int\" value=\"9\"/>"
+               "<Parameter name=\"LLCriterion\" type=\"double\" value=\"1e-8\"/>"
+               "<Parameter name=\"ParamCriterion\" type=\"double\" value=\"1e-10\"/>"
+               "<Parameter name=\"Patterns\" type=\"boolean\" value=\"true\"/>"));
+  ApplySettings(in, "s.xml", o);
+  EXPECT_EQ(o.logistic.reference, "first");
+  EXPECT_EQ(o.logistic.maxIterations, 7);
+  EXPECT_EQ(o.logistic.maxStepHalving, 9);
+  EXPECT_EQ(o.logistic.llCriterion, 1e-8);
+  EXPECT_EQ(o.logistic.paramCriterion, 1e-10);
+  EXPECT_TRUE(o.logistic.patterns);
+}
+
 TEST(SettingsTest, BadDocumentsAreBadInput) {
   FitOptions o;
-  std::istringstream notXml("this is not XML");
-  EXPECT_THROW(ApplySettings(notXml, "s.xml", o), InputError);
-  std::istringstream noRoot("<PMML version=\"3.2\"><Header/></PMML>");
-  EXPECT_THROW(ApplySettings(noRoot, "s.xml", o), InputError);
-  std::istringstream badValue(
-      Document("<Parameter name=\"Tolerance\" type=\"double\" value=\"small\"/>"));
-  EXPECT_THROW(ApplySettings(badValue, "s.xml", o), InputError);
+  for (const std::string& text :
+       {std::string("this is not XML"), std::string("<PMML version=\"3.2\"><Header/></PMML>"),
+        Document("<Parameter name=\"Tolerance\" type=\"double\" value=\"small\"/>")}) {
+    std::istringstream in(text);
+    EXPECT_THROW(ApplySettings(in, "s.xml", o), InputError) << text;
+  }
   EXPECT_THROW(ApplySettingsFile("/nonexistent/s.xml", o), InputError);
 }
 
