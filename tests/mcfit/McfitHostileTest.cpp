@@ -109,6 +109,10 @@ std::vector<Case> Cases() {
        "--dependent y --covariates 'gr\xF6\xDF"
        "e' --factors A",
        0},
+      {"latin1_response_categories",
+       Csv("y,x", 8,
+           [](int i) { return std::string(i % 3 ? "\xE9t\xE9" : "\x80") + "," + Str(i % 5); }),
+       "--model logistic --dependent y --covariates x", 0},
       // Values that are no finite numbers, and numbers at the edges.
       {"nan_text", "y,x\n1,2\nnan,3\n4,5\n", kCsvModel, 2},
       {"inf_text", "y,x\n1,2\n2,inf\n4,5\n", kCsvModel, 2},

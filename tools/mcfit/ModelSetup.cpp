@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <set>
+#include <sstream>
 #include <utility>
 
 #include "IMCEncoder.h"
@@ -12,6 +13,7 @@
 #include "MCCatVar.h"
 #include "MCMV.h"
 #include "MCModelEffect.h"
+#include "XMLElement.h"
 
 namespace mcfit {
 
@@ -28,53 +30,6 @@ void CheckDistinct(const std::vector<std::string>& list, const std::string& opti
   }
 }
 
-// The length of the valid UTF-8 sequence at s[i], or 0 when the bytes there are none.
-std::size_t Utf8Length(const std::string& s, std::size_t i) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char b = byte(i);
-  if (b < 0x80) return 1;
-  std::size_t n = 0;
-  unsigned char lo = 0x80;
-  unsigned char hi = 0xBF;
-  if (b >= 0xC2 && b <= 0xDF) {
-    n = 2;
-  } else if (b >= 0xE0 && b <= 0xEF) {
-    n = 3;
-    if (b == 0xE0) lo = 0xA0;  // no overlong forms
-    if (b == 0xED) hi = 0x9F;  // no surrogates
-  } else if (b >= 0xF0 && b <= 0xF4) {
-    n = 4;
-    if (b == 0xF0) lo = 0x90;
-    if (b == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
-  } else {
-    return 0;
-  }
-  if (i + n > s.size()) return 0;
-  for (std::size_t k = 1; k < n; ++k) {
-    const unsigned char c = byte(i + k);
-    if (c < (k == 1 ? lo : 0x80) || c > (k == 1 ? hi : 0xBF)) return 0;
-  }
-  return n;
-}
-
-// Names and levels from a file in another encoding (Latin-1 is the usual one) shown as UTF-8:
-// each byte that starts no valid UTF-8 sequence is taken as the Latin-1 character it is.
-std::string AsUtf8(const std::string& s) {
-  std::string out;
-  for (std::size_t i = 0; i < s.size();) {
-    const std::size_t n = Utf8Length(s, i);
-    if (n > 0) {
-      out.append(s, i, n);
-      i += n;
-    } else {
-      const unsigned char b = static_cast<unsigned char>(s[i++]);
-      out += static_cast<char>(0xC0 | (b >> 6));
-      out += static_cast<char>(0x80 | (b & 0x3F));
-    }
-  }
-  return out;
-}
-
 std::string Magnitude(double log10Value) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "1e%+.0f", std::floor(log10Value));
@@ -82,6 +37,12 @@ std::string Magnitude(double log10Value) {
 }
 
 }  // namespace
+
+std::string ToUtf8(const std::string& text) {
+  std::ostringstream out;
+  MCCommonXML::WriteUTF(out, text);
+  return out.str();
+}
 
 MemoryRecords::MemoryRecords(std::vector<double> values, int width)
     : fValues(std::move(values)), fWidth(width), fCurrent(width) {
@@ -370,7 +331,7 @@ std::string CodedModel::ParameterName(const MCRegrParameter& parameter) const {
     if (!name.empty()) name += '*';
     name += cell.factor ? cell.variable + "=" + cell.category : cell.variable;
   }
-  return AsUtf8(name);
+  return ToUtf8(name);
 }
 
 }  // namespace mcfit

@@ -15,6 +15,10 @@
 
 namespace mcfit {
 
+// Text from the data as UTF-8: valid UTF-8 unchanged, other text read byte by byte as
+// Windows-1252 (the usual encoding of such files).
+std::string ToUtf8(const std::string& text);
+
 // What the user asked to fit.
 struct ModelRequest {
   std::string model = "linear";
@@ -74,7 +78,7 @@ class CodedModel {
   const ModelRequest& Request() const { return fRequest; }
 
   // "(Intercept)", "NAME=VALUE" for a factor level, "NAME" for a covariate, products in the
-  // order of the term joined by '*'; always UTF-8 (other bytes are read as Latin-1).
+  // order of the term joined by '*'; always UTF-8 (see ToUtf8).
   std::string ParameterName(const MCRegrParameter& parameter) const;
   // The predictors of a parameter in the order of its term; empty for the intercept.
   std::vector<PredictorCell> ParameterCells(const MCRegrParameter& parameter) const;

@@ -7,6 +7,8 @@
 #include <sstream>
 #include <vector>
 
+#include "ModelSetup.h"
+
 namespace mcfit {
 
 namespace {
@@ -176,12 +178,14 @@ nlohmann::ordered_json ToJson(const FitResult& r) {
   doc["model"] = r.model;
   doc["records"] = J{{"read", r.recordsRead}, {"used", r.recordsUsed}};
   doc["total_weight"] = r.totalWeight;
-  doc["categories"] = r.categories;
+  J categories = J::array();
+  for (const std::string& c : r.categories) categories.push_back(ToUtf8(c));
+  doc["categories"] = categories;
   J params = J::array();
   for (const ParameterResult& p : r.parameters) {
     J item;
     item["name"] = p.name;
-    item["target"] = p.target ? J(*p.target) : J(nullptr);
+    item["target"] = p.target ? J(ToUtf8(*p.target)) : J(nullptr);
     item["estimate"] = p.estimate;
     item["std_error"] = OptJson(p.stdError);
     item["redundant"] = p.redundant;
@@ -204,7 +208,7 @@ nlohmann::ordered_json ToJson(const FitResult& r) {
   fit["iterations"] = r.iterations ? J(*r.iterations) : J(nullptr);
   fit["stop_reason"] = r.stopReason ? J(*r.stopReason) : J(nullptr);
   doc["fit"] = fit;
-  doc["reference"] = r.reference ? J(*r.reference) : J(nullptr);
+  doc["reference"] = r.reference ? J(ToUtf8(*r.reference)) : J(nullptr);
   doc["classification"] = r.model == "logistic" ? J(r.classification) : J(nullptr);
   if (r.collinearity) {
     J ci = J::array();

@@ -169,7 +169,7 @@ void RunSplitFits(const DataTable& data, const FitOptions& options, std::ostream
       nlohmann::ordered_json item = ToJson(results[g]);
       nlohmann::ordered_json values;
       for (std::size_t k = 0; k < options.split.size(); ++k) {
-        values[options.split[k]] = groups[g].values[k];
+        values[ToUtf8(options.split[k])] = ToUtf8(groups[g].values[k]);
       }
       item["split_values"] = values;
       splits.push_back(item);
