@@ -117,33 +117,46 @@ void FillTStatistics(ParameterResult& p, double covKK, const ErrorStats& error) 
   }
 }
 
-FitResult FitLinear(CodedModel& model, MCCommon::MCQueryCancel* cancel) {
-  MCRegSettings& settings = model.Settings();
-  settings.SetCancelPointer(cancel);
+BuiltModel BuildComponent(MCRegSettings& settings, CodedModel& model) {
   MCRegFactory factory;
-  std::unique_ptr<IMCRegComponent> component(factory.CreateRegAlgorithm(settings));
-  if (!component) {
+  BuiltModel built;
+  built.component.reset(factory.CreateRegAlgorithm(settings));
+  if (!built.component) {
     throw FitError("the model cannot be set up: " + StatusWords(factory.GetStatus()));
   }
-  const MCCommon::MCStatus built = component->BuildModel(model.Records());
-  if (built.GetErrorCode() == 1) throw Cancelled();
-  if (built.IsError()) throw FitError("the model cannot be fitted: " + StatusWords(built));
-  IMCRegOutputStats* stats = nullptr;
-  const MCCommon::MCStatus got = component->GetOutputStats(stats);
-  if (got.IsError() || stats == nullptr) {
+  built.status = built.component->BuildModel(model.Records());
+  if (built.status.GetErrorCode() == 1) throw Cancelled();
+  if (built.status.IsError()) {
+    throw FitError("the model cannot be fitted: " + StatusWords(built.status));
+  }
+  const MCCommon::MCStatus got = built.component->GetOutputStats(built.stats);
+  if (got.IsError() || built.stats == nullptr) {
     throw FitError("the model's statistics are not available: " + StatusWords(got));
   }
+  return built;
+}
 
+FitResult StartResult(const std::string& kind, CodedModel& model, const MCRegSettings& settings,
+                      IMCRegOutputStats& stats) {
   FitResult result;
-  result.model = "linear";
+  result.model = kind;
   result.intercept = settings.GetInterceptUse();
   result.recordsRead = static_cast<long>(model.Records().GetNRecords());
   result.recordsUsed = model.RecordsUsed();
-  result.totalWeight = stats->GetTotalFreqWeight();
+  result.totalWeight = stats.GetTotalFreqWeight();
   result.formula = model.Request().dependent + " ~";
   std::string terms;
   for (const Term& t : model.Terms()) terms += (terms.empty() ? " " : " + ") + t.Text();
   result.formula += terms.empty() ? " 1" : terms;
+  return result;
+}
+
+FitResult FitLinear(CodedModel& model, MCCommon::MCQueryCancel* cancel) {
+  MCRegSettings& settings = model.Settings();
+  settings.SetCancelPointer(cancel);
+  const BuiltModel built = BuildComponent(settings, model);
+  IMCRegOutputStats* stats = built.stats;
+  FitResult result = StartResult("linear", model, settings, *stats);
 
   const std::vector<double>& estimates = stats->GetParamEstimates();
   const std::vector<MCRegrParameter>& parameters = stats->GetParameters();
@@ -168,7 +181,7 @@ FitResult FitLinear(CodedModel& model, MCCommon::MCQueryCancel* cancel) {
   if (!MCMV::IsMissing(rmse)) result.rmse = rmse;
   result.dfError = error.df;
   if (error.df > 0.0) result.residualStdError = std::sqrt(error.variance);
-  for (const MCCommon::MCStatus& w : component->GetWarnings()) {
+  for (const MCCommon::MCStatus& w : built.component->GetWarnings()) {
     result.warnings.push_back(StatusWords(w));
   }
   if (error.df <= 0.0) {

@@ -1,10 +1,12 @@
 #ifndef MCFIT_LINEARFIT_H_
 #define MCFIT_LINEARFIT_H_
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 
 #include "FitResult.h"
+#include "IMCRegComponent.h"
 #include "MCCancelInfo.h"
 #include "MCStatus.h"
 #include "ModelSetup.h"
@@ -33,6 +35,21 @@ ErrorStats ComputeErrorStats(double rmse, double totalFreqWeight, int nNonRedund
 // Fills estimate, standard error sqrt(cov_kk x variance), t, df and the two-sided p-value
 // from the t distribution; a redundant parameter keeps only its estimate.
 void FillTStatistics(ParameterResult& p, double covKK, const ErrorStats& error);
+
+// A model built by the library: the component (which owns the statistics) and its statistics.
+struct BuiltModel {
+  std::unique_ptr<IMCRegComponent> component;
+  IMCRegOutputStats* stats = nullptr;
+  MCCommon::MCStatus status;  // of the build: OK or a warning
+};
+// Creates the component for the settings through the library's factory and builds it on the
+// model's records. Throws FitError for an error status and Cancelled when cancelled.
+BuiltModel BuildComponent(MCRegSettings& settings, CodedModel& model);
+
+// The summary every fit starts from: model kind, intercept, record counts, total weight and
+// the formula.
+FitResult StartResult(const std::string& kind, CodedModel& model, const MCRegSettings& settings,
+                      IMCRegOutputStats& stats);
 
 // Fits the linear model through the library's factory and component; cancel (may be null)
 // is asked before every record. Throws FitError for an error status and Cancelled when the

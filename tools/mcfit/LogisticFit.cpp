@@ -11,7 +11,6 @@
 #include "MCLogOutputStats.h"
 #include "MCLogRegSettings.h"
 #include "MCMV.h"
-#include "MCRegFactory.h"
 
 namespace mcfit {
 
@@ -92,31 +91,11 @@ FitResult FitLogistic(CodedModel& model, const LogisticOptions& options,
   settings.SetCancelPointer(cancel);
   settings.SetProgressListener(progress);
 
-  MCRegFactory factory;
-  std::unique_ptr<IMCRegComponent> component(factory.CreateRegAlgorithm(settings));
-  if (!component) {
-    throw FitError("the model cannot be set up: " + StatusWords(factory.GetStatus()));
-  }
-  const MCCommon::MCStatus built = component->BuildModel(model.Records());
-  if (built.GetErrorCode() == 1) throw Cancelled();
-  if (built.IsError()) throw FitError("the model cannot be fitted: " + StatusWords(built));
-  IMCRegOutputStats* out = nullptr;
-  const MCCommon::MCStatus got = component->GetOutputStats(out);
-  auto* stats = dynamic_cast<MCLogOutputStats*>(out);
-  if (got.IsError() || stats == nullptr) {
-    throw FitError("the model's statistics are not available: " + StatusWords(got));
-  }
-
-  FitResult result;
-  result.model = "logistic";
-  result.intercept = settings.GetInterceptUse();
-  result.recordsRead = static_cast<long>(model.Records().GetNRecords());
-  result.recordsUsed = model.RecordsUsed();
-  result.totalWeight = stats->GetTotalFreqWeight();
-  result.formula = model.Request().dependent + " ~";
-  std::string terms;
-  for (const Term& t : model.Terms()) terms += (terms.empty() ? " " : " + ") + t.Text();
-  result.formula += terms.empty() ? " 1" : terms;
+  const BuiltModel built = BuildComponent(settings, model);
+  auto* stats = dynamic_cast<MCLogOutputStats*>(built.stats);
+  if (stats == nullptr) throw FitError("the model's statistics are not available");
+  IMCRegComponent* component = built.component.get();
+  FitResult result = StartResult("logistic", model, settings, *stats);
 
   // Categories in ascending order; the library's order puts the reference last.
   const std::vector<int>& libOrder = stats->GetDependCategories();
@@ -165,8 +144,8 @@ FitResult FitLogistic(CodedModel& model, const LogisticOptions& options,
   for (const MCCommon::MCStatus& w : component->GetWarnings()) {
     result.warnings.push_back(StatusWords(w));
   }
-  if (built.IsWarning() && component->GetWarnings().empty()) {
-    result.warnings.push_back(StatusWords(built));
+  if (built.status.IsWarning() && component->GetWarnings().empty()) {
+    result.warnings.push_back(StatusWords(built.status));
   }
   if (reason == 4 || (reason >= 6 && reason <= 8)) {
     result.warnings.push_back(StopReasonWords(reason) + "; the estimates may not be reliable");
