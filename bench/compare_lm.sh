@@ -9,41 +9,9 @@
 #   BUILD_DIR=... N=... bench/compare_lm.sh
 set -euo pipefail
 
-ROOT=$(cd "$(dirname "$0")/.." && pwd)
-N=${N:-1000000}
-BUILD=${BUILD_DIR:-$ROOT/build-bench}
-TIME=/usr/bin/time
-if [ ! -x "$TIME" ]; then
-  echo "compare_lm: /usr/bin/time is missing (apt-get install time)" >&2
-  exit 1
-fi
-
-if [ ! -f "$BUILD/CMakeCache.txt" ]; then
-  cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DMCSTAT_BUILD_BENCHMARKS=ON \
-    -DMCSTAT_BUILD_TESTS=OFF -DMCSTAT_BUILD_EXAMPLES=OFF -DMCSTAT_BUILD_TOOLS=OFF >/dev/null
-fi
-cmake --build "$BUILD" -j2 --target linear_fit_bench >/dev/null
-BIN="$BUILD/bench/linear_fit_bench"
-
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-DATA="$WORK/records.bin"
-"$BIN" --generate "$DATA" "$N"
-echo "data: $N records, $(($(stat -c %s "$DATA") / 1048576)) MiB"
-
-# Wall time in seconds and peak resident memory in MiB from a `time -v` report.
-wall_seconds() {
-  awk -F': ' '/Elapsed \(wall clock\)/ {
-    n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s }' "$1"
-}
-peak_mib() {
-  awk -F': ' '/Maximum resident set size/ { printf "%.1f", $2 / 1024 }' "$1"
-}
-
-"$TIME" -v -o "$WORK/ours.time" "$BIN" --fit "$DATA" >"$WORK/ours.out"
-OURS_FIT=$(awk '/^fit_seconds/ {print $2}' "$WORK/ours.out")
-OURS_WALL=$(wall_seconds "$WORK/ours.time")
-OURS_MEM=$(peak_mib "$WORK/ours.time")
+TARGET=linear_fit_bench
+NAME=compare_lm
+source "$(dirname "$0")/compare_common.sh"
 echo "mcstat: fit ${OURS_FIT} s (process ${OURS_WALL} s), peak ${OURS_MEM} MiB," \
   "rank $(awk '/^rank/ {print $2}' "$WORK/ours.out")," \
   "R squared $(awk '/^r_squared/ {print $2}' "$WORK/ours.out")"

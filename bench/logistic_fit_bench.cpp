@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "MCLogOutputStats.h"
 #include "MCLogRegSettings.h"
 #include "MCModelEffect.h"
@@ -118,10 +119,8 @@ struct FitResult {
 
 FitResult Fit(const char* path) {
   FitResult result;
-  FILE* file = std::fopen(path, "rb");
+  FILE* file = bench::OpenRecords(path);
   if (file == nullptr) return result;
-  // The host chooses the buffering of its own file: large reads, fewer system calls.
-  std::setvbuf(file, nullptr, _IOFBF, 1 << 20);
   {
     MCCommon::BinaryRecordIterator data(file, kNValues);
     std::vector<int> indices;
@@ -150,67 +149,18 @@ FitResult Fit(const char* path) {
   return result;
 }
 
-// A temporary data file per record count, made once per process.
-const std::string& DataFile(long n) {
-  static std::string path;
-  static long made = -1;
-  if (made != n) {
-    path = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
-           "/logistic_fit_bench_" + std::to_string(n) + ".bin";
-    if (!Generate(path.c_str(), n)) path.clear();
-    made = n;
-  }
-  return path;
-}
-
 void BM_LogisticFit(benchmark::State& state) {
-  const std::string& path = DataFile(state.range(0));
-  if (path.empty()) {
-    state.SkipWithError("cannot write the data file");
-    return;
-  }
-  for (auto _ : state) {
-    const FitResult r = Fit(path.c_str());
-    if (!r.ok) {
-      state.SkipWithError("the fit failed");
-      return;
-    }
-    benchmark::DoNotOptimize(r.minus2LL);
-  }
-  state.SetItemsProcessed(state.iterations() * state.range(0));
-  state.counters["parameters"] = kNParameters;
+  bench::RunFits(state, "logistic_fit_bench", Generate, Fit, kNParameters);
 }
 BENCHMARK(BM_LogisticFit)->Arg(100000)->Arg(kDefaultRecords)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 3 && std::strcmp(argv[1], "--generate") == 0) {
-    const long n = argc >= 4 ? std::atol(argv[3]) : kDefaultRecords;
-    if (n < 1 || !Generate(argv[2], n)) {
-      std::fprintf(stderr, "cannot write %ld records to %s\n", n, argv[2]);
-      return 1;
-    }
-    return 0;
-  }
-  if (argc >= 3 && std::strcmp(argv[1], "--fit") == 0) {
-    const auto start = std::chrono::steady_clock::now();
-    const FitResult r = Fit(argv[2]);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (!r.ok) {
-      std::fprintf(stderr, "fit failed (status %ld)\n", r.code);
-      return 1;
-    }
+  return bench::Main(argc, argv, kDefaultRecords, Generate, Fit, [](const FitResult& r) {
     std::printf(
-        "fit_seconds %.3f\nparameters %d\nrank %d\niterations %d\nstop_reason %d\n"
+        "parameters %d\nrank %d\niterations %d\nstop_reason %d\n"
         "minus2ll %.15g\nintercept %.15g\n",
-        seconds, r.nParameters, r.rank, r.iterations, r.stopReason, r.minus2LL, r.intercept);
-    return 0;
-  }
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+        r.nParameters, r.rank, r.iterations, r.stopReason, r.minus2LL, r.intercept);
+  });
 }
