@@ -69,7 +69,7 @@ class Pmml : public Program {
  protected:
   static bool HaveXmllint() { return Shell("command -v xmllint >/dev/null 2>&1") == 0; }
   bool Valid(const std::string& file, const char* schema) {
-    return Shell("xmllint --noout --schema '" + std::string(MCSTAT_SHARED_DIR) + "/pmml/" + schema +
+    return Shell("xmllint --noout --schema '" + std::string(MCSTAT_SCHEMA_DIR) + "/" + schema +
                  "' '" + file + "' >/dev/null 2>&1") == 0;
   }
   // Fits with --json and --pmml, scores the same data; false (with a failure) when a run fails.

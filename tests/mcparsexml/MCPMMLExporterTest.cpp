@@ -201,7 +201,7 @@ Owned ModelWithStats(MCPMMLExporter& exporter, const std::vector<MCUniStats>& st
 }
 
 TEST_F(PMMLExporterTest, AssembledDocumentValidatesAgainstTheSchema) {
-  const std::string schema = std::string(MCSTAT_SHARED_DIR) + "/pmml/pmml-3-2.xsd";
+  const std::string schema = std::string(MCSTAT_SCHEMA_DIR) + "/pmml-3-2.xsd";
   if (!std::ifstream(schema).good()) GTEST_SKIP() << "schema not found: " << schema;
   if (std::system("command -v xmllint >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xmllint";
 

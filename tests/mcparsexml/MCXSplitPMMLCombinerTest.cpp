@@ -114,7 +114,7 @@ class MCXSplitPMMLCombinerTest : public testing::Test {
   // True when xmllint finds the file valid against the PMML 4.4 schema; skips the test when
   // xmllint or the schema is not there.
   void ExpectValidPMML44(const std::string& file) {
-    const std::string schema = std::string(MCSTAT_SHARED_DIR) + "/pmml/pmml-4-4.xsd";
+    const std::string schema = std::string(MCSTAT_SCHEMA_DIR) + "/pmml-4-4.xsd";
     if (std::system("command -v xmllint >/dev/null 2>&1") != 0 || !fs::exists(schema)) {
       GTEST_SKIP() << "xmllint or the PMML 4.4 schema is not available";
     }
