@@ -47,18 +47,22 @@ class MCSTAT_EXPORT MCDistFun {
   static double CdfF(double f, double df1, double df2);
   // F upper tail; missing unless df1 > 0 and df2 > 0; 1 for f <= 0.
   static double SigF(double f, double df1, double df2);
-  // F quantile; missing unless 0 <= p < 1, df1 > 0 and df2 > 0; 0 for p = 0.
+  // F quantile; missing unless 0 <= p < 1, df1 > 0 and df2 > 0, and missing where the
+  // quantile lies outside the double range (above e^709 or below e^-708); 0 for p = 0.
   static double IdfF(double p, double df1, double df2);
 
   // Student t CDF; missing unless df > 0; 0.5 for t = 0.
   static double CdfT(double t, double df);
   // Student t upper tail P(T > t); missing unless df > 0; 0.5 for t = 0.
   static double SigT(double t, double df);
-  // Student t quantile; missing unless 0 < p < 1 and df > 0; 0 for p = 0.5.
+  // Student t quantile; missing unless 0 < p < 1 and df > 0, and missing where the
+  // quantile lies beyond the double range (abs(t) above e^709); 0 for p = 0.5.
   static double IdfT(double p, double df);
 
   // Beta quantile (AS 109). p = 0 gives 0 and p = 1 gives 1 before any other test;
-  // otherwise -1.0 unless a > 0, b > 0 and 0 <= p <= 1, and -1.0 when the search fails.
+  // otherwise -1.0 unless a > 0, b > 0 and 0 <= p <= 1, -1.0 when the search fails and
+  // -1.0 where the quantile lies below the double range (below e^-708), except with b = 1,
+  // whose exact form gives 0 there.
   static double IdfBeta(const double& p, const double& a, const double& b);
 
   // Binomial P(X <= floor(x)) for n trials of probability p. Code 3 when n is not whole,
@@ -131,18 +135,35 @@ class MCSTAT_EXPORT MCDistFun {
   // Same with the complement y = 1 - x given separately, so that callers who know it
   // exactly do not lose it to rounding.
   static double cdfbet2(double x, double y, double a, double b, long& code);
+  // I_x(a, b) at x = u / (1 + u) for odds u >= 0, taken from ln u where u lies below the
+  // double range (t^2 overflowing in the t tails, extreme F ratios).
+  static double cdfbetodds(double u, double lnu, double a, double b, long& code);
+  // ln I_x(a, b) from x, y = 1 - x and their logarithms, which may lie far below the
+  // double range; code 2 where the Peizer-Pratt fallback fails.
+  static double lncdfbet(double x, double y, double lnx, double lny, double a, double b,
+                         long& code);
+  // I_x(a, b) = exp(lnf) s, or 1 - exp(lnf) s when swapped (the arguments exchanged),
+  // from the power series or the continued fraction; false when neither settles.
+  static bool betparts(double x, double y, double lnx, double lny, double a, double b,
+                       double& lnf, double& s, bool& swapped);
   // Continued fraction of I_x(a, b) without the front factor; false when it does not
   // settle within the term limit.
   static bool betcf(double x, double a, double b, double& h);
   // Peizer-Pratt normal approximation of I_x(a, b); missing with code 2 where the
   // auxiliary function is undefined.
   static double cdfbetpp(double x, double y, double a, double b, long& code);
-  // ln(x^a (1 - x)^b / B(a, b)), computed without cancellation.
-  static double lnbetfront(double x, double y, double a, double b);
-  // Inverse incomplete beta (AS 109); -1.0 on failure. xc receives 1 - x, computed in
-  // the tail where it is accurate.
+  // ln(x^a y^b / B(a, b)) with y = 1 - x, computed without cancellation; ln x and ln y
+  // stand in for x and y where those underflow.
+  static double lnbetfront(double x, double y, double lnx, double lny, double a, double b);
+  // Inverse incomplete beta (AS 109); -1.0 on failure and where the quantile lies below
+  // the double range (0 there when b = 1).
   static double betinv(double p, double a, double b);
-  static double betinv2(double p, double a, double b, double& xc);
+  // The same quantile as ln x and ln(1 - x), each accurate where it is the smaller;
+  // false on failure.
+  static bool betinvln(double p, double a, double b, double& lnx, double& lny);
+  // Solves I_x(a, b) = alpha (alpha <= 1/2) in logarithms from the estimate x0, by
+  // safeguarded Newton steps on ln I; false when they do not settle.
+  static bool betsolve(double alpha, double a, double b, double x0, double& lnx, double& lny);
   // ln C(a, b); code 1 unless a > 0, b > 0 and a >= b.
   static double dnlbnc(double a, double b, long& code);
   // Chi-square quantile by bisection; start is a chi-square value believed to lie at or

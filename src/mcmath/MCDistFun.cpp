@@ -17,6 +17,7 @@ namespace {
 constexpr double kPi = 3.141592653589793;
 constexpr double kLn2Pi = 1.8378770664093453;
 constexpr double kMinExp = -708.0;
+constexpr double kMaxExp = 709.0;
 constexpr double kEpsilon = 2.220446049250313e-16;
 
 double Missing() { return MCMV::Missing(); }
@@ -87,12 +88,13 @@ double MCDistFun::zelkcdff(double f, double df1, double df2, long& code) {
   const double r = df2 / df1;
   long c = 0;
   double v;
+  // x = f / (r + f) from the odds f / r, or its complement from r / f above 1; an
+  // infinite f gives odds 0.
+  const double lnr = std::log(df2) - std::log(df1);
   if (f <= 1.0) {
-    // x = f / (r + f) and its complement r / (r + f).
-    v = cdfbet2(f / (r + f), r / (r + f), 0.5 * df1, 0.5 * df2, c);
+    v = cdfbetodds(f / r, std::log(f) - lnr, 0.5 * df1, 0.5 * df2, c);
   } else {
-    const double u = r / f;  // x = r / (f + r) = u / (1 + u), 0 for an infinite f
-    v = 1.0 - cdfbet2(u / (1.0 + u), 1.0 / (1.0 + u), 0.5 * df2, 0.5 * df1, c);
+    v = 1.0 - cdfbetodds(r / f, lnr - std::log(f), 0.5 * df2, 0.5 * df1, c);
   }
   if (c > 0) {
     code = c;
@@ -113,11 +115,11 @@ double MCDistFun::SigF(double f, double df1, double df2) {
   const double r = df2 / df1;
   long c = 0;
   double v;
+  const double lnr = std::log(df2) - std::log(df1);
   if (f >= 1.0) {
-    const double u = r / f;
-    v = cdfbet2(u / (1.0 + u), 1.0 / (1.0 + u), 0.5 * df2, 0.5 * df1, c);
+    v = cdfbetodds(r / f, lnr - std::log(f), 0.5 * df2, 0.5 * df1, c);
   } else {
-    v = 1.0 - cdfbet2(f / (r + f), r / (r + f), 0.5 * df1, 0.5 * df2, c);
+    v = 1.0 - cdfbetodds(f / r, std::log(f) - lnr, 0.5 * df1, 0.5 * df2, c);
   }
   return c > 0 ? Missing() : v;
 }
@@ -129,13 +131,21 @@ double MCDistFun::zelkidff(double p, double df1, double df2, long& code) {
     return Missing();
   }
   if (p == 0.0) return 0.0;
-  double xc = 0.0;
-  const double x = betinv2(p, 0.5 * df1, 0.5 * df2, xc);
-  if (MCMV::IsMissing(x) || !(x >= 0.0 && x < 1.0) || !(xc > 0.0)) {
+  // (df2 / df1) x / (1 - x) from the logarithms of x and 1 - x: either may lie far below
+  // the double range while the quotient does not. A quotient outside the range fails.
+  double lnx = 0.0, lny = 0.0;
+  if (!betinvln(p, 0.5 * df1, 0.5 * df2, lnx, lny)) {
     code = 2;
     return Missing();
   }
-  return (df2 / df1) * x / xc;
+  const double r = df2 / df1;
+  const double e = lnx - lny;
+  const double lnf = std::log(df2) - std::log(df1) + e;
+  if (!(lnf >= kMinExp && lnf <= kMaxExp)) {
+    code = 2;
+    return Missing();
+  }
+  return (std::fabs(e) < kMaxExp && std::isnormal(r)) ? r * std::exp(e) : std::exp(lnf);
 }
 
 double MCDistFun::IdfF(double p, double df1, double df2) {
@@ -165,8 +175,10 @@ double MCDistFun::zelkcdft(double t, double df, long& code) {
     const double half = 0.5 * cdfbet2(w / (1.0 + w), 1.0 / (1.0 + w), 0.5, 0.5 * df, c);
     v = (t > 0.0) ? 0.5 + half : 0.5 - half;
   } else {
-    const double u = df / (t * t);  // x = df / (df + t^2) = u / (1 + u)
-    const double h = 0.5 * cdfbet2(u / (1.0 + u), 1.0 / (1.0 + u), 0.5 * df, 0.5, c);
+    // x = df / (df + t^2) from the odds df / t^2, whose logarithm stands in where t^2
+    // overflows.
+    const double lnu = std::log(df) - 2.0 * std::log(std::fabs(t));
+    const double h = 0.5 * cdfbetodds(df / (t * t), lnu, 0.5 * df, 0.5, c);
     v = (t > 1.0) ? 1.0 - h : h;
   }
   if (c > 0) {
@@ -193,8 +205,8 @@ double MCDistFun::SigT(double t, double df) {
     const double i = cdfbet2(w / (1.0 + w), 1.0 / (1.0 + w), 0.5, 0.5 * df, c);
     v = (t > 0.0) ? 0.5 - 0.5 * i : 0.5 + 0.5 * i;
   } else {
-    const double u = df / (t * t);
-    const double i = cdfbet2(u / (1.0 + u), 1.0 / (1.0 + u), 0.5 * df, 0.5, c);
+    const double lnu = std::log(df) - 2.0 * std::log(std::fabs(t));
+    const double i = cdfbetodds(df / (t * t), lnu, 0.5 * df, 0.5, c);
     v = (t > 1.0) ? 0.5 * i : 1.0 - 0.5 * i;
   }
   return c > 0 ? Missing() : v;
@@ -208,15 +220,18 @@ double MCDistFun::zelkidft(double p, double df, long& code) {
   }
   if (p == 0.5) return 0.0;
   const double q = (p < 0.5) ? 2.0 * p : 2.0 - 2.0 * p;
-  double xc = 0.0;
-  const double x = betinv2(q, 0.5 * df, 0.5, xc);
-  // df (1/x - 1), formed from the complement so that it keeps its digits near x = 1.
-  const double v = (x == -1.0) ? 0.0 : df * xc / x;
-  if (x == -1.0 || !(v > 0.0)) {
+  // t^2 = df (1/x - 1) = df (1 - x) / x from the logarithms of x and 1 - x, which keep
+  // their digits near either end; a t beyond the double range fails.
+  double lnx = 0.0, lny = 0.0;
+  const bool ok = betinvln(q, 0.5 * df, 0.5, lnx, lny);
+  const double e = lny - lnx;
+  const double lnt = 0.5 * (std::log(df) + e);
+  if (!ok || !(lnt >= kMinExp && lnt <= kMaxExp)) {  // 1 - x = 0 included
     code = 2;
     return Missing();
   }
-  const double t = std::sqrt(v);
+  const double v = df * std::exp(e);
+  const double t = (std::fabs(e) < kMaxExp && std::isnormal(v)) ? std::sqrt(v) : std::exp(lnt);
   return (p < 0.5) ? -t : t;
 }
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "MCDistFun.h"
 #include "MCMV.h"
@@ -17,6 +18,7 @@ constexpr double kLn2Pi = 1.8378770664093453;      // ln (2 pi)
 constexpr double kMinExp = -708.0;
 constexpr double kMaxExp = 709.0;
 constexpr double kEpsilon = 2.220446049250313e-16;
+constexpr double kLn2 = 0.6931471805599453;
 // Terms of the beta series and continued fraction before giving up.
 constexpr int kMaxBetaTerms = 10000;
 // Terms of the gamma series and continued fraction before giving up; enough for shapes
@@ -319,12 +321,18 @@ double MCDistFun::cbtaux(double y) {
   return (1.0 - y * y + 2.0 * y * std::log(y)) / (e * e);
 }
 
-double MCDistFun::lnbetfront(double x, double y, double a, double b) {
+double MCDistFun::lnbetfront(double x, double y, double lnx, double lny, double a, double b) {
   // ln(x^a y^b Gamma(a + b) / (Gamma(a) Gamma(b))) through Stirling errors and deviance
-  // terms, which stays accurate when a and b are large.
+  // terms, which stays accurate when a and b are large. A deviance whose mean (a + b) x
+  // would underflow is formed from ln x instead; the mean is then far below the shape.
   const double c = a + b;
+  auto deviance = [c](double s, double z, double lnz) {
+    const double lnmean = std::log(c) + lnz;
+    if (lnmean > -700.0) return bd0(s, c * z);
+    return s * (std::log(s) - lnmean) + std::exp(lnmean) - s;
+  };
   return 0.5 * (std::log(a) + std::log(b) - std::log(c) - kLn2Pi) + stirlerr(c) - stirlerr(a) -
-         stirlerr(b) - bd0(a, c * x) - bd0(b, c * y);
+         stirlerr(b) - deviance(a, x, lnx) - deviance(b, y, lny);
 }
 
 bool MCDistFun::betcf(double x, double a, double b, double& h) {
@@ -385,6 +393,43 @@ double MCDistFun::cdfbet(double x, double a, double b, long& code) {
   return cdfbet2(x, 1.0 - x, a, b, code);
 }
 
+bool MCDistFun::betparts(double x, double y, double lnx, double lny, double a, double b,
+                         double& lnf, double& s, bool& swapped) {
+  // Front factor and sum of the exchanged or original arguments.
+  auto take = [&](bool sw, double sum) {
+    swapped = sw;
+    const double aa = sw ? b : a;
+    lnf = sw ? lnbetfront(y, x, lny, lnx, b, a) : lnbetfront(x, y, lnx, lny, a, b);
+    s = sum / aa;
+    return true;
+  };
+  auto fraction = [&]() {
+    const bool sw = x > (a + 1.0) / (a + b + 2.0);
+    double h = 0.0;
+    return betcf(sw ? y : x, sw ? b : a, sw ? a : b, h) && take(sw, h);
+  };
+
+  if (a > 1.0 && b > 1.0) return fraction();
+
+  // One shape below 1: the series x^a y^b / (a B(a, b)) sum (a + b)_n / (a + 1)_n x^n of
+  // positive terms, in the tail below the mean so that the reflection 1 - I never
+  // cancels; a series that would need more terms than allowed gives way to the fraction.
+  const bool sw = x > a / (a + b);
+  const double xx = sw ? y : x, yy = sw ? x : y;
+  const double aa = sw ? b : a, bb = sw ? a : b;
+  const double needed = 40.0 / -std::log(xx) + std::max(0.0, bb * xx / yy);
+  if (needed < kMaxBetaTerms) {
+    double term = 1.0;
+    double sum = 1.0;
+    for (int n = 0; n < kMaxBetaTerms; ++n) {
+      term *= (aa + bb + n) / (aa + 1.0 + n) * xx;
+      sum += term;
+      if (term < 1e-15 && term <= 1e-17 * sum) return take(sw, sum);
+    }
+  }
+  return fraction();
+}
+
 double MCDistFun::cdfbet2(double x, double y, double a, double b, long& code) {
   code = 0;
   if (!(a > 0.0) || !(b > 0.0) || std::isnan(x) || std::isnan(y)) {
@@ -402,98 +447,92 @@ double MCDistFun::cdfbet2(double x, double y, double a, double b, long& code) {
     const double e = a * ((y < 0.5) ? std::log1p(-y) : std::log(x));
     return (e < kMinExp) ? 0.0 : std::exp(e);
   }
-
-  // Front factor times the converged series or fraction, reflected when exchanged.
-  auto finish = [](double xx, double yy, double aa, double bb, double s, bool swapped) {
-    const double e = lnbetfront(xx, yy, aa, bb);
-    const double r = (e < kMinExp) ? 0.0 : std::exp(e) * s / aa;
-    return swapped ? 1.0 - r : r;
-  };
-  auto fraction = [&](long& c) {
-    const bool swapped = x > (a + 1.0) / (a + b + 2.0);
-    const double xx = swapped ? y : x, yy = swapped ? x : y;
-    const double aa = swapped ? b : a, bb = swapped ? a : b;
-    double h = 0.0;
-    if (betcf(xx, aa, bb, h)) return finish(xx, yy, aa, bb, h, swapped);
-    return cdfbetpp(x, y, a, b, c);
-  };
-
-  if (a > 1.0 && b > 1.0) return fraction(code);
-
-  // One shape below 1: the series x^a y^b / (a B(a, b)) sum (a + b)_n / (a + 1)_n x^n of
-  // positive terms, in the tail below the mean so that the reflection 1 - I never
-  // cancels; a series that would need more terms than allowed gives way to the fraction.
-  const bool swapped = x > a / (a + b);
-  const double xx = swapped ? y : x, yy = swapped ? x : y;
-  const double aa = swapped ? b : a, bb = swapped ? a : b;
-  const double needed = 40.0 / -std::log(xx) + std::max(0.0, bb * xx / yy);
-  if (needed < kMaxBetaTerms) {
-    double term = 1.0;
-    double sum = 1.0;
-    for (int n = 0; n < kMaxBetaTerms; ++n) {
-      term *= (aa + bb + n) / (aa + 1.0 + n) * xx;
-      sum += term;
-      if (term < 1e-15 && term <= 1e-17 * sum) return finish(xx, yy, aa, bb, sum, swapped);
-    }
+  double lnf = 0.0, s = 0.0;
+  bool swapped = false;
+  if (!betparts(x, y, std::log(x), std::log(y), a, b, lnf, s, swapped)) {
+    return cdfbetpp(x, y, a, b, code);
   }
-  return fraction(code);
+  const double r = (lnf < kMinExp) ? 0.0 : std::exp(lnf) * s;
+  return swapped ? 1.0 - r : r;
+}
+
+double MCDistFun::cdfbetodds(double u, double lnu, double a, double b, long& code) {
+  if (u >= 1e-300 || std::isinf(lnu)) {
+    return cdfbet2(u / (1.0 + u), 1.0 / (1.0 + u), a, b, code);
+  }
+  // Odds at the edge of the double range: x = u / (1 + u) from ln u, and
+  // ln(1 - x) = -ln(1 + u) = -u to double precision.
+  const double li = lncdfbet(u, 1.0, lnu, -u, a, b, code);
+  if (code > 0) return Missing();
+  return (li < kMinExp) ? 0.0 : std::exp(li);
+}
+
+double MCDistFun::lncdfbet(double x, double y, double lnx, double lny, double a, double b,
+                           long& code) {
+  code = 0;
+  if (a == 1.0 && b == 1.0) return lnx;
+  if (b == 1.0) return a * lnx;
+  if (a == 1.0) {
+    // 1 - y^b = b x (1 + O(x)) where x is below the double range.
+    return (lnx < -700.0) ? std::log(b) + lnx : std::log(-std::expm1(b * lny));
+  }
+  double lnf = 0.0, s = 0.0;
+  bool swapped = false;
+  if (!betparts(x, y, lnx, lny, a, b, lnf, s, swapped)) {
+    return std::log(cdfbetpp(x, y, a, b, code));
+  }
+  // Without the exchange the logarithm holds however small I is; with it, I is at least
+  // the probability below the mean.
+  return swapped ? std::log1p(-std::exp(lnf) * s) : lnf + std::log(s);
 }
 
 // ---------------------------------------------------------------------------------------
 // Inverse beta
 
 double MCDistFun::betinv(double p, double a, double b) {
-  double xc = 0.0;
-  return betinv2(p, a, b, xc);
+  double lnx = 0.0, lny = 0.0;
+  if (!betinvln(p, a, b, lnx, lny)) return -1.0;
+  if (lnx < std::log(0.5)) {
+    // Below the double range the quantile cannot be given, except by the exact case
+    // b = 1, which counts such a quantile as 0.
+    if (lnx < kMinExp) return b == 1.0 ? 0.0 : -1.0;
+    return std::exp(lnx);
+  }
+  return -std::expm1(lny);
 }
 
-double MCDistFun::betinv2(double p, double a, double b, double& xc) {
-  xc = -1.0;
-  if (!(a > 0.0) || !(b > 0.0) || !(p >= 0.0 && p <= 1.0)) return -1.0;
-  if (p == 0.0) {
-    xc = 1.0;
-    return 0.0;
-  }
-  if (p == 1.0) {
-    xc = 0.0;
-    return 1.0;
+bool MCDistFun::betinvln(double p, double a, double b, double& lnx, double& lny) {
+  if (!(a > 0.0) || !(b > 0.0) || !(p >= 0.0 && p <= 1.0)) return false;
+  const double inf = std::numeric_limits<double>::infinity();
+  if (p == 0.0 || p == 1.0) {
+    lnx = p == 0.0 ? -inf : 0.0;
+    lny = p == 0.0 ? 0.0 : -inf;
+    return true;
   }
   if (a == b && p == 0.5) {
-    xc = 0.5;
-    return 0.5;
+    lnx = lny = -kLn2;
+    return true;
   }
   if (a == 0.5 && b == 0.5) {
-    // cos(pi p / 2) = sin(pi (1 - p) / 2): the sine keeps its digits near p = 1.
-    const double s = std::sin(kPi * p / 2.0);
-    const double c = std::sin(kPi * (1.0 - p) / 2.0);
-    xc = c * c;
-    return s * s;
+    // x = sin^2(pi p / 2), 1 - x = sin^2(pi (1 - p) / 2): each keeps its digits near 0.
+    lnx = 2.0 * std::log(std::sin(kPi * p / 2.0));
+    lny = 2.0 * std::log(std::sin(kPi * (1.0 - p) / 2.0));
+    return true;
   }
   if (b == 1.0) {
-    const double e = std::log(p) / a;
-    if (e < kMinExp) {
-      xc = 1.0;
-      return 0.0;
-    }
-    xc = -std::expm1(e);
-    return std::exp(e);
+    lnx = std::log(p) / a;
+    lny = std::log(-std::expm1(lnx));
+    return true;
   }
   if (a == 1.0) {
-    if (1.0 - p <= 0.0) {
-      xc = 0.0;
-      return 1.0;
-    }
-    const double e = std::log1p(-p) / b;
-    if (e < kMinExp) {
-      xc = 0.0;
-      return 1.0;
-    }
-    xc = std::exp(e);
-    return -std::expm1(e);
+    lny = std::log1p(-p) / b;
+    lnx = std::log(-std::expm1(lny));
+    return true;
   }
   if (b <= a * 1e-20) {
-    xc = 0.0;
-    return 1.0;
+    lnx = 0.0;
+    lny = -inf;
+    return true;
   }
 
   // Work in the lower tail; exchange the shapes for p > 0.5.
@@ -502,9 +541,12 @@ double MCDistFun::betinv2(double p, double a, double b, double& xc) {
   const double pp = swapped ? b : a;
   const double qq = swapped ? a : b;
   const double lnBeta = dnlgam(pp) + dnlgam(qq) - dnlgam(pp + qq);
-  auto result = [&](double x, double xcomp) {
-    xc = swapped ? x : xcomp;
-    return swapped ? xcomp : x;
+  auto finish = [&](double x) {
+    double lx = 0.0, ly = 0.0;
+    if (!betsolve(alpha, pp, qq, x, lx, ly)) return false;
+    lnx = swapped ? ly : lx;
+    lny = swapped ? lx : ly;
+    return true;
   };
 
   // Starting value.
@@ -516,10 +558,7 @@ double MCDistFun::betinv2(double p, double a, double b, double& xc) {
     const double t = 1.0 / (qq + qq - 1.0);
     const double h = 2.0 / (s + t);
     const double w = y * std::sqrt(h + r) / h - (t - s) * (r + 5.0 / 6.0 - 2.0 / (3.0 * h));
-    if (w + w > kMaxExp) {
-      xc = b / (a + b);
-      return a / (a + b);
-    }
+    if (w + w > kMaxExp) return finish(pp / (pp + qq));
     const double ex = (w + w < kMinExp) ? 0.0 : std::exp(w + w);
     x = pp / (pp + qq * ex);
   } else {
@@ -533,10 +572,7 @@ double MCDistFun::betinv2(double p, double a, double b, double& xc) {
       t = (4.0 * pp + r - 2.0) / t;
       e = (t <= 1.0) ? (std::log(alpha * pp) + lnBeta) / pp : 0.0;
     }
-    if (e > kMaxExp) {
-      xc = b / (a + b);
-      return a / (a + b);
-    }
+    if (e > kMaxExp) return finish(pp / (pp + qq));
     const double ex = (e < kMinExp) ? 0.0 : std::exp(e);
     if (t <= 0.0) {
       x = 1.0 - ex;
@@ -560,10 +596,10 @@ double MCDistFun::betinv2(double p, double a, double b, double& xc) {
   for (int iter = 0; iter < 50; ++iter) {
     long code = 0;
     const double f = cdfbet2(x, 1.0 - x, pp, qq, code);
-    if (code > 0) return -1.0;
+    if (code > 0) return false;
     const double e = lnBeta + r * std::log(x) + t * std::log1p(-x);
     const double step = (f - alpha) * std::exp(std::min(e, kMaxExp));
-    if (!std::isfinite(step)) return -1.0;
+    if (!std::isfinite(step)) break;
     if (step * yprev <= 0.0) prev = std::max(sq, fpu);
     const double near = std::min(x, 1.0 - x);
     const double acu = std::max(1e-20 * near * near, fpu);
@@ -585,43 +621,70 @@ double MCDistFun::betinv2(double p, double a, double b, double& xc) {
     x = tx;
     yprev = step;
   }
+  return finish(x);
+}
 
-  // Safeguard: a start clamped far above a tiny quantile can leave the search short of
-  // it after 50 steps. When the point reached does not reproduce alpha, bisect instead.
+bool MCDistFun::betsolve(double alpha, double a, double b, double x0, double& lnx,
+                         double& lny) {
+  // The unknown is w, the logarithm of the smaller of x and 1 - x, so that it keeps its
+  // relative accuracy however small it is. f(w) = +-(ln I_x(a, b) - ln alpha) increases
+  // with w on (-inf, ln 1/2] and is not negative at ln 1/2; its Newton steps are kept
+  // inside the bracket found so far, bisecting where they leave it.
+  const double lnAlpha = std::log(alpha);
+  const double lnHalf = -kLn2;
   long code = 0;
-  double f = cdfbet2(x, 1.0 - x, pp, qq, code);
-  if (code > 0) return -1.0;
-  if (std::fabs(f - alpha) <= 1e-10 * alpha) {
-    // Close: one full Newton step from the value already at hand polishes the point that
-    // a shortened last step may have left short.
-    const double e = lnBeta + r * std::log(x) + t * std::log1p(-x);
-    const double tx = x - (f - alpha) * std::exp(std::min(e, kMaxExp));
-    if (tx > 0.0 && tx < 1.0) x = tx;
-  } else {
-    double lo = (f < alpha) ? x : 0.0;
-    double hi = (f < alpha) ? 1.0 : x;
-    for (int i = 0; i < 2000 && hi - lo > 4.0 * kEpsilon * hi; ++i) {
-      double mid;
-      if (lo == 0.0) {
-        mid = hi * 1e-20;  // find the decade first
-        if (mid < 1e-300) {
-          x = hi;
-          return result(x, 1.0 - x);
-        }
-      } else {
-        mid = (hi / lo > 2.0) ? std::sqrt(lo * hi) : 0.5 * (lo + hi);
-      }
-      f = cdfbet2(mid, 1.0 - mid, pp, qq, code);
-      if (code > 0) return -1.0;
-      if (f < alpha) {
-        lo = mid;
-      } else {
-        hi = mid;
-      }
+  const bool upper = lncdfbet(0.5, 0.5, lnHalf, lnHalf, a, b, code) < lnAlpha;
+  if (code > 0) return false;
+  auto place = [&](double w) {
+    lnx = upper ? std::log1p(-std::exp(w)) : w;
+    lny = upper ? w : std::log1p(-std::exp(w));
+  };
+  auto eval = [&](double w, double& f, double& slope) {
+    place(w);
+    const double x = upper ? -std::expm1(w) : std::exp(w);
+    const double y = upper ? std::exp(w) : -std::expm1(w);
+    long c = 0;
+    const double li = lncdfbet(x, y, lnx, lny, a, b, c);
+    if (c > 0 || std::isnan(li)) return false;
+    f = upper ? lnAlpha - li : li - lnAlpha;
+    // d ln I / d ln x = x^a y^(b-1) / (B(a, b) I), d ln I / d ln y = -x^(a-1) y^b / (B I).
+    slope = std::exp(lnbetfront(x, y, lnx, lny, a, b) - (upper ? lnx : lny) - li);
+    return true;
+  };
+
+  double lo = -std::numeric_limits<double>::infinity();
+  double hi = lnHalf;
+  double w = hi;
+  if (x0 > 0.0 && x0 < 1.0) w = std::min(upper ? std::log1p(-x0) : std::log(x0), hi);
+  double best = std::numeric_limits<double>::infinity();
+  double bestW = w;
+  for (int it = 0; it < 200; ++it) {
+    double f = 0.0, slope = 0.0;
+    if (!eval(w, f, slope)) return false;
+    if (std::fabs(f) < best) {
+      best = std::fabs(f);
+      bestW = w;
     }
-    x = (lo == 0.0) ? hi : 0.5 * (lo + hi);
+    if (f == 0.0) return true;
+    if (f > 0.0) {
+      hi = w;
+    } else {
+      lo = w;
+    }
+    double next = w - f / slope;
+    if (!(next > lo && next < hi)) {
+      // Outside the bracket: bisect it, or, with no lower end yet, step far down.
+      next = std::isinf(lo) ? hi - 2.0 * std::max(1.0, std::fabs(hi)) : 0.5 * (lo + hi);
+    }
+    if (std::fabs(next - w) <= 4.0 * kEpsilon * std::fabs(w)) {
+      place(next);
+      return true;
+    }
+    w = next;
   }
-  return result(x, 1.0 - x);
+  // Steps that stall at rounding level without meeting the test above.
+  place(bestW);
+  return best <= 1e-12 * std::max(1.0, std::fabs(lnAlpha));
 }
 
 double MCDistFun::dnlbnc(double a, double b, long& code) {

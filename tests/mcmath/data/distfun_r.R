@@ -3,9 +3,11 @@
 # functions. Each line: the R function (".upper" marks lower.tail = FALSE), its arguments
 # in R's order, and the value, all printed with 17 significant digits so that the doubles
 # read back are the ones R used. For phyper the arguments are q, m (successes), n (failures)
-# and k (draws).
+# and k (draws). A quantile of 0 (qbeta, qf) or an infinite one (qt, qf) lies outside the
+# range of doubles: the functions must report failure there.
 #
 # Run: Rscript distfun_r.R > distfun_r.csv
+#      /usr/bin/python3 distfun_mp.py distfun_r.csv   (replaces what R gets wrong in far tails)
 
 rows <- character(0)
 
@@ -61,37 +63,44 @@ for (df in c(0.1, 0.5, 1, 2, 5, 100, 1000))
                                     function(x, l) pchisq(x, df, lower.tail = l),
                                     function(x) dchisq(x, df)))
 
-for (d in list(c(1, 1), c(2, 5), c(10, 3), c(0.5, 7), c(30, 40), c(100, 200), c(3, 1000))) {
+for (d in list(c(1, 1), c(2, 5), c(10, 3), c(0.5, 7), c(30, 40), c(100, 200), c(3, 1000),
+               c(0.1, 0.1), c(4, 0.02))) {
   for (f in c(0.01, 0.2, 1, 1.5, 10, 100)) {
     add("pf", c(f, d), pf(f, d[1], d[2]))
     add("pf.upper", c(f, d), pf(f, d[1], d[2], lower.tail = FALSE))
   }
-  for (p in c(1e-6, 0.1, 0.5, 0.95, 0.999))
+  for (p in c(1e-200, 1e-12, 1e-6, 0.1, 0.5, 0.95, 0.999, 1 - 1e-10))
     add("qf", c(p, d), polish(qf(p, d[1], d[2]), p,
                                 function(x, l) pf(x, d[1], d[2], lower.tail = l),
                                 function(x) df(x, d[1], d[2])))
 }
+# Odds f df1 / df2 below the double range.
+for (f in c(1e-300, 1e300)) {
+  add("pf", c(f, 1e6, 1e-4), pf(f, 1e6, 1e-4))
+  add("pf.upper", c(f, 1e-4, 1e6), pf(f, 1e-4, 1e6, lower.tail = FALSE))
+}
 
-for (df in c(1, 1.5, 3, 10, 100, 1e4)) {
-  for (t in c(-50, -5, -1e-3, 0.2, 0.99, 1.01, 3, 1e3)) {
+for (df in c(0.1, 1, 1.5, 3, 10, 100, 1e4)) {
+  for (t in c(-1e200, -50, -5, -1e-3, 0.2, 0.99, 1.01, 3, 1e3)) {
     add("pt", c(t, df), pt(t, df))
     add("pt.upper", c(t, df), pt(t, df, lower.tail = FALSE))
   }
-  for (p in c(1e-10, 1e-4, 0.025, 0.4999, 0.6, 0.9999))
+  for (p in c(1e-300, 1e-155, 1e-10, 1e-4, 0.025, 0.4999, 0.6, 0.9999))
     add("qt", c(p, df), polish(qt(p, df), p, function(x, l) pt(x, df, lower.tail = l),
                                  function(x) dt(x, df)))
 }
 
 for (s in list(c(0.5, 0.5), c(0.3, 2), c(2, 0.3), c(1, 3), c(3, 1), c(2, 3), c(10, 20),
-               c(0.2, 0.2), c(50, 0.5), c(0.7, 1.3), c(200, 300), c(1.5, 40)))
-  for (p in c(1e-6, 0.01, 0.3, 0.99, 1 - 1e-6))
+               c(0.2, 0.2), c(50, 0.5), c(0.7, 1.3), c(200, 300), c(1.5, 40), c(0.01, 0.01),
+               c(0.05, 3)))
+  for (p in c(1e-200, 1e-6, 0.001, 0.01, 0.3, 0.99, 1 - 1e-6))
     add("qbeta", c(p, s), polish(qbeta(p, s[1], s[2]), p,
                                    function(x, l) pbeta(x, s[1], s[2], lower.tail = l),
                                    function(x) dbeta(x, s[1], s[2])))
 # The incomplete beta itself, for shapes below one (the power series) and large ones.
 for (s in list(c(0.1, 0.1), c(0.5, 0.1), c(0.1, 5), c(3, 0.5), c(0.9, 40), c(2.5, 7),
-               c(60, 80), c(500, 20)))
-  for (x in c(1e-8, 0.05, 0.5, 0.95, 1 - 1e-8))
+               c(60, 80), c(500, 20), c(0.01, 0.01), c(0.001, 5)))
+  for (x in c(1e-300, 1e-8, 0.05, 0.5, 0.95, 1 - 1e-8))
     add("pbeta", c(x, s), pbeta(x, s[1], s[2]))
 
 # Binomial: x + 0.5 in pbinom checks that the count is truncated.
