@@ -92,8 +92,10 @@ void PrintTo(const RFun& f, std::ostream* os) { *os << f.name; }
 const RFun kRFuns[] = {
     {"pnorm", kProb, 0, [](const Args& a) { return D::CdfStdNorm(a[0]); }},
     {"qnorm", 1e-12, 0, [](const Args& a) { return D::IdfStdNorm(a[0]); }},  // AS 241
-    {"pchisq", kProb, 0, [](const Args& a) { return D::CdfChi(a[0], a[1]); }},
-    {"pchisq.upper", kProb, 0, [](const Args& a) { return D::SigChi(a[0], a[1]); }},
+    // Chi-square and binomial keep double precision at every size; far tails lose about
+    // |ln value| eps to the exponent.
+    {"pchisq", 3e-13, 0, [](const Args& a) { return D::CdfChi(a[0], a[1]); }},
+    {"pchisq.upper", 3e-13, 0, [](const Args& a) { return D::SigChi(a[0], a[1]); }},
     {"qchisq", 1e-6, 0, [](const Args& a) { return D::IdfChi(a[0], a[1]); }},  // AS 91
     {"pf", kProb, 0, [](const Args& a) { return D::CdfF(a[0], a[1], a[2]); }},
     {"pf.upper", kProb, 0, [](const Args& a) { return D::SigF(a[0], a[1], a[2]); }},

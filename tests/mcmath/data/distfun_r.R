@@ -57,6 +57,14 @@ for (df in c(0.1, 0.5, 1, 3, 10, 100, 1e5)) {
     add("pchisq.upper", c(x, df), pchisq(x, df, lower.tail = FALSE))
   }
 }
+# Very many degrees of freedom, within 8 standard deviations of the mean.
+for (df in c(5000, 1e6, 1e11, 1e15)) {
+  for (z in c(-8, -1, 0, 1e-3, 2, 8)) {
+    x <- df + z * sqrt(2 * df)
+    add("pchisq", c(x, df), pchisq(x, df))
+    add("pchisq.upper", c(x, df), pchisq(x, df, lower.tail = FALSE))
+  }
+}
 for (df in c(0.1, 0.5, 1, 2, 5, 100, 1000))
   for (p in c(1e-10, 1e-5, 0.01, 0.5, 0.99, 0.999999))
     add("qchisq", c(p, df), polish(qchisq(p, df), p,
