@@ -171,8 +171,10 @@ class MCSTAT_EXPORT MCDistFun {
   static double idfchb(double p, double df, double start, long& code);
   // Stirling-series error ln Gamma(z + 1) - (z + 0.5) ln z + z - ln sqrt(2 pi).
   static double stirlerr(double z);
-  // Deviance term x ln(x / np) + np - x, accurate when x is close to np.
+  // Deviance term x ln(x / np) + np - x, accurate when x is close to np; d = x - np given
+  // to full relative accuracy where np itself is rounded.
   static double bd0(double x, double np);
+  static double bd0(double x, double np, double d);
 
   static double zelkcdff(double f, double df1, double df2, long& code);
   static double zelkcdft(double t, double df, long& code);

@@ -273,14 +273,30 @@ double MCDistFun::CdfBin(double x, double n, double p, long& code) {
     const double e = n * std::log1p(-p);
     return (e < kMinExp) ? 0.0 : std::exp(e);
   }
-  // P(X <= k) = I_{1-p}(n - k, k + 1).
+  // The smaller tail, summed from its largest term: P(X <= k) below the mean, 1 - P(X > k)
+  // above it. Each term follows from its neighbour by their ratio, which falls away from
+  // the mode, so the rest of the tail is bounded by a geometric series; every 32nd term is
+  // recomputed by the saddle-point form so that rounding does not gather along the walk,
+  // and the sum carries the rounding error of each addition (the terms fall, so each is
+  // below the sum it joins). Near the mean this takes about 9 sqrt(n p (1 - p)) terms.
+  const double q = 1.0 - p;
+  const bool lower = k < n * p;
+  double j = lower ? k : k + 1.0;
   long c = 0;
-  const double r = cdfbet2(1.0 - p, p, n - k, k + 1.0, c);
-  if (c > 0) {
-    code = 2;
-    return Missing();
+  double term = PdfBin(j, n, p, c);
+  double sum = 0.0;
+  double carry = 0.0;
+  for (long step = 1; term > 0.0; ++step) {
+    const double s = sum + term;
+    carry += (sum - s) + term;
+    sum = s;
+    if (lower ? j == 0.0 : j == n) break;
+    const double ratio = lower ? j * q / ((n - j + 1.0) * p) : (n - j) * p / ((j + 1.0) * q);
+    j += lower ? -1.0 : 1.0;
+    if (term * ratio <= 1e-17 * sum * (1.0 - ratio)) break;
+    term = (step % 32 == 0) ? PdfBin(j, n, p, c) : term * ratio;
   }
-  return r;
+  return lower ? sum + carry : 1.0 - (sum + carry);
 }
 
 double MCDistFun::PdfBin(double x, double n, double p, long& code) {
@@ -306,7 +322,12 @@ double MCDistFun::PdfBin(double x, double n, double p, long& code) {
     const double e = (q < 0.1) ? -bd0(n, n * p) - n * q : n * std::log(p);
     return std::exp(e);
   }
-  const double lc = stirlerr(n) - stirlerr(x) - stirlerr(n - x) - bd0(x, n * p) - bd0(n - x, n * q);
+  // The deviances hinge on x - n p, whose rounding n p would spoil for large n: the
+  // product is split into its double and the rounding error, and n - x - n (1 - p) = -d.
+  const double np = n * p;
+  const double d = (x - np) - std::fma(n, p, -np);
+  const double lc =
+      stirlerr(n) - stirlerr(x) - stirlerr(n - x) - bd0(x, np, d) - bd0(n - x, n - np, -d);
   const double lf = kLn2Pi + std::log(x) + std::log1p(-x / n);
   return std::exp(lc - 0.5 * lf);
 }

@@ -161,11 +161,13 @@ double MCDistFun::stirlerr(double z) {
   return acc + (s0 - (s1 - (s2 - (s3 - s4 / zz) / zz) / zz) / zz) / z;
 }
 
-double MCDistFun::bd0(double x, double np) {
+double MCDistFun::bd0(double x, double np) { return bd0(x, np, x - np); }
+
+double MCDistFun::bd0(double x, double np, double d) {
   if (x == 0.0) return np;
-  if (std::fabs(x - np) < 0.1 * (x + np)) {
-    double v = (x - np) / (x + np);
-    double s = (x - np) * v;
+  if (std::fabs(d) < 0.1 * (x + np)) {
+    double v = d / (x + np);
+    double s = d * v;
     double ej = 2.0 * x * v;
     v = v * v;
     for (int j = 1; j < 1000; ++j) {
@@ -176,7 +178,7 @@ double MCDistFun::bd0(double x, double np) {
     }
     return s;
   }
-  return x * std::log(x / np) + np - x;
+  return x * std::log(x / np) - d;
 }
 
 // ---------------------------------------------------------------------------------------

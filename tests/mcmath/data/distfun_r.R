@@ -123,6 +123,20 @@ for (n in c(1, 5, 20, 100, 1000)) {
   }
 }
 
+# Many trials: counts within 8 standard deviations of a mean of 1000 or 0.3 n.
+for (n in c(1e6, 1e9)) {
+  for (p in c(0.3, 1e3 / n)) {
+    sd <- sqrt(n * p * (1 - p))
+    for (z in c(-8, -2, -0.3, 0, 1, 8)) {
+      k <- round(n * p + z * sd)
+      add("dbinom", c(k, n, p), dbinom(k, n, p))
+      add("pbinom", c(k, n, p), pbinom(k, n, p))
+    }
+    for (q in c(1e-9, 0.5, 0.999))
+      add("qbinom", c(q, n, p), qbinom(q, n, p))
+  }
+}
+
 # Hypergeometric: population N with M successes, n draws.
 for (c in list(c(10, 4, 3), c(50, 20, 10), c(100, 5, 60), c(1000, 300, 200), c(30, 30, 7),
                c(5000, 10, 4000))) {
