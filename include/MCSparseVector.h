@@ -54,7 +54,8 @@ class MCSTAT_EXPORT MCSparseVector {
   // p is grown to nCat; logTerm is the log-probability of the reference category. Large
   // predictors are shifted so that no exponential overflows (above 709) and terms below
   // exp(-708.39) count as 0. False unless nCat >= 1, stride >= GetMinVecSize() (and >= 1)
-  // and beta holds (nCat - 1) * stride values.
+  // and beta holds (nCat - 1) * stride values; false also when a predictor is not finite
+  // (p then holds no probabilities).
   bool ComputeProbabilities(const std::vector<double>& beta, int nCat, int stride,
                             std::vector<double>& p, double& logTerm) const;
   // Writes the indices and values to the diagnostic stream.

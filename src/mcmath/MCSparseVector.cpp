@@ -165,6 +165,7 @@ bool MCSparseVector::ComputeProbabilities(const std::vector<double>& beta, int n
   double largest = 0.0;  // the reference's predictor
   for (int c = 0; c < ref; ++c) {
     eta[c] = InnerProductWithPart(beta, c * stride);
+    if (!std::isfinite(eta[c])) return false;  // no probabilities to give
     if (eta[c] != eta[0]) allEqual = false;
     largest = std::max(largest, eta[c]);
   }
@@ -179,12 +180,20 @@ bool MCSparseVector::ComputeProbabilities(const std::vector<double>& beta, int n
       for (int c = 0; c < ref; ++c) p[c] = 0.0;
       p[ref] = 1.0;
       logTerm = 0.0;
+    } else if (e0 > 0.0) {
+      // e / (1 + ref e) with e divided out: 1 + ref e overflows near the upper limit with
+      // several categories.
+      const double u = std::exp(-e0);
+      const double den = ref + u;
+      for (int c = 0; c < ref; ++c) p[c] = 1.0 / den;
+      p[ref] = u / den;
+      logTerm = -e0 - std::log(den);
     } else {
       const double e = std::exp(e0);
       const double den = 1.0 + ref * e;
       for (int c = 0; c < ref; ++c) p[c] = e / den;
       p[ref] = 1.0 / den;
-      logTerm = -std::log(den);
+      logTerm = -std::log1p(ref * e);
     }
     return true;
   }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numeric>
 #include <random>
@@ -171,15 +172,35 @@ TEST_P(Probabilities, StayFiniteAtExtremePredictors) {
     if (eta > 0) {
       EXPECT_NEAR(logTerm, -eta, 1e-9);
     }
-    // Every category at the same extreme.
-    ASSERT_TRUE(v.ComputeProbabilities(std::vector<double>(nCat - 1, eta), nCat, 1, p, logTerm));
-    EXPECT_EQ(p[nCat - 1], eta > 0 ? 0.0 : 1.0);
-    EXPECT_DOUBLE_EQ(p[0], eta > 0 ? 1.0 / (nCat - 1) : 0.0);
-    EXPECT_NEAR(logTerm, eta > 0 ? -eta - std::log(nCat - 1.0) : 0.0, 1e-9);
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Categories, Probabilities, ::testing::Values(2, 3, 6));
+// Every predictor equal, from far below the underflow limit to beyond the overflow limit,
+// against long double arithmetic, whose exponent range holds exp(800).
+TEST_P(Probabilities, EqualPredictorsMatchExtendedPrecision) {
+  const int nCat = GetParam(), ref = nCat - 1;
+  const std::vector<int> idx{0};
+  const std::vector<double> one{1.0};
+  MCSparseVector v(idx, one);
+  auto near = [](double got, long double want) {
+    const double w = static_cast<double>(want);
+    return std::fabs(got - w) <= 4e-16 * w + 1e-322;  // subnormal results included
+  };
+  for (double eta : {-1000.0, -708.3, -30.0, 0.0, 30.0, 708.3, 708.9, 709.0, 800.0}) {
+    std::vector<double> p;
+    double logTerm = 1.0;
+    ASSERT_TRUE(v.ComputeProbabilities(std::vector<double>(ref, eta), nCat, 1, p, logTerm));
+    const long double e = std::exp(static_cast<long double>(eta));
+    const long double den = 1.0L + ref * e;
+    EXPECT_TRUE(near(p[0], e / den)) << eta << " " << p[0];
+    EXPECT_TRUE(near(p[ref], 1.0L / den)) << eta << " " << p[ref];
+    EXPECT_NEAR(logTerm, static_cast<double>(-std::log1p(ref * e)),
+                1e-15 * std::max(1.0, std::fabs(eta)))
+        << eta;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Categories, Probabilities, ::testing::Values(2, 3, 4, 6));
 
 TEST(SparseVector, ProbabilityRefusalsAndSingleCategory) {
   const std::vector<int> idx{0, 2};
@@ -193,6 +214,12 @@ TEST(SparseVector, ProbabilityRefusalsAndSingleCategory) {
   ASSERT_TRUE(v.ComputeProbabilities(beta, 1, 3, p, logTerm));
   EXPECT_EQ(p, std::vector<double>{1.0});
   EXPECT_EQ(logTerm, 0.0);
+  // Predictors that are not numbers: a NaN coefficient, a product that overflows.
+  for (double b : {std::nan(""), 1e308}) {
+    beta[3] = b;
+    beta[5] = b;
+    EXPECT_FALSE(v.ComputeProbabilities(beta, 3, 3, p, logTerm)) << b;
+  }
 }
 
 }  // namespace
