@@ -9,8 +9,6 @@
 #include <stdexcept>
 #include <utility>
 
-#include "MCMV.h"
-
 namespace MCFrontEnd {
 
 namespace {
@@ -29,29 +27,35 @@ const char* const kFunctionList = "I, C, log, log10, log2, exp, sqrt, abs";
 // --- Tokens -----------------------------------------------------------------------------
 
 enum class Tok {
-  kEnd, kName, kQuotedName, kNumber, kString, kDot, kTilde, kPlus, kMinus, kStar, kSlash,
-  kColon, kCaret, kIn, kLParen, kRParen, kComma, kEquals
+  kEnd,
+  kName,
+  kQuotedName,
+  kNumber,
+  kString,
+  kDot,
+  kTilde,
+  kPlus,
+  kMinus,
+  kStar,
+  kSlash,
+  kColon,
+  kCaret,
+  kIn,
+  kLParen,
+  kRParen,
+  kComma,
+  kEquals
 };
 
 struct Token {
   Tok type = Tok::kEnd;
   std::string text;  // the name, the string's content, or the token as written
   std::size_t pos = 0;
-  std::size_t end = 0;
   double number = 0.0;
 };
 
-bool IsNameStart(unsigned char c) {
-  return std::isalpha(c) || c == '.' || c >= 0x80;
-}
-
-bool IsNameChar(unsigned char c) {
-  return std::isalnum(c) || c == '.' || c == '_' || c >= 0x80;
-}
-
 // Reads a quoted run starting at text[pos] (the opening quote); escapes \\ and \<quote>.
-std::string ReadQuoted(const std::string& text, std::size_t& pos, char quote,
-                       const char* what) {
+std::string ReadQuoted(const std::string& text, std::size_t& pos, char quote, const char* what) {
   const std::size_t open = pos;
   std::string out;
   for (++pos; pos < text.size(); ++pos) {
@@ -60,8 +64,7 @@ std::string ReadQuoted(const std::string& text, std::size_t& pos, char quote,
       ++pos;
       return out;
     }
-    if (c == '\\' && pos + 1 < text.size() &&
-        (text[pos + 1] == quote || text[pos + 1] == '\\')) {
+    if (c == '\\' && pos + 1 < text.size() && (text[pos + 1] == quote || text[pos + 1] == '\\')) {
       out += text[++pos];
     } else {
       out += c;
@@ -81,12 +84,12 @@ std::vector<Token> Tokenize(const std::string& text) {
     }
     Token t;
     t.pos = i;
-    const bool dotNumber = c == '.' && i + 1 < text.size() &&
-                           std::isdigit(static_cast<unsigned char>(text[i + 1]));
+    const bool dotNumber =
+        c == '.' && i + 1 < text.size() && std::isdigit(static_cast<unsigned char>(text[i + 1]));
     if (std::isdigit(c) || dotNumber) {
       std::size_t j = i;
-      while (j < text.size() && (std::isdigit(static_cast<unsigned char>(text[j])) ||
-                                 text[j] == '.')) {
+      while (j < text.size() &&
+             (std::isdigit(static_cast<unsigned char>(text[j])) || text[j] == '.')) {
         ++j;
       }
       if (j < text.size() && (text[j] == 'e' || text[j] == 'E')) {
@@ -104,9 +107,9 @@ std::vector<Token> Tokenize(const std::string& text) {
         throw FormulaError(i, "malformed number '" + t.text + "'");
       }
       i = j;
-    } else if (IsNameStart(c)) {
+    } else if (IsNameCharacter(true, c)) {
       std::size_t j = i;
-      while (j < text.size() && IsNameChar(static_cast<unsigned char>(text[j]))) ++j;
+      while (j < text.size() && IsNameCharacter(false, static_cast<unsigned char>(text[j]))) ++j;
       t.text = text.substr(i, j - i);
       t.type = t.text == "." ? Tok::kDot : Tok::kName;
       i = j;
@@ -132,8 +135,8 @@ std::vector<Token> Tokenize(const std::string& text) {
       i += 2;
     } else {
       static const std::string kOps = "~+-*/:^(),=";
-      static const Tok kTypes[] = {Tok::kTilde, Tok::kPlus,   Tok::kMinus,  Tok::kStar,
-                                   Tok::kSlash, Tok::kColon,  Tok::kCaret,  Tok::kLParen,
+      static const Tok kTypes[] = {Tok::kTilde,  Tok::kPlus,  Tok::kMinus, Tok::kStar,
+                                   Tok::kSlash,  Tok::kColon, Tok::kCaret, Tok::kLParen,
                                    Tok::kRParen, Tok::kComma, Tok::kEquals};
       const std::size_t k = kOps.find(static_cast<char>(c));
       if (k == std::string::npos) {
@@ -146,11 +149,10 @@ std::vector<Token> Tokenize(const std::string& text) {
       t.text = std::string(1, static_cast<char>(c));
       ++i;
     }
-    t.end = i;
     tokens.push_back(t);
   }
   Token end;
-  end.pos = end.end = text.size();
+  end.pos = text.size();
   tokens.push_back(end);
   return tokens;
 }
@@ -168,68 +170,7 @@ std::string Describe(const Token& t) {
   }
 }
 
-// --- Names and expression text ----------------------------------------------------------
-
-bool IsSyntacticName(const std::string& s) {
-  static const std::set<std::string> kReserved = {
-      "if", "else", "repeat", "while", "function", "for", "next", "break", "TRUE", "FALSE",
-      "NULL", "Inf", "NaN", "NA", "in"};
-  if (s.empty() || !IsNameStart(static_cast<unsigned char>(s[0]))) return false;
-  if (s[0] == '.' && s.size() > 1 && std::isdigit(static_cast<unsigned char>(s[1]))) {
-    return false;
-  }
-  for (const char c : s) {
-    if (!IsNameChar(static_cast<unsigned char>(c))) return false;
-  }
-  return s != "." && kReserved.count(s) == 0;
-}
-
-std::string QuoteName(const std::string& s) {
-  if (IsSyntacticName(s)) return s;
-  std::string out = "`";
-  for (const char c : s) {
-    if (c == '`' || c == '\\') out += '\\';
-    out += c;
-  }
-  return out + "`";
-}
-
-std::string NumberText(double v) {
-  char buf[64];
-  const auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
-}
-
-int Precedence(const Expr& e) {
-  switch (e.kind) {
-    case Expr::Kind::kAdd:
-    case Expr::Kind::kSubtract:
-      return 1;
-    case Expr::Kind::kMultiply:
-    case Expr::Kind::kDivide:
-      return 2;
-    case Expr::Kind::kNegate:
-      return 3;
-    case Expr::Kind::kPower:
-      return 4;
-    default:
-      return 5;
-  }
-}
-
-std::string Wrapped(const Expr& e, bool wrap) {
-  return wrap ? "(" + ExprText(e) + ")" : ExprText(e);
-}
-
-bool IsWholeNumber(double v, int lo, int hi) {
-  return v >= lo && v <= hi && v == std::floor(v);
-}
-
-const std::map<std::string, int>& MathFunctions() {
-  static const std::map<std::string, int> kFunctions = {
-      {"log", 0}, {"log10", 1}, {"log2", 2}, {"exp", 3}, {"sqrt", 4}, {"abs", 5}};
-  return kFunctions;
-}
+bool IsWholeNumber(double v, int lo, int hi) { return v >= lo && v <= hi && v == std::floor(v); }
 
 void CollectColumns(const Expr& e, std::vector<const Expr*>& out) {
   if (e.kind == Expr::Kind::kColumn) out.push_back(&e);
@@ -283,20 +224,23 @@ Term Shifted(Term t, int by) {
 // The value of a formula expression: its terms, and the intercept when it sets it.
 struct TermList {
   std::vector<Term> terms;
+  std::set<Key> keys;  // of the terms, for lookups in large expansions
   std::optional<bool> intercept;
   std::size_t interceptPos = 0;
   std::size_t position = 0;
   bool atom = false;           // one variable written bare: x, log(x), C(x), I(x^2)
   bool parenthesised = false;  // (...) as a whole
 
-  int Find(const Key& key) const {
-    for (std::size_t i = 0; i < terms.size(); ++i) {
-      if (KeyOf(terms[i]) == key) return static_cast<int>(i);
-    }
-    return -1;
-  }
   void Add(const Term& t) {
-    if (Find(KeyOf(t)) < 0) terms.push_back(t);
+    if (keys.insert(KeyOf(t)).second) terms.push_back(t);
+  }
+  // False when the list has no such term.
+  bool Erase(const Term& t) {
+    const Key key = KeyOf(t);
+    if (keys.erase(key) == 0) return false;
+    terms.erase(
+        std::find_if(terms.begin(), terms.end(), [&](const Term& u) { return KeyOf(u) == key; }));
+    return true;
   }
 };
 
@@ -314,10 +258,10 @@ class Parser {
       if (!r.atom) {
         throw FormulaError(r.position, "the response must be one variable");
       }
-      fFormula.response = r.terms[0].parts[0];
+      fFormula.response = Response(r.terms[0].parts[0]);
       if (Peek().type != Tok::kTilde) {
-        throw FormulaError(Peek().pos, "expected '~' after the response but found " +
-                                           Describe(Peek()));
+        throw FormulaError(Peek().pos,
+                           "expected '~' after the response but found " + Describe(Peek()));
       }
     }
     Advance();  // '~'
@@ -332,18 +276,17 @@ class Parser {
     }
     fFormula.intercept = rhs.intercept.value_or(true);
     // R's order: by the number of variables, then as written.
-    std::stable_sort(rhs.terms.begin(), rhs.terms.end(), [](const Term& a, const Term& b) {
-      return a.parts.size() < b.parts.size();
-    });
+    std::stable_sort(rhs.terms.begin(), rhs.terms.end(),
+                     [](const Term& a, const Term& b) { return a.parts.size() < b.parts.size(); });
     fFormula.terms = std::move(rhs.terms);
-    for (Term& t : fFormula.terms) t.label = Label(t, ":");
+    for (Term& t : fFormula.terms) t.label = Label(t);
     return std::move(fFormula);
   }
 
-  std::string Label(const Term& t, const char* joint) const {
+  std::string Label(const Term& t) const {
     std::string s;
     for (const TermPart& p : t.parts) {
-      if (!s.empty()) s += joint;
+      if (!s.empty()) s += ":";
       s += fFormula.variables[static_cast<std::size_t>(p.variable)].label;
       if (p.power > 1) s += "^" + std::to_string(p.power);
     }
@@ -355,9 +298,10 @@ class Parser {
   class Depth {
    public:
     explicit Depth(Parser& p) : fParser(p) {
-      if (++fParser.fDepth > kMaxDepth) {
+      if (fParser.fDepth >= kMaxDepth) {
         throw FormulaError(fParser.Peek().pos, "the formula is nested too deeply");
       }
+      ++fParser.fDepth;
     }
     ~Depth() { --fParser.fDepth; }
     Depth(const Depth&) = delete;
@@ -379,11 +323,28 @@ class Parser {
     if (type == Tok::kRParen && Peek().type == Tok::kEnd) {
       throw FormulaError(openedAt, "this '(' is not closed");
     }
-    throw FormulaError(Peek().pos, std::string("expected ") + what + " but found " +
-                                       Describe(Peek()));
+    throw FormulaError(Peek().pos,
+                       std::string("expected ") + what + " but found " + Describe(Peek()));
   }
 
   // --- variables ---
+
+  // A response written as a power (y^2, log(y)^2) is computed as a derived column.
+  TermPart Response(const TermPart& part) {
+    if (part.power == 1) return part;
+    const Variable& v = fFormula.variables[static_cast<std::size_t>(part.variable)];
+    Expr base = v.expression;
+    if (v.kind != Variable::Kind::kDerived) {
+      base.kind = Expr::Kind::kColumn;
+      base.name = v.column;
+      base.position = v.position;
+    }
+    Expr power;
+    power.number = part.power;
+    power.position = base.position;
+    const std::size_t pos = base.position;
+    return TermPart{DerivedVariable(Node(Expr::Kind::kPower, pos, {base, power})), 1, 0};
+  }
 
   int AddVariable(Variable v) {
     for (std::size_t i = 0; i < fFormula.variables.size(); ++i) {
@@ -424,7 +385,7 @@ class Parser {
     Term t;
     t.parts.push_back(TermPart{variable, power, 0});
     t.position = pos;
-    l.terms.push_back(t);
+    l.Add(t);
     l.position = pos;
     l.atom = true;
     return l;
@@ -433,7 +394,8 @@ class Parser {
   // The variable of an arithmetic expression: a column, a power of a column or of a derived
   // expression, or a derived expression.
   TermList AtomFromExpr(const Expr& e) {
-    if (e.kind == Expr::Kind::kColumn) return Atom(ColumnVariable(e.name, e.position), 1, e.position);
+    if (e.kind == Expr::Kind::kColumn)
+      return Atom(ColumnVariable(e.name, e.position), 1, e.position);
     if (e.kind == Expr::Kind::kPower && e.operands[1].kind == Expr::Kind::kNumber &&
         IsWholeNumber(e.operands[1].number, 1, kMaxPower)) {
       const int k = static_cast<int>(e.operands[1].number);
@@ -459,8 +421,8 @@ class Parser {
 
   void CheckSize(const TermList& l, std::size_t pos) const {
     if (l.terms.size() > kMaxTerms) {
-      throw FormulaError(pos, "the formula expands to more than " + std::to_string(kMaxTerms) +
-                                  " terms");
+      throw FormulaError(
+          pos, "the formula expands to more than " + std::to_string(kMaxTerms) + " terms");
     }
   }
 
@@ -475,6 +437,7 @@ class Parser {
   static TermList Plain(const TermList& l) {
     TermList r;
     r.terms = l.terms;
+    r.keys = l.keys;
     r.position = l.position;
     return r;
   }
@@ -482,8 +445,8 @@ class Parser {
   TermList Interact(const TermList& a, const TermList& b, std::size_t pos) const {
     NoIntercept(a);
     NoIntercept(b);
-    TermList r = Plain(a);
-    r.terms.clear();
+    TermList r;
+    r.position = a.position;
     for (const Term& x : a.terms) {
       for (const Term& y : b.terms) {
         Term u = Union(x, y);
@@ -510,33 +473,27 @@ class Parser {
     return all;
   }
 
-  // outer/inner: outer, then each inner term within all of outer's variables.
-  TermList Nest(const TermList& outer, const TermList& inner, std::size_t pos) const {
+  // inner %in% outer: each inner term within all of outer's variables, which go one level
+  // further out than the term's own.
+  static TermList NestIn(const TermList& inner, const TermList& outer) {
     NoIntercept(outer);
     NoIntercept(inner);
-    TermList r = Plain(outer);
+    TermList r;
+    r.position = inner.position;
     const Term all = AllOf(outer);
     for (const Term& t : inner.terms) {
       Term u = Union(t, Shifted(all, MaxLevel(t) + 1));
       u.position = t.position;
       r.Add(u);
     }
-    CheckSize(r, pos);
     return r;
   }
 
-  // inner %in% outer: each inner term within all of outer's variables.
-  TermList NestIn(const TermList& inner, const TermList& outer) const {
-    NoIntercept(outer);
-    NoIntercept(inner);
-    TermList r = Plain(inner);
-    r.terms.clear();
-    const Term all = AllOf(outer);
-    for (const Term& t : inner.terms) {
-      Term u = Union(t, Shifted(all, MaxLevel(t) + 1));
-      u.position = t.position;
-      r.Add(u);
-    }
+  // outer/inner: outer, then inner %in% outer.
+  TermList Nest(const TermList& outer, const TermList& inner, std::size_t pos) const {
+    TermList r = Plain(outer);
+    for (const Term& t : NestIn(inner, outer).terms) r.Add(t);
+    CheckSize(r, pos);
     return r;
   }
 
@@ -549,12 +506,9 @@ class Parser {
 
   TermList Remove(TermList l, const TermList& r) {
     for (const Term& t : r.terms) {
-      const int i = l.Find(KeyOf(t));
-      if (i < 0) {
-        fFormula.warnings.push_back("'- " + Label(t, ":") +
+      if (!l.Erase(t)) {
+        fFormula.warnings.push_back("'- " + Label(t) +
                                     "' removes nothing: it is not a term of the model");
-      } else {
-        l.terms.erase(l.terms.begin() + i);
       }
     }
     SetIntercept(l, r, true);
@@ -634,24 +588,24 @@ class Parser {
     }
     const int n = static_cast<int>(k.number);
     if (base.atom) {
-      TermPart& part = base.terms[0].parts[0];
+      const TermPart& part = base.terms[0].parts[0];
       const Variable& v = fFormula.variables[static_cast<std::size_t>(part.variable)];
       if (v.kind == Variable::Kind::kFactor) {
         throw FormulaError(op.pos, v.label + " is a factor and cannot be raised to a power");
       }
       if (part.power * n > kMaxPower) {
-        throw FormulaError(k.pos, "powers above " + std::to_string(kMaxPower) +
-                                      " are not supported");
+        throw FormulaError(k.pos,
+                           "powers above " + std::to_string(kMaxPower) + " are not supported");
       }
-      part.power *= n;
-      return base;
+      return Atom(part.variable, part.power * n, base.position);
     }
     NoIntercept(base);
-    if (base.parenthesised && base.terms.size() == 1 && n > 1) {
-      fFormula.warnings.push_back(
-          "'(" + Label(base.terms[0], ":") + ")^" + k.text + "' is " + Label(base.terms[0], ":") +
-          ": a power of a parenthesised sum expands interactions; write x^" + k.text +
-          " or I(x^" + k.text + ") for a power of a covariate");
+    if (base.parenthesised && base.terms.size() == 1 && base.terms[0].parts.size() == 1 && n > 1) {
+      const std::string x = Label(base.terms[0]);
+      const std::string power = x + "^" + k.text;
+      fFormula.warnings.push_back("'(" + x + ")^" + k.text + "' is " + x +
+                                  ": a power of a parenthesised sum expands interactions; write " +
+                                  power + " or I(" + power + ") for a power of a covariate");
     }
     TermList r = Plain(base);
     for (int i = 1; i < n; ++i) r = Cross(r, base, op.pos);
@@ -671,8 +625,9 @@ class Parser {
       case Tok::kNumber: {
         Advance();
         if (t.number != 0.0 && t.number != 1.0) {
-          throw FormulaError(t.pos, "a number stands in a formula only as 0 or 1 (the "
-                                    "intercept); use I() for arithmetic");
+          throw FormulaError(t.pos,
+                             "a number stands in a formula only as 0 or 1 (the "
+                             "intercept); use I() for arithmetic");
         }
         TermList l;
         l.intercept = t.number == 1.0;
@@ -692,20 +647,20 @@ class Parser {
         return l;
       }
       default:
-        throw FormulaError(t.pos, "expected a term (a variable, 0, 1 or '(') but found " +
-                                      Describe(t));
+        throw FormulaError(t.pos,
+                           "expected a term (a variable, 0, 1 or '(') but found " + Describe(t));
     }
   }
 
   TermList Call() {
     const Token& name = Peek();
     if (name.text == "C") return Factor();
-    if (name.text == "I" || MathFunctions().count(name.text)) {
+    if (name.text == "I" || IsMathFunction(name.text)) {
       const Expr e = APrimary();
       return AtomFromExpr(e);
     }
-    throw FormulaError(name.pos, "unknown function '" + name.text + "' (the formula knows " +
-                                     kFunctionList + ")");
+    throw FormulaError(
+        name.pos, "unknown function '" + name.text + "' (the formula knows " + kFunctionList + ")");
   }
 
   // C(column [, ref = level | level | Treatment([reference =] level)])
@@ -770,20 +725,22 @@ class Parser {
     if (t.type == Tok::kName) {
       throw FormulaError(t.pos, "write the reference level in quotes: ref='" + t.text + "'");
     }
-    throw FormulaError(t.pos, "expected a reference level (a number or a quoted text) but "
-                              "found " + Describe(t));
+    throw FormulaError(t.pos,
+                       "expected a reference level (a number or a quoted text) but "
+                       "found " +
+                           Describe(t));
   }
 
   // Every column of the list the response does not use.
   TermList Dot(std::size_t pos) {
     if (fpDotColumns == nullptr) {
-      throw FormulaError(pos, "'.' stands for the other columns, but no list of columns is "
-                              "known here");
+      throw FormulaError(pos,
+                         "'.' stands for the other columns, but no list of columns is "
+                         "known here");
     }
     std::set<std::string> responseColumns;
     if (fFormula.response) {
-      const Variable& r =
-          fFormula.variables[static_cast<std::size_t>(fFormula.response->variable)];
+      const Variable& r = fFormula.variables[static_cast<std::size_t>(fFormula.response->variable)];
       if (r.kind == Variable::Kind::kDerived) {
         std::vector<const Expr*> cols;
         CollectColumns(r.expression, cols);
@@ -903,7 +860,7 @@ class Parser {
       throw FormulaError(name.pos, "C() makes a factor; it cannot be part of arithmetic");
     }
     const bool identity = name.text == "I";
-    if (!identity && MathFunctions().count(name.text) == 0) {
+    if (!identity && !IsMathFunction(name.text)) {
       throw FormulaError(name.pos, "unknown function '" + name.text + "' (the formula knows " +
                                        kFunctionList + ")");
     }
@@ -936,9 +893,8 @@ class Parser {
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // Splits [begin, end) of text at the separators outside backquotes; each piece's bounds.
-std::vector<std::pair<std::size_t, std::size_t>> Split(const std::string& text,
-                                                       std::size_t begin, std::size_t end,
-                                                       const char* separators) {
+std::vector<std::pair<std::size_t, std::size_t>> Split(const std::string& text, std::size_t begin,
+                                                       std::size_t end, const char* separators) {
   std::vector<std::pair<std::size_t, std::size_t>> pieces;
   std::size_t start = begin;
   for (std::size_t i = begin; i < end; ++i) {
@@ -959,9 +915,6 @@ std::vector<std::pair<std::size_t, std::size_t>> Split(const std::string& text,
 
 // --- Public operations ----------------------------------------------------------------------
 
-FormulaError::FormulaError(std::size_t position, const std::string& message)
-    : std::runtime_error(message), fPosition(position) {}
-
 std::string ShowFormulaError(const std::string& text, const FormulaError& error) {
   const std::size_t pos = std::min(error.GetPosition(), text.size());
   // The line holding the position (a newline at the position ends that line).
@@ -977,30 +930,6 @@ std::string ShowFormulaError(const std::string& text, const FormulaError& error)
     pad += c == '\t' ? '\t' : ' ';
   }
   return line + "\n" + pad + "^ " + error.what();
-}
-
-std::string ExprText(const Expr& e) {
-  switch (e.kind) {
-    case Expr::Kind::kNumber:
-      return NumberText(e.number);
-    case Expr::Kind::kColumn:
-      return QuoteName(e.name);
-    case Expr::Kind::kNegate:
-      return "-" + Wrapped(e.operands[0], Precedence(e.operands[0]) < 3);
-    case Expr::Kind::kCall:
-      return e.name + "(" + ExprText(e.operands[0]) + ")";
-    case Expr::Kind::kPower:
-      // As R prints them: (a^b)^c and (-a)^b keep their parentheses, a^-b needs none.
-      return Wrapped(e.operands[0], Precedence(e.operands[0]) <= 4) + "^" +
-             Wrapped(e.operands[1], Precedence(e.operands[1]) < 3);
-    default: {
-      static const char* const kOps[] = {" + ", " - ", " * ", "/"};
-      const int k = static_cast<int>(e.kind) - static_cast<int>(Expr::Kind::kAdd);
-      const int p = Precedence(e);
-      return Wrapped(e.operands[0], Precedence(e.operands[0]) < p) + kOps[k] +
-             Wrapped(e.operands[1], Precedence(e.operands[1]) <= p);
-    }
-  }
 }
 
 Formula ParseFormula(const std::string& text, const std::vector<std::string>* dotColumns) {
@@ -1091,8 +1020,8 @@ EffectPlan PlanEffects(const Formula& formula,
   const auto needNumbers = [&](const Variable& v) {
     for (const auto& [name, pos] : columnsOf(v)) {
       if (needColumn(name, pos) == ColumnType::kText) {
-        throw FormulaError(pos, v.label + ": column '" + name +
-                                    "' holds text; arithmetic needs numbers");
+        throw FormulaError(
+            pos, v.label + ": column '" + name + "' holds text; arithmetic needs numbers");
       }
     }
   };
@@ -1121,8 +1050,8 @@ EffectPlan PlanEffects(const Formula& formula,
       if (!s.key.empty()) continue;
       for (const auto& [name, pos] : columnsOf(v)) {
         if (responseColumns.count(name)) {
-          throw FormulaError(pos, "the response's column '" + name + "' is also in the term '" +
-                                      term.label + "'");
+          throw FormulaError(
+              pos, "the response's column '" + name + "' is also in the term '" + term.label + "'");
         }
       }
       switch (v.kind) {
@@ -1196,8 +1125,8 @@ EffectPlan PlanEffects(const Formula& formula,
       f[1] = static_cast<int>(std::lower_bound(factorLevels.begin(), factorLevels.end(), f[1]) -
                               factorLevels.begin());
     }
-    e.factorsInParens = !e.factors.empty() && !e.covariates.empty() &&
-                        maxCovariateLevel < minFactorLevel;
+    e.factorsInParens =
+        !e.factors.empty() && !e.covariates.empty() && maxCovariateLevel < minFactorLevel;
     std::vector<int> fs;
     for (const auto& f : e.factors) fs.push_back(f[0]);
     std::sort(fs.begin(), fs.end());
@@ -1221,16 +1150,18 @@ std::vector<MCModelEffect> MakeModelEffects(const EffectPlan& plan,
   const int nf = static_cast<int>(plan.factors.size());
   const int nc = static_cast<int>(plan.covariates.size());
   if (positions == nullptr || positions->size() != plan.factors.size() + plan.covariates.size()) {
-    throw std::invalid_argument("MakeModelEffects: one record position per factor and "
-                                "covariate is needed");
+    throw std::invalid_argument(
+        "MakeModelEffects: one record position per factor and "
+        "covariate is needed");
   }
   std::vector<MCModelEffect> effects;
   for (const EffectSpec& spec : plan.effects) {
     MCModelEffect e(nf, nc, positions);
     // Outermost factors first; each deeper level is added nested, pushing the others out.
     std::vector<std::array<int, 2>> fs = spec.factors;
-    std::stable_sort(fs.begin(), fs.end(), [](const std::array<int, 2>& a,
-                                              const std::array<int, 2>& b) { return a[1] > b[1]; });
+    std::stable_sort(
+        fs.begin(), fs.end(),
+        [](const std::array<int, 2>& a, const std::array<int, 2>& b) { return a[1] > b[1]; });
     for (std::size_t i = 0; i < fs.size(); ++i) {
       const bool nested = i > 0 && fs[i][1] != fs[i - 1][1];
       e.AddNewFactor((*positions)[static_cast<std::size_t>(fs[i][0])], nested);
@@ -1244,100 +1175,6 @@ std::vector<MCModelEffect> MakeModelEffects(const EffectPlan& plan,
     effects.push_back(e);
   }
   return effects;
-}
-
-// --- Derived columns ------------------------------------------------------------------------
-
-ExpressionProgram::ExpressionProgram(const Expr& expression,
-                                     const std::function<int(const std::string&)>& slotOf) {
-  if (Emit(expression, slotOf) > kMaxStack) {
-    throw FormulaError(expression.position, "the expression is nested too deeply");
-  }
-}
-
-int ExpressionProgram::Emit(const Expr& e, const std::function<int(const std::string&)>& slotOf) {
-  switch (e.kind) {
-    case Expr::Kind::kNumber:
-      fvOps.push_back(Op{Code::kConst, -1, e.number});
-      return 1;
-    case Expr::Kind::kColumn: {
-      const int slot = slotOf(e.name);
-      if (slot < 0) throw FormulaError(e.position, "unknown column '" + e.name + "'");
-      if (std::find(fvSlots.begin(), fvSlots.end(), slot) == fvSlots.end()) {
-        fvSlots.push_back(slot);
-      }
-      fvOps.push_back(Op{Code::kLoad, slot, 0.0});
-      return 1;
-    }
-    case Expr::Kind::kNegate: {
-      const int need = Emit(e.operands[0], slotOf);
-      fvOps.push_back(Op{Code::kNeg, -1, 0.0});
-      return need;
-    }
-    case Expr::Kind::kCall: {
-      static const Code kCodes[] = {Code::kLog, Code::kLog10, Code::kLog2,
-                                    Code::kExp, Code::kSqrt,  Code::kAbs};
-      const auto f = MathFunctions().find(e.name);
-      if (f == MathFunctions().end()) {
-        throw FormulaError(e.position, "unknown function '" + e.name + "'");
-      }
-      const int need = Emit(e.operands[0], slotOf);
-      fvOps.push_back(Op{kCodes[f->second], -1, 0.0});
-      return need;
-    }
-    default: {
-      static const Code kCodes[] = {Code::kAdd, Code::kSub, Code::kMul, Code::kDiv, Code::kPow};
-      const int left = Emit(e.operands[0], slotOf);
-      const int right = Emit(e.operands[1], slotOf);
-      fvOps.push_back(
-          Op{kCodes[static_cast<int>(e.kind) - static_cast<int>(Expr::Kind::kAdd)], -1, 0.0});
-      return std::max(left, right + 1);
-    }
-  }
-}
-
-ExpressionProgram::Outcome ExpressionProgram::Evaluate(const double* row, double& value) const {
-  for (const int slot : fvSlots) {
-    if (MCMV::IsMissing(row[slot])) return Outcome::kMissing;
-  }
-  std::array<double, kMaxStack> stack;
-  int top = -1;  // index of the top value
-  for (const Op& op : fvOps) {
-    switch (op.code) {
-      case Code::kConst:
-        stack[static_cast<std::size_t>(++top)] = op.number;
-        continue;
-      case Code::kLoad:
-        stack[static_cast<std::size_t>(++top)] = row[op.slot];
-        continue;
-      default:
-        break;
-    }
-    double& x = stack[static_cast<std::size_t>(top)];
-    switch (op.code) {
-      case Code::kNeg: x = -x; break;
-      case Code::kLog: x = std::log(x); break;
-      case Code::kLog10: x = std::log10(x); break;
-      case Code::kLog2: x = std::log2(x); break;
-      case Code::kExp: x = std::exp(x); break;
-      case Code::kSqrt: x = std::sqrt(x); break;
-      case Code::kAbs: x = std::fabs(x); break;
-      default: {
-        const double y = x;
-        double& a = stack[static_cast<std::size_t>(--top)];
-        switch (op.code) {
-          case Code::kAdd: a = a + y; break;
-          case Code::kSub: a = a - y; break;
-          case Code::kMul: a = a * y; break;
-          case Code::kDiv: a = a / y; break;
-          // As R: a square is a product, other powers pow().
-          default: a = y == 2.0 ? a * a : std::pow(a, y); break;
-        }
-      }
-    }
-  }
-  value = stack[0];
-  return std::isfinite(value) ? Outcome::kValue : Outcome::kNotFinite;
 }
 
 }  // namespace MCFrontEnd

@@ -5,28 +5,15 @@
 #include <cstddef>
 #include <functional>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "Expression.h"
 #include "MCModelEffect.h"
 
-// Model formulas in the notation of R and patsy, the older comma-separated effects list, the
-// mapping of their terms onto the library's model effects, and the arithmetic of derived
-// columns evaluated record by record.
+// Model formulas in the notation of R and patsy, the older comma-separated effects list, and
+// the mapping of their terms onto the library's model effects.
 namespace MCFrontEnd {
-
-// A formula that cannot be read, or whose terms do not fit the data. The position is the
-// 0-based byte offset in the text of the character at fault (the text's length when it ends
-// too early).
-class FormulaError : public std::runtime_error {
- public:
-  FormulaError(std::size_t position, const std::string& message);
-  std::size_t GetPosition() const { return fPosition; }
-
- private:
-  std::size_t fPosition;
-};
 
 // The line of the text that holds the error, a caret under the offending character and the
 // message, e.g.
@@ -34,21 +21,6 @@ class FormulaError : public std::runtime_error {
 //           ^ expected a term but found '+'
 // The caret is placed by characters (UTF-8 sequences count once), tabs kept as tabs.
 std::string ShowFormulaError(const std::string& text, const FormulaError& error);
-
-// Arithmetic of covariates and numbers (the inside of I(), log(), exp(), ...). I() itself is
-// transparent and never appears in a tree.
-struct Expr {
-  enum class Kind { kNumber, kColumn, kNegate, kAdd, kSubtract, kMultiply, kDivide, kPower, kCall };
-  Kind kind = Kind::kNumber;
-  double number = 0.0;          // kNumber
-  std::string name;             // kColumn: the column; kCall: the function
-  std::vector<Expr> operands;   // one for kNegate and kCall, two for the binary kinds
-  std::size_t position = 0;     // where it was written
-};
-
-// The canonical text of an expression, as R prints it: "log(x + 1)", "x^2", "-x/2".
-// Two expressions with the same text are the same derived column.
-std::string ExprText(const Expr& expression);
 
 // One variable of a formula. Variables are distinct: a column named once or often is one
 // variable; C(x) is a variable of its own, as is each distinct derived expression.
@@ -84,12 +56,14 @@ struct Term {
 };
 
 struct Formula {
-  std::optional<TermPart> response;  // absent in an effects list or a one-sided formula
-  std::vector<Variable> variables;   // in order of first appearance
-  std::vector<Term> terms;           // in model order
+  // Absent in an effects list or a one-sided formula; its power is 1 (y^2 ~ ... makes the
+  // derived column I(y^2)).
+  std::optional<TermPart> response;
+  std::vector<Variable> variables;  // in order of first appearance
+  std::vector<Term> terms;          // in model order
   bool intercept = true;
-  std::size_t termsPosition = 0;     // where the terms begin
-  std::vector<std::string> warnings; // removals of absent terms, (x)^2 meaning x
+  std::size_t termsPosition = 0;      // where the terms begin
+  std::vector<std::string> warnings;  // removals of absent terms, (x)^2 meaning x
 };
 
 // Reads "y ~ A*B + x1 + x1:x2 + I(x1^2)" in R's notation. Operators, loosest first: + and -
@@ -103,8 +77,7 @@ struct Formula {
 // every column of dotColumns not used by the response (an error without the list).
 // Terms are deduplicated and ordered as R orders them: by number of variables, then by
 // appearance. Throws FormulaError.
-Formula ParseFormula(const std::string& text,
-                     const std::vector<std::string>* dotColumns = nullptr);
+Formula ParseFormula(const std::string& text, const std::vector<std::string>* dotColumns = nullptr);
 
 // Reads the older effects list "A,B,A*B,A*x1,x1*x1": comma-separated terms whose names are
 // joined by '*' or ':'; a name repeated in a term raises its power. Names are trimmed and
@@ -113,7 +86,9 @@ Formula ParseFormula(const std::string& text,
 // term given twice (in any order of its names).
 Formula ParseEffects(const std::string& text);
 
-// What a data column holds, for mapping a formula onto the data.
+// What a data column holds, for mapping a formula onto the data: kText for a categorical column
+// (text, or a column the caller declares a factor, as an explicit list of factors does),
+// kNumber for a numeric one.
 enum class ColumnType { kAbsent, kNumber, kText };
 
 // One effect of the library model: factors (index into EffectPlan::factors, nesting level)
@@ -148,41 +123,6 @@ EffectPlan PlanEffects(const Formula& formula,
 // std::invalid_argument when it does not hold one position per factor and covariate.
 std::vector<MCModelEffect> MakeModelEffects(const EffectPlan& plan,
                                             const std::vector<int>* positions);
-
-// The arithmetic of one derived column, compiled once and evaluated per record without
-// allocating. Evaluation is const and may run on several threads at once.
-class ExpressionProgram {
- public:
-  enum class Outcome { kValue, kMissing, kNotFinite };
-
-  // slotOf gives the index of a column in the rows handed to Evaluate, or -1 when there is no
-  // such column: FormulaError at the column's place.
-  ExpressionProgram(const Expr& expression, const std::function<int(const std::string&)>& slotOf);
-
-  // kMissing (value untouched) when a column read holds the system-missing value, kNotFinite
-  // when the result is infinite or NaN (log of 0, division by 0, sqrt(-1)), else kValue.
-  Outcome Evaluate(const double* row, double& value) const;
-
-  // The distinct slots the program reads.
-  const std::vector<int>& GetSlots() const { return fvSlots; }
-
-  // The deepest stack an expression may need; the parser's nesting limit keeps below it.
-  static constexpr int kMaxStack = 128;
-
- private:
-  enum class Code { kConst, kLoad, kNeg, kAdd, kSub, kMul, kDiv, kPow,
-                    kLog, kLog10, kLog2, kExp, kSqrt, kAbs };
-  struct Op {
-    Code code;
-    int slot;
-    double number;
-  };
-  // Appends the operations of e; returns the stack depth they need.
-  int Emit(const Expr& e, const std::function<int(const std::string&)>& slotOf);
-
-  std::vector<Op> fvOps;
-  std::vector<int> fvSlots;
-};
 
 }  // namespace MCFrontEnd
 

@@ -39,8 +39,7 @@ std::optional<Quadratic> WaldQuadratic(const std::vector<double>& estimates,
   Require(std::isfinite(scale) && scale > 0.0, "the covariance scale must be positive");
   const int q = static_cast<int>(parameters.size());
   for (const int k : parameters) {
-    Require(k >= 0 && static_cast<std::size_t>(k) < estimates.size() &&
-                k < covariance.GetNRows(),
+    Require(k >= 0 && static_cast<std::size_t>(k) < estimates.size() && k < covariance.GetNRows(),
             "a tested parameter lies outside the estimates or the covariance matrix");
   }
   if (q == 0) return std::nullopt;
@@ -60,7 +59,8 @@ std::optional<Quadratic> WaldQuadratic(const std::vector<double>& estimates,
   if (dependent < 0 || dependent >= q) return std::nullopt;
   Quadratic w;
   w.rank = q - dependent;
-  for (int i = 0; i < q; ++i) w.value += b[static_cast<std::size_t>(i)] * x[static_cast<std::size_t>(i)];
+  for (int i = 0; i < q; ++i)
+    w.value += b[static_cast<std::size_t>(i)] * x[static_cast<std::size_t>(i)];
   return w;
 }
 

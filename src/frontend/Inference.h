@@ -21,27 +21,27 @@ namespace MCFrontEnd {
 // What a linear fit gives for its overall statistics. With weights, every sum is over the
 // records with weight f r.
 struct LinearSums {
-  double rss = 0.0;    // residual sum of squares: sum of f r e^2
-  double mss = 0.0;    // model sum of squares: sum of f r (fitted - m)^2 with m the weighted
-                       // mean of the fitted values with an intercept, m = 0 without
-  double nObs = 0.0;   // observations: the sum of the frequency weights of the records used
+  double rss = 0.0;   // residual sum of squares: sum of f r e^2
+  double mss = 0.0;   // model sum of squares: sum of f r (fitted - m)^2 with m the weighted
+                      // mean of the fitted values with an intercept, m = 0 without
+  double nObs = 0.0;  // observations: the sum of the frequency weights of the records used
   double sumLogRegWeights = 0.0;  // sum of f log r; 0 without regression weights
-  int rank = 0;        // non-redundant parameters, the intercept included
+  int rank = 0;                   // non-redundant parameters, the intercept included
   bool intercept = true;
 };
 
 struct LinearSummary {
-  double dfResidual = 0.0;                // nObs - rank
-  std::optional<double> sigma;            // residual standard error, sqrt(rss / df)
-  std::optional<double> rSquared;         // mss / (mss + rss)
-  std::optional<double> rSquaredAdj;      // 1 - (1 - R^2) (n - i) / df, i = 1 with intercept
-  std::optional<double> fStatistic;       // (mss / df1) / (rss / df2)
-  std::optional<double> fDf1;             // rank - i
-  std::optional<double> fDf2;             // df
+  double dfResidual = 0.0;            // nObs - rank
+  std::optional<double> sigma;        // residual standard error, sqrt(rss / df)
+  std::optional<double> rSquared;     // mss / (mss + rss)
+  std::optional<double> rSquaredAdj;  // 1 - (1 - R^2) (n - i) / df, i = 1 with intercept
+  std::optional<double> fStatistic;   // (mss / df1) / (rss / df2)
+  std::optional<double> fDf1;         // rank - i
+  std::optional<double> fDf2;         // df
   std::optional<double> fPValue;
-  std::optional<double> logLikelihood;    // R's logLik.lm
-  std::optional<double> aic;              // -2 logLik + 2 (rank + 1)
-  std::optional<double> bic;              // -2 logLik + log(n) (rank + 1)
+  std::optional<double> logLikelihood;  // R's logLik.lm
+  std::optional<double> aic;            // -2 logLik + 2 (rank + 1)
+  std::optional<double> bic;            // -2 logLik + log(n) (rank + 1)
 };
 
 // The overall statistics of a linear fit as summary.lm, logLik, AIC and BIC give them:
@@ -64,12 +64,12 @@ struct LogisticSums {
 
 struct LogisticSummary {
   double logLikelihood = 0.0;
-  double aic = 0.0;                      // -2 logLik + 2 rank
-  double bic = 0.0;                      // -2 logLik + log(n) rank
-  double nullLogLikelihood = 0.0;        // of the model the likelihood-ratio test compares with
-  std::optional<double> lrStatistic;     // 2 (logLik - null logLik)
-  std::optional<double> lrDf;            // rank - (K - 1) with intercept, rank without
-  std::optional<double> lrPValue;        // upper chi-square tail
+  double aic = 0.0;                   // -2 logLik + 2 rank
+  double bic = 0.0;                   // -2 logLik + log(n) rank
+  double nullLogLikelihood = 0.0;     // of the model the likelihood-ratio test compares with
+  std::optional<double> lrStatistic;  // 2 (logLik - null logLik)
+  std::optional<double> lrDf;         // rank - (K - 1) with intercept, rank without
+  std::optional<double> lrPValue;     // upper chi-square tail
 };
 
 // The overall statistics of a logistic fit, as R's logLik, AIC and BIC give them for glm and
@@ -113,8 +113,7 @@ struct EffectTest {
 // effectOfParameter[k]; those with an index outside [0, nEffects) (the intercept) and the
 // redundant ones are left out. std::invalid_argument when the lists differ in length.
 std::vector<std::vector<int>> ParametersOfEffects(const std::vector<int>& effectOfParameter,
-                                                  const std::vector<bool>& redundant,
-                                                  int nEffects);
+                                                  const std::vector<bool>& redundant, int nEffects);
 
 // W = b' (scale V)^-1 b over the listed parameters, b their estimates and V their block of the
 // covariance matrix; parameters whose block is singular count for nothing (df1 is the block's

@@ -87,8 +87,8 @@ std::vector<double> Estimates(const RFixture& f) {
 // R's value to 1e-10, relative.
 void ExpectR(const std::optional<double>& got, double want, const std::string& what) {
   ASSERT_TRUE(got.has_value()) << what << " is empty; R has " << want;
-  EXPECT_LE(std::fabs(*got - want), 1e-10 * std::fabs(want)) << what << ": " << *got << " vs R "
-                                                             << want;
+  EXPECT_LE(std::fabs(*got - want), 1e-10 * std::fabs(want))
+      << what << ": " << *got << " vs R " << want;
 }
 
 void ExpectEffectTest(const std::optional<EffectTest>& t, const RFixture::Effect& e) {
@@ -236,7 +236,7 @@ TEST(SummarizeLogisticTest, TestOnlyWithDegreesOfFreedom) {
 }
 
 TEST(ConfidenceIntervalTest, RefusedOutsideTheDomain) {
-  const double bad[][3] = {{1.0, 0.0, 10.0}, {1.0, 1.0, 10.0}, {1.0, NAN, 10.0},
+  const double bad[][3] = {{1.0, 0.0, 10.0}, {1.0, 1.0, 10.0},   {1.0, NAN, 10.0},
                            {1.0, 0.95, 0.0}, {-1.0, 0.95, 10.0}, {INFINITY, 0.95, 10.0}};
   for (const auto& b : bad) {
     EXPECT_FALSE(ConfidenceInterval(0.5, b[0], b[1], b[2])) << b[0] << " " << b[1] << " " << b[2];
