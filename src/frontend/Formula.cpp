@@ -584,7 +584,8 @@ class Parser {
     const Token k = Advance();
     if (k.type != Tok::kNumber || !IsWholeNumber(k.number, 1, kMaxPower)) {
       throw FormulaError(k.pos, "expected a whole number from 1 to " + std::to_string(kMaxPower) +
-                                    " after '" + op.text + "' but found " + Describe(k));
+                                    " after '" + op.text + "' but found " + Describe(k) +
+                                    " (other powers of a covariate: I(x^p))");
     }
     const int n = static_cast<int>(k.number);
     if (base.atom) {
@@ -1050,8 +1051,10 @@ EffectPlan PlanEffects(const Formula& formula,
       if (!s.key.empty()) continue;
       for (const auto& [name, pos] : columnsOf(v)) {
         if (responseColumns.count(name)) {
+          // A variable first written as the response is pointed at in the term.
           throw FormulaError(
-              pos, "the response's column '" + name + "' is also in the term '" + term.label + "'");
+              pos < formula.termsPosition ? term.position : pos,
+              "the response's column '" + name + "' is also in the term '" + term.label + "'");
         }
       }
       switch (v.kind) {

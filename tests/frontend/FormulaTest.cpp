@@ -282,6 +282,7 @@ TEST(PlanEffectsTest, ErrorsPointAtTheVariableOrTerm) {
       {"y ~ x:x^2 + I(x^3)", 4},    // x^3 twice (I(x^3) comes first, of order 1)
       {"y ~ x + log(y)", 12},       // the response among the terms
       {"log(y) ~ x + y", 13},
+      {"log(y) ~ x + log(y)", 13},
       {"q ~ x", 0},  // unknown response
       {"y ~ 0", 4},  // nothing to fit
       {"y ~ 0 + x - x", 4},
