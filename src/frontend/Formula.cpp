@@ -1080,7 +1080,7 @@ EffectPlan PlanEffects(const Formula& formula,
   std::map<std::string, int> local;  // slot key -> index in plan.factors / plan.covariates
   std::map<std::pair<std::vector<int>, std::vector<std::array<int, 2>>>, std::string> effects;
   for (const Term& term : formula.terms) {
-    EffectSpec e;
+    PlannedEffect e;
     e.label = term.label;
     e.position = term.position;
     int minFactorLevel = kMaxDepth * 2;
@@ -1158,10 +1158,10 @@ std::vector<MCModelEffect> MakeModelEffects(const EffectPlan& plan,
         "covariate is needed");
   }
   std::vector<MCModelEffect> effects;
-  for (const EffectSpec& spec : plan.effects) {
+  for (const PlannedEffect& planned : plan.effects) {
     MCModelEffect e(nf, nc, positions);
     // Outermost factors first; each deeper level is added nested, pushing the others out.
-    std::vector<std::array<int, 2>> fs = spec.factors;
+    std::vector<std::array<int, 2>> fs = planned.factors;
     std::stable_sort(
         fs.begin(), fs.end(),
         [](const std::array<int, 2>& a, const std::array<int, 2>& b) { return a[1] > b[1]; });
@@ -1169,12 +1169,12 @@ std::vector<MCModelEffect> MakeModelEffects(const EffectPlan& plan,
       const bool nested = i > 0 && fs[i][1] != fs[i - 1][1];
       e.AddNewFactor((*positions)[static_cast<std::size_t>(fs[i][0])], nested);
     }
-    for (const auto& c : spec.covariates) {
+    for (const auto& c : planned.covariates) {
       for (int k = 0; k < c[1]; ++k) {
         e.AddCovariate((*positions)[static_cast<std::size_t>(nf + c[0])]);
       }
     }
-    e.SetFactorsInParens(spec.factorsInParens);
+    e.SetFactorsInParens(planned.factorsInParens);
     effects.push_back(e);
   }
   return effects;

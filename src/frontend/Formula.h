@@ -93,7 +93,7 @@ enum class ColumnType { kAbsent, kNumber, kText };
 
 // One effect of the library model: factors (index into EffectPlan::factors, nesting level)
 // and covariates (index into EffectPlan::covariates, power).
-struct EffectSpec {
+struct PlannedEffect {
   std::vector<std::array<int, 2>> factors;
   std::vector<std::array<int, 2>> covariates;
   bool factorsInParens = false;  // covariates nested within the factors: x(A)
@@ -106,7 +106,7 @@ struct EffectSpec {
 struct EffectPlan {
   std::vector<int> factors;     // index into Formula::variables
   std::vector<int> covariates;  // index into Formula::variables
-  std::vector<EffectSpec> effects;
+  std::vector<PlannedEffect> effects;
   bool intercept = true;
 };
 
