@@ -1,0 +1,282 @@
+// The inference functions fed with R's own estimates, covariance matrices and sums
+// (fixtures/formula/*.ref, written by fixtures/formula/make_fixtures.R) give R's statistics;
+// and the cases where a statistic does not apply.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Inference.h"
+
+namespace MCFrontEnd {
+namespace {
+
+struct RFixture {
+  struct Effect {
+    std::string label;
+    std::vector<double> numbers;  // statistic, df1, df2 (NaN for chi-square), p
+    std::vector<int> parameters;
+  };
+  std::map<std::string, std::vector<double>> values;
+  std::vector<std::vector<double>> coefs;
+  MCCommonMath::MCSymMatrix vcov;
+  std::vector<Effect> effects;
+
+  double operator[](const std::string& key) const {
+    const auto it = values.find(key);
+    if (it == values.end() || it->second.empty()) {
+      ADD_FAILURE() << "no " << key << " in the fixture";
+      return NAN;
+    }
+    return it->second[0];
+  }
+};
+
+double Number(const std::string& s) { return s == "NA" ? NAN : std::strtod(s.c_str(), nullptr); }
+
+RFixture Read(const std::string& name) {
+  RFixture f;
+  std::ifstream in(std::string(MCSTAT_FIXTURES_DIR) + "/formula/" + name + ".ref");
+  EXPECT_TRUE(in) << name;
+  std::vector<std::vector<double>> rows;
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream ss(line);
+    std::string key, word;
+    ss >> key;
+    if (key == "formula" || key == "data" || key == "rcall") continue;
+    if (key == "effect") {
+      RFixture::Effect e;
+      ss >> e.label;
+      for (int i = 0; i < 4 && ss >> word; ++i) e.numbers.push_back(Number(word));
+      for (int k; ss >> k;) e.parameters.push_back(k);
+      f.effects.push_back(e);
+      continue;
+    }
+    std::vector<double> numbers;
+    while (ss >> word) numbers.push_back(Number(word));
+    if (key == "coef") {
+      f.coefs.push_back(numbers);
+    } else if (key == "vcov") {
+      rows.push_back(numbers);
+    } else {
+      f.values[key] = numbers;
+    }
+  }
+  f.vcov.SetNRows(static_cast<int>(rows.size()));
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    for (std::size_t j = 0; j <= i; ++j) {
+      f.vcov.SetElem(static_cast<int>(i), static_cast<int>(j), rows[i][j]);
+    }
+  }
+  EXPECT_FALSE(f.coefs.empty()) << name;
+  EXPECT_EQ(rows.size(), f.coefs.size()) << name;
+  return f;
+}
+
+std::vector<double> Estimates(const RFixture& f) {
+  std::vector<double> b;
+  for (const auto& c : f.coefs) b.push_back(c[0]);
+  return b;
+}
+
+// R's value to 1e-10, relative.
+void ExpectR(const std::optional<double>& got, double want, const std::string& what) {
+  ASSERT_TRUE(got.has_value()) << what << " is empty; R has " << want;
+  EXPECT_LE(std::fabs(*got - want), 1e-10 * std::fabs(want))
+      << what << ": " << *got << " vs R " << want;
+}
+
+void ExpectEffectTest(const std::optional<EffectTest>& t, const RFixture::Effect& e) {
+  ASSERT_TRUE(t.has_value()) << e.label;
+  ExpectR(t->statistic, e.numbers[0], e.label + " statistic");
+  EXPECT_EQ(t->df1, e.numbers[1]) << e.label;
+  if (std::isnan(e.numbers[2])) {
+    EXPECT_FALSE(t->df2.has_value()) << e.label;
+  } else {
+    EXPECT_EQ(t->df2, e.numbers[2]) << e.label;
+  }
+  ExpectR(t->pValue, e.numbers[3], e.label + " p-value");
+}
+
+class LinearAgainstR : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(LinearAgainstR, OverallStatisticsIntervalsAndEffectTests) {
+  const RFixture f = Read(GetParam());
+  LinearSums sums;
+  sums.rss = f["rss"];
+  sums.mss = f["mss"];
+  sums.nObs = f["nobs"];
+  sums.sumLogRegWeights = f["sumlogw"];
+  sums.rank = static_cast<int>(f["rank"]);
+  sums.intercept = f["intercept"] == 1.0;
+  const LinearSummary s = SummarizeLinear(sums);
+  EXPECT_EQ(s.dfResidual, f["rdf"]);
+  ExpectR(s.sigma, f["sigma"], "sigma");
+  ExpectR(s.rSquared, f["r2"], "R squared");
+  ExpectR(s.rSquaredAdj, f["r2adj"], "adjusted R squared");
+  ExpectR(s.fStatistic, f["f"], "F");
+  EXPECT_EQ(s.fDf1, f["fdf1"]);
+  EXPECT_EQ(s.fDf2, f["fdf2"]);
+  ExpectR(s.fPValue, f["fp"], "F p-value");
+  ExpectR(s.logLikelihood, f["loglik"], "log-likelihood");
+  ExpectR(s.aic, f["aic"], "AIC");
+  ExpectR(s.bic, f["bic"], "BIC");
+
+  for (std::size_t k = 0; k < f.coefs.size(); ++k) {
+    const std::vector<double>& c = f.coefs[k];
+    const auto ci = ConfidenceInterval(c[0], c[1], f["level"], s.dfResidual);
+    ASSERT_TRUE(ci) << k;
+    ExpectR(ci->low, c[2], "low end of interval " + std::to_string(k));
+    ExpectR(ci->high, c[3], "high end of interval " + std::to_string(k));
+  }
+  // The fixtures' covariances are R's, already scaled by the residual variance.
+  for (const RFixture::Effect& e : f.effects) {
+    ExpectEffectTest(WaldFTest(Estimates(f), f.vcov, 1.0, e.parameters, s.dfResidual), e);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, LinearAgainstR,
+                         ::testing::Values("lm_crossing", "lm_drop1", "lm_regression_weights",
+                                           "lm_frequency_weights", "lm_both_weights",
+                                           "lm_no_intercept"));
+
+class LogisticAgainstR : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(LogisticAgainstR, LikelihoodsOddsRatiosAndEffectTests) {
+  const RFixture f = Read(GetParam());
+  LogisticSums sums;
+  sums.logLikelihood = f["loglik"];
+  sums.categoryWeights = f.values.at("counts");
+  sums.nObs = f["nobs"];
+  sums.rank = static_cast<int>(f["rank"]);
+  sums.intercept = f["intercept"] == 1.0;
+  const LogisticSummary s = SummarizeLogistic(sums);
+  ExpectR(s.aic, f["aic"], "AIC");
+  ExpectR(s.bic, f["bic"], "BIC");
+  ExpectR(s.nullLogLikelihood, f["llnull"], "null log-likelihood");
+  ExpectR(s.lrStatistic, f["lr"], "likelihood ratio");
+  EXPECT_EQ(s.lrDf, f["lrdf"]);
+  ExpectR(s.lrPValue, f["lrp"], "likelihood-ratio p-value");
+
+  for (std::size_t k = 0; k < f.coefs.size(); ++k) {
+    const std::vector<double>& c = f.coefs[k];
+    const std::string at = " of coefficient " + std::to_string(k);
+    const auto ci = ConfidenceInterval(c[0], c[1], f["level"], INFINITY);
+    ASSERT_TRUE(ci) << k;
+    ExpectR(ci->low, c[2], "low end" + at);
+    ExpectR(ci->high, c[3], "high end" + at);
+    const auto odds = OddsRatioWithInterval(c[0], c[1], f["level"]);
+    ASSERT_TRUE(odds) << k;
+    ExpectR(odds->ratio, c[4], "odds ratio" + at);
+    ExpectR(odds->interval.low, c[5], "odds ratio low end" + at);
+    ExpectR(odds->interval.high, c[6], "odds ratio high end" + at);
+  }
+  for (const RFixture::Effect& e : f.effects) {
+    ExpectEffectTest(WaldChiSquareTest(Estimates(f), f.vcov, e.parameters), e);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, LogisticAgainstR,
+                         ::testing::Values("glm_binomial", "glm_no_intercept", "multinom_infert",
+                                           "multinom_frequency_weights"));
+
+// --- Where a statistic does not apply ---------------------------------------------------------
+
+TEST(SummarizeLinearTest, StatisticsThatDoNotApply) {
+  struct Case {
+    const char* what;
+    LinearSums sums;
+    bool sigma, adjusted, f, likelihood;
+    double r2;
+  };
+  const Case cases[] = {
+      // The intercept alone: R reports R squared 0 and no F test.
+      {"intercept only", {10.0, 0.0, 5.0, 0.0, 1, true}, true, true, false, true, 0.0},
+      {"no residual df", {1.0, 2.0, 3.0, 0.0, 3, true}, false, false, false, true, 2.0 / 3.0},
+      {"perfect fit", {0.0, 2.0, 6.0, 0.0, 3, true}, true, true, false, false, 1.0},
+      {"no intercept", {1.0, 3.0, 6.0, 0.0, 1, false}, true, true, true, true, 0.75},
+  };
+  for (const Case& c : cases) {
+    const LinearSummary s = SummarizeLinear(c.sums);
+    EXPECT_EQ(s.sigma.has_value(), c.sigma) << c.what;
+    EXPECT_EQ(s.rSquaredAdj.has_value(), c.adjusted) << c.what;
+    EXPECT_EQ(s.fStatistic.has_value(), c.f) << c.what;
+    EXPECT_EQ(s.fPValue.has_value(), c.f) << c.what;
+    EXPECT_EQ(s.logLikelihood.has_value(), c.likelihood) << c.what;
+    EXPECT_EQ(s.aic.has_value(), c.likelihood) << c.what;
+    ASSERT_TRUE(s.rSquared) << c.what;
+    EXPECT_DOUBLE_EQ(*s.rSquared, c.r2) << c.what;
+  }
+  const LinearSums bad[] = {{-1.0, 1.0, 5.0, 0.0, 2, true},
+                            {1.0, NAN, 5.0, 0.0, 2, true},
+                            {1.0, 1.0, 0.0, 0.0, 2, true},
+                            {1.0, 1.0, 5.0, INFINITY, 2, true},
+                            {1.0, 1.0, 5.0, 0.0, -1, true}};
+  for (const LinearSums& b : bad) EXPECT_THROW(SummarizeLinear(b), std::invalid_argument);
+}
+
+TEST(SummarizeLogisticTest, TestOnlyWithDegreesOfFreedom) {
+  // Three categories, one empty: K = 2, so the intercept-only model has 1 parameter.
+  const LogisticSummary one = SummarizeLogistic({-5.0, {3.0, 0.0, 5.0}, 8.0, 1, true});
+  EXPECT_FALSE(one.lrStatistic || one.lrDf || one.lrPValue);
+  const LogisticSummary three = SummarizeLogistic({-5.0, {3.0, 0.0, 5.0}, 8.0, 3, true});
+  EXPECT_EQ(three.lrDf, 2.0);
+  // Without intercept the null model gives each present category probability 1 / K.
+  const LogisticSummary none = SummarizeLogistic({-5.0, {3.0, 0.0, 5.0}, 8.0, 2, false});
+  EXPECT_DOUBLE_EQ(none.nullLogLikelihood, 8.0 * std::log(0.5));
+  EXPECT_EQ(none.lrDf, 2.0);
+  EXPECT_THROW(SummarizeLogistic({-5.0, {0.0, 0.0}, 8.0, 2, true}), std::invalid_argument);
+  EXPECT_THROW(SummarizeLogistic({-5.0, {1.0, -1.0}, 8.0, 2, true}), std::invalid_argument);
+  EXPECT_THROW(SummarizeLogistic({NAN, {1.0, 1.0}, 8.0, 2, true}), std::invalid_argument);
+}
+
+TEST(ConfidenceIntervalTest, RefusedOutsideTheDomain) {
+  const double bad[][3] = {{1.0, 0.0, 10.0}, {1.0, 1.0, 10.0},   {1.0, NAN, 10.0},
+                           {1.0, 0.95, 0.0}, {-1.0, 0.95, 10.0}, {INFINITY, 0.95, 10.0}};
+  for (const auto& b : bad) {
+    EXPECT_FALSE(ConfidenceInterval(0.5, b[0], b[1], b[2])) << b[0] << " " << b[1] << " " << b[2];
+  }
+  // A standard error of 0 is a point; the normal interval at 0.95 is +-1.959963984540054 se.
+  const auto point = ConfidenceInterval(0.5, 0.0, 0.95, 10.0);
+  ASSERT_TRUE(point);
+  EXPECT_EQ(point->low, 0.5);
+  EXPECT_EQ(point->high, 0.5);
+  const auto z = ConfidenceInterval(0.0, 1.0, 0.95, INFINITY);
+  ASSERT_TRUE(z);
+  EXPECT_NEAR(z->high, 1.959963984540054, 1e-15);
+  EXPECT_EQ(z->low, -z->high);
+}
+
+TEST(WaldTest, SingularBlocksAndGrouping) {
+  // Two parameters with identical variances and full correlation: one is tested.
+  MCCommonMath::MCSymMatrix v(3);
+  for (int i = 0; i < 2; ++i) {
+    for (int j = 0; j <= i; ++j) v.SetElem(i, j, 1.0);
+  }
+  v.SetElem(2, 2, 4.0);
+  const std::vector<double> b{2.0, 2.0, 3.0};
+  const auto chi = WaldChiSquareTest(b, v, {0, 1});
+  ASSERT_TRUE(chi);
+  EXPECT_EQ(chi->df1, 1.0);
+  EXPECT_NEAR(chi->statistic, 4.0, 1e-12);
+  const auto f = WaldFTest(b, v, 2.0, {0, 2}, 10.0);  // (4/2 + 9/8) / 2
+  ASSERT_TRUE(f);
+  EXPECT_NEAR(f->statistic, (4.0 / 2.0 + 9.0 / 8.0) / 2.0, 1e-12);
+  EXPECT_FALSE(WaldChiSquareTest(b, v, {}));
+  EXPECT_FALSE(WaldFTest(b, v, 1.0, {0}, 0.0));
+  EXPECT_FALSE(WaldChiSquareTest({NAN, 1.0, 1.0}, v, {0}));
+  EXPECT_THROW(WaldChiSquareTest(b, v, {3}), std::invalid_argument);
+  EXPECT_THROW(WaldFTest(b, v, 0.0, {0}, 5.0), std::invalid_argument);
+
+  const auto groups = ParametersOfEffects({-1, 0, 0, 1, 2}, {false, false, true, false, false}, 2);
+  EXPECT_EQ(groups, (std::vector<std::vector<int>>{{1}, {3}}));
+  EXPECT_THROW(ParametersOfEffects({0, 1}, {false}, 2), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace MCFrontEnd
