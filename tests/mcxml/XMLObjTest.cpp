@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 #include <functional>
 #include <limits>
 #include <memory>
 #include <sstream>
+#include <streambuf>
 #include <string>
 
 #include "MCMV.h"
@@ -63,10 +65,6 @@ std::string Stream(const std::function<void(std::ostream&)>& body) {
 }
 
 TEST(XMLObjRoundTripTest, EveryKindReadsBack) {
-  const double kPi = 3.14159265358979323846;
-  // The largest double is written as 1.79769313486232e+308, beyond the range.
-  const double doubles[] = {
-      0.1, -1e-300, kPi, std::numeric_limits<double>::max(), MCMV::Missing(), 5e-324};
   XMLObj outer("Outer", 0), inner("Inner", 1);
   const std::string text = Stream([&](std::ostream& os) {
     outer.StartObj(os);
@@ -75,67 +73,156 @@ TEST(XMLObjRoundTripTest, EveryKindReadsBack) {
     outer.WriteSubElement(os, false);
     outer.WriteSubElement(os, LONG_MIN);
     inner.StartObj(os);
-    for (double v : doubles) inner.WriteSubElement(os, v);
+    inner.WriteSubElement(os, 0.1);
     inner.EndObj(os);
-    for (const char* v : {"label one", ""}) outer.WriteSubElement(os, std::string(v));
+    outer.WriteSubElement(os, std::string("label one"));
     outer.EndObj(os);
   });
 
-  std::istringstream is(text);
-  ASSERT_TRUE(XMLObj::ParseStartXML(is));
-  ASSERT_TRUE(XMLObj::ParseStartObj(is, "Outer"));
-  int i = 0;
-  unsigned u = 0;
-  bool b = true;
-  long l = 0;
-  for (int v : {INT_MIN, INT_MAX}) EXPECT_TRUE(XMLObj::ParseValue(is, i) && i == v) << v;
-  EXPECT_TRUE(XMLObj::ParseValue(is, u) && u == UINT_MAX);
-  EXPECT_TRUE(XMLObj::ParseValue(is, b) && !b);
-  EXPECT_TRUE(XMLObj::ParseValue(is, l) && l == LONG_MIN);
-  ASSERT_TRUE(XMLObj::ParseStartObj(is, "Inner"));
-  for (double v : doubles) {
+  // As written, and with every line end made CRLF.
+  std::string crlf;
+  for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  for (const std::string& version : {text, crlf}) {
+    std::istringstream is(version);
+    ASSERT_TRUE(XMLObj::ParseStartXML(is));
+    ASSERT_TRUE(XMLObj::ParseStartObj(is, "Outer"));
+    int i = 0;
+    unsigned u = 0;
+    bool b = true;
+    long l = 0;
     double d = 0;
-    EXPECT_TRUE(XMLObj::ParseValue(is, d));
-    if (v == kPi || v == 5e-324) {
-      EXPECT_NEAR(d, v, 1e-14);
-      EXPECT_GT(d, 0.0);
-    } else {
-      EXPECT_EQ(d, v);
-    }
+    std::string str;
+    for (int v : {INT_MIN, INT_MAX}) EXPECT_TRUE(XMLObj::ParseValue(is, i) && i == v) << v;
+    EXPECT_TRUE(XMLObj::ParseValue(is, u) && u == UINT_MAX);
+    EXPECT_TRUE(XMLObj::ParseValue(is, b) && !b);
+    EXPECT_TRUE(XMLObj::ParseValue(is, l) && l == LONG_MIN);
+    ASSERT_TRUE(XMLObj::ParseStartObj(is, "Inner"));
+    EXPECT_TRUE(XMLObj::ParseValue(is, d) && d == 0.1);
+    EXPECT_TRUE(XMLObj::ParseEndObj(is));
+    EXPECT_TRUE(XMLObj::ParseValue(is, str) && str == "label one");
+    EXPECT_TRUE(XMLObj::ParseEndObj(is));
   }
-  EXPECT_TRUE(XMLObj::ParseEndObj(is));
-  for (const char* v : {"label one", ""}) {
-    std::string str = "stale";
-    EXPECT_TRUE(XMLObj::ParseValue(is, str));
-    EXPECT_EQ(str, v);
-  }
-  EXPECT_TRUE(XMLObj::ParseEndObj(is));
 }
 
-struct StringCase {
-  std::string written;
-  std::string read;
-};
-void PrintTo(const StringCase& c, std::ostream* os) { *os << c.read; }
+// The double a value line holds, or NaN with failed = true when the line does not read.
+double ReadBack(const std::string& line, bool& failed) {
+  std::istringstream is(line);
+  double d = -7.0;
+  failed = !XMLObj::ParseValue(is, d);
+  return failed ? std::nan("") : d;
+}
 
-class XMLObjStringTest : public ::testing::TestWithParam<StringCase> {};
-
-// References are not converted back: the reader returns the escaped text.
-TEST_P(XMLObjStringTest, ReadsBackEscapedText) {
+double Written(double v, bool exact) {
   std::ostringstream os;
-  XMLObj("S", 0).WriteSubElement(os, GetParam().written);
+  XMLObj o("D", 0);
+  exact ? o.WriteExactSubElement(os, v) : o.WriteSubElement(os, v);
+  bool failed = false;
+  const double d = ReadBack(os.str().substr(1), failed);
+  EXPECT_FALSE(failed) << os.str();
+  return d;
+}
+
+bool SameDouble(double a, double b) {
+  return (std::isnan(a) && std::isnan(b)) || (a == b && std::signbit(a) == std::signbit(b));
+}
+
+// Exactly written doubles read back bit for bit (NaN as NaN); with 15 digits only the numbers
+// that need no more come back unchanged, the largest double included (by clamping).
+TEST(XMLObjRoundTripTest, DoublesReadBackExactlyOrToFifteenDigits) {
+  const double kMax = std::numeric_limits<double>::max();
+  const double kInf = std::numeric_limits<double>::infinity();
+  const double needMoreDigits[] = {1.0 / 3.0, 0.1 + 0.2, 1.0000000000000002, -2.2250738585072014e-308,
+                                   9007199254740993.0};
+  const double fifteenEnough[] = {0.1, 0.3,  5e-324,          kMax, -kMax, MCMV::Missing(),
+                                  kInf, -kInf, std::nan(""), -0.0, 0.0,  1e21};
+  for (double v : needMoreDigits) {
+    EXPECT_TRUE(SameDouble(Written(v, true), v)) << v;
+    EXPECT_FALSE(SameDouble(Written(v, false), v)) << v;
+    EXPECT_NEAR(Written(v, false), v, std::fabs(v) * 1e-14) << v;
+  }
+  for (double v : fifteenEnough) {
+    for (bool exact : {true, false}) EXPECT_TRUE(SameDouble(Written(v, exact), v)) << v;
+  }
+  // Two doubles that 15 digits would merge stay apart.
+  std::ostringstream a, b;
+  XMLObj("D", 0).WriteExactSubElement(a, 0.1 + 0.2);
+  XMLObj("D", 0).WriteExactSubElement(b, 0.3);
+  EXPECT_NE(a.str(), b.str());
+}
+
+struct NumberCase {
+  const char* text;
+  bool reads;
+  double value;
+};
+void PrintTo(const NumberCase& c, std::ostream* os) { *os << c.text; }
+
+class XMLObjNumberTextTest : public ::testing::TestWithParam<NumberCase> {};
+
+TEST_P(XMLObjNumberTextTest, ReadsWholeTokensOnly) {
+  bool failed = false;
+  const double d = ReadBack(std::string("<Double value=\"") + GetParam().text + "\"/>", failed);
+  EXPECT_EQ(!failed, GetParam().reads);
+  if (GetParam().reads) {
+    EXPECT_TRUE(SameDouble(d, GetParam().value)) << d;
+  }
+}
+
+const double kMaxD = std::numeric_limits<double>::max();
+const double kInfD = std::numeric_limits<double>::infinity();
+INSTANTIATE_TEST_SUITE_P(
+    Tokens, XMLObjNumberTextTest,
+    ::testing::Values(NumberCase{"INF", true, kInfD}, NumberCase{"-Infinity", true, -kInfD},
+                      NumberCase{"NaN", true, std::nan("")}, NumberCase{"+2.5", true, 2.5},
+                      NumberCase{"1e400", true, kMaxD}, NumberCase{"-1e400", true, -kMaxD},
+                      NumberCase{"-1e-400", true, -0.0}, NumberCase{"2.5e-324", true, 5e-324},
+                      NumberCase{"Missing", true, MCMV::Missing()},
+                      NumberCase{"1.5abc", false, 0}, NumberCase{"", false, 0},
+                      NumberCase{"0x10", false, 0}, NumberCase{"missing", false, 0},
+                      NumberCase{"+-1", false, 0}, NumberCase{"1,5", false, 0}));
+
+// Strings come back as they were: every escaped character, references spelled out in the
+// text, CRLF, and bytes in UTF-8 or Windows-1252.
+class XMLObjStringTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(XMLObjStringTest, ReadsBackWhatWasWritten) {
+  std::ostringstream os;
+  XMLObj("S", 0).WriteSubElement(os, GetParam());
   std::istringstream is(os.str().substr(1));  // without the leading line feed
-  std::string v;
-  ASSERT_TRUE(XMLObj::ParseValue(is, v));
-  EXPECT_EQ(v, GetParam().read);
+  std::string v = "stale";
+  ASSERT_TRUE(XMLObj::ParseValue(is, v)) << os.str();
+  EXPECT_EQ(v, GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, XMLObjStringTest,
-                         ::testing::Values(StringCase{"say \"hi\"", "say &quot;hi&quot;"},
-                                           StringCase{"a&b<c>d", "a&amp;b&lt;c&gt;d"},
-                                           StringCase{"two  spaces ", "two &#32;spaces&#32;"},
-                                           StringCase{"line\nbreak", "line&#10;break"},
-                                           StringCase{"caf\xE9", "caf\xE9"}));
+                         ::testing::Values("say \"hi\"", "a&b<c>d'e", "&amp; &#38; &lt;",
+                                           " two  spaces ", "line\r\nbreak\ttab", "caf\xE9",
+                                           "caf\xC3\xA9 \xE2\x82\xAC", "", "   "));
+
+struct ReferenceCase {
+  const char* value;
+  const char* read;  // null: the line does not read
+};
+void PrintTo(const ReferenceCase& c, std::ostream* os) { *os << c.value; }
+
+class XMLObjReferenceTest : public ::testing::TestWithParam<ReferenceCase> {};
+
+TEST_P(XMLObjReferenceTest, ConvertsWellFormedReferencesOnly) {
+  std::istringstream is(std::string("<String value=\"") + GetParam().value + "\"/>");
+  std::string v = "stale";
+  const bool read = XMLObj::ParseValue(is, v);
+  EXPECT_EQ(read, GetParam().read != nullptr);
+  EXPECT_EQ(v, read ? GetParam().read : "stale");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    References, XMLObjReferenceTest,
+    ::testing::Values(ReferenceCase{"&apos;&gt;&#65;&#x42;", "'>AB"},
+                      ReferenceCase{"&#233;&#x20AC;&#x1F600;", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"},
+                      ReferenceCase{"a & b", nullptr}, ReferenceCase{"&nbsp;", nullptr},
+                      ReferenceCase{"&#0;", nullptr}, ReferenceCase{"&#xD800;", nullptr},
+                      ReferenceCase{"&#x110000;", nullptr}, ReferenceCase{"&#12a;", nullptr},
+                      ReferenceCase{"&#;", nullptr}, ReferenceCase{"&amp", nullptr}));
 
 TEST(XMLObjReadFailureTest, MismatchedValueLinesFailAndKeepTheTarget) {
   std::istringstream is(
@@ -166,18 +253,74 @@ TEST(XMLObjReadFailureTest, MismatchedValueLinesFailAndKeepTheTarget) {
   EXPECT_FALSE(XMLObj::ParseValue(is, i));  // end of stream
 }
 
-TEST(XMLObjReadFailureTest, LinesOf256CharactersFail) {
+// A value line of up to the limit reads, also with a CRLF end; a longer one fails and leaves
+// the stream failed.
+TEST(XMLObjLineLengthTest, LinesUpToTheLimitRead) {
   const std::string head = "\t\t<String value=\"", tail = "\"/>";
-  const std::size_t fill = 255 - head.size() - tail.size();
+  const std::size_t fill = XMLObj::kMaxLineLength - head.size() - tail.size();
   std::string v;
-  std::istringstream ok(head + std::string(fill, 'x') + tail);
-  EXPECT_TRUE(XMLObj::ParseValue(ok, v));
-  EXPECT_EQ(v.size(), fill);
+  for (const char* end : {"", "\n", "\r\n"}) {
+    std::istringstream ok(head + std::string(fill, 'x') + tail + end);
+    EXPECT_TRUE(XMLObj::ParseValue(ok, v));
+    EXPECT_EQ(v.size(), fill);
+  }
   std::istringstream tooLong(head + std::string(fill + 1, 'x') + tail + "\n<Int value=\"1\"/>");
   EXPECT_FALSE(XMLObj::ParseValue(tooLong, v));
   EXPECT_EQ(v.size(), fill);
   int i = 0;
   EXPECT_FALSE(XMLObj::ParseValue(tooLong, i));  // the stream stays failed
+}
+
+// An endless line without a line feed: the reader gives up just past the limit.
+class EndlessLine : public std::streambuf {
+ public:
+  std::size_t fServed = 0;
+
+ protected:
+  int_type underflow() override {
+    setg(fChunk, fChunk, fChunk + sizeof fChunk);
+    fServed += sizeof fChunk;
+    return traits_type::to_int_type('x');
+  }
+
+ private:
+  char fChunk[4096] = {};
+};
+
+TEST(XMLObjLineLengthTest, AnEndlessLineIsReadNoFurtherThanTheLimit) {
+  EndlessLine endless;
+  std::istream is(&endless);
+  std::string v;
+  EXPECT_FALSE(XMLObj::ParseValue(is, v));
+  EXPECT_TRUE(is.fail());
+  EXPECT_LE(endless.fServed, XMLObj::kMaxLineLength + 2 * 4096);
+}
+
+// What the reader could not take back is not written; the stream fails instead.
+TEST(XMLObjLineLengthTest, WriterRefusesLinesTheReaderWouldRefuse) {
+  XMLObj o("S", 2);
+  const std::size_t frame = std::string("\t\t\t<String value=\"\"/>").size();
+  const std::size_t fit = XMLObj::kMaxLineLength - frame;
+  for (const std::string& value :
+       {std::string(fit, 'q'), std::string(fit / 6, '"') + std::string(fit % 6, 'q')}) {
+    std::ostringstream os;
+    o.WriteSubElement(os, value);
+    ASSERT_TRUE(os.good());
+    EXPECT_EQ(os.str().size(), XMLObj::kMaxLineLength + 1);  // the limit and the line feed
+    std::istringstream is(os.str().substr(1));
+    std::string v;
+    EXPECT_TRUE(XMLObj::ParseValue(is, v));
+    EXPECT_EQ(v, value);
+  }
+  for (const std::string& value : {std::string(fit + 1, 'q'), std::string(fit / 6 + 1, '"')}) {
+    std::ostringstream os;
+    o.WriteSubElement(os, value);
+    EXPECT_TRUE(os.fail());
+    EXPECT_EQ(os.str(), "");
+  }
+  std::ostringstream root;
+  XMLObj::WriteHeader(root, std::string(XMLObj::kMaxLineLength, 'c'));
+  EXPECT_TRUE(root.fail());
 }
 
 TEST(XMLObjReadFailureTest, StructureLines) {
