@@ -238,3 +238,13 @@ TEST_F(MCXMLUtilTest, AssemblesNumberLists) {
   EXPECT_TRUE(values.empty());
   EXPECT_FALSE(AssembleDoublesList(nullptr, values));
 }
+
+// The text of descendants counts in document order, as the element's text content has it.
+TEST_F(MCXMLUtilTest, AssemblesTheTextOfDescendantsInOrder) {
+  Parse("<r><a>1 <b>2 <c>3</c><!-- 9 --></b> 4<![CDATA[ 5 ]]><d/>6</a><e>7<f/>8</e></r>");
+  std::vector<double> values;
+  EXPECT_TRUE(AssembleDoublesList(GetFirstChildElmt(Root(), "a"), values));
+  EXPECT_EQ(values, (std::vector<double>{1, 2, 3, 4, 5, 6}));
+  EXPECT_TRUE(AssembleDoublesList(GetFirstChildElmt(Root(), "e"), values));
+  EXPECT_EQ(values, std::vector<double>{78});
+}

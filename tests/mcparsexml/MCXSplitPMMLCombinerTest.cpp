@@ -249,3 +249,50 @@ TEST_F(MCXSplitPMMLCombinerTest, RefusedModelsAddNoSegment) {
           .size(),
       1u);
 }
+
+// A model nested down to the limit is copied whole (text and comments included) without the
+// call depth of a recursive copy; a deeper one is refused by the parser and adds nothing.
+TEST_F(MCXSplitPMMLCombinerTest, DeepModelsAreCopiedWholeAndTooDeepOnesRefused) {
+  // Levels under the model's "Extension"; the combined document is three levels deeper than
+  // its source and just reaches the limit.
+  const auto withNest = [](int levels) {
+    std::string nest;
+    for (int i = 0; i < levels; ++i) nest += "<n>t<!--c-->";
+    nest += "leaf";
+    for (int i = 0; i < levels; ++i) nest += "</n>";
+    std::string doc = SplitDoc("1", "");
+    doc.insert(doc.find("<MiningSchema>"), "<Extension>" + nest + "</Extension>");
+    return doc;
+  };
+  const int levels = MCComXPrsUtil::kMaxDocumentDepth - 6;
+  MCXSplitPMMLCombiner combiner(fSplit1);
+  EXPECT_EQ(combiner.AddModel(Write("deeper.xml", withNest(levels + 4)), {"B"}).GetErrorCode(),
+            104);
+  ASSERT_TRUE(combiner.AddModel(Write("deep.xml", withNest(levels)), {"A"}).IsOK());
+  const DOMElement* root = ExportAndRead(combiner);
+  ASSERT_NE(root, nullptr) << fOut.GetXercesMessage();
+  const std::vector<const DOMElement*> segments = Children(
+      GetFirstChildElmt(GetFirstChildElmt(root, "MiningModel"), "Segmentation"), "Segment");
+  ASSERT_EQ(segments.size(), 1u);
+  const DOMElement* n = GetFirstChildElmt(
+      GetFirstChildElmt(GetFirstChildElmt(segments[0], "RegressionModel"), "Extension"), "n");
+  // The pretty-printing writer adds layout white space after text in mixed content.
+  const auto trimmed = [](const xercesc::DOMNode* node) {
+    std::string text = ToUTF8(node->getNodeValue());
+    return text.substr(0, text.find_last_not_of(" \n") + 1);
+  };
+  int depth = 0;
+  for (; n != nullptr; ++depth) {
+    const xercesc::DOMNode* text = n->getFirstChild();
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(trimmed(text), "t");
+    ASSERT_NE(text->getNextSibling(), nullptr);
+    EXPECT_EQ(trimmed(text->getNextSibling()), "c");
+    const DOMElement* inner = GetFirstChildElmt(n, "n");
+    if (inner == nullptr) {
+      EXPECT_EQ(trimmed(n->getLastChild()), "leaf");
+    }
+    n = inner;
+  }
+  EXPECT_EQ(depth, levels);
+}
