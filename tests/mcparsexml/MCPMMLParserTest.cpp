@@ -190,6 +190,27 @@ TEST(MCPMMLParserFields, ValuesMissingValuesRangesAndOrdinal) {
   EXPECT_EQ(high, 99.0);
 }
 
+// A category listed twice (as text, or as the same number written another way) and values
+// that cannot be categories are passed over with their labels: codes and labels stay together.
+TEST(MCPMMLParserFields, RepeatedCategoriesKeepCodesAndLabelsTogether) {
+  Parsed doc(Doc(Dict(
+      Field("s", "categorical", "string",
+            Value("a", "", "A") + Value("b", "", "B") + Value("a", "", "again") + Value("c", "", "C")) +
+      Field("n", "categorical", "double",
+            Value("1", "", "one") + Value("NaN", "", "nan") + Value("1.0", "", "dup") +
+                Value("INF", "", "inf") + Value("-0", "", "zero") + Value("0", "", "dup")))));
+  MCVarList list;
+  ASSERT_EQ(doc.Fill(list), 0);
+  const IMCEncoder* s = list.GetEncoderAt(0);
+  ASSERT_EQ(s->GetNumberOfCategories(), 3);
+  EXPECT_EQ(s->Decode(2), "c");
+  EXPECT_EQ(OrEmpty(s->GetValueLabels()), (std::vector<std::string>{"A", "B", "C"}));
+  const IMCEncoder* n = list.GetEncoderAt(1);
+  ASSERT_EQ(n->GetNumberOfCategories(), 3);
+  EXPECT_EQ(n->DecodeNum(1), std::numeric_limits<double>::infinity());
+  EXPECT_EQ(OrEmpty(n->GetValueLabels()), (std::vector<std::string>{"one", "inf", "zero"}));
+}
+
 TEST(MCPMMLParserFields, NamesFilterDuplicatesAndRequiredAttributes) {
   const std::string fields = Field("a", "continuous", "float") + Field("b", "continuous", "float") +
                              Field("a", "continuous", "float");
@@ -273,6 +294,20 @@ INSTANTIATE_TEST_SUITE_P(
                            "rightMargin=\"1\"/></ContStats>",
                 108},
         UniCase{MCX_COUNTS "<NumericInfo mean=\"x\"/>", 108}, UniCase{"<DiscrStats/>", 108},
+        // What the schema allows: infinite statistics, infinite margins as open ends.
+        UniCase{MCX_COUNTS "<NumericInfo minimum=\"-INF\" maximum=\" INF \" mean=\"NaN\"/>", 0},
+        UniCase{MCX_COUNTS "<ContStats><Interval closure=\"openClosed\" leftMargin=\"-INF\" "
+                           "rightMargin=\"1\"/><Interval closure=\"openClosed\" leftMargin=\"1\" "
+                           "rightMargin=\"INF\"/><Array type=\"int\">2 3</Array></ContStats>",
+                0},
+        UniCase{MCX_COUNTS "<ContStats><Interval closure=\"openClosed\" leftMargin=\"INF\"/>"
+                           "</ContStats>",
+                108},
+        // A gap between intervals cannot be told by cut points.
+        UniCase{MCX_COUNTS "<ContStats><Interval closure=\"openClosed\" leftMargin=\"0\" "
+                           "rightMargin=\"1\"/><Interval closure=\"openClosed\" leftMargin=\"2\" "
+                           "rightMargin=\"3\"/></ContStats>",
+                108},
         UniCase{MCX_COUNTS "<DiscrStats><Array type=\"int\">4 5</Array></DiscrStats>", 0}));
 #undef MCX_COUNTS
 
