@@ -61,8 +61,10 @@ class MCSTAT_EXPORT MCPMMLParser {
   // A category listed again, a numeric value that does not read and "NaN" are passed over
   // with their labels, so codes and labels stay together. Numbers are read as XML Schema
   // writes doubles, "INF" and "-INF" included. "Extension" children named
-  // "invalidRangeLower" / "invalidRangeUpper" give the missing interval. The storage follows the data type ("integer" 1; "double", "float" 2; "string"
-  // 3; "date" 4; "time" 5; "dateTime" 6; the others leave it undefined).
+  // "invalidRangeLower" / "invalidRangeUpper" give the missing interval (when either is
+  // there; an end without its extension is open: the lowest or highest double). The storage
+  // follows the data type ("integer" 1; "double", "float" 2; "string" 3; "date" 4; "time"
+  // 5; "dateTime" 6; the others leave it undefined).
   // Returns the parse status when it is not OK; 107 without a data dictionary; 108 for a
   // field without "name", "dataType" or "optype"; 109 for a data type outside the PMML
   // list; 110 when bins are requested and the field has no discretisation; 111 when the

@@ -110,7 +110,7 @@ class MCSTAT_EXPORT MCXTranscoder {
 // Reads a double from its XML Schema lexical form ("1.5", "-2E-3", " 7 ", "NaN").
 // "NaN" reads as the system-missing value; "INF" and "-INF" are refused. A finite literal
 // beyond the double range reads as the largest (or lowest) double, so that every double the
-// library writes with 15 significant digits reads back.
+// library writes with 15 significant digits reads back; subnormal numbers read exactly.
 class MCSTAT_EXPORT MCXMLDouble {
  public:
   explicit MCXMLDouble(const XMLCh* text);

@@ -194,11 +194,14 @@ bool MCPMMLExporter::AddDataField(const IMCVariable& var) {
     double high = 0.0;
     if (encoder->GetMissingInterval(low, high)) {
       XMLElement* ext = nullptr;
-      if (low != std::numeric_limits<double>::lowest()) {
+      // An end at the lowest or highest double is left open, but an interval over all the
+      // finite numbers still needs one extension to be there at all.
+      const bool highOpen = high == std::numeric_limits<double>::max();
+      if (low != std::numeric_limits<double>::lowest() || highOpen) {
         ExportExtension("invalidRangeLower", ExactSchemaNumber(low), ext);
         field->AddElement(ext);
       }
-      if (high != std::numeric_limits<double>::max()) {
+      if (!highOpen) {
         ExportExtension("invalidRangeUpper", ExactSchemaNumber(high), ext);
         field->AddElement(ext);
       }

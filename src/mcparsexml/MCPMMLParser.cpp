@@ -73,6 +73,8 @@ struct FieldData {
   std::vector<std::string> fvMissStrings;
   std::vector<double> fvMissNumbers;
   std::vector<std::string> fvMissLabels;
+  // The missing interval; an end without its extension is open.
+  bool fbHaveRange = false;
   double fMissLow = kLowest;
   double fMissHigh = kHighest;
   double fMin = kLowest;
@@ -135,6 +137,7 @@ void ReadRangeExtension(const X::DOMElement& ext, FieldData& data) {
   double value = 0.0;
   if (GetSchemaDoubleAttribute(&ext, "value", value) != 0 || MCMV::IsMissing(value)) return;
   (lower ? data.fMissLow : data.fMissHigh) = value;
+  data.fbHaveRange = true;
 }
 
 // Adds the collected user-missing values and interval to the new variable's encoder.
@@ -145,7 +148,7 @@ void AddMissing(IMCEncoder& encoder, const FieldData& data) {
   for (std::size_t k = 0; k < data.fvMissNumbers.size(); ++k) {
     encoder.AddDiscreteUserMissing(data.fvMissNumbers[k], data.fvMissLabels[k]);
   }
-  if (data.fMissLow != kLowest || data.fMissHigh != kHighest) {
+  if (data.fbHaveRange) {
     encoder.SetMissingInterval(data.fMissLow, data.fMissHigh);
   }
 }

@@ -22,6 +22,7 @@
 #include "MCMV.h"
 #include "MCXMLUtil.h"
 #include "mcparsexml/MCXInputSource.h"
+#include "mcxml/XMLText.h"
 
 namespace MCComXPrsUtil {
 
@@ -356,6 +357,15 @@ void MCXMLDouble::Read(const XMLCh* text) {
       case X::XMLAbstractDoubleFloat::Normal:
         fValue = number.getValue();
         fbNumber = true;
+        // The parser turns subnormal numbers into zero; they are read exactly instead, so
+        // that every double the library writes reads back as itself.
+        if (number.isDataConverted()) {
+          std::string word = ToUTF8(text);
+          const std::size_t first = word.find_first_not_of(" \t\r\n");
+          const std::size_t last = word.find_last_not_of(" \t\r\n");
+          if (first != std::string::npos) word = word.substr(first, last + 1 - first);
+          MCCommonXML::internal::ParseNumberText(word, fValue);
+        }
         break;
       case X::XMLAbstractDoubleFloat::PosINF:
       case X::XMLAbstractDoubleFloat::NegINF:

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <limits>
 #include <memory>
 #include <sstream>
@@ -17,6 +20,7 @@
 #include "PMMLTestDocs.h"
 #include "XMLElement.h"
 #include "metadata/MetadataTestUtil.h"
+#include "metadata/VarListGenerator.h"
 
 namespace {
 
@@ -317,6 +321,97 @@ TEST(MCPMMLParserUniStats, FieldNameIsRequired) {
       MCComXPrsUtil::GetFirstChildElmt(doc.parser.GetRootElement(), nullptr);
   MCUniStats stats;
   EXPECT_EQ(doc.parser.FillUniStats(stats, current).GetErrorCode(), 108);
+}
+
+// What a PMML data dictionary keeps of a variable, as it comes back: texts as UTF-8, the
+// categories with their codes and labels bit for bit, missing values (NaN as unknown).
+void ExpectReadFromPMML(const IMCVariable& want, const IMCVariable& got) {
+  using metadata_test::AsUtf8;
+  using metadata_test::SameDouble;
+  EXPECT_EQ(got.GetVariableName(), AsUtf8(want.GetVariableName()));
+  EXPECT_EQ(got.GetVariableLabel(), AsUtf8(want.GetVariableLabel()));
+  const IMCVariable::MeasureLevel level = want.GetMeasureLevel();
+  EXPECT_EQ(got.GetMeasureLevel(),
+            level == IMCVariable::kFrequencyWeightMeasure ? IMCVariable::kContinuous : level);
+  const IMCEncoder& a = *want.GetEncoder();
+  const IMCEncoder& b = *got.GetEncoder();
+  const bool categorical = level == IMCVariable::kNumericCategorical ||
+                           level == IMCVariable::kStringCategorical;
+  if (categorical) {
+    ASSERT_EQ(b.GetNumberOfCategories(), a.GetNumberOfCategories());
+    const std::vector<std::string> labelsA = OrEmpty(a.GetValueLabels());
+    const std::vector<std::string> labelsB = OrEmpty(b.GetValueLabels());
+    for (std::size_t code = 0; code < static_cast<std::size_t>(a.GetNumberOfCategories()); ++code) {
+      const int c = static_cast<int>(code);
+      EXPECT_TRUE(SameDouble(b.DecodeNum(c), a.DecodeNum(c))) << a.DecodeNum(c);
+      EXPECT_EQ(b.Decode(c), AsUtf8(a.Decode(c)));
+      EXPECT_EQ(code < labelsB.size() ? labelsB[code] : "",
+                AsUtf8(code < labelsA.size() ? labelsA[code] : ""));
+    }
+  }
+  std::vector<std::string> missA = OrEmpty(a.GetDiscreteMissValuesStr());
+  for (std::string& m : missA) m = AsUtf8(m);
+  EXPECT_EQ(OrEmpty(b.GetDiscreteMissValuesStr()), missA);
+  std::vector<std::string> missLabelsA = OrEmpty(a.GetMissValueLabels());
+  for (std::string& m : missLabelsA) m = AsUtf8(m);
+  EXPECT_EQ(OrEmpty(b.GetMissValueLabels()), missLabelsA);
+  const std::vector<double> numA = OrEmpty(a.GetDiscreteMissValues());
+  const std::vector<double> numB = OrEmpty(b.GetDiscreteMissValues());
+  ASSERT_EQ(numB.size(), numA.size());
+  for (std::size_t k = 0; k < numA.size(); ++k) {
+    EXPECT_TRUE(SameDouble(numB[k], std::isnan(numA[k]) ? MCMV::Missing() : numA[k])) << numA[k];
+  }
+  double la = 0, ha = 0, lb = 0, hb = 0;
+  ASSERT_EQ(b.GetMissingInterval(lb, hb), a.GetMissingInterval(la, ha));
+  EXPECT_TRUE(SameDouble(la, lb) && SameDouble(ha, hb)) << la << " " << ha;
+}
+
+// The generated lists of the object-stream property test, written as PMML 3.2 documents:
+// each valid against the schema, and read back with the same categories and codes.
+TEST(MCPMMLParserRoundTrip, GeneratedListsReadBackFromValidDocuments) {
+  metadata_test::VarListGenerator generator(77);
+  std::string files;
+  std::vector<std::string> paths;
+  for (int round = 0; round < 40; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    const MCVarList list = generator.Next();
+    MCPMMLExporter exporter;
+    std::unique_ptr<XMLElement> root(exporter.ExportPMMLElement());
+    XMLElement* part = nullptr;
+    ASSERT_TRUE(exporter.ExportHeader(nullptr, "", false, part).IsOK());
+    root->AddElement(part);
+    std::vector<int> all;
+    for (int i = 0; i < list.Size(); ++i) all.push_back(i);
+    ASSERT_TRUE(exporter.ExportDataDictionary(list, all, part).IsOK());
+    root->AddElement(part);
+    std::ostringstream os;
+    MCCommonXML::WriteTreeUTF8(os, nullptr, root.get(), true);
+
+    Parsed doc(os.str());
+    ASSERT_TRUE(doc.status.IsOK()) << doc.parser.GetXercesMessage();
+    MCVarList read;
+    ASSERT_EQ(doc.Fill(read), 0);
+    ASSERT_EQ(read.Size(), list.Size());
+    for (int i = 0; i < list.Size(); ++i) ExpectReadFromPMML(*list.GetVarAt(i), *read.GetVarAt(i));
+
+    paths.push_back(testing::TempDir() + "mcstat_pmml_property_" + std::to_string(round) + "_" +
+                    std::to_string(reinterpret_cast<std::uintptr_t>(&generator)) + ".xml");
+    std::ofstream(paths.back(), std::ios::binary) << os.str();
+    files += " '" + paths.back() + "'";
+  }
+  const std::string schema = std::string(MCSTAT_SCHEMA_DIR) + "/pmml-3-2.xsd";
+  if (std::system("command -v xmllint >/dev/null 2>&1") == 0) {
+    const std::string command = "xmllint --noout --schema '" + schema + "'" + files + " 2>&1";
+    std::string report;
+    FILE* p = popen(command.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    char buffer[512];
+    while (fgets(buffer, sizeof buffer, p) != nullptr) report += buffer;
+    EXPECT_EQ(pclose(p), 0) << report;
+  } else {
+    ADD_FAILURE() << "xmllint is needed to validate the documents";
+  }
+  for (const std::string& path : paths) std::remove(path.c_str());
 }
 
 }  // namespace

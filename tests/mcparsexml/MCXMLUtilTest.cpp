@@ -115,6 +115,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, GetDoubleAttributeTest,
                                          DoubleCase{"NaN", 0, MCMV::Missing()},
                                          DoubleCase{"1.79769313486232e+308", 0, kMax},
                                          DoubleCase{"-1e400", 0, -kMax}, DoubleCase{"INF", 1, 42.0},
+                                         DoubleCase{" 5e-324", 0, 5e-324},
+                                         DoubleCase{"-2.5e-320", 0, -2.5e-320},
+                                         DoubleCase{"1e-400", 0, 0.0},
                                          DoubleCase{"nan", 1, 42.0}, DoubleCase{"1,5", 1, 42.0},
                                          DoubleCase{"", 1, 42.0}, DoubleCase{nullptr, -1, 42.0}));
 
