@@ -84,8 +84,8 @@ constexpr double kMaxCount = 1e24;
 // Schema must be written.
 std::string WholeNumber(double count) {
   char buffer[400];
-  const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, std::round(count),
-                                               std::chars_format::fixed, 0);
+  const std::to_chars_result r =
+      std::to_chars(buffer, buffer + sizeof buffer, std::round(count), std::chars_format::fixed, 0);
   return std::string(buffer, r.ptr);
 }
 

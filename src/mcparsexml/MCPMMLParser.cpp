@@ -8,6 +8,7 @@
 #include "IMCEncoder.h"
 #include "MCMV.h"
 #include "MCXMLUtil.h"
+#include "mcxml/XMLText.h"
 
 namespace MCComXPrsUtil {
 
@@ -90,9 +91,7 @@ bool IsValidProperty(const XMLCh* property) {
 int GetSchemaDoubleAttribute(const X::DOMElement* element, const char* name, double& out) {
   const XMLCh* text = GetAttribute(element, name);
   if (text == nullptr) return -1;
-  std::string word = ToUTF8(text);
-  const std::size_t first = word.find_first_not_of(" \t\r\n");
-  word = first == std::string::npos ? "" : word.substr(first, word.find_last_not_of(" \t\r\n") + 1 - first);
+  const std::string word = MCCommonXML::internal::TrimXmlSpace(ToUTF8(text));
   if (word == "INF" || word == "-INF") {
     out = word[0] == '-' ? -std::numeric_limits<double>::infinity()
                          : std::numeric_limits<double>::infinity();
@@ -118,8 +117,8 @@ void ReadValue(const X::DOMElement& value, FieldData& data) {
     double number = 0.0;
     if (GetSchemaDoubleAttribute(&value, "value", number) != 0) return;
     std::vector<double>& into = valid ? data.fvValidNumbers : data.fvMissNumbers;
-    if (valid && (MCMV::IsMissing(number) ||
-                  std::find(into.begin(), into.end(), number) != into.end())) {
+    if (valid &&
+        (MCMV::IsMissing(number) || std::find(into.begin(), into.end(), number) != into.end())) {
       return;
     }
     into.push_back(number);

@@ -360,11 +360,8 @@ void MCXMLDouble::Read(const XMLCh* text) {
         // The parser turns subnormal numbers into zero; they are read exactly instead, so
         // that every double the library writes reads back as itself.
         if (number.isDataConverted()) {
-          std::string word = ToUTF8(text);
-          const std::size_t first = word.find_first_not_of(" \t\r\n");
-          const std::size_t last = word.find_last_not_of(" \t\r\n");
-          if (first != std::string::npos) word = word.substr(first, last + 1 - first);
-          MCCommonXML::internal::ParseNumberText(word, fValue);
+          MCCommonXML::internal::ParseNumberText(MCCommonXML::internal::TrimXmlSpace(ToUTF8(text)),
+                                                 fValue);
         }
         break;
       case X::XMLAbstractDoubleFloat::PosINF:

@@ -5,6 +5,7 @@
 
 #include "IMCVariable.h"
 #include "MCXMLUtil.h"
+#include "mcxml/XMLText.h"
 
 namespace MCComXPrsUtil {
 
@@ -36,7 +37,11 @@ const char* const kModelNames[] = {"MiningModel",     "AssociationModel",
 const char* const kBeforeLocalTransformations[] = {"MiningSchema", "Output", "ModelStats",
                                                    "ModelExplanation", "Targets"};
 
-std::vector<XMLCh> Wide(const std::string& text) { return ToUTF16(text.c_str()); }
+// Text from the host in UTF-16; like the library's writer, it takes text that is not UTF-8
+// as Windows-1252.
+std::vector<XMLCh> Wide(const std::string& text) {
+  return ToUTF16(MCCommonXML::internal::ToUtf8(text).c_str());
+}
 
 // A new element of the PMML 4.4 namespace.
 X::DOMElement* NewElement(X::DOMDocument& doc, const char* name) {
@@ -292,6 +297,17 @@ MCStatus MCXSplitPMMLCombiner::AddModel(const std::string& pmmlFileName,
   if (pmmlFileName.empty() || splitValues.empty()) return MCStatus();
   if (!IsEqualValues(splitValues)) {
     fStatus = MCStatus(kSplitValueCount, false);
+    return fStatus;
+  }
+  // Text a document cannot hold would make the combined document unwritable.
+  using MCCommonXML::internal::IsXmlText;
+  bool xmlText = true;
+  for (const std::string& value : splitValues) xmlText = xmlText && IsXmlText(value);
+  for (const SplitVar& split : fvSplitVars) {
+    xmlText = xmlText && IsXmlText(split.fName) && IsXmlText(split.fLabel);
+  }
+  if (!xmlText) {
+    fStatus = MCStatus(kMalformed, false);
     return fStatus;
   }
   fStatus = fReadWrite.ParseToDOM(pmmlFileName);

@@ -1,6 +1,7 @@
 #include "mcxml/XMLText.h"
 
-#include <cerrno>
+#include <locale.h>
+
 #include <charconv>
 #include <clocale>
 #include <cmath>
@@ -8,7 +9,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
-#include <locale.h>
 #include <system_error>
 
 namespace MCCommonXML {
@@ -76,7 +76,9 @@ bool IsValidUtf8(const std::string& s) {
 uint32_t DecodeUtf8(const std::string& s, std::size_t i, std::size_t len) {
   static const unsigned char kLeadMask[5] = {0, 0x7F, 0x1F, 0x0F, 0x07};
   uint32_t cp = static_cast<unsigned char>(s[i]) & kLeadMask[len];
-  for (std::size_t k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+  for (std::size_t k = 1; k < len; ++k) {
+    cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+  }
   return cp;
 }
 
@@ -164,6 +166,13 @@ bool IsXmlText(const std::string& text) {
     if (!IsXmlChar(static_cast<unsigned char>(c))) return false;
   }
   return true;
+}
+
+std::string TrimXmlSpace(const std::string& text) {
+  const char* const kSpace = " \t\r\n";
+  const std::size_t first = text.find_first_not_of(kSpace);
+  if (first == std::string::npos) return std::string();
+  return text.substr(first, text.find_last_not_of(kSpace) + 1 - first);
 }
 
 std::string ExactNumberText(double v) {

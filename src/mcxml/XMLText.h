@@ -25,6 +25,9 @@ std::string ToUtf8(const std::string& text);
 // as a reference.
 bool IsXmlText(const std::string& text);
 
+// The text without the XML white space (space, tab, CR, LF) at either end.
+std::string TrimXmlSpace(const std::string& text);
+
 // The shortest decimal text that reads back as the same double, decimal point always;
 // "inf", "-inf" and "nan" for the values that are not finite.
 std::string ExactNumberText(double v);

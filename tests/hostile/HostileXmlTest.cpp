@@ -210,8 +210,7 @@ TEST_P(HostileDocumentTest, RefusedWithTheParseStatusInBoundedMemory) {
   const ChildOutcome base = RunInChild([&] {
     return static_cast<int>(GetParam().read(kDecl + "<PMML version=\"3.2\"/>") == 0 ? 0 : 1);
   });
-  const ChildOutcome hostile =
-      RunInChild([&] { return static_cast<int>(GetParam().read(text)); });
+  const ChildOutcome hostile = RunInChild([&] { return static_cast<int>(GetParam().read(text)); });
   ASSERT_TRUE(base.exited);
   ASSERT_TRUE(hostile.exited) << "ended by signal " << hostile.code;
   EXPECT_EQ(hostile.code, 104);
@@ -229,9 +228,10 @@ INSTANTIATE_TEST_SUITE_P(
                         FillVarList},
         HostileDocument{"DeepArray",
                         [] {
-                          return kDecl + "<PMML version=\"3.2\"><ModelStats>"
-                                         "<UnivariateStats field=\"x\"><Counts totalFreq=\"1\"/>"
-                                         "<DiscrStats>" +
+                          return kDecl +
+                                 "<PMML version=\"3.2\"><ModelStats>"
+                                 "<UnivariateStats field=\"x\"><Counts totalFreq=\"1\"/>"
+                                 "<DiscrStats>" +
                                  Nested("<Array type=\"int\">", "</Array>", "1", 1000000) +
                                  "</DiscrStats></UnivariateStats></ModelStats></PMML>";
                         },
@@ -255,9 +255,9 @@ INSTANTIATE_TEST_SUITE_P(
                         FillVarList},
         HostileDocument{"QuadraticEntityInSettings",
                         [] {
-                          return Settings("<Parameter name=\"p\" value=\"" + QuadraticRefs() +
-                                              "\"/>",
-                                          QuadraticDtd());
+                          return Settings(
+                              "<Parameter name=\"p\" value=\"" + QuadraticRefs() + "\"/>",
+                              QuadraticDtd());
                         },
                         ReadSettings},
         HostileDocument{"QuadraticEntityForTheCombiner",
@@ -267,7 +267,9 @@ INSTANTIATE_TEST_SUITE_P(
                                  QuadraticRefs() + "</Extension></RegressionModel></PMML>";
                         },
                         AddModel}),
-    [](const testing::TestParamInfo<HostileDocument> &info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<HostileDocument> &info) {
+      return std::string(info.param.name);
+    });
 
 // Names arrive as UTF-8 whatever the document's declared encoding; bytes that are not UTF-8 in a
 // document that says it is UTF-8 are a parse failure.

@@ -190,7 +190,8 @@ INSTANTIATE_TEST_SUITE_P(
                     [](MCVarList& l) { l.GetEncoderAt(2)->SetValueLabel(0, "\xEF\xBF\xBF"); }},
         SpoiledCase{"ControlInMissingLabel", 1, 1,
                     [](MCVarList& l) { l.GetEncoderAt(1)->AddDiscreteUserMissing(7.0, "\x1B"); }},
-        SpoiledCase{"CategoriesAlikeInUtf8", 2, 2, [](MCVarList& l) {
+        SpoiledCase{"CategoriesAlikeInUtf8", 2, 2,
+                    [](MCVarList& l) {
                       l.GetEncoderAt(2)->Encode(std::string("caf\xE9"));
                       l.GetEncoderAt(2)->Encode(std::string("caf\xC3\xA9"));
                     }}),
@@ -202,7 +203,13 @@ TEST(PMMLExporterTextTest, HeaderExtensionAndStatisticsRefuseWhatXmlCannotHold) 
   MCApplicInfo4XML info;
   info.fAppVersion = "1.0\x02";
   EXPECT_EQ(exporter.ExportHeader(&info, "", false, out).GetErrorCode(), 117);
-  EXPECT_EQ(exporter.ExportHeader(nullptr, "a\x1F" "b", false, out).GetErrorCode(), 117);
+  EXPECT_EQ(exporter
+                .ExportHeader(nullptr,
+                              "a\x1F"
+                              "b",
+                              false, out)
+                .GetErrorCode(),
+            117);
   EXPECT_EQ(exporter.ExportExtension("n", std::string("v\x03"), out).GetErrorCode(), 117);
   EXPECT_EQ(exporter.ExportUniStats(MCUniStats("x\x04", 1.0, {1.0}), out).GetErrorCode(), 117);
   // More cases than XML tools read as an integer (24 digits) is no count of real data.
@@ -284,10 +291,10 @@ TEST_F(PMMLExporterTest, AssembledDocumentValidatesAgainstTheSchema) {
   summ.fStdDev = 12.25;
   // Weighted counts need not be whole numbers, and large ones must not take an exponent.
   MCUniStats age("age", 12.5, summ, {MCMV::Missing(), 30.0, 60.0, MCMV::Missing()}, {5, 4, 3.5});
-  pmml->AddElement(ModelWithStats(exporter, {age, MCUniStats("grade", 1e15, {6.0, 4.0, 2.0}),
-                                             MCUniStats("region", 1e23, {}),
-                                             MCUniStats("w", 0.4, summ, {}, {})})
-                       .release());
+  pmml->AddElement(
+      ModelWithStats(exporter, {age, MCUniStats("grade", 1e15, {6.0, 4.0, 2.0}),
+                                MCUniStats("region", 1e23, {}), MCUniStats("w", 0.4, summ, {}, {})})
+          .release());
 
   const std::string file = ::testing::TempDir() + "mcstat_pmml_export_test.xml";
   {

@@ -197,12 +197,13 @@ TEST(MCPMMLParserFields, ValuesMissingValuesRangesAndOrdinal) {
 // A category listed twice (as text, or as the same number written another way) and values
 // that cannot be categories are passed over with their labels: codes and labels stay together.
 TEST(MCPMMLParserFields, RepeatedCategoriesKeepCodesAndLabelsTogether) {
-  Parsed doc(Doc(Dict(
-      Field("s", "categorical", "string",
-            Value("a", "", "A") + Value("b", "", "B") + Value("a", "", "again") + Value("c", "", "C")) +
-      Field("n", "categorical", "double",
-            Value("1", "", "one") + Value("NaN", "", "nan") + Value("1.0", "", "dup") +
-                Value("INF", "", "inf") + Value("-0", "", "zero") + Value("0", "", "dup")))));
+  Parsed doc(Doc(
+      Dict(Field("s", "categorical", "string",
+                 Value("a", "", "A") + Value("b", "", "B") + Value("a", "", "again") +
+                     Value("c", "", "C")) +
+           Field("n", "categorical", "double",
+                 Value("1", "", "one") + Value("NaN", "", "nan") + Value("1.0", "", "dup") +
+                     Value("INF", "", "inf") + Value("-0", "", "zero") + Value("0", "", "dup")))));
   MCVarList list;
   ASSERT_EQ(doc.Fill(list), 0);
   const IMCEncoder* s = list.GetEncoderAt(0);
@@ -335,8 +336,8 @@ void ExpectReadFromPMML(const IMCVariable& want, const IMCVariable& got) {
             level == IMCVariable::kFrequencyWeightMeasure ? IMCVariable::kContinuous : level);
   const IMCEncoder& a = *want.GetEncoder();
   const IMCEncoder& b = *got.GetEncoder();
-  const bool categorical = level == IMCVariable::kNumericCategorical ||
-                           level == IMCVariable::kStringCategorical;
+  const bool categorical =
+      level == IMCVariable::kNumericCategorical || level == IMCVariable::kStringCategorical;
   if (categorical) {
     ASSERT_EQ(b.GetNumberOfCategories(), a.GetNumberOfCategories());
     const std::vector<std::string> labelsA = OrEmpty(a.GetValueLabels());

@@ -170,10 +170,13 @@ TEST_F(HostileDocumentTest, DocumentTypeDeclarationsAreRefused) {
       "<!DOCTYPE r SYSTEM \"file://" + fDtdPath + "\">",
       "<!DOCTYPE r [<!ENTITY % p SYSTEM \"file://" + fDtdPath + "\"> %p;]>",
       "<!DOCTYPE r [<!ENTITY s SYSTEM \"file://" + fSecretPath + "\">]>",
-      "<!DOCTYPE r [<!ENTITY s \"world\">]>", "<!DOCTYPE r>", "<!DOCTYPE r [<!BOGUS>"};
+      "<!DOCTYPE r [<!ENTITY s \"world\">]>",
+      "<!DOCTYPE r>",
+      "<!DOCTYPE r [<!BOGUS>"};
   for (const std::string& doctype : doctypes) {
     MCXMLReadWrite rw;
-    const MCCommon::MCStatus status = ParseText(rw, "<?xml version=\"1.0\"?>" + doctype + "<r>&s;</r>");
+    const MCCommon::MCStatus status =
+        ParseText(rw, "<?xml version=\"1.0\"?>" + doctype + "<r>&s;</r>");
     EXPECT_EQ(status.GetErrorCode(), 104) << doctype;
     EXPECT_TRUE(status.IsError());
     EXPECT_EQ(rw.GetDocument(), nullptr);

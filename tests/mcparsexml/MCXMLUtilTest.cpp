@@ -117,9 +117,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, GetDoubleAttributeTest,
                                          DoubleCase{"-1e400", 0, -kMax}, DoubleCase{"INF", 1, 42.0},
                                          DoubleCase{" 5e-324", 0, 5e-324},
                                          DoubleCase{"-2.5e-320", 0, -2.5e-320},
-                                         DoubleCase{"1e-400", 0, 0.0},
-                                         DoubleCase{"nan", 1, 42.0}, DoubleCase{"1,5", 1, 42.0},
-                                         DoubleCase{"", 1, 42.0}, DoubleCase{nullptr, -1, 42.0}));
+                                         DoubleCase{"1e-400", 0, 0.0}, DoubleCase{"nan", 1, 42.0},
+                                         DoubleCase{"1,5", 1, 42.0}, DoubleCase{"", 1, 42.0},
+                                         DoubleCase{nullptr, -1, 42.0}));
 
 TEST(MCXMLDoubleTest, ParsesWithoutAnyParserObject) {
   // Holds its own reference on the parser library.

@@ -141,7 +141,7 @@ TEST_F(MCXSplitPMMLCombinerTest, OneSplitVariableGivesSimplePredicates) {
   const std::string b =
       Write("b.xml", SplitDoc("2", "<Value value=\"b\"/><Value value=\"a\"/>", "z", true));
   ASSERT_TRUE(combiner.AddModel(a, {"A"}).IsOK());
-  ASSERT_TRUE(combiner.AddModel(b, {"B"}).IsOK());
+  ASSERT_TRUE(combiner.AddModel(b, {"B\xE9"}).IsOK());  // Windows-1252, written as UTF-8
   EXPECT_EQ(combiner.GetNModels(), 2);
 
   const DOMElement* root = ExportAndRead(combiner);
@@ -163,7 +163,7 @@ TEST_F(MCXSplitPMMLCombinerTest, OneSplitVariableGivesSimplePredicates) {
   const std::vector<const DOMElement*> segments =
       Children(GetFirstChildElmt(mining, "Segmentation"), "Segment");
   ASSERT_EQ(segments.size(), 2u);
-  const char* values[] = {"A", "B"};
+  const char* values[] = {"A", "B\xC3\xA9"};
   const char* intercepts[] = {"1", "2"};
   for (std::size_t k = 0; k < 2; ++k) {
     const DOMElement* predicate = GetFirstChildElmt(segments[k], nullptr);
@@ -227,6 +227,7 @@ TEST_F(MCXSplitPMMLCombinerTest, RefusedModelsAddNoSegment) {
   EXPECT_EQ(combiner.GetStatus().GetErrorCode(), 125);
   EXPECT_EQ(combiner.ExportMiningModel((fDir / "none.xml").string()).GetErrorCode(), 107);
   EXPECT_EQ(combiner.AddModel(good, {"A", "B"}).GetErrorCode(), 126);
+  EXPECT_EQ(combiner.AddModel(good, {"A\x01"}).GetErrorCode(), 108);  // no XML text
   EXPECT_EQ(combiner.AddModel((fDir / "absent.xml").string(), {"A"}).GetErrorCode(), 104);
   EXPECT_EQ(combiner.AddModel(noFunction, {"A"}).GetErrorCode(), 108);
   EXPECT_EQ(combiner.AddModel(noModel, {"A"}).GetErrorCode(), 107);

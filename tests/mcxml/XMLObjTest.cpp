@@ -131,10 +131,10 @@ bool SameDouble(double a, double b) {
 TEST(XMLObjRoundTripTest, DoublesReadBackExactlyOrToFifteenDigits) {
   const double kMax = std::numeric_limits<double>::max();
   const double kInf = std::numeric_limits<double>::infinity();
-  const double needMoreDigits[] = {1.0 / 3.0, 0.1 + 0.2, 1.0000000000000002, -2.2250738585072014e-308,
-                                   9007199254740993.0};
-  const double fifteenEnough[] = {0.1, 0.3,  5e-324,          kMax, -kMax, MCMV::Missing(),
-                                  kInf, -kInf, std::nan(""), -0.0, 0.0,  1e21};
+  const double needMoreDigits[] = {1.0 / 3.0, 0.1 + 0.2, 1.0000000000000002,
+                                   -2.2250738585072014e-308, 9007199254740993.0};
+  const double fifteenEnough[] = {0.1,  0.3,   5e-324,       kMax, -kMax, MCMV::Missing(),
+                                  kInf, -kInf, std::nan(""), -0.0, 0.0,   1e21};
   for (double v : needMoreDigits) {
     EXPECT_TRUE(SameDouble(Written(v, true), v)) << v;
     EXPECT_FALSE(SameDouble(Written(v, false), v)) << v;
@@ -176,10 +176,10 @@ INSTANTIATE_TEST_SUITE_P(
                       NumberCase{"NaN", true, std::nan("")}, NumberCase{"+2.5", true, 2.5},
                       NumberCase{"1e400", true, kMaxD}, NumberCase{"-1e400", true, -kMaxD},
                       NumberCase{"-1e-400", true, -0.0}, NumberCase{"2.5e-324", true, 5e-324},
-                      NumberCase{"Missing", true, MCMV::Missing()},
-                      NumberCase{"1.5abc", false, 0}, NumberCase{"", false, 0},
-                      NumberCase{"0x10", false, 0}, NumberCase{"missing", false, 0},
-                      NumberCase{"+-1", false, 0}, NumberCase{"1,5", false, 0}));
+                      NumberCase{"Missing", true, MCMV::Missing()}, NumberCase{"1.5abc", false, 0},
+                      NumberCase{"", false, 0}, NumberCase{"0x10", false, 0},
+                      NumberCase{"missing", false, 0}, NumberCase{"+-1", false, 0},
+                      NumberCase{"1,5", false, 0}));
 
 // Strings come back as they were: every escaped character, references spelled out in the
 // text, CRLF, and bytes in UTF-8 or Windows-1252.
@@ -218,7 +218,8 @@ TEST_P(XMLObjReferenceTest, ConvertsWellFormedReferencesOnly) {
 INSTANTIATE_TEST_SUITE_P(
     References, XMLObjReferenceTest,
     ::testing::Values(ReferenceCase{"&apos;&gt;&#65;&#x42;", "'>AB"},
-                      ReferenceCase{"&#233;&#x20AC;&#x1F600;", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"},
+                      ReferenceCase{"&#233;&#x20AC;&#x1F600;",
+                                    "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"},
                       ReferenceCase{"a & b", nullptr}, ReferenceCase{"&nbsp;", nullptr},
                       ReferenceCase{"&#0;", nullptr}, ReferenceCase{"&#xD800;", nullptr},
                       ReferenceCase{"&#x110000;", nullptr}, ReferenceCase{"&#12a;", nullptr},

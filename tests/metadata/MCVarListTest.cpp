@@ -279,9 +279,9 @@ void ExpectStreamedAlike(const IMCVariable& a, const IMCVariable& b) {
   if (const auto* ca = dynamic_cast<const MCCommonMetadata::MCContVar*>(&a)) {
     const auto& cb = dynamic_cast<const MCCommonMetadata::MCContVar&>(b);
     EXPECT_EQ(ca->GetNBins(), cb.GetNBins());
-    for (auto get : {&MCCommonMetadata::MCContVar::GetMin, &MCCommonMetadata::MCContVar::GetMax,
-                     &MCCommonMetadata::MCContVar::GetMean,
-                     &MCCommonMetadata::MCContVar::GetStdDev}) {
+    for (auto get :
+         {&MCCommonMetadata::MCContVar::GetMin, &MCCommonMetadata::MCContVar::GetMax,
+          &MCCommonMetadata::MCContVar::GetMean, &MCCommonMetadata::MCContVar::GetStdDev}) {
       EXPECT_TRUE(SameTo15Digits((ca->*get)(), (cb.*get)())) << (ca->*get)() << " " << (cb.*get)();
     }
   }
@@ -318,9 +318,9 @@ TEST(VarListPropertyTest, GeneratedListsReadBackAlike) {
     MCVarList read;
     std::istringstream is(os.str());
     ASSERT_EQ(read.ReadObjectXML(is), lines);
-    ExpectIndexes(read, {list.Size(), list.GetNumContVar(), list.GetNumCatVar(),
-                         list.GetTargetIndex(), list.GetTargetRespIndex(),
-                         list.GetFreqWeightIndex()});
+    ExpectIndexes(read,
+                  {list.Size(), list.GetNumContVar(), list.GetNumCatVar(), list.GetTargetIndex(),
+                   list.GetTargetRespIndex(), list.GetFreqWeightIndex()});
     for (int i = 0; i < list.Size(); ++i) {
       SCOPED_TRACE("variable " + std::to_string(i));
       ExpectStreamedAlike(*list.GetVarAt(i), *read.GetVarAt(i));

@@ -51,7 +51,8 @@ class VarListGenerator {
           index = list.AddContVar(name, label, role);
           break;
         case 1:
-          index = list.AddContVar(name, label, Number(), Number(), role, Pick(0, 1) == 1, Pick(-1, 6));
+          index =
+              list.AddContVar(name, label, Number(), Number(), role, Pick(0, 1) == 1, Pick(-1, 6));
           break;
         case 2:
           index = list.AddCatVar(name, label, Categories(), Labels(), role);
@@ -60,7 +61,8 @@ class VarListGenerator {
           index = list.AddCatVar(name, label, StringCategories(), Labels(), role);
           break;
         default:
-          index = list.SetWeightVar(name, label, static_cast<IMCVariable::WRoundingOption>(Pick(0, 2)));
+          index =
+              list.SetWeightVar(name, label, static_cast<IMCVariable::WRoundingOption>(Pick(0, 2)));
           break;
       }
       IMCVariable* var = list.GetVarAt(index);
@@ -104,12 +106,13 @@ class VarListGenerator {
 
   // A few pieces of awkward text; with maybeLong, sometimes repeated to 1,000 characters.
   std::string Text(bool maybeLong) {
-    static const char* const kPieces[] = {"&",      "<",        ">",    "\"",         "'",
-                                          "\t",     "a  b",     "\r\n", " lead",      "trail ",
-                                          "&amp;",  "&#65;",    "plain", "caf\xC3\xA9", "\xE2\x82\xAC",
-                                          "\xE9t\xE9", "\x80\x9F", "]]>"};
+    static const char* const kPieces[] = {
+        "&",        "<",      ">",     "\"",    "'",     "\t",          "a  b",         "\r\n",
+        " lead",    "trail ", "&amp;", "&#65;", "plain", "caf\xC3\xA9", "\xE2\x82\xAC", "\xE9t\xE9",
+        "\x80\x9F", "]]>"};
     std::string text;
-    for (int k = Pick(0, 3); k > 0; --k) text += kPieces[Pick(0, sizeof kPieces / sizeof kPieces[0] - 1)];
+    for (int k = Pick(0, 3); k > 0; --k)
+      text += kPieces[Pick(0, sizeof kPieces / sizeof kPieces[0] - 1)];
     if (maybeLong && Pick(0, 4) == 0) {
       const std::string unit = text.empty() ? std::string("\"x") : text;
       text.clear();
