@@ -31,6 +31,10 @@ TEST_F(XMLObjWriteTest, ObjectLines) {
   obj_.WriteSubElement(os_, 9007199254740993L);
   obj_.WriteSubElement(os_, 0.1);
   obj_.WriteSubElement(os_, MCMV::Missing());
+  obj_.WriteSubElement(os_, 1.0 / 3);
+  obj_.WriteExactSubElement(os_, 1.0 / 3);
+  obj_.WriteExactSubElement(os_, -std::numeric_limits<double>::infinity());
+  obj_.WriteSubElement(os_, -std::nan(""));
   obj_.WriteSubElement(os_, "a\"b <&> c  ");
   EXPECT_EQ(obj_.EndObj(os_), 0);
   EXPECT_EQ(os_.str(),
@@ -41,6 +45,10 @@ TEST_F(XMLObjWriteTest, ObjectLines) {
             "\n\t\t<Long value=\"9007199254740993\"/>"
             "\n\t\t<Double value=\"0.1\"/>"
             "\n\t\t<Double value=\"Missing\"/>"
+            "\n\t\t<Double value=\"0.333333333333333\"/>"
+            "\n\t\t<Double value=\"0.3333333333333333\"/>"
+            "\n\t\t<Double value=\"-inf\"/>"
+            "\n\t\t<Double value=\"nan\"/>"
             "\n\t\t<String value=\"a&quot;b &lt;&amp;&gt; c &#32;\"/>"
             "\n\t</Obj>");
 }
@@ -112,42 +120,8 @@ double ReadBack(const std::string& line, bool& failed) {
   return failed ? std::nan("") : d;
 }
 
-double Written(double v, bool exact) {
-  std::ostringstream os;
-  XMLObj o("D", 0);
-  exact ? o.WriteExactSubElement(os, v) : o.WriteSubElement(os, v);
-  bool failed = false;
-  const double d = ReadBack(os.str().substr(1), failed);
-  EXPECT_FALSE(failed) << os.str();
-  return d;
-}
-
 bool SameDouble(double a, double b) {
   return (std::isnan(a) && std::isnan(b)) || (a == b && std::signbit(a) == std::signbit(b));
-}
-
-// Exactly written doubles read back bit for bit (NaN as NaN); with 15 digits only the numbers
-// that need no more come back unchanged, the largest double included (by clamping).
-TEST(XMLObjRoundTripTest, DoublesReadBackExactlyOrToFifteenDigits) {
-  const double kMax = std::numeric_limits<double>::max();
-  const double kInf = std::numeric_limits<double>::infinity();
-  const double needMoreDigits[] = {1.0 / 3.0, 0.1 + 0.2, 1.0000000000000002,
-                                   -2.2250738585072014e-308, 9007199254740993.0};
-  const double fifteenEnough[] = {0.1,  0.3,   5e-324,       kMax, -kMax, MCMV::Missing(),
-                                  kInf, -kInf, std::nan(""), -0.0, 0.0,   1e21};
-  for (double v : needMoreDigits) {
-    EXPECT_TRUE(SameDouble(Written(v, true), v)) << v;
-    EXPECT_FALSE(SameDouble(Written(v, false), v)) << v;
-    EXPECT_NEAR(Written(v, false), v, std::fabs(v) * 1e-14) << v;
-  }
-  for (double v : fifteenEnough) {
-    for (bool exact : {true, false}) EXPECT_TRUE(SameDouble(Written(v, exact), v)) << v;
-  }
-  // Two doubles that 15 digits would merge stay apart.
-  std::ostringstream a, b;
-  XMLObj("D", 0).WriteExactSubElement(a, 0.1 + 0.2);
-  XMLObj("D", 0).WriteExactSubElement(b, 0.3);
-  EXPECT_NE(a.str(), b.str());
 }
 
 struct NumberCase {
@@ -180,24 +154,6 @@ INSTANTIATE_TEST_SUITE_P(
                       NumberCase{"", false, 0}, NumberCase{"0x10", false, 0},
                       NumberCase{"missing", false, 0}, NumberCase{"+-1", false, 0},
                       NumberCase{"1,5", false, 0}));
-
-// Strings come back as they were: every escaped character, references spelled out in the
-// text, CRLF, and bytes in UTF-8 or Windows-1252.
-class XMLObjStringTest : public ::testing::TestWithParam<std::string> {};
-
-TEST_P(XMLObjStringTest, ReadsBackWhatWasWritten) {
-  std::ostringstream os;
-  XMLObj("S", 0).WriteSubElement(os, GetParam());
-  std::istringstream is(os.str().substr(1));  // without the leading line feed
-  std::string v = "stale";
-  ASSERT_TRUE(XMLObj::ParseValue(is, v)) << os.str();
-  EXPECT_EQ(v, GetParam());
-}
-
-INSTANTIATE_TEST_SUITE_P(Values, XMLObjStringTest,
-                         ::testing::Values("say \"hi\"", "a&b<c>d'e", "&amp; &#38; &lt;",
-                                           " two  spaces ", "line\r\nbreak\ttab", "caf\xE9",
-                                           "caf\xC3\xA9 \xE2\x82\xAC", "", "   "));
 
 struct ReferenceCase {
   const char* value;
@@ -254,24 +210,6 @@ TEST(XMLObjReadFailureTest, MismatchedValueLinesFailAndKeepTheTarget) {
   EXPECT_FALSE(XMLObj::ParseValue(is, i));  // end of stream
 }
 
-// A value line of up to the limit reads, also with a CRLF end; a longer one fails and leaves
-// the stream failed.
-TEST(XMLObjLineLengthTest, LinesUpToTheLimitRead) {
-  const std::string head = "\t\t<String value=\"", tail = "\"/>";
-  const std::size_t fill = XMLObj::kMaxLineLength - head.size() - tail.size();
-  std::string v;
-  for (const char* end : {"", "\n", "\r\n"}) {
-    std::istringstream ok(head + std::string(fill, 'x') + tail + end);
-    EXPECT_TRUE(XMLObj::ParseValue(ok, v));
-    EXPECT_EQ(v.size(), fill);
-  }
-  std::istringstream tooLong(head + std::string(fill + 1, 'x') + tail + "\n<Int value=\"1\"/>");
-  EXPECT_FALSE(XMLObj::ParseValue(tooLong, v));
-  EXPECT_EQ(v.size(), fill);
-  int i = 0;
-  EXPECT_FALSE(XMLObj::ParseValue(tooLong, i));  // the stream stays failed
-}
-
 // An endless line without a line feed: the reader gives up just past the limit.
 class EndlessLine : public std::streambuf {
  public:
@@ -297,21 +235,23 @@ TEST(XMLObjLineLengthTest, AnEndlessLineIsReadNoFurtherThanTheLimit) {
   EXPECT_LE(endless.fServed, XMLObj::kMaxLineLength + 2 * 4096);
 }
 
-// What the reader could not take back is not written; the stream fails instead.
-TEST(XMLObjLineLengthTest, WriterRefusesLinesTheReaderWouldRefuse) {
+// Lines up to the limit are written and read back, also with a CRLF end. What the reader
+// would refuse is not written (the stream fails instead), and such a line fails the reader and
+// leaves its stream failed.
+TEST(XMLObjLineLengthTest, WriterAndReaderAgreeOnTheLimit) {
   XMLObj o("S", 2);
-  const std::size_t frame = std::string("\t\t\t<String value=\"\"/>").size();
-  const std::size_t fit = XMLObj::kMaxLineLength - frame;
+  const std::size_t fit = XMLObj::kMaxLineLength - std::string("\t\t\t<String value=\"\"/>").size();
   for (const std::string& value :
        {std::string(fit, 'q'), std::string(fit / 6, '"') + std::string(fit % 6, 'q')}) {
     std::ostringstream os;
     o.WriteSubElement(os, value);
     ASSERT_TRUE(os.good());
-    EXPECT_EQ(os.str().size(), XMLObj::kMaxLineLength + 1);  // the limit and the line feed
-    std::istringstream is(os.str().substr(1));
-    std::string v;
-    EXPECT_TRUE(XMLObj::ParseValue(is, v));
-    EXPECT_EQ(v, value);
+    for (const char* end : {"", "\r\n"}) {
+      std::istringstream is(os.str().substr(1) + end);
+      std::string v;
+      EXPECT_TRUE(XMLObj::ParseValue(is, v));
+      EXPECT_EQ(v, value);
+    }
   }
   for (const std::string& value : {std::string(fit + 1, 'q'), std::string(fit / 6 + 1, '"')}) {
     std::ostringstream os;
@@ -322,6 +262,14 @@ TEST(XMLObjLineLengthTest, WriterRefusesLinesTheReaderWouldRefuse) {
   std::ostringstream root;
   XMLObj::WriteHeader(root, std::string(XMLObj::kMaxLineLength, 'c'));
   EXPECT_TRUE(root.fail());
+
+  std::istringstream tooLong("\t\t\t<String value=\"" + std::string(fit + 1, 'q') +
+                             "\"/>\n<Int value=\"1\"/>");
+  std::string v = "kept";
+  int i = 0;
+  EXPECT_FALSE(XMLObj::ParseValue(tooLong, v));
+  EXPECT_EQ(v, "kept");
+  EXPECT_FALSE(XMLObj::ParseValue(tooLong, i));
 }
 
 TEST(XMLObjReadFailureTest, StructureLines) {

@@ -20,11 +20,6 @@
 
 namespace metadata_test {
 
-// Equal as stored: the same value and sign, or both NaN.
-inline bool SameDouble(double a, double b) {
-  return (std::isnan(a) && std::isnan(b)) || (a == b && std::signbit(a) == std::signbit(b));
-}
-
 // The text as a UTF-8 document holds it (Windows-1252 converted).
 inline std::string AsUtf8(const std::string& text) {
   std::ostringstream os;
@@ -84,23 +79,11 @@ class VarListGenerator {
   int Pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(fRandom); }
 
   double Number() {
-    const double inf = std::numeric_limits<double>::infinity();
-    const double kNumbers[] = {inf,
-                               -inf,
-                               std::nan(""),
-                               1.0 / 3,
-                               0.1 + 0.2,
-                               0.3,
-                               std::numeric_limits<double>::max(),
-                               std::numeric_limits<double>::lowest(),
-                               std::numeric_limits<double>::denorm_min(),
-                               std::numeric_limits<double>::min(),
-                               -0.0,
-                               0.0,
-                               1e15 + 0.5,
-                               9007199254740993.0,
-                               -2.5e-7,
-                               42.0};
+    using L = std::numeric_limits<double>;
+    const double kNumbers[] = {
+        L::infinity(), -L::infinity(),     L::quiet_NaN(),  1.0 / 3,  0.1 + 0.2, 0.3,
+        L::max(),      L::lowest(),        L::denorm_min(), L::min(), -0.0,      0.0,
+        1e15 + 0.5,    9007199254740993.0, -2.5e-7,         42.0};
     return kNumbers[Pick(0, sizeof kNumbers / sizeof kNumbers[0] - 1)];
   }
 
