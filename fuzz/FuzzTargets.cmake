@@ -12,7 +12,8 @@ function(mcstat_add_fuzz_targets kind)
       varlist_stream=VarListStreamFuzz.cpp
       urandom_stream=URandomStreamFuzz.cpp
       pmml_reader=PMMLReaderFuzz.cpp
-      settings_reader=SettingsReaderFuzz.cpp)
+      settings_reader=SettingsReaderFuzz.cpp
+      combiner=CombinerFuzz.cpp)
   # mcfit's CSV reader is one file that needs nothing but the library's headers.
   set(_mcfit_dir ${PROJECT_SOURCE_DIR}/tools/mcfit)
   if(EXISTS ${_mcfit_dir}/DataTable.cpp)

@@ -69,7 +69,9 @@ class MCSTAT_EXPORT IMCEncoder {
   virtual const std::vector<std::string>* GetMissValueLabels() const = 0;
   // The interval's ends; false, leaving low and high alone, when none is set.
   virtual bool GetMissingInterval(double& low, double& high) const = 0;
-  // One object-stream object at depth tabs; returns the number of lines written.
+  // One object-stream object at depth tabs; returns the number of lines written. Category
+  // values, missing values and interval ends are written exactly (they read back as the
+  // same doubles). A text too long for a line of the stream leaves os failed (XMLObj).
   virtual int WriteObjectXML(std::ostream& os, int tabs) const = 0;
   // Reads the object written by WriteObjectXML; returns the number of lines consumed.
   virtual int ReadObjectXML(std::istream& is) = 0;

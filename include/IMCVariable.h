@@ -80,7 +80,8 @@ class MCSTAT_EXPORT IMCVariable {
   // encoder's.
   virtual VarStatus GetVarStatus() = 0;
   // Writes the variable as one object-stream object whose start line is indented by tabs;
-  // returns the number of lines written, the encoder's included.
+  // returns the number of lines written, the encoder's included. A text too long for a
+  // line of the stream leaves os failed (see XMLObj).
   virtual int WriteObjectXML(std::ostream& os, int tabs) const = 0;
   // Reads the object written by WriteObjectXML and returns the number of lines consumed.
   // On any failure prints "Failure reading <class>!\n" on standard error and throws a new

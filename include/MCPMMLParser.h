@@ -58,9 +58,13 @@ class MCSTAT_EXPORT MCPMMLParser {
   // dictionary when useBins is set), all other optypes categorical ones whose categories get
   // codes in document order. "Value" children with property "valid" (or none) are the
   // categories, any other property makes a user-missing value; "displayValue" is the label.
-  // "Extension" children named "invalidRangeLower" / "invalidRangeUpper" give the missing
-  // interval. The storage follows the data type ("integer" 1; "double", "float" 2; "string"
-  // 3; "date" 4; "time" 5; "dateTime" 6; the others leave it undefined).
+  // A category listed again, a numeric value that does not read and "NaN" are passed over
+  // with their labels, so codes and labels stay together. Numbers are read as XML Schema
+  // writes doubles, "INF" and "-INF" included. "Extension" children named
+  // "invalidRangeLower" / "invalidRangeUpper" give the missing interval (when either is
+  // there; an end without its extension is open: the lowest or highest double). The storage
+  // follows the data type ("integer" 1; "double", "float" 2; "string" 3; "date" 4; "time"
+  // 5; "dateTime" 6; the others leave it undefined).
   // Returns the parse status when it is not OK; 107 without a data dictionary; 108 for a
   // field without "name", "dataType" or "optype"; 109 for a data type outside the PMML
   // list; 110 when bins are requested and the field has no discretisation; 111 when the
@@ -72,11 +76,14 @@ class MCSTAT_EXPORT MCPMMLParser {
   // Reads the "UnivariateStats" element current into stats and moves current to the next
   // "UnivariateStats" sibling (null after the last), also when reading fails. Categorical
   // statistics from "DiscrStats", continuous ones from "NumericInfo" and "ContStats".
+  // Summary statistics may be "INF" or "-INF" (read as such; "NaN" reads as unknown); an
+  // interval margin of "-INF" on the left or "INF" on the right is an open end.
   // Returns the parse status when it is not OK; 107 when current is null or not a
   // "UnivariateStats"; 108 for a missing "field" or "totalFreq", a malformed number or
-  // "Interval", an "Array" without "type"; 109 for an "Array" type other than "real" and
-  // "int"; 114 when an array's numbers do not read or one is negative. stats is unchanged
-  // unless the result is OK.
+  // "Interval", intervals that do not follow one another (a left margin other than the
+  // previous right margin), an "Array" without "type"; 109 for an "Array" type other than
+  // "real" and "int"; 114 when an array's numbers do not read or one is negative. stats is
+  // unchanged unless the result is OK.
   MCCommon::MCStatus FillUniStats(MCCommonMetadata::MCUniStats& stats,
                                   const xercesc::DOMElement*& current) const;
 
@@ -100,10 +107,11 @@ class MCSTAT_EXPORT MCPMMLParser {
                                 const xercesc::DOMElement& parent, const char* tag,
                                 const FieldOptions& options) const;
 
-  // Reads the margins of an "Interval" (an absent margin leaves the system-missing value)
-  // and whether it is open on the left ("openOpen", "openClosed"). 108, outputs unchanged,
-  // when both margins are absent, left > right, a margin is not a number or the closure is
-  // absent or unknown.
+  // Reads the margins of an "Interval" (an absent margin, "-INF" on the left and "INF" on
+  // the right leave the system-missing value: an open end) and whether it is open on the
+  // left ("openOpen", "openClosed"). 108, outputs unchanged, when both margins are absent,
+  // left > right, "INF" on the left or "-INF" on the right, a margin is not a number or the
+  // closure is absent or unknown.
   MCCommon::MCStatus ExtractInterval(double& left, double& right, bool& openLeft,
                                      const xercesc::DOMElement& interval) const;
   // Reads the cut points (the left margin of the first "Interval", the right margin of each)

@@ -43,11 +43,12 @@ class MCSTAT_EXPORT MCUniStats {
   void SetIntervalsOpenLeft(bool openLeft) { fbIntervalsOpenLeft = openLeft; }
 
   // True when the statistics can be exported: the name is not empty, the number of cases and
-  // every frequency are >= 0. For a continuous variable, in addition: with frequencies there
-  // is one cut point more than frequencies, only the first and the last cut point may be
-  // missing, at least one is not, and those present increase strictly; without frequencies
-  // there are no cut points; the summary statistics present are not NaN, the standard
-  // deviation is >= 0 and minimum <= mean <= maximum holds among those present.
+  // every frequency are finite and >= 0. For a continuous variable, in addition: with
+  // frequencies there is one cut point more than frequencies, only the first and the last
+  // cut point may be missing, at least one is not, and those present are finite and increase
+  // strictly; without frequencies there are no cut points; the summary statistics present
+  // are finite, the standard deviation is >= 0 and minimum <= mean <= maximum holds among
+  // those present.
   bool IsValid() const;
 
  private:

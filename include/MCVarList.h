@@ -129,7 +129,8 @@ class MCSTAT_EXPORT MCVarList {
   bool RemoveVar(const std::string& name);
 
   // Writes the list as one object whose start line is indented by tabs; returns the number
-  // of lines written.
+  // of lines written. A name, label or category too long for a line of the stream (65,536
+  // characters once escaped) is not written and leaves os failed: check os afterwards.
   int WriteObjectXML(std::ostream& os, int tabs) const;
   // Replaces the list by the object read; returns the number of lines consumed. The
   // frequency weight index becomes the slot of the weight variable read (-1 when none); an

@@ -30,12 +30,20 @@ inline constexpr long kParserInitFailed = 103;
 inline constexpr long kDocumentNotParsed = 104;
 inline constexpr long kDocumentNotWritten = 118;
 
+// The deepest nesting of elements a parsed document may have (the document element is at
+// depth 1). PMML and settings documents stay far below it; deeper documents are refused.
+inline constexpr int kMaxDocumentDepth = 1000;
+
 // Parses XML documents into a DOM tree and writes DOM trees to files.
 //
 // Each instance holds one reference on the process-wide Xerces start-up state, so several
-// instances (and hosts that start Xerces themselves) can live side by side. The parser never
-// reads an external DTD or an external entity, and stops documents that expand entities
-// beyond a fixed limit. Not copyable: it owns the parser and with it the parsed document.
+// instances (and hosts that start Xerces themselves) can live side by side. PMML and settings
+// documents need no document type declaration, so a document that has one is refused before
+// anything in it is read or expanded; the parser never reads an external DTD or entity, does
+// not process XInclude, and refuses documents nested deeper than kMaxDocumentDepth while it
+// reads them. Parsing time and memory are linear in the document's size, and nothing here or
+// in the library's readers recurses on a document's depth. Not copyable: it owns the parser
+// and with it the parsed document.
 class MCSTAT_EXPORT MCXMLReadWrite {
  public:
   // Starts the parser library; on failure the init status is error 103 and the parser
@@ -56,7 +64,8 @@ class MCSTAT_EXPORT MCXMLReadWrite {
 
   // Parses the local file (never a URL) into a new document, releasing the previous one.
   // Returns the init status when it is not OK; error 104 when the file holds no well-formed
-  // document, and then GetDocument() is null.
+  // document, or one with a document type declaration or nested deeper than
+  // kMaxDocumentDepth (GetXercesMessage() says which), and then GetDocument() is null.
   MCCommon::MCStatus ParseToDOM(const std::string& fileName);
   // As above, reading the bytes of the stream from its current position to its end.
   MCCommon::MCStatus ParseToDOM(std::istream& in);
@@ -101,7 +110,7 @@ class MCSTAT_EXPORT MCXTranscoder {
 // Reads a double from its XML Schema lexical form ("1.5", "-2E-3", " 7 ", "NaN").
 // "NaN" reads as the system-missing value; "INF" and "-INF" are refused. A finite literal
 // beyond the double range reads as the largest (or lowest) double, so that every double the
-// library writes with 15 significant digits reads back.
+// library writes with 15 significant digits reads back; subnormal numbers read exactly.
 class MCSTAT_EXPORT MCXMLDouble {
  public:
   explicit MCXMLDouble(const XMLCh* text);

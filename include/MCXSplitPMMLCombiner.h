@@ -36,8 +36,10 @@ class MCSTAT_EXPORT MCXSplitPMMLCombiner {
 
   // Parses the file and adds its model as a new segment for the split values (one per split
   // variable, in list order). Nothing happens (OK) when the file name or the values are
-  // empty. Statuses, also kept as GetStatus(): 126 when the number of values differs from
-  // the number of split variables; the parser's status (104) when the file does not parse;
+  // empty. Text that is not UTF-8 is taken as Windows-1252. Statuses, also kept as
+  // GetStatus(): 126 when the number of values differs from the number of split variables;
+  // 108 when a value, or a split variable's name or label, holds a character an XML 1.0
+  // document cannot carry; the parser's status (104) when the file does not parse;
   // 107 when the document has no standard model element; 108 when the model has no
   // "functionName"; 125 when the model is a "MiningModel"; 124 when its "functionName"
   // differs from the first model's. A failing call changes nothing in the combined document.

@@ -94,8 +94,9 @@ class MCSTAT_EXPORT XMLAttribute : public XMLInterface {
   std::string fValue;
 };
 
-// Character data. Writing it switches new paragraph and indentation off for the rest of
-// the document, so that no layout white space is added to mixed content.
+// Character data, written with "&", "<", CR and the ">" of "]]>" as references. Writing it
+// switches new paragraph and indentation off for the rest of the document, so that no
+// layout white space is added to mixed content.
 class MCSTAT_EXPORT XMLString : public XMLInterface {
  public:
   // A new text node owned by the caller.
@@ -112,7 +113,8 @@ class MCSTAT_EXPORT XMLString : public XMLInterface {
   std::string fText;
 };
 
-// An element that owns its attributes and children.
+// An element that owns its attributes and children. Writing and destroying a tree take no
+// call depth per level, so trees of any depth are safe.
 class MCSTAT_EXPORT XMLElement : public XMLInterface {
  public:
   // A new, empty element owned by the caller.

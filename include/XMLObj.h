@@ -1,6 +1,7 @@
 #ifndef MCSTAT_XMLOBJ_H_
 #define MCSTAT_XMLOBJ_H_
 
+#include <cstddef>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -20,11 +21,17 @@ namespace MCCommonXML {
 //       <Int value="3"/>          WriteSubElement, one tab deeper
 //   </Obj>                        EndObj
 //
-// Writers return 0 and do not report stream errors. Readers consume one line each (lines
-// of 256 characters or more fail and leave the stream failed) and return false on a stream
-// error or when the line does not match, leaving the target unchanged.
+// Lines end in LF or CRLF and hold at most kMaxLineLength characters. Writers return 0 and
+// do not report stream errors; a line longer than the readers accept is not written, and
+// the stream is set to fail instead, so a stream that is still good after writing holds
+// everything. Readers consume one line each (a longer line fails at the limit, so no more
+// than that is held, and leaves the stream failed) and return false on a stream error or
+// when the line does not match, leaving the target unchanged.
 class MCSTAT_EXPORT XMLObj {
  public:
+  // The longest line, line end excluded, that is written and read.
+  static constexpr std::size_t kMaxLineLength = 65536;
+
   // An object written under the element name given by name, its lines indented by tabs
   // tabs (negative counts as 0).
   XMLObj(const std::string& name, int tabs);
@@ -41,9 +48,12 @@ class MCSTAT_EXPORT XMLObj {
   // <Long value="v"/>, the exact integer.
   int WriteSubElement(std::ostream& os, long v) const;
   // <Double value="v"/>: 15 significant digits with a decimal point, "Missing" for the
-  // system-missing value.
+  // system-missing value, "inf", "-inf" and "nan" for the values that are not finite.
   int WriteSubElement(std::ostream& os, double v) const;
-  // <String value="v"/>, escaped as an attribute value.
+  // The same with the shortest text that reads back as exactly v: for numbers that identify
+  // something (category values, missing values), which 15 digits could merge or change.
+  int WriteExactSubElement(std::ostream& os, double v) const;
+  // <String value="v"/>, escaped as an attribute value; the bytes are written as they are.
   int WriteSubElement(std::ostream& os, const std::string& v) const;
   // Keeps a string literal from being written as a bool.
   int WriteSubElement(std::ostream& os, const char* v) const;
@@ -64,7 +74,10 @@ class MCSTAT_EXPORT XMLObj {
   // Reads one value line of the matching kind: Int for int, unsigned int and bool (which
   // must be 0 or 1), Long for long, Double for double, String for string. A double
   // beyond the double range reads as the largest (or lowest) double; "Missing" reads as
-  // the system-missing value. A string comes back as written, references unconverted.
+  // the system-missing value; "inf", "-inf" and "nan" (any letter case) read as those
+  // values; other text that is not wholly a number fails. A string comes back as it was
+  // written: the predefined and numeric character references are converted back, and a
+  // stray ampersand fails.
   static bool ParseValue(std::istream& is, int& v);
   static bool ParseValue(std::istream& is, unsigned int& v);
   static bool ParseValue(std::istream& is, long& v);

@@ -1,13 +1,17 @@
 #include "MCPMMLExporter.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstddef>
 #include <ctime>
 #include <limits>
+#include <set>
 #include <utility>
 
 #include "IMCEncoder.h"
 #include "MCCatVar.h"
 #include "MCMV.h"
+#include "mcxml/XMLText.h"
 
 namespace MCComXPrsUtil {
 
@@ -29,6 +33,9 @@ constexpr long kStatusCancelled = 1;
 constexpr long kStatusIndexOutOfRange = 101;
 constexpr long kStatusNoVariable = 102;
 constexpr long kStatusInvalidUniStats = 117;
+// Text that an XML 1.0 document cannot hold makes a header or an extension impossible to
+// export as well.
+constexpr long kStatusNotExported = 117;
 
 using ElementPtr = std::unique_ptr<XMLElement>;
 
@@ -59,6 +66,44 @@ ElementPtr RealArray(const std::vector<double>& values) {
 
 void AddIfPresent(XMLElement& element, const char* name, double value) {
   if (!MCMV::IsMissing(value)) element.AddAttribute(name, value);
+}
+
+// A number that identifies something, as an XML Schema double: the shortest text that reads
+// back as the same double, "INF", "-INF" or "NaN".
+std::string ExactSchemaNumber(double v) {
+  if (std::isnan(v)) return "NaN";
+  if (std::isinf(v)) return v > 0 ? "INF" : "-INF";
+  return MCCommonXML::internal::ExactNumberText(v);
+}
+
+// Counts have at most 24 digits: XML Schema integers are unbounded, but common tools
+// (libxml2) read no more, and no data set has that many cases.
+constexpr double kMaxCount = 1e24;
+
+// A finite count >= 0 as a whole number in plain digits, as a non-negative integer of XML
+// Schema must be written.
+std::string WholeNumber(double count) {
+  char buffer[400];
+  const std::to_chars_result r =
+      std::to_chars(buffer, buffer + sizeof buffer, std::round(count), std::chars_format::fixed, 0);
+  return std::string(buffer, r.ptr);
+}
+
+// The attributes and text of an element and of its children (the elements made here are no
+// deeper) hold only characters an XML 1.0 document can carry.
+bool HoldsXmlText(const XMLElement& element, bool withChildren = true) {
+  for (std::size_t i = 0; i < element.GetNumAttributes(); ++i) {
+    if (!MCCommonXML::internal::IsXmlText(element.GetAttribute(i)->GetValue())) return false;
+  }
+  for (std::size_t i = 0; i < element.GetNumChildren(); ++i) {
+    const MCCommonXML::XMLInterface* child = element.GetChild(i);
+    if (const auto* text = dynamic_cast<const XMLString*>(child)) {
+      if (!MCCommonXML::internal::IsXmlText(text->GetText())) return false;
+    } else if (const auto* e = dynamic_cast<const XMLElement*>(child)) {
+      if (withChildren && !HoldsXmlText(*e, false)) return false;
+    }
+  }
+  return true;
 }
 
 // The local time as ctime writes it, without the final line feed; empty if the clock fails.
@@ -124,11 +169,15 @@ MCStatus MCPMMLExporter::ExportHeader(const MCApplicInfo4XML* info, const std::s
     stamp->AddElement(XMLString::Create(CurrentTimeText()));
     fpElement->AddElement(stamp.release());
   }
+  if (!HoldsXmlText(*fpElement)) {
+    fpElement.reset();
+    return MCStatus(kStatusNotExported, false);
+  }
   out = fpElement.release();
   return MCStatus();
 }
 
-void MCPMMLExporter::AddDataField(const IMCVariable& var) {
+bool MCPMMLExporter::AddDataField(const IMCVariable& var) {
   ElementPtr field = NewElement("DataField");
   field->AddAttribute("name", var.GetVariableName());
   const std::string label = var.GetVariableLabel();
@@ -145,12 +194,15 @@ void MCPMMLExporter::AddDataField(const IMCVariable& var) {
     double high = 0.0;
     if (encoder->GetMissingInterval(low, high)) {
       XMLElement* ext = nullptr;
-      if (low != std::numeric_limits<double>::lowest()) {
-        ExportExtension("invalidRangeLower", low, ext);
+      // An end at the lowest or highest double is left open, but an interval over all the
+      // finite numbers still needs one extension to be there at all.
+      const bool highOpen = high == std::numeric_limits<double>::max();
+      if (low != std::numeric_limits<double>::lowest() || highOpen) {
+        ExportExtension("invalidRangeLower", ExactSchemaNumber(low), ext);
         field->AddElement(ext);
       }
-      if (high != std::numeric_limits<double>::max()) {
-        ExportExtension("invalidRangeUpper", high, ext);
+      if (!highOpen) {
+        ExportExtension("invalidRangeUpper", ExactSchemaNumber(high), ext);
         field->AddElement(ext);
       }
     }
@@ -160,9 +212,15 @@ void MCPMMLExporter::AddDataField(const IMCVariable& var) {
       // Labels kept for another category count would be attached to the wrong values.
       const std::vector<std::string>* labels =
           n == var.GetNumberOfCategories() ? encoder->GetValueLabels() : nullptr;
+      // Categories written alike would merge when read back, and the codes after them shift.
+      std::set<std::string> written;
       for (int code = 0; code < n; ++code) {
+        const std::string category = level == IMCVariable::kNumericCategorical
+                                         ? ExactSchemaNumber(encoder->DecodeNum(code))
+                                         : encoder->Decode(code);
+        if (!written.insert(MCCommonXML::internal::ToUtf8(category)).second) return false;
         ElementPtr value = NewElement("Value");
-        value->AddAttribute("value", encoder->Decode(code));
+        value->AddAttribute("value", category);
         const std::string* text = LabelAt(labels, static_cast<std::size_t>(code));
         if (text != nullptr) value->AddAttribute("displayValue", *text);
         value->AddAttribute("property", "valid");
@@ -185,7 +243,7 @@ void MCPMMLExporter::AddDataField(const IMCVariable& var) {
     } else if (missNumbers != nullptr && !missNumbers->empty()) {
       for (std::size_t k = 0; k < missNumbers->size(); ++k) {
         ElementPtr value = NewElement("Value");
-        value->AddAttribute("value", (*missNumbers)[k]);
+        value->AddAttribute("value", ExactSchemaNumber((*missNumbers)[k]));
         const std::string* text = LabelAt(missLabels, k);
         if (text != nullptr) value->AddAttribute("displayValue", *text);
         value->AddAttribute("property", "missing");
@@ -193,7 +251,9 @@ void MCPMMLExporter::AddDataField(const IMCVariable& var) {
       }
     }
   }
+  if (!HoldsXmlText(*field)) return false;
   fpElement->AddElement(field.release());
+  return true;
 }
 
 MCStatus MCPMMLExporter::ExportDataDictionary(const MCCommonMetadata::MCVarList& list,
@@ -223,7 +283,10 @@ MCStatus MCPMMLExporter::ExportDataDictionary(const MCCommonMetadata::MCVarList&
       status = ErrorWithIndex(kStatusNoVariable, index);
       break;
     }
-    AddDataField(*var);
+    if (!AddDataField(*var)) {
+      status = ErrorWithIndex(kStatusNoVariable, index);
+      break;
+    }
     ++count;
   }
   fpElement->AddAttribute("numberOfFields", static_cast<double>(count));
@@ -238,11 +301,14 @@ MCStatus MCPMMLExporter::ExportDataDictionary(const MCCommonMetadata::MCVarList&
 }
 
 MCStatus MCPMMLExporter::ExportUniStats(const MCUniStats& stats, XMLElement*& out) {
-  if (!stats.IsValid()) return MCStatus(kStatusInvalidUniStats, false);
+  if (!stats.IsValid() || !MCCommonXML::internal::IsXmlText(stats.GetVarName()) ||
+      !(std::round(stats.GetNumberOfCases()) < kMaxCount)) {
+    return MCStatus(kStatusInvalidUniStats, false);
+  }
   fpElement = NewElement("UnivariateStats");
   fpElement->AddAttribute("field", stats.GetVarName());
   ElementPtr counts = NewElement("Counts");
-  counts->AddAttribute("totalFreq", stats.GetNumberOfCases());
+  counts->AddAttribute("totalFreq", WholeNumber(stats.GetNumberOfCases()));
   fpElement->AddElement(counts.release());
 
   if (stats.IsCategorical()) {
@@ -283,17 +349,14 @@ MCStatus MCPMMLExporter::ExportExtension(const std::string& name, const std::str
   if (!name.empty()) ext->AddAttribute("name", name);
   if (!value.empty()) ext->AddAttribute("value", value);
   ext->AddAttribute("extender", kPMMLExtender);
+  if (!HoldsXmlText(*ext)) return MCStatus(kStatusNotExported, false);
   out = ext.release();
   return MCStatus();
 }
 
 MCStatus MCPMMLExporter::ExportExtension(const std::string& name, double value, XMLElement*& out) {
-  ElementPtr ext = NewElement("Extension");
-  if (!name.empty()) ext->AddAttribute("name", name);
-  ext->AddAttribute("value", value);
-  ext->AddAttribute("extender", kPMMLExtender);
-  out = ext.release();
-  return MCStatus();
+  return ExportExtension(
+      name, std::isfinite(value) ? MCCommonXML::ReplaceSep(value) : ExactSchemaNumber(value), out);
 }
 
 }  // namespace MCComXPrsUtil

@@ -8,6 +8,7 @@
 #include "IMCEncoder.h"
 #include "MCMV.h"
 #include "MCXMLUtil.h"
+#include "mcxml/XMLText.h"
 
 namespace MCComXPrsUtil {
 
@@ -73,6 +74,8 @@ struct FieldData {
   std::vector<std::string> fvMissStrings;
   std::vector<double> fvMissNumbers;
   std::vector<std::string> fvMissLabels;
+  // The missing interval; an end without its extension is open.
+  bool fbHaveRange = false;
   double fMissLow = kLowest;
   double fMissHigh = kHighest;
   double fMin = kLowest;
@@ -83,18 +86,42 @@ bool IsValidProperty(const XMLCh* property) {
   return property == nullptr || XStrEqualsUTF8Str(property, "valid");
 }
 
-// Collects one "Value" child; a numeric value that does not read is skipped.
+// Reads a double attribute as XML Schema has it, "INF" and "-INF" included: 0 read, -1
+// absent, 1 not a number. "NaN" reads as the system-missing value.
+int GetSchemaDoubleAttribute(const X::DOMElement* element, const char* name, double& out) {
+  const XMLCh* text = GetAttribute(element, name);
+  if (text == nullptr) return -1;
+  const std::string word = MCCommonXML::internal::TrimXmlSpace(ToUTF8(text));
+  if (word == "INF" || word == "-INF") {
+    out = word[0] == '-' ? -std::numeric_limits<double>::infinity()
+                         : std::numeric_limits<double>::infinity();
+    return 0;
+  }
+  return GetDoubleAttribute(element, name, out);
+}
+
+// Collects one "Value" child. A numeric value that does not read, or that cannot be a
+// category (the system-missing value), is skipped; a repeated category is skipped too, so
+// that codes and labels follow the first occurrence of each category.
 void ReadValue(const X::DOMElement& value, FieldData& data) {
   const bool valid = IsValidProperty(GetAttribute(&value, "property"));
   const std::string label = ToUTF8(GetAttribute(&value, "displayValue"));
   if (data.fbString) {
     const XMLCh* text = GetAttribute(&value, "value");
     if (text == nullptr) return;
-    (valid ? data.fvValidStrings : data.fvMissStrings).push_back(ToUTF8(text));
+    const std::string category = ToUTF8(text);
+    std::vector<std::string>& into = valid ? data.fvValidStrings : data.fvMissStrings;
+    if (valid && std::find(into.begin(), into.end(), category) != into.end()) return;
+    into.push_back(category);
   } else {
     double number = 0.0;
-    if (GetDoubleAttribute(&value, "value", number) != 0) return;
-    (valid ? data.fvValidNumbers : data.fvMissNumbers).push_back(number);
+    if (GetSchemaDoubleAttribute(&value, "value", number) != 0) return;
+    std::vector<double>& into = valid ? data.fvValidNumbers : data.fvMissNumbers;
+    if (valid &&
+        (MCMV::IsMissing(number) || std::find(into.begin(), into.end(), number) != into.end())) {
+      return;
+    }
+    into.push_back(number);
   }
   (valid ? data.fvValidLabels : data.fvMissLabels).push_back(label);
   if (valid && !label.empty()) data.fbAnyValidLabel = true;
@@ -107,8 +134,9 @@ void ReadRangeExtension(const X::DOMElement& ext, FieldData& data) {
   const bool lower = XStrEqualsUTF8Str(name, "invalidRangeLower");
   if (!lower && !XStrEqualsUTF8Str(name, "invalidRangeUpper")) return;
   double value = 0.0;
-  if (GetDoubleAttribute(&ext, "value", value) != 0 || MCMV::IsMissing(value)) return;
+  if (GetSchemaDoubleAttribute(&ext, "value", value) != 0 || MCMV::IsMissing(value)) return;
   (lower ? data.fMissLow : data.fMissHigh) = value;
+  data.fbHaveRange = true;
 }
 
 // Adds the collected user-missing values and interval to the new variable's encoder.
@@ -119,7 +147,7 @@ void AddMissing(IMCEncoder& encoder, const FieldData& data) {
   for (std::size_t k = 0; k < data.fvMissNumbers.size(); ++k) {
     encoder.AddDiscreteUserMissing(data.fvMissNumbers[k], data.fvMissLabels[k]);
   }
-  if (data.fMissLow != kLowest || data.fMissHigh != kHighest) {
+  if (data.fbHaveRange) {
     encoder.SetMissingInterval(data.fMissLow, data.fMissHigh);
   }
 }
@@ -142,11 +170,11 @@ MCStatus ReadArray(const X::DOMElement& array, std::vector<double>& values) {
   return MCStatus();
 }
 
-// Reads an optional double attribute: absent leaves the system-missing value; false when
-// the text is not a number.
+// Reads an optional double attribute, as XML Schema writes doubles: absent (or "NaN") leaves
+// the system-missing value; false when the text is not a number.
 bool ReadOptionalDouble(const X::DOMElement& element, const char* name, double& out) {
   double value = MCMV::Missing();
-  if (GetDoubleAttribute(&element, name, value) == 1) return false;
+  if (GetSchemaDoubleAttribute(&element, name, value) == 1) return false;
   out = value;
   return true;
 }
@@ -292,9 +320,14 @@ MCStatus MCPMMLParser::ExtractInterval(double& left, double& right, bool& openLe
   }
   const bool hasLeft = GetAttribute(&interval, "leftMargin") != nullptr;
   const bool hasRight = GetAttribute(&interval, "rightMargin") != nullptr;
-  if ((!hasLeft && !hasRight) || (hasLeft && hasRight && l > r)) {
-    return Error(kPMMLMissingAttribute);
-  }
+  if (!hasLeft && !hasRight) return Error(kPMMLMissingAttribute);
+  // An infinite margin on its own side is an open end, as an absent one; on the other side
+  // it leaves the interval empty.
+  const double inf = std::numeric_limits<double>::infinity();
+  if (l == inf || r == -inf) return Error(kPMMLMissingAttribute);
+  if (l == -inf) l = MCMV::Missing();
+  if (r == inf) r = MCMV::Missing();
+  if (!MCMV::IsMissing(l) && !MCMV::IsMissing(r) && l > r) return Error(kPMMLMissingAttribute);
   const XMLCh* closure = GetAttribute(&interval, "closure");
   bool open = false;
   if (XStrEqualsUTF8Str(closure, "openOpen") || XStrEqualsUTF8Str(closure, "openClosed")) {
@@ -320,6 +353,8 @@ MCStatus MCPMMLParser::FillCutPointsFreqs(std::vector<double>& cuts, std::vector
     double right = MCMV::Missing();
     const MCStatus status = ExtractInterval(left, right, open, *interval);
     if (!status.IsOK()) return status;
+    // The intervals must follow one another: the cut points keep one margin of each.
+    if (!readCuts.empty() && left != readCuts.back()) return Error(kPMMLMissingAttribute);
     if (readCuts.empty()) readCuts.push_back(left);
     readCuts.push_back(right);
   }

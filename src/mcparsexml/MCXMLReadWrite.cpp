@@ -22,6 +22,7 @@
 #include "MCMV.h"
 #include "MCXMLUtil.h"
 #include "mcparsexml/MCXInputSource.h"
+#include "mcxml/XMLText.h"
 
 namespace MCComXPrsUtil {
 
@@ -32,10 +33,46 @@ namespace {
 
 static_assert(sizeof(XMLCh) == sizeof(char16_t), "XMLCh is expected to be a UTF-16 code unit");
 
-// PMML and settings documents have no use for entities of their own (the predefined ones and
-// character references are not counted). Each expansion costs the parser a new reader, so a
-// small limit stops nested entity references ("billion laughs") quickly and in little memory.
+// Documents with a document type declaration are refused before its internal subset is
+// read, so no entity of a document's own is ever expanded. The expansion limit stays as a
+// second line of defence.
 constexpr XMLSize_t kEntityExpansionLimit = 1000;
+
+// Why the guarded parser stopped a document.
+struct Refusal {
+  const char* fpReason;
+};
+
+// A DOM parser that refuses, while it scans, what PMML and settings documents never need and
+// what would cost more than linear time, memory or call depth: a document type declaration
+// (entities of the document's own can expand quadratically) and elements nested deeper than
+// kMaxDocumentDepth. Stopping throws a Refusal out of the parse; the parser is then discarded.
+class GuardedDOMParser : public X::XercesDOMParser {
+ public:
+  void doctypeDecl(const X::DTDElementDecl& /*elemDecl*/, const XMLCh* const /*publicId*/,
+                   const XMLCh* const /*systemId*/, const bool /*hasIntSubset*/,
+                   const bool /*hasExtSubset*/) override {
+    throw Refusal{"a document type declaration is not accepted"};
+  }
+
+  void startElement(const X::XMLElementDecl& elemDecl, const unsigned int urlId,
+                    const XMLCh* const elemPrefix, const X::RefVectorOf<X::XMLAttr>& attrList,
+                    const XMLSize_t attrCount, const bool isEmpty, const bool isRoot) override {
+    if (++fDepth > kMaxDocumentDepth) throw Refusal{"elements are nested too deeply"};
+    // An empty element's end is reported from here, through endElement below.
+    X::XercesDOMParser::startElement(elemDecl, urlId, elemPrefix, attrList, attrCount, isEmpty,
+                                     isRoot);
+  }
+
+  void endElement(const X::XMLElementDecl& elemDecl, const unsigned int urlId, const bool isRoot,
+                  const XMLCh* const elemPrefix) override {
+    --fDepth;
+    X::XercesDOMParser::endElement(elemDecl, urlId, isRoot, elemPrefix);
+  }
+
+ private:
+  int fDepth = 0;
+};
 
 std::mutex& XercesMutex() {
   // Never destroyed, so that hosts holding static parser objects can still shut down.
@@ -121,7 +158,7 @@ struct MCXMLReadWrite::Parser {
   X::SecurityManager fSecurity;
   std::unique_ptr<X::XercesDOMParser> fpDOMParser;
 
-  Parser() : fpDOMParser(new X::XercesDOMParser) {
+  Parser() : fpDOMParser(new GuardedDOMParser) {
     fSecurity.setEntityExpansionLimit(kEntityExpansionLimit);
     X::XercesDOMParser& p = *fpDOMParser;
     p.setLoadExternalDTD(false);
@@ -198,6 +235,8 @@ MCStatus MCXMLReadWrite::Parse(X::InputSource& source) {
     }
     fParserMessage = parser->fErrors.Message();
     if (fParserMessage.empty()) fParserMessage = "no document element";
+  } catch (const Refusal& refusal) {
+    fParserMessage = refusal.fpReason;
   } catch (const X::OutOfMemoryException&) {
     fParserMessage = "out of memory";
   } catch (const X::XMLException& e) {
@@ -318,6 +357,12 @@ void MCXMLDouble::Read(const XMLCh* text) {
       case X::XMLAbstractDoubleFloat::Normal:
         fValue = number.getValue();
         fbNumber = true;
+        // The parser turns subnormal numbers into zero; they are read exactly instead, so
+        // that every double the library writes reads back as itself.
+        if (number.isDataConverted()) {
+          MCCommonXML::internal::ParseNumberText(MCCommonXML::internal::TrimXmlSpace(ToUTF8(text)),
+                                                 fValue);
+        }
         break;
       case X::XMLAbstractDoubleFloat::PosINF:
       case X::XMLAbstractDoubleFloat::NegINF:

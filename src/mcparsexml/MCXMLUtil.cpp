@@ -337,11 +337,20 @@ bool InsertElement(X::DOMElement* element, X::DOMElement* child, X::DOMElement* 
 bool AssembleDoublesList(const X::DOMElement* element, std::vector<double>& values) {
   values.clear();
   if (element == nullptr) return false;
+  // The text of the element and its descendants in document order, gathered without the
+  // recursion of the DOM's own text-content call.
   std::string text;
-  try {
-    text = ToUTF8(element->getTextContent());
-  } catch (...) {
-    return false;
+  for (const X::DOMNode* node = element->getFirstChild(); node != nullptr;) {
+    const X::DOMNode::NodeType type = node->getNodeType();
+    if (type == X::DOMNode::TEXT_NODE || type == X::DOMNode::CDATA_SECTION_NODE) {
+      text += ToUTF8(node->getNodeValue());
+    }
+    if (type == X::DOMNode::ELEMENT_NODE && node->getFirstChild() != nullptr) {
+      node = node->getFirstChild();
+      continue;
+    }
+    while (node != element && node->getNextSibling() == nullptr) node = node->getParentNode();
+    node = node != element ? node->getNextSibling() : nullptr;
   }
   std::size_t i = 0;
   while (i < text.size()) {

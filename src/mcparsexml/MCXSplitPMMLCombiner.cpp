@@ -5,6 +5,7 @@
 
 #include "IMCVariable.h"
 #include "MCXMLUtil.h"
+#include "mcxml/XMLText.h"
 
 namespace MCComXPrsUtil {
 
@@ -36,7 +37,11 @@ const char* const kModelNames[] = {"MiningModel",     "AssociationModel",
 const char* const kBeforeLocalTransformations[] = {"MiningSchema", "Output", "ModelStats",
                                                    "ModelExplanation", "Targets"};
 
-std::vector<XMLCh> Wide(const std::string& text) { return ToUTF16(text.c_str()); }
+// Text from the host in UTF-16; like the library's writer, it takes text that is not UTF-8
+// as Windows-1252.
+std::vector<XMLCh> Wide(const std::string& text) {
+  return ToUTF16(MCCommonXML::internal::ToUtf8(text).c_str());
+}
 
 // A new element of the PMML 4.4 namespace.
 X::DOMElement* NewElement(X::DOMDocument& doc, const char* name) {
@@ -90,19 +95,14 @@ bool IsLayoutSpace(const X::DOMNode& text) {
   return GetFirstChildElmt(text.getParentNode(), nullptr) != nullptr;
 }
 
-// A deep copy of node in doc with every element moved into the PMML 4.4 namespace; null for
-// nodes that carry no content (processing instructions, document types).
-X::DOMNode* CopyNode(X::DOMDocument& doc, const X::DOMNode& node) {
+// A copy of node alone (no children) in doc, an element moved into the PMML 4.4 namespace;
+// null for nodes that carry no content (processing instructions, layout white space).
+X::DOMNode* CopyShallow(X::DOMDocument& doc, const X::DOMNode& node) {
   switch (node.getNodeType()) {
     case X::DOMNode::ELEMENT_NODE: {
       const auto& from = static_cast<const X::DOMElement&>(node);
       X::DOMElement* to = doc.createElementNS(kNamespace, LocalTag(from).data());
       CopyAttributes(from, *to, false);
-      for (const X::DOMNode* child = from.getFirstChild(); child != nullptr;
-           child = child->getNextSibling()) {
-        X::DOMNode* copy = CopyNode(doc, *child);
-        if (copy != nullptr) to->appendChild(copy);
-      }
       return to;
     }
     case X::DOMNode::TEXT_NODE:
@@ -118,8 +118,27 @@ X::DOMNode* CopyNode(X::DOMDocument& doc, const X::DOMNode& node) {
   }
 }
 
+// A deep copy of the element in doc, every element moved into the PMML 4.4 namespace. The
+// tree is walked through its parent links, so its depth costs no call depth.
 X::DOMElement* CopyElement(X::DOMDocument& doc, const X::DOMElement& element) {
-  return static_cast<X::DOMElement*>(CopyNode(doc, element));
+  X::DOMNode* top = CopyShallow(doc, element);
+  X::DOMNode* into = top;  // the copy of the parent of from
+  const X::DOMNode* from = element.getFirstChild();
+  while (from != nullptr) {
+    X::DOMNode* copy = CopyShallow(doc, *from);
+    if (copy != nullptr) into->appendChild(copy);
+    if (copy != nullptr && from->getFirstChild() != nullptr) {
+      into = copy;
+      from = from->getFirstChild();
+      continue;
+    }
+    while (from != &element && from->getNextSibling() == nullptr) {
+      from = from->getParentNode();
+      into = into->getParentNode();
+    }
+    from = from != &element ? from->getNextSibling() : nullptr;
+  }
+  return static_cast<X::DOMElement*>(top);
 }
 
 // The first child with that tag whose attribute has the same value as in like.
@@ -278,6 +297,17 @@ MCStatus MCXSplitPMMLCombiner::AddModel(const std::string& pmmlFileName,
   if (pmmlFileName.empty() || splitValues.empty()) return MCStatus();
   if (!IsEqualValues(splitValues)) {
     fStatus = MCStatus(kSplitValueCount, false);
+    return fStatus;
+  }
+  // Text a document cannot hold would make the combined document unwritable.
+  using MCCommonXML::internal::IsXmlText;
+  bool xmlText = true;
+  for (const std::string& value : splitValues) xmlText = xmlText && IsXmlText(value);
+  for (const SplitVar& split : fvSplitVars) {
+    xmlText = xmlText && IsXmlText(split.fName) && IsXmlText(split.fLabel);
+  }
+  if (!xmlText) {
+    fStatus = MCStatus(kMalformed, false);
     return fStatus;
   }
   fStatus = fReadWrite.ParseToDOM(pmmlFileName);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <locale>
 #include <sstream>
+#include <vector>
 
 #include "mcxml/XMLText.h"
 
@@ -50,14 +51,21 @@ std::string Indent(const ExportFormat& format) {
                                : std::string();
 }
 
+// & and < as references; also the > of "]]>", which character data cannot hold, and CR,
+// which a reader would turn into LF.
 std::string StringNodeText(const std::string& text) {
   std::string out;
   out.reserve(text.size());
-  for (char c : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
     if (c == '&') {
       out += "&amp;";
     } else if (c == '<') {
       out += "&lt;";
+    } else if (c == '>' && i >= 2 && text[i - 1] == ']' && text[i - 2] == ']') {
+      out += "&gt;";
+    } else if (c == '\r') {
+      out += "&#13;";
     } else {
       out += c;
     }
@@ -151,7 +159,19 @@ XMLElement* XMLElement::Create(const std::string& name) { return new XMLElement(
 
 XMLElement::~XMLElement() {
   for (XMLAttribute* a : fvAttributes) delete a;
-  for (XMLInterface* c : fvChildren) delete c;
+  // Descendants are taken over level by level before deletion, so a deep tree does not
+  // recurse through the destructors.
+  std::vector<XMLInterface*> pending;
+  pending.swap(fvChildren);
+  while (!pending.empty()) {
+    XMLInterface* node = pending.back();
+    pending.pop_back();
+    if (auto* element = dynamic_cast<XMLElement*>(node)) {
+      pending.insert(pending.end(), element->fvChildren.begin(), element->fvChildren.end());
+      element->fvChildren.clear();
+    }
+    delete node;
+  }
 }
 
 int XMLElement::AddElement(XMLString* element) {
@@ -193,7 +213,9 @@ const XMLInterface* XMLElement::GetChild(std::size_t i) const {
 
 namespace {
 
-void WriteElement(const XMLElement& e, Sink& sink, ExportFormat& format) {
+// Writes the start of an element: name and attributes, then "/>" when it has no children
+// (returns false), else ">" with the level raised (returns true).
+bool WriteHead(const XMLElement& e, Sink& sink, ExportFormat& format) {
   std::string head;
   if (format.IsNewParagraph()) head += '\n';
   if (format.HasIndentation()) head += Indent(format);
@@ -214,11 +236,14 @@ void WriteElement(const XMLElement& e, Sink& sink, ExportFormat& format) {
 
   if (e.GetNumChildren() == 0) {
     sink.Put("/>");
-    return;
+    return false;
   }
   sink.Put('>');
   format.IncLevel();
-  for (std::size_t i = 0; i < e.GetNumChildren(); ++i) sink.Node(*e.GetChild(i), format);
+  return true;
+}
+
+void WriteTail(const XMLElement& e, Sink& sink, ExportFormat& format) {
   format.DecLevel();
   std::string tail;
   if (format.IsNewParagraph()) tail += '\n';
@@ -227,6 +252,30 @@ void WriteElement(const XMLElement& e, Sink& sink, ExportFormat& format) {
   tail += e.GetName();
   tail += '>';
   sink.Put(tail);
+}
+
+// Walks the tree with a stack of its own, so that the depth of a tree costs no call depth.
+void WriteElement(const XMLElement& root, Sink& sink, ExportFormat& format) {
+  struct Open {
+    const XMLElement* fpElement;
+    std::size_t fNext;
+  };
+  std::vector<Open> open;
+  if (WriteHead(root, sink, format)) open.push_back({&root, 0});
+  while (!open.empty()) {
+    const XMLElement& e = *open.back().fpElement;
+    if (open.back().fNext == e.GetNumChildren()) {
+      WriteTail(e, sink, format);
+      open.pop_back();
+      continue;
+    }
+    const XMLInterface& child = *e.GetChild(open.back().fNext++);
+    if (const auto* element = dynamic_cast<const XMLElement*>(&child)) {
+      if (WriteHead(*element, sink, format)) open.push_back({element, 0});
+    } else {
+      sink.Node(child, format);
+    }
+  }
 }
 
 }  // namespace

@@ -3,10 +3,9 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <limits>
-#include <locale>
-#include <sstream>
 
 #include "MCMV.h"
 #include "XMLElement.h"
@@ -16,8 +15,7 @@ namespace MCCommonXML {
 
 namespace {
 
-// The readers' line buffer holds 255 characters and its terminator.
-constexpr std::size_t kMaxLine = 256;
+constexpr std::size_t kMaxStreamLine = XMLObj::kMaxLineLength;
 
 // Delimiters of the first token of the opening lines, of the object and value lines, and
 // of the end line.
@@ -26,14 +24,37 @@ constexpr const char kTagDelims[] = " \t\r\n<=\"";
 constexpr const char kEndDelims[] = " \t\r\n<>";
 constexpr const char kValueDelims[] = "=\"";
 
-// One line, or false on a stream error or a line too long for the buffer (which also
-// fails the stream, as a fixed-buffer getline does).
+// One line without its LF or CRLF end, or false on a stream error or at the end of the
+// stream. A line longer than kMaxStreamLine fails the stream as soon as the limit is passed,
+// so no more than the limit is ever held.
 bool ReadLine(std::istream& is, std::string& line) {
-  if (!std::getline(is, line)) return false;
-  if (line.size() >= kMaxLine) {
+  const std::istream::sentry ok(is, true);
+  if (!ok) return false;
+  std::streambuf* in = is.rdbuf();
+  std::string read;
+  bool any = false;
+  for (;;) {
+    const std::char_traits<char>::int_type c = in->sbumpc();
+    if (std::char_traits<char>::eq_int_type(c, std::char_traits<char>::eof())) {
+      is.setstate(any ? std::ios::eofbit : std::ios::eofbit | std::ios::failbit);
+      break;
+    }
+    any = true;
+    if (std::char_traits<char>::to_char_type(c) == '\n') break;
+    // One more than the limit: room for the CR of a CRLF end.
+    if (read.size() > kMaxStreamLine) {
+      is.setstate(std::ios::failbit);
+      return false;
+    }
+    read.push_back(std::char_traits<char>::to_char_type(c));
+  }
+  if (!read.empty() && read.back() == '\r') read.pop_back();
+  if (read.size() > kMaxStreamLine) {
     is.setstate(std::ios::failbit);
     return false;
   }
+  if (!any) return false;
+  line.swap(read);
   return true;
 }
 
@@ -117,6 +138,25 @@ bool ReadInteger(std::istream& is, long long lo, long long hi, long long& v) {
   return true;
 }
 
+// A line that the reader could not take back is not written: the stream fails instead, so
+// the caller learns that what it wrote is incomplete.
+int WriteLine(std::ostream& os, const std::string& line) {
+  const std::size_t length = !line.empty() && line[0] == '\n' ? line.size() - 1 : line.size();
+  if (length > kMaxStreamLine) {
+    os.setstate(std::ios::failbit);
+    return 0;
+  }
+  return Write(os, line);
+}
+
+// The double as a value: "Missing" for the system-missing value, "inf", "-inf" and "nan"
+// for the values that are not finite, otherwise the text of format.
+std::string DoubleText(double v, std::string (*format)(double)) {
+  if (MCMV::IsMissing(v)) return kMissingText;
+  if (!std::isfinite(v)) return internal::ExactNumberText(v);
+  return format(v);
+}
+
 }  // namespace
 
 XMLObj::XMLObj(const std::string& name, int tabs) : fName(name), fNTabs(tabs > 0 ? tabs : 0) {}
@@ -129,7 +169,7 @@ int XMLObj::StartObj(std::ostream& os) const {
   line += ' ';
   line += internal::AttributeText(kObjAttributeName, fName);
   line += '>';
-  return Write(os, line);
+  return WriteLine(os, line);
 }
 
 int XMLObj::WriteValueLine(std::ostream& os, const char* kind, const std::string& value) const {
@@ -140,7 +180,7 @@ int XMLObj::WriteValueLine(std::ostream& os, const char* kind, const std::string
   line += ' ';
   line += internal::AttributeText(kValueAttributeName, value);
   line += "/>";
-  return Write(os, line);
+  return WriteLine(os, line);
 }
 
 int XMLObj::WriteSubElement(std::ostream& os, int v) const {
@@ -162,7 +202,11 @@ int XMLObj::WriteSubElement(std::ostream& os, long v) const {
 }
 
 int XMLObj::WriteSubElement(std::ostream& os, double v) const {
-  return WriteValueLine(os, kDoubleElementName, MCMV::IsMissing(v) ? kMissingText : ReplaceSep(v));
+  return WriteValueLine(os, kDoubleElementName, DoubleText(v, &ReplaceSep));
+}
+
+int XMLObj::WriteExactSubElement(std::ostream& os, double v) const {
+  return WriteValueLine(os, kDoubleElementName, DoubleText(v, &internal::ExactNumberText));
 }
 
 int XMLObj::WriteSubElement(std::ostream& os, const std::string& v) const {
@@ -188,7 +232,7 @@ int XMLObj::StartRoot(std::ostream& os, const std::string& copyright) {
   line += ' ';
   line += internal::AttributeText(kRootAttributeName, copyright);
   line += '>';
-  return Write(os, line);
+  return WriteLine(os, line);
 }
 
 int XMLObj::WriteHeader(std::ostream& os, const std::string& copyright) {
@@ -259,25 +303,14 @@ bool XMLObj::ParseValue(std::istream& is, double& v) {
     v = MCMV::Missing();
     return true;
   }
-  std::istringstream in(token);
-  in.imbue(std::locale::classic());
-  double d = 0.0;
-  in >> d;
-  if (in.fail()) {
-    // A stream stores the largest (lowest) double and fails when the text is beyond the
-    // range. The largest double itself, written with 15 digits, lands there.
-    constexpr double kMax = std::numeric_limits<double>::max();
-    if (d != kMax && d != -kMax) return false;
-  }
-  v = d;
-  return true;
+  // The largest double, written with 15 digits, lies beyond the range and reads back as
+  // the largest double.
+  return internal::ParseNumberText(token, v);
 }
 
 bool XMLObj::ParseValue(std::istream& is, std::string& v) {
   std::string token;
-  if (!ReadValue(is, kStringElementName, true, token)) return false;
-  v = token;
-  return true;
+  return ReadValue(is, kStringElementName, true, token) && internal::DecodeReferences(token, v);
 }
 
 bool XMLObj::ParseEndObj(std::istream& is) {

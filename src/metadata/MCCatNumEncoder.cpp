@@ -105,7 +105,7 @@ bool MCCatNumEncoder::GetMissingInterval(double& low, double& high) const {
 int MCCatNumEncoder::WriteObjectXML(std::ostream& os, int tabs) const {
   internal::ObjWriter w(os, kObjectName, tabs);
   w.Put(static_cast<int>(fvValues.size()));
-  for (double v : fvValues) w.Put(v);
+  for (double v : fvValues) w.PutExact(v);
   w.Put(static_cast<int>(fvValueLabels.size()));
   for (const std::string& s : fvValueLabels) w.Put(s);
   internal::WriteUserMissing(w, fUserMissing);
@@ -122,8 +122,9 @@ int MCCatNumEncoder::ReadObjectXML(std::istream& is) {
   const int n = r.GetCount();
   for (int k = 0; k < n; ++k) {
     const double v = r.GetDouble();
-    // The k-th value must get code k, so a repeated value cannot be accepted.
-    if (!fValueCodes.emplace(v, k).second) r.Fail();
+    // NaN cannot be ordered in the map and is never a category. The k-th value must get
+    // code k, so a repeated value cannot be accepted either.
+    if (std::isnan(v) || !fValueCodes.emplace(v, k).second) r.Fail();
     fvValues.push_back(v);
     fLastCode = k;
   }

@@ -22,7 +22,7 @@ bool ValidCutPoints(const std::vector<double>& cuts) {
       if (k != 0 && k + 1 != m) return false;
       continue;
     }
-    if (std::isnan(c)) return false;
+    if (!std::isfinite(c)) return false;
     if (havePrevious && !(c > previous)) return false;
     previous = c;
     havePrevious = true;
@@ -34,7 +34,7 @@ bool ValidCutPoints(const std::vector<double>& cuts) {
 bool ValidSummary(const MCUniStats::SummStats& s) {
   const double values[] = {s.fMinimum, s.fMaximum, s.fMean, s.fStdDev};
   for (double v : values) {
-    if (Present(v) && std::isnan(v)) return false;
+    if (Present(v) && !std::isfinite(v)) return false;
   }
   if (Present(s.fStdDev) && s.fStdDev < 0.0) return false;
   if (Present(s.fMinimum) && Present(s.fMaximum) && s.fMinimum > s.fMaximum) return false;
@@ -62,9 +62,10 @@ MCUniStats::MCUniStats(const std::string& name, double nCases, const SummStats& 
 
 bool MCUniStats::IsValid() const {
   if (fVarName.empty()) return false;
-  if (!(fNCases >= 0.0)) return false;  // also rejects NaN
+  // A PMML document can hold neither an infinite count nor an infinite statistic.
+  if (!(fNCases >= 0.0) || !std::isfinite(fNCases)) return false;  // also rejects NaN
   for (double f : fvFrequencies) {
-    if (!(f >= 0.0)) return false;
+    if (!(f >= 0.0) || !std::isfinite(f)) return false;
   }
   if (fbCategorical) return true;
   if (fvFrequencies.empty()) {

@@ -64,11 +64,11 @@ void WriteUserMissing(ObjWriter& w, const MCUserMissing& um) {
   const bool hasInterval = um.GetInterval(low, high);
   w.Put(hasInterval);
   if (hasInterval) {
-    w.Put(low);
-    w.Put(high);
+    w.PutExact(low);
+    w.PutExact(high);
   }
   w.Put(static_cast<int>(um.GetValues().size()));
-  for (double v : um.GetValues()) w.Put(v);
+  for (double v : um.GetValues()) w.PutExact(v);
   for (const std::string& s : um.GetLabels()) w.Put(s);
 }
 

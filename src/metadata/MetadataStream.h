@@ -21,7 +21,10 @@ class ObjWriter {
 
   void Put(int v) { Count(fObj.WriteSubElement(fOs, v)); }
   void Put(bool v) { Count(fObj.WriteSubElement(fOs, v)); }
+  // 15 significant digits.
   void Put(double v) { Count(fObj.WriteSubElement(fOs, v)); }
+  // A number that identifies something: the shortest text that reads back as v.
+  void PutExact(double v) { Count(fObj.WriteExactSubElement(fOs, v)); }
   void Put(const std::string& v) { Count(fObj.WriteSubElement(fOs, v)); }
   // Adds the lines of a nested object.
   void AddNested(int lines) { fLines += lines; }
@@ -68,7 +71,7 @@ class ObjReader {
 };
 
 // The user-missing block shared by the numeric encoders: Int has interval, [Double low,
-// Double high], Int m, m Double values, m String labels.
+// Double high], Int m, m Double values, m String labels. The numbers are written exactly.
 void WriteUserMissing(ObjWriter& w, const MCUserMissing& um);
 // Clears um, then reads the block into it.
 void ReadUserMissing(ObjReader& r, MCUserMissing& um);

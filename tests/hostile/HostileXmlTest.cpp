@@ -1,24 +1,33 @@
-// XML documents as attackers and broken tools write them, given to the PMML and settings readers:
-// empty and truncated documents, deep nesting, external entities, entity bombs, and names in UTF-8,
-// in other declared encodings and in bytes that are no text.
+// XML documents as attackers and broken tools write them, given to the PMML and settings readers
+// and to the combiner: empty and truncated documents, deep nesting, external entities, entity
+// bombs and quadratic entity expansion, and names in UTF-8, in other declared encodings and in
+// bytes that are no text. The large documents are made here, at test time.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
+#include <xercesc/dom/DOM.hpp>
 
 #include "MCPMMLParser.h"
 #include "MCSettingsParser.h"
 #include "MCVarList.h"
+#include "MCXMLUtil.h"
+#include "MCXSplitPMMLCombiner.h"
 
 namespace {
 
 using MCCommonMetadata::MCVarList;
 using MCComXPrsUtil::MCPMMLParser;
 using MCComXPrsUtil::MCSettingsParser;
+using MCComXPrsUtil::MCXSplitPMMLCombiner;
 
 const std::string kDecl = "<?xml version=\"1.0\"?>\n";
 
@@ -83,45 +92,150 @@ TEST_F(PMMLHostileTest, EmptyAndTruncatedDocumentsAre104) {
   EXPECT_EQ(Names(whole), (std::vector<std::string>{"a", "b"}));
 }
 
-// Deep nesting around and inside the dictionary: parsed or refused, never a stack overflow.
-TEST_F(PMMLHostileTest, DeeplyNestedDocumentDoesNotCrash) {
-  const int depth = 100000;
-  std::string inner = Field("x");
-  for (int i = 0; i < depth; ++i) inner += "<a>";
-  for (int i = 0; i < depth; ++i) inner += "</a>";
-  const std::string text = Dictionary(inner);
-  const MCCommon::MCStatus status = Parse(fParser, text);
-  if (status.IsOK()) {
-    EXPECT_EQ(Names(text), std::vector<std::string>{"x"});
-  } else {
-    EXPECT_EQ(status.GetErrorCode(), 104);
-  }
+// A child process's outcome: how it ended and the most memory it held.
+struct ChildOutcome {
+  bool exited = false;
+  int code = -1;  // the exit code, or the signal that ended it
+  long peakKiB = 0;
+};
+
+// Runs work in a child process, whose exit code is work's result (0 to 255). The peak resident
+// size of a child is its own, so it measures what work needed, under ASan too.
+ChildOutcome RunInChild(const std::function<int()> &work) {
+  std::fflush(nullptr);
+  ChildOutcome outcome;
+  const pid_t pid = fork();
+  if (pid < 0) return outcome;
+  if (pid == 0) _exit(work() & 0xFF);
+  int status = 0;
+  rusage usage{};
+  if (wait4(pid, &status, 0, &usage) != pid) return outcome;
+  outcome.exited = WIFEXITED(status);
+  outcome.code = outcome.exited ? WEXITSTATUS(status) : WTERMSIG(status);
+  outcome.peakKiB = usage.ru_maxrss;
+  return outcome;
 }
 
-// An external entity or DTD naming a local file is never read into the document.
-TEST_F(PMMLHostileTest, ExternalEntityIsNotRead) {
-  const std::string path = testing::TempDir() + "mcstat_hostile_secret.txt";
-  { std::ofstream(path) << "TOPSECRET"; }
-  for (const std::string &ref : {"SYSTEM \"file://" + path + "\"", "SYSTEM \"" + path + "\""}) {
-    for (const std::string &name :
-         Names(Dictionary(Field("v&ext;"), "<!DOCTYPE PMML [<!ENTITY ext " + ref + ">]>\n"))) {
-      EXPECT_EQ(name, "v");
-    }
-  }
-  EXPECT_EQ(Names(Dictionary(Field("y"), "<!DOCTYPE PMML SYSTEM \"" + path + "\">\n")),
-            std::vector<std::string>{"y"});
+// A hostile document and what to do with it: the status code of the reader that meets it.
+struct HostileDocument {
+  const char *name;
+  std::function<std::string()> make;
+  std::function<long(const std::string &)> read;
+};
+void PrintTo(const HostileDocument &d, std::ostream *os) { *os << d.name; }
+
+std::string Nested(const std::string &open, const std::string &close, const std::string &leaf,
+                   int depth) {
+  std::string text;
+  text.reserve((open.size() + close.size()) * static_cast<std::size_t>(depth) + leaf.size());
+  for (int i = 0; i < depth; ++i) text += open;
+  text += leaf;
+  for (int i = 0; i < depth; ++i) text += close;
+  return text;
+}
+
+// A 100 KB entity referenced 10,000 times: 1 GB of text from a 130 KB document.
+std::string QuadraticDtd() {
+  return "<!DOCTYPE PMML [<!ENTITY a \"" + std::string(100000, 'x') + "\">]>\n";
+}
+std::string QuadraticRefs() {
+  std::string refs;
+  for (int i = 0; i < 10000; ++i) refs += "&a;";
+  return refs;
+}
+
+long FillVarList(const std::string &text) {
+  MCPMMLParser parser;
+  std::istringstream in(text);
+  MCCommon::MCStatus status = parser.ParseToDOM(in);
+  MCVarList list;
+  if (status.IsOK()) status = parser.FillVarList(list, {}, true);
+  return status.GetErrorCode();
+}
+
+long FillUniStats(const std::string &text) {
+  MCPMMLParser parser;
+  std::istringstream in(text);
+  MCCommon::MCStatus status = parser.ParseToDOM(in);
+  if (!status.IsOK()) return status.GetErrorCode();
+  const xercesc::DOMElement *uni = MCComXPrsUtil::GetFirstChildElmt(
+      MCComXPrsUtil::GetFirstChildElmt(parser.GetRootElement(), "ModelStats"), "UnivariateStats");
+  MCCommonMetadata::MCUniStats stats;
+  return parser.FillUniStats(stats, uni).GetErrorCode();
+}
+
+long AddModel(const std::string &text) {
+  const std::string path =
+      testing::TempDir() + "mcstat_hostile_model_" + std::to_string(getpid()) + ".xml";
+  { std::ofstream(path, std::ios::binary) << text; }
+  MCVarList split;
+  split.AddCatVar("s", "", std::vector<std::string>{"a"}, MCCommonMetadata::IMCVariable::kInput);
+  MCXSplitPMMLCombiner combiner(split);
+  const long code = combiner.AddModel(path, {"a"}).GetErrorCode();
   std::remove(path.c_str());
+  return code;
 }
 
-// The bomb is refused quickly instead of expanding 10^10 characters; a modest internal entity still
-// expands.
-TEST_F(PMMLHostileTest, EntityBombIsRefused) {
-  const MCCommon::MCStatus status = Parse(fParser, Dictionary(Field("&l10;"), BombDtd()));
-  EXPECT_TRUE(status.IsError());
-  EXPECT_EQ(status.GetErrorCode(), 104);
-  EXPECT_EQ(Names(Dictionary(Field("&n;"), "<!DOCTYPE PMML [<!ENTITY n \"age\">]>\n")),
-            std::vector<std::string>{"age"});
+const std::string kModelStart =
+    "<?xml version=\"1.0\"?>\n<PMML version=\"3.2\"><DataDictionary/>"
+    "<RegressionModel functionName=\"regression\"><MiningSchema/>";
+
+class HostileDocumentTest : public testing::TestWithParam<HostileDocument> {};
+
+// Each document is refused with the parse status, without a crash and in memory that does not
+// grow with what the document would expand to (the same work on a tiny document is the base).
+TEST_P(HostileDocumentTest, RefusedWithTheParseStatusInBoundedMemory) {
+  const std::string text = GetParam().make();
+  const ChildOutcome base = RunInChild([&] {
+    return static_cast<int>(GetParam().read(kDecl + "<PMML version=\"3.2\"/>") == 0 ? 0 : 1);
+  });
+  const ChildOutcome hostile = RunInChild([&] { return static_cast<int>(GetParam().read(text)); });
+  ASSERT_TRUE(base.exited);
+  ASSERT_TRUE(hostile.exited) << "ended by signal " << hostile.code;
+  EXPECT_EQ(hostile.code, 104);
+  // The document and a copy of it, and the parser's own buffers.
+  const long budgetKiB = 2 * static_cast<long>(text.size() / 1024) + 32 * 1024;
+  EXPECT_LT(hostile.peakKiB - base.peakKiB, budgetKiB)
+      << "peak " << hostile.peakKiB << " KiB, base " << base.peakKiB << " KiB";
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Documents, HostileDocumentTest,
+    testing::Values(
+        HostileDocument{"DeepDictionary",
+                        [] { return Dictionary(Field("x") + Nested("<a>", "</a>", "", 100000)); },
+                        FillVarList},
+        HostileDocument{"DeepArray",
+                        [] {
+                          return kDecl +
+                                 "<PMML version=\"3.2\"><ModelStats>"
+                                 "<UnivariateStats field=\"x\"><Counts totalFreq=\"1\"/>"
+                                 "<DiscrStats>" +
+                                 Nested("<Array type=\"int\">", "</Array>", "1", 1000000) +
+                                 "</DiscrStats></UnivariateStats></ModelStats></PMML>";
+                        },
+                        FillUniStats},
+        HostileDocument{"DeepModelForTheCombiner",
+                        [] {
+                          return kModelStart + Nested("<Extension>", "</Extension>", "", 100000) +
+                                 "</RegressionModel></PMML>";
+                        },
+                        AddModel},
+        HostileDocument{"EntityBomb", [] { return Dictionary(Field("&l10;"), BombDtd()); },
+                        FillVarList},
+        HostileDocument{"QuadraticEntityInAName",
+                        [] { return Dictionary(Field(QuadraticRefs()), QuadraticDtd()); },
+                        FillVarList},
+        HostileDocument{"QuadraticEntityForTheCombiner",
+                        [] {
+                          return "<?xml version=\"1.0\"?>\n" + QuadraticDtd() +
+                                 kModelStart.substr(kModelStart.find("<PMML")) + "<Extension>" +
+                                 QuadraticRefs() + "</Extension></RegressionModel></PMML>";
+                        },
+                        AddModel}),
+    [](const testing::TestParamInfo<HostileDocument> &info) {
+      return std::string(info.param.name);
+    });
 
 // Names arrive as UTF-8 whatever the document's declared encoding; bytes that are not UTF-8 in a
 // document that says it is UTF-8 are a parse failure.
@@ -159,13 +273,12 @@ TEST_F(SettingsHostileTest, EmptyDocumentLeavesEveryGetterRefusing) {
   EXPECT_EQ(vars, std::vector<std::string>{"kept"});
 }
 
-TEST_F(SettingsHostileTest, DeeplyNestedComplexParametersDoNotCrash) {
-  const int depth = 20000;
-  std::string params;
-  for (int i = 0; i < depth; ++i) params += "<ComplexParameter name=\"c\">";
-  params += "<Parameter name=\"leaf\" value=\"7\"/>";
-  for (int i = 0; i < depth; ++i) params += "</ComplexParameter>";
-  if (!Parse(fParser, Settings(params)).IsOK()) return;  // refusing it is fine too
+// Complex parameters nested as deep as a document may be are all found.
+TEST_F(SettingsHostileTest, NestedComplexParametersDownToTheDepthLimitAreFound) {
+  const int depth = MCComXPrsUtil::kMaxDocumentDepth - 5;  // under PMML, ..., Parameters
+  const std::string params = Nested("<ComplexParameter name=\"c\">", "</ComplexParameter>",
+                                    "<Parameter name=\"leaf\" value=\"7\"/>", depth);
+  ASSERT_TRUE(Parse(fParser, Settings(params)).IsOK()) << fParser.GetXercesMessage();
   const xercesc::DOMElement *scope = nullptr;
   int levels = 0;
   while (const xercesc::DOMElement *inner = fParser.GetComplexParameter("c", scope)) {

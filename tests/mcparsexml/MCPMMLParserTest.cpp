@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <limits>
 #include <memory>
 #include <sstream>
@@ -17,6 +22,7 @@
 #include "PMMLTestDocs.h"
 #include "XMLElement.h"
 #include "metadata/MetadataTestUtil.h"
+#include "metadata/VarListGenerator.h"
 
 namespace {
 
@@ -190,6 +196,28 @@ TEST(MCPMMLParserFields, ValuesMissingValuesRangesAndOrdinal) {
   EXPECT_EQ(high, 99.0);
 }
 
+// A category listed twice (as text, or as the same number written another way) and values
+// that cannot be categories are passed over with their labels: codes and labels stay together.
+TEST(MCPMMLParserFields, RepeatedCategoriesKeepCodesAndLabelsTogether) {
+  Parsed doc(Doc(
+      Dict(Field("s", "categorical", "string",
+                 Value("a", "", "A") + Value("b", "", "B") + Value("a", "", "again") +
+                     Value("c", "", "C")) +
+           Field("n", "categorical", "double",
+                 Value("1", "", "one") + Value("NaN", "", "nan") + Value("1.0", "", "dup") +
+                     Value("INF", "", "inf") + Value("-0", "", "zero") + Value("0", "", "dup")))));
+  MCVarList list;
+  ASSERT_EQ(doc.Fill(list), 0);
+  const IMCEncoder* s = list.GetEncoderAt(0);
+  ASSERT_EQ(s->GetNumberOfCategories(), 3);
+  EXPECT_EQ(s->Decode(2), "c");
+  EXPECT_EQ(OrEmpty(s->GetValueLabels()), (std::vector<std::string>{"A", "B", "C"}));
+  const IMCEncoder* n = list.GetEncoderAt(1);
+  ASSERT_EQ(n->GetNumberOfCategories(), 3);
+  EXPECT_EQ(n->DecodeNum(1), std::numeric_limits<double>::infinity());
+  EXPECT_EQ(OrEmpty(n->GetValueLabels()), (std::vector<std::string>{"one", "inf", "zero"}));
+}
+
 TEST(MCPMMLParserFields, NamesFilterDuplicatesAndRequiredAttributes) {
   const std::string fields = Field("a", "continuous", "float") + Field("b", "continuous", "float") +
                              Field("a", "continuous", "float");
@@ -273,6 +301,20 @@ INSTANTIATE_TEST_SUITE_P(
                            "rightMargin=\"1\"/></ContStats>",
                 108},
         UniCase{MCX_COUNTS "<NumericInfo mean=\"x\"/>", 108}, UniCase{"<DiscrStats/>", 108},
+        // What the schema allows: infinite statistics, infinite margins as open ends.
+        UniCase{MCX_COUNTS "<NumericInfo minimum=\"-INF\" maximum=\" INF \" mean=\"NaN\"/>", 0},
+        UniCase{MCX_COUNTS "<ContStats><Interval closure=\"openClosed\" leftMargin=\"-INF\" "
+                           "rightMargin=\"1\"/><Interval closure=\"openClosed\" leftMargin=\"1\" "
+                           "rightMargin=\"INF\"/><Array type=\"int\">2 3</Array></ContStats>",
+                0},
+        UniCase{MCX_COUNTS "<ContStats><Interval closure=\"openClosed\" leftMargin=\"INF\"/>"
+                           "</ContStats>",
+                108},
+        // A gap between intervals cannot be told by cut points.
+        UniCase{MCX_COUNTS "<ContStats><Interval closure=\"openClosed\" leftMargin=\"0\" "
+                           "rightMargin=\"1\"/><Interval closure=\"openClosed\" leftMargin=\"2\" "
+                           "rightMargin=\"3\"/></ContStats>",
+                108},
         UniCase{MCX_COUNTS "<DiscrStats><Array type=\"int\">4 5</Array></DiscrStats>", 0}));
 #undef MCX_COUNTS
 
@@ -282,6 +324,85 @@ TEST(MCPMMLParserUniStats, FieldNameIsRequired) {
       MCComXPrsUtil::GetFirstChildElmt(doc.parser.GetRootElement(), nullptr);
   MCUniStats stats;
   EXPECT_EQ(doc.parser.FillUniStats(stats, current).GetErrorCode(), 108);
+}
+
+// The texts as a UTF-8 document holds them.
+std::vector<std::string> Utf8(const std::vector<std::string>* texts) {
+  std::vector<std::string> out = OrEmpty(texts);
+  for (std::string& text : out) text = metadata_test::AsUtf8(text);
+  return out;
+}
+
+// What a PMML data dictionary keeps of a variable, as it comes back: texts as UTF-8, the
+// categories with their codes and labels bit for bit, missing values (NaN as unknown).
+void ExpectReadFromPMML(const IMCVariable& want, const IMCVariable& got) {
+  using metadata_test::AsUtf8;
+  EXPECT_EQ(got.GetVariableName(), AsUtf8(want.GetVariableName()));
+  EXPECT_EQ(got.GetVariableLabel(), AsUtf8(want.GetVariableLabel()));
+  const IMCVariable::MeasureLevel level = want.GetMeasureLevel();
+  EXPECT_EQ(got.GetMeasureLevel(),
+            level == IMCVariable::kFrequencyWeightMeasure ? IMCVariable::kContinuous : level);
+  const IMCEncoder& a = *want.GetEncoder();
+  const IMCEncoder& b = *got.GetEncoder();
+  if (got.GetMeasureLevel() != IMCVariable::kContinuous) {
+    const int n = a.GetNumberOfCategories();
+    ASSERT_EQ(b.GetNumberOfCategories(), n);
+    for (int code = 0; code < n; ++code) {
+      EXPECT_TRUE(metadata_test::SameDouble(b.DecodeNum(code), a.DecodeNum(code)));
+      EXPECT_EQ(b.Decode(code), AsUtf8(a.Decode(code)));
+    }
+    // Labels of the categories, empty ones left out; none at all when every one is empty.
+    std::vector<std::string> labels = Utf8(a.GetValueLabels());
+    labels.resize(static_cast<std::size_t>(n));
+    if (std::all_of(labels.begin(), labels.end(), [](const std::string& l) { return l.empty(); })) {
+      labels.clear();
+    }
+    EXPECT_EQ(OrEmpty(b.GetValueLabels()), labels);
+  }
+  EXPECT_EQ(OrEmpty(b.GetDiscreteMissValuesStr()), Utf8(a.GetDiscreteMissValuesStr()));
+  EXPECT_EQ(OrEmpty(b.GetMissValueLabels()), Utf8(a.GetMissValueLabels()));
+  std::vector<double> missing = OrEmpty(a.GetDiscreteMissValues());
+  for (double& m : missing) m = std::isnan(m) ? MCMV::Missing() : m;
+  metadata_test::ExpectSameDoubles(OrEmpty(b.GetDiscreteMissValues()), missing);
+  double la = 0, ha = 0, lb = 0, hb = 0;
+  ASSERT_EQ(b.GetMissingInterval(lb, hb), a.GetMissingInterval(la, ha));
+  EXPECT_TRUE(metadata_test::SameDouble(la, lb) && metadata_test::SameDouble(ha, hb));
+}
+
+// The generated lists of the object-stream property test, written as PMML 3.2 documents:
+// each valid against the schema, and read back with the same categories and codes.
+TEST(MCPMMLParserRoundTrip, GeneratedListsReadBackFromValidDocuments) {
+  metadata_test::VarListGenerator generator(77);
+  std::vector<std::string> files;
+  for (int round = 0; round < 40; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    const MCVarList list = generator.Next();
+    MCPMMLExporter exporter;
+    std::unique_ptr<XMLElement> root(exporter.ExportPMMLElement());
+    XMLElement* part = nullptr;
+    ASSERT_TRUE(exporter.ExportHeader(nullptr, "", false, part).IsOK());
+    root->AddElement(part);
+    std::vector<int> all;
+    for (int i = 0; i < list.Size(); ++i) all.push_back(i);
+    ASSERT_TRUE(exporter.ExportDataDictionary(list, all, part).IsOK());
+    root->AddElement(part);
+    std::ostringstream os;
+    MCCommonXML::WriteTreeUTF8(os, nullptr, root.get(), true);
+
+    Parsed doc(os.str());
+    ASSERT_TRUE(doc.status.IsOK()) << doc.parser.GetXercesMessage();
+    MCVarList read;
+    ASSERT_EQ(doc.Fill(read), 0);
+    ASSERT_EQ(read.Size(), list.Size());
+    for (int i = 0; i < list.Size(); ++i) ExpectReadFromPMML(*list.GetVarAt(i), *read.GetVarAt(i));
+    files.push_back(testing::TempDir() + "mcstat_pmml_property_" + std::to_string(getpid()) + "_" +
+                    std::to_string(round) + ".xml");
+    std::ofstream(files.back(), std::ios::binary) << os.str();
+  }
+  const SchemaCheck check = ValidateAgainst("pmml-3-2.xsd", files);
+  for (const std::string& file : files) std::remove(file.c_str());
+  if (check.status == -1) GTEST_SKIP() << "xmllint is not installed";
+  EXPECT_EQ(check.status, 0) << check.report;
 }
 
 }  // namespace

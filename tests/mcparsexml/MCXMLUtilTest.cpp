@@ -115,8 +115,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, GetDoubleAttributeTest,
                                          DoubleCase{"NaN", 0, MCMV::Missing()},
                                          DoubleCase{"1.79769313486232e+308", 0, kMax},
                                          DoubleCase{"-1e400", 0, -kMax}, DoubleCase{"INF", 1, 42.0},
-                                         DoubleCase{"nan", 1, 42.0}, DoubleCase{"1,5", 1, 42.0},
-                                         DoubleCase{"", 1, 42.0}, DoubleCase{nullptr, -1, 42.0}));
+                                         DoubleCase{" 5e-324", 0, 5e-324},
+                                         DoubleCase{"-2.5e-320", 0, -2.5e-320},
+                                         DoubleCase{"1e-400", 0, 0.0}, DoubleCase{"nan", 1, 42.0},
+                                         DoubleCase{"1,5", 1, 42.0}, DoubleCase{"", 1, 42.0},
+                                         DoubleCase{nullptr, -1, 42.0}));
 
 TEST(MCXMLDoubleTest, ParsesWithoutAnyParserObject) {
   // Holds its own reference on the parser library.
@@ -237,4 +240,14 @@ TEST_F(MCXMLUtilTest, AssemblesNumberLists) {
   EXPECT_TRUE(AssembleDoublesList(GetFirstChildElmt(Root(), "d"), values));
   EXPECT_TRUE(values.empty());
   EXPECT_FALSE(AssembleDoublesList(nullptr, values));
+}
+
+// The text of descendants counts in document order, as the element's text content has it.
+TEST_F(MCXMLUtilTest, AssemblesTheTextOfDescendantsInOrder) {
+  Parse("<r><a>1 <b>2 <c>3</c><!-- 9 --></b> 4<![CDATA[ 5 ]]><d/>6</a><e>7<f/>8</e></r>");
+  std::vector<double> values;
+  EXPECT_TRUE(AssembleDoublesList(GetFirstChildElmt(Root(), "a"), values));
+  EXPECT_EQ(values, (std::vector<double>{1, 2, 3, 4, 5, 6}));
+  EXPECT_TRUE(AssembleDoublesList(GetFirstChildElmt(Root(), "e"), values));
+  EXPECT_EQ(values, std::vector<double>{78});
 }

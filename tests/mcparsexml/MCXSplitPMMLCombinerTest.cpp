@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -112,18 +111,11 @@ class MCXSplitPMMLCombinerTest : public testing::Test {
   }
 
   // True when xmllint finds the file valid against the PMML 4.4 schema; skips the test when
-  // xmllint or the schema is not there.
+  // xmllint is not there.
   void ExpectValidPMML44(const std::string& file) {
-    const std::string schema = std::string(MCSTAT_SCHEMA_DIR) + "/pmml-4-4.xsd";
-    if (std::system("command -v xmllint >/dev/null 2>&1") != 0 || !fs::exists(schema)) {
-      GTEST_SKIP() << "xmllint or the PMML 4.4 schema is not available";
-    }
-    const std::string log = (fDir / "xmllint.log").string();
-    const std::string cmd =
-        "xmllint --noout --schema '" + schema + "' '" + file + "' >'" + log + "' 2>&1";
-    const int rc = std::system(cmd.c_str());
-    std::ifstream after(log);
-    EXPECT_EQ(rc, 0) << std::string(std::istreambuf_iterator<char>(after), {});
+    const pmml_test::SchemaCheck check = pmml_test::ValidateAgainst("pmml-4-4.xsd", {file});
+    if (check.status == -1) GTEST_SKIP() << "xmllint is not installed";
+    EXPECT_EQ(check.status, 0) << check.report;
   }
 
   fs::path fDir;
@@ -141,7 +133,7 @@ TEST_F(MCXSplitPMMLCombinerTest, OneSplitVariableGivesSimplePredicates) {
   const std::string b =
       Write("b.xml", SplitDoc("2", "<Value value=\"b\"/><Value value=\"a\"/>", "z", true));
   ASSERT_TRUE(combiner.AddModel(a, {"A"}).IsOK());
-  ASSERT_TRUE(combiner.AddModel(b, {"B"}).IsOK());
+  ASSERT_TRUE(combiner.AddModel(b, {"B\xE9"}).IsOK());  // Windows-1252, written as UTF-8
   EXPECT_EQ(combiner.GetNModels(), 2);
 
   const DOMElement* root = ExportAndRead(combiner);
@@ -163,7 +155,7 @@ TEST_F(MCXSplitPMMLCombinerTest, OneSplitVariableGivesSimplePredicates) {
   const std::vector<const DOMElement*> segments =
       Children(GetFirstChildElmt(mining, "Segmentation"), "Segment");
   ASSERT_EQ(segments.size(), 2u);
-  const char* values[] = {"A", "B"};
+  const char* values[] = {"A", "B\xC3\xA9"};
   const char* intercepts[] = {"1", "2"};
   for (std::size_t k = 0; k < 2; ++k) {
     const DOMElement* predicate = GetFirstChildElmt(segments[k], nullptr);
@@ -227,6 +219,7 @@ TEST_F(MCXSplitPMMLCombinerTest, RefusedModelsAddNoSegment) {
   EXPECT_EQ(combiner.GetStatus().GetErrorCode(), 125);
   EXPECT_EQ(combiner.ExportMiningModel((fDir / "none.xml").string()).GetErrorCode(), 107);
   EXPECT_EQ(combiner.AddModel(good, {"A", "B"}).GetErrorCode(), 126);
+  EXPECT_EQ(combiner.AddModel(good, {"A\x01"}).GetErrorCode(), 108);  // no XML text
   EXPECT_EQ(combiner.AddModel((fDir / "absent.xml").string(), {"A"}).GetErrorCode(), 104);
   EXPECT_EQ(combiner.AddModel(noFunction, {"A"}).GetErrorCode(), 108);
   EXPECT_EQ(combiner.AddModel(noModel, {"A"}).GetErrorCode(), 107);
@@ -248,4 +241,34 @@ TEST_F(MCXSplitPMMLCombinerTest, RefusedModelsAddNoSegment) {
       Children(GetFirstChildElmt(GetFirstChildElmt(root, "MiningModel"), "Segmentation"), "Segment")
           .size(),
       1u);
+}
+
+// A model nested down to the limit is copied whole without the call depth of a recursive
+// copy; a deeper one is refused by the parser and adds nothing.
+TEST_F(MCXSplitPMMLCombinerTest, DeepModelsAreCopiedWholeAndTooDeepOnesRefused) {
+  const auto withNest = [](int levels) {
+    std::string doc = SplitDoc("1", "");
+    std::string nest = "leaf";
+    for (int i = 0; i < levels; ++i) nest = "<n>" + nest + "</n>";
+    return doc.insert(doc.find("<MiningSchema>"), "<Extension>" + nest + "</Extension>");
+  };
+  // The combined document is three levels deeper than its source: just at the limit.
+  const int levels = MCComXPrsUtil::kMaxDocumentDepth - 6;
+  MCXSplitPMMLCombiner combiner(fSplit1);
+  EXPECT_EQ(combiner.AddModel(Write("deeper.xml", withNest(levels + 4)), {"B"}).GetErrorCode(),
+            104);
+  ASSERT_TRUE(combiner.AddModel(Write("deep.xml", withNest(levels)), {"A"}).IsOK());
+  const DOMElement* root = ExportAndRead(combiner);
+  ASSERT_NE(root, nullptr) << fOut.GetXercesMessage();
+  const DOMElement* segment = GetFirstChildElmt(
+      GetFirstChildElmt(GetFirstChildElmt(root, "MiningModel"), "Segmentation"), "Segment");
+  EXPECT_EQ(GetNextSiblingElmt(segment, "Segment"), nullptr);
+  const DOMElement* n =
+      GetFirstChildElmt(GetFirstChildElmt(segment, "RegressionModel"), "Extension");
+  int depth = 0;
+  for (const DOMElement* inner = n; (inner = GetFirstChildElmt(inner, "n")) != nullptr; n = inner) {
+    ++depth;
+  }
+  EXPECT_EQ(depth, levels);
+  EXPECT_EQ(ToUTF8(n->getTextContent()), "leaf");
 }

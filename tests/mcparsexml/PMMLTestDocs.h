@@ -1,6 +1,8 @@
 #ifndef MCSTAT_TESTS_MCPARSEXML_PMMLTESTDOCS_H_
 #define MCSTAT_TESTS_MCPARSEXML_PMMLTESTDOCS_H_
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -59,6 +61,28 @@ inline std::string Binned(const std::string& field, const std::vector<std::strin
             {{"name", field + "b"}, {"optype", "categorical"}, {"dataType", "string"}},
             El("Discretize", {{"field", field}}, bins)) +
          "</TransformationDictionary>";
+}
+
+// xmllint's exit status and report on the files against a schema of the repository's
+// schemas/ folder; status -1 when xmllint is not installed.
+struct SchemaCheck {
+  int status = -1;
+  std::string report;
+};
+
+inline SchemaCheck ValidateAgainst(const std::string& schema,
+                                   const std::vector<std::string>& files) {
+  SchemaCheck check;
+  if (std::system("command -v xmllint >/dev/null 2>&1") != 0) return check;
+  std::string command =
+      "xmllint --noout --schema '" + std::string(MCSTAT_SCHEMA_DIR) + "/" + schema + "'";
+  for (const std::string& file : files) command += " '" + file + "'";
+  if (FILE* p = popen((command + " 2>&1").c_str(), "r")) {
+    char buffer[512];
+    while (fgets(buffer, sizeof buffer, p) != nullptr) check.report += buffer;
+    check.status = pclose(p);
+  }
+  return check;
 }
 
 }  // namespace pmml_test

@@ -46,9 +46,37 @@ INSTANTIATE_TEST_SUITE_P(Values, AttributeEscapeTest,
                                            EscapeCase{" a ", "&#32;a&#32;"},
                                            EscapeCase{"  ", "&#32;&#32;"}));
 
-TEST(XMLStringTest, EscapesOnlyAmpersandAndLessThan) {
-  std::unique_ptr<XMLString> s(XMLString::Create("a&b<c>d\"e'f\tg"));
-  EXPECT_EQ(Text(*s), "a&amp;b&lt;c>d\"e'f\tg");
+class StringEscapeTest : public ::testing::TestWithParam<EscapeCase> {};
+
+// Character data escapes what it cannot hold or a reader would change, nothing else.
+TEST_P(StringEscapeTest, WritesCharacterDataAReaderTakesBackUnchanged) {
+  std::unique_ptr<XMLString> s(XMLString::Create(GetParam().value));
+  EXPECT_EQ(Text(*s), GetParam().escaped);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, StringEscapeTest,
+                         ::testing::Values(EscapeCase{"a&b<c>d\"e'f\tg", "a&amp;b&lt;c>d\"e'f\tg"},
+                                           EscapeCase{"x]]>y]>z]] >", "x]]&gt;y]>z]] >"},
+                                           EscapeCase{"a\r\nb", "a&#13;\nb"}));
+
+// A tree far deeper than any call stack could follow is written and destroyed.
+TEST(XMLElementTest, DeepTreesAreWrittenAndDestroyedWithoutRecursion) {
+  const int depth = 1000000;
+  std::unique_ptr<XMLElement> root(XMLElement::Create("e"));
+  XMLElement* leaf = root.get();
+  for (int i = 1; i < depth; ++i) {
+    XMLElement* child = XMLElement::Create("e");
+    leaf->AddElement(child);
+    leaf = child;
+  }
+  leaf->AddElement(XMLString::Create("x"));
+  ExportFormat f;
+  f.SetFormat(false);
+  std::string out;
+  root->ToString(out, f);
+  EXPECT_EQ(out.size(), static_cast<std::size_t>(depth) * 7 + 1);
+  EXPECT_EQ(out.substr(depth * 3 - 3, 8), "<e>x</e>");
+  root.reset();
 }
 
 class XMLTreeTest : public ::testing::Test {

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 #include <functional>
 #include <limits>
 #include <memory>
 #include <sstream>
+#include <streambuf>
 #include <string>
 
 #include "MCMV.h"
@@ -29,6 +31,10 @@ TEST_F(XMLObjWriteTest, ObjectLines) {
   obj_.WriteSubElement(os_, 9007199254740993L);
   obj_.WriteSubElement(os_, 0.1);
   obj_.WriteSubElement(os_, MCMV::Missing());
+  obj_.WriteSubElement(os_, 1.0 / 3);
+  obj_.WriteExactSubElement(os_, 1.0 / 3);
+  obj_.WriteExactSubElement(os_, -std::numeric_limits<double>::infinity());
+  obj_.WriteSubElement(os_, -std::nan(""));
   obj_.WriteSubElement(os_, "a\"b <&> c  ");
   EXPECT_EQ(obj_.EndObj(os_), 0);
   EXPECT_EQ(os_.str(),
@@ -39,6 +45,10 @@ TEST_F(XMLObjWriteTest, ObjectLines) {
             "\n\t\t<Long value=\"9007199254740993\"/>"
             "\n\t\t<Double value=\"0.1\"/>"
             "\n\t\t<Double value=\"Missing\"/>"
+            "\n\t\t<Double value=\"0.333333333333333\"/>"
+            "\n\t\t<Double value=\"0.3333333333333333\"/>"
+            "\n\t\t<Double value=\"-inf\"/>"
+            "\n\t\t<Double value=\"nan\"/>"
             "\n\t\t<String value=\"a&quot;b &lt;&amp;&gt; c &#32;\"/>"
             "\n\t</Obj>");
 }
@@ -63,10 +73,6 @@ std::string Stream(const std::function<void(std::ostream&)>& body) {
 }
 
 TEST(XMLObjRoundTripTest, EveryKindReadsBack) {
-  const double kPi = 3.14159265358979323846;
-  // The largest double is written as 1.79769313486232e+308, beyond the range.
-  const double doubles[] = {
-      0.1, -1e-300, kPi, std::numeric_limits<double>::max(), MCMV::Missing(), 5e-324};
   XMLObj outer("Outer", 0), inner("Inner", 1);
   const std::string text = Stream([&](std::ostream& os) {
     outer.StartObj(os);
@@ -75,67 +81,105 @@ TEST(XMLObjRoundTripTest, EveryKindReadsBack) {
     outer.WriteSubElement(os, false);
     outer.WriteSubElement(os, LONG_MIN);
     inner.StartObj(os);
-    for (double v : doubles) inner.WriteSubElement(os, v);
+    inner.WriteSubElement(os, 0.1);
     inner.EndObj(os);
-    for (const char* v : {"label one", ""}) outer.WriteSubElement(os, std::string(v));
+    outer.WriteSubElement(os, std::string("label one"));
     outer.EndObj(os);
   });
 
-  std::istringstream is(text);
-  ASSERT_TRUE(XMLObj::ParseStartXML(is));
-  ASSERT_TRUE(XMLObj::ParseStartObj(is, "Outer"));
-  int i = 0;
-  unsigned u = 0;
-  bool b = true;
-  long l = 0;
-  for (int v : {INT_MIN, INT_MAX}) EXPECT_TRUE(XMLObj::ParseValue(is, i) && i == v) << v;
-  EXPECT_TRUE(XMLObj::ParseValue(is, u) && u == UINT_MAX);
-  EXPECT_TRUE(XMLObj::ParseValue(is, b) && !b);
-  EXPECT_TRUE(XMLObj::ParseValue(is, l) && l == LONG_MIN);
-  ASSERT_TRUE(XMLObj::ParseStartObj(is, "Inner"));
-  for (double v : doubles) {
+  // As written, and with every line end made CRLF.
+  std::string crlf;
+  for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  for (const std::string& version : {text, crlf}) {
+    std::istringstream is(version);
+    ASSERT_TRUE(XMLObj::ParseStartXML(is));
+    ASSERT_TRUE(XMLObj::ParseStartObj(is, "Outer"));
+    int i = 0;
+    unsigned u = 0;
+    bool b = true;
+    long l = 0;
     double d = 0;
-    EXPECT_TRUE(XMLObj::ParseValue(is, d));
-    if (v == kPi || v == 5e-324) {
-      EXPECT_NEAR(d, v, 1e-14);
-      EXPECT_GT(d, 0.0);
-    } else {
-      EXPECT_EQ(d, v);
-    }
+    std::string str;
+    for (int v : {INT_MIN, INT_MAX}) EXPECT_TRUE(XMLObj::ParseValue(is, i) && i == v) << v;
+    EXPECT_TRUE(XMLObj::ParseValue(is, u) && u == UINT_MAX);
+    EXPECT_TRUE(XMLObj::ParseValue(is, b) && !b);
+    EXPECT_TRUE(XMLObj::ParseValue(is, l) && l == LONG_MIN);
+    ASSERT_TRUE(XMLObj::ParseStartObj(is, "Inner"));
+    EXPECT_TRUE(XMLObj::ParseValue(is, d) && d == 0.1);
+    EXPECT_TRUE(XMLObj::ParseEndObj(is));
+    EXPECT_TRUE(XMLObj::ParseValue(is, str) && str == "label one");
+    EXPECT_TRUE(XMLObj::ParseEndObj(is));
   }
-  EXPECT_TRUE(XMLObj::ParseEndObj(is));
-  for (const char* v : {"label one", ""}) {
-    std::string str = "stale";
-    EXPECT_TRUE(XMLObj::ParseValue(is, str));
-    EXPECT_EQ(str, v);
-  }
-  EXPECT_TRUE(XMLObj::ParseEndObj(is));
 }
 
-struct StringCase {
-  std::string written;
-  std::string read;
+// The double a value line holds, or NaN with failed = true when the line does not read.
+double ReadBack(const std::string& line, bool& failed) {
+  std::istringstream is(line);
+  double d = -7.0;
+  failed = !XMLObj::ParseValue(is, d);
+  return failed ? std::nan("") : d;
+}
+
+bool SameDouble(double a, double b) {
+  return (std::isnan(a) && std::isnan(b)) || (a == b && std::signbit(a) == std::signbit(b));
+}
+
+struct NumberCase {
+  const char* text;
+  bool reads;
+  double value;
 };
-void PrintTo(const StringCase& c, std::ostream* os) { *os << c.read; }
+void PrintTo(const NumberCase& c, std::ostream* os) { *os << c.text; }
 
-class XMLObjStringTest : public ::testing::TestWithParam<StringCase> {};
+class XMLObjNumberTextTest : public ::testing::TestWithParam<NumberCase> {};
 
-// References are not converted back: the reader returns the escaped text.
-TEST_P(XMLObjStringTest, ReadsBackEscapedText) {
-  std::ostringstream os;
-  XMLObj("S", 0).WriteSubElement(os, GetParam().written);
-  std::istringstream is(os.str().substr(1));  // without the leading line feed
-  std::string v;
-  ASSERT_TRUE(XMLObj::ParseValue(is, v));
-  EXPECT_EQ(v, GetParam().read);
+TEST_P(XMLObjNumberTextTest, ReadsWholeTokensOnly) {
+  bool failed = false;
+  const double d = ReadBack(std::string("<Double value=\"") + GetParam().text + "\"/>", failed);
+  EXPECT_EQ(!failed, GetParam().reads);
+  if (GetParam().reads) {
+    EXPECT_TRUE(SameDouble(d, GetParam().value)) << d;
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, XMLObjStringTest,
-                         ::testing::Values(StringCase{"say \"hi\"", "say &quot;hi&quot;"},
-                                           StringCase{"a&b<c>d", "a&amp;b&lt;c&gt;d"},
-                                           StringCase{"two  spaces ", "two &#32;spaces&#32;"},
-                                           StringCase{"line\nbreak", "line&#10;break"},
-                                           StringCase{"caf\xE9", "caf\xE9"}));
+const double kMaxD = std::numeric_limits<double>::max();
+const double kInfD = std::numeric_limits<double>::infinity();
+INSTANTIATE_TEST_SUITE_P(
+    Tokens, XMLObjNumberTextTest,
+    ::testing::Values(NumberCase{"INF", true, kInfD}, NumberCase{"-Infinity", true, -kInfD},
+                      NumberCase{"NaN", true, std::nan("")}, NumberCase{"+2.5", true, 2.5},
+                      NumberCase{"1e400", true, kMaxD}, NumberCase{"-1e400", true, -kMaxD},
+                      NumberCase{"-1e-400", true, -0.0}, NumberCase{"2.5e-324", true, 5e-324},
+                      NumberCase{"Missing", true, MCMV::Missing()}, NumberCase{"1.5abc", false, 0},
+                      NumberCase{"", false, 0}, NumberCase{"0x10", false, 0},
+                      NumberCase{"missing", false, 0}, NumberCase{"+-1", false, 0},
+                      NumberCase{"1,5", false, 0}));
+
+struct ReferenceCase {
+  const char* value;
+  const char* read;  // null: the line does not read
+};
+void PrintTo(const ReferenceCase& c, std::ostream* os) { *os << c.value; }
+
+class XMLObjReferenceTest : public ::testing::TestWithParam<ReferenceCase> {};
+
+TEST_P(XMLObjReferenceTest, ConvertsWellFormedReferencesOnly) {
+  std::istringstream is(std::string("<String value=\"") + GetParam().value + "\"/>");
+  std::string v = "stale";
+  const bool read = XMLObj::ParseValue(is, v);
+  EXPECT_EQ(read, GetParam().read != nullptr);
+  EXPECT_EQ(v, read ? GetParam().read : "stale");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    References, XMLObjReferenceTest,
+    ::testing::Values(ReferenceCase{"&apos;&gt;&#65;&#x42;", "'>AB"},
+                      ReferenceCase{"&#233;&#x20AC;&#x1F600;",
+                                    "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"},
+                      ReferenceCase{"a & b", nullptr}, ReferenceCase{"&nbsp;", nullptr},
+                      ReferenceCase{"&#0;", nullptr}, ReferenceCase{"&#xD800;", nullptr},
+                      ReferenceCase{"&#x110000;", nullptr}, ReferenceCase{"&#12a;", nullptr},
+                      ReferenceCase{"&#;", nullptr}, ReferenceCase{"&amp", nullptr}));
 
 TEST(XMLObjReadFailureTest, MismatchedValueLinesFailAndKeepTheTarget) {
   std::istringstream is(
@@ -166,18 +210,66 @@ TEST(XMLObjReadFailureTest, MismatchedValueLinesFailAndKeepTheTarget) {
   EXPECT_FALSE(XMLObj::ParseValue(is, i));  // end of stream
 }
 
-TEST(XMLObjReadFailureTest, LinesOf256CharactersFail) {
-  const std::string head = "\t\t<String value=\"", tail = "\"/>";
-  const std::size_t fill = 255 - head.size() - tail.size();
+// An endless line without a line feed: the reader gives up just past the limit.
+class EndlessLine : public std::streambuf {
+ public:
+  std::size_t fServed = 0;
+
+ protected:
+  int_type underflow() override {
+    setg(fChunk, fChunk, fChunk + sizeof fChunk);
+    fServed += sizeof fChunk;
+    return traits_type::to_int_type('x');
+  }
+
+ private:
+  char fChunk[4096] = {};
+};
+
+TEST(XMLObjLineLengthTest, AnEndlessLineIsReadNoFurtherThanTheLimit) {
+  EndlessLine endless;
+  std::istream is(&endless);
   std::string v;
-  std::istringstream ok(head + std::string(fill, 'x') + tail);
-  EXPECT_TRUE(XMLObj::ParseValue(ok, v));
-  EXPECT_EQ(v.size(), fill);
-  std::istringstream tooLong(head + std::string(fill + 1, 'x') + tail + "\n<Int value=\"1\"/>");
-  EXPECT_FALSE(XMLObj::ParseValue(tooLong, v));
-  EXPECT_EQ(v.size(), fill);
+  EXPECT_FALSE(XMLObj::ParseValue(is, v));
+  EXPECT_TRUE(is.fail());
+  EXPECT_LE(endless.fServed, XMLObj::kMaxLineLength + 2 * 4096);
+}
+
+// Lines up to the limit are written and read back, also with a CRLF end. What the reader
+// would refuse is not written (the stream fails instead), and such a line fails the reader and
+// leaves its stream failed.
+TEST(XMLObjLineLengthTest, WriterAndReaderAgreeOnTheLimit) {
+  XMLObj o("S", 2);
+  const std::size_t fit = XMLObj::kMaxLineLength - std::string("\t\t\t<String value=\"\"/>").size();
+  for (const std::string& value :
+       {std::string(fit, 'q'), std::string(fit / 6, '"') + std::string(fit % 6, 'q')}) {
+    std::ostringstream os;
+    o.WriteSubElement(os, value);
+    ASSERT_TRUE(os.good());
+    for (const char* end : {"", "\r\n"}) {
+      std::istringstream is(os.str().substr(1) + end);
+      std::string v;
+      EXPECT_TRUE(XMLObj::ParseValue(is, v));
+      EXPECT_EQ(v, value);
+    }
+  }
+  for (const std::string& value : {std::string(fit + 1, 'q'), std::string(fit / 6 + 1, '"')}) {
+    std::ostringstream os;
+    o.WriteSubElement(os, value);
+    EXPECT_TRUE(os.fail());
+    EXPECT_EQ(os.str(), "");
+  }
+  std::ostringstream root;
+  XMLObj::WriteHeader(root, std::string(XMLObj::kMaxLineLength, 'c'));
+  EXPECT_TRUE(root.fail());
+
+  std::istringstream tooLong("\t\t\t<String value=\"" + std::string(fit + 1, 'q') +
+                             "\"/>\n<Int value=\"1\"/>");
+  std::string v = "kept";
   int i = 0;
-  EXPECT_FALSE(XMLObj::ParseValue(tooLong, i));  // the stream stays failed
+  EXPECT_FALSE(XMLObj::ParseValue(tooLong, v));
+  EXPECT_EQ(v, "kept");
+  EXPECT_FALSE(XMLObj::ParseValue(tooLong, i));
 }
 
 TEST(XMLObjReadFailureTest, StructureLines) {

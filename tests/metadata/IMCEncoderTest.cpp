@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -218,15 +219,19 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         []() -> IMCEncoder* {
           auto* e = new MCContEncoder(std::vector<double>{1, 2});
-          e->SetMissingInterval(-1e300, -0.5);
+          e->SetMissingInterval(-std::numeric_limits<double>::infinity(), -0.1 - 0.2);
           e->AddDiscreteUserMissing(999, "nine nines");
           return e;
         },
         []() -> IMCEncoder* {
-          auto* e = new MCCatNumEncoder(std::vector<double>{3, 0.1, -2.5e-7, 1e15});
+          // Values that 15 digits would merge or change, and infinities.
+          const double inf = std::numeric_limits<double>::infinity();
+          auto* e = new MCCatNumEncoder(
+              std::vector<double>{3, 0.1 + 0.2, 0.3, 1.0 / 3, -2.5e-7, 1e15, inf, -inf});
           e->SetValueLabels({"three", "", "tiny"});
           e->SetMissingInterval(100, 200);
           e->AddDiscreteUserMissing(-9, "");
+          e->AddDiscreteUserMissing(2.0 / 3, "two thirds");
           return e;
         },
         []() -> IMCEncoder* {
@@ -282,6 +287,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadStream{NewCatNum,
                   "\n<Obj name=\"MCCatNumEncoder\">\n<Int value=\"2\"/>\n<Double value=\"1\"/>"
                   "\n<Double value=\"1\"/>",
+                  "Failure reading MCCatNumEncoder!\n"},
+        BadStream{NewCatNum,
+                  "\n<Obj name=\"MCCatNumEncoder\">\n<Int value=\"1\"/>\n<Double value=\"nan\"/>"
+                  "\n<Int value=\"0\"/>\n<Int value=\"0\"/>\n<Int value=\"0\"/>\n</Obj>",
                   "Failure reading MCCatNumEncoder!\n"},
         BadStream{NewString,
                   "\n<Obj name=\"MCStringEncoder\">\n<Int value=\"1\"/>\n<String value=\"a\"/>"

@@ -13,6 +13,7 @@
 #include "MCMV.h"
 #include "MCWeightVar.h"
 #include "MetadataTestUtil.h"
+#include "XMLObj.h"
 
 namespace {
 
@@ -296,11 +297,14 @@ TEST(VariableStreamTest, FailuresOfNestedAndMalformedElements) {
   std::istringstream is2(badEncoder);
   ExpectReadFailure([&] { cat.ReadObjectXML(is2); }, "Failure reading MCCatNumEncoder!\n");
 
-  // Lines of 256 characters or more are not accepted.
-  MCWeightVar w(std::string(250, 'n'), "", IMCVariable::kAsIs);
+  // A name too long for a line of the stream is not written (the stream fails), and such a
+  // line is not read.
+  const std::string longName(MCCommonXML::XMLObj::kMaxLineLength, 'n');
+  MCWeightVar w(longName, "", IMCVariable::kAsIs);
   std::ostringstream wos;
   w.WriteObjectXML(wos, 0);
-  std::istringstream is3(wos.str());
+  EXPECT_TRUE(wos.fail());
+  std::istringstream is3("\n<Obj name=\"MCWeightVar\">\n\t<String value=\"" + longName + "\"/>");
   ExpectReadFailure([&] { w.ReadObjectXML(is3); }, "Failure reading MCWeightVar!\n");
 
   std::istringstream is4("\n<Obj name=\"MCWeightVar\">");

@@ -12,6 +12,7 @@ using MCCommonMetadata::MCUniStats;
 
 const double kMiss = MCMV::Missing();
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const double kInf = std::numeric_limits<double>::infinity();
 
 MCUniStats::SummStats Summary(double min, double max, double mean, double sd) {
   MCUniStats::SummStats s;
@@ -46,6 +47,13 @@ INSTANTIATE_TEST_SUITE_P(
         ValidityCase{"NegativeCases", MCUniStats("c", -1.0, {}), false},
         ValidityCase{"NegativeFrequency", MCUniStats("c", 5.0, {6.0, -1.0}), false},
         ValidityCase{"MissingFrequency", MCUniStats("c", 5.0, {kMiss}), false},
+        ValidityCase{"InfiniteCases", MCUniStats("c", kInf, {}), false},
+        ValidityCase{"InfiniteFrequency", MCUniStats("c", 5.0, {kInf}), false},
+        ValidityCase{"InfiniteCut", MCUniStats("x", 6.0, kNone, {0.0, kInf}, {6.0}), false},
+        ValidityCase{"InfiniteMaximum", MCUniStats("x", 6.0, Summary(0.0, kInf, 1.0, 1.0), {}, {}),
+                     false},
+        ValidityCase{"InfiniteStdDev",
+                     MCUniStats("x", 6.0, Summary(kMiss, kMiss, kMiss, kInf), {}, {}), false},
         ValidityCase{"ContinuousPlain", MCUniStats("x", 3.0, kNone, {}, {}), true},
         ValidityCase{"CutsWithoutFrequencies", MCUniStats("x", 3.0, kNone, {1.0, 2.0}, {}), false},
         ValidityCase{"OneCutTooMany", MCUniStats("x", 3.0, kNone, {1.0, 2.0, 3.0}, {3.0}), false},

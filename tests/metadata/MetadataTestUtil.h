@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -39,6 +40,16 @@ std::vector<T> OrEmpty(const std::vector<T>* v) {
   return v != nullptr ? *v : std::vector<T>();
 }
 
+// Equal as stored: the same value and sign, or both NaN.
+inline bool SameDouble(double a, double b) {
+  return (std::isnan(a) && std::isnan(b)) || (a == b && std::signbit(a) == std::signbit(b));
+}
+
+inline void ExpectSameDoubles(const std::vector<double>& a, const std::vector<double>& b) {
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t k = 0; k < a.size(); ++k) EXPECT_TRUE(SameDouble(a[k], b[k])) << a[k];
+}
+
 // Everything an encoder shows through its interface.
 inline void ExpectSameEncoder(const MCCommonMetadata::IMCEncoder& a,
                               const MCCommonMetadata::IMCEncoder& b) {
@@ -47,21 +58,20 @@ inline void ExpectSameEncoder(const MCCommonMetadata::IMCEncoder& a,
   for (int code = 0; code < a.GetNumberOfCategories(); ++code) {
     EXPECT_EQ(a.Decode(code), b.Decode(code)) << "code " << code;
     const double x = a.DecodeNum(code);
-    EXPECT_EQ(x, b.DecodeNum(code)) << "code " << code;
+    EXPECT_TRUE(SameDouble(x, b.DecodeNum(code))) << "code " << code << ": " << x;
     EXPECT_EQ(b.EncodeConst(a.Decode(code)), a.EncodeConst(a.Decode(code)));
     EXPECT_EQ(b.EncodeConst(x), a.EncodeConst(x));
   }
   EXPECT_EQ(a.GetValueLabels() == nullptr, b.GetValueLabels() == nullptr);
   EXPECT_EQ(OrEmpty(a.GetValueLabels()), OrEmpty(b.GetValueLabels()));
-  EXPECT_EQ(OrEmpty(a.GetDiscreteMissValues()), OrEmpty(b.GetDiscreteMissValues()));
+  ExpectSameDoubles(OrEmpty(a.GetDiscreteMissValues()), OrEmpty(b.GetDiscreteMissValues()));
   EXPECT_EQ(OrEmpty(a.GetDiscreteMissValuesStr()), OrEmpty(b.GetDiscreteMissValuesStr()));
   EXPECT_EQ(OrEmpty(a.GetMissValueLabels()), OrEmpty(b.GetMissValueLabels()));
   double lowA = 0, highA = 0, lowB = 0, highB = 0;
   ASSERT_EQ(a.GetMissingInterval(lowA, highA), b.GetMissingInterval(lowB, highB));
   if (a.GetMissingInterval(lowA, highA)) {
     b.GetMissingInterval(lowB, highB);
-    EXPECT_EQ(lowA, lowB);
-    EXPECT_EQ(highA, highB);
+    EXPECT_TRUE(SameDouble(lowA, lowB) && SameDouble(highA, highB)) << lowA << " " << highA;
   }
 }
 
