@@ -1,4 +1,4 @@
-// Arbitrary bytes as an mcfit CSV file. The reader either throws InputError or returns a
+// Arbitrary bytes as a CSV file of the front end. The reader either throws InputError or returns a
 // table whose columns all hold one entry per row, numeric columns only finite or missing
 // values.
 
@@ -10,14 +10,14 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   mcfuzz::QuietStreams();
-  mcfit::DataTable table;
+  MCFrontEnd::DataTable table;
   try {
-    table = mcfit::ParseCsv(mcfuzz::AsString(data, size), "fuzz.csv");
-  } catch (const mcfit::InputError&) {
+    table = MCFrontEnd::ParseCsv(mcfuzz::AsString(data, size), "fuzz.csv");
+  } catch (const MCFrontEnd::InputError&) {
     return 0;
   }
   mcfuzz::Check(table.lines.size() == table.nRows, "one line number per row");
-  for (const mcfit::Column& column : table.columns) {
+  for (const MCFrontEnd::Column& column : table.columns) {
     mcfuzz::Check(table.Find(column.name) >= 0, "a column that cannot be found");
     if (column.numeric) {
       mcfuzz::Check(column.values.size() == table.nRows, "numeric column length");

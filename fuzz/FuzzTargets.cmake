@@ -13,9 +13,9 @@ function(mcstat_add_fuzz_targets kind)
       urandom_stream=URandomStreamFuzz.cpp
       pmml_reader=PMMLReaderFuzz.cpp
       settings_reader=SettingsReaderFuzz.cpp)
-  # mcfit's CSV reader is one file that needs nothing but the library's headers.
-  set(_mcfit_dir ${PROJECT_SOURCE_DIR}/tools/mcfit)
-  if(EXISTS ${_mcfit_dir}/DataTable.cpp)
+  # The front end's CSV reader, compiled into the harness so that it is instrumented too.
+  set(_frontend_dir ${PROJECT_SOURCE_DIR}/src/frontend)
+  if(TARGET mcstat_frontend)
     list(APPEND _harnesses csv_reader=CsvReaderFuzz.cpp)
   endif()
 
@@ -25,7 +25,7 @@ function(mcstat_add_fuzz_targets kind)
     list(GET _pair 1 _source)
     set(_sources ${MCSTAT_FUZZ_DIR}/${_source})
     if(_name STREQUAL "csv_reader")
-      list(APPEND _sources ${_mcfit_dir}/DataTable.cpp)
+      list(APPEND _sources ${_frontend_dir}/DataTable.cpp ${_frontend_dir}/Errors.cpp)
     endif()
     if(kind STREQUAL "libfuzzer")
       set(_target fuzz_${_name})
@@ -39,7 +39,7 @@ function(mcstat_add_fuzz_targets kind)
       add_test(NAME fuzz_regression_${_name}
                COMMAND ${_target} ${MCSTAT_FUZZ_DIR}/corpus/${_name})
     endif()
-    target_include_directories(${_target} PRIVATE ${MCSTAT_FUZZ_DIR} ${_mcfit_dir})
+    target_include_directories(${_target} PRIVATE ${MCSTAT_FUZZ_DIR} ${_frontend_dir})
     target_link_libraries(${_target} PRIVATE mcstat::mcstat mcstat_options)
   endforeach()
 endfunction()

@@ -3,18 +3,17 @@
 #include <string>
 
 #include "CLI/CLI.hpp"
-#include "Commands.h"
-#include "Score.h"
+#include "frontend/Commands.h"
 
 int main(int argc, char** argv) {
   // Installed before any file is opened, so that Ctrl-C always takes the orderly way out.
-  mcfit::InstallInterruptHandler();
-  mcfit::InterruptQuery query;
+  MCFrontEnd::InstallInterruptHandler();
+  MCFrontEnd::InterruptQuery query;
 
   CLI::App app{"mcfit: linear and logistic regression with the mcstat library"};
   app.require_subcommand(1);
 
-  mcfit::FitOptions fit;
+  MCFrontEnd::FitOptions fit;
   double tolerance = fit.request.tolerance;
   std::string patterns;
   CLI::App* fitCmd = app.add_subcommand("fit", "fit one model and print its report");
@@ -35,7 +34,7 @@ int main(int argc, char** argv) {
   fitCmd->add_flag("--no-intercept", "fit without an intercept");
   fitCmd->add_option("--tolerance", tolerance, "singularity tolerance of the sweep")
       ->capture_default_str();
-  mcfit::LogisticOptions& logistic = fit.logistic;
+  MCFrontEnd::LogisticOptions& logistic = fit.logistic;
   fitCmd->add_option("--reference", logistic.reference, "logistic: last, first or a category")
       ->capture_default_str();
   fitCmd->add_option("--max-iterations", logistic.maxIterations, "logistic: iteration limit")
@@ -55,13 +54,13 @@ int main(int argc, char** argv) {
   fitCmd->add_flag("--collinearity", fit.collinearity, "eigenvalues and condition indices");
   fitCmd->add_flag("--quiet", fit.quiet, "no report on standard output");
 
-  mcfit::ScoreOptions score;
+  MCFrontEnd::ScoreOptions score;
   CLI::App* scoreCmd = app.add_subcommand("score", "score records with a model fit wrote");
   scoreCmd->add_option("--pmml", score.pmml, "the model")->required();
   scoreCmd->add_option("--data", score.data, "CSV file of the records")->required();
   scoreCmd->add_option("--out", score.out, "CSV file of scores")->required();
 
-  mcfit::GenOptions gen;
+  MCFrontEnd::GenOptions gen;
   CLI::App* genCmd = app.add_subcommand("gen", "write a benchmark data set");
   genCmd->add_option("--kind", gen.kind, "linear or logistic")->capture_default_str();
   genCmd->add_option("--rows", gen.rows, "number of records")->required();
@@ -74,7 +73,7 @@ int main(int argc, char** argv) {
     if (e.get_exit_code() == 0) return app.exit(e);  // --help
     // One line, like every other complaint of the program.
     std::cerr << "mcfit: " << e.what() << " (see mcfit --help)\n";
-    return mcfit::kExitBadInput;
+    return MCFrontEnd::kExitBadInput;
   }
 
   if (*fitCmd) {
@@ -91,8 +90,8 @@ int main(int argc, char** argv) {
       }
     }
     fit.logistic.patterns = patterns == "on";
-    return mcfit::RunFit(fit, std::cout, std::cerr, &query);
+    return MCFrontEnd::RunFit(fit, std::cout, std::cerr, &query);
   }
-  if (*scoreCmd) return mcfit::RunScore(score, std::cerr, &query);
-  return mcfit::RunGen(gen, std::cerr, &query);
+  if (*scoreCmd) return MCFrontEnd::RunScore(score, std::cerr, &query);
+  return MCFrontEnd::RunGen(gen, std::cerr, &query);
 }
