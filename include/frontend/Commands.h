@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "MCCancelInfo.h"
+#include "frontend/DataSource.h"
 #include "frontend/ModelRequest.h"
 #include "frontend/mcfrontend_export.h"
 
@@ -23,9 +24,11 @@ constexpr int kExitCancelled = 130;
 
 // Everything `mcfit fit` is told on its command line.
 struct FitOptions {
-  std::string data;
+  std::string data;     // "-": standard input
   std::string format;  // "csv", "bin", or empty: binary for a .bin file, else CSV
   std::vector<std::string> columns;
+  char separator = 0;  // CSV: 0 detects it from the header line
+  CacheMode cache = CacheMode::kAuto;
   ModelRequest request;
   bool logisticOptions = false;         // a logistic-only option was given
   std::set<std::string> logisticGiven;  // which ones, e.g. "--reference"
@@ -36,16 +39,17 @@ struct FitOptions {
   bool modelGiven = false;
   std::string settingsFile;
   std::vector<std::string> split;
-  std::string jsonFile;
-  std::string pmmlFile;
+  std::string jsonFile;  // "-": standard output (the report then goes to err)
+  std::string pmmlFile;  // "-": likewise
   bool collinearity = false;
   bool quiet = false;
 };
 
 // Runs one fit: reads the data, fits, prints the report on out (unless quiet) and writes the
-// requested files. Problems go to err as one line. Returns the exit code: 2 for bad input, 1
-// for a model the library cannot fit, 130 when cancel said yes; no output file is left
-// behind unless the result is 0. cancel may be null.
+// requested files (out for "-"; see OutputFile). Warnings and problems go to err, a problem
+// as one line. Returns the exit code: 2 for bad input, 1 for a model the library cannot fit,
+// 130 when cancel said yes; no output file is left behind unless the result is 0. cancel may
+// be null.
 MCFRONTEND_EXPORT int RunFit(const FitOptions& options, std::ostream& out, std::ostream& err,
                              MCCommon::MCQueryCancel* cancel);
 
@@ -64,8 +68,8 @@ struct ScoreOptions {
 // category or split values the model does not know, gets empty fields. Exit codes as for fit:
 // 2 for an unreadable or unusable model, a missing column or unreadable data, 130 when
 // cancelled; no output file then.
-MCFRONTEND_EXPORT int RunScore(const ScoreOptions& options, std::ostream& err,
-                               MCCommon::MCQueryCancel* cancel);
+MCFRONTEND_EXPORT int RunScore(const ScoreOptions& options, std::ostream& out,
+                               std::ostream& err, MCCommon::MCQueryCancel* cancel);
 
 // Everything `mcfit gen` is told.
 struct GenOptions {
@@ -83,8 +87,11 @@ MCFRONTEND_EXPORT std::vector<std::string> LogisticBenchmarkColumns();
 
 // Writes the benchmark data set (binary records, or CSV when the file name ends in .csv)
 // drawn with the library's random generators. Same exit codes as RunFit.
-MCFRONTEND_EXPORT int RunGen(const GenOptions& options, std::ostream& err,
+MCFRONTEND_EXPORT int RunGen(const GenOptions& options, std::ostream& out, std::ostream& err,
                              MCCommon::MCQueryCancel* cancel);
+
+// The version of the library and its programs.
+MCFRONTEND_EXPORT const char* Version();
 
 // Ctrl-C support: the handler only raises a flag, which the query below reports to the
 // library before every record and to the readers between records.

@@ -6,6 +6,8 @@
 
 #include "MCEigenValues.h"
 #include "MCMV.h"
+#include "ModelLayout.h"
+#include "RecordPass.h"
 
 namespace MCFrontEnd {
 
@@ -71,22 +73,14 @@ void AddCollinearity(CodedModel& model, FitResult& result) {
   const int n = static_cast<int>(columns.size());
   if (n == 0) return;
 
-  // Positions before the weights must be present; weights must be positive.
-  const int freq = settings.GetFrequencyWeightVar();
-  const int regr = settings.GetRegrWeightVar();
-  const int weightsFrom = 1 + nFactors + static_cast<int>(model.Request().covariates.size());
-  MemoryRecords& records = model.Records();
+  const ModelLayout& layout = model.Layout();
   MCCommonMath::MCSymMatrix xtx(n);
   std::vector<double>& packed = xtx.AsVector();
   std::vector<double> x(static_cast<std::size_t>(n));
-  for (std::size_t r = 0; r < records.GetNRecords(); ++r) {
-    const double* v = records.RecordValues(r);
-    bool ok = true;
-    for (int k = 0; k < weightsFrom && ok; ++k) ok = !MCMV::IsMissing(v[k]);
-    double w = 1.0;
-    if (freq >= 0) w *= v[freq];
-    if (regr >= 0) w *= v[regr];
-    if (!ok || !(w > 0.0)) continue;
+  ForEachRecord(model, [&](const MCCommon::Record& record) {
+    const double* v = record.GetAll();
+    if (!layout.Used(v)) return;
+    const double w = layout.Weight(v);
     for (int c = 0; c < n; ++c) {
       double value = 1.0;
       for (const auto& [pos, code] : columns[static_cast<std::size_t>(c)]) {
@@ -100,7 +94,7 @@ void AddCollinearity(CodedModel& model, FitResult& result) {
       const double wx = w * x[static_cast<std::size_t>(i)];
       for (int j = 0; j <= i; ++j) packed[p++] += wx * x[static_cast<std::size_t>(j)];
     }
-  }
+  });
   ScaledEigenvalues(xtx, result.eigenvalues, result.conditionIndices);
 }
 

@@ -5,7 +5,7 @@
 
 #include "frontend/FitResult.h"
 #include "MCSymMatrix.h"
-#include "ModelSetup.h"
+#include "frontend/CodedModel.h"
 
 namespace MCFrontEnd {
 

@@ -2,16 +2,15 @@
 #define MCSTAT_FRONTEND_FITMODEL_H_
 
 #include "MCCancelInfo.h"
-#include "ModelSetup.h"
 #include "ProgressListener.h"
+#include "frontend/CodedModel.h"
 #include "frontend/Commands.h"
-#include "frontend/FitResult.h"
+#include "frontend/Fit.h"
 
 namespace MCFrontEnd {
 
-// Fits the model the options ask for (linear or logistic, with the collinearity diagnostics
-// when asked) on the coded data; the fitting step of RunFit, also for each split. cancel and
-// progress may be null. Throws InputError, FitError and Cancelled.
+// FitModel with the choices of mcfit's options; the fitting step of RunFit, also for each
+// split.
 FitResult FitModel(CodedModel& model, const FitOptions& options, MCCommon::MCQueryCancel* cancel,
                    ProgressListener* progress);
 

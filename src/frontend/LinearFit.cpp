@@ -126,6 +126,7 @@ BuiltModel BuildComponent(MCRegSettings& settings, CodedModel& model) {
   }
   built.status = built.component->BuildModel(model.Records());
   if (built.status.GetErrorCode() == 1) throw Cancelled();
+  model.CheckRecords();
   if (built.status.IsError()) {
     throw FitError("the model cannot be fitted: " + StatusWords(built.status));
   }
@@ -141,7 +142,7 @@ FitResult StartResult(const std::string& kind, CodedModel& model, const MCRegSet
   FitResult result;
   result.model = kind;
   result.intercept = settings.GetInterceptUse();
-  result.recordsRead = static_cast<long>(model.Records().GetNRecords());
+  result.recordsRead = model.RecordsRead();
   result.recordsUsed = model.RecordsUsed();
   result.totalWeight = stats.GetTotalFreqWeight();
   result.formula = model.Request().dependent + " ~";

@@ -8,7 +8,7 @@
 #include "IMCRegComponent.h"
 #include "MCCancelInfo.h"
 #include "MCStatus.h"
-#include "ModelSetup.h"
+#include "frontend/CodedModel.h"
 #include "frontend/mcfrontend_export.h"
 
 namespace MCFrontEnd {

@@ -11,6 +11,8 @@
 #include "MCLogOutputStats.h"
 #include "MCLogRegSettings.h"
 #include "MCMV.h"
+#include "RecordPass.h"
+#include "Text.h"
 
 namespace MCFrontEnd {
 
@@ -152,13 +154,10 @@ FitResult FitLogistic(CodedModel& model, const LogisticOptions& options,
   }
 
   // The classification table: every record through the fitted model once more.
-  MemoryRecords& records = model.Records();
-  records.NewPass();
   std::vector<double> contributions;
-  while (records.HasMore()) {
-    const MCCommon::Record* record = records.Next();
-    if (record != nullptr) stats->AddToClassification(*record, contributions);
-  }
+  ForEachRecord(model, [&](const MCCommon::Record& record) {
+    stats->AddToClassification(record, contributions);
+  });
   if (cancel != nullptr && cancel->WillCancel()) throw Cancelled();
   const MCCommonMath::MCRectMatrix& table = stats->GetClassificationTable();
   const std::size_t K = libOrder.size();

@@ -6,7 +6,7 @@
 #include "frontend/FitResult.h"
 #include "frontend/ModelRequest.h"
 #include "MCCancelInfo.h"
-#include "ModelSetup.h"
+#include "frontend/CodedModel.h"
 #include "ProgressListener.h"
 
 namespace MCFrontEnd {

@@ -1,4 +1,4 @@
-#include "Pmml.h"
+#include "frontend/Fit.h"
 
 #include <cmath>
 #include <cstdio>
@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "MCMV.h"
+#include "ModelLayout.h"
+#include "RecordPass.h"
+#include "Text.h"
 #include "MCPMMLExporter.h"
 #include "MCUniStats.h"
 #include "MCVarList.h"
@@ -41,36 +44,83 @@ void Check(const MCCommon::MCStatus& status, const std::string& what) {
   }
 }
 
-// The model's variables as the coded records hold them.
-struct Roles {
-  std::string dependent;
-  std::vector<std::string> factors;
-  std::vector<std::string> covariates;
-  int freqPosition = -1;
-};
-
-// Which coded records the fit used: every role present and the weights positive.
-std::vector<bool> UsedRows(CodedModel& model, const Roles& roles) {
-  MemoryRecords& records = model.Records();
-  const int weightsFrom = 1 + static_cast<int>(roles.factors.size() + roles.covariates.size());
-  std::vector<bool> used(records.GetNRecords(), false);
-  for (std::size_t i = 0; i < used.size(); ++i) {
-    const double* r = records.RecordValues(i);
-    bool ok = true;
-    for (int k = 0; k < records.GetWidth() && ok; ++k) {
-      ok = k < weightsFrom ? !MCMV::IsMissing(r[k]) : r[k] > 0.0;
-    }
-    used[i] = ok;
+// Univariate statistics of the records the fit used, frequency-weighted: category counts of
+// the categorical positions; count, extremes, mean and standard deviation of the others.
+class UsedStats {
+ public:
+  explicit UsedStats(CodedModel& model) : fLayout(model.Layout()) {
+    const std::size_t width = static_cast<std::size_t>(fLayout.WeightsFrom());
+    fCounts.resize(width);
+    fSum.assign(width, 0.0);
+    fMin.assign(width, 0.0);
+    fMax.assign(width, 0.0);
+    fSquares.assign(width, 0.0);
+    const int freq = fLayout.FrequencyPosition();
+    ForEachRecord(model, [&](const MCCommon::Record& record) {
+      const double* r = record.GetAll();
+      if (!fLayout.Used(r)) return;
+      const double w = freq >= 0 ? r[freq] : 1.0;
+      for (std::size_t p = 0; p < width; ++p) {
+        if (Categorical(p)) {
+          const auto code = static_cast<std::size_t>(r[p]);
+          if (code >= fCounts[p].size()) fCounts[p].resize(code + 1, 0.0);
+          fCounts[p][code] += w;
+          continue;
+        }
+        fMin[p] = fN == 0.0 ? r[p] : std::min(fMin[p], r[p]);
+        fMax[p] = fN == 0.0 ? r[p] : std::max(fMax[p], r[p]);
+        fSum[p] += w * r[p];
+      }
+      fN += w;
+    });
+    // Squares about the mean in a second pass: no cancellation.
+    ForEachRecord(model, [&](const MCCommon::Record& record) {
+      const double* r = record.GetAll();
+      if (!fLayout.Used(r)) return;
+      const double w = freq >= 0 ? r[freq] : 1.0;
+      for (std::size_t p = 0; p < width; ++p) {
+        if (Categorical(p)) continue;
+        const double d = r[p] - fSum[p] / fN;
+        fSquares[p] += w * d * d;
+      }
+    });
   }
-  return used;
-}
+
+  double N() const { return fN; }
+  // Weighted counts by code (size at least `size`).
+  std::vector<double> Counts(int position, int size) const {
+    std::vector<double> counts = fCounts[static_cast<std::size_t>(position)];
+    if (counts.size() < static_cast<std::size_t>(size)) counts.resize(static_cast<std::size_t>(size), 0.0);
+    return counts;
+  }
+  MCCommonMetadata::MCUniStats Continuous(const std::string& name, int position) const {
+    const auto p = static_cast<std::size_t>(position);
+    MCCommonMetadata::MCUniStats::SummStats summ;
+    if (fN > 0.0) {
+      const double mean = fSum[p] / fN;
+      summ.fMinimum = fMin[p];
+      summ.fMaximum = fMax[p];
+      summ.fMean = std::min(fMax[p], std::max(fMin[p], mean));
+      if (fN > 1.0) summ.fStdDev = std::sqrt(fSquares[p] / (fN - 1.0));
+    }
+    return MCCommonMetadata::MCUniStats(name, fN, summ, {}, {});
+  }
+
+ private:
+  bool Categorical(std::size_t p) const {
+    return fLayout.Positions()[p].kind == PositionSpec::kCategory;
+  }
+
+  const ModelLayout& fLayout;
+  double fN = 0.0;
+  std::vector<std::vector<double>> fCounts;
+  std::vector<double> fSum, fMin, fMax, fSquares;
+};
 
 std::vector<std::string> FactorLevels(const CodedModel& model, int factor) {
   std::vector<std::string> levels;
-  for (int code = 0;; ++code) {
-    std::string text = model.CategoryText(factor, code);
-    if (text.empty()) break;
-    levels.push_back(std::move(text));
+  for (int code = 0; code < model.CategoryCount(factor); ++code) {
+    levels.push_back(model.CategoryText(factor, code));
   }
   return levels;
 }
@@ -90,39 +140,6 @@ void AddCategorical(MCCommonMetadata::MCVarList& list, const std::string& name,
   } else {
     list.AddCatVar(name, "", levels, role);
   }
-}
-
-MCCommonMetadata::MCUniStats ContinuousStats(const std::string& name, CodedModel& model,
-                                             int position, const std::vector<bool>& used,
-                                             int freqPosition) {
-  MemoryRecords& records = model.Records();
-  double n = 0.0, sum = 0.0, min = 0.0, max = 0.0;
-  for (std::size_t i = 0; i < used.size(); ++i) {
-    if (!used[i]) continue;
-    const double* r = records.RecordValues(i);
-    const double w = freqPosition >= 0 ? r[freqPosition] : 1.0;
-    const double x = r[position];
-    min = n == 0.0 ? x : std::min(min, x);
-    max = n == 0.0 ? x : std::max(max, x);
-    n += w;
-    sum += w * x;
-  }
-  MCCommonMetadata::MCUniStats::SummStats summ;
-  if (n > 0.0) {
-    const double mean = sum / n;
-    double ss = 0.0;
-    for (std::size_t i = 0; i < used.size(); ++i) {
-      if (!used[i]) continue;
-      const double* r = records.RecordValues(i);
-      const double w = freqPosition >= 0 ? r[freqPosition] : 1.0;
-      ss += w * (r[position] - mean) * (r[position] - mean);
-    }
-    summ.fMinimum = min;
-    summ.fMaximum = max;
-    summ.fMean = std::min(max, std::max(min, mean));
-    if (n > 1.0) summ.fStdDev = std::sqrt(ss / (n - 1.0));
-  }
-  return MCCommonMetadata::MCUniStats(name, n, summ, {}, {});
 }
 
 // The parameter cells of one parameter: factor categories, and covariates with their powers
@@ -156,72 +173,44 @@ void AddPPCells(XMLElement& matrix, const ParameterResult& p, const std::string&
 
 }  // namespace
 
-std::string ValueText(const Column& column, std::size_t row) {
-  if (column.numeric) {
-    const double v = column.values[row];
-    return MCMV::IsMissing(v) ? std::string() : MCCommonXML::ReplaceSep(v);
-  }
-  return column.missing[row] ? std::string() : column.text[row];
-}
-
-void WritePmml(const FitResult& result, CodedModel& model, const DataTable& data,
-               std::ostream& os) {
+void WritePmml(const FitResult& result, CodedModel& model, std::ostream& os) {
   const ModelRequest& request = model.Request();
   const bool logistic = result.model == "logistic";
-  Roles roles{request.dependent, request.factors, request.covariates, -1};
-  if (!request.freqWeight.empty()) {
-    roles.freqPosition = 1 + static_cast<int>(request.factors.size() + request.covariates.size());
-  }
-  const std::vector<bool> used = UsedRows(model, roles);
-  auto numeric = [&data](const std::string& name) {
-    return data.columns[static_cast<std::size_t>(data.Find(name))].numeric;
-  };
+  const UsedStats used(model);
 
   // The variables, with the univariate statistics of the records used.
   MCCommonMetadata::MCVarList list;
   std::vector<MCCommonMetadata::MCUniStats> stats;
   if (logistic) {
-    AddCategorical(list, roles.dependent, result.categories, numeric(roles.dependent),
+    AddCategorical(list, request.dependent, result.categories, model.ResponseNumeric(),
                    IMCVariable::kTarget);
-    std::vector<double> counts(result.categories.size(), 0.0);
-    const Column& col = data.columns[static_cast<std::size_t>(data.Find(roles.dependent))];
-    MemoryRecords& records = model.Records();
-    double n = 0.0;
-    for (std::size_t i = 0; i < used.size() && i < data.nRows; ++i) {
-      if (!used[i]) continue;
-      const double w = roles.freqPosition >= 0 ? records.RecordValues(i)[roles.freqPosition] : 1.0;
-      const std::string text = ValueText(col, i);
-      for (std::size_t c = 0; c < counts.size(); ++c) {
-        if (result.categories[c] == text) counts[c] += w;
+    // The result's categories are those the fit kept, in ascending order, as are the codes.
+    const std::vector<double> byCode = used.Counts(0, model.ResponseCategoryCount());
+    std::vector<double> counts;
+    for (const std::string& category : result.categories) {
+      double count = 0.0;
+      for (int code = 0; code < model.ResponseCategoryCount(); ++code) {
+        if (model.ResponseText(code) == category) count = byCode[static_cast<std::size_t>(code)];
       }
-      n += w;
+      counts.push_back(count);
     }
-    stats.emplace_back(roles.dependent, n, counts);
+    stats.emplace_back(request.dependent, used.N(), counts);
   } else {
-    list.AddContVar(roles.dependent, "", IMCVariable::kTarget);
-    stats.push_back(ContinuousStats(roles.dependent, model, 0, used, roles.freqPosition));
+    list.AddContVar(request.dependent, "", IMCVariable::kTarget);
+    stats.push_back(used.Continuous(request.dependent, 0));
   }
-  for (std::size_t f = 0; f < roles.factors.size(); ++f) {
-    const std::vector<std::string> levels = FactorLevels(model, static_cast<int>(f));
-    AddCategorical(list, roles.factors[f], levels, numeric(roles.factors[f]), IMCVariable::kInput);
-    std::vector<double> counts(levels.size(), 0.0);
-    MemoryRecords& records = model.Records();
-    double n = 0.0;
-    for (std::size_t i = 0; i < used.size(); ++i) {
-      if (!used[i]) continue;
-      const double* r = records.RecordValues(i);
-      const double w = roles.freqPosition >= 0 ? r[roles.freqPosition] : 1.0;
-      const auto code = static_cast<std::size_t>(r[1 + f]);
-      if (code < counts.size()) counts[code] += w;
-      n += w;
-    }
-    stats.emplace_back(roles.factors[f], n, counts);
+  for (std::size_t f = 0; f < request.factors.size(); ++f) {
+    const int factor = static_cast<int>(f);
+    const std::vector<std::string> levels = FactorLevels(model, factor);
+    AddCategorical(list, request.factors[f], levels, model.NumericCategories(factor),
+                   IMCVariable::kInput);
+    stats.emplace_back(request.factors[f], used.N(),
+                       used.Counts(1 + factor, static_cast<int>(levels.size())));
   }
-  for (std::size_t c = 0; c < roles.covariates.size(); ++c) {
-    list.AddContVar(roles.covariates[c], "", IMCVariable::kInput);
-    const int position = 1 + static_cast<int>(roles.factors.size() + c);
-    stats.push_back(
-        ContinuousStats(roles.covariates[c], model, position, used, roles.freqPosition));
+  for (std::size_t c = 0; c < request.covariates.size(); ++c) {
+    list.AddContVar(request.covariates[c], "", IMCVariable::kInput);
+    stats.push_back(used.Continuous(request.covariates[c],
+                                    1 + static_cast<int>(request.factors.size() + c)));
   }
 
   MCComXPrsUtil::MCPMMLExporter exporter;
@@ -244,11 +233,12 @@ void WritePmml(const FitResult& result, CodedModel& model, const DataTable& data
 
   XMLElement* schema = Child(*grm, "MiningSchema");
   XMLElement* target = Child(*schema, "MiningField");
-  target->AddAttribute("name", roles.dependent);
+  target->AddAttribute("name", request.dependent);
   target->AddAttribute("usageType", "predicted");
-  for (const std::string& name : roles.factors)
+  for (const std::string& name : request.factors) {
     Child(*schema, "MiningField")->AddAttribute("name", name);
-  for (const std::string& name : roles.covariates) {
+  }
+  for (const std::string& name : request.covariates) {
     Child(*schema, "MiningField")->AddAttribute("name", name);
   }
 
@@ -263,7 +253,7 @@ void WritePmml(const FitResult& result, CodedModel& model, const DataTable& data
     // PMML 3.2 names no reference category: the categories are listed here, in order, and
     // the reference is the one without parameter cells.
     XMLElement* t = Child(*Child(*grm, "Targets"), "Target");
-    t->AddAttribute("field", roles.dependent);
+    t->AddAttribute("field", request.dependent);
     t->AddAttribute("optype", "categorical");
     for (const std::string& c : result.categories) {
       Child(*t, "TargetValue")->AddAttribute("value", c);
@@ -285,15 +275,15 @@ void WritePmml(const FitResult& result, CodedModel& model, const DataTable& data
     e->AddAttribute("name", ids[p->name]);
     e->AddAttribute("label", p->name);
   }
-  if (!roles.factors.empty()) {
+  if (!request.factors.empty()) {
     XMLElement* factorList = Child(*grm, "FactorList");
-    for (const std::string& name : roles.factors) {
+    for (const std::string& name : request.factors) {
       Child(*factorList, "Predictor")->AddAttribute("name", name);
     }
   }
-  if (!roles.covariates.empty()) {
+  if (!request.covariates.empty()) {
     XMLElement* covariateList = Child(*grm, "CovariateList");
-    for (const std::string& name : roles.covariates) {
+    for (const std::string& name : request.covariates) {
       Child(*covariateList, "Predictor")->AddAttribute("name", name);
     }
   }

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <vector>
 
-#include "ModelSetup.h"
+#include "Text.h"
 
 namespace MCFrontEnd {
 
@@ -170,6 +170,11 @@ void WriteReport(const FitResult& r, std::ostream& out) {
     WriteTable(rows, out);
   }
   for (const std::string& w : r.warnings) out << "Warning: " << w << "\n";
+}
+
+std::string JsonText(const FitResult& result) {
+  return ToJson(result).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
+         "\n";
 }
 
 nlohmann::ordered_json ToJson(const FitResult& r) {

@@ -4,16 +4,11 @@
 #include <ostream>
 #include <string>
 
+#include "frontend/Fit.h"
 #include "frontend/FitResult.h"
 #include "nlohmann/json.hpp"
 
 namespace MCFrontEnd {
-
-// The R-like text report: summary of the records, coefficient table (one per non-reference
-// category for a logistic model; aliased parameters shown as such), fit statistics (for a
-// logistic model with the stop reason and the classification table), the collinearity
-// diagnostics when asked, and warnings.
-void WriteReport(const FitResult& result, std::ostream& out);
 
 // The JSON document of a fit: model, records, total weight, categories, parameters, fit
 // statistics, reference category, classification table and collinearity, in that order;

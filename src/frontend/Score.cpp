@@ -9,12 +9,13 @@
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 
-#include "PendingFile.h"
-#include "DataTable.h"
+#include "Guarded.h"
+#include "Text.h"
+#include "frontend/DataSource.h"
+#include "frontend/OutputFile.h"
 #include "MCMV.h"
 #include "MCXMLReadWrite.h"
 #include "MCXMLUtil.h"
-#include "Pmml.h"
 
 namespace MCFrontEnd {
 
@@ -60,20 +61,28 @@ void ForChildren(const DOMElement* parent, const char* name, F f) {
   }
 }
 
+// Reads the model documents, giving every data column a model uses its place among the
+// fields read (the columns to open the data with).
 class Reader {
  public:
-  Reader(const std::string& file, const DataTable& data) : fFile(file), fData(data) {}
+  Reader(const std::string& file, const DataSource& data) : fFile(file), fData(data) {}
 
-  int Column(const std::string& name) const {
+  int Column(const std::string& name) {
     const int c = fData.Find(name);
-    if (c < 0) {
-      throw InputError(fData.source + ": unknown column '" + name +
+    if (c < 0 || name.empty()) {
+      throw InputError(fData.Name() + ": unknown column '" + name +
                        "' (columns: " + fData.NameList() + ")");
     }
-    return c;
+    const auto at = std::find(fvColumns.begin(), fvColumns.end(), c);
+    if (at != fvColumns.end()) return static_cast<int>(at - fvColumns.begin());
+    fvColumns.push_back(c);
+    fvNames.push_back(name);
+    return static_cast<int>(fvColumns.size()) - 1;
   }
+  const std::vector<int>& Columns() const { return fvColumns; }
+  const std::vector<std::string>& Names() const { return fvNames; }
 
-  Model ReadModel(const DOMElement* grm) const {
+  Model ReadModel(const DOMElement* grm) {
     Model m;
     const std::string type = Attr(grm, "modelType");
     if (type != "regression" && type != "multinomialLogistic") {
@@ -136,7 +145,7 @@ class Reader {
     return m;
   }
 
-  std::vector<Segment> ReadDocument(const DOMElement* root) const {
+  std::vector<Segment> ReadDocument(const DOMElement* root) {
     std::vector<Segment> segments;
     if (!U::TagNameEquals(root, "PMML")) Bad(fFile, "not a PMML document");
     if (const DOMElement* grm = U::GetFirstChildElmt(root, "GeneralRegressionModel")) {
@@ -170,62 +179,73 @@ class Reader {
 
  private:
   std::string fFile;
-  const DataTable& fData;
+  const DataSource& fData;
+  std::vector<int> fvColumns;
+  std::vector<std::string> fvNames;
 };
 
-// The number in a column, false when missing; InputError for text that is not a number.
-bool NumberAt(const DataTable& data, int column, std::size_t row, double& x) {
-  const Column& col = data.columns[static_cast<std::size_t>(column)];
-  if (col.numeric) {
-    x = col.values[row];
-    return !MCMV::IsMissing(x);
+// A record's fields as scoring reads them: a category matches the model's text when its text
+// is the same, or when it is a number written the way the fit writes numeric categories.
+class RecordFields {
+ public:
+  RecordFields(const RowCursor& cursor, const std::vector<std::string>& names)
+      : fCursor(cursor), fNames(names) {}
+
+  bool Is(int field, const std::string& category) const {
+    const Field& f = fCursor.Fields()[field];
+    if (f.kind == Field::kMissing) return false;
+    if (f.text == category) return true;
+    double v = 0.0;
+    return ParseNumber(f.text, v) && CategoryNumberText(v) == category;
   }
-  if (col.missing[row]) return false;
-  if (!ParseNumber(col.text[row], x)) {
-    throw InputError(data.Where(row) + ": covariate '" + col.name + "' holds '" + col.text[row] +
-                     "', not a number");
+  bool Known(int field, const std::set<std::string>& categories) const {
+    const Field& f = fCursor.Fields()[field];
+    if (f.kind == Field::kMissing) return false;
+    if (categories.count(std::string(f.text)) != 0) return true;
+    double v = 0.0;
+    return ParseNumber(f.text, v) && categories.count(CategoryNumberText(v)) != 0;
   }
-  return true;
-}
+  // The number in a field, false when missing; InputError for text that is not a number.
+  bool Number(int field, double& x) const {
+    const Field& f = fCursor.Fields()[field];
+    if (f.kind == Field::kMissing) return false;
+    if (!ParseNumber(f.text, x)) {
+      throw InputError(fCursor.Where() + ": covariate '" + fNames[static_cast<std::size_t>(field)] +
+                       "' holds '" + std::string(f.text) + "', not a number");
+    }
+    return true;
+  }
+
+ private:
+  const RowCursor& fCursor;
+  const std::vector<std::string>& fNames;
+};
 
 // The design values of a record; false when the record cannot be scored.
-bool Design(const Model& m, const DataTable& data, std::size_t row, std::vector<double>& x) {
-  for (const auto& [column, known] : m.levels) {
-    if (known.count(ValueText(data.columns[static_cast<std::size_t>(column)], row)) == 0) {
-      return false;  // missing, or a category the model was not fitted with
-    }
+bool Design(const Model& m, const RecordFields& record, std::vector<double>& x) {
+  for (const auto& [field, known] : m.levels) {
+    // Missing, or a category the model was not fitted with.
+    if (!record.Known(field, known)) return false;
   }
   x.assign(m.parameters.size(), 1.0);
   for (std::size_t k = 0; k < m.parameters.size(); ++k) {
-    for (const auto& [column, category] : m.parameters[k].factors) {
-      if (ValueText(data.columns[static_cast<std::size_t>(column)], row) != category) x[k] = 0.0;
+    for (const auto& [field, category] : m.parameters[k].factors) {
+      if (!record.Is(field, category)) x[k] = 0.0;
     }
-    for (const auto& [column, power] : m.parameters[k].covariates) {
+    for (const auto& [field, power] : m.parameters[k].covariates) {
       double v = 0.0;
-      if (!NumberAt(data, column, row, v)) return false;
+      if (!record.Number(field, v)) return false;
       for (int i = 0; i < power; ++i) x[k] *= v;
     }
   }
   return true;
 }
 
-std::string Exact(double v) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.17g", v);
-  return buf;
-}
-
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
-}
-
 }  // namespace
 
-int RunScore(const ScoreOptions& options, std::ostream& err, MCCommon::MCQueryCancel* cancel) {
-  try {
+int RunScore(const ScoreOptions& options, std::ostream& out, std::ostream& err,
+             MCCommon::MCQueryCancel* cancel) {
+  return Guarded(err, options.data, [&]() {
     const CancelCheck check = [cancel]() { return cancel != nullptr && cancel->WillCancel(); };
     U::MCXMLReadWrite xml;
     const MCCommon::MCStatus parsed = xml.ParseToDOM(options.pmml);
@@ -234,9 +254,12 @@ int RunScore(const ScoreOptions& options, std::ostream& err, MCCommon::MCQueryCa
                             (xml.GetXercesMessage().empty() ? std::string()
                                                             : " (" + xml.GetXercesMessage() + ")"));
     }
-    const DataTable data = ReadCsvFile(options.data, check);
+    FileOptions format;
+    format.format = "csv";
+    const std::unique_ptr<DataSource> data = OpenDataFile(options.data, format);
+    Reader reader(options.pmml, *data);
     const std::vector<Segment> segments =
-        Reader(options.pmml, data).ReadDocument(xml.GetDocument()->getDocumentElement());
+        reader.ReadDocument(xml.GetDocument()->getDocumentElement());
     const bool logistic = segments.front().model.logistic;
     // One probability column per category of any segment, in the order first met; a
     // segment fitted without a category gives it probability 0.
@@ -254,25 +277,26 @@ int RunScore(const ScoreOptions& options, std::ostream& err, MCCommon::MCQueryCa
       }
     }
 
-    PendingFile file(options.out);
+    OutputFile file(options.out, out, false);
     std::ostream& os = file.Stream();
     os << "predicted";
     for (const std::string& c : categories) os << "," << CsvField("P(" + c + ")");
     os << "\n";
     std::vector<double> x;
     std::vector<double> eta;
-    for (std::size_t row = 0; row < data.nRows; ++row) {
+    const std::unique_ptr<RowCursor> cursor = data->Open(reader.Columns());
+    const RecordFields record(*cursor, reader.Names());
+    for (std::int64_t row = 1; cursor->Next(); ++row) {
       if (row % 4096 == 0 && check()) throw Cancelled();
       std::size_t chosen = 0;
       for (; chosen < segments.size(); ++chosen) {
         bool match = true;
-        for (const auto& [column, value] : segments[chosen].when) {
-          const std::string text = ValueText(data.columns[static_cast<std::size_t>(column)], row);
-          match = match && !text.empty() && text == value;
+        for (const auto& [field, value] : segments[chosen].when) {
+          match = match && record.Is(field, value);
         }
         if (match) break;
       }
-      if (chosen == segments.size() || !Design(segments[chosen].model, data, row, x)) {
+      if (chosen == segments.size() || !Design(segments[chosen].model, record, x)) {
         // A lone empty field is quoted: an empty line would read as no record at all.
         os << (logistic ? std::string(categories.size(), ',') : std::string("\"\"")) << "\n";
         continue;
@@ -283,7 +307,7 @@ int RunScore(const ScoreOptions& options, std::ostream& err, MCCommon::MCQueryCa
         for (std::size_t k = 0; k < x.size(); ++k) eta[t] += m.beta[t][k] * x[k];
       }
       if (!logistic) {
-        os << Exact(eta[0]) << "\n";
+        os << ShortestText(eta[0]) << "\n";
         continue;
       }
       // Probabilities exp(eta_t) / sum exp(eta_s), shifted by the largest for safety.
@@ -300,22 +324,13 @@ int RunScore(const ScoreOptions& options, std::ostream& err, MCCommon::MCQueryCa
         probability[columnOf[chosen][t]] = eta[t] / sum;
       }
       os << CsvField(m.targets[best]);
-      for (double p : probability) os << "," << Exact(p);
+      for (double p : probability) os << "," << ShortestText(p);
       os << "\n";
     }
     if (check()) throw Cancelled();
     file.Commit();
     return kExitOK;
-  } catch (const Cancelled&) {
-    err << "mcfit: cancelled\n";
-    return kExitCancelled;
-  } catch (const InputError& e) {
-    err << "mcfit: " << e.what() << "\n";
-    return kExitBadInput;
-  } catch (const std::bad_alloc&) {
-    err << "mcfit: " << options.data << ": not enough memory\n";
-    return kExitNotFitted;
-  }
+  });
 }
 
 }  // namespace MCFrontEnd

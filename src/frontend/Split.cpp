@@ -1,5 +1,10 @@
 #include "Split.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
 #include <algorithm>
 #include <fstream>
 #include <map>
@@ -11,9 +16,10 @@
 #include "LinearFit.h"
 #include "MCVarList.h"
 #include "MCXSplitPMMLCombiner.h"
-#include "ModelSetup.h"
-#include "PendingFile.h"
-#include "Pmml.h"
+#include "MCMV.h"
+#include "Text.h"
+#include "frontend/OutputFile.h"
+#include "frontend/Fit.h"
 #include "Report.h"
 
 namespace MCFrontEnd {
@@ -29,103 +35,98 @@ std::string Describe(const std::vector<std::string>& names,
   return text;
 }
 
+// A named temporary file in the system's temporary folder, for the combiner, which reads
+// and writes files by name; removed with the object.
+class ScratchFile {
+ public:
+  ScratchFile() {
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::temp_directory_path(error);
+    fPath = (error ? std::string("/tmp") : folder.string()) + "/mcstat-split-XXXXXX";
+    const int fd = ::mkostemp(fPath.data(), O_CLOEXEC);
+    if (fd < 0) throw InputError(fPath + ": cannot create a temporary file");
+    ::close(fd);
+  }
+  ScratchFile(const ScratchFile&) = delete;
+  ScratchFile& operator=(const ScratchFile&) = delete;
+  ~ScratchFile() { std::remove(fPath.c_str()); }
+  const std::string& Path() const { return fPath; }
+
+ private:
+  std::string fPath;
+};
+
 }  // namespace
 
-std::vector<SplitGroup> GroupBySplit(const DataTable& data, const std::vector<std::string>& split) {
-  std::vector<int> columns;
-  std::set<std::string> seen;
-  for (const std::string& name : split) {
-    if (!seen.insert(name).second) throw InputError("--split: '" + name + "' given twice");
-    const int c = data.Find(name);
-    if (c < 0) {
-      throw InputError(data.source + ": unknown column '" + name +
-                       "' (columns: " + data.NameList() + ")");
-    }
-    columns.push_back(c);
-  }
-  // Ascending order of the values themselves: numbers compare as numbers.
-  auto less = [&](const std::size_t a, const std::size_t b) {
-    for (const int c : columns) {
-      const Column& col = data.columns[static_cast<std::size_t>(c)];
-      if (col.numeric) {
-        if (col.values[a] != col.values[b]) return col.values[a] < col.values[b];
-      } else if (col.text[a] != col.text[b]) {
-        return col.text[a] < col.text[b];
-      }
-    }
-    return false;
-  };
-  std::map<std::size_t, std::vector<std::size_t>, decltype(less)> groups(less);
-  for (std::size_t row = 0; row < data.nRows; ++row) {
+std::vector<SplitGroup> GroupBySplit(const PrecodedData& data, const ModelLayout& layout,
+                                     const CancelCheck& cancelled) {
+  const std::vector<int>& slots = layout.SplitSlots();
+  std::vector<KeySet> keys(slots.size());
+  std::set<std::vector<double>> tuples;
+  std::vector<double> tuple(slots.size());
+  std::unique_ptr<PrecodedData::Pass> pass = data.Open();
+  std::int64_t records = 0;
+  while (const double* values = pass->Next()) {
+    if (++records % 4096 == 0 && cancelled && cancelled()) throw Cancelled();
     bool present = true;
-    for (const int c : columns) {
-      present = present && !ValueText(data.columns[static_cast<std::size_t>(c)], row).empty();
+    for (std::size_t k = 0; k < slots.size() && present; ++k) {
+      tuple[k] = values[slots[k]];
+      present = !MCMV::IsMissing(tuple[k]);
     }
-    if (present) groups[row].push_back(row);
+    if (!present) continue;
+    for (std::size_t k = 0; k < slots.size(); ++k) keys[k].Insert(tuple[k]);
+    tuples.insert(tuple);
   }
-  std::vector<SplitGroup> result;
-  for (auto& [first, rows] : groups) {
+  // Keys that stand for one value ("1" and "1.0") make one group; codes ascend as values do.
+  std::vector<std::shared_ptr<const CategoryCoding>> codings;
+  for (std::size_t k = 0; k < slots.size(); ++k) {
+    codings.push_back(std::make_shared<CategoryCoding>(data, slots[k], keys[k], std::string(),
+                                                       "split variable"));
+  }
+  std::set<std::vector<int>> combinations;
+  for (const std::vector<double>& t : tuples) {
+    std::vector<int> codes;
+    for (std::size_t k = 0; k < slots.size(); ++k) codes.push_back(codings[k]->Code(t[k]));
+    combinations.insert(codes);
+  }
+  std::vector<SplitGroup> groups;
+  for (const std::vector<int>& codes : combinations) {
     SplitGroup group;
-    for (const int c : columns) {
-      group.values.push_back(ValueText(data.columns[static_cast<std::size_t>(c)], first));
+    for (std::size_t k = 0; k < slots.size(); ++k) {
+      group.values.push_back(codings[k]->Text(codes[k]));
+      group.when.push_back({slots[k], codings[k], codes[k]});
     }
-    group.rows = std::move(rows);
-    result.push_back(std::move(group));
+    groups.push_back(std::move(group));
   }
-  return result;
+  return groups;
 }
 
-DataTable SubTable(const DataTable& data, const std::vector<std::size_t>& rows) {
-  DataTable sub;
-  sub.source = data.source;
-  sub.binary = data.binary;
-  sub.nRows = rows.size();
-  for (const std::size_t r : rows) {
-    if (r < data.lines.size()) sub.lines.push_back(data.lines[r]);
-  }
-  for (const Column& col : data.columns) {
-    Column c;
-    c.name = col.name;
-    c.numeric = col.numeric;
-    for (const std::size_t r : rows) {
-      if (col.numeric) {
-        c.values.push_back(col.values[r]);
-      } else {
-        c.text.push_back(col.text[r]);
-        c.missing.push_back(col.missing[r]);
-      }
-    }
-    sub.columns.push_back(std::move(c));
-  }
-  return sub;
-}
-
-void RunSplitFits(const DataTable& data, const FitOptions& options, std::ostream& out,
+void RunSplitFits(const std::shared_ptr<const PrecodedData>& data, const ModelLayout& layout,
+                  const FitOptions& options, std::ostream& out, std::ostream& err,
                   MCCommon::MCQueryCancel* cancel) {
-  const std::vector<SplitGroup> groups = GroupBySplit(data, options.split);
-  if (groups.empty()) {
-    throw InputError(data.source + ": no record has a value for every split variable");
-  }
   auto cancelled = [cancel]() { return cancel != nullptr && cancel->WillCancel(); };
+  const std::vector<SplitGroup> groups = GroupBySplit(*data, layout, cancelled);
+  if (groups.empty()) {
+    throw InputError(data->Source().Name() +
+                     ": no record has a value for every split variable");
+  }
 
   // The combiner learns the split variables with the values that occur.
   MCCommonMetadata::MCVarList splitVars;
   for (std::size_t k = 0; k < options.split.size(); ++k) {
-    const Column& col = data.columns[static_cast<std::size_t>(data.Find(options.split[k]))];
-    std::set<std::string> texts;
-    std::set<double> numbers;
-    for (const SplitGroup& g : groups) texts.insert(g.values[k]);
-    if (col.numeric) {
-      for (const std::string& t : texts) {
-        double v = 0.0;
-        ParseNumber(t, v);
-        numbers.insert(v);
-      }
-      splitVars.AddCatVar(col.name, "", std::vector<double>(numbers.begin(), numbers.end()),
-                          MCCommonMetadata::IMCVariable::kInput);
+    const CategoryCoding& coding = *groups.front().when[k].coding;
+    std::set<int> codes;
+    for (const SplitGroup& g : groups) codes.insert(g.when[k].code);
+    std::vector<double> numbers;
+    std::vector<std::string> texts;
+    for (const int code : codes) {
+      numbers.push_back(coding.Number(code));
+      texts.push_back(coding.Text(code));
+    }
+    if (coding.Numeric()) {
+      splitVars.AddCatVar(options.split[k], "", numbers, MCCommonMetadata::IMCVariable::kInput);
     } else {
-      splitVars.AddCatVar(col.name, "", std::vector<std::string>(texts.begin(), texts.end()),
-                          MCCommonMetadata::IMCVariable::kInput);
+      splitVars.AddCatVar(options.split[k], "", texts, MCCommonMetadata::IMCVariable::kInput);
     }
   }
   std::unique_ptr<MCComXPrsUtil::MCXSplitPMMLCombiner> combiner;
@@ -136,18 +137,20 @@ void RunSplitFits(const DataTable& data, const FitOptions& options, std::ostream
   std::vector<FitResult> results;
   for (const SplitGroup& group : groups) {
     if (cancelled()) throw Cancelled();
-    const DataTable sub = SubTable(data, group.rows);
     const std::string where = "split " + Describe(options.split, group.values);
     try {
-      CodedModel model(sub, options.request);
+      CodedModel model(data, layout, group.when, cancelled);
       FitResult result = FitModel(model, options, cancel, nullptr);
-      result.source = data.source;
+      result.source = data->Source().Name();
       if (combiner) {
         // Each split's own document goes through a scratch file into the combiner.
-        PendingFile scratch(options.pmmlFile);
-        WritePmml(result, model, sub, scratch.Stream());
-        scratch.Stream().flush();
-        const MCCommon::MCStatus added = combiner->AddModel(scratch.TempPath(), group.values);
+        ScratchFile scratch;
+        {
+          std::ofstream os(scratch.Path(), std::ios::binary);
+          WritePmml(result, model, os);
+          if (!os.flush()) throw InputError(scratch.Path() + ": cannot write the file");
+        }
+        const MCCommon::MCStatus added = combiner->AddModel(scratch.Path(), group.values);
         if (added.IsError()) {
           throw InputError(options.pmmlFile + ": the split models cannot be combined (" +
                            StatusWords(added) + ")");
@@ -161,7 +164,7 @@ void RunSplitFits(const DataTable& data, const FitOptions& options, std::ostream
     }
   }
 
-  std::unique_ptr<PendingFile> json;
+  std::unique_ptr<OutputFile> json;
   if (!options.jsonFile.empty()) {
     nlohmann::ordered_json doc;
     doc["model"] = results.front().model;
@@ -177,29 +180,32 @@ void RunSplitFits(const DataTable& data, const FitOptions& options, std::ostream
       splits.push_back(item);
     }
     doc["splits"] = splits;
-    json = std::make_unique<PendingFile>(options.jsonFile);
+    json = std::make_unique<OutputFile>(options.jsonFile, out, true);
     json->Stream() << doc.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
                    << "\n";
   }
-  std::unique_ptr<PendingFile> pmml;
+  std::unique_ptr<OutputFile> pmml;
   if (combiner) {
-    pmml = std::make_unique<PendingFile>(options.pmmlFile);
-    PendingFile scratch(options.pmmlFile);
-    const MCCommon::MCStatus exported = combiner->ExportMiningModel(scratch.TempPath());
+    pmml = std::make_unique<OutputFile>(options.pmmlFile, out, true);
+    ScratchFile scratch;
+    const MCCommon::MCStatus exported = combiner->ExportMiningModel(scratch.Path());
     if (exported.IsError()) {
       throw InputError(options.pmmlFile + ": the combined model cannot be written (" +
                        StatusWords(exported) + ")");
     }
-    std::ifstream in(scratch.TempPath(), std::ios::binary);
+    std::ifstream in(scratch.Path(), std::ios::binary);
     pmml->Stream() << in.rdbuf();
   }
   if (cancelled()) throw Cancelled();
   if (json) json->Commit();
   if (pmml) pmml->Commit();
   if (options.quiet) return;
+  // The report goes where the documents do not.
+  const bool toOut = !(json && json->IsStandardOutput()) && !(pmml && pmml->IsStandardOutput());
+  std::ostream& report = toOut ? out : err;
   for (std::size_t g = 0; g < groups.size(); ++g) {
-    out << (g ? "\n" : "") << "Split: " << Describe(options.split, groups[g].values) << "\n";
-    WriteReport(results[g], out);
+    report << (g ? "\n" : "") << "Split: " << Describe(options.split, groups[g].values) << "\n";
+    WriteReport(results[g], report);
   }
 }
 

@@ -4,7 +4,7 @@
 #include <set>
 #include <utility>
 
-#include "DataTable.h"
+#include "frontend/Errors.h"
 
 namespace MCFrontEnd {
 

@@ -4,14 +4,9 @@
 #include <string>
 #include <vector>
 
-namespace MCFrontEnd {
+#include "frontend/ModelRequest.h"
 
-// One model term as written: variable names joined by '*', in the order given.
-struct Term {
-  std::vector<std::string> names;
-  // The names joined by '*'.
-  std::string Text() const;
-};
+namespace MCFrontEnd {
 
 // Parses "A", "A*B", "x1*x1" (blanks around names allowed). InputError for an empty term
 // or an empty name ("A**B", "*A").

@@ -12,13 +12,19 @@ int main(int argc, char** argv) {
 
   CLI::App app{"mcfit: linear and logistic regression with the mcstat library"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", std::string("mcfit ") + MCFrontEnd::Version());
 
   MCFrontEnd::FitOptions fit;
   double tolerance = fit.request.tolerance;
   std::string patterns;
   CLI::App* fitCmd = app.add_subcommand("fit", "fit one model and print its report");
-  fitCmd->add_option("--data", fit.data, "CSV file with a header row, or a binary record file")
+  fitCmd->add_option("--data", fit.data,
+                     "CSV file with a header row (gzip too), a binary record file, or - for "
+                     "standard input")
       ->required();
+  std::string separator;
+  fitCmd->add_option("--sep", separator, "CSV separator: one character, or tab (default: ',', "
+                                         "';' or tab as the header line shows)");
   fitCmd->add_option("--format", fit.format, "csv or bin (default: bin for *.bin, else csv)");
   fitCmd->add_option("--columns", fit.columns, "names of the values of a binary record")
       ->delimiter(',');
@@ -49,8 +55,10 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"on", "off"}));
   fitCmd->add_option("--settings", fit.settingsFile, "settings document");
   fitCmd->add_option("--split", fit.split, "split variables")->delimiter(',');
-  fitCmd->add_option("--json", fit.jsonFile, "write the results as JSON to this file");
-  fitCmd->add_option("--pmml", fit.pmmlFile, "write the model as PMML to this file");
+  fitCmd->add_option("--json", fit.jsonFile, "write the results as JSON to this file (- for "
+                                             "standard output)");
+  fitCmd->add_option("--pmml", fit.pmmlFile, "write the model as PMML to this file (- for "
+                                             "standard output)");
   fitCmd->add_flag("--collinearity", fit.collinearity, "eigenvalues and condition indices");
   fitCmd->add_flag("--quiet", fit.quiet, "no report on standard output");
 
@@ -77,6 +85,14 @@ int main(int argc, char** argv) {
   }
 
   if (*fitCmd) {
+    if (separator == "tab" || separator == "\\t") separator = "\t";
+    if (!separator.empty()) {
+      if (separator.size() != 1 || separator == "\"" || separator == "\n" || separator == "\r") {
+        std::cerr << "mcfit: --sep: one character other than a quote or a line end, or tab\n";
+        return MCFrontEnd::kExitBadInput;
+      }
+      fit.separator = separator[0];
+    }
     fit.interceptGiven = fitCmd->count("--no-intercept") > 0;
     fit.request.intercept = !fit.interceptGiven;
     fit.toleranceGiven = fitCmd->count("--tolerance") > 0;
@@ -92,6 +108,6 @@ int main(int argc, char** argv) {
     fit.logistic.patterns = patterns == "on";
     return MCFrontEnd::RunFit(fit, std::cout, std::cerr, &query);
   }
-  if (*scoreCmd) return MCFrontEnd::RunScore(score, std::cerr, &query);
-  return MCFrontEnd::RunGen(gen, std::cerr, &query);
+  if (*scoreCmd) return MCFrontEnd::RunScore(score, std::cout, std::cerr, &query);
+  return MCFrontEnd::RunGen(gen, std::cout, std::cerr, &query);
 }
