@@ -6,11 +6,13 @@
 #include <memory>
 #include <string>
 
+#include "frontend/mcfrontend_export.h"
+
 namespace MCFrontEnd {
 
 // The bytes of a file, front to back: a plain file, a gzip file (recognised by its first
 // bytes, whatever its name), or standard input (given as "-"; gzip there too).
-class ByteReader {
+class MCFRONTEND_EXPORT ByteReader {
  public:
   virtual ~ByteReader();
   // Opens the file; InputError (naming the file) when it cannot be opened.
@@ -33,7 +35,7 @@ class ByteReader {
 };
 
 // The name under which messages mention a path: "standard input" for "-".
-std::string DisplayName(const std::string& path);
+MCFRONTEND_EXPORT std::string DisplayName(const std::string& path);
 
 }  // namespace MCFrontEnd
 

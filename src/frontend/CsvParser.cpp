@@ -60,9 +60,15 @@ void CsvParser::Fill() {
     if (fBuffer.size() >= kLongestRecord) Fail(fLine, "a record longer than 2 GiB");
     fBuffer.resize(fBuffer.size() * 2);
   }
-  const std::size_t got = fpInput->Read(fBuffer.data() + fEnd, fBuffer.size() - fEnd);
-  if (got == 0) fbEof = true;
-  fEnd += got;
+  // The buffer is filled whole: a record is scanned again from its start after every fill.
+  while (fEnd < fBuffer.size()) {
+    const std::size_t got = fpInput->Read(fBuffer.data() + fEnd, fBuffer.size() - fEnd);
+    if (got == 0) {
+      fbEof = true;
+      break;
+    }
+    fEnd += got;
+  }
 }
 
 char CsvParser::DetectSeparator() {

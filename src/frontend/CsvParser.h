@@ -55,8 +55,8 @@ class MCFRONTEND_EXPORT CsvParser {
     bool escaped = false;  // holds doubled quotes still to be made single
   };
 
-  // Moves the unread bytes to the front and reads more, growing the buffer when a record
-  // fills it. Sets fbEof when nothing more comes.
+  // Moves the unread bytes to the front and fills the buffer, growing it when a record fills
+  // it. Sets fbEof at the end of the data.
   void Fill();
   // Splits the record at fBegin into fvFields. False when the buffer ends before the record
   // does and more data may come; fNext is then meaningless.

@@ -61,7 +61,6 @@ PrecodedData::PrecodedData(DataSource& source, std::vector<Slot> slots, CacheMod
     : fSource(source), fvSlots(std::move(slots)) {
   const std::size_t n = fvSlots.size();
   fvTexts.resize(n);
-  fvNumeric.assign(n, 0);
   fvTextNumbers.resize(n);
   bool texts = false;
   for (std::size_t k = 0; k < n; ++k) {
@@ -79,23 +78,14 @@ PrecodedData::PrecodedData(DataSource& source, std::vector<Slot> slots, CacheMod
   if (spool) fpSpool = std::make_unique<Spool>(static_cast<int>(std::max<std::size_t>(n, 1)));
   if (spool || texts) Learn(cancelled);
 
-  // Which categories are numbers.
+  // The number each text stands for, once.
   for (std::size_t k = 0; k < n; ++k) {
-    if (!fvSlots[k].categorical) continue;
-    bool numeric = true;
-    if (fvKinds[k] == Field::kText) {
-      std::vector<double>& numbers = fvTextNumbers[k];
-      numbers.resize(fvTexts[k]->Size());
-      for (std::size_t id = 0; id < numbers.size() && numeric; ++id) {
-        numeric = ParseNumber(fvTexts[k]->Text(static_cast<std::int32_t>(id)), numbers[id]);
-      }
-    } else if (fvKinds[k] == Field::kLabel) {
-      double v = 0.0;
-      for (const std::string& label : source.Labels(fvColumns[k])) {
-        numeric = numeric && ParseNumber(label, v);
-      }
+    if (!fvTexts[k]) continue;
+    std::vector<double>& numbers = fvTextNumbers[k];
+    numbers.assign(fvTexts[k]->Size(), std::nan(""));
+    for (std::size_t id = 0; id < numbers.size(); ++id) {
+      ParseNumber(fvTexts[k]->Text(static_cast<std::int32_t>(id)), numbers[id]);
     }
-    fvNumeric[k] = numeric;
   }
 }
 
@@ -167,17 +157,13 @@ void PrecodedData::CodeRecord(const Field* fields, double* values, const RowCurs
   }
 }
 
-bool PrecodedData::NumericCategories(int slot) const {
-  return fvNumeric[static_cast<std::size_t>(slot)] != 0;
-}
-
 double PrecodedData::KeyNumber(int slot, double key) const {
   const auto k = static_cast<std::size_t>(slot);
   switch (fvKinds[k]) {
     case Field::kText:
       return fvTextNumbers[k][static_cast<std::size_t>(key)];
     case Field::kLabel: {
-      double v = MCMV::Missing();
+      double v = std::nan("");
       ParseNumber(fSource.Labels(fvColumns[k])[static_cast<std::size_t>(key)], v);
       return v;
     }
@@ -188,7 +174,7 @@ double PrecodedData::KeyNumber(int slot, double key) const {
 
 std::string PrecodedData::KeyText(int slot, double key) const {
   const auto k = static_cast<std::size_t>(slot);
-  if (NumericCategories(slot)) return CategoryNumberText(KeyNumber(slot, key));
+  if (fvKinds[k] == Field::kNumber) return CategoryNumberText(key);
   if (fvKinds[k] == Field::kText) return fvTexts[k]->Text(static_cast<std::int32_t>(key));
   return fSource.Labels(fvColumns[k])[static_cast<std::size_t>(key)];
 }
@@ -201,10 +187,12 @@ std::unique_ptr<PrecodedData::Pass> PrecodedData::Open(RecordRange range) const 
 // CategoryCoding
 
 CategoryCoding::CategoryCoding(const PrecodedData& data, int slot, const KeySet& keys,
-                               const std::string& reference, const std::string& what)
-    : fbNumeric(data.NumericCategories(slot)) {
+                               const std::string& reference, const std::string& what) {
   // Distinct categories in ascending order; several keys may stand for one ("1" and "1.0").
   const std::vector<double> all = keys.Keys();
+  fbNumeric = std::all_of(all.begin(), all.end(), [&](double key) {
+    return std::isfinite(data.KeyNumber(slot, key));
+  });
   if (fbNumeric) {
     std::map<double, std::vector<double>> byNumber;
     for (const double key : all) byNumber[data.KeyNumber(slot, key)].push_back(key);

@@ -43,11 +43,9 @@ class MCFRONTEND_EXPORT PrecodedData {
   int Width() const { return static_cast<int>(fvSlots.size()); }
   bool Cached() const { return fpSpool != nullptr; }
 
-  // Whether the categories of a categorical slot are numbers: binary values, or texts and
-  // labels that all read as numbers.
-  bool NumericCategories(int slot) const;
-  // The category a key stands for: its number (for numeric categories) and its text (text
-  // as in the data; numbers with 15 significant digits).
+  // The category a key of a categorical slot stands for: its number (NaN for a text that
+  // does not read as one) and its text (as in the data; numbers of a binary source with 15
+  // significant digits).
   double KeyNumber(int slot, double key) const;
   std::string KeyText(int slot, double key) const;
 
@@ -80,14 +78,14 @@ class MCFRONTEND_EXPORT PrecodedData {
   std::vector<int> fvColumns;             // the source columns of the slots
   std::vector<Field::Kind> fvKinds;       // their field kinds
   std::vector<std::unique_ptr<TextDictionary>> fvTexts;  // categorical text slots
-  std::vector<char> fvNumeric;            // categorical slots: numeric categories
   std::vector<std::vector<double>> fvTextNumbers;  // text slots: the number of each text
   std::unique_ptr<Spool> fpSpool;
 };
 
 // The categories of one categorical slot among the records a model reads, ascending
 // (numbers numerically, text by bytes), optionally with one moved last (the reference of the
-// library's coding), and the code of every key.
+// library's coding), and the code of every key. The categories are numbers when all of them
+// read as numbers; their texts are then the numbers with 15 significant digits.
 class MCFRONTEND_EXPORT CategoryCoding {
  public:
   CategoryCoding() = default;

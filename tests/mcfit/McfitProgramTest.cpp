@@ -118,6 +118,11 @@ TEST_P(BadInput, ExitCodeMessageAndNoOutputFile) {
   WriteFile("one.csv", "y,x\na,1\na,2\na,3\n");
   const std::vector<double> rec = {1, 0, 2, 1, 3, std::nan("")};
   WriteFile("nan.bin", std::string(reinterpret_cast<const char*>(rec.data()), 48));
+  WriteFile("comma.csv", "y;x\n1,5;2\n2,5;3\n");
+  std::string many = "y,x\n";
+  for (int i = 0; i < 2000; ++i) many += std::to_string(i) + "," + std::to_string(i % 7) + "\n";
+  WriteFile("many.csv", many);
+  Shell("cd '" + fDir + "' && gzip -c many.csv | head -c 900 > cut.csv.gz && rm many.csv");
   std::string args = GetParam().args;
   for (std::size_t at; (at = args.find("{D}")) != std::string::npos;) args.replace(at, 3, fDir);
   const std::string before = Listing();
@@ -154,6 +159,13 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"NoHalving", LOGIT "--max-step-halving 0", 2, "--max-step"},
         BadCase{"NegativeCriterion", LOGIT "--ll-criterion -1", 2, "--ll-crit"},
         BadCase{"LogisticOptionOnLinear", GOOD "--reference 1", 2, "--model logistic"},
+        BadCase{"DecimalComma", "fit --data {D}/comma.csv --dependent y --covariates x", 2,
+                "comma.csv, line 2: dependent 'y' holds '1,5', not a number (numbers need a "
+                "decimal point, not a comma)"},
+        BadCase{"TruncatedGzip", "fit --data {D}/cut.csv.gz --dependent y --covariates x", 2,
+                "cut.csv.gz: cannot decompress"},
+        BadCase{"LongSeparator", GOOD "--sep ab", 2, "--sep"},
+        BadCase{"SeparatorNotInFile", GOOD "--covariates x --sep ';'", 2, "unknown column 'y'"},
         BadCase{"NoValidRecord", "fit --data {D}/empty.csv --dependent y --covariates x", 1,
                 "error 307"},
         BadCase{"NoEffects", GOOD "--no-intercept", 1, "error 302"},
@@ -191,15 +203,19 @@ TEST_F(Program, GeneratedDataFitsTheSameFromBothFormats) {
   EXPECT_NEAR(b["fit"]["residual_std_error"].get<double>(), 1.0, 0.15);
 }
 
-// Ctrl-C while mcfit reads its data from a pipe: exit 130 and no output file. The data come
-// through a named pipe so that the signal certainly arrives before the last record does.
+// Ctrl-C while mcfit copies its data from a pipe into its temporary cache: exit 130, no output
+// file and nothing left in the temporary folder. The data come through a named pipe so that
+// the signal certainly arrives before the last record does.
 TEST_F(Program, InterruptGivesExitCode130) {
   const std::string fifo = fDir + "/data.csv";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const std::string json = fDir + "/out.json";
+  const std::string tmp = fDir + ".tmp";
+  ASSERT_EQ(Shell("rm -rf '" + tmp + "' && mkdir '" + tmp + "'"), 0);
   const pid_t pid = ::fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
+    ::setenv("TMPDIR", tmp.c_str(), 1);
     const int null = ::open("/dev/null", O_WRONLY);
     ::dup2(null, 1);
     ::dup2(null, 2);
@@ -219,6 +235,8 @@ TEST_F(Program, InterruptGivesExitCode130) {
   ASSERT_TRUE(WIFEXITED(status)) << "ended by a signal";
   EXPECT_EQ(WEXITSTATUS(status), 130);
   EXPECT_EQ(Listing(), "data.csv\n");
+  EXPECT_EQ(Shell("test -z \"$(ls -A '" + tmp + "')\""), 0) << "a temporary file was left";
+  Shell("rm -rf '" + tmp + "'");
 }
 
 }  // namespace

@@ -39,10 +39,11 @@ class Program : public ::testing::Test {
     const int rc = std::system(cmd.c_str());
     return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
   }
-  // Runs mcfit with the arguments; standard error lands in fErr.
-  int Run(const std::string& args) {
-    const int rc =
-        Shell("'" + kExe + "' " + args + " > '" + fDir + "/stdout' 2> '" + fDir + "/stderr'");
+  // Runs mcfit with the arguments; standard output lands in fOut, standard error in fErr.
+  // `before` is shell text put before the program: "umask 077;", "cat FILE |".
+  int Run(const std::string& args, const std::string& before = "") {
+    const int rc = Shell(before + " '" + kExe + "' " + args + " > '" + fDir + "/stdout' 2> '" +
+                         fDir + "/stderr'");
     fOut = Read(fDir + "/stdout");
     fErr = Read(fDir + "/stderr");
     Shell("rm -f '" + fDir + "/stdout' '" + fDir + "/stderr'");
