@@ -67,8 +67,9 @@ class MCFRONTEND_EXPORT DataSource {
   // The labels of a column that delivers kLabel fields; empty for the others.
   virtual const std::vector<std::string>& Labels(int column) const;
   // Opens a pass over the records of the range delivering the given columns (indices into
-  // ColumnNames). InputError when the source cannot give another pass or that range (a text
-  // file is read from its start).
+  // ColumnNames); the sources here may open passes from several threads at once, each cursor
+  // then belonging to one thread. InputError when the source cannot give another pass (standard
+  // input) or the range (one beyond the records; a text file skips to its first record).
   virtual std::unique_ptr<RowCursor> Open(const std::vector<int>& columns,
                                           RecordRange range = {}) = 0;
 

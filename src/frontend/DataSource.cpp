@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <set>
 
 #include "ByteReader.h"
@@ -70,7 +71,11 @@ class CsvSource : public DataSource {
   Passes PassCost() const override { return fCost; }
   Field::Kind FieldKind(int /*column*/) const override { return Field::kText; }
   std::unique_ptr<RowCursor> Open(const std::vector<int>& columns, RecordRange range) override {
-    std::unique_ptr<CsvParser> parser = std::move(fpFirst);
+    std::unique_ptr<CsvParser> parser;
+    {
+      const std::lock_guard<std::mutex> lock(fFirstLock);
+      parser = std::move(fpFirst);
+    }
     if (!parser) {
       if (fCost == Passes::kOnce) throw InputError(fName + ": cannot be read a second time");
       parser = std::make_unique<CsvParser>(ByteReader::Open(fPath), fName, fSeparator);
@@ -85,6 +90,7 @@ class CsvSource : public DataSource {
   char fSeparator = ',';
   std::vector<std::string> fvNames;
   std::unique_ptr<CsvParser> fpFirst;  // the parser that read the header, for the first pass
+  std::mutex fFirstLock;                // passes may be opened from several threads
 };
 
 class BinaryCursor : public RowCursor {
@@ -175,7 +181,11 @@ class BinarySource : public DataSource {
   Passes PassCost() const override { return fCost; }
   Field::Kind FieldKind(int /*column*/) const override { return Field::kNumber; }
   std::unique_ptr<RowCursor> Open(const std::vector<int>& columns, RecordRange range) override {
-    std::unique_ptr<ByteReader> reader = std::move(fpFirst);
+    std::unique_ptr<ByteReader> reader;
+    {
+      const std::lock_guard<std::mutex> lock(fFirstLock);
+      reader = std::move(fpFirst);
+    }
     if (!reader) {
       if (fCost == Passes::kOnce) throw InputError(fName + ": cannot be read a second time");
       reader = ByteReader::Open(fPath);
@@ -189,7 +199,8 @@ class BinarySource : public DataSource {
   std::string fName;
   std::vector<std::string> fvNames;
   Passes fCost = Passes::kCheap;
-  std::unique_ptr<ByteReader> fpFirst;
+  std::unique_ptr<ByteReader> fpFirst;  // opened to check the file, for the first pass
+  std::mutex fFirstLock;                // passes may be opened from several threads
 };
 
 }  // namespace
