@@ -46,8 +46,8 @@ struct FitOptions {
 };
 
 // Runs one fit: reads the data, fits, prints the report on out (unless quiet) and writes the
-// requested files (out for "-"; see OutputFile). Warnings and problems go to err, a problem
-// as one line. Returns the exit code: 2 for bad input, 1 for a model the library cannot fit,
+// requested files (out for "-"; see OutputFile). Each warning of the fit (a term aliased, an
+// estimate not identified...) goes to err as "mcfit: warning: ...", a problem as one line. Returns the exit code: 2 for bad input, 1 for a model the library cannot fit,
 // 130 when cancel said yes; no output file is left behind unless the result is 0. cancel may
 // be null.
 MCFRONTEND_EXPORT int RunFit(const FitOptions& options, std::ostream& out, std::ostream& err,

@@ -21,6 +21,7 @@ struct ParameterResult {
   std::string name;
   std::optional<std::string> target;  // response category (logistic model)
   std::vector<PredictorCell> cells;   // empty for the intercept
+  int term = -1;                      // its term in the model's terms; -1: the intercept
   double estimate = 0.0;
   bool redundant = false;
   std::optional<double> stdError;

@@ -91,6 +91,7 @@ int RunFit(const FitOptions& options, std::ostream& out, std::ostream& err,
     if (cancel != nullptr && cancel->WillCancel()) throw Cancelled();
     if (json) json->Commit();
     if (pmml) pmml->Commit();
+    for (const std::string& w : result.warnings) err << "mcfit: warning: " << w << "\n";
     // The report goes where the documents do not.
     const bool toOut = !(json && json->IsStandardOutput()) && !(pmml && pmml->IsStandardOutput());
     if (!options.quiet) WriteReport(result, toOut ? out : err);

@@ -7,6 +7,7 @@
 #include "IMCRegComponent.h"
 #include "MCDistFun.h"
 #include "MCMV.h"
+#include "Aliasing.h"
 #include "MCRegFactory.h"
 
 namespace MCFrontEnd {
@@ -137,6 +138,13 @@ BuiltModel BuildComponent(MCRegSettings& settings, CodedModel& model) {
   return built;
 }
 
+void AddAliasWarnings(const CodedModel& model, FitResult& result) {
+  for (std::string& w : AliasWarnings(model.Terms(), model.Request().factors, result.parameters,
+                                      result.intercept)) {
+    result.warnings.push_back(std::move(w));
+  }
+}
+
 FitResult StartResult(const std::string& kind, CodedModel& model, const MCRegSettings& settings,
                       IMCRegOutputStats& stats) {
   FitResult result;
@@ -170,7 +178,10 @@ FitResult FitLinear(CodedModel& model, MCCommon::MCQueryCancel* cancel) {
   for (std::size_t k = 0; k < estimates.size(); ++k) {
     ParameterResult p;
     p.name = k < parameters.size() ? model.ParameterName(parameters[k]) : "?";
-    if (k < parameters.size()) p.cells = model.ParameterCells(parameters[k]);
+    if (k < parameters.size()) {
+      p.cells = model.ParameterCells(parameters[k]);
+      p.term = parameters[k].IsIntercept() ? -1 : parameters[k].GetEffectIndex();
+    }
     p.estimate = estimates[k];
     p.redundant = !kept.IsIn(static_cast<int>(k));
     const double covKK = cov ? cov->GetElem(static_cast<int>(k), static_cast<int>(k)) : -1.0;
@@ -182,6 +193,7 @@ FitResult FitLinear(CodedModel& model, MCCommon::MCQueryCancel* cancel) {
   if (!MCMV::IsMissing(rmse)) result.rmse = rmse;
   result.dfError = error.df;
   if (error.df > 0.0) result.residualStdError = std::sqrt(error.variance);
+  AddAliasWarnings(model, result);
   for (const MCCommon::MCStatus& w : built.component->GetWarnings()) {
     result.warnings.push_back(StatusWords(w));
   }

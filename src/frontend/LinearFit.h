@@ -45,6 +45,9 @@ BuiltModel BuildComponent(MCRegSettings& settings, CodedModel& model);
 FitResult StartResult(const std::string& kind, CodedModel& model, const MCRegSettings& settings,
                       IMCRegOutputStats& stats);
 
+// Adds the warnings of AliasWarnings for the fit's parameters.
+void AddAliasWarnings(const CodedModel& model, FitResult& result);
+
 // Fits the linear model through the library's factory and component; cancel (may be null)
 // is asked before every record. Throws FitError for an error status and Cancelled when the
 // build was cancelled.

@@ -115,6 +115,7 @@ FitResult FitLogistic(CodedModel& model, const LogisticOptions& options,
     if (k < parameters.size()) {
       p.name = model.ParameterName(parameters[k]);
       p.cells = model.ParameterCells(parameters[k]);
+      p.term = parameters[k].IsIntercept() ? -1 : parameters[k].GetEffectIndex();
       p.target = model.ResponseText(parameters[k].GetTargetCategory());
     }
     p.estimate = estimates[k];
@@ -143,6 +144,7 @@ FitResult FitLogistic(CodedModel& model, const LogisticOptions& options,
   const int reason = stats->GetStopReason();
   result.stopReason = StopReasonWords(reason);
 
+  AddAliasWarnings(model, result);
   for (const MCCommon::MCStatus& w : component->GetWarnings()) {
     result.warnings.push_back(StatusWords(w));
   }

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "MCMV.h"
+#include "Text.h"
 #include "Terms.h"
 
 namespace MCFrontEnd {
@@ -28,6 +29,11 @@ ModelLayout::ModelLayout(const ModelRequest& request, const DataSource& source,
     : fRequest(request) {
   const ModelRequest& r = fRequest;
   if (r.dependent.empty()) throw InputError("no dependent variable (--dependent)");
+  // The sweep calls a pivot redundant below tolerance x its diagonal: a proportion.
+  if (!(r.tolerance >= 0.0 && r.tolerance < 1.0)) {
+    throw InputError("--tolerance must be a number with 0 <= T < 1, not " +
+                     ShortestText(r.tolerance));
+  }
   CheckDistinct(r.factors, "--factors");
   CheckDistinct(r.covariates, "--covariates");
   CheckDistinct(split, "--split");

@@ -222,6 +222,7 @@ nlohmann::ordered_json ToJson(const FitResult& r) {
   } else {
     doc["collinearity"] = nullptr;
   }
+  doc["warnings"] = r.warnings;
   return doc;
 }
 

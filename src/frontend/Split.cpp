@@ -199,6 +199,12 @@ void RunSplitFits(const std::shared_ptr<const PrecodedData>& data, const ModelLa
   if (cancelled()) throw Cancelled();
   if (json) json->Commit();
   if (pmml) pmml->Commit();
+  for (std::size_t g = 0; g < groups.size(); ++g) {
+    for (const std::string& w : results[g].warnings) {
+      err << "mcfit: warning: split " << Describe(options.split, groups[g].values) << ": " << w
+          << "\n";
+    }
+  }
   if (options.quiet) return;
   // The report goes where the documents do not.
   const bool toOut = !(json && json->IsStandardOutput()) && !(pmml && pmml->IsStandardOutput());

@@ -166,6 +166,11 @@ INSTANTIATE_TEST_SUITE_P(
                 "cut.csv.gz: cannot decompress"},
         BadCase{"LongSeparator", GOOD "--sep ab", 2, "--sep"},
         BadCase{"SeparatorNotInFile", GOOD "--covariates x --sep ';'", 2, "unknown column 'y'"},
+        BadCase{"ToleranceOne", GOOD "--covariates x --tolerance 1", 2,
+                "--tolerance must be a number with 0 <= T < 1, not 1"},
+        BadCase{"ToleranceNegative", GOOD "--covariates x --tolerance -1e-9", 2, "not -1e-09"},
+        BadCase{"ToleranceNaN", GOOD "--covariates x --tolerance nan", 2, "0 <= T < 1, not nan"},
+        BadCase{"ToleranceText", GOOD "--covariates x --tolerance small", 2, "--tolerance"},
         BadCase{"NoValidRecord", "fit --data {D}/empty.csv --dependent y --covariates x", 1,
                 "error 307"},
         BadCase{"NoEffects", GOOD "--no-intercept", 1, "error 302"},
@@ -176,6 +181,29 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<BadCase>& info) { return info.param.name; });
 #undef LOGIT
 #undef GOOD
+
+// Terms the data do not identify are named on standard error and in the JSON: an interaction
+// with a cell without records, and a covariate that repeats another.
+TEST_F(Program, AliasedTermsWarn) {
+  std::string csv = "y,A,B,x,x2\n";
+  for (int i = 0; i < 30; ++i) {
+    const char* a = i % 3 == 0 ? "b" : "a";
+    const char* b = i % 3 == 1 ? "y" : "x";  // no record has both b and y
+    csv += std::to_string(i % 5 + 0.1 * i) + "," + a + "," + b + "," + std::to_string(i) + "," +
+           std::to_string(2 * i) + "\n";
+  }
+  WriteFile("d.csv", csv);
+  ASSERT_EQ(Run("fit --quiet --data '" + fDir + "/d.csv' --dependent y --factors A,B "
+                "--covariates x,x2 --effects A,B,A*B,x,x2 --json '" + fDir + "/o.json'"),
+            0)
+      << fErr;
+  const nlohmann::json warnings = nlohmann::json::parse(Read(fDir + "/o.json"))["warnings"];
+  ASSERT_EQ(warnings.size(), 2u) << warnings;
+  EXPECT_EQ(warnings[0].get<std::string>().rfind("term 'A*B' is aliased", 0), 0u);
+  EXPECT_EQ(warnings[1].get<std::string>().rfind("term 'x2' is aliased", 0), 0u);
+  EXPECT_EQ(fErr, "mcfit: warning: " + warnings[0].get<std::string>() + "\nmcfit: warning: " +
+                      warnings[1].get<std::string>() + "\n");
+}
 
 // Generated benchmark data read back as binary records and as CSV give the same fit.
 TEST_F(Program, GeneratedDataFitsTheSameFromBothFormats) {
