@@ -47,9 +47,9 @@ struct FitOptions {
 
 // Runs one fit: reads the data, fits, prints the report on out (unless quiet) and writes the
 // requested files (out for "-"; see OutputFile). Each warning of the fit (a term aliased, an
-// estimate not identified...) goes to err as "mcfit: warning: ...", a problem as one line. Returns the exit code: 2 for bad input, 1 for a model the library cannot fit,
-// 130 when cancel said yes; no output file is left behind unless the result is 0. cancel may
-// be null.
+// estimate not identified...) goes to err as "mcfit: warning: ...", a problem as one line.
+// Returns the exit code: 2 for bad input, 1 for a model the library cannot fit, 130 when
+// cancel said yes; no output file is left behind unless the result is 0. cancel may be null.
 MCFRONTEND_EXPORT int RunFit(const FitOptions& options, std::ostream& out, std::ostream& err,
                              MCCommon::MCQueryCancel* cancel);
 
@@ -94,7 +94,8 @@ MCFRONTEND_EXPORT int RunGen(const GenOptions& options, std::ostream& out, std::
 MCFRONTEND_EXPORT const char* Version();
 
 // Ctrl-C support: the handler only raises a flag, which the query below reports to the
-// library before every record and to the readers between records.
+// library before every record and to the readers between records; a second Ctrl-C ends the
+// program at once.
 MCFRONTEND_EXPORT void InstallInterruptHandler();
 MCFRONTEND_EXPORT void RequestInterrupt();  // what the handler does; also for tests
 MCFRONTEND_EXPORT void ClearInterrupt();

@@ -76,7 +76,6 @@ int RunFit(const FitOptions& options, std::ostream& out, std::ostream& err,
       }
       result = FitModel(model, settled, line ? line.get() : cancel, line.get());
     }
-    result.source = source->Name();
 
     std::unique_ptr<OutputFile> json;
     if (!options.jsonFile.empty()) {

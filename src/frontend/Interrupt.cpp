@@ -16,8 +16,9 @@ void InstallInterruptHandler() {
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
-  // Reads resume after the handler: the flag, not a failed read, reports the interrupt.
-  action.sa_flags = SA_RESTART;
+  // Reads resume after the handler: the flag, not a failed read, reports the interrupt. A
+  // second Ctrl-C ends the program at once (a read that waits for a terminal, say).
+  action.sa_flags = SA_RESTART | SA_RESETHAND;
   sigaction(SIGINT, &action, nullptr);
 }
 

@@ -9,6 +9,7 @@
 #include "MCMV.h"
 #include "Aliasing.h"
 #include "MCRegFactory.h"
+#include "Precoded.h"
 
 namespace MCFrontEnd {
 
@@ -150,6 +151,7 @@ FitResult StartResult(const std::string& kind, CodedModel& model, const MCRegSet
   FitResult result;
   result.model = kind;
   result.intercept = settings.GetInterceptUse();
+  result.source = model.Data().Source().Name();
   result.recordsRead = model.RecordsRead();
   result.recordsUsed = model.RecordsUsed();
   result.totalWeight = stats.GetTotalFreqWeight();

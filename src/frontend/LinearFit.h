@@ -40,8 +40,8 @@ struct BuiltModel {
 // model's records. Throws FitError for an error status and Cancelled when cancelled.
 BuiltModel BuildComponent(MCRegSettings& settings, CodedModel& model);
 
-// The summary every fit starts from: model kind, intercept, record counts, total weight and
-// the formula.
+// The summary every fit starts from: model kind, data name, intercept, record counts, total
+// weight and the formula.
 FitResult StartResult(const std::string& kind, CodedModel& model, const MCRegSettings& settings,
                       IMCRegOutputStats& stats);
 

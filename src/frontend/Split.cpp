@@ -141,7 +141,6 @@ void RunSplitFits(const std::shared_ptr<const PrecodedData>& data, const ModelLa
     try {
       CodedModel model(data, layout, group.when, cancelled);
       FitResult result = FitModel(model, options, cancel, nullptr);
-      result.source = data->Source().Name();
       if (combiner) {
         // Each split's own document goes through a scratch file into the combiner.
         ScratchFile scratch;
