@@ -1,35 +1,27 @@
-// Arbitrary bytes as an mcfit CSV file. The reader either throws InputError or returns a
-// table whose columns all hold one entry per row, numeric columns only finite or missing
-// values.
+// Arbitrary bytes as a CSV file of the front end's reader. It either throws InputError or
+// delivers records of exactly as many fields as the header has names, each field within the
+// record's text.
 
-#include <cmath>
-
-#include "DataTable.h"
+#include "CsvParser.h"
 #include "FuzzUtil.h"
-#include "MCMV.h"
+#include "frontend/Errors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   mcfuzz::QuietStreams();
-  mcfit::DataTable table;
+  const std::string text = mcfuzz::AsString(data, size);
   try {
-    table = mcfit::ParseCsv(mcfuzz::AsString(data, size), "fuzz.csv");
-  } catch (const mcfit::InputError&) {
-    return 0;
-  }
-  mcfuzz::Check(table.lines.size() == table.nRows, "one line number per row");
-  for (const mcfit::Column& column : table.columns) {
-    mcfuzz::Check(table.Find(column.name) >= 0, "a column that cannot be found");
-    if (column.numeric) {
-      mcfuzz::Check(column.values.size() == table.nRows, "numeric column length");
-      for (double v : column.values) {
-        mcfuzz::Check(std::isfinite(v), "a numeric value that is not finite");
-      }
-    } else {
-      mcfuzz::Check(column.text.size() == table.nRows, "text column length");
-      mcfuzz::Check(column.missing.size() == table.nRows, "missing flags length");
+    MCFrontEnd::CsvParser parser(MCFrontEnd::ByteReader::FromText(text), "fuzz.csv", 0);
+    const std::size_t width = parser.Names().size();
+    mcfuzz::Check(width > 0, "a header without names");
+    std::int64_t line = 0;
+    while (parser.Next()) {
+      mcfuzz::Check(parser.Line() > line, "records out of line order");
+      line = parser.Line();
+      std::size_t length = 0;
+      for (std::size_t j = 0; j < width; ++j) length += parser.Text(j).size();
+      mcfuzz::Check(length <= text.size(), "fields longer than the text");
     }
+  } catch (const MCFrontEnd::InputError&) {
   }
-  if (table.nRows > 0) table.Where(table.nRows - 1);
-  table.NameList();
   return 0;
 }

@@ -14,9 +14,9 @@ function(mcstat_add_fuzz_targets kind)
       pmml_reader=PMMLReaderFuzz.cpp
       settings_reader=SettingsReaderFuzz.cpp
       combiner=CombinerFuzz.cpp)
-  # mcfit's CSV reader is one file that needs nothing but the library's headers.
-  set(_mcfit_dir ${PROJECT_SOURCE_DIR}/tools/mcfit)
-  if(EXISTS ${_mcfit_dir}/DataTable.cpp)
+  # The front end's CSV reader, compiled into the harness so that it is instrumented too.
+  set(_frontend_dir ${PROJECT_SOURCE_DIR}/src/frontend)
+  if(TARGET mcstat_frontend)
     list(APPEND _harnesses csv_reader=CsvReaderFuzz.cpp)
   endif()
 
@@ -26,7 +26,8 @@ function(mcstat_add_fuzz_targets kind)
     list(GET _pair 1 _source)
     set(_sources ${MCSTAT_FUZZ_DIR}/${_source})
     if(_name STREQUAL "csv_reader")
-      list(APPEND _sources ${_mcfit_dir}/DataTable.cpp)
+      list(APPEND _sources ${_frontend_dir}/CsvParser.cpp ${_frontend_dir}/ByteReader.cpp
+                           ${_frontend_dir}/Text.cpp ${_frontend_dir}/Errors.cpp)
     endif()
     if(kind STREQUAL "libfuzzer")
       set(_target fuzz_${_name})
@@ -40,7 +41,12 @@ function(mcstat_add_fuzz_targets kind)
       add_test(NAME fuzz_regression_${_name}
                COMMAND ${_target} ${MCSTAT_FUZZ_DIR}/corpus/${_name})
     endif()
-    target_include_directories(${_target} PRIVATE ${MCSTAT_FUZZ_DIR} ${_mcfit_dir})
+    target_include_directories(${_target} PRIVATE ${MCSTAT_FUZZ_DIR} ${_frontend_dir})
     target_link_libraries(${_target} PRIVATE mcstat::mcstat mcstat_options)
+    if(_name STREQUAL "csv_reader")
+      find_package(ZLIB REQUIRED)
+      find_package(FastFloat REQUIRED)
+      target_link_libraries(${_target} PRIVATE ZLIB::ZLIB FastFloat::fast_float)
+    endif()
   endforeach()
 endfunction()

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "frontend/mcfrontend_export.h"
+
 // Arithmetic of covariates and numbers as a formula writes it (the inside of I(), log(), ...):
 // its tree, its canonical text, and a compiled form evaluated record by record.
 namespace MCFrontEnd {
@@ -15,7 +17,7 @@ namespace MCFrontEnd {
 // A formula that cannot be read, or whose terms do not fit the data. The position is the
 // 0-based byte offset in the text of the character at fault (the text's length when it ends
 // too early).
-class FormulaError : public std::runtime_error {
+class MCFRONTEND_EXPORT FormulaError : public std::runtime_error {
  public:
   FormulaError(std::size_t position, const std::string& message);
   std::size_t GetPosition() const { return fPosition; }
@@ -37,22 +39,22 @@ struct Expr {
 
 // The canonical text of an expression, as R prints it: "log(x + 1)", "x^2", "-x/2".
 // Two expressions with the same text are the same derived column.
-std::string ExprText(const Expr& expression);
+MCFRONTEND_EXPORT std::string ExprText(const Expr& expression);
 
 // True for a character R reads as part of a name: letters, digits, '.', '_' and any byte of a
 // UTF-8 sequence; first: the first character, which is neither a digit nor '_'.
-bool IsNameCharacter(bool first, unsigned char c);
+MCFRONTEND_EXPORT bool IsNameCharacter(bool first, unsigned char c);
 
 // The name as a formula writes it: bare when R reads it so, else backquoted.
-std::string QuoteName(const std::string& name);
+MCFRONTEND_EXPORT std::string QuoteName(const std::string& name);
 
 // The functions arithmetic may call: log, log10, log2, exp, sqrt, abs.
-bool IsMathFunction(const std::string& name);
+MCFRONTEND_EXPORT bool IsMathFunction(const std::string& name);
 
 // The arithmetic of one derived column (a kDerived variable's expression), compiled once and
 // evaluated per record without allocating. Evaluation is const and may run on several threads
 // at once.
-class ExpressionProgram {
+class MCFRONTEND_EXPORT ExpressionProgram {
  public:
   enum class Outcome { kValue, kMissing, kNotFinite };
 

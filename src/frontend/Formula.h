@@ -10,6 +10,7 @@
 
 #include "Expression.h"
 #include "MCModelEffect.h"
+#include "frontend/mcfrontend_export.h"
 
 // Model formulas in the notation of R and patsy, the older comma-separated effects list, and
 // the mapping of their terms onto the library's model effects.
@@ -20,7 +21,7 @@ namespace MCFrontEnd {
 //   y ~ A + + B
 //           ^ expected a term but found '+'
 // The caret is placed by characters (UTF-8 sequences count once), tabs kept as tabs.
-std::string ShowFormulaError(const std::string& text, const FormulaError& error);
+MCFRONTEND_EXPORT std::string ShowFormulaError(const std::string& text, const FormulaError& error);
 
 // One variable of a formula. Variables are distinct: a column named once or often is one
 // variable; C(x) is a variable of its own, as is each distinct derived expression.
@@ -77,14 +78,15 @@ struct Formula {
 // every column of dotColumns not used by the response (an error without the list).
 // Terms are deduplicated and ordered as R orders them: by number of variables, then by
 // appearance. Throws FormulaError.
-Formula ParseFormula(const std::string& text, const std::vector<std::string>* dotColumns = nullptr);
+MCFRONTEND_EXPORT Formula ParseFormula(const std::string& text,
+                                       const std::vector<std::string>* dotColumns = nullptr);
 
 // Reads the older effects list "A,B,A*B,A*x1,x1*x1": comma-separated terms whose names are
 // joined by '*' or ':'; a name repeated in a term raises its power. Names are trimmed and
 // may hold any character but , * : and backquote; a backquoted name may hold those too.
 // The terms keep the given order. Throws FormulaError for an empty term or name and for a
 // term given twice (in any order of its names).
-Formula ParseEffects(const std::string& text);
+MCFRONTEND_EXPORT Formula ParseEffects(const std::string& text);
 
 // What a data column holds, for mapping a formula onto the data: kText for a categorical column
 // (text, or a column the caller declares a factor, as an explicit list of factors does),
@@ -115,14 +117,14 @@ struct EffectPlan {
 // FormulaError, at the variable or term at fault, for an absent column, a power of a factor,
 // a derived expression over a text column, the response's column among the terms, two terms
 // that give the same effect (x^2:x and I(x^3)), and a model with neither intercept nor terms.
-EffectPlan PlanEffects(const Formula& formula,
-                       const std::function<ColumnType(const std::string&)>& columnType);
+MCFRONTEND_EXPORT EffectPlan PlanEffects(
+    const Formula& formula, const std::function<ColumnType(const std::string&)>& columnType);
 
 // The library's effects of a plan. positions lists the record positions of the plan's
 // factors, then of its covariates; the effects point to it, so it must outlive them.
 // std::invalid_argument when it does not hold one position per factor and covariate.
-std::vector<MCModelEffect> MakeModelEffects(const EffectPlan& plan,
-                                            const std::vector<int>* positions);
+MCFRONTEND_EXPORT std::vector<MCModelEffect> MakeModelEffects(const EffectPlan& plan,
+                                                              const std::vector<int>* positions);
 
 }  // namespace MCFrontEnd
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "MCSymMatrix.h"
+#include "frontend/mcfrontend_export.h"
 
 // The inference statisticians read beside the estimates, computed from numbers a fit gives:
 // overall tests, likelihoods and information criteria as R computes them, confidence
@@ -51,7 +52,7 @@ struct LinearSummary {
 // alone (rank equal to the intercept's count) has R squared and adjusted R squared 0 and no
 // F test; no residual degrees of freedom leave sigma, the adjusted R squared and the F test
 // empty; a perfect fit (rss 0) leaves the F test and the likelihoods empty.
-LinearSummary SummarizeLinear(const LinearSums& sums);
+MCFRONTEND_EXPORT LinearSummary SummarizeLinear(const LinearSums& sums);
 
 // What a logistic fit gives for its overall statistics.
 struct LogisticSums {
@@ -78,7 +79,7 @@ struct LogisticSummary {
 // with positive weight. Without intercept the comparison is, as glm's null deviance, the model
 // whose linear predictors are all 0: W log(1 / K). No degrees of freedom left for the test
 // (an intercept-only model) leave it empty.
-LogisticSummary SummarizeLogistic(const LogisticSums& sums);
+MCFRONTEND_EXPORT LogisticSummary SummarizeLogistic(const LogisticSums& sums);
 
 // A two-sided interval.
 struct Interval {
@@ -90,8 +91,8 @@ struct Interval {
 // Student t quantiles of df degrees of freedom (R's confint.lm), or the standard normal ones
 // when df is infinite (confint.default: Wald intervals). Empty unless 0 < level < 1,
 // df > 0 and stdError >= 0 is finite.
-std::optional<Interval> ConfidenceInterval(double estimate, double stdError, double level,
-                                           double df);
+MCFRONTEND_EXPORT std::optional<Interval> ConfidenceInterval(double estimate, double stdError,
+                                                             double level, double df);
 
 // exp(estimate) with the Wald interval of the given level carried through exp: the odds ratio
 // and its interval. Empty where ConfidenceInterval is.
@@ -99,7 +100,8 @@ struct OddsRatio {
   double ratio = 0.0;
   Interval interval;
 };
-std::optional<OddsRatio> OddsRatioWithInterval(double estimate, double stdError, double level);
+MCFRONTEND_EXPORT std::optional<OddsRatio> OddsRatioWithInterval(double estimate, double stdError,
+                                                                 double level);
 
 // A joint test of the parameters of one effect.
 struct EffectTest {
@@ -112,8 +114,8 @@ struct EffectTest {
 // The non-redundant parameters of each effect: parameter k belongs to effect
 // effectOfParameter[k]; those with an index outside [0, nEffects) (the intercept) and the
 // redundant ones are left out. std::invalid_argument when the lists differ in length.
-std::vector<std::vector<int>> ParametersOfEffects(const std::vector<int>& effectOfParameter,
-                                                  const std::vector<bool>& redundant, int nEffects);
+MCFRONTEND_EXPORT std::vector<std::vector<int>> ParametersOfEffects(
+    const std::vector<int>& effectOfParameter, const std::vector<bool>& redundant, int nEffects);
 
 // W = b' (scale V)^-1 b over the listed parameters, b their estimates and V their block of the
 // covariance matrix; parameters whose block is singular count for nothing (df1 is the block's
@@ -122,15 +124,15 @@ std::vector<std::vector<int>> ParametersOfEffects(const std::vector<int>& effect
 // is already scaled; for a model of main effects it is R's drop1(test = "F"). Empty when no
 // parameter is left, dfResidual is not positive, or an estimate or covariance is not finite.
 // std::invalid_argument for a parameter outside the estimates or the matrix.
-std::optional<EffectTest> WaldFTest(const std::vector<double>& estimates,
-                                    const MCCommonMath::MCSymMatrixData& covariance, double scale,
-                                    const std::vector<int>& parameters, double dfResidual);
+MCFRONTEND_EXPORT std::optional<EffectTest> WaldFTest(
+    const std::vector<double>& estimates, const MCCommonMath::MCSymMatrixData& covariance,
+    double scale, const std::vector<int>& parameters, double dfResidual);
 
 // The chi-square test of a logistic model: W on df1 degrees of freedom, V the covariance as
 // it is. Empty as for WaldFTest.
-std::optional<EffectTest> WaldChiSquareTest(const std::vector<double>& estimates,
-                                            const MCCommonMath::MCSymMatrixData& covariance,
-                                            const std::vector<int>& parameters);
+MCFRONTEND_EXPORT std::optional<EffectTest> WaldChiSquareTest(
+    const std::vector<double>& estimates, const MCCommonMath::MCSymMatrixData& covariance,
+    const std::vector<int>& parameters);
 
 }  // namespace MCFrontEnd
 

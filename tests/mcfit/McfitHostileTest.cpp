@@ -114,8 +114,11 @@ std::vector<Case> Cases() {
            [](int i) { return std::string(i % 3 ? "\xE9t\xE9" : "\x80") + "," + Str(i % 5); }),
        "--model logistic --dependent y --covariates x", 0},
       // Values that are no finite numbers, and numbers at the edges.
-      {"nan_text", "y,x\n1,2\nnan,3\n4,5\n", kCsvModel, 2},
-      {"inf_text", "y,x\n1,2\n2,inf\n4,5\n", kCsvModel, 2},
+      // Not-a-number and infinities as R and pandas write them are missing; other spellings
+      // are text.
+      {"non_finite_text_is_missing",
+       "y,x\n1,2\nNaN,3\n4,5\n2,Inf\n6,-inf\n7,8\n9,nan\n3,4\n-Inf,1\n2,1\n", kCsvModel, 0},
+      {"infinity_text", "y,x\n1,2\n2,infinity\n4,5\n", kCsvModel, 2},
       {"overflowing_number", "y,x\n1,2\n2,1e309\n4,5\n", kCsvModel, 2},
       {"negative_zero_and_NA", "y,x\n-0.0,1\nNA,2\n3,-0\n5,3\n4,\n", kCsvModel, 0},
       {"denormals", "y,x\n4.9e-324,1\n1,2.2e-310\n3,3\n2,4\n", kCsvModel, 0},

@@ -9,8 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "DataTable.h"
-#include "MCMV.h"
 #include "ProgramSupport.h"
 #include "nlohmann/json.hpp"
 
@@ -32,18 +30,23 @@ std::string Args(const Case& c) {
   return args;
 }
 
-std::string Text(const mcfit::Column& col, std::size_t row) {
-  if (!col.numeric) return col.missing[row] ? "" : col.text[row];
-  if (MCMV::IsMissing(col.values[row])) return "";
+// A field as mcfit names it: numbers with 15 significant digits, text as it stands, "" or NA
+// missing.
+std::string Text(const CsvTable& table, std::size_t row, std::size_t column) {
+  const std::string& f = table.rows[row][column];
+  if (f == "NA") return "";
+  char* end = nullptr;
+  const double v = std::strtod(f.c_str(), &end);
+  if (f.empty() || *end != '\0') return f;
   char buf[32];
-  std::snprintf(buf, sizeof buf, "%.15g", col.values[row]);
+  std::snprintf(buf, sizeof buf, "%.15g", v);
   return buf;
 }
 
 // The linear predictor of one row from the JSON parameters (those of `target` for a logistic
 // model): each name is a product of "NAME=VALUE" indicators and covariates. Empty when a value
 // the model needs is missing.
-std::optional<double> Eta(const json& params, const mcfit::DataTable& data, std::size_t row,
+std::optional<double> Eta(const json& params, const CsvTable& data, std::size_t row,
                           const json& target) {
   double eta = 0.0;
   for (const json& p : params) {
@@ -54,8 +57,7 @@ std::optional<double> Eta(const json& params, const mcfit::DataTable& data, std:
       const std::size_t to = std::min(name.find('*', from), name.size());
       const std::string part = name.substr(from, to - from);
       const std::size_t eq = part.find('=');
-      const mcfit::Column& col = data.columns[data.Find(part.substr(0, eq))];
-      const std::string text = Text(col, row);
+      const std::string text = Text(data, row, data.Column(part.substr(0, eq)));
       if (text.empty()) return std::nullopt;
       x *= eq == std::string::npos ? std::stod(text) : (text == part.substr(eq + 1) ? 1.0 : 0.0);
       from = to + 1;
@@ -85,12 +87,12 @@ class Pmml : public Program {
         0)
         << fErr;
     fJson = json::parse(Read(fDir + "/m.json"));
-    fScores = mcfit::ReadCsvFile(fDir + "/s.csv");
-    fData = mcfit::ReadCsvFile(data);
-    return fScores.nRows == fData.nRows;
+    fScores = ReadCsv(fDir + "/s.csv");
+    fData = ReadCsv(data);
+    return fScores.rows.size() == fData.rows.size();
   }
   json fJson;
-  mcfit::DataTable fScores, fData;
+  CsvTable fScores, fData;
 };
 
 class LinearPmml : public Pmml, public ::testing::WithParamInterface<Case> {};
@@ -98,14 +100,14 @@ class LinearPmml : public Pmml, public ::testing::WithParamInterface<Case> {};
 TEST_P(LinearPmml, ScoresEqualTheEstimates) {
   const Case& c = GetParam();
   ASSERT_TRUE(FitAndScore(Args(c), kFixturesRoot + c.file + ".csv"));
-  const mcfit::Column& predicted = fScores.columns[fScores.Find("predicted")];
+  const std::size_t predicted = fScores.Column("predicted");
 
   int scored = 0;
-  for (std::size_t i = 0; i < fData.nRows; ++i) {
+  for (std::size_t i = 0; i < fData.rows.size(); ++i) {
     const std::optional<double> eta = Eta(fJson["parameters"], fData, i, nullptr);
-    ASSERT_EQ(MCMV::IsMissing(predicted.values[i]), !eta.has_value()) << "row " << i;
+    ASSERT_EQ(std::isnan(fScores.Number(i, predicted)), !eta.has_value()) << "row " << i;
     if (!eta) continue;
-    EXPECT_TRUE(Near(predicted.values[i], *eta, 1e-12)) << "row " << i;
+    EXPECT_TRUE(Near(fScores.Number(i, predicted), *eta, 1e-12)) << "row " << i;
     ++scored;
   }
   // Records without the response are scored too.
@@ -127,8 +129,8 @@ TEST_P(LogisticPmml, ProbabilitiesEqualTheEstimates) {
   const std::string args = Args(c) + " --model logistic";
   ASSERT_TRUE(FitAndScore(args, kFixturesRoot + c.file + ".csv"));
   const json& categories = fJson["categories"];
-  ASSERT_EQ(fScores.columns.size(), categories.size() + 1);
-  for (std::size_t i = 0; i < fData.nRows; ++i) {
+  ASSERT_EQ(fScores.names.size(), categories.size() + 1);
+  for (std::size_t i = 0; i < fData.rows.size(); ++i) {
     std::vector<double> p;
     double sum = 0.0;
     for (const json& category : categories) {
@@ -137,9 +139,9 @@ TEST_P(LogisticPmml, ProbabilitiesEqualTheEstimates) {
       sum += p.back();
     }
     const std::size_t best = std::max_element(p.begin(), p.end()) - p.begin();
-    EXPECT_EQ(Text(fScores.columns[0], i), categories[best].get<std::string>()) << "row " << i;
+    EXPECT_EQ(Text(fScores, i, 0), categories[best].get<std::string>()) << "row " << i;
     for (std::size_t k = 0; k < p.size(); ++k) {
-      EXPECT_TRUE(Near(fScores.columns[k + 1].values[i], p[k] / sum, 1e-12)) << "row " << i;
+      EXPECT_TRUE(Near(fScores.Number(i, k + 1), p[k] / sum, 1e-12)) << "row " << i;
     }
   }
   if (!HaveXmllint()) GTEST_SKIP() << "no xmllint: the schema is not checked";
@@ -157,17 +159,18 @@ TEST_F(Pmml, SplitFitScoresEachRecordWithItsSegment) {
   ASSERT_TRUE(FitAndScore(Args(c) + " --split B", kFixturesRoot + c.file + ".csv"));
   const json& splits = fJson["splits"];
   ASSERT_EQ(splits.size(), 3u);
-  const mcfit::Column& b = fData.columns[fData.Find("B")];
-  const mcfit::Column& predicted = fScores.columns[0];
+  const std::size_t b = fData.Column("B");
   int scored = 0;
-  for (std::size_t i = 0; i < fData.nRows; ++i) {
+  for (std::size_t i = 0; i < fData.rows.size(); ++i) {
     std::optional<double> eta;
     for (const json& s : splits) {
-      if (s["split_values"]["B"] == Text(b, i)) eta = Eta(s["parameters"], fData, i, nullptr);
+      if (s["split_values"]["B"] == Text(fData, i, b)) {
+        eta = Eta(s["parameters"], fData, i, nullptr);
+      }
     }
-    ASSERT_EQ(MCMV::IsMissing(predicted.values[i]), !eta.has_value()) << "row " << i;
+    ASSERT_EQ(std::isnan(fScores.Number(i, 0)), !eta.has_value()) << "row " << i;
     if (eta) {
-      EXPECT_TRUE(Near(predicted.values[i], *eta, 1e-12)) << "row " << i;
+      EXPECT_TRUE(Near(fScores.Number(i, 0), *eta, 1e-12)) << "row " << i;
     }
     scored += eta.has_value();
   }

@@ -118,6 +118,11 @@ TEST_P(BadInput, ExitCodeMessageAndNoOutputFile) {
   WriteFile("one.csv", "y,x\na,1\na,2\na,3\n");
   const std::vector<double> rec = {1, 0, 2, 1, 3, std::nan("")};
   WriteFile("nan.bin", std::string(reinterpret_cast<const char*>(rec.data()), 48));
+  WriteFile("comma.csv", "y;x\n1,5;2\n2,5;3\n");
+  std::string many = "y,x\n";
+  for (int i = 0; i < 2000; ++i) many += std::to_string(i) + "," + std::to_string(i % 7) + "\n";
+  WriteFile("many.csv", many);
+  Shell("cd '" + fDir + "' && gzip -c many.csv | head -c 900 > cut.csv.gz && rm many.csv");
   std::string args = GetParam().args;
   for (std::size_t at; (at = args.find("{D}")) != std::string::npos;) args.replace(at, 3, fDir);
   const std::string before = Listing();
@@ -154,6 +159,18 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"NoHalving", LOGIT "--max-step-halving 0", 2, "--max-step"},
         BadCase{"NegativeCriterion", LOGIT "--ll-criterion -1", 2, "--ll-crit"},
         BadCase{"LogisticOptionOnLinear", GOOD "--reference 1", 2, "--model logistic"},
+        BadCase{"DecimalComma", "fit --data {D}/comma.csv --dependent y --covariates x", 2,
+                "comma.csv, line 2: dependent 'y' holds '1,5', not a number (numbers need a "
+                "decimal point, not a comma)"},
+        BadCase{"TruncatedGzip", "fit --data {D}/cut.csv.gz --dependent y --covariates x", 2,
+                "cut.csv.gz: cannot decompress"},
+        BadCase{"LongSeparator", GOOD "--sep ab", 2, "--sep"},
+        BadCase{"SeparatorNotInFile", GOOD "--covariates x --sep ';'", 2, "unknown column 'y'"},
+        BadCase{"ToleranceOne", GOOD "--covariates x --tolerance 1", 2,
+                "--tolerance must be a number with 0 <= T < 1, not 1"},
+        BadCase{"ToleranceNegative", GOOD "--covariates x --tolerance -1e-9", 2, "not -1e-09"},
+        BadCase{"ToleranceNaN", GOOD "--covariates x --tolerance nan", 2, "0 <= T < 1, not nan"},
+        BadCase{"ToleranceText", GOOD "--covariates x --tolerance small", 2, "--tolerance"},
         BadCase{"NoValidRecord", "fit --data {D}/empty.csv --dependent y --covariates x", 1,
                 "error 307"},
         BadCase{"NoEffects", GOOD "--no-intercept", 1, "error 302"},
@@ -164,6 +181,29 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<BadCase>& info) { return info.param.name; });
 #undef LOGIT
 #undef GOOD
+
+// Terms the data do not identify are named on standard error and in the JSON: an interaction
+// with a cell without records, and a covariate that repeats another.
+TEST_F(Program, AliasedTermsWarn) {
+  std::string csv = "y,A,B,x,x2\n";
+  for (int i = 0; i < 30; ++i) {
+    const char* a = i % 3 == 0 ? "b" : "a";
+    const char* b = i % 3 == 1 ? "y" : "x";  // no record has both b and y
+    csv += std::to_string(i % 5 + 0.1 * i) + "," + a + "," + b + "," + std::to_string(i) + "," +
+           std::to_string(2 * i) + "\n";
+  }
+  WriteFile("d.csv", csv);
+  ASSERT_EQ(Run("fit --quiet --data '" + fDir + "/d.csv' --dependent y --factors A,B "
+                "--covariates x,x2 --effects A,B,A*B,x,x2 --json '" + fDir + "/o.json'"),
+            0)
+      << fErr;
+  const nlohmann::json warnings = nlohmann::json::parse(Read(fDir + "/o.json"))["warnings"];
+  ASSERT_EQ(warnings.size(), 2u) << warnings;
+  EXPECT_EQ(warnings[0].get<std::string>().rfind("term 'A*B' is aliased", 0), 0u);
+  EXPECT_EQ(warnings[1].get<std::string>().rfind("term 'x2' is aliased", 0), 0u);
+  EXPECT_EQ(fErr, "mcfit: warning: " + warnings[0].get<std::string>() + "\nmcfit: warning: " +
+                      warnings[1].get<std::string>() + "\n");
+}
 
 // Generated benchmark data read back as binary records and as CSV give the same fit.
 TEST_F(Program, GeneratedDataFitsTheSameFromBothFormats) {
@@ -191,15 +231,19 @@ TEST_F(Program, GeneratedDataFitsTheSameFromBothFormats) {
   EXPECT_NEAR(b["fit"]["residual_std_error"].get<double>(), 1.0, 0.15);
 }
 
-// Ctrl-C while mcfit reads its data from a pipe: exit 130 and no output file. The data come
-// through a named pipe so that the signal certainly arrives before the last record does.
+// Ctrl-C while mcfit copies its data from a pipe into its temporary cache: exit 130, no output
+// file and nothing left in the temporary folder. The data come through a named pipe so that
+// the signal certainly arrives before the last record does.
 TEST_F(Program, InterruptGivesExitCode130) {
   const std::string fifo = fDir + "/data.csv";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const std::string json = fDir + "/out.json";
+  const std::string tmp = fDir + ".tmp";
+  ASSERT_EQ(Shell("rm -rf '" + tmp + "' && mkdir '" + tmp + "'"), 0);
   const pid_t pid = ::fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
+    ::setenv("TMPDIR", tmp.c_str(), 1);
     const int null = ::open("/dev/null", O_WRONLY);
     ::dup2(null, 1);
     ::dup2(null, 2);
@@ -219,6 +263,8 @@ TEST_F(Program, InterruptGivesExitCode130) {
   ASSERT_TRUE(WIFEXITED(status)) << "ended by a signal";
   EXPECT_EQ(WEXITSTATUS(status), 130);
   EXPECT_EQ(Listing(), "data.csv\n");
+  EXPECT_EQ(Shell("test -z \"$(ls -A '" + tmp + "')\""), 0) << "a temporary file was left";
+  Shell("rm -rf '" + tmp + "'");
 }
 
 }  // namespace

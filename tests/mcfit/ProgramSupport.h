@@ -20,6 +20,13 @@ namespace mcfit_test {
 inline const std::string kExe = MCFIT_EXE;
 inline const std::string kFixturesRoot = std::string(MCSTAT_FIXTURES_DIR) + "/";
 
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
 // A scratch folder per test.
 class Program : public ::testing::Test {
  protected:
@@ -32,21 +39,17 @@ class Program : public ::testing::Test {
     const int rc = std::system(cmd.c_str());
     return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
   }
-  // Runs mcfit with the arguments; standard error lands in fErr.
-  int Run(const std::string& args) {
-    const int rc =
-        Shell("'" + kExe + "' " + args + " > '" + fDir + "/stdout' 2> '" + fDir + "/stderr'");
+  // Runs mcfit with the arguments; standard output lands in fOut, standard error in fErr.
+  // `before` is shell text put before the program: "umask 077;", "cat FILE |".
+  int Run(const std::string& args, const std::string& before = "") {
+    const int rc = Shell(before + " '" + kExe + "' " + args + " > '" + fDir + "/stdout' 2> '" +
+                         fDir + "/stderr'");
     fOut = Read(fDir + "/stdout");
     fErr = Read(fDir + "/stderr");
     Shell("rm -f '" + fDir + "/stdout' '" + fDir + "/stderr'");
     return rc;
   }
-  static std::string Read(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  static std::string Read(const std::string& path) { return ReadFile(path); }
   void WriteFile(const std::string& name, const std::string& text) {
     std::ofstream(fDir + "/" + name, std::ios::binary) << text;
   }
@@ -108,6 +111,60 @@ inline Ref ReadRef(const std::string& path) {
     }
   }
   return ref;
+}
+
+// A CSV file as the tests read it back: the header's names and each record's fields, quotes
+// removed (a doubled quote inside stands for one). Enough for the files mcfit writes and the
+// fixtures; mcfit's own reader is what the tests check, not what they read with.
+struct CsvTable {
+  std::vector<std::string> names;
+  std::vector<std::vector<std::string>> rows;
+  std::size_t Column(const std::string& name) const {
+    for (std::size_t j = 0; j < names.size(); ++j) {
+      if (names[j] == name) return j;
+    }
+    ADD_FAILURE() << "no column " << name;
+    return 0;
+  }
+  // The field as a number, NaN when empty.
+  double Number(std::size_t row, std::size_t column) const {
+    const std::string& f = rows[row][column];
+    return f.empty() ? std::nan("") : std::stod(f);
+  }
+};
+
+inline CsvTable ReadCsv(const std::string& path) {
+  CsvTable table;
+  const std::string text = ReadFile(path);
+  std::vector<std::string> fields(1);
+  bool quoted = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+        fields.back() += '"';
+        ++i;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        fields.back() += c;
+      }
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      fields.emplace_back();
+    } else if (c == '\n') {
+      if (table.names.empty()) {
+        table.names = fields;
+      } else {
+        table.rows.push_back(fields);
+      }
+      fields.assign(1, std::string());
+    } else if (c != '\r') {
+      fields.back() += c;
+    }
+  }
+  return table;
 }
 
 inline bool Near(double actual, double expected, double rel = 1e-9) {

@@ -3,23 +3,28 @@
 #include <string>
 
 #include "CLI/CLI.hpp"
-#include "Commands.h"
-#include "Score.h"
+#include "frontend/Commands.h"
 
 int main(int argc, char** argv) {
   // Installed before any file is opened, so that Ctrl-C always takes the orderly way out.
-  mcfit::InstallInterruptHandler();
-  mcfit::InterruptQuery query;
+  MCFrontEnd::InstallInterruptHandler();
+  MCFrontEnd::InterruptQuery query;
 
   CLI::App app{"mcfit: linear and logistic regression with the mcstat library"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", std::string("mcfit ") + MCFrontEnd::Version());
 
-  mcfit::FitOptions fit;
+  MCFrontEnd::FitOptions fit;
   double tolerance = fit.request.tolerance;
   std::string patterns;
   CLI::App* fitCmd = app.add_subcommand("fit", "fit one model and print its report");
-  fitCmd->add_option("--data", fit.data, "CSV file with a header row, or a binary record file")
+  fitCmd->add_option("--data", fit.data,
+                     "CSV file with a header row (gzip too), a binary record file, or - for "
+                     "standard input")
       ->required();
+  std::string separator;
+  fitCmd->add_option("--sep", separator, "CSV separator: one character, or tab (default: ',', "
+                                         "';' or tab as the header line shows)");
   fitCmd->add_option("--format", fit.format, "csv or bin (default: bin for *.bin, else csv)");
   fitCmd->add_option("--columns", fit.columns, "names of the values of a binary record")
       ->delimiter(',');
@@ -35,7 +40,7 @@ int main(int argc, char** argv) {
   fitCmd->add_flag("--no-intercept", "fit without an intercept");
   fitCmd->add_option("--tolerance", tolerance, "singularity tolerance of the sweep")
       ->capture_default_str();
-  mcfit::LogisticOptions& logistic = fit.logistic;
+  MCFrontEnd::LogisticOptions& logistic = fit.logistic;
   fitCmd->add_option("--reference", logistic.reference, "logistic: last, first or a category")
       ->capture_default_str();
   fitCmd->add_option("--max-iterations", logistic.maxIterations, "logistic: iteration limit")
@@ -50,18 +55,20 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"on", "off"}));
   fitCmd->add_option("--settings", fit.settingsFile, "settings document");
   fitCmd->add_option("--split", fit.split, "split variables")->delimiter(',');
-  fitCmd->add_option("--json", fit.jsonFile, "write the results as JSON to this file");
-  fitCmd->add_option("--pmml", fit.pmmlFile, "write the model as PMML to this file");
+  fitCmd->add_option("--json", fit.jsonFile, "write the results as JSON to this file (- for "
+                                             "standard output)");
+  fitCmd->add_option("--pmml", fit.pmmlFile, "write the model as PMML to this file (- for "
+                                             "standard output)");
   fitCmd->add_flag("--collinearity", fit.collinearity, "eigenvalues and condition indices");
   fitCmd->add_flag("--quiet", fit.quiet, "no report on standard output");
 
-  mcfit::ScoreOptions score;
+  MCFrontEnd::ScoreOptions score;
   CLI::App* scoreCmd = app.add_subcommand("score", "score records with a model fit wrote");
   scoreCmd->add_option("--pmml", score.pmml, "the model")->required();
   scoreCmd->add_option("--data", score.data, "CSV file of the records")->required();
   scoreCmd->add_option("--out", score.out, "CSV file of scores")->required();
 
-  mcfit::GenOptions gen;
+  MCFrontEnd::GenOptions gen;
   CLI::App* genCmd = app.add_subcommand("gen", "write a benchmark data set");
   genCmd->add_option("--kind", gen.kind, "linear or logistic")->capture_default_str();
   genCmd->add_option("--rows", gen.rows, "number of records")->required();
@@ -74,10 +81,18 @@ int main(int argc, char** argv) {
     if (e.get_exit_code() == 0) return app.exit(e);  // --help
     // One line, like every other complaint of the program.
     std::cerr << "mcfit: " << e.what() << " (see mcfit --help)\n";
-    return mcfit::kExitBadInput;
+    return MCFrontEnd::kExitBadInput;
   }
 
   if (*fitCmd) {
+    if (separator == "tab" || separator == "\\t") separator = "\t";
+    if (!separator.empty()) {
+      if (separator.size() != 1 || separator == "\"" || separator == "\n" || separator == "\r") {
+        std::cerr << "mcfit: --sep: one character other than a quote or a line end, or tab\n";
+        return MCFrontEnd::kExitBadInput;
+      }
+      fit.separator = separator[0];
+    }
     fit.interceptGiven = fitCmd->count("--no-intercept") > 0;
     fit.request.intercept = !fit.interceptGiven;
     fit.toleranceGiven = fitCmd->count("--tolerance") > 0;
@@ -91,8 +106,8 @@ int main(int argc, char** argv) {
       }
     }
     fit.logistic.patterns = patterns == "on";
-    return mcfit::RunFit(fit, std::cout, std::cerr, &query);
+    return MCFrontEnd::RunFit(fit, std::cout, std::cerr, &query);
   }
-  if (*scoreCmd) return mcfit::RunScore(score, std::cerr, &query);
-  return mcfit::RunGen(gen, std::cerr, &query);
+  if (*scoreCmd) return MCFrontEnd::RunScore(score, std::cout, std::cerr, &query);
+  return MCFrontEnd::RunGen(gen, std::cout, std::cerr, &query);
 }

@@ -1,0 +1,342 @@
+#include "frontend/CodedModel.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <utility>
+
+#include "MCMV.h"
+#include "MCModelEffect.h"
+#include "ModelLayout.h"
+#include "Precoded.h"
+#include "Text.h"
+
+namespace MCFrontEnd {
+
+namespace {
+
+// How often (in records) a scan asks whether to stop.
+constexpr std::int64_t kCancelEvery = 4096;
+
+std::string Magnitude(double log10Value) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "1e%+.0f", std::floor(log10Value));
+  return buf;
+}
+
+// The coded records of a model over a range of its data, read ahead by one record so that
+// HasMore knows. A read error ends the pass with fail reason 3 and is kept for CheckRecords:
+// nothing is thrown through the library.
+class CodedRecords : public MCCommon::MultiPassRecordIter {
+ public:
+  CodedRecords(const CodedModel& model, RecordRange range)
+      : fModel(model), fRange(range), fCurrent(model.Layout().Width()),
+        fAhead(model.Layout().Width()) {
+    NewPass();
+  }
+
+  bool HasMore() const override { return fbHave; }
+  const MCCommon::Record* Next() override {
+    if (!fbHave) return nullptr;
+    std::swap(fCurrent, fAhead);
+    Advance();
+    return &fCurrent;
+  }
+  int GetFailReason() const override { return fFail; }
+  int NewPass() override {
+    fpPass.reset();
+    try {
+      fpPass = fModel.Data().Open(fRange);
+    } catch (const InputError& e) {
+      Stop(e.what());
+      return fFail;
+    }
+    Advance();
+    return fFail;
+  }
+  const std::string& Error() const { return fError; }
+
+ private:
+  void Advance() {
+    try {
+      while (const double* values = fpPass ? fpPass->Next() : nullptr) {
+        if (!fModel.Matches(values)) continue;
+        fModel.Code(values, fAhead.GetAll(), fScratch);
+        fbHave = true;
+        fFail = MCCommon::kFailNone;
+        return;
+      }
+      fbHave = false;
+      fFail = MCCommon::kFailEndOfData;
+    } catch (const InputError& e) {
+      Stop(e.what());
+    }
+  }
+  void Stop(const std::string& error) {
+    fError = error;
+    fbHave = false;
+    fFail = MCCommon::kFailRead;
+  }
+
+  const CodedModel& fModel;
+  RecordRange fRange;
+  std::unique_ptr<PrecodedData::Pass> fpPass;
+  MCCommon::Record fCurrent;
+  MCCommon::Record fAhead;
+  std::vector<double> fScratch;
+  bool fbHave = false;
+  int fFail = MCCommon::kFailEndOfData;
+  std::string fError;
+};
+
+}  // namespace
+
+CodedModel::CodedModel(DataSource& source, const ModelRequest& request, CacheMode cache,
+                       const CancelCheck& cancelled)
+    : fpLayout(std::make_unique<ModelLayout>(request, source)) {
+  fpData = std::make_shared<PrecodedData>(source, fpLayout->Slots(), cache, cancelled);
+  Scan(cancelled);
+}
+
+CodedModel::CodedModel(std::shared_ptr<const PrecodedData> data, const ModelLayout& layout,
+                       std::vector<SplitCondition> when, const CancelCheck& cancelled)
+    : fpData(std::move(data)), fpLayout(std::make_unique<ModelLayout>(layout)),
+      fvWhen(std::move(when)) {
+  Scan(cancelled);
+}
+
+CodedModel::~CodedModel() = default;
+
+const ModelRequest& CodedModel::Request() const { return fpLayout->Request(); }
+const std::vector<Term>& CodedModel::Terms() const { return fpLayout->Terms(); }
+
+void CodedModel::Scan(const CancelCheck& cancelled) {
+  const ModelLayout& layout = *fpLayout;
+  const std::vector<PositionSpec>& positions = layout.Positions();
+  const int width = layout.Width();
+  std::vector<KeySet> keys(positions.size());
+  std::vector<double> largest(positions.size(), 0.0);
+  std::vector<double> scratch;
+  double totalWeight = 0.0;
+
+  // Records as the library will see them, category keys standing in for their codes.
+  std::vector<double> record(positions.size());
+  std::unique_ptr<PrecodedData::Pass> pass = fpData->Open();
+  while (const double* values = pass->Next()) {
+    if (!Matches(values)) continue;
+    if (++fRecordsRead % kCancelEvery == 0 && cancelled && cancelled()) throw Cancelled();
+    for (int p = 0; p < width; ++p) {
+      const PositionSpec& spec = positions[static_cast<std::size_t>(p)];
+      const double v = spec.kind == PositionSpec::kDerived ? Derived(values, p, scratch)
+                                                           : values[spec.slot];
+      record[static_cast<std::size_t>(p)] = v;
+      if (spec.kind == PositionSpec::kCategory && !MCMV::IsMissing(v)) {
+        keys[static_cast<std::size_t>(p)].Insert(v);
+      }
+    }
+    if (!layout.Used(record.data())) continue;
+    ++fRecordsUsed;
+    totalWeight += layout.Weight(record.data());
+    for (int p = 0; p < width; ++p) {
+      if (positions[static_cast<std::size_t>(p)].kind == PositionSpec::kCategory) continue;
+      double& m = largest[static_cast<std::size_t>(p)];
+      m = std::max(m, std::fabs(record[static_cast<std::size_t>(p)]));
+    }
+  }
+  if (cancelled && cancelled()) throw Cancelled();
+
+  fvCodings.resize(positions.size());
+  const ModelRequest& request = layout.Request();
+  for (std::size_t p = 0; p < positions.size(); ++p) {
+    const PositionSpec& spec = positions[p];
+    if (spec.kind != PositionSpec::kCategory) continue;
+    const auto ref = request.references.find(spec.name);
+    const bool factor = p > 0;
+    fvCodings[p] = std::make_unique<CategoryCoding>(
+        *fpData, spec.slot, keys[p],
+        factor && ref != request.references.end() ? ref->second : std::string(),
+        "factor '" + spec.name + "'");
+  }
+  CheckScale(largest, totalWeight);
+  BuildSettings();
+  fpRecords = std::make_unique<CodedRecords>(*this, RecordRange{});
+}
+
+bool CodedModel::Matches(const double* values) const {
+  for (const SplitCondition& c : fvWhen) {
+    const double key = values[c.slot];
+    if (MCMV::IsMissing(key) || c.coding->Code(key) != c.code) return false;
+  }
+  return true;
+}
+
+double CodedModel::Derived(const double* values, int position, std::vector<double>& scratch) const {
+  const PositionSpec& spec = fpLayout->Positions()[static_cast<std::size_t>(position)];
+  scratch.resize(spec.inputs.size());
+  for (std::size_t k = 0; k < spec.inputs.size(); ++k) {
+    scratch[k] = values[spec.inputs[k]];
+    if (MCMV::IsMissing(scratch[k])) return MCMV::Missing();
+  }
+  const DerivedCovariate& d = Request().derived[static_cast<std::size_t>(spec.derived)];
+  const double v = d.evaluate ? d.evaluate(scratch.data()) : MCMV::Missing();
+  // Not finite: the record cannot be used, as one with a missing value.
+  return std::isfinite(v) ? v : MCMV::Missing();
+}
+
+void CodedModel::Code(const double* values, double* record, std::vector<double>& scratch) const {
+  const std::vector<PositionSpec>& positions = fpLayout->Positions();
+  for (std::size_t p = 0; p < positions.size(); ++p) {
+    const PositionSpec& spec = positions[p];
+    switch (spec.kind) {
+      case PositionSpec::kNumber:
+        record[p] = values[spec.slot];
+        break;
+      case PositionSpec::kCategory: {
+        const double key = values[spec.slot];
+        const int code = MCMV::IsMissing(key) ? -1 : fvCodings[p]->Code(key);
+        record[p] = code < 0 ? MCMV::Missing() : code;
+        break;
+      }
+      case PositionSpec::kDerived:
+        record[p] = Derived(values, static_cast<int>(p), scratch);
+        break;
+    }
+  }
+}
+
+MCCommon::MultiPassRecordIter& CodedModel::Records() { return *fpRecords; }
+
+std::unique_ptr<MCCommon::MultiPassRecordIter> CodedModel::OpenRecords(RecordRange range) const {
+  return std::make_unique<CodedRecords>(*this, range);
+}
+
+void CodedModel::CheckRecords() const {
+  const auto* records = static_cast<const CodedRecords*>(fpRecords.get());
+  if (!records->Error().empty()) throw InputError(records->Error());
+}
+
+void CodedModel::CheckScale(const std::vector<double>& largest, double totalWeight) const {
+  // The fit sums weighted squares and products of the dependent and of each term. When the
+  // largest of them overflows, or is too small to keep its digits among the normal doubles,
+  // the library's sweep sees infinities or zeros and would present a meaningless fit.
+  const double log10Weight = std::log10(std::max(totalWeight, 1.0));
+  const auto check = [&](const std::string& what, double log10Size) {
+    if (2.0 * log10Size + log10Weight >= std::log10(DBL_MAX)) {
+      throw FitError(what + " reaches " + Magnitude(log10Size) +
+                     ": its weighted sum of squares overflows; rescale the data");
+    }
+    if (2.0 * log10Size < std::log10(DBL_MIN / DBL_EPSILON)) {
+      throw FitError(what + " is at most " + Magnitude(log10Size) +
+                     ": its squares underflow; rescale the data");
+    }
+  };
+  const ModelRequest& request = Request();
+  if (!fpLayout->Logistic() && largest[0] > 0.0) {
+    check("the dependent '" + request.dependent + "'", std::log10(largest[0]));
+  }
+  for (const Term& term : Terms()) {
+    double log10Size = 0.0;
+    bool covariates = false;
+    bool zero = false;
+    for (const std::string& name : term.names) {
+      const int pos = Position(name);
+      if (pos <= fpLayout->FactorCount()) continue;
+      covariates = true;
+      const double m = largest[static_cast<std::size_t>(pos)];
+      if (m == 0.0) zero = true;  // an all-zero column is aliased, not a scale problem
+      if (!zero) log10Size += std::log10(m);
+    }
+    if (covariates && !zero) check("the term " + term.Text(), log10Size);
+  }
+}
+
+void CodedModel::BuildSettings() {
+  const ModelLayout& layout = *fpLayout;
+  const int nF = layout.FactorCount();
+  const int nC = layout.CovariateCount();
+  fSettings.SetDependent(0);
+  fpEffectIndices = std::make_unique<std::vector<int>>();
+  for (int f = 0; f < nF; ++f) {
+    // A factor seen with no category at all still needs a size of at least 1.
+    fSettings.AddFactor(1 + f, std::max(1, CategoryCount(f)));
+    fpEffectIndices->push_back(1 + f);
+  }
+  for (int c = 0; c < nC; ++c) {
+    fSettings.AddCovariate(1 + nF + c);
+    fpEffectIndices->push_back(1 + nF + c);
+  }
+  if (layout.FrequencyPosition() >= 0) fSettings.SetFrequencyWeightVar(layout.FrequencyPosition());
+  if (layout.RegressionPosition() >= 0) fSettings.SetRegrWeightVar(layout.RegressionPosition());
+  fSettings.SetInterceptUse(Request().intercept);
+  fSettings.SetTolerance(Request().tolerance);
+  for (const Term& term : Terms()) {
+    MCModelEffect effect(nF, nC, fpEffectIndices.get());
+    for (const std::string& name : term.names) {
+      const int pos = Position(name);
+      if (pos <= nF) {
+        effect.AddNewFactor(pos, false);
+      } else {
+        effect.AddCovariate(pos);
+      }
+    }
+    fSettings.AddModelEffect(effect);
+  }
+}
+
+int CodedModel::Position(const std::string& name) const { return fpLayout->Position(name); }
+
+int CodedModel::CategoryCount(int factor) const {
+  if (factor < 0 || factor >= fpLayout->FactorCount()) return 0;
+  return fvCodings[static_cast<std::size_t>(1 + factor)]->Size();
+}
+
+std::string CodedModel::CategoryText(int factor, int code) const {
+  if (factor < 0 || factor >= fpLayout->FactorCount()) return std::string();
+  return fvCodings[static_cast<std::size_t>(1 + factor)]->Text(code);
+}
+
+bool CodedModel::NumericCategories(int factor) const {
+  return factor >= 0 && factor < fpLayout->FactorCount() &&
+         fvCodings[static_cast<std::size_t>(1 + factor)]->Numeric();
+}
+
+int CodedModel::ResponseCategoryCount() const { return fvCodings[0] ? fvCodings[0]->Size() : 0; }
+
+std::string CodedModel::ResponseText(int code) const {
+  return fvCodings[0] ? fvCodings[0]->Text(code) : std::string();
+}
+
+bool CodedModel::ResponseNumeric() const { return fvCodings[0] && fvCodings[0]->Numeric(); }
+
+std::vector<PredictorCell> CodedModel::ParameterCells(const MCRegrParameter& parameter) const {
+  std::vector<PredictorCell> cells;
+  const int effect = parameter.GetEffectIndex();
+  if (parameter.IsIntercept() || effect < 0 || effect >= static_cast<int>(Terms().size())) {
+    return cells;
+  }
+  for (const std::string& var : Terms()[static_cast<std::size_t>(effect)].names) {
+    PredictorCell cell;
+    cell.variable = var;
+    const int pos = Position(var);
+    if (pos >= 1 && pos <= fpLayout->FactorCount()) {
+      cell.factor = true;
+      cell.category = CategoryText(pos - 1, parameter.ContainsFactor(pos, -1));
+    }
+    cells.push_back(std::move(cell));
+  }
+  return cells;
+}
+
+std::string CodedModel::ParameterName(const MCRegrParameter& parameter) const {
+  const std::vector<PredictorCell> cells = ParameterCells(parameter);
+  if (cells.empty()) return "(Intercept)";
+  std::string name;
+  for (const PredictorCell& cell : cells) {
+    if (!name.empty()) name += '*';
+    name += cell.factor ? cell.variable + "=" + cell.category : cell.variable;
+  }
+  return ToUtf8(name);
+}
+
+}  // namespace MCFrontEnd

@@ -1,0 +1,115 @@
+#include "frontend/Commands.h"
+
+#include <cmath>
+#include <memory>
+
+#include "ByteReader.h"
+#include "Collinearity.h"
+#include "FitModel.h"
+#include "Guarded.h"
+#include "LinearFit.h"
+#include "LogisticFit.h"
+#include "ModelLayout.h"
+#include "frontend/Fit.h"
+#include "Precoded.h"
+#include "Progress.h"
+#include "Report.h"
+#include "Settings.h"
+#include "Split.h"
+#include "frontend/OutputFile.h"
+
+namespace MCFrontEnd {
+
+namespace {
+
+// The model must be known, logistic options go with the logistic model only, and the
+// tolerance is a proportion.
+void CheckModel(const FitOptions& o) {
+  if (o.request.model != "linear" && o.request.model != "logistic") {
+    throw InputError("--model: unknown model '" + o.request.model + "'");
+  }
+  if (o.request.model == "linear" && o.logisticOptions) {
+    throw InputError(
+        "--reference, --max-iterations, --max-step-halving, --ll-criterion, "
+        "--param-criterion and --patterns are for --model logistic");
+  }
+  if (o.jsonFile == "-" && o.pmmlFile == "-") {
+    throw InputError("--json and --pmml cannot both write to standard output");
+  }
+}
+
+CancelCheck MakeCheck(MCCommon::MCQueryCancel* cancel) {
+  if (cancel == nullptr) return {};
+  return [cancel]() { return cancel->WillCancel(); };
+}
+
+}  // namespace
+
+const char* Version() { return MCSTAT_VERSION; }
+
+int RunFit(const FitOptions& options, std::ostream& out, std::ostream& err,
+           MCCommon::MCQueryCancel* cancel) {
+  return Guarded(err, options.data, [&]() {
+    FitOptions settled = options;
+    if (!settled.settingsFile.empty()) ApplySettingsFile(settled.settingsFile, settled);
+    CheckModel(settled);
+    const CancelCheck check = MakeCheck(cancel);
+    FileOptions file;
+    file.format = options.format;
+    file.columns = options.columns;
+    file.separator = options.separator;
+    const std::unique_ptr<DataSource> source = OpenDataFile(options.data, file);
+    const ModelLayout layout(settled.request, *source, settled.split);
+    const auto data = std::make_shared<PrecodedData>(*source, layout.Slots(), options.cache, check);
+    if (!settled.split.empty()) {
+      RunSplitFits(data, layout, settled, out, err, cancel);
+      return kExitOK;
+    }
+    CodedModel model(data, layout, {}, check);
+    FitResult result;
+    {
+      // The progress line is blanked before anything else is written.
+      std::unique_ptr<ProgressLine> line;
+      if (ProgressLine::Wanted(settled.quiet)) {
+        line = std::make_unique<ProgressLine>(cancel, err,
+                                              static_cast<std::size_t>(model.RecordsRead()));
+      }
+      result = FitModel(model, settled, line ? line.get() : cancel, line.get());
+    }
+
+    std::unique_ptr<OutputFile> json;
+    if (!options.jsonFile.empty()) {
+      json = std::make_unique<OutputFile>(options.jsonFile, out, true);
+      json->Stream() << JsonText(result);
+    }
+    std::unique_ptr<OutputFile> pmml;
+    if (!options.pmmlFile.empty()) {
+      pmml = std::make_unique<OutputFile>(options.pmmlFile, out, true);
+      WritePmml(result, model, pmml->Stream());
+    }
+    if (cancel != nullptr && cancel->WillCancel()) throw Cancelled();
+    if (json) json->Commit();
+    if (pmml) pmml->Commit();
+    for (const std::string& w : result.warnings) err << "mcfit: warning: " << w << "\n";
+    // The report goes where the documents do not.
+    const bool toOut = !(json && json->IsStandardOutput()) && !(pmml && pmml->IsStandardOutput());
+    if (!options.quiet) WriteReport(result, toOut ? out : err);
+    return kExitOK;
+  });
+}
+
+FitResult FitModel(CodedModel& model, const LogisticOptions& logistic, bool collinearity,
+                   MCCommon::MCQueryCancel* cancel, ProgressListener* progress) {
+  FitResult result = model.Request().model == "logistic"
+                         ? FitLogistic(model, logistic, cancel, progress)
+                         : FitLinear(model, cancel);
+  if (collinearity) AddCollinearity(model, result);
+  return result;
+}
+
+FitResult FitModel(CodedModel& model, const FitOptions& options, MCCommon::MCQueryCancel* cancel,
+                   ProgressListener* progress) {
+  return FitModel(model, options.logistic, options.collinearity, cancel, progress);
+}
+
+}  // namespace MCFrontEnd

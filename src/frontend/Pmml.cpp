@@ -1,0 +1,303 @@
+#include "frontend/Fit.h"
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "MCMV.h"
+#include "ModelLayout.h"
+#include "RecordPass.h"
+#include "Text.h"
+#include "MCPMMLExporter.h"
+#include "MCUniStats.h"
+#include "MCVarList.h"
+#include "XMLElement.h"
+
+namespace MCFrontEnd {
+
+namespace {
+
+using MCCommonMetadata::IMCVariable;
+using MCCommonXML::XMLElement;
+using Owned = std::unique_ptr<XMLElement>;
+
+// More digits than the library's 15, so that the scores read back equal the fit's.
+std::string Exact(double v) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.17g", v);
+  return buf;
+}
+
+XMLElement* Child(XMLElement& parent, const std::string& name) {
+  XMLElement* child = XMLElement::Create(name);
+  parent.AddElement(child);
+  return child;
+}
+
+void Check(const MCCommon::MCStatus& status, const std::string& what) {
+  if (status.IsError()) {
+    throw InputError("the PMML writer refused the " + what + " (status " +
+                     std::to_string(status.GetErrorCode()) + ")");
+  }
+}
+
+// Univariate statistics of the records the fit used, frequency-weighted: category counts of
+// the categorical positions; count, extremes, mean and standard deviation of the others.
+class UsedStats {
+ public:
+  explicit UsedStats(CodedModel& model) : fLayout(model.Layout()) {
+    const std::size_t width = static_cast<std::size_t>(fLayout.WeightsFrom());
+    fCounts.resize(width);
+    fSum.assign(width, 0.0);
+    fMin.assign(width, 0.0);
+    fMax.assign(width, 0.0);
+    fSquares.assign(width, 0.0);
+    const int freq = fLayout.FrequencyPosition();
+    ForEachRecord(model, [&](const MCCommon::Record& record) {
+      const double* r = record.GetAll();
+      if (!fLayout.Used(r)) return;
+      const double w = freq >= 0 ? r[freq] : 1.0;
+      for (std::size_t p = 0; p < width; ++p) {
+        if (Categorical(p)) {
+          const auto code = static_cast<std::size_t>(r[p]);
+          if (code >= fCounts[p].size()) fCounts[p].resize(code + 1, 0.0);
+          fCounts[p][code] += w;
+          continue;
+        }
+        fMin[p] = fN == 0.0 ? r[p] : std::min(fMin[p], r[p]);
+        fMax[p] = fN == 0.0 ? r[p] : std::max(fMax[p], r[p]);
+        fSum[p] += w * r[p];
+      }
+      fN += w;
+    });
+    // Squares about the mean in a second pass: no cancellation.
+    ForEachRecord(model, [&](const MCCommon::Record& record) {
+      const double* r = record.GetAll();
+      if (!fLayout.Used(r)) return;
+      const double w = freq >= 0 ? r[freq] : 1.0;
+      for (std::size_t p = 0; p < width; ++p) {
+        if (Categorical(p)) continue;
+        const double d = r[p] - fSum[p] / fN;
+        fSquares[p] += w * d * d;
+      }
+    });
+  }
+
+  double N() const { return fN; }
+  // Weighted counts by code (size at least `size`).
+  std::vector<double> Counts(int position, int size) const {
+    std::vector<double> counts = fCounts[static_cast<std::size_t>(position)];
+    if (counts.size() < static_cast<std::size_t>(size)) counts.resize(static_cast<std::size_t>(size), 0.0);
+    return counts;
+  }
+  MCCommonMetadata::MCUniStats Continuous(const std::string& name, int position) const {
+    const auto p = static_cast<std::size_t>(position);
+    MCCommonMetadata::MCUniStats::SummStats summ;
+    if (fN > 0.0) {
+      const double mean = fSum[p] / fN;
+      summ.fMinimum = fMin[p];
+      summ.fMaximum = fMax[p];
+      summ.fMean = std::min(fMax[p], std::max(fMin[p], mean));
+      if (fN > 1.0) summ.fStdDev = std::sqrt(fSquares[p] / (fN - 1.0));
+    }
+    return MCCommonMetadata::MCUniStats(name, fN, summ, {}, {});
+  }
+
+ private:
+  bool Categorical(std::size_t p) const {
+    return fLayout.Positions()[p].kind == PositionSpec::kCategory;
+  }
+
+  const ModelLayout& fLayout;
+  double fN = 0.0;
+  std::vector<std::vector<double>> fCounts;
+  std::vector<double> fSum, fMin, fMax, fSquares;
+};
+
+std::vector<std::string> FactorLevels(const CodedModel& model, int factor) {
+  std::vector<std::string> levels;
+  for (int code = 0; code < model.CategoryCount(factor); ++code) {
+    levels.push_back(model.CategoryText(factor, code));
+  }
+  return levels;
+}
+
+// Adds a categorical variable whose categories are the texts, numeric when the column is.
+void AddCategorical(MCCommonMetadata::MCVarList& list, const std::string& name,
+                    const std::vector<std::string>& levels, bool numeric,
+                    IMCVariable::VariableRole role) {
+  if (numeric) {
+    std::vector<double> values;
+    for (const std::string& text : levels) {
+      double v = 0.0;
+      ParseNumber(text, v);
+      values.push_back(v);
+    }
+    list.AddCatVar(name, "", values, role);
+  } else {
+    list.AddCatVar(name, "", levels, role);
+  }
+}
+
+// The parameter cells of one parameter: factor categories, and covariates with their powers
+// (x1*x1 is one cell of power 2).
+void AddPPCells(XMLElement& matrix, const ParameterResult& p, const std::string& id) {
+  std::vector<std::pair<std::string, int>> powers;
+  for (const PredictorCell& cell : p.cells) {
+    if (cell.factor) {
+      XMLElement* pp = Child(matrix, "PPCell");
+      pp->AddAttribute("value", cell.category);
+      pp->AddAttribute("predictorName", cell.variable);
+      pp->AddAttribute("parameterName", id);
+      continue;
+    }
+    bool seen = false;
+    for (auto& power : powers) {
+      if (power.first == cell.variable) {
+        ++power.second;
+        seen = true;
+      }
+    }
+    if (!seen) powers.emplace_back(cell.variable, 1);
+  }
+  for (const auto& power : powers) {
+    XMLElement* pp = Child(matrix, "PPCell");
+    pp->AddAttribute("value", std::to_string(power.second));
+    pp->AddAttribute("predictorName", power.first);
+    pp->AddAttribute("parameterName", id);
+  }
+}
+
+}  // namespace
+
+void WritePmml(const FitResult& result, CodedModel& model, std::ostream& os) {
+  const ModelRequest& request = model.Request();
+  const bool logistic = result.model == "logistic";
+  const UsedStats used(model);
+
+  // The variables, with the univariate statistics of the records used.
+  MCCommonMetadata::MCVarList list;
+  std::vector<MCCommonMetadata::MCUniStats> stats;
+  if (logistic) {
+    AddCategorical(list, request.dependent, result.categories, model.ResponseNumeric(),
+                   IMCVariable::kTarget);
+    // The result's categories are those the fit kept, in ascending order, as are the codes.
+    const std::vector<double> byCode = used.Counts(0, model.ResponseCategoryCount());
+    std::vector<double> counts;
+    for (const std::string& category : result.categories) {
+      double count = 0.0;
+      for (int code = 0; code < model.ResponseCategoryCount(); ++code) {
+        if (model.ResponseText(code) == category) count = byCode[static_cast<std::size_t>(code)];
+      }
+      counts.push_back(count);
+    }
+    stats.emplace_back(request.dependent, used.N(), counts);
+  } else {
+    list.AddContVar(request.dependent, "", IMCVariable::kTarget);
+    stats.push_back(used.Continuous(request.dependent, 0));
+  }
+  for (std::size_t f = 0; f < request.factors.size(); ++f) {
+    const int factor = static_cast<int>(f);
+    const std::vector<std::string> levels = FactorLevels(model, factor);
+    AddCategorical(list, request.factors[f], levels, model.NumericCategories(factor),
+                   IMCVariable::kInput);
+    stats.emplace_back(request.factors[f], used.N(),
+                       used.Counts(1 + factor, static_cast<int>(levels.size())));
+  }
+  for (std::size_t c = 0; c < request.covariates.size(); ++c) {
+    list.AddContVar(request.covariates[c], "", IMCVariable::kInput);
+    stats.push_back(used.Continuous(request.covariates[c],
+                                    1 + static_cast<int>(request.factors.size() + c)));
+  }
+
+  MCComXPrsUtil::MCPMMLExporter exporter;
+  Owned pmml(exporter.ExportPMMLElement());
+  MCComXPrsUtil::MCApplicInfo4XML info;
+  info.fAppName = "mcfit";
+  XMLElement* header = nullptr;
+  Check(exporter.ExportHeader(&info, result.formula, false, header), "header");
+  pmml->AddElement(header);
+  XMLElement* dictionary = nullptr;
+  const MCCommon::MCStatus dictStatus = exporter.ExportDataDictionary(list, {}, dictionary);
+  if (dictionary != nullptr) pmml->AddElement(dictionary);
+  Check(dictStatus, "data dictionary");
+
+  XMLElement* grm = Child(*pmml, "GeneralRegressionModel");
+  grm->AddAttribute("modelType", logistic ? "multinomialLogistic" : "regression");
+  grm->AddAttribute("modelName", result.formula);
+  grm->AddAttribute("functionName", logistic ? "classification" : "regression");
+  grm->AddAttribute("algorithmName", logistic ? "Newton-Raphson" : "least squares");
+
+  XMLElement* schema = Child(*grm, "MiningSchema");
+  XMLElement* target = Child(*schema, "MiningField");
+  target->AddAttribute("name", request.dependent);
+  target->AddAttribute("usageType", "predicted");
+  for (const std::string& name : request.factors) {
+    Child(*schema, "MiningField")->AddAttribute("name", name);
+  }
+  for (const std::string& name : request.covariates) {
+    Child(*schema, "MiningField")->AddAttribute("name", name);
+  }
+
+  XMLElement* modelStats = Child(*grm, "ModelStats");
+  for (const MCCommonMetadata::MCUniStats& s : stats) {
+    XMLElement* uni = nullptr;
+    Check(exporter.ExportUniStats(s, uni), "statistics of '" + s.GetVarName() + "'");
+    modelStats->AddElement(uni);
+  }
+
+  if (logistic) {
+    // PMML 3.2 names no reference category: the categories are listed here, in order, and
+    // the reference is the one without parameter cells.
+    XMLElement* t = Child(*Child(*grm, "Targets"), "Target");
+    t->AddAttribute("field", request.dependent);
+    t->AddAttribute("optype", "categorical");
+    for (const std::string& c : result.categories) {
+      Child(*t, "TargetValue")->AddAttribute("value", c);
+    }
+  }
+
+  // One PMML parameter per distinct name: a logistic model repeats each for every target.
+  std::map<std::string, std::string> ids;
+  std::vector<const ParameterResult*> distinct;
+  for (const ParameterResult& p : result.parameters) {
+    if (ids.count(p.name) == 0) {
+      ids[p.name] = "p" + std::to_string(distinct.size());
+      distinct.push_back(&p);
+    }
+  }
+  XMLElement* parameterList = Child(*grm, "ParameterList");
+  for (const ParameterResult* p : distinct) {
+    XMLElement* e = Child(*parameterList, "Parameter");
+    e->AddAttribute("name", ids[p->name]);
+    e->AddAttribute("label", p->name);
+  }
+  if (!request.factors.empty()) {
+    XMLElement* factorList = Child(*grm, "FactorList");
+    for (const std::string& name : request.factors) {
+      Child(*factorList, "Predictor")->AddAttribute("name", name);
+    }
+  }
+  if (!request.covariates.empty()) {
+    XMLElement* covariateList = Child(*grm, "CovariateList");
+    for (const std::string& name : request.covariates) {
+      Child(*covariateList, "Predictor")->AddAttribute("name", name);
+    }
+  }
+  XMLElement* ppMatrix = Child(*grm, "PPMatrix");
+  for (const ParameterResult* p : distinct) AddPPCells(*ppMatrix, *p, ids[p->name]);
+  XMLElement* paramMatrix = Child(*grm, "ParamMatrix");
+  for (const ParameterResult& p : result.parameters) {
+    XMLElement* cell = Child(*paramMatrix, "PCell");
+    if (p.target) cell->AddAttribute("targetCategory", *p.target);
+    cell->AddAttribute("parameterName", ids[p.name]);
+    cell->AddAttribute("beta", Exact(p.estimate));
+  }
+  MCCommonXML::WriteTreeUTF8(os, nullptr, pmml.get(), true);
+  os << "\n";
+}
+
+}  // namespace MCFrontEnd
