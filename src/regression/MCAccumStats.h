@@ -11,6 +11,7 @@
 #include "MCSymBlockMatrix.h"
 #include "MCSymMatrix.h"
 #include "mcstat_export.h"
+#include "../mcmath/MCDDKernels.h"
 
 // Receives one expanded design row at a time during a pass and accumulates the likelihood
 // statistics at the current parameters.
@@ -38,6 +39,13 @@ class MCSTAT_EXPORT IMCAccumStats {
   // Divisor of the step halving beyond the factor 2.
   virtual double GetStepAdjustmentFactor() const = 0;
   virtual void Display(bool full) const = 0;
+
+  // The same sums in double-double, for the estimation's comparisons and factorisations. An
+  // accumulator that adds in double gives its values with a zero low part.
+  virtual MCCommonMath::ddkernels::DD GetLLExtended() const;
+  virtual void GetScoresExtended(std::vector<MCCommonMath::ddkernels::DD>& out) const;
+  // The information matrix, packed lower-triangular.
+  virtual void GetHessianExtended(std::vector<MCCommonMath::ddkernels::DD>& out) const;
 };
 
 // The multinomial logit accumulator. K categories, the last (K-1) the reference; p parameters
@@ -47,6 +55,10 @@ class MCSTAT_EXPORT IMCAccumStats {
 // With the canonical link the observed and the expected information coincide, so the stored
 // estimation method changes nothing. The accumulated matrix is the (positive semi-definite)
 // information matrix, block (j, l) = sum w pi_j (delta_jl - pi_l) x x'.
+//
+// Every sum is double-double: each row's terms (w log pi, w (y - pi) x, w pi (delta - pi) x x')
+// are added without loss, so the sums are those of the rows' terms, in any order and over any
+// number of rows; the double getters give their roundings.
 class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
  public:
   // Invalid when p < 0, K < 2 or params holds fewer than (K-1) p values, or when the block
@@ -70,7 +82,7 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   int UpdateForRow(const std::vector<int>& indices, const std::vector<double>& values, int category,
                    double weight, bool llOnly) override;
   double GetLL() const override { return fLogLikelihood; }
-  const std::vector<double>& GetScores() const override { return fvScores; }
+  const std::vector<double>& GetScores() const override;
   // out becomes the (K-1) p matrix (emptied for an invalid object).
   void GetHessian(MCCommonMath::MCSymMatrix& out) const override;
   void GetCounts(int& nValid, int& nInvalid, double& weight) const override;
@@ -80,6 +92,9 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   double GetStepAdjustmentFactor() const override;
   // Writes the fields; with full also the Hessian's blocks.
   void Display(bool full) const override;
+  MCCommonMath::ddkernels::DD GetLLExtended() const override;
+  void GetScoresExtended(std::vector<MCCommonMath::ddkernels::DD>& out) const override;
+  void GetHessianExtended(std::vector<MCCommonMath::ddkernels::DD>& out) const override;
 
   const MCRegSettings& GetSettings() const { return fSettings; }
   int GetNParameters() const { return fNParameters; }
@@ -89,15 +104,17 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
 
  private:
   void ResetExtremes();
-  // Brings fHessian up to the running sums.
+  // Brings fHessian and the scores up to the running sums.
   void SyncHessian() const;
+  void SyncScores() const;
 
   const MCRegSettings& fSettings;
   int fNParameters = 0;
   int fNCategories = 0;
   const std::vector<double>& fvParameters;
   double fLogLikelihood = 0.0;
-  std::vector<double> fvScores;
+  // Filled from fScoreSums when read.
+  mutable std::vector<double> fvScores;
   // Filled from fvHessianSums when it is read.
   mutable MCCommonMath::MCSymBlockMatrix fHessian;
   int fNValidRows = 0;
@@ -114,14 +131,17 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   std::vector<double> fvProb;
   // Linear predictors of the current row.
   std::vector<double> fvEta;
-  // The running sums of the Hessian, interleaved: for each packed position of a p x p block,
-  // the values of the (K-1)K/2 blocks (j, l), l <= j, one after the other. A row then adds to
-  // one short contiguous run per pair of its non-zero entries.
-  std::vector<double> fvHessianSums;
+  // The running sums: log-likelihood and weight; scores; the Hessian interleaved, for each
+  // packed position of a p x p block the values of the (K-1)K/2 blocks (j, l), l <= j, one
+  // after the other, so that a row adds to one short contiguous run per pair of its non-zero
+  // entries.
+  MCCommonMath::ddkernels::DDSums fTotals;
+  MCCommonMath::ddkernels::DDSums fScoreSums;
+  MCCommonMath::ddkernels::DDSums fHessianSums;
   mutable bool fbHessianCurrent = true;
-  // The row's coefficient of every block, and those times one design value.
-  std::vector<double> fvBlockCoef;
-  std::vector<double> fvBlockWork;
+  mutable bool fbScoresCurrent = true;
+  // The row's coefficient of every block.
+  std::vector<MCCommonMath::ddkernels::DD> fvBlockCoef;
 };
 
 #endif  // MCSTAT_REGRESSION_MCACCUMSTATS_H_

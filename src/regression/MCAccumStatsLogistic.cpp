@@ -9,6 +9,7 @@
 
 using MCCommon::MCComponentDisplay;
 using MCCommonMath::MCSymMatrix;
+namespace dd = MCCommonMath::ddkernels;
 
 namespace {
 
@@ -78,41 +79,25 @@ void RowProbabilities(const int* idx, const double* val, int m, const double* be
   logRef = -shift - std::log(sum);
 }
 
-// sums += (x x') (x) coef over the row's non-zero pairs (lower triangle), nb blocks interleaved
-// per packed position. Each term is (coef_t x_k) x_l, as a block-by-block update makes it.
-template <int NB>
-void AddOuterProduct(const int* idx, const double* val, int m, const double* coef, double* sums) {
-  for (int k = 0; k < m; ++k) {
-    const std::size_t rowStart =
-        static_cast<std::size_t>(idx[k]) * (static_cast<std::size_t>(idx[k]) + 1) / 2;
-    double ck[NB];
-    for (int t = 0; t < NB; ++t) ck[t] = coef[t] * val[k];
-    for (int l = 0; l <= k; ++l) {
-      double* a = sums + (rowStart + static_cast<std::size_t>(idx[l])) * NB;
-      const double vl = val[l];
-      for (int t = 0; t < NB; ++t) a[t] += ck[t] * vl;
-    }
-  }
-}
-
-void AddOuterProduct(const int* idx, const double* val, int m, const double* coef, int nb,
-                     double* ck, double* sums) {
-  for (int k = 0; k < m; ++k) {
-    const std::size_t rowStart =
-        static_cast<std::size_t>(idx[k]) * (static_cast<std::size_t>(idx[k]) + 1) / 2;
-    for (int t = 0; t < nb; ++t) ck[t] = coef[t] * val[k];
-    for (int l = 0; l <= k; ++l) {
-      double* a =
-          sums + (rowStart + static_cast<std::size_t>(idx[l])) * static_cast<std::size_t>(nb);
-      const double vl = val[l];
-      for (int t = 0; t < nb; ++t) a[t] += ck[t] * vl;
-    }
-  }
-}
-
 }  // namespace
 
 IMCAccumStats::~IMCAccumStats() = default;
+
+dd::DD IMCAccumStats::GetLLExtended() const { return {GetLL(), 0.0}; }
+
+void IMCAccumStats::GetScoresExtended(std::vector<dd::DD>& out) const {
+  const std::vector<double>& scores = GetScores();
+  out.resize(scores.size());
+  for (std::size_t t = 0; t < scores.size(); ++t) out[t] = {scores[t], 0.0};
+}
+
+void IMCAccumStats::GetHessianExtended(std::vector<dd::DD>& out) const {
+  MCSymMatrix hessian;
+  GetHessian(hessian);
+  const std::vector<double>& packed = hessian.AsVectorConst();
+  out.resize(packed.size());
+  for (std::size_t t = 0; t < packed.size(); ++t) out[t] = {packed[t], 0.0};
+}
 
 MCAccumStatsLogistic::MCAccumStatsLogistic(const MCRegSettings& settings, int p, int K,
                                            const std::vector<double>& params)
@@ -129,9 +114,10 @@ MCAccumStatsLogistic::MCAccumStatsLogistic(const MCRegSettings& settings, int p,
   const std::size_t nBlocks = static_cast<std::size_t>(K - 1) * static_cast<std::size_t>(K) / 2;
   const std::size_t packed = static_cast<std::size_t>(p) * (static_cast<std::size_t>(p) + 1) / 2;
   try {
-    fvHessianSums.assign(nBlocks * packed, 0.0);
-    fvBlockCoef.assign(nBlocks, 0.0);
-    fvBlockWork.assign(nBlocks, 0.0);
+    fTotals.Resize(2);
+    fScoreSums.Resize(nParams);
+    fHessianSums.Resize(nBlocks * packed);
+    fvBlockCoef.assign(nBlocks, dd::DD{});
   } catch (const std::exception&) {
     fbValid = false;
   }
@@ -149,8 +135,11 @@ void MCAccumStatsLogistic::Reset(MCConst::MCEstimationMethod method, bool separa
   fLogLikelihood = 0.0;
   std::fill(fvScores.begin(), fvScores.end(), 0.0);
   fHessian.Clear();
-  std::fill(fvHessianSums.begin(), fvHessianSums.end(), 0.0);
+  fTotals.Clear();
+  fScoreSums.Clear();
+  fHessianSums.Clear();
   fbHessianCurrent = true;
+  fbScoresCurrent = true;
   fWeight = 0.0;
   fNValidRows = 0;
   fNInvalidCalls = 0;
@@ -197,44 +186,83 @@ int MCAccumStatsLogistic::UpdateForRow(const std::vector<int>& indices,
   }
 
   ++fNValidRows;
-  fWeight += weight;
+  dd::AddValue(fTotals[1], weight);
+  fWeight = fTotals.Rounded(1);
   if (fbSeparationCheck) {
     const double smallest = std::min(1.0, *std::min_element(fvProb.begin(), fvProb.end()));
     fMinObservedProb = std::min(fMinObservedProb, fvProb[category]);
     fMaxObservedProb = std::max(fMaxObservedProb, fvProb[category]);
     fMinComputedProb = std::min(fMinComputedProb, smallest);
   }
-  fLogLikelihood += weight * logObserved;
+  dd::AddProduct(fTotals[0], weight, logObserved);
+  fLogLikelihood = fTotals.Rounded(0);
 
   if (llOnly || emptyRow) return 0;
   const int* idx = indices.data();
   const double* val = values.data();
   const int m = static_cast<int>(indices.size());
-  double* coef = fvBlockCoef.data();
+  dd::DD* coef = fvBlockCoef.data();
+  // Each coefficient is the weight times a double, carried exactly as a pair: a frequency
+  // weight then adds what as many unit-weight rows would.
   for (int j = 0, t = 0; j < ref; ++j) {
     const double residual = (j == category ? 1.0 : 0.0) - fvProb[j];
-    const double c = weight * residual;
-    double* score = fvScores.data() + static_cast<std::size_t>(j) * p;
-    for (int k = 0; k < m; ++k) score[idx[k]] += c * val[k];
-    const double wj = weight * fvProb[j];
-    for (int l = 0; l <= j; ++l, ++t) coef[t] = l == j ? wj * (1.0 - fvProb[j]) : -wj * fvProb[l];
+    dd::AddScaledSparse(m, idx, val, dd::TwoProd(weight, residual),
+                        fScoreSums.Data() + static_cast<std::size_t>(j) * p);
+    for (int l = 0; l <= j; ++l, ++t) {
+      coef[t] = dd::TwoProd(weight, l == j ? fvProb[j] * (1.0 - fvProb[j]) : -fvProb[j] * fvProb[l]);
+    }
   }
   fbHessianCurrent = false;
-  switch (fvBlockCoef.size()) {
-    case 1:
-      AddOuterProduct<1>(idx, val, m, coef, fvHessianSums.data());
-      break;
-    case 3:
-      AddOuterProduct<3>(idx, val, m, coef, fvHessianSums.data());
-      break;
-    case 6:
-      AddOuterProduct<6>(idx, val, m, coef, fvHessianSums.data());
-      break;
-    default:
-      AddOuterProduct(idx, val, m, coef, static_cast<int>(fvBlockCoef.size()), fvBlockWork.data(),
-                      fvHessianSums.data());
-  }
+  fbScoresCurrent = false;
+  dd::AddOuterSparseBlocks(m, idx, val, static_cast<int>(fvBlockCoef.size()), coef,
+                           fHessianSums.Data());
   return 0;
+}
+
+void MCAccumStatsLogistic::SyncScores() const {
+  if (fbScoresCurrent || !fbValid) return;
+  dd::Round(static_cast<int>(fScoreSums.Size()), fScoreSums.Data(), fvScores.data(), 1);
+  fbScoresCurrent = true;
+}
+
+const std::vector<double>& MCAccumStatsLogistic::GetScores() const {
+  SyncScores();
+  return fvScores;
+}
+
+dd::DD MCAccumStatsLogistic::GetLLExtended() const { return fTotals.Size() ? fTotals.Value(0) : dd::DD{}; }
+
+void MCAccumStatsLogistic::GetScoresExtended(std::vector<dd::DD>& out) const {
+  out.resize(fScoreSums.Size());
+  for (std::size_t t = 0; t < out.size(); ++t) out[t] = fScoreSums.Value(t);
+}
+
+void MCAccumStatsLogistic::GetHessianExtended(std::vector<dd::DD>& out) const {
+  out.clear();
+  if (!fbValid) return;
+  // Block (j, l) of the full matrix of order (K-1) p: element (j p + r, l p + c).
+  const int p = fNParameters;
+  const int nLogits = fNCategories - 1;
+  const int n = nLogits * p;
+  const std::size_t nBlocks = fvBlockCoef.size();
+  out.assign(dd::PackedRowStart(n), dd::DD{});
+  for (int j = 0; j < nLogits; ++j) {
+    for (int l = 0; l <= j; ++l) {
+      const std::size_t t = static_cast<std::size_t>(j) * (j + 1) / 2 + l;
+      for (int r = 0; r < p; ++r) {
+        for (int c = 0; c < p; ++c) {
+          if (j == l && c > r) break;
+          // Element (r, c) of block (j, l); within a diagonal block only c <= r is stored,
+          // an off-diagonal block is full and its (r, c) is (c, r) of the stored triangle.
+          const int hi = r >= c ? r : c;
+          const int lo = r >= c ? c : r;
+          const std::size_t e = dd::PackedRowStart(hi) + lo;
+          out[dd::PackedRowStart(j * p + r) + static_cast<std::size_t>(l * p + c)] =
+              fHessianSums.Value(e * nBlocks + t);
+        }
+      }
+    }
+  }
 }
 
 void MCAccumStatsLogistic::SyncHessian() const {
@@ -245,8 +273,7 @@ void MCAccumStatsLogistic::SyncHessian() const {
   for (int j = 0; j < nLogits; ++j) {
     for (int l = 0; l <= j; ++l, ++t) {
       std::vector<double>& block = fHessian.GetElemSSRef(j, l).AsVector();
-      const double* sums = fvHessianSums.data() + t;
-      for (std::size_t e = 0; e < block.size(); ++e) block[e] = sums[e * nBlocks];
+      for (std::size_t e = 0; e < block.size(); ++e) block[e] = fHessianSums.Rounded(e * nBlocks + t);
     }
   }
   fbHessianCurrent = true;
@@ -276,7 +303,7 @@ void MCAccumStatsLogistic::Display(bool full) const {
   MCComponentDisplay::DisplayI("Number of estimated parameters in the model", fNParameters);
   MCComponentDisplay::DisplayI("Number of response categories of the dependent variable",
                                fNCategories);
-  MCComponentDisplay::DisplayDV("Accumulated vector of scores", fvScores);
+  MCComponentDisplay::DisplayDV("Accumulated vector of scores", GetScores());
   MCComponentDisplay::DisplayText(1, "Accumulated Hessian:");
   SyncHessian();
   if (full) fHessian.Display();

@@ -1,0 +1,223 @@
+#include "mcmath/MCDDKernels.h"
+
+#include <cmath>
+
+// The hot kernels are compiled twice: for the default x86-64 target, where std::fma is a
+// library call, and for processors with fused multiply-add, where it is one instruction. The
+// loader picks the clone once; both compute the same correctly rounded fma, hence the same bits.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && \
+    !defined(MCSTAT_NO_FMA_CLONES)
+#define MCSTAT_FMA_CLONES __attribute__((target_clones("default", "fma")))
+#else
+#define MCSTAT_FMA_CLONES
+#endif
+
+namespace MCCommonMath {
+namespace ddkernels {
+
+namespace {
+
+// acc += a * b for two pairs; the products a.hi b.lo and a.lo b.hi join the error sum.
+inline void AddPairProduct(DD& acc, const DD& a, const DD& b) {
+  const double p = a.hi * b.hi;
+  double e = std::fma(a.hi, b.hi, -p);
+  e = std::fma(a.hi, b.lo, e);
+  e = std::fma(a.lo, b.hi, e);
+  const double s = acc.hi + p;
+  const double bb = s - acc.hi;
+  acc.lo += ((acc.hi - (s - bb)) + (p - bb)) + e;
+  acc.hi = s;
+}
+
+// Sum of x[t] y[t] over pairs, compensated, normalised.
+inline DD PairDot(int n, const DD* x, const DD* y) {
+  DD acc;
+  for (int t = 0; t < n; ++t) AddPairProduct(acc, x[t], y[t]);
+  return Normalised(acc);
+}
+
+bool IsZero(const DD& a) { return a.hi == 0.0 && a.lo == 0.0; }
+
+}  // namespace
+
+MCSTAT_FMA_CLONES
+void AddOuterSparse(int m, const int* idx, const double* val, double w, DD* packed) {
+  for (int k = 0; k < m; ++k) {
+    const DD c = TwoProd(val[k], w);
+    DD* row = packed + PackedRowStart(idx[k]);
+    for (int l = 0; l <= k; ++l) AddProduct(row[idx[l]], c, val[l]);
+  }
+}
+
+MCSTAT_FMA_CLONES
+void AddScaledSparse(int m, const int* idx, const double* val, const DD& c, DD* acc) {
+  for (int k = 0; k < m; ++k) AddProduct(acc[idx[k]], c, val[k]);
+}
+
+MCSTAT_FMA_CLONES
+void AddOuterSparseBlocks(int m, const int* idx, const double* val, int nb, const DD* coef,
+                          DD* sums) {
+  constexpr int kMaxBlocks = 16;
+  DD ck[kMaxBlocks];
+  for (int t0 = 0; t0 < nb; t0 += kMaxBlocks) {
+    const int nt = nb - t0 < kMaxBlocks ? nb - t0 : kMaxBlocks;
+    for (int k = 0; k < m; ++k) {
+      for (int t = 0; t < nt; ++t) ck[t] = Mul(coef[t0 + t], val[k]);
+      const std::size_t rowStart = PackedRowStart(idx[k]);
+      for (int l = 0; l <= k; ++l) {
+        DD* a = sums + (rowStart + static_cast<std::size_t>(idx[l])) * static_cast<std::size_t>(nb) +
+                t0;
+        const double vl = val[l];
+        for (int t = 0; t < nt; ++t) AddProduct(a[t], ck[t], vl);
+      }
+    }
+  }
+}
+
+void Merge(int n, const DD* src, DD* dst) {
+  for (int t = 0; t < n; ++t) {
+    DD s = TwoSum(dst[t].hi, src[t].hi);
+    s.lo += dst[t].lo + src[t].lo;
+    dst[t] = s;
+  }
+}
+
+void Normalise(int n, DD* x) {
+  for (int t = 0; t < n; ++t) x[t] = Normalised(x[t]);
+}
+
+void Round(int n, const DD* x, double* out, int stride) {
+  for (int t = 0; t < n; ++t) out[static_cast<std::size_t>(t) * stride] = ToDouble(Normalised(x[t]));
+}
+
+MCSTAT_FMA_CLONES
+DD Dot(int n, const double* x, int incx, const double* y, int incy) {
+  DD acc;
+  for (int t = 0; t < n; ++t) {
+    AddProduct(acc, x[static_cast<std::size_t>(t) * incx], y[static_cast<std::size_t>(t) * incy]);
+  }
+  return Normalised(acc);
+}
+
+MCSTAT_FMA_CLONES
+bool SweepPivot(int n, DD* packed, int k, double tol, const DD* refDiag, unsigned char* swept) {
+  DD* rowK = packed + PackedRowStart(k);
+  const DD d = rowK[k];
+  const auto at = [packed](int i, int j) -> const DD& {
+    return i >= j ? packed[PackedRowStart(i) + j] : packed[PackedRowStart(j) + i];
+  };
+  if (swept[k] == 0) {
+    // Pivot test, written so that a NaN pivot is refused too.
+    if (!(Compare(d, Mul(refDiag[k], tol)) > 0)) return false;
+    const DD minusOne{-1.0, 0.0};
+    for (int i = 0; i < n; ++i) {
+      if (i == k || swept[i] == 0) continue;
+      const DD aik = at(i, k);
+      const DD v = Mul(Mul(Sub(at(i, i), Div(Mul(aik, aik), d)), tol), refDiag[i]);
+      if (Compare(v, minusOne) <= 0) return false;
+    }
+  }
+  const bool positive = d.hi > 0.0;
+  const DD absD = positive ? d : Neg(d);
+  rowK[k] = Neg(Div(DD{1.0, 0.0}, d));
+
+  // Rows above the pivot: column k sits in row k; a(j,k) for j <= i is rescaled by then.
+  DD* rowI = packed;
+  for (int i = 0; i < k; ++i) {
+    const DD m = rowK[i];
+    rowK[i] = Div(m, absD);
+    const DD f = positive ? Neg(m) : m;
+    for (int j = 0; j <= i; ++j) rowI[j] = Add(rowI[j], Mul(rowK[j], f));
+    rowI += i + 1;
+  }
+  // Rows below: columns before k read row k, columns k+1..i read column k of rows k+1..i.
+  rowI = rowK + k + 1;
+  for (int i = k + 1; i < n; ++i) {
+    const DD m = rowI[k];
+    rowI[k] = Div(m, absD);
+    const DD f = positive ? Neg(m) : m;
+    for (int j = 0; j < k; ++j) rowI[j] = Add(rowI[j], Mul(rowK[j], f));
+    for (int j = k + 1; j <= i; ++j) {
+      rowI[j] = Add(rowI[j], Mul(packed[PackedRowStart(j) + k], f));
+    }
+    rowI += i + 1;
+  }
+  swept[k] = swept[k] == 0 ? 1 : 0;
+  return true;
+}
+
+MCSTAT_FMA_CLONES
+bool CholeskyRow(DD* packed, int i, const DD& refDiag, double tol) {
+  DD* ri = packed + PackedRowStart(i);
+  for (int j = 0; j < i; ++j) {
+    const DD* rj = packed + PackedRowStart(j);
+    const DD s = Sub(ri[j], PairDot(j, ri, rj));
+    ri[j] = IsZero(rj[j]) ? DD{} : Div(s, rj[j]);
+  }
+  const DD s = Sub(ri[i], PairDot(i, ri, ri));
+  if (!(Compare(s, Mul(refDiag, tol)) > 0)) {
+    ri[i] = DD{};
+    return false;
+  }
+  ri[i] = Sqrt(s);
+  return true;
+}
+
+void ForwardSubstitute(int n, const DD* packed, const DD* b, DD* y) {
+  for (int i = 0; i < n; ++i) {
+    const DD* ri = packed + PackedRowStart(i);
+    const DD s = Sub(b[i], PairDot(i, ri, y));
+    y[i] = IsZero(ri[i]) ? DD{} : Div(s, ri[i]);
+  }
+}
+
+void BackSubstitute(int n, const DD* packed, const DD* y, DD* x) {
+  for (int i = n - 1; i >= 0; --i) {
+    DD acc;
+    for (int j = i + 1; j < n; ++j) AddPairProduct(acc, packed[PackedRowStart(j) + i], x[j]);
+    const DD s = Sub(y[i], Normalised(acc));
+    const DD& d = packed[PackedRowStart(i) + i];
+    x[i] = IsZero(d) ? DD{} : Div(s, d);
+  }
+}
+
+MCSTAT_FMA_CLONES
+void InverseFromFactor(int n, DD* packed) {
+  if (n <= 0) return;
+  // L^-1 column by column from the last; a zero diagonal zeroes its row and column.
+  std::vector<DD> col(static_cast<std::size_t>(n));
+  for (int k = n - 1; k >= 0; --k) {
+    DD& dkk = packed[PackedRowStart(k) + k];
+    if (IsZero(dkk)) {
+      for (int i = k + 1; i < n; ++i) packed[PackedRowStart(i) + k] = DD{};
+      continue;
+    }
+    for (int j = k + 1; j < n; ++j) col[j] = packed[PackedRowStart(j) + k];
+    const DD inv = Div(DD{1.0, 0.0}, dkk);
+    dkk = inv;
+    for (int i = k + 1; i < n; ++i) {
+      DD* ri = packed + PackedRowStart(i);
+      ri[k] = Neg(Mul(inv, PairDot(i - k, ri + k + 1, col.data() + k + 1)));
+    }
+  }
+  for (int k = 0; k < n; ++k) {
+    DD* rk = packed + PackedRowStart(k);
+    if (IsZero(rk[k])) {
+      for (int j = 0; j < k; ++j) rk[j] = DD{};
+    }
+  }
+  // Lower triangle of M' M for M = L^-1, in place: element (i, j) needs rows r >= i only.
+  for (int i = 0; i < n; ++i) {
+    for (int j = 0; j <= i; ++j) {
+      DD acc;
+      for (int r = i; r < n; ++r) {
+        const DD* rr = packed + PackedRowStart(r);
+        AddPairProduct(acc, rr[i], rr[j]);
+      }
+      packed[PackedRowStart(i) + j] = Normalised(acc);
+    }
+  }
+}
+
+}  // namespace ddkernels
+}  // namespace MCCommonMath
