@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "LinearBenchModel.h"
 #include "MCGLMComponent.h"
 #include "MCModelEffect.h"
 #include "MCRecord.h"
@@ -27,68 +28,22 @@
 
 namespace {
 
-// Record layout: y, A, B, C, x1..x8.
-constexpr int kNValues = 12;
-constexpr int kLevels[3] = {10, 20, 50};
+using linbench::kNValues;
 constexpr int kDefaultRecords = 1000000;
 
-// Reproducible data: factor levels uniform, covariates standard normal (Box-Muller on the
-// generator's 53-bit uniforms, so the numbers do not depend on the standard library), and
-// y linear in all of them plus an A*B term and noise.
 bool Generate(const char* path, long n) {
   FILE* out = std::fopen(path, "wb");
   if (out == nullptr) return false;
-  std::mt19937_64 gen(20261205u);
-  auto uniform = [&gen]() { return (static_cast<double>(gen() >> 11) + 0.5) * 0x1.0p-53; };
-  auto normal = [&uniform]() {
-    const double r = std::sqrt(-2.0 * std::log(uniform()));
-    return r * std::cos(6.283185307179586 * uniform());
-  };
-  const double beta[8] = {0.8, -0.5, 0.3, 1.2, -0.7, 0.05, 0.4, -1.1};
+  linbench::RecordMaker maker;
   std::vector<double> record(kNValues);
   for (long i = 0; i < n; ++i) {
-    const int a = static_cast<int>(gen() % kLevels[0]);
-    const int b = static_cast<int>(gen() % kLevels[1]);
-    const int c = static_cast<int>(gen() % kLevels[2]);
-    double y = 1.0 + 0.1 * a - 0.05 * b + 0.02 * c + 0.01 * a * b;
-    for (int k = 0; k < 8; ++k) {
-      record[4 + k] = normal();
-      y += beta[k] * record[4 + k];
-    }
-    record[0] = y + normal();
-    record[1] = a;
-    record[2] = b;
-    record[3] = c;
+    maker.Next(record.data());
     if (std::fwrite(record.data(), sizeof(double), kNValues, out) != kNValues) {
       std::fclose(out);
       return false;
     }
   }
   return std::fclose(out) == 0;
-}
-
-// The settings of the benchmark model; indices must outlive them.
-MCRegSettings MakeSettings(std::vector<int>& indices) {
-  MCRegSettings settings;
-  settings.SetDependent(0);
-  for (int f = 0; f < 3; ++f) settings.AddFactor(1 + f, kLevels[f]);
-  for (int k = 0; k < 8; ++k) settings.AddCovariate(4 + k);
-  indices = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
-  for (int f = 0; f < 3; ++f) {
-    MCModelEffect e(3, 8, &indices);
-    e.AddNewFactor(1 + f, false);
-    settings.AddModelEffect(e);
-  }
-  for (int k = 0; k < 8; ++k) {
-    MCModelEffect e(3, 8, &indices);
-    e.AddCovariate(4 + k);
-    settings.AddModelEffect(e);
-  }
-  MCModelEffect ab(3, 8, &indices);
-  ab.AddNewFactor(1, false);
-  ab.AddNewFactor(2, false);
-  settings.AddModelEffect(ab);
-  return settings;
 }
 
 struct FitResult {
@@ -108,7 +63,7 @@ FitResult Fit(const char* path) {
   {
     MCCommon::BinaryRecordIterator data(file, kNValues);
     std::vector<int> indices;
-    MCRegSettings settings = MakeSettings(indices);
+    MCRegSettings settings = linbench::MakeSettings(indices);
     MCRegFactory factory;
     std::unique_ptr<IMCRegComponent> component(factory.CreateRegAlgorithm(settings));
     if (component) {
@@ -130,7 +85,7 @@ FitResult Fit(const char* path) {
 }
 
 void BM_LinearFit(benchmark::State& state) {
-  bench::RunFits(state, "linear_fit_bench", Generate, Fit, 289);
+  bench::RunFits(state, "linear_fit_bench", Generate, Fit, linbench::kNParameters);
 }
 BENCHMARK(BM_LinearFit)->Arg(100000)->Arg(kDefaultRecords)->Unit(benchmark::kMillisecond);
 
