@@ -46,6 +46,12 @@ class MCSTAT_EXPORT IMCAccumStats {
   virtual void GetScoresExtended(std::vector<MCCommonMath::ddkernels::DD>& out) const;
   // The information matrix, packed lower-triangular.
   virtual void GetHessianExtended(std::vector<MCCommonMath::ddkernels::DD>& out) const;
+  // Parameters (not owned; null to clear) whose log-likelihood baseLL is known. While they are
+  // set, a log-likelihood-only pass may give its log-likelihood as baseLL plus the sum of every
+  // row's change, formed from the parameter difference: near the optimum that change is far
+  // below the rounding of either log-likelihood, and its sign is what step halving asks.
+  // Nothing by default.
+  virtual void SetLLBase(const std::vector<double>* base, const MCCommonMath::ddkernels::DD& baseLL);
 };
 
 // The multinomial logit accumulator. K categories, the last (K-1) the reference; p parameters
@@ -81,7 +87,7 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   // (all design values zero) is valid: every linear predictor is 0.
   int UpdateForRow(const std::vector<int>& indices, const std::vector<double>& values, int category,
                    double weight, bool llOnly) override;
-  double GetLL() const override { return fLogLikelihood; }
+  double GetLL() const override;
   const std::vector<double>& GetScores() const override;
   // out becomes the (K-1) p matrix (emptied for an invalid object).
   void GetHessian(MCCommonMath::MCSymMatrix& out) const override;
@@ -95,6 +101,9 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   MCCommonMath::ddkernels::DD GetLLExtended() const override;
   void GetScoresExtended(std::vector<MCCommonMath::ddkernels::DD>& out) const override;
   void GetHessianExtended(std::vector<MCCommonMath::ddkernels::DD>& out) const override;
+  // Log-likelihood-only passes without the separation check then add each row's change.
+  void SetLLBase(const std::vector<double>* base,
+                 const MCCommonMath::ddkernels::DD& baseLL) override;
 
   const MCRegSettings& GetSettings() const { return fSettings; }
   int GetNParameters() const { return fNParameters; }
@@ -112,7 +121,6 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   int fNParameters = 0;
   int fNCategories = 0;
   const std::vector<double>& fvParameters;
-  double fLogLikelihood = 0.0;
   // Filled from fScoreSums when read.
   mutable std::vector<double> fvScores;
   // Filled from fvHessianSums when it is read.
@@ -142,6 +150,17 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   mutable bool fbScoresCurrent = true;
   // The row's coefficient of every block.
   std::vector<MCCommonMath::ddkernels::DD> fvBlockCoef;
+  // The base of the changes (SetLLBase), the parameter difference of the pass, the base
+  // row's predictors and probabilities, and whether the pass adds changes.
+  const std::vector<double>* fpBase = nullptr;
+  MCCommonMath::ddkernels::DD fBaseLL;
+  std::vector<double> fvDelta;
+  std::vector<double> fvEta0;
+  std::vector<double> fvProb0;
+  bool fbChangePass = false;
+  // The change of w log(pi of the observed category) from the base parameters to the current
+  // ones for a valid row; false when it cannot be formed.
+  bool RowChange(const int* idx, const double* val, int m, int category, double& change);
 };
 
 #endif  // MCSTAT_REGRESSION_MCACCUMSTATS_H_

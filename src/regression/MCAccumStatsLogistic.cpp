@@ -85,6 +85,8 @@ IMCAccumStats::~IMCAccumStats() = default;
 
 dd::DD IMCAccumStats::GetLLExtended() const { return {GetLL(), 0.0}; }
 
+void IMCAccumStats::SetLLBase(const std::vector<double>*, const dd::DD&) {}
+
 void IMCAccumStats::GetScoresExtended(std::vector<dd::DD>& out) const {
   const std::vector<double>& scores = GetScores();
   out.resize(scores.size());
@@ -109,6 +111,8 @@ MCAccumStatsLogistic::MCAccumStatsLogistic(const MCRegSettings& settings, int p,
   fvScores.assign(nParams, 0.0);
   fvProb.assign(static_cast<std::size_t>(K), 0.0);
   fvEta.assign(static_cast<std::size_t>(K), 0.0);
+  fvEta0.assign(static_cast<std::size_t>(K), 0.0);
+  fvProb0.assign(static_cast<std::size_t>(K), 0.0);
   fbValid = fHessian.SetNRows(K - 1, p);
   if (!fbValid) return;
   const std::size_t nBlocks = static_cast<std::size_t>(K - 1) * static_cast<std::size_t>(K) / 2;
@@ -132,7 +136,12 @@ void MCAccumStatsLogistic::ResetExtremes() {
 }
 
 void MCAccumStatsLogistic::Reset(MCConst::MCEstimationMethod method, bool separationCheck) {
-  fLogLikelihood = 0.0;
+  fbChangePass = false;
+  if (fpBase != nullptr && fpBase->size() == fvParameters.size()) {
+    // Exact for the close parameters where it matters (Sterbenz).
+    fvDelta.resize(fvParameters.size());
+    for (std::size_t t = 0; t < fvDelta.size(); ++t) fvDelta[t] = fvParameters[t] - (*fpBase)[t];
+  }
   std::fill(fvScores.begin(), fvScores.end(), 0.0);
   fHessian.Clear();
   fTotals.Clear();
@@ -164,8 +173,11 @@ int MCAccumStatsLogistic::UpdateForRow(const std::vector<int>& indices,
   if (p > 0 && !IsWellFormedRow(indices, values, p)) return -1;
   if (category < 0 || category >= K || !(weight > 0.0)) return -1;
 
+  const bool change = llOnly && !fbSeparationCheck && fpBase != nullptr &&
+                      fpBase->size() == fvParameters.size() && fvDelta.size() == fpBase->size();
   double logRef = 0.0;
   double logObserved = 0.0;
+  double rowChange = 0.0;
   if (emptyRow) {
     std::fill(fvProb.begin(), fvProb.end(), 1.0 / K);
     logRef = -std::log(static_cast<double>(K));
@@ -175,14 +187,34 @@ int MCAccumStatsLogistic::UpdateForRow(const std::vector<int>& indices,
       ++fNInvalidCalls;
       return -1;
     }
-    RowProbabilities(indices.data(), values.data(), static_cast<int>(indices.size()),
-                     fvParameters.data(), K, p, fvEta.data(), fvProb.data(), logRef);
-    // log pi_c = eta_c + log pi_ref; eta_c = x' beta_c for a non-reference category.
-    logObserved = category != ref ? logRef + fvEta[static_cast<std::size_t>(category)] : logRef;
-    if (!std::isfinite(logRef) || !std::isfinite(logObserved)) {
-      ++fNInvalidCalls;
-      return -1;
+    if (!change || !RowChange(indices.data(), values.data(), static_cast<int>(indices.size()),
+                              category, rowChange)) {
+      RowProbabilities(indices.data(), values.data(), static_cast<int>(indices.size()),
+                       fvParameters.data(), K, p, fvEta.data(), fvProb.data(), logRef);
+      // log pi_c = eta_c + log pi_ref; eta_c = x' beta_c for a non-reference category.
+      logObserved = category != ref ? logRef + fvEta[static_cast<std::size_t>(category)] : logRef;
+      if (!std::isfinite(logRef) || !std::isfinite(logObserved)) {
+        ++fNInvalidCalls;
+        return -1;
+      }
+      if (change) {
+        // A large change: the difference of the two log-probabilities loses nothing that
+        // matters.
+        RowProbabilities(indices.data(), values.data(), static_cast<int>(indices.size()),
+                         fpBase->data(), K, p, fvEta0.data(), fvProb0.data(), logRef);
+        const double logObserved0 =
+            category != ref ? logRef + fvEta0[static_cast<std::size_t>(category)] : logRef;
+        rowChange = logObserved - logObserved0;
+      }
     }
+  }
+  if (change) {
+    ++fNValidRows;
+    dd::AddValue(fTotals[1], weight);
+    fWeight = fTotals.Rounded(1);
+    fbChangePass = true;
+    dd::AddProduct(fTotals[0], weight, rowChange);
+    return 0;
   }
 
   ++fNValidRows;
@@ -195,7 +227,6 @@ int MCAccumStatsLogistic::UpdateForRow(const std::vector<int>& indices,
     fMinComputedProb = std::min(fMinComputedProb, smallest);
   }
   dd::AddProduct(fTotals[0], weight, logObserved);
-  fLogLikelihood = fTotals.Rounded(0);
 
   if (llOnly || emptyRow) return 0;
   const int* idx = indices.data();
@@ -230,7 +261,44 @@ const std::vector<double>& MCAccumStatsLogistic::GetScores() const {
   return fvScores;
 }
 
-dd::DD MCAccumStatsLogistic::GetLLExtended() const { return fTotals.Size() ? fTotals.Value(0) : dd::DD{}; }
+bool MCAccumStatsLogistic::RowChange(const int* idx, const double* val, int m, int category,
+                                     double& change) {
+  const int K = fNCategories;
+  const int ref = K - 1;
+  const int p = fNParameters;
+  double logRef0 = 0.0;
+  RowProbabilities(idx, val, m, fpBase->data(), K, p, fvEta0.data(), fvProb0.data(), logRef0);
+  // The change of every predictor straight from the parameter difference.
+  double largest = 0.0;
+  for (int j = 0; j < ref; ++j) {
+    const double* d = fvDelta.data() + static_cast<std::size_t>(j) * p;
+    double sum = 0.0;
+    for (int k = 0; k < m; ++k) sum += val[k] * d[idx[k]];
+    fvEta[static_cast<std::size_t>(j)] = sum;
+    largest = std::max(largest, std::fabs(sum));
+  }
+  if (!(largest <= 0.25) || !std::isfinite(logRef0)) return false;
+  // log pi_c - log pi0_c = deta_c - log(sum_k pi0_k exp(deta_k)), the sum being
+  // 1 + sum_k pi0_k expm1(deta_k) with deta of the reference 0: every term keeps its digits.
+  double s = 0.0;
+  for (int j = 0; j < ref; ++j) {
+    s += fvProb0[static_cast<std::size_t>(j)] * std::expm1(fvEta[static_cast<std::size_t>(j)]);
+  }
+  change = (category != ref ? fvEta[static_cast<std::size_t>(category)] : 0.0) - std::log1p(s);
+  return std::isfinite(change);
+}
+
+void MCAccumStatsLogistic::SetLLBase(const std::vector<double>* base, const dd::DD& baseLL) {
+  fpBase = base;
+  fBaseLL = baseLL;
+}
+
+double MCAccumStatsLogistic::GetLL() const { return dd::ToDouble(GetLLExtended()); }
+
+dd::DD MCAccumStatsLogistic::GetLLExtended() const {
+  const dd::DD sum = fTotals.Size() ? fTotals.Value(0) : dd::DD{};
+  return fbChangePass ? dd::Add(fBaseLL, sum) : sum;
+}
 
 void MCAccumStatsLogistic::GetScoresExtended(std::vector<dd::DD>& out) const {
   out.resize(fScoreSums.Size());
@@ -299,7 +367,7 @@ void MCAccumStatsLogistic::GetMinMaxProbabilities(double& minObserved, double& m
 
 void MCAccumStatsLogistic::Display(bool full) const {
   MCComponentDisplay::DisplayText(1, "MCAccumStatsLogistic display start");
-  MCComponentDisplay::DisplayD("Accumulated log-likelihood", fLogLikelihood);
+  MCComponentDisplay::DisplayD("Accumulated log-likelihood", GetLL());
   MCComponentDisplay::DisplayI("Number of estimated parameters in the model", fNParameters);
   MCComponentDisplay::DisplayI("Number of response categories of the dependent variable",
                                fNCategories);

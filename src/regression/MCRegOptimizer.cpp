@@ -241,6 +241,8 @@ MCStatus MCRegOptimizer::Estimate() {
     const double ll0 = ll;
     const dd::DD ll0Extended = llExtended;
 
+    // The step passes may give each log-likelihood as ll0 plus its exact change from b0.
+    if (!IsMissing(ll0)) fpStats->SetLLBase(&b0, ll0Extended);
     while (!fbCancelled) {
       if (CancelRequested()) break;
       b = b0;
@@ -267,6 +269,7 @@ MCStatus MCRegOptimizer::Estimate() {
       b = b0;
     }
 
+    fpStats->SetLLBase(nullptr, dd::DD{});
     if (!fStatus.IsError() && CancelRequested()) {
       fbCancelled = true;
       fStatus = MCStatus(1, false);
