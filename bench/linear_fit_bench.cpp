@@ -54,7 +54,27 @@ struct FitResult {
   double rSquare = 0.0;
   double rmse = 0.0;
   double intercept = 0.0;
+  // Per parameter: a name as R writes its coefficient (A3, x2, A3:B7), the estimate, the
+  // standard error with R's residual degrees of freedom (n - rank), and whether it is kept.
+  std::vector<std::string> names;
+  std::vector<double> estimates, standardErrors;
+  std::vector<bool> kept;
 };
+
+// R's name of a parameter: its factors' letters with their levels, then its covariates.
+std::string ParameterName(const MCRegrParameter& p) {
+  std::string name;
+  for (int f = 0; f < p.GetNFactors(); ++f) {
+    if (!name.empty()) name += ":";
+    name += static_cast<char>('A' + p.GetFactors()[f] - 1);
+    name += std::to_string(static_cast<int>(p.GetCategories()[f]));
+  }
+  for (int c = 0; c < p.GetNCovariates(); ++c) {
+    if (!name.empty()) name += ":";
+    name += "x" + std::to_string(p.GetCovariates()[c] - 3);
+  }
+  return name.empty() ? "(Intercept)" : name;
+}
 
 FitResult Fit(const char* path) {
   FitResult result;
@@ -77,6 +97,15 @@ FitResult Fit(const char* path) {
         result.rSquare = stats->GetModelFitStat(MCConst::kRSquare);
         result.rmse = stats->GetModelFitStat(MCConst::kRMSE);
         result.intercept = stats->GetParamEstimates()[0];
+        const double n = stats->GetTotalFreqWeight();
+        const double sigma2 = result.rmse * result.rmse * n / (n - result.rank);
+        for (int k = 0; k < result.nParameters; ++k) {
+          result.names.push_back(ParameterName(stats->GetParameters()[k]));
+          result.estimates.push_back(stats->GetParamEstimates()[k]);
+          result.standardErrors.push_back(
+              std::sqrt(stats->GetCovarianceMatrix()->GetElem(k, k) * sigma2));
+          result.kept.push_back(stats->GetRedundancyIndicators().IsIn(k));
+        }
       }
     }
   }
@@ -97,5 +126,13 @@ int main(int argc, char** argv) {
         "parameters %d\nrank %d\nr_squared %.15g\nrmse %.15g\n"
         "intercept %.15g\n",
         r.nParameters, r.rank, r.rSquare, r.rmse, r.intercept);
+    for (std::size_t k = 0; k < r.names.size(); ++k) {
+      if (r.kept[k]) {
+        std::printf("param %s %.17g %.17g\n", r.names[k].c_str(), r.estimates[k],
+                    r.standardErrors[k]);
+      } else {
+        std::printf("param %s NA NA\n", r.names[k].c_str());
+      }
+    }
   });
 }
