@@ -80,15 +80,15 @@ BENCHMARK(BM_InformationRow_Double);
 
 void BM_InformationRow_DoubleDouble(benchmark::State& state) {
   const SparseRows rows(20, 8, kRows);
-  dd::DDSums sums(dd::PackedRowStart(20) * 6);
+  std::vector<double> sums(dd::PackedRowStart(20) * 12);
   std::vector<dd::DD> coef(6);
   for (int t = 0; t < 6; ++t) coef[t] = dd::TwoProd(3.0, 0.1 + 0.01 * t);
   std::size_t r = 0;
   for (auto _ : state) {
-    dd::AddOuterSparseBlocks(8, rows.idx[r].data(), rows.val[r].data(), 6, coef.data(), sums.Data());
+    dd::AddOuterSparseBlocks(8, rows.idx[r].data(), rows.val[r].data(), 6, coef.data(), sums.data());
     r = (r + 1) % kRows;
   }
-  benchmark::DoNotOptimize(sums.Data());
+  benchmark::DoNotOptimize(sums.data());
   state.SetItemsProcessed(state.iterations() * 6 * 36);
 }
 BENCHMARK(BM_InformationRow_DoubleDouble);

@@ -54,22 +54,81 @@ void AddScaledSparse(int m, const int* idx, const double* val, const DD& c, DD* 
   for (int k = 0; k < m; ++k) AddProduct(acc[idx[k]], c, val[k]);
 }
 
+// The block loop with nb known at compile time, so that the coefficients stay in registers and
+// the loop over the blocks becomes vector operations; the product val[k] coef[t] stays an
+// unnormalised pair. Always inlined: a copy of its own would be built for the default target
+// only, with std::fma a library call.
+template <int NB>
+__attribute__((always_inline)) inline void AddOuterSparseFixed(int m, const int* idx,
+                                                               const double* val,
+                                                               const DD* coef, double* sums) {
+  for (int k = 0; k < m; ++k) {
+    double ckHi[NB], ckLo[NB];
+    for (int t = 0; t < NB; ++t) {
+      ckHi[t] = coef[t].hi * val[k];
+      ckLo[t] = std::fma(coef[t].lo, val[k], std::fma(coef[t].hi, val[k], -ckHi[t]));
+    }
+    const std::size_t rowStart = PackedRowStart(idx[k]);
+    for (int l = 0; l <= k; ++l) {
+      double* hi = sums + (rowStart + static_cast<std::size_t>(idx[l])) * (2 * NB);
+      double* lo = hi + NB;
+      const double vl = val[l];
+      for (int t = 0; t < NB; ++t) {
+        const double p = ckHi[t] * vl;
+        const double e = std::fma(ckLo[t], vl, std::fma(ckHi[t], vl, -p));
+        const double s = hi[t] + p;
+        const double bb = s - hi[t];
+        lo[t] += ((hi[t] - (s - bb)) + (p - bb)) + e;
+        hi[t] = s;
+      }
+    }
+  }
+}
+
 MCSTAT_FMA_CLONES
 void AddOuterSparseBlocks(int m, const int* idx, const double* val, int nb, const DD* coef,
-                          DD* sums) {
-  constexpr int kMaxBlocks = 16;
-  DD ck[kMaxBlocks];
-  for (int t0 = 0; t0 < nb; t0 += kMaxBlocks) {
-    const int nt = nb - t0 < kMaxBlocks ? nb - t0 : kMaxBlocks;
-    for (int k = 0; k < m; ++k) {
-      for (int t = 0; t < nt; ++t) ck[t] = Mul(coef[t0 + t], val[k]);
-      const std::size_t rowStart = PackedRowStart(idx[k]);
+                          double* sums) {
+  switch (nb) {
+    case 1:
+      return AddOuterSparseFixed<1>(m, idx, val, coef, sums);
+    case 3:
+      return AddOuterSparseFixed<3>(m, idx, val, coef, sums);
+    case 6:
+      return AddOuterSparseFixed<6>(m, idx, val, coef, sums);
+    case 10:
+      return AddOuterSparseFixed<10>(m, idx, val, coef, sums);
+    default:
+      break;
+  }
+  for (int k = 0; k < m; ++k) {
+    const std::size_t rowStart = PackedRowStart(idx[k]);
+    for (int t = 0; t < nb; ++t) {
+      const DD ck = Mul(coef[t], val[k]);
       for (int l = 0; l <= k; ++l) {
-        DD* a = sums + (rowStart + static_cast<std::size_t>(idx[l])) * static_cast<std::size_t>(nb) +
-                t0;
-        const double vl = val[l];
-        for (int t = 0; t < nt; ++t) AddProduct(a[t], ck[t], vl);
+        double* hi = sums + (rowStart + static_cast<std::size_t>(idx[l])) * (2 * nb) + t;
+        DD a{hi[0], hi[nb]};
+        AddProduct(a, ck, val[l]);
+        hi[0] = a.hi;
+        hi[nb] = a.lo;
       }
+    }
+  }
+}
+
+DD BlockSum(const double* sums, int nb, std::size_t position, int t) {
+  const double* hi = sums + position * (2 * static_cast<std::size_t>(nb)) + t;
+  return Normalised(DD{hi[0], hi[nb]});
+}
+
+void MergeBlocks(std::size_t nPositions, int nb, const double* src, double* dst) {
+  const std::size_t n = static_cast<std::size_t>(nb);
+  for (std::size_t e = 0; e < nPositions; ++e) {
+    for (std::size_t t = 0; t < n; ++t) {
+      double* hi = dst + e * 2 * n + t;
+      const double* other = src + e * 2 * n + t;
+      DD s = TwoSum(hi[0], other[0]);
+      hi[0] = s.hi;
+      hi[n] += s.lo + other[n];
     }
   }
 }

@@ -152,10 +152,15 @@ MCSTAT_EXPORT void AddOuterSparse(int m, const int* idx, const double* val, doub
 // acc[idx[k]] += c * val[k] for k < m.
 MCSTAT_EXPORT void AddScaledSparse(int m, const int* idx, const double* val, const DD& c, DD* acc);
 
-// nb interleaved packed matrices (element e of matrix t at e * nb + t) += coef[t] x x' over a
-// sparse row as in AddOuterSparse.
-MCSTAT_EXPORT void AddOuterSparseBlocks(int m, const int* idx, const double* val, int nb, const DD* coef,
-                          DD* sums);
+// nb packed matrices of sums kept together: for every packed position e, the nb high parts
+// at sums[2 nb e + t] and then the nb low parts at sums[2 nb e + nb + t], t < nb. Each matrix
+// t += coef[t] x x' over a sparse row as in AddOuterSparse.
+MCSTAT_EXPORT void AddOuterSparseBlocks(int m, const int* idx, const double* val, int nb,
+                                        const DD* coef, double* sums);
+// Sum t at a packed position of that layout, normalised.
+MCSTAT_EXPORT DD BlockSum(const double* sums, int nb, std::size_t position, int t);
+// dst += src for nPositions positions of that layout, as Merge does.
+MCSTAT_EXPORT void MergeBlocks(std::size_t nPositions, int nb, const double* src, double* dst);
 
 // dst[t] += src[t] for t < n: both pairs are added with error-free transformations, so a sum
 // split over parts and merged has the accuracy of one accumulation.

@@ -139,13 +139,13 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   std::vector<double> fvProb;
   // Linear predictors of the current row.
   std::vector<double> fvEta;
-  // The running sums: log-likelihood and weight; scores; the Hessian interleaved, for each
-  // packed position of a p x p block the values of the (K-1)K/2 blocks (j, l), l <= j, one
-  // after the other, so that a row adds to one short contiguous run per pair of its non-zero
-  // entries.
+  // The running sums: log-likelihood and weight; scores; the Hessian with the (K-1)K/2 blocks
+  // (j, l), l <= j, kept together per packed position of a p x p block (the layout of
+  // ddkernels::AddOuterSparseBlocks), so that a row adds to one short run per pair of its
+  // non-zero entries.
   MCCommonMath::ddkernels::DDSums fTotals;
   MCCommonMath::ddkernels::DDSums fScoreSums;
-  MCCommonMath::ddkernels::DDSums fHessianSums;
+  std::vector<double> fvHessianSums;
   mutable bool fbHessianCurrent = true;
   mutable bool fbScoresCurrent = true;
   // The row's coefficient of every block.

@@ -120,7 +120,7 @@ MCAccumStatsLogistic::MCAccumStatsLogistic(const MCRegSettings& settings, int p,
   try {
     fTotals.Resize(2);
     fScoreSums.Resize(nParams);
-    fHessianSums.Resize(nBlocks * packed);
+    fvHessianSums.assign(2 * nBlocks * packed, 0.0);
     fvBlockCoef.assign(nBlocks, dd::DD{});
   } catch (const std::exception&) {
     fbValid = false;
@@ -146,7 +146,7 @@ void MCAccumStatsLogistic::Reset(MCConst::MCEstimationMethod method, bool separa
   fHessian.Clear();
   fTotals.Clear();
   fScoreSums.Clear();
-  fHessianSums.Clear();
+  std::fill(fvHessianSums.begin(), fvHessianSums.end(), 0.0);
   fbHessianCurrent = true;
   fbScoresCurrent = true;
   fWeight = 0.0;
@@ -246,7 +246,7 @@ int MCAccumStatsLogistic::UpdateForRow(const std::vector<int>& indices,
   fbHessianCurrent = false;
   fbScoresCurrent = false;
   dd::AddOuterSparseBlocks(m, idx, val, static_cast<int>(fvBlockCoef.size()), coef,
-                           fHessianSums.Data());
+                           fvHessianSums.data());
   return 0;
 }
 
@@ -326,7 +326,7 @@ void MCAccumStatsLogistic::GetHessianExtended(std::vector<dd::DD>& out) const {
           const int lo = r >= c ? c : r;
           const std::size_t e = dd::PackedRowStart(hi) + lo;
           out[dd::PackedRowStart(j * p + r) + static_cast<std::size_t>(l * p + c)] =
-              fHessianSums.Value(e * nBlocks + t);
+              dd::BlockSum(fvHessianSums.data(), static_cast<int>(nBlocks), e, static_cast<int>(t));
         }
       }
     }
@@ -341,7 +341,10 @@ void MCAccumStatsLogistic::SyncHessian() const {
   for (int j = 0; j < nLogits; ++j) {
     for (int l = 0; l <= j; ++l, ++t) {
       std::vector<double>& block = fHessian.GetElemSSRef(j, l).AsVector();
-      for (std::size_t e = 0; e < block.size(); ++e) block[e] = fHessianSums.Rounded(e * nBlocks + t);
+      for (std::size_t e = 0; e < block.size(); ++e) {
+        block[e] = dd::ToDouble(
+            dd::BlockSum(fvHessianSums.data(), static_cast<int>(nBlocks), e, static_cast<int>(t)));
+      }
     }
   }
   fbHessianCurrent = true;

@@ -108,6 +108,58 @@ TEST_P(DDAccumulateTest, OuterProductSumsAreExactAndMergeExactly) {
 
 INSTANTIATE_TEST_SUITE_P(Weights, DDAccumulateTest, ::testing::Bool());
 
+class DDBlocksTest : public ::testing::TestWithParam<int> {};
+
+// nb matrices kept together (the fixed-size paths 1, 3, 6 and the general one): every sum of
+// coef[t] x x' exact, and two halves merged equal to the whole.
+TEST_P(DDBlocksTest, BlockSumsAreExactAndMergeExactly) {
+  const int nb = GetParam(), n = 7;
+  std::mt19937_64 g(23);
+  const auto units = [](double x) { return static_cast<int128>(std::ldexp(x, 60)); };
+  const std::size_t positions = dd::PackedRowStart(n);
+  std::vector<double> whole(2 * nb * positions), half[2] = {whole, whole};
+  std::vector<int128> exact(nb * positions, 0);
+  for (int r = 0; r < 200; ++r) {
+    std::vector<int> idx;
+    std::vector<double> val;
+    for (int c = 0; c < n; ++c) {
+      if (g() % 2 == 0) continue;
+      idx.push_back(c);
+      val.push_back(std::ldexp(static_cast<double>(static_cast<int64_t>(g() % (1u << 20)) - (1 << 19)), -20));
+    }
+    const double w = static_cast<double>(1 + g() % 1024);
+    std::vector<DD> coef;
+    std::vector<int128> coefUnits;
+    for (int t = 0; t < nb; ++t) {
+      const double c = std::ldexp(static_cast<double>(static_cast<int64_t>(g() % (1u << 20)) - (1 << 19)), -20);
+      coef.push_back(dd::TwoProd(w, c));
+      coefUnits.push_back(static_cast<int128>(w) * static_cast<int128>(std::ldexp(c, 20)));
+    }
+    const int m = static_cast<int>(idx.size());
+    dd::AddOuterSparseBlocks(m, idx.data(), val.data(), nb, coef.data(), whole.data());
+    dd::AddOuterSparseBlocks(m, idx.data(), val.data(), nb, coef.data(), half[r % 2].data());
+    for (int k = 0; k < m; ++k) {
+      for (int l = 0; l <= k; ++l) {
+        const std::size_t e = dd::PackedRowStart(idx[k]) + idx[l];
+        for (int t = 0; t < nb; ++t) {
+          exact[e * nb + t] += coefUnits[t] * static_cast<int128>(std::ldexp(val[k], 20)) *
+                               static_cast<int128>(std::ldexp(val[l], 20));
+        }
+      }
+    }
+  }
+  dd::MergeBlocks(positions, nb, half[1].data(), half[0].data());
+  for (std::size_t e = 0; e < positions; ++e) {
+    for (int t = 0; t < nb; ++t) {
+      const DD a = dd::BlockSum(whole.data(), nb, e, t), b = dd::BlockSum(half[0].data(), nb, e, t);
+      EXPECT_EQ(units(a.hi) + units(a.lo), exact[e * nb + t]) << e << " " << t;
+      EXPECT_EQ(units(b.hi) + units(b.lo), exact[e * nb + t]) << e << " " << t;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Blocks, DDBlocksTest, ::testing::Values(1, 3, 4, 6));
+
 TEST(DDKernelsTest, ScaledSumsAndDotsAreExact) {
   std::mt19937_64 g(17);
   const int n = 12;
