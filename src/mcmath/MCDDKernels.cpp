@@ -133,6 +133,23 @@ void MergeBlocks(std::size_t nPositions, int nb, const double* src, double* dst)
   }
 }
 
+MCSTAT_FMA_CLONES
+void TwoProducts(int n, double a, const double* b, DD* out) {
+  for (int t = 0; t < n; ++t) out[t] = TwoProd(a, b[t]);
+}
+
+MCSTAT_FMA_CLONES
+void AddResidualTerms(int m, const int* idx, const double* val, const double* beta, double y,
+                      double c, double w, DD* sums) {
+  DD prediction;
+  for (int k = 0; k < m; ++k) AddProduct(prediction, beta[idx[k]], val[k]);
+  const DD e = Add(Neg(Normalised(prediction)), y);
+  AddProduct(sums[0], Mul(e, e), w);
+  const DD d = TwoSum(y, -c);
+  AddProduct(sums[1], d, w);
+  AddProduct(sums[2], Mul(d, d), w);
+}
+
 void Merge(int n, const DD* src, DD* dst) {
   for (int t = 0; t < n; ++t) {
     DD s = TwoSum(dst[t].hi, src[t].hi);

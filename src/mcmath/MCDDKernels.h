@@ -162,6 +162,14 @@ MCSTAT_EXPORT DD BlockSum(const double* sums, int nb, std::size_t position, int 
 // dst += src for nPositions positions of that layout, as Merge does.
 MCSTAT_EXPORT void MergeBlocks(std::size_t nPositions, int nb, const double* src, double* dst);
 
+// out[t] = a * b[t] exactly, as pairs, for t < n.
+MCSTAT_EXPORT void TwoProducts(int n, double a, const double* b, DD* out);
+
+// One record of a linear model's residual pass: e = y - sum val[k] beta[idx[k]] and d = y - c,
+// formed exactly as pairs; sums[0] += w e^2, sums[1] += w d, sums[2] += w d^2.
+MCSTAT_EXPORT void AddResidualTerms(int m, const int* idx, const double* val, const double* beta,
+                                    double y, double c, double w, DD* sums);
+
 // dst[t] += src[t] for t < n: both pairs are added with error-free transformations, so a sum
 // split over parts and merged has the accuracy of one accumulation.
 MCSTAT_EXPORT void Merge(int n, const DD* src, DD* dst);

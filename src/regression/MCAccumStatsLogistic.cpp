@@ -79,6 +79,13 @@ void RowProbabilities(const int* idx, const double* val, int m, const double* be
   logRef = -shift - std::log(sum);
 }
 
+// acc += w x with the product exact (the kernel has the fused multiply-add inline).
+void AddWeighted(dd::DD& acc, double w, double x) {
+  dd::DD product;
+  dd::TwoProducts(1, w, &x, &product);
+  dd::AddPair(acc, product);
+}
+
 }  // namespace
 
 IMCAccumStats::~IMCAccumStats() = default;
@@ -122,6 +129,8 @@ MCAccumStatsLogistic::MCAccumStatsLogistic(const MCRegSettings& settings, int p,
     fScoreSums.Resize(nParams);
     fvHessianSums.assign(2 * nBlocks * packed, 0.0);
     fvBlockCoef.assign(nBlocks, dd::DD{});
+    fvResidualPairs.assign(static_cast<std::size_t>(K - 1), dd::DD{});
+    fvRowWork.assign(static_cast<std::size_t>(K - 1) + nBlocks, 0.0);
   } catch (const std::exception&) {
     fbValid = false;
   }
@@ -213,7 +222,7 @@ int MCAccumStatsLogistic::UpdateForRow(const std::vector<int>& indices,
     dd::AddValue(fTotals[1], weight);
     fWeight = fTotals.Rounded(1);
     fbChangePass = true;
-    dd::AddProduct(fTotals[0], weight, rowChange);
+    AddWeighted(fTotals[0], weight, rowChange);
     return 0;
   }
 
@@ -226,7 +235,7 @@ int MCAccumStatsLogistic::UpdateForRow(const std::vector<int>& indices,
     fMaxObservedProb = std::max(fMaxObservedProb, fvProb[category]);
     fMinComputedProb = std::min(fMinComputedProb, smallest);
   }
-  dd::AddProduct(fTotals[0], weight, logObserved);
+  AddWeighted(fTotals[0], weight, logObserved);
 
   if (llOnly || emptyRow) return 0;
   const int* idx = indices.data();
@@ -235,13 +244,21 @@ int MCAccumStatsLogistic::UpdateForRow(const std::vector<int>& indices,
   dd::DD* coef = fvBlockCoef.data();
   // Each coefficient is the weight times a double, carried exactly as a pair: a frequency
   // weight then adds what as many unit-weight rows would.
+  // Each coefficient is the weight times a double, carried exactly as a pair: a frequency
+  // weight then adds what as many unit-weight rows would.
+  double* residual = fvRowWork.data();
+  double* products = residual + ref;
   for (int j = 0, t = 0; j < ref; ++j) {
-    const double residual = (j == category ? 1.0 : 0.0) - fvProb[j];
-    dd::AddScaledSparse(m, idx, val, dd::TwoProd(weight, residual),
-                        fScoreSums.Data() + static_cast<std::size_t>(j) * p);
+    residual[j] = (j == category ? 1.0 : 0.0) - fvProb[j];
     for (int l = 0; l <= j; ++l, ++t) {
-      coef[t] = dd::TwoProd(weight, l == j ? fvProb[j] * (1.0 - fvProb[j]) : -fvProb[j] * fvProb[l]);
+      products[t] = l == j ? fvProb[j] * (1.0 - fvProb[j]) : -fvProb[j] * fvProb[l];
     }
+  }
+  dd::TwoProducts(ref, weight, residual, fvResidualPairs.data());
+  dd::TwoProducts(static_cast<int>(fvBlockCoef.size()), weight, products, coef);
+  for (int j = 0; j < ref; ++j) {
+    dd::AddScaledSparse(m, idx, val, fvResidualPairs[static_cast<std::size_t>(j)],
+                        fScoreSums.Data() + static_cast<std::size_t>(j) * p);
   }
   fbHessianCurrent = false;
   fbScoresCurrent = false;

@@ -214,21 +214,14 @@ MCStatus MCGLMModel::AddResidual(const Record& record) {
   if (!fbBuilt) return Error(303);
   const double* values = record.GetAll();
   if (!FormSparseRow(values, record.Size())) return MCStatus();
-  // The prediction and the residual in double-double: y and its prediction may agree to
-  // many digits, and the difference must keep them.
-  dd::DD prediction;
-  for (std::size_t a = 0; a < fvActiveIdx.size(); ++a) {
-    dd::AddProduct(prediction, fvParamEstimates[fvActiveIdx[a]], fvActiveVal[a]);
-  }
+  // The prediction, the residual and y - mean as exact pairs: y and its prediction may agree
+  // to many digits, and the difference must keep them. The sum of w (y - mean) corrects for a
+  // mean that is off in its last digits.
   const double y = values[fDependent];
   const double w = RecordWeight(values);
-  const dd::DD e = dd::Add(dd::Neg(dd::Normalised(prediction)), y);
-  dd::AddProduct(fFitSums[0], dd::Mul(e, e), w);
-  // y - m is exact as a pair; the sum of w (y - m) corrects for a mean m that is off in its
-  // last digits.
-  const dd::DD d = dd::TwoSum(y, fpSettings->GetInterceptUse() ? -fDependentMean : 0.0);
-  dd::AddProduct(fFitSums[1], d, w);
-  dd::AddProduct(fFitSums[2], dd::Mul(d, d), w);
+  dd::AddResidualTerms(static_cast<int>(fvActiveIdx.size()), fvActiveIdx.data(),
+                       fvActiveVal.data(), fvParamEstimates.data(), y,
+                       fpSettings->GetInterceptUse() ? fDependentMean : 0.0, w, fFitSums.Data());
   if (w != 0.0) ++fNWeightedRecords;
   return MCStatus();
 }
