@@ -251,9 +251,11 @@ bool MCLogModel::AddSparseRow(const std::vector<int>& active, const double* valu
       fvActiveVal.push_back(z);
     }
   }
+  // A product that overflows would spread through X'X; the diagonal terms w z^2 are the
+  // largest of a row.
   if (!(w > 0.0) || !std::isfinite(w)) return false;
   for (double z : fvActiveVal) {
-    if (!std::isfinite(z)) return false;
+    if (!std::isfinite(w * z * z)) return false;
   }
   dd::AddOuterSparse(static_cast<int>(fvActiveIdx.size()), fvActiveIdx.data(), fvActiveVal.data(),
                      w, fXXSums.Data());
@@ -300,7 +302,11 @@ MCStatus MCLogModel::FindRedundancy(MCCommon::MCCancelInfo* cancel) {
   std::vector<dd::DD> a(fXXSums.Size());
   for (std::size_t e = 0; e < a.size(); ++e) a[e] = fXXSums.Value(e);
   std::vector<dd::DD> diagonal(static_cast<std::size_t>(fNBasic));
-  for (int i = 0; i < fNBasic; ++i) diagonal[i] = a[dd::PackedRowStart(i) + i];
+  for (int i = 0; i < fNBasic; ++i) {
+    diagonal[i] = a[dd::PackedRowStart(i) + i];
+    // Finite rows whose sum overflows: the pass could not add them.
+    if (!std::isfinite(diagonal[i].hi)) return Error(313);
+  }
   std::vector<unsigned char> bits(static_cast<std::size_t>(fNBasic), 0);
   // Without the argument check a negative tolerance counts as 0.
   const double tolerance = std::max(fpSettings->GetTolerance(), 0.0);
