@@ -158,21 +158,8 @@ void Merge(int n, const DD* src, DD* dst) {
   }
 }
 
-void Normalise(int n, DD* x) {
-  for (int t = 0; t < n; ++t) x[t] = Normalised(x[t]);
-}
-
 void Round(int n, const DD* x, double* out, int stride) {
   for (int t = 0; t < n; ++t) out[static_cast<std::size_t>(t) * stride] = ToDouble(Normalised(x[t]));
-}
-
-MCSTAT_FMA_CLONES
-DD Dot(int n, const double* x, int incx, const double* y, int incy) {
-  DD acc;
-  for (int t = 0; t < n; ++t) {
-    AddProduct(acc, x[static_cast<std::size_t>(t) * incx], y[static_cast<std::size_t>(t) * incy]);
-  }
-  return Normalised(acc);
 }
 
 MCSTAT_FMA_CLONES

@@ -17,7 +17,7 @@
 // the running double sum and lo collects the exact rounding error of every product and every
 // addition (compensated dot product, Ogita, Rump and Oishi). Its error after n terms is about
 // u^2 (sum of |terms|) with u = 2^-53, as if the sum had been formed in twice the precision.
-// Normalise (or any read through Value) brings a pair to |lo| <= ulp(hi) / 2.
+// Normalised (or any read through Value) brings a pair to |lo| <= ulp(hi) / 2.
 //
 // The kernels are internal to the library (exported only for their tests), take no ownership
 // and check no arguments.
@@ -174,12 +174,8 @@ MCSTAT_EXPORT void AddResidualTerms(int m, const int* idx, const double* val, co
 // split over parts and merged has the accuracy of one accumulation.
 MCSTAT_EXPORT void Merge(int n, const DD* src, DD* dst);
 
-// Every pair to |lo| <= ulp(hi) / 2; out[t * stride] = the double rounding of x[t].
-MCSTAT_EXPORT void Normalise(int n, DD* x);
+// out[t * stride] = the double rounding of x[t].
 MCSTAT_EXPORT void Round(int n, const DD* x, double* out, int stride);
-
-// Sum of x[t * incx] * y[t * incy] for t < n, compensated, normalised.
-MCSTAT_EXPORT DD Dot(int n, const double* x, int incx, const double* y, int incy);
 
 // ---------------------------------------------------------------------------------------------
 // Packed symmetric matrices in double-double.
