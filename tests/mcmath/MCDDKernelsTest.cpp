@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <numeric>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "../../src/mcmath/MCDDKernels.h"
@@ -96,12 +97,14 @@ TEST_P(DDAccumulateTest, OuterProductSumsAreExactAndMergeExactly) {
 
 INSTANTIATE_TEST_SUITE_P(Weights, DDAccumulateTest, ::testing::Bool());
 
-class DDBlocksTest : public ::testing::TestWithParam<int> {};
+class DDBlocksTest : public ::testing::TestWithParam<std::tuple<int, bool>> {};
 
-// nb matrices kept together (the fixed-size paths 1, 3, 6 and the general one): every sum of
-// coef[t] x x' exact, and two halves merged equal to the whole.
+// nb matrices kept together (the portable fixed-size paths 1, 3, 6 and the general one, and
+// the vector path where the processor has it): every sum of coef[t] x x' exact, and two halves
+// merged equal to the whole.
 TEST_P(DDBlocksTest, BlockSumsAreExactAndMergeExactly) {
-  const int nb = GetParam(), n = 7;
+  const int nb = std::get<0>(GetParam()), n = 7;
+  const auto add = std::get<1>(GetParam()) ? dd::AddOuterSparseBlocksPortable : dd::AddOuterSparseBlocks;
   std::mt19937_64 g(23);
   const auto units = [](double x) { return static_cast<int128>(std::ldexp(x, 60)); };
   const std::size_t positions = dd::PackedRowStart(n);
@@ -124,8 +127,8 @@ TEST_P(DDBlocksTest, BlockSumsAreExactAndMergeExactly) {
       coefUnits.push_back(static_cast<int128>(w) * static_cast<int128>(std::ldexp(c, 20)));
     }
     const int m = static_cast<int>(idx.size());
-    dd::AddOuterSparseBlocks(m, idx.data(), val.data(), nb, coef.data(), whole.data());
-    dd::AddOuterSparseBlocks(m, idx.data(), val.data(), nb, coef.data(), half[r % 2].data());
+    add(m, idx.data(), val.data(), nb, coef.data(), whole.data());
+    add(m, idx.data(), val.data(), nb, coef.data(), half[r % 2].data());
     for (int k = 0; k < m; ++k) {
       for (int l = 0; l <= k; ++l) {
         const std::size_t e = dd::PackedRowStart(idx[k]) + idx[l];
@@ -146,7 +149,8 @@ TEST_P(DDBlocksTest, BlockSumsAreExactAndMergeExactly) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Blocks, DDBlocksTest, ::testing::Values(1, 3, 4, 6));
+INSTANTIATE_TEST_SUITE_P(Blocks, DDBlocksTest,
+                         ::testing::Combine(::testing::Values(1, 3, 4, 6, 7), ::testing::Bool()));
 
 TEST(DDKernelsTest, ScaledSumsAreExact) {
   std::mt19937_64 g(17);
