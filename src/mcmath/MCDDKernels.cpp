@@ -2,14 +2,17 @@
 
 #include <cmath>
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// The hot kernels are compiled twice: for the default x86-64 target, where std::fma is a
+// library call, and for processors with fused multiply-add, where it is one instruction. The
+// loader picks the clone once; both compute the same correctly rounded fma, hence the same bits.
+// Defining MCSTAT_NO_FMA_CLONES builds the portable code only, as a processor without FMA runs
+// it (to test that path on any machine).
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && \
+    !defined(MCSTAT_NO_FMA_CLONES)
 #include <immintrin.h>
 #define MCSTAT_HAVE_AVX_BLOCKS 1
 #endif
 
-// The hot kernels are compiled twice: for the default x86-64 target, where std::fma is a
-// library call, and for processors with fused multiply-add, where it is one instruction. The
-// loader picks the clone once; both compute the same correctly rounded fma, hence the same bits.
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && \
     !defined(MCSTAT_NO_FMA_CLONES)
 #define MCSTAT_FMA_CLONES __attribute__((target_clones("default", "fma")))
