@@ -150,13 +150,13 @@ __attribute__((target("avx,fma"))) void AddOuterSparseBlocksAvx(int m, const int
   }
 }
 
-bool HasAvxFma() {
-  static const bool has = __builtin_cpu_supports("avx") && __builtin_cpu_supports("fma");
-  return has;
+bool Supports(int path) {
+  static const bool avx = __builtin_cpu_supports("avx") && __builtin_cpu_supports("fma");
+  return path == 0 || (path == 1 && avx);
 }
+#else
+bool Supports(int path) { return path == 0; }
 #endif
-
-}  // namespace
 
 MCSTAT_FMA_CLONES
 void AddOuterSparseBlocksPortable(int m, const int* idx, const double* val, int nb,
@@ -188,14 +188,25 @@ void AddOuterSparseBlocksPortable(int m, const int* idx, const double* val, int 
   }
 }
 
-void AddOuterSparseBlocks(int m, const int* idx, const double* val, int nb, const DD* coef,
-                          double* sums) {
+}  // namespace
+
+bool AddOuterSparseBlocksOn(int path, int m, const int* idx, const double* val, int nb,
+                            const DD* coef, double* sums) {
+  if (!Supports(path)) return false;
 #if defined(MCSTAT_HAVE_AVX_BLOCKS)
-  if (nb >= 2 && nb <= 64 && HasAvxFma()) {
-    return AddOuterSparseBlocksAvx(m, idx, val, nb, coef, sums);
+  if (path == 1 && nb >= 2 && nb <= 64) {
+    AddOuterSparseBlocksAvx(m, idx, val, nb, coef, sums);
+    return true;
   }
 #endif
   AddOuterSparseBlocksPortable(m, idx, val, nb, coef, sums);
+  return true;
+}
+
+void AddOuterSparseBlocks(int m, const int* idx, const double* val, int nb, const DD* coef,
+                          double* sums) {
+  static const int best = Supports(1) ? 1 : 0;
+  AddOuterSparseBlocksOn(best, m, idx, val, nb, coef, sums);
 }
 
 DD BlockSum(const double* sums, int nb, std::size_t position, int t) {

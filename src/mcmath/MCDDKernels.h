@@ -155,12 +155,14 @@ MCSTAT_EXPORT void AddScaledSparse(int m, const int* idx, const double* val, con
 // nb packed matrices of sums kept together: for every packed position e, the nb high parts
 // at sums[2 nb e + t] and then the nb low parts at sums[2 nb e + nb + t], t < nb. Each matrix
 // t += coef[t] x x' over a sparse row as in AddOuterSparse. On processors with AVX and FMA the
-// blocks go four at a time through vector registers (the same operations, the same bits);
-// elsewhere, and for nb = 1, through the portable path.
+// blocks go four at a time through vector registers, each lane doing the scalar operations (the
+// same bits); elsewhere, and for nb = 1, through the portable path.
 MCSTAT_EXPORT void AddOuterSparseBlocks(int m, const int* idx, const double* val, int nb,
                                         const DD* coef, double* sums);
-MCSTAT_EXPORT void AddOuterSparseBlocksPortable(int m, const int* idx, const double* val, int nb,
-                                                const DD* coef, double* sums);
+// The same on a chosen path, 0 portable, 1 AVX and FMA (for tests and benchmarks); false,
+// nothing added, when the processor lacks it.
+MCSTAT_EXPORT bool AddOuterSparseBlocksOn(int path, int m, const int* idx, const double* val,
+                                          int nb, const DD* coef, double* sums);
 // Sum t at a packed position of that layout, normalised.
 MCSTAT_EXPORT DD BlockSum(const double* sums, int nb, std::size_t position, int t);
 // dst += src for nPositions positions of that layout, as Merge does.

@@ -97,14 +97,23 @@ TEST_P(DDAccumulateTest, OuterProductSumsAreExactAndMergeExactly) {
 
 INSTANTIATE_TEST_SUITE_P(Weights, DDAccumulateTest, ::testing::Bool());
 
-class DDBlocksTest : public ::testing::TestWithParam<std::tuple<int, bool>> {};
+class DDBlocksTest : public ::testing::TestWithParam<std::tuple<int, int>> {};
 
-// nb matrices kept together (the portable fixed-size paths 1, 3, 6 and the general one, and
-// the vector path where the processor has it): every sum of coef[t] x x' exact, and two halves
+// nb matrices kept together (the portable fixed-size paths 1, 3, 6 and the general one, and the
+// vector paths where the processor has them): every sum of coef[t] x x' exact, and two halves
 // merged equal to the whole.
 TEST_P(DDBlocksTest, BlockSumsAreExactAndMergeExactly) {
-  const int nb = std::get<0>(GetParam()), n = 7;
-  const auto add = std::get<1>(GetParam()) ? dd::AddOuterSparseBlocksPortable : dd::AddOuterSparseBlocks;
+  const int nb = std::get<0>(GetParam()), path = std::get<1>(GetParam()), n = 7;
+  std::vector<double> probe(2 * nb);
+  const DD one{1.0, 0.0};
+  const std::vector<DD> ones(nb, one);
+  const int zero = 0;
+  if (!dd::AddOuterSparseBlocksOn(path, 1, &zero, &one.hi, nb, ones.data(), probe.data())) {
+    GTEST_SKIP() << "the processor lacks path " << path;
+  }
+  const auto add = [path](int m, const int* i, const double* v, int b, const DD* c, double* s) {
+    dd::AddOuterSparseBlocksOn(path, m, i, v, b, c, s);
+  };
   std::mt19937_64 g(23);
   const auto units = [](double x) { return static_cast<int128>(std::ldexp(x, 60)); };
   const std::size_t positions = dd::PackedRowStart(n);
@@ -150,7 +159,8 @@ TEST_P(DDBlocksTest, BlockSumsAreExactAndMergeExactly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Blocks, DDBlocksTest,
-                         ::testing::Combine(::testing::Values(1, 3, 4, 6, 7), ::testing::Bool()));
+                         ::testing::Combine(::testing::Values(1, 3, 4, 6, 7, 11),
+                                            ::testing::Values(0, 1)));
 
 TEST(DDKernelsTest, ScaledSumsAreExact) {
   std::mt19937_64 g(17);
