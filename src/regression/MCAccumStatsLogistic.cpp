@@ -29,6 +29,40 @@ bool IsWellFormedRow(const std::vector<int>& indices, const std::vector<double>&
 constexpr double kMaxExp = 709.0;
 constexpr double kMinExp = -708.39;
 
+// eta[c] = sum over k of val[k] b_c[idx[k]] for the nLogits blocks b_c of p values, each added
+// in index order; the blocks advance together, so their sums do not wait on one another.
+template <int NC>
+inline void PredictorsFixed(const int* idx, const double* val, int m, const double* b, int p,
+                            double* eta) {
+  double sum[NC] = {};
+  for (int k = 0; k < m; ++k) {
+    const double v = val[k];
+    const double* bk = b + idx[k];
+    for (int c = 0; c < NC; ++c) sum[c] += v * bk[static_cast<std::size_t>(c) * p];
+  }
+  for (int c = 0; c < NC; ++c) eta[c] = sum[c];
+}
+
+void Predictors(const int* idx, const double* val, int m, const double* beta, int nLogits, int p,
+                double* eta) {
+  for (int c0 = 0; c0 < nLogits;) {
+    const double* b = beta + static_cast<std::size_t>(c0) * static_cast<std::size_t>(p);
+    switch (std::min(nLogits - c0, 3)) {
+      case 1:
+        PredictorsFixed<1>(idx, val, m, b, p, eta + c0);
+        c0 += 1;
+        break;
+      case 2:
+        PredictorsFixed<2>(idx, val, m, b, p, eta + c0);
+        c0 += 2;
+        break;
+      default:
+        PredictorsFixed<3>(idx, val, m, b, p, eta + c0);
+        c0 += 3;
+    }
+  }
+}
+
 // The multinomial-logit probabilities of a well-formed, non-empty row (m entries), the way
 // MCSparseVector::ComputeProbabilities makes them: the same predictors, the same shift by the
 // integer part of the largest predictor and the same underflow limit, hence the same
@@ -37,15 +71,12 @@ constexpr double kMinExp = -708.39;
 void RowProbabilities(const int* idx, const double* val, int m, const double* beta, int K, int p,
                       double* eta, double* prob, double& logRef) {
   const int ref = K - 1;
+  Predictors(idx, val, m, beta, ref, p, eta);
   bool allEqual = true;
   double largest = 0.0;  // the reference's predictor
   for (int c = 0; c < ref; ++c) {
-    const double* b = beta + static_cast<std::size_t>(c) * static_cast<std::size_t>(p);
-    double sum = 0.0;
-    for (int k = 0; k < m; ++k) sum += val[k] * b[idx[k]];
-    eta[c] = sum;
-    if (sum != eta[0]) allEqual = false;
-    largest = std::max(largest, sum);
+    if (eta[c] != eta[0]) allEqual = false;
+    largest = std::max(largest, eta[c]);
   }
   if (allEqual) {
     const double e0 = eta[0];
@@ -286,14 +317,9 @@ bool MCAccumStatsLogistic::RowChange(const int* idx, const double* val, int m, i
   double logRef0 = 0.0;
   RowProbabilities(idx, val, m, fpBase->data(), K, p, fvEta0.data(), fvProb0.data(), logRef0);
   // The change of every predictor straight from the parameter difference.
+  Predictors(idx, val, m, fvDelta.data(), ref, p, fvEta.data());
   double largest = 0.0;
-  for (int j = 0; j < ref; ++j) {
-    const double* d = fvDelta.data() + static_cast<std::size_t>(j) * p;
-    double sum = 0.0;
-    for (int k = 0; k < m; ++k) sum += val[k] * d[idx[k]];
-    fvEta[static_cast<std::size_t>(j)] = sum;
-    largest = std::max(largest, std::fabs(sum));
-  }
+  for (int j = 0; j < ref; ++j) largest = std::max(largest, std::fabs(fvEta[static_cast<std::size_t>(j)]));
   if (!(largest <= 0.25) || !std::isfinite(logRef0)) return false;
   // log pi_c - log pi0_c = deta_c - log(sum_k pi0_k exp(deta_k)), the sum being
   // 1 + sum_k pi0_k expm1(deta_k) with deta of the reference 0: every term keeps its digits.
