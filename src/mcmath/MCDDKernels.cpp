@@ -57,11 +57,6 @@ void AddOuterSparse(int m, const int* idx, const double* val, double w, DD* pack
   }
 }
 
-MCSTAT_FMA_CLONES
-void AddScaledSparse(int m, const int* idx, const double* val, const DD& c, DD* acc) {
-  for (int k = 0; k < m; ++k) AddProduct(acc[idx[k]], c, val[k]);
-}
-
 // The block loop with nb known at compile time, so that the coefficients stay in registers and
 // the loop over the blocks becomes vector operations; the product val[k] coef[t] stays an
 // unnormalised pair. Always inlined: a copy of its own would be built for the default target
@@ -230,6 +225,20 @@ void MergeBlocks(std::size_t nPositions, int nb, const double* src, double* dst)
 MCSTAT_FMA_CLONES
 void TwoProducts(int n, double a, const double* b, DD* out) {
   for (int t = 0; t < n; ++t) out[t] = TwoProd(a, b[t]);
+}
+
+MCSTAT_FMA_CLONES
+void AddLogitRow(int m, const int* idx, const double* val, int nLogits, int p, double w,
+                 const double* residual, const double* products, DD* coef, DD* scores,
+                 double* information) {
+  for (int j = 0; j < nLogits; ++j) {
+    const DD c = TwoProd(w, residual[j]);
+    DD* s = scores + static_cast<std::size_t>(j) * p;
+    for (int k = 0; k < m; ++k) AddProduct(s[idx[k]], c, val[k]);
+  }
+  const int nb = nLogits * (nLogits + 1) / 2;
+  for (int t = 0; t < nb; ++t) coef[t] = TwoProd(w, products[t]);
+  AddOuterSparseBlocks(m, idx, val, nb, coef, information);
 }
 
 MCSTAT_FMA_CLONES

@@ -149,9 +149,6 @@ inline std::size_t PackedRowStart(int i) {
 // product val[k] w is carried exactly as a pair.
 MCSTAT_EXPORT void AddOuterSparse(int m, const int* idx, const double* val, double w, DD* packed);
 
-// acc[idx[k]] += c * val[k] for k < m.
-MCSTAT_EXPORT void AddScaledSparse(int m, const int* idx, const double* val, const DD& c, DD* acc);
-
 // nb packed matrices of sums kept together: for every packed position e, the nb high parts
 // at sums[2 nb e + t] and then the nb low parts at sums[2 nb e + nb + t], t < nb. Each matrix
 // t += coef[t] x x' over a sparse row as in AddOuterSparse. On processors with AVX and FMA the
@@ -170,6 +167,14 @@ MCSTAT_EXPORT void MergeBlocks(std::size_t nPositions, int nb, const double* src
 
 // out[t] = a * b[t] exactly, as pairs, for t < n.
 MCSTAT_EXPORT void TwoProducts(int n, double a, const double* b, DD* out);
+
+// One row of a multinomial logit's score and information sums, with weight w: the coefficients
+// w residual[j] and w products[t] carried exactly as pairs (coef receives the nb = nLogits
+// (nLogits + 1) / 2 of the blocks); scores[j p + idx[k]] += w residual[j] val[k] and the
+// information blocks (layout of AddOuterSparseBlocks) += w products[t] x x'.
+MCSTAT_EXPORT void AddLogitRow(int m, const int* idx, const double* val, int nLogits, int p,
+                               double w, const double* residual, const double* products, DD* coef,
+                               DD* scores, double* information);
 
 // One record of a linear model's residual pass: e = y - sum val[k] beta[idx[k]] and d = y - c,
 // formed exactly as pairs; sums[0] += w e^2, sums[1] += w d, sums[2] += w d^2.

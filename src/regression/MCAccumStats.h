@@ -148,10 +148,9 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   std::vector<double> fvHessianSums;
   mutable bool fbHessianCurrent = true;
   mutable bool fbScoresCurrent = true;
-  // The row's coefficient of every block and of every score block, as exact pairs, and the
-  // doubles they are made from.
+  // The row's coefficient of every block as an exact pair, and the doubles of the score and
+  // information coefficients before the weight.
   std::vector<MCCommonMath::ddkernels::DD> fvBlockCoef;
-  std::vector<MCCommonMath::ddkernels::DD> fvResidualPairs;
   std::vector<double> fvRowWork;
   // The base of the changes (SetLLBase), the parameter difference of the pass, the base
   // row's predictors and probabilities, and whether the pass adds changes.

@@ -160,7 +160,6 @@ MCAccumStatsLogistic::MCAccumStatsLogistic(const MCRegSettings& settings, int p,
     fScoreSums.Resize(nParams);
     fvHessianSums.assign(2 * nBlocks * packed, 0.0);
     fvBlockCoef.assign(nBlocks, dd::DD{});
-    fvResidualPairs.assign(static_cast<std::size_t>(K - 1), dd::DD{});
     fvRowWork.assign(static_cast<std::size_t>(K - 1) + nBlocks, 0.0);
   } catch (const std::exception&) {
     fbValid = false;
@@ -275,8 +274,6 @@ int MCAccumStatsLogistic::UpdateForRow(const std::vector<int>& indices,
   dd::DD* coef = fvBlockCoef.data();
   // Each coefficient is the weight times a double, carried exactly as a pair: a frequency
   // weight then adds what as many unit-weight rows would.
-  // Each coefficient is the weight times a double, carried exactly as a pair: a frequency
-  // weight then adds what as many unit-weight rows would.
   double* residual = fvRowWork.data();
   double* products = residual + ref;
   for (int j = 0, t = 0; j < ref; ++j) {
@@ -285,16 +282,10 @@ int MCAccumStatsLogistic::UpdateForRow(const std::vector<int>& indices,
       products[t] = l == j ? fvProb[j] * (1.0 - fvProb[j]) : -fvProb[j] * fvProb[l];
     }
   }
-  dd::TwoProducts(ref, weight, residual, fvResidualPairs.data());
-  dd::TwoProducts(static_cast<int>(fvBlockCoef.size()), weight, products, coef);
-  for (int j = 0; j < ref; ++j) {
-    dd::AddScaledSparse(m, idx, val, fvResidualPairs[static_cast<std::size_t>(j)],
-                        fScoreSums.Data() + static_cast<std::size_t>(j) * p);
-  }
+  dd::AddLogitRow(m, idx, val, ref, p, weight, residual, products, coef, fScoreSums.Data(),
+                  fvHessianSums.data());
   fbHessianCurrent = false;
   fbScoresCurrent = false;
-  dd::AddOuterSparseBlocks(m, idx, val, static_cast<int>(fvBlockCoef.size()), coef,
-                           fvHessianSums.data());
   return 0;
 }
 

@@ -162,24 +162,29 @@ INSTANTIATE_TEST_SUITE_P(Blocks, DDBlocksTest,
                          ::testing::Combine(::testing::Values(1, 3, 4, 6, 7, 11),
                                             ::testing::Values(0, 1)));
 
-TEST(DDKernelsTest, ScaledSumsAreExact) {
+// The scores of a logit row: w residual[j] val[k] added exactly over many rows.
+TEST(DDKernelsTest, LogitRowScoresAreExact) {
   std::mt19937_64 g(17);
-  const int n = 12;
-  std::vector<int> idx(n);
+  const int p = 5, nLogits = 3, nb = 6;
+  std::vector<int> idx(p);
   std::iota(idx.begin(), idx.end(), 0);
-  std::vector<int128> exact(n, 0);
-  std::vector<DD> acc(n);
+  std::vector<int128> exact(nLogits * p, 0);
+  std::vector<DD> scores(nLogits * p), coef(nb);
+  std::vector<double> information(2 * nb * dd::PackedRowStart(p));
   for (int t = 0; t < 400; ++t) {
-    const std::vector<double> v = Dyadics(g, n, 28);
-    // c = a whole number times a dyadic, carried exactly as a pair.
-    const double c = Dyadics(g, 1, 26)[0];
-    dd::AddScaledSparse(n, idx.data(), v.data(), dd::TwoProd(c, 1 + t % 5), acc.data());
-    for (int k = 0; k < n; ++k) {
-      exact[k] += static_cast<int128>(std::ldexp(c, 25)) * (1 + t % 5) *
-                  static_cast<int128>(std::ldexp(v[k], 25));
+    const std::vector<double> v = Dyadics(g, p, 28);
+    const std::vector<double> residual = Dyadics(g, nLogits, 26), products = Dyadics(g, nb, 26);
+    const double w = static_cast<double>(1 + t % 5);
+    dd::AddLogitRow(p, idx.data(), v.data(), nLogits, p, w, residual.data(), products.data(),
+                    coef.data(), scores.data(), information.data());
+    for (int j = 0; j < nLogits; ++j) {
+      for (int k = 0; k < p; ++k) {
+        exact[j * p + k] += static_cast<int128>(std::ldexp(residual[j], 25)) * (1 + t % 5) *
+                            static_cast<int128>(std::ldexp(v[k], 25));
+      }
     }
   }
-  for (int k = 0; k < n; ++k) EXPECT_EQ(Units(dd::Normalised(acc[k])), exact[k]) << k;
+  for (int e = 0; e < nLogits * p; ++e) EXPECT_EQ(Units(dd::Normalised(scores[e])), exact[e]) << e;
 }
 
 // Cancellation that plain double sums lose entirely.
@@ -194,9 +199,8 @@ TEST(DDKernelsTest, CancellingSumsKeepTheSmallRemainder) {
       {{1e20, 3.0, -1e20, -1.0, 1e-3}, 2.001},
   };
   for (const Case& c : cases) {
-    const std::vector<int> idx(c.x.size(), 0);
     DD sum;
-    dd::AddScaledSparse(static_cast<int>(c.x.size()), idx.data(), c.x.data(), DD{1.0, 0.0}, &sum);
+    for (double x : c.x) dd::AddProduct(sum, x, 1.0);
     EXPECT_EQ(dd::ToDouble(dd::Normalised(sum)), c.exact);
   }
 }
