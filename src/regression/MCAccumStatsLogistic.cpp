@@ -305,13 +305,15 @@ bool MCAccumStatsLogistic::RowChange(const int* idx, const double* val, int m, i
   const int K = fNCategories;
   const int ref = K - 1;
   const int p = fNParameters;
-  double logRef0 = 0.0;
-  RowProbabilities(idx, val, m, fpBase->data(), K, p, fvEta0.data(), fvProb0.data(), logRef0);
-  // The change of every predictor straight from the parameter difference.
+  // The change of every predictor straight from the parameter difference; a large one is left
+  // to the difference of the two log-probabilities.
   Predictors(idx, val, m, fvDelta.data(), ref, p, fvEta.data());
   double largest = 0.0;
   for (int j = 0; j < ref; ++j) largest = std::max(largest, std::fabs(fvEta[static_cast<std::size_t>(j)]));
-  if (!(largest <= 0.25) || !std::isfinite(logRef0)) return false;
+  if (!(largest <= 0.25)) return false;
+  double logRef0 = 0.0;
+  RowProbabilities(idx, val, m, fpBase->data(), K, p, fvEta0.data(), fvProb0.data(), logRef0);
+  if (!std::isfinite(logRef0)) return false;
   // log pi_c - log pi0_c = deta_c - log(sum_k pi0_k exp(deta_k)), the sum being
   // 1 + sum_k pi0_k expm1(deta_k) with deta of the reference 0: every term keeps its digits.
   double s = 0.0;
