@@ -70,7 +70,8 @@ void BM_InformationRow_Double(benchmark::State& state) {
   std::vector<MCSymMatrix> blocks(6, MCSymMatrix(20));
   std::size_t r = 0;
   for (auto _ : state) {
-    for (int t = 0; t < 6; ++t) blocks[t].UpdateXXSparse(8, rows.idx[r], rows.val[r], 0.1 + 0.01 * t);
+    for (int t = 0; t < 6; ++t)
+      blocks[t].UpdateXXSparse(8, rows.idx[r], rows.val[r], 0.1 + 0.01 * t);
     r = (r + 1) % kRows;
   }
   benchmark::DoNotOptimize(blocks[0].AsVector().data());
@@ -85,8 +86,8 @@ void InformationRow(benchmark::State& state, int path) {
   for (int t = 0; t < 6; ++t) coef[t] = dd::TwoProd(3.0, 0.1 + 0.01 * t);
   std::size_t r = 0;
   for (auto _ : state) {
-    if (!dd::AddOuterSparseBlocksOn(path, 8, rows.idx[r].data(), rows.val[r].data(), 6,
-                                    coef.data(), sums.data())) {
+    if (!dd::AddOuterSparseBlocksOn(path, 8, rows.idx[r].data(), rows.val[r].data(), 6, coef.data(),
+                                    sums.data())) {
       state.SkipWithError("the processor lacks this path");
       return;
     }

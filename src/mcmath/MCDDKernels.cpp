@@ -63,8 +63,8 @@ void AddOuterSparse(int m, const int* idx, const double* val, double w, DD* pack
 // only, with std::fma a library call.
 template <int NB>
 __attribute__((always_inline)) inline void AddOuterSparseFixed(int m, const int* idx,
-                                                               const double* val,
-                                                               const DD* coef, double* sums) {
+                                                               const double* val, const DD* coef,
+                                                               double* sums) {
   for (int k = 0; k < m; ++k) {
     double ckHi[NB], ckLo[NB];
     for (int t = 0; t < NB; ++t) {
@@ -94,8 +94,8 @@ namespace {
 // The same sums four (then two) blocks at a time in AVX registers, for processors with AVX and
 // FMA; every lane does exactly the scalar operations, so the bits are the same.
 __attribute__((target("avx,fma"))) void AddOuterSparseBlocksAvx(int m, const int* idx,
-                                                                 const double* val, int nb,
-                                                                 const DD* coef, double* sums) {
+                                                                const double* val, int nb,
+                                                                const DD* coef, double* sums) {
   constexpr int kMaxBlocks = 64;
   alignas(32) double ckHi[kMaxBlocks];
   alignas(32) double ckLo[kMaxBlocks];
@@ -119,7 +119,8 @@ __attribute__((target("avx,fma"))) void AddOuterSparseBlocksAvx(int m, const int
         const __m256d a = _mm256_loadu_pd(hi + t);
         const __m256d sum = _mm256_add_pd(a, p);
         const __m256d bb = _mm256_sub_pd(sum, a);
-        const __m256d err = _mm256_add_pd(_mm256_sub_pd(a, _mm256_sub_pd(sum, bb)), _mm256_sub_pd(p, bb));
+        const __m256d err =
+            _mm256_add_pd(_mm256_sub_pd(a, _mm256_sub_pd(sum, bb)), _mm256_sub_pd(p, bb));
         _mm256_storeu_pd(lo + t, _mm256_add_pd(_mm256_loadu_pd(lo + t), _mm256_add_pd(err, e)));
         _mm256_storeu_pd(hi + t, sum);
       }
@@ -154,8 +155,8 @@ bool Supports(int path) { return path == 0; }
 #endif
 
 MCSTAT_FMA_CLONES
-void AddOuterSparseBlocksPortable(int m, const int* idx, const double* val, int nb,
-                                  const DD* coef, double* sums) {
+void AddOuterSparseBlocksPortable(int m, const int* idx, const double* val, int nb, const DD* coef,
+                                  double* sums) {
   switch (nb) {
     case 1:
       return AddOuterSparseFixed<1>(m, idx, val, coef, sums);
@@ -262,7 +263,8 @@ void Merge(int n, const DD* src, DD* dst) {
 }
 
 void Round(int n, const DD* x, double* out, int stride) {
-  for (int t = 0; t < n; ++t) out[static_cast<std::size_t>(t) * stride] = ToDouble(Normalised(x[t]));
+  for (int t = 0; t < n; ++t)
+    out[static_cast<std::size_t>(t) * stride] = ToDouble(Normalised(x[t]));
 }
 
 MCSTAT_FMA_CLONES

@@ -192,11 +192,12 @@ MCSTAT_EXPORT void Round(int n, const DD* x, double* out, int stride);
 // Packed symmetric matrices in double-double.
 
 // Sweeps pivot k (0 <= k < n) as MCSymMatrix::Sweep does: a(k,k) becomes -1/d, column k
-// a(i,k)/|d| and every other element a(i,j) - a(i,k) a(j,k) / d. With test set, a forward
-// sweep (swept[k] == 0) is refused, nothing changed, when d <= tol refDiag[k] or when a row i
-// already swept would get (a(i,i) - a(i,k)^2 / d) tol refDiag[i] <= -1. On success swept[k]
-// toggles. A reverse sweep makes no test.
-MCSTAT_EXPORT bool SweepPivot(int n, DD* packed, int k, double tol, const DD* refDiag, unsigned char* swept);
+// a(i,k)/|d| and every other element a(i,j) - a(i,k) a(j,k) / d. A forward sweep (swept[k] ==
+// 0) is refused, false with nothing changed, when d <= tol refDiag[k] or when a row i already
+// swept would get (a(i,i) - a(i,k)^2 / d) tol refDiag[i] <= -1. On success swept[k] toggles
+// and the result is true. A reverse sweep makes no test.
+MCSTAT_EXPORT bool SweepPivot(int n, DD* packed, int k, double tol, const DD* refDiag,
+                              unsigned char* swept);
 
 // Cholesky row i of an n-row packed matrix whose rows 0..i-1 hold L, as the double kernel:
 // s = a(i,j) - L(i,0..j-1).L(j,0..j-1); L(i,j) = s / L(j,j) (0 when L(j,j) == 0); the pivot
@@ -212,8 +213,8 @@ MCSTAT_EXPORT void InverseFromFactor(int n, DD* packed);
 
 // ---------------------------------------------------------------------------------------------
 
-// A fixed number of double-double sums: a plain value that can be copied, compared, merged and
-// read, the state of a partial pass.
+// A fixed number of double-double sums: a plain value that can be copied, merged and read, the
+// state of a partial pass.
 class DDSums {
  public:
   DDSums() = default;

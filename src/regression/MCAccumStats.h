@@ -6,12 +6,12 @@
 
 #include <vector>
 
+#include "../mcmath/MCDDKernels.h"
 #include "MCConst.h"
 #include "MCRegSettings.h"
 #include "MCSymBlockMatrix.h"
 #include "MCSymMatrix.h"
 #include "mcstat_export.h"
-#include "../mcmath/MCDDKernels.h"
 
 // Receives one expanded design row at a time during a pass and accumulates the likelihood
 // statistics at the current parameters.
@@ -51,7 +51,8 @@ class MCSTAT_EXPORT IMCAccumStats {
   // row's change, formed from the parameter difference: near the optimum that change is far
   // below the rounding of either log-likelihood, and its sign is what step halving asks.
   // Nothing by default.
-  virtual void SetLLBase(const std::vector<double>* base, const MCCommonMath::ddkernels::DD& baseLL);
+  virtual void SetLLBase(const std::vector<double>* base,
+                         const MCCommonMath::ddkernels::DD& baseLL);
 };
 
 // The multinomial logit accumulator. K categories, the last (K-1) the reference; p parameters

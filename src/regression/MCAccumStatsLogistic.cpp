@@ -309,7 +309,8 @@ bool MCAccumStatsLogistic::RowChange(const int* idx, const double* val, int m, i
   // to the difference of the two log-probabilities.
   Predictors(idx, val, m, fvDelta.data(), ref, p, fvEta.data());
   double largest = 0.0;
-  for (int j = 0; j < ref; ++j) largest = std::max(largest, std::fabs(fvEta[static_cast<std::size_t>(j)]));
+  for (int j = 0; j < ref; ++j)
+    largest = std::max(largest, std::fabs(fvEta[static_cast<std::size_t>(j)]));
   if (!(largest <= 0.25)) return false;
   double logRef0 = 0.0;
   RowProbabilities(idx, val, m, fpBase->data(), K, p, fvEta0.data(), fvProb0.data(), logRef0);

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "../mcmath/MCDDKernels.h"
 #include "MCBitSet.h"
 #include "MCCancelInfo.h"
 #include "MCFactorTables.h"
@@ -17,7 +18,6 @@
 #include "MCStatus.h"
 #include "MCSymMatrix.h"
 #include "mcstat_export.h"
-#include "../mcmath/MCDDKernels.h"
 
 // The parameters, the weighted cross-product matrix Z'Z and the fit of a linear model.
 //

@@ -219,8 +219,8 @@ MCStatus MCGLMModel::AddResidual(const Record& record) {
   // mean that is off in its last digits.
   const double y = values[fDependent];
   const double w = RecordWeight(values);
-  dd::AddResidualTerms(static_cast<int>(fvActiveIdx.size()), fvActiveIdx.data(),
-                       fvActiveVal.data(), fvParamEstimates.data(), y,
+  dd::AddResidualTerms(static_cast<int>(fvActiveIdx.size()), fvActiveIdx.data(), fvActiveVal.data(),
+                       fvParamEstimates.data(), y,
                        fpSettings->GetInterceptUse() ? fDependentMean : 0.0, w, fFitSums.Data());
   if (w != 0.0) ++fNWeightedRecords;
   return MCStatus();

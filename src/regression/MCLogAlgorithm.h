@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "../mcmath/MCDDKernels.h"
 #include "IMCRegModel.h"
 #include "MCBitSet.h"
 #include "MCCancelInfo.h"
@@ -19,7 +20,6 @@
 #include "MCStatus.h"
 #include "MCSymMatrix.h"
 #include "mcstat_export.h"
-#include "../mcmath/MCDDKernels.h"
 
 class IMCAccumStats;
 class IMCDataHandler;

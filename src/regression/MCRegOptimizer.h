@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../mcmath/MCDDKernels.h"
 #include "MCCancelInfo.h"
 #include "MCConst.h"
 #include "MCLogRegSettings.h"
@@ -17,7 +18,6 @@
 #include "MCSymMatrix.h"
 #include "ProgressListener.h"
 #include "mcstat_export.h"
-#include "../mcmath/MCDDKernels.h"
 
 class IMCAccumStats;
 class IMCDataHandler;

@@ -125,13 +125,15 @@ TEST_P(DDBlocksTest, BlockSumsAreExactAndMergeExactly) {
     for (int c = 0; c < n; ++c) {
       if (g() % 2 == 0) continue;
       idx.push_back(c);
-      val.push_back(std::ldexp(static_cast<double>(static_cast<int64_t>(g() % (1u << 20)) - (1 << 19)), -20));
+      val.push_back(
+          std::ldexp(static_cast<double>(static_cast<int64_t>(g() % (1u << 20)) - (1 << 19)), -20));
     }
     const double w = static_cast<double>(1 + g() % 1024);
     std::vector<DD> coef;
     std::vector<int128> coefUnits;
     for (int t = 0; t < nb; ++t) {
-      const double c = std::ldexp(static_cast<double>(static_cast<int64_t>(g() % (1u << 20)) - (1 << 19)), -20);
+      const double c =
+          std::ldexp(static_cast<double>(static_cast<int64_t>(g() % (1u << 20)) - (1 << 19)), -20);
       coef.push_back(dd::TwoProd(w, c));
       coefUnits.push_back(static_cast<int128>(w) * static_cast<int128>(std::ldexp(c, 20)));
     }
@@ -271,7 +273,8 @@ QMatrix Inverse(QMatrix a) {
     for (std::size_t r = 0; r < n; ++r) {
       if (r == c || a[r][c].n == 0) continue;
       const Q m = a[r][c];
-      for (std::size_t j = 0; j < n; ++j) a[r][j] = a[r][j] - m * a[c][j], inv[r][j] = inv[r][j] - m * inv[c][j];
+      for (std::size_t j = 0; j < n; ++j)
+        a[r][j] = a[r][j] - m * a[c][j], inv[r][j] = inv[r][j] - m * inv[c][j];
     }
   }
   return inv;
@@ -335,7 +338,8 @@ TEST_P(DDSweepTest, SweepGivesTheExactInverseAndSolution) {
   std::vector<DD> ref(n);
   for (int i = 0; i < n; ++i) ref[i] = m[dd::PackedRowStart(i) + i];
   std::vector<unsigned char> swept(n, 0);
-  for (int k = 0; k < p; ++k) ASSERT_TRUE(dd::SweepPivot(n, m.data(), k, 1e-20, ref.data(), swept.data())) << k;
+  for (int k = 0; k < p; ++k)
+    ASSERT_TRUE(dd::SweepPivot(n, m.data(), k, 1e-20, ref.data(), swept.data())) << k;
   double worst = 0.0;
   Q rss = full[p][p];
   for (int i = 0; i < p; ++i) {
@@ -343,15 +347,18 @@ TEST_P(DDSweepTest, SweepGivesTheExactInverseAndSolution) {
     for (int j = 0; j < p; ++j) bi = bi + inv[i][j] * full[j][p];
     rss = rss - bi * full[i][p];
     worst = std::max(worst, RelativeError(m[dd::PackedRowStart(p) + i], bi));
-    for (int j = 0; j <= i; ++j) worst = std::max(worst, RelativeError(m[dd::PackedRowStart(i) + j], -inv[i][j]));
+    for (int j = 0; j <= i; ++j)
+      worst = std::max(worst, RelativeError(m[dd::PackedRowStart(i) + j], -inv[i][j]));
   }
   worst = std::max(worst, RelativeError(m[dd::PackedRowStart(p) + p], rss));
   EXPECT_LT(worst, c.worst);
   // Sweeping every pivot back gives the matrix again.
-  for (int k = p - 1; k >= 0; --k) ASSERT_TRUE(dd::SweepPivot(n, m.data(), k, 1e-20, ref.data(), swept.data()));
+  for (int k = p - 1; k >= 0; --k)
+    ASSERT_TRUE(dd::SweepPivot(n, m.data(), k, 1e-20, ref.data(), swept.data()));
   const std::vector<DD> again = Packed(full);
   for (std::size_t e = 0; e < m.size(); ++e) {
-    EXPECT_LE(std::fabs(dd::ToDouble(dd::Sub(m[e], again[e]))), 1e-12 * std::fabs(again[e].hi)) << e;
+    EXPECT_LE(std::fabs(dd::ToDouble(dd::Sub(m[e], again[e]))), 1e-12 * std::fabs(again[e].hi))
+        << e;
   }
   for (unsigned char bit : swept) EXPECT_EQ(bit, 0);
 }
@@ -423,7 +430,8 @@ TEST(DDKernelsTest, CholeskySolveAndInverseAreExactToDoubleDouble) {
   for (int i = 0; i < n; ++i) EXPECT_LT(RelativeError(x[i], Q{i + 1, 1}), 1e-20) << i;
   dd::InverseFromFactor(n, m.data());
   for (int i = 0; i < n; ++i) {
-    for (int j = 0; j <= i; ++j) EXPECT_LT(RelativeError(m[dd::PackedRowStart(i) + j], inv[i][j]), 1e-20);
+    for (int j = 0; j <= i; ++j)
+      EXPECT_LT(RelativeError(m[dd::PackedRowStart(i) + j], inv[i][j]), 1e-20);
   }
   // A dependent row (row 2 = row 0 + row 1) gets a zero pivot and zero inverse row.
   std::vector<DD> s = {{1, 0}, {1, 0}, {2, 0}, {2, 0}, {3, 0}, {5, 0}};

@@ -166,7 +166,8 @@ TEST(AccumStatsChangeTest, LogLikelihoodChangeKeepsItsDigits) {
     for (std::size_t i = 0; i < d.size(); ++i) {
       expected = dd::Add(expected, dd::Mul(g[i], d[i]));
       for (std::size_t j = 0; j < d.size(); ++j) {
-        const dd::DD& a = i >= j ? info[dd::PackedRowStart(i) + j] : info[dd::PackedRowStart(j) + i];
+        const dd::DD& a =
+            i >= j ? info[dd::PackedRowStart(i) + j] : info[dd::PackedRowStart(j) + i];
         expected = dd::Sub(expected, dd::Mul(dd::Mul(a, d[i]), 0.5 * d[j]));
       }
     }

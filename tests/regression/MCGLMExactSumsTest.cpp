@@ -97,7 +97,8 @@ TEST(GLMExactSumsTest, FrequencyWeightsEqualRepeatedRecords) {
   const auto same = [](double u, double v) { EXPECT_NEAR(u, v, 4e-16 * std::fabs(v)); };
   for (int k = 0; k < 2; ++k) {
     same(fa.stats->GetParamEstimates()[k], fb.stats->GetParamEstimates()[k]);
-    same(fa.stats->GetCovarianceMatrix()->GetElem(k, k), fb.stats->GetCovarianceMatrix()->GetElem(k, k));
+    same(fa.stats->GetCovarianceMatrix()->GetElem(k, k),
+         fb.stats->GetCovarianceMatrix()->GetElem(k, k));
   }
   same(fa.stats->GetModelFitStat(MCConst::kRSquare), fb.stats->GetModelFitStat(MCConst::kRSquare));
   same(fa.stats->GetModelFitStat(MCConst::kRMSE), fb.stats->GetModelFitStat(MCConst::kRMSE));

@@ -95,8 +95,7 @@ Fitted FitTitanic(const Model& model, bool expanded, bool patterns) {
   return fit;
 }
 
-class TitanicTest
-    : public ::testing::TestWithParam<std::tuple<const Model*, bool, bool>> {};
+class TitanicTest : public ::testing::TestWithParam<std::tuple<const Model*, bool, bool>> {};
 
 // Estimates and standard errors to 1e-10 of the peers', the log-likelihood to 1e-13, and the
 // fit stops because the parameters stopped changing, not because step halving ran out.
