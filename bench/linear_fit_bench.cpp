@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "LinearBenchModel.h"
 #include "MCGLMComponent.h"
 #include "MCModelEffect.h"
 #include "MCRecord.h"
@@ -27,68 +28,22 @@
 
 namespace {
 
-// Record layout: y, A, B, C, x1..x8.
-constexpr int kNValues = 12;
-constexpr int kLevels[3] = {10, 20, 50};
+using linbench::kNValues;
 constexpr int kDefaultRecords = 1000000;
 
-// Reproducible data: factor levels uniform, covariates standard normal (Box-Muller on the
-// generator's 53-bit uniforms, so the numbers do not depend on the standard library), and
-// y linear in all of them plus an A*B term and noise.
 bool Generate(const char* path, long n) {
   FILE* out = std::fopen(path, "wb");
   if (out == nullptr) return false;
-  std::mt19937_64 gen(20261205u);
-  auto uniform = [&gen]() { return (static_cast<double>(gen() >> 11) + 0.5) * 0x1.0p-53; };
-  auto normal = [&uniform]() {
-    const double r = std::sqrt(-2.0 * std::log(uniform()));
-    return r * std::cos(6.283185307179586 * uniform());
-  };
-  const double beta[8] = {0.8, -0.5, 0.3, 1.2, -0.7, 0.05, 0.4, -1.1};
+  linbench::RecordMaker maker;
   std::vector<double> record(kNValues);
   for (long i = 0; i < n; ++i) {
-    const int a = static_cast<int>(gen() % kLevels[0]);
-    const int b = static_cast<int>(gen() % kLevels[1]);
-    const int c = static_cast<int>(gen() % kLevels[2]);
-    double y = 1.0 + 0.1 * a - 0.05 * b + 0.02 * c + 0.01 * a * b;
-    for (int k = 0; k < 8; ++k) {
-      record[4 + k] = normal();
-      y += beta[k] * record[4 + k];
-    }
-    record[0] = y + normal();
-    record[1] = a;
-    record[2] = b;
-    record[3] = c;
+    maker.Next(record.data());
     if (std::fwrite(record.data(), sizeof(double), kNValues, out) != kNValues) {
       std::fclose(out);
       return false;
     }
   }
   return std::fclose(out) == 0;
-}
-
-// The settings of the benchmark model; indices must outlive them.
-MCRegSettings MakeSettings(std::vector<int>& indices) {
-  MCRegSettings settings;
-  settings.SetDependent(0);
-  for (int f = 0; f < 3; ++f) settings.AddFactor(1 + f, kLevels[f]);
-  for (int k = 0; k < 8; ++k) settings.AddCovariate(4 + k);
-  indices = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
-  for (int f = 0; f < 3; ++f) {
-    MCModelEffect e(3, 8, &indices);
-    e.AddNewFactor(1 + f, false);
-    settings.AddModelEffect(e);
-  }
-  for (int k = 0; k < 8; ++k) {
-    MCModelEffect e(3, 8, &indices);
-    e.AddCovariate(4 + k);
-    settings.AddModelEffect(e);
-  }
-  MCModelEffect ab(3, 8, &indices);
-  ab.AddNewFactor(1, false);
-  ab.AddNewFactor(2, false);
-  settings.AddModelEffect(ab);
-  return settings;
 }
 
 struct FitResult {
@@ -99,7 +54,27 @@ struct FitResult {
   double rSquare = 0.0;
   double rmse = 0.0;
   double intercept = 0.0;
+  // Per parameter: a name as R writes its coefficient (A3, x2, A3:B7), the estimate, the
+  // standard error with R's residual degrees of freedom (n - rank), and whether it is kept.
+  std::vector<std::string> names;
+  std::vector<double> estimates, standardErrors;
+  std::vector<bool> kept;
 };
+
+// R's name of a parameter: its factors' letters with their levels, then its covariates.
+std::string ParameterName(const MCRegrParameter& p) {
+  std::string name;
+  for (int f = 0; f < p.GetNFactors(); ++f) {
+    if (!name.empty()) name += ":";
+    name += static_cast<char>('A' + p.GetFactors()[f] - 1);
+    name += std::to_string(static_cast<int>(p.GetCategories()[f]));
+  }
+  for (int c = 0; c < p.GetNCovariates(); ++c) {
+    if (!name.empty()) name += ":";
+    name += "x" + std::to_string(p.GetCovariates()[c] - 3);
+  }
+  return name.empty() ? "(Intercept)" : name;
+}
 
 FitResult Fit(const char* path) {
   FitResult result;
@@ -108,7 +83,7 @@ FitResult Fit(const char* path) {
   {
     MCCommon::BinaryRecordIterator data(file, kNValues);
     std::vector<int> indices;
-    MCRegSettings settings = MakeSettings(indices);
+    MCRegSettings settings = linbench::MakeSettings(indices);
     MCRegFactory factory;
     std::unique_ptr<IMCRegComponent> component(factory.CreateRegAlgorithm(settings));
     if (component) {
@@ -122,6 +97,15 @@ FitResult Fit(const char* path) {
         result.rSquare = stats->GetModelFitStat(MCConst::kRSquare);
         result.rmse = stats->GetModelFitStat(MCConst::kRMSE);
         result.intercept = stats->GetParamEstimates()[0];
+        const double n = stats->GetTotalFreqWeight();
+        const double sigma2 = result.rmse * result.rmse * n / (n - result.rank);
+        for (int k = 0; k < result.nParameters; ++k) {
+          result.names.push_back(ParameterName(stats->GetParameters()[k]));
+          result.estimates.push_back(stats->GetParamEstimates()[k]);
+          result.standardErrors.push_back(
+              std::sqrt(stats->GetCovarianceMatrix()->GetElem(k, k) * sigma2));
+          result.kept.push_back(stats->GetRedundancyIndicators().IsIn(k));
+        }
       }
     }
   }
@@ -130,7 +114,7 @@ FitResult Fit(const char* path) {
 }
 
 void BM_LinearFit(benchmark::State& state) {
-  bench::RunFits(state, "linear_fit_bench", Generate, Fit, 289);
+  bench::RunFits(state, "linear_fit_bench", Generate, Fit, linbench::kNParameters);
 }
 BENCHMARK(BM_LinearFit)->Arg(100000)->Arg(kDefaultRecords)->Unit(benchmark::kMillisecond);
 
@@ -142,5 +126,13 @@ int main(int argc, char** argv) {
         "parameters %d\nrank %d\nr_squared %.15g\nrmse %.15g\n"
         "intercept %.15g\n",
         r.nParameters, r.rank, r.rSquare, r.rmse, r.intercept);
+    for (std::size_t k = 0; k < r.names.size(); ++k) {
+      if (r.kept[k]) {
+        std::printf("param %s %.17g %.17g\n", r.names[k].c_str(), r.estimates[k],
+                    r.standardErrors[k]);
+      } else {
+        std::printf("param %s NA NA\n", r.names[k].c_str());
+      }
+    }
   });
 }

@@ -90,7 +90,7 @@ MCLogRegSettings MakeSettings(std::vector<int>& indices) {
   settings.SetDependentRefCat(-1, kNCategories);
   for (int f = 0; f < 2; ++f) settings.AddFactor(1 + f, kLevels[f]);
   for (int k = 0; k < kNCovariates; ++k) settings.AddCovariate(3 + k);
-  settings.SetParamEstConCriterion(1e-8);
+  settings.SetParamEstConCriterion(1e-10);
   settings.SetUsePatternTabulator(true);
   indices = {1, 2, 3, 4, 5, 6, 7};
   for (int f = 0; f < 2; ++f) {
@@ -115,6 +115,8 @@ struct FitResult {
   int stopReason = 0;
   double minus2LL = 0.0;
   double intercept = 0.0;
+  // The non-redundant parameters in order (logit by logit): estimate and standard error.
+  std::vector<double> estimates, standardErrors;
 };
 
 FitResult Fit(const char* path) {
@@ -141,6 +143,12 @@ FitResult Fit(const char* path) {
           result.stopReason = logStats->GetStopReason();
           result.minus2LL = -2.0 * logStats->GetFinalLogLikelihood();
           result.intercept = logStats->GetParamEstimates()[0];
+          for (int k = 0; k < result.nParameters; ++k) {
+            if (!logStats->GetRedundancyIndicators().IsIn(k)) continue;
+            result.estimates.push_back(logStats->GetParamEstimates()[k]);
+            result.standardErrors.push_back(
+                std::sqrt(logStats->GetCovarianceMatrix()->GetElem(k, k)));
+          }
         }
       }
     }
@@ -162,5 +170,8 @@ int main(int argc, char** argv) {
         "parameters %d\nrank %d\niterations %d\nstop_reason %d\n"
         "minus2ll %.15g\nintercept %.15g\n",
         r.nParameters, r.rank, r.iterations, r.stopReason, r.minus2LL, r.intercept);
+    for (std::size_t k = 0; k < r.estimates.size(); ++k) {
+      std::printf("param %.17g %.17g\n", r.estimates[k], r.standardErrors[k]);
+    }
   });
 }

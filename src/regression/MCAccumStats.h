@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "../mcmath/MCDDKernels.h"
 #include "MCConst.h"
 #include "MCRegSettings.h"
 #include "MCSymBlockMatrix.h"
@@ -38,6 +39,20 @@ class MCSTAT_EXPORT IMCAccumStats {
   // Divisor of the step halving beyond the factor 2.
   virtual double GetStepAdjustmentFactor() const = 0;
   virtual void Display(bool full) const = 0;
+
+  // The same sums in double-double, for the estimation's comparisons and factorisations. An
+  // accumulator that adds in double gives its values with a zero low part.
+  virtual MCCommonMath::ddkernels::DD GetLLExtended() const;
+  virtual void GetScoresExtended(std::vector<MCCommonMath::ddkernels::DD>& out) const;
+  // The information matrix, packed lower-triangular.
+  virtual void GetHessianExtended(std::vector<MCCommonMath::ddkernels::DD>& out) const;
+  // Parameters (not owned; null to clear) whose log-likelihood baseLL is known. While they are
+  // set, a log-likelihood-only pass may give its log-likelihood as baseLL plus the sum of every
+  // row's change, formed from the parameter difference: near the optimum that change is far
+  // below the rounding of either log-likelihood, and its sign is what step halving asks.
+  // Nothing by default.
+  virtual void SetLLBase(const std::vector<double>* base,
+                         const MCCommonMath::ddkernels::DD& baseLL);
 };
 
 // The multinomial logit accumulator. K categories, the last (K-1) the reference; p parameters
@@ -47,6 +62,10 @@ class MCSTAT_EXPORT IMCAccumStats {
 // With the canonical link the observed and the expected information coincide, so the stored
 // estimation method changes nothing. The accumulated matrix is the (positive semi-definite)
 // information matrix, block (j, l) = sum w pi_j (delta_jl - pi_l) x x'.
+//
+// Every sum is double-double: each row's terms (w log pi, w (y - pi) x, w pi (delta - pi) x x')
+// are added without loss, so the sums are those of the rows' terms, in any order and over any
+// number of rows; the double getters give their roundings.
 class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
  public:
   // Invalid when p < 0, K < 2 or params holds fewer than (K-1) p values, or when the block
@@ -69,8 +88,8 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   // (all design values zero) is valid: every linear predictor is 0.
   int UpdateForRow(const std::vector<int>& indices, const std::vector<double>& values, int category,
                    double weight, bool llOnly) override;
-  double GetLL() const override { return fLogLikelihood; }
-  const std::vector<double>& GetScores() const override { return fvScores; }
+  double GetLL() const override;
+  const std::vector<double>& GetScores() const override;
   // out becomes the (K-1) p matrix (emptied for an invalid object).
   void GetHessian(MCCommonMath::MCSymMatrix& out) const override;
   void GetCounts(int& nValid, int& nInvalid, double& weight) const override;
@@ -80,6 +99,12 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   double GetStepAdjustmentFactor() const override;
   // Writes the fields; with full also the Hessian's blocks.
   void Display(bool full) const override;
+  MCCommonMath::ddkernels::DD GetLLExtended() const override;
+  void GetScoresExtended(std::vector<MCCommonMath::ddkernels::DD>& out) const override;
+  void GetHessianExtended(std::vector<MCCommonMath::ddkernels::DD>& out) const override;
+  // Log-likelihood-only passes without the separation check then add each row's change.
+  void SetLLBase(const std::vector<double>* base,
+                 const MCCommonMath::ddkernels::DD& baseLL) override;
 
   const MCRegSettings& GetSettings() const { return fSettings; }
   int GetNParameters() const { return fNParameters; }
@@ -89,15 +114,16 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
 
  private:
   void ResetExtremes();
-  // Brings fHessian up to the running sums.
+  // Brings fHessian and the scores up to the running sums.
   void SyncHessian() const;
+  void SyncScores() const;
 
   const MCRegSettings& fSettings;
   int fNParameters = 0;
   int fNCategories = 0;
   const std::vector<double>& fvParameters;
-  double fLogLikelihood = 0.0;
-  std::vector<double> fvScores;
+  // Filled from fScoreSums when read.
+  mutable std::vector<double> fvScores;
   // Filled from fvHessianSums when it is read.
   mutable MCCommonMath::MCSymBlockMatrix fHessian;
   int fNValidRows = 0;
@@ -114,14 +140,30 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   std::vector<double> fvProb;
   // Linear predictors of the current row.
   std::vector<double> fvEta;
-  // The running sums of the Hessian, interleaved: for each packed position of a p x p block,
-  // the values of the (K-1)K/2 blocks (j, l), l <= j, one after the other. A row then adds to
-  // one short contiguous run per pair of its non-zero entries.
+  // The running sums: log-likelihood and weight; scores; the Hessian with the (K-1)K/2 blocks
+  // (j, l), l <= j, kept together per packed position of a p x p block (the layout of
+  // ddkernels::AddOuterSparseBlocks), so that a row adds to one short run per pair of its
+  // non-zero entries.
+  MCCommonMath::ddkernels::DDSums fTotals;
+  MCCommonMath::ddkernels::DDSums fScoreSums;
   std::vector<double> fvHessianSums;
   mutable bool fbHessianCurrent = true;
-  // The row's coefficient of every block, and those times one design value.
-  std::vector<double> fvBlockCoef;
-  std::vector<double> fvBlockWork;
+  mutable bool fbScoresCurrent = true;
+  // The row's coefficient of every block as an exact pair, and the doubles of the score and
+  // information coefficients before the weight.
+  std::vector<MCCommonMath::ddkernels::DD> fvBlockCoef;
+  std::vector<double> fvRowWork;
+  // The base of the changes (SetLLBase), the parameter difference of the pass, the base
+  // row's predictors and probabilities, and whether the pass adds changes.
+  const std::vector<double>* fpBase = nullptr;
+  MCCommonMath::ddkernels::DD fBaseLL;
+  std::vector<double> fvDelta;
+  std::vector<double> fvEta0;
+  std::vector<double> fvProb0;
+  bool fbChangePass = false;
+  // The change of w log(pi of the observed category) from the base parameters to the current
+  // ones for a valid row; false when it cannot be formed.
+  bool RowChange(const int* idx, const double* val, int m, int category, double& change);
 };
 
 #endif  // MCSTAT_REGRESSION_MCACCUMSTATS_H_

@@ -9,6 +9,7 @@
 
 using MCCommon::MCComponentDisplay;
 using MCCommonMath::MCSymMatrix;
+namespace dd = MCCommonMath::ddkernels;
 
 namespace {
 
@@ -28,6 +29,40 @@ bool IsWellFormedRow(const std::vector<int>& indices, const std::vector<double>&
 constexpr double kMaxExp = 709.0;
 constexpr double kMinExp = -708.39;
 
+// eta[c] = sum over k of val[k] b_c[idx[k]] for the nLogits blocks b_c of p values, each added
+// in index order; the blocks advance together, so their sums do not wait on one another.
+template <int NC>
+inline void PredictorsFixed(const int* idx, const double* val, int m, const double* b, int p,
+                            double* eta) {
+  double sum[NC] = {};
+  for (int k = 0; k < m; ++k) {
+    const double v = val[k];
+    const double* bk = b + idx[k];
+    for (int c = 0; c < NC; ++c) sum[c] += v * bk[static_cast<std::size_t>(c) * p];
+  }
+  for (int c = 0; c < NC; ++c) eta[c] = sum[c];
+}
+
+void Predictors(const int* idx, const double* val, int m, const double* beta, int nLogits, int p,
+                double* eta) {
+  for (int c0 = 0; c0 < nLogits;) {
+    const double* b = beta + static_cast<std::size_t>(c0) * static_cast<std::size_t>(p);
+    switch (std::min(nLogits - c0, 3)) {
+      case 1:
+        PredictorsFixed<1>(idx, val, m, b, p, eta + c0);
+        c0 += 1;
+        break;
+      case 2:
+        PredictorsFixed<2>(idx, val, m, b, p, eta + c0);
+        c0 += 2;
+        break;
+      default:
+        PredictorsFixed<3>(idx, val, m, b, p, eta + c0);
+        c0 += 3;
+    }
+  }
+}
+
 // The multinomial-logit probabilities of a well-formed, non-empty row (m entries), the way
 // MCSparseVector::ComputeProbabilities makes them: the same predictors, the same shift by the
 // integer part of the largest predictor and the same underflow limit, hence the same
@@ -36,15 +71,12 @@ constexpr double kMinExp = -708.39;
 void RowProbabilities(const int* idx, const double* val, int m, const double* beta, int K, int p,
                       double* eta, double* prob, double& logRef) {
   const int ref = K - 1;
+  Predictors(idx, val, m, beta, ref, p, eta);
   bool allEqual = true;
   double largest = 0.0;  // the reference's predictor
   for (int c = 0; c < ref; ++c) {
-    const double* b = beta + static_cast<std::size_t>(c) * static_cast<std::size_t>(p);
-    double sum = 0.0;
-    for (int k = 0; k < m; ++k) sum += val[k] * b[idx[k]];
-    eta[c] = sum;
-    if (sum != eta[0]) allEqual = false;
-    largest = std::max(largest, sum);
+    if (eta[c] != eta[0]) allEqual = false;
+    largest = std::max(largest, eta[c]);
   }
   if (allEqual) {
     const double e0 = eta[0];
@@ -78,41 +110,34 @@ void RowProbabilities(const int* idx, const double* val, int m, const double* be
   logRef = -shift - std::log(sum);
 }
 
-// sums += (x x') (x) coef over the row's non-zero pairs (lower triangle), nb blocks interleaved
-// per packed position. Each term is (coef_t x_k) x_l, as a block-by-block update makes it.
-template <int NB>
-void AddOuterProduct(const int* idx, const double* val, int m, const double* coef, double* sums) {
-  for (int k = 0; k < m; ++k) {
-    const std::size_t rowStart =
-        static_cast<std::size_t>(idx[k]) * (static_cast<std::size_t>(idx[k]) + 1) / 2;
-    double ck[NB];
-    for (int t = 0; t < NB; ++t) ck[t] = coef[t] * val[k];
-    for (int l = 0; l <= k; ++l) {
-      double* a = sums + (rowStart + static_cast<std::size_t>(idx[l])) * NB;
-      const double vl = val[l];
-      for (int t = 0; t < NB; ++t) a[t] += ck[t] * vl;
-    }
-  }
-}
-
-void AddOuterProduct(const int* idx, const double* val, int m, const double* coef, int nb,
-                     double* ck, double* sums) {
-  for (int k = 0; k < m; ++k) {
-    const std::size_t rowStart =
-        static_cast<std::size_t>(idx[k]) * (static_cast<std::size_t>(idx[k]) + 1) / 2;
-    for (int t = 0; t < nb; ++t) ck[t] = coef[t] * val[k];
-    for (int l = 0; l <= k; ++l) {
-      double* a =
-          sums + (rowStart + static_cast<std::size_t>(idx[l])) * static_cast<std::size_t>(nb);
-      const double vl = val[l];
-      for (int t = 0; t < nb; ++t) a[t] += ck[t] * vl;
-    }
-  }
+// acc += w x with the product exact (the kernel has the fused multiply-add inline).
+void AddWeighted(dd::DD& acc, double w, double x) {
+  dd::DD product;
+  dd::TwoProducts(1, w, &x, &product);
+  dd::AddPair(acc, product);
 }
 
 }  // namespace
 
 IMCAccumStats::~IMCAccumStats() = default;
+
+dd::DD IMCAccumStats::GetLLExtended() const { return {GetLL(), 0.0}; }
+
+void IMCAccumStats::SetLLBase(const std::vector<double>*, const dd::DD&) {}
+
+void IMCAccumStats::GetScoresExtended(std::vector<dd::DD>& out) const {
+  const std::vector<double>& scores = GetScores();
+  out.resize(scores.size());
+  for (std::size_t t = 0; t < scores.size(); ++t) out[t] = {scores[t], 0.0};
+}
+
+void IMCAccumStats::GetHessianExtended(std::vector<dd::DD>& out) const {
+  MCSymMatrix hessian;
+  GetHessian(hessian);
+  const std::vector<double>& packed = hessian.AsVectorConst();
+  out.resize(packed.size());
+  for (std::size_t t = 0; t < packed.size(); ++t) out[t] = {packed[t], 0.0};
+}
 
 MCAccumStatsLogistic::MCAccumStatsLogistic(const MCRegSettings& settings, int p, int K,
                                            const std::vector<double>& params)
@@ -124,14 +149,18 @@ MCAccumStatsLogistic::MCAccumStatsLogistic(const MCRegSettings& settings, int p,
   fvScores.assign(nParams, 0.0);
   fvProb.assign(static_cast<std::size_t>(K), 0.0);
   fvEta.assign(static_cast<std::size_t>(K), 0.0);
+  fvEta0.assign(static_cast<std::size_t>(K), 0.0);
+  fvProb0.assign(static_cast<std::size_t>(K), 0.0);
   fbValid = fHessian.SetNRows(K - 1, p);
   if (!fbValid) return;
   const std::size_t nBlocks = static_cast<std::size_t>(K - 1) * static_cast<std::size_t>(K) / 2;
   const std::size_t packed = static_cast<std::size_t>(p) * (static_cast<std::size_t>(p) + 1) / 2;
   try {
-    fvHessianSums.assign(nBlocks * packed, 0.0);
-    fvBlockCoef.assign(nBlocks, 0.0);
-    fvBlockWork.assign(nBlocks, 0.0);
+    fTotals.Resize(2);
+    fScoreSums.Resize(nParams);
+    fvHessianSums.assign(2 * nBlocks * packed, 0.0);
+    fvBlockCoef.assign(nBlocks, dd::DD{});
+    fvRowWork.assign(static_cast<std::size_t>(K - 1) + nBlocks, 0.0);
   } catch (const std::exception&) {
     fbValid = false;
   }
@@ -146,11 +175,19 @@ void MCAccumStatsLogistic::ResetExtremes() {
 }
 
 void MCAccumStatsLogistic::Reset(MCConst::MCEstimationMethod method, bool separationCheck) {
-  fLogLikelihood = 0.0;
+  fbChangePass = false;
+  if (fpBase != nullptr && fpBase->size() == fvParameters.size()) {
+    // Exact for the close parameters where it matters (Sterbenz).
+    fvDelta.resize(fvParameters.size());
+    for (std::size_t t = 0; t < fvDelta.size(); ++t) fvDelta[t] = fvParameters[t] - (*fpBase)[t];
+  }
   std::fill(fvScores.begin(), fvScores.end(), 0.0);
   fHessian.Clear();
+  fTotals.Clear();
+  fScoreSums.Clear();
   std::fill(fvHessianSums.begin(), fvHessianSums.end(), 0.0);
   fbHessianCurrent = true;
+  fbScoresCurrent = true;
   fWeight = 0.0;
   fNValidRows = 0;
   fNInvalidCalls = 0;
@@ -175,8 +212,11 @@ int MCAccumStatsLogistic::UpdateForRow(const std::vector<int>& indices,
   if (p > 0 && !IsWellFormedRow(indices, values, p)) return -1;
   if (category < 0 || category >= K || !(weight > 0.0)) return -1;
 
+  const bool change = llOnly && !fbSeparationCheck && fpBase != nullptr &&
+                      fpBase->size() == fvParameters.size() && fvDelta.size() == fpBase->size();
   double logRef = 0.0;
   double logObserved = 0.0;
+  double rowChange = 0.0;
   if (emptyRow) {
     std::fill(fvProb.begin(), fvProb.end(), 1.0 / K);
     logRef = -std::log(static_cast<double>(K));
@@ -186,55 +226,148 @@ int MCAccumStatsLogistic::UpdateForRow(const std::vector<int>& indices,
       ++fNInvalidCalls;
       return -1;
     }
-    RowProbabilities(indices.data(), values.data(), static_cast<int>(indices.size()),
-                     fvParameters.data(), K, p, fvEta.data(), fvProb.data(), logRef);
-    // log pi_c = eta_c + log pi_ref; eta_c = x' beta_c for a non-reference category.
-    logObserved = category != ref ? logRef + fvEta[static_cast<std::size_t>(category)] : logRef;
-    if (!std::isfinite(logRef) || !std::isfinite(logObserved)) {
-      ++fNInvalidCalls;
-      return -1;
+    if (!change || !RowChange(indices.data(), values.data(), static_cast<int>(indices.size()),
+                              category, rowChange)) {
+      RowProbabilities(indices.data(), values.data(), static_cast<int>(indices.size()),
+                       fvParameters.data(), K, p, fvEta.data(), fvProb.data(), logRef);
+      // log pi_c = eta_c + log pi_ref; eta_c = x' beta_c for a non-reference category.
+      logObserved = category != ref ? logRef + fvEta[static_cast<std::size_t>(category)] : logRef;
+      if (!std::isfinite(logRef) || !std::isfinite(logObserved)) {
+        ++fNInvalidCalls;
+        return -1;
+      }
+      if (change) {
+        // A large change: the difference of the two log-probabilities loses nothing that
+        // matters.
+        RowProbabilities(indices.data(), values.data(), static_cast<int>(indices.size()),
+                         fpBase->data(), K, p, fvEta0.data(), fvProb0.data(), logRef);
+        const double logObserved0 =
+            category != ref ? logRef + fvEta0[static_cast<std::size_t>(category)] : logRef;
+        rowChange = logObserved - logObserved0;
+      }
     }
+  }
+  if (change) {
+    ++fNValidRows;
+    dd::AddValue(fTotals[1], weight);
+    fWeight = fTotals.Rounded(1);
+    fbChangePass = true;
+    AddWeighted(fTotals[0], weight, rowChange);
+    return 0;
   }
 
   ++fNValidRows;
-  fWeight += weight;
+  dd::AddValue(fTotals[1], weight);
+  fWeight = fTotals.Rounded(1);
   if (fbSeparationCheck) {
     const double smallest = std::min(1.0, *std::min_element(fvProb.begin(), fvProb.end()));
     fMinObservedProb = std::min(fMinObservedProb, fvProb[category]);
     fMaxObservedProb = std::max(fMaxObservedProb, fvProb[category]);
     fMinComputedProb = std::min(fMinComputedProb, smallest);
   }
-  fLogLikelihood += weight * logObserved;
+  AddWeighted(fTotals[0], weight, logObserved);
 
   if (llOnly || emptyRow) return 0;
   const int* idx = indices.data();
   const double* val = values.data();
   const int m = static_cast<int>(indices.size());
-  double* coef = fvBlockCoef.data();
+  dd::DD* coef = fvBlockCoef.data();
+  // Each coefficient is the weight times a double, carried exactly as a pair: a frequency
+  // weight then adds what as many unit-weight rows would.
+  double* residual = fvRowWork.data();
+  double* products = residual + ref;
   for (int j = 0, t = 0; j < ref; ++j) {
-    const double residual = (j == category ? 1.0 : 0.0) - fvProb[j];
-    const double c = weight * residual;
-    double* score = fvScores.data() + static_cast<std::size_t>(j) * p;
-    for (int k = 0; k < m; ++k) score[idx[k]] += c * val[k];
-    const double wj = weight * fvProb[j];
-    for (int l = 0; l <= j; ++l, ++t) coef[t] = l == j ? wj * (1.0 - fvProb[j]) : -wj * fvProb[l];
+    residual[j] = (j == category ? 1.0 : 0.0) - fvProb[j];
+    for (int l = 0; l <= j; ++l, ++t) {
+      products[t] = l == j ? fvProb[j] * (1.0 - fvProb[j]) : -fvProb[j] * fvProb[l];
+    }
   }
+  dd::AddLogitRow(m, idx, val, ref, p, weight, residual, products, coef, fScoreSums.Data(),
+                  fvHessianSums.data());
   fbHessianCurrent = false;
-  switch (fvBlockCoef.size()) {
-    case 1:
-      AddOuterProduct<1>(idx, val, m, coef, fvHessianSums.data());
-      break;
-    case 3:
-      AddOuterProduct<3>(idx, val, m, coef, fvHessianSums.data());
-      break;
-    case 6:
-      AddOuterProduct<6>(idx, val, m, coef, fvHessianSums.data());
-      break;
-    default:
-      AddOuterProduct(idx, val, m, coef, static_cast<int>(fvBlockCoef.size()), fvBlockWork.data(),
-                      fvHessianSums.data());
-  }
+  fbScoresCurrent = false;
   return 0;
+}
+
+void MCAccumStatsLogistic::SyncScores() const {
+  if (fbScoresCurrent || !fbValid) return;
+  dd::Round(static_cast<int>(fScoreSums.Size()), fScoreSums.Data(), fvScores.data(), 1);
+  fbScoresCurrent = true;
+}
+
+const std::vector<double>& MCAccumStatsLogistic::GetScores() const {
+  SyncScores();
+  return fvScores;
+}
+
+bool MCAccumStatsLogistic::RowChange(const int* idx, const double* val, int m, int category,
+                                     double& change) {
+  const int K = fNCategories;
+  const int ref = K - 1;
+  const int p = fNParameters;
+  // The change of every predictor straight from the parameter difference; a large one is left
+  // to the difference of the two log-probabilities.
+  Predictors(idx, val, m, fvDelta.data(), ref, p, fvEta.data());
+  double largest = 0.0;
+  for (int j = 0; j < ref; ++j)
+    largest = std::max(largest, std::fabs(fvEta[static_cast<std::size_t>(j)]));
+  if (!(largest <= 0.25)) return false;
+  double logRef0 = 0.0;
+  RowProbabilities(idx, val, m, fpBase->data(), K, p, fvEta0.data(), fvProb0.data(), logRef0);
+  if (!std::isfinite(logRef0)) return false;
+  // log pi_c - log pi0_c = deta_c - log(sum_k pi0_k exp(deta_k)), the sum being
+  // 1 + sum_k pi0_k expm1(deta_k) with deta of the reference 0: every term keeps its digits.
+  double s = 0.0;
+  for (int j = 0; j < ref; ++j) {
+    s += fvProb0[static_cast<std::size_t>(j)] * std::expm1(fvEta[static_cast<std::size_t>(j)]);
+  }
+  change = (category != ref ? fvEta[static_cast<std::size_t>(category)] : 0.0) - std::log1p(s);
+  return std::isfinite(change);
+}
+
+void MCAccumStatsLogistic::SetLLBase(const std::vector<double>* base, const dd::DD& baseLL) {
+  fpBase = base;
+  fBaseLL = baseLL;
+}
+
+double MCAccumStatsLogistic::GetLL() const { return dd::ToDouble(GetLLExtended()); }
+
+dd::DD MCAccumStatsLogistic::GetLLExtended() const {
+  const dd::DD sum = fTotals.Size() ? fTotals.Value(0) : dd::DD{};
+  return fbChangePass ? dd::Add(fBaseLL, sum) : sum;
+}
+
+void MCAccumStatsLogistic::GetScoresExtended(std::vector<dd::DD>& out) const {
+  out.resize(fScoreSums.Size());
+  for (std::size_t t = 0; t < out.size(); ++t) out[t] = fScoreSums.Value(t);
+}
+
+void MCAccumStatsLogistic::GetHessianExtended(std::vector<dd::DD>& out) const {
+  out.clear();
+  if (!fbValid) return;
+  // Block (j, l) of the full matrix of order (K-1) p: element (j p + r, l p + c).
+  const int p = fNParameters;
+  const int nLogits = fNCategories - 1;
+  const int n = nLogits * p;
+  const std::size_t nBlocks = fvBlockCoef.size();
+  out.assign(dd::PackedRowStart(n), dd::DD{});
+  for (int j = 0; j < nLogits; ++j) {
+    for (int l = 0; l <= j; ++l) {
+      const std::size_t t = static_cast<std::size_t>(j) * (j + 1) / 2 + l;
+      for (int r = 0; r < p; ++r) {
+        for (int c = 0; c < p; ++c) {
+          if (j == l && c > r) break;
+          // Element (r, c) of block (j, l); within a diagonal block only c <= r is stored,
+          // an off-diagonal block is full and its (r, c) is (c, r) of the stored triangle.
+          const int hi = r >= c ? r : c;
+          const int lo = r >= c ? c : r;
+          const std::size_t e = dd::PackedRowStart(hi) + lo;
+          out[dd::PackedRowStart(j * p + r) + static_cast<std::size_t>(l * p + c)] =
+              dd::BlockSum(fvHessianSums.data(), static_cast<int>(nBlocks), e, static_cast<int>(t));
+        }
+      }
+    }
+  }
 }
 
 void MCAccumStatsLogistic::SyncHessian() const {
@@ -245,8 +378,10 @@ void MCAccumStatsLogistic::SyncHessian() const {
   for (int j = 0; j < nLogits; ++j) {
     for (int l = 0; l <= j; ++l, ++t) {
       std::vector<double>& block = fHessian.GetElemSSRef(j, l).AsVector();
-      const double* sums = fvHessianSums.data() + t;
-      for (std::size_t e = 0; e < block.size(); ++e) block[e] = sums[e * nBlocks];
+      for (std::size_t e = 0; e < block.size(); ++e) {
+        block[e] = dd::ToDouble(
+            dd::BlockSum(fvHessianSums.data(), static_cast<int>(nBlocks), e, static_cast<int>(t)));
+      }
     }
   }
   fbHessianCurrent = true;
@@ -272,11 +407,11 @@ void MCAccumStatsLogistic::GetMinMaxProbabilities(double& minObserved, double& m
 
 void MCAccumStatsLogistic::Display(bool full) const {
   MCComponentDisplay::DisplayText(1, "MCAccumStatsLogistic display start");
-  MCComponentDisplay::DisplayD("Accumulated log-likelihood", fLogLikelihood);
+  MCComponentDisplay::DisplayD("Accumulated log-likelihood", GetLL());
   MCComponentDisplay::DisplayI("Number of estimated parameters in the model", fNParameters);
   MCComponentDisplay::DisplayI("Number of response categories of the dependent variable",
                                fNCategories);
-  MCComponentDisplay::DisplayDV("Accumulated vector of scores", fvScores);
+  MCComponentDisplay::DisplayDV("Accumulated vector of scores", GetScores());
   MCComponentDisplay::DisplayText(1, "Accumulated Hessian:");
   SyncHessian();
   if (full) fHessian.Display();

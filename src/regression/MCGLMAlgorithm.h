@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "../mcmath/MCDDKernels.h"
 #include "MCBitSet.h"
 #include "MCCancelInfo.h"
 #include "MCFactorTables.h"
@@ -25,6 +26,12 @@
 // parameter indices in ascending order with their non-zero values, and the dependent at index P.
 // Accumulating only those products gives exactly the sums of the dense update, which skips
 // zero rows and adds exact zeros elsewhere.
+//
+// The sums of both passes are double-double (about 32 digits) with the unnormalised weights
+// f x r, divided by W once at the end, and the sweep runs on them in double-double: exactly
+// aliased parameters leave pivots of rounding size (about 1e-30 of their diagonal), far below
+// any tolerance, and the estimates carry every digit the data allow. The matrix and the sums
+// the model shows are the double roundings of those results.
 //
 // Redundancy bits (P + 1 of them): a SET bit marks a NON-redundant parameter, one the sweep
 // pivoted on. The dependent's bit (index P) is never set.
@@ -48,13 +55,15 @@ class MCSTAT_EXPORT MCGLMModel {
   // The dependent's weighted mean and the total frequency weight W of the first pass.
   void SetMeanAndTotalWeight(double dependentMean, double totalWeight);
 
-  // Adds w z z' for a valid record (w = frequency weight x regression weight / W). A record
-  // whose factor combination never occurred is skipped (added false). 309 before the
-  // parameters are set up; 313 when the matrix refuses the row.
+  // Adds w z z' for a valid record (w = frequency weight x regression weight). A record whose
+  // factor combination never occurred is skipped (added false). 309 before the parameters are
+  // set up; 313 when the total weight W is not finite and positive, or the record's weight is
+  // not above 0 or its products overflow.
   MCCommon::MCStatus AddToMatrix(const MCCommon::Record& record, bool& added);
   // Sweeps the parameters in order with the settings' tolerance (negative counts as 0), reads
-  // the estimates and rescales the matrix. 309 with no record added, 310 when already solved,
-  // 1 when a cancel is pending or cuts the sweep short.
+  // the estimates and leaves the matrix holding minus the (generalised) inverse of Z'Z, zero
+  // rows for redundant parameters and the dependent. 309 with no record added, 310 when already
+  // solved, 313 when the sums overflowed, 1 when a cancel is pending or cuts the sweep short.
   MCCommon::MCStatus Solve();
   // Adds a valid record's weighted squared residual and total deviation. 303 before Solve.
   MCCommon::MCStatus AddResidual(const MCCommon::Record& record);
@@ -92,7 +101,7 @@ class MCSTAT_EXPORT MCGLMModel {
   // Forms the sparse row of a record into fvActiveIdx / fvActiveVal (design values only);
   // false when the record is too short or a combination never occurred.
   bool FormSparseRow(const double* values, int size) const;
-  // frequency weight x regression weight / W.
+  // frequency weight x regression weight.
   double RecordWeight(const double* values) const;
 
   const MCRegSettings* fpSettings = nullptr;       // not owned
@@ -131,6 +140,11 @@ class MCSTAT_EXPORT MCGLMModel {
   // Sparse row scratch: active indices (ascending) and their values.
   mutable std::vector<int> fvActiveIdx;
   mutable std::vector<double> fvActiveVal;
+  // Z'Z with the dependent (packed, order P + 1) as exact sums of the cross-product pass.
+  MCCommonMath::ddkernels::DDSums fZZSums;
+  // The residual pass: sum w e^2, sum w d and sum w d^2 with d = y - (the dependent's mean,
+  // with the intercept) or y (without).
+  MCCommonMath::ddkernels::DDSums fFitSums;
 };
 
 // The passes of the linear model over the host's records: tabulation, cross products,

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <new>
 
 #include "MCComponentDisplay.h"
@@ -11,6 +12,7 @@ using MCCommon::MCComponentDisplay;
 using MCCommon::MCStatus;
 using MCCommon::Record;
 using MCCommonMath::MCSymMatrix;
+namespace dd = MCCommonMath::ddkernels;
 
 namespace {
 
@@ -90,6 +92,16 @@ MCStatus MCGLMModel::SetupParameters(MCFactorTables* tables) {
     status.SetDiscreteDatum(1, kMaxParameters);
     return status;
   }
+  try {
+    fZZSums.Resize(dd::PackedRowStart(p + 1));
+    fFitSums.Resize(3);
+  } catch (const std::exception&) {
+    fpZPrimeZ.reset();
+    MCStatus status = Error(305);
+    status.SetDiscreteDatum(0, p);
+    status.SetDiscreteDatum(1, kMaxParameters);
+    return status;
+  }
   fvDesignRow.assign(static_cast<std::size_t>(p) + 1, 0.0);
   fvActiveIdx.reserve(fvEffectCovStart.size() + 1);
   fvActiveVal.reserve(fvEffectCovStart.size() + 1);
@@ -127,7 +139,7 @@ bool MCGLMModel::FormSparseRow(const double* values, int size) const {
 }
 
 double MCGLMModel::RecordWeight(const double* values) const {
-  double w = 1.0 / fTotalWeight;
+  double w = 1.0;
   if (fFreqWeightVar >= 0) w *= values[fFreqWeightVar];
   if (fRegrWeightVar >= 0) w *= values[fRegrWeightVar];
   return w;
@@ -144,14 +156,17 @@ MCStatus MCGLMModel::AddToMatrix(const Record& record, bool& added) {
     fvActiveVal.push_back(y);
   }
   // A NaN or an infinity (which the validator lets through: only the missing value is
-  // skipped) would spread through Z'Z into every estimate: such a record cannot be added.
+  // skipped) cannot be added either.
+  // The sums are divided by W at the end: an overflowed (or empty) total leaves nothing to
+  // divide by. A product that overflows would spread through Z'Z into every estimate; the
+  // diagonal terms w z^2 are the largest of a row.
   const double w = RecordWeight(values);
-  if (!std::isfinite(w)) return Error(313);
+  if (!(fTotalWeight > 0.0) || !std::isfinite(fTotalWeight) || !(w > 0.0)) return Error(313);
   for (double z : fvActiveVal) {
-    if (!std::isfinite(z)) return Error(313);
+    if (!std::isfinite(w * z * z)) return Error(313);
   }
-  const int m = static_cast<int>(fvActiveIdx.size());
-  if (!fpZPrimeZ->UpdateXXSparse(m, fvActiveIdx, fvActiveVal, w)) return Error(313);
+  dd::AddOuterSparse(static_cast<int>(fvActiveIdx.size()), fvActiveIdx.data(), fvActiveVal.data(),
+                     w, fZZSums.Data());
   ++fNRecordsAdded;
   added = true;
   return MCStatus();
@@ -162,20 +177,32 @@ MCStatus MCGLMModel::Solve() {
   if (fbBuilt) return Error(310);
   if (fpCancelInfo->WillCancel()) return Error(1);
   const int p = GetNParameters();
-  std::vector<double> diagonal;
-  fpZPrimeZ->GetDiagonal(diagonal);
-  fRedundancy.Resize(p + 1);
-  fRedundancy.Clear();
+  const int n = p + 1;
+  std::vector<dd::DD> a(fZZSums.Size());
+  for (std::size_t e = 0; e < a.size(); ++e) a[e] = fZZSums.Value(e);
+  std::vector<dd::DD> diagonal(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    diagonal[i] = a[dd::PackedRowStart(i) + i];
+    // Finite rows whose sum overflows: the pass could not add them.
+    if (!std::isfinite(diagonal[i].hi)) return Error(313);
+  }
+  std::vector<unsigned char> swept(static_cast<std::size_t>(n), 0);
   // Without the argument check a negative tolerance counts as 0: only non-positive pivots
   // are then redundant.
   const double tolerance = std::max(fpSettings->GetTolerance(), 0.0);
   for (int k = 0; k < p; ++k) {
     if (fpCancelInfo->WillCancel()) return Error(1);
-    fpZPrimeZ->Sweep(k, tolerance, diagonal, fRedundancy, false);
+    dd::SweepPivot(n, a.data(), k, tolerance, diagonal.data(), swept.data());
   }
+  fRedundancy.Resize(n);
+  fRedundancy.Clear();
+  for (int k = 0; k < n; ++k) fRedundancy.Set(k, swept[k] != 0);
+  // Unnormalised sums sweep to -inv(Z'Z) in the swept block, which is what sweeping Z'Z / W
+  // and rescaling by 1 / W gives; the estimates in the last row do not depend on W.
+  dd::Round(static_cast<int>(a.size()), a.data(), fpZPrimeZ->AsVector().data(), 1);
   fpZPrimeZ->GetRegCoeffs(fvParamEstimates, fRedundancy);
   fpZPrimeZ->ZeroOutRedundant(fRedundancy);
-  fpZPrimeZ->MultiplyByNumber(1.0 / fTotalWeight);
+  fFitSums.Clear();
   fResidualSum = 0.0;
   fTotalSum = 0.0;
   fNWeightedRecords = 0;
@@ -187,24 +214,38 @@ MCStatus MCGLMModel::AddResidual(const Record& record) {
   if (!fbBuilt) return Error(303);
   const double* values = record.GetAll();
   if (!FormSparseRow(values, record.Size())) return MCStatus();
-  double prediction = 0.0;
-  for (std::size_t a = 0; a < fvActiveIdx.size(); ++a) {
-    prediction += fvParamEstimates[fvActiveIdx[a]] * fvActiveVal[a];
-  }
+  // The prediction, the residual and y - mean as exact pairs: y and its prediction may agree
+  // to many digits, and the difference must keep them. The sum of w (y - mean) corrects for a
+  // mean that is off in its last digits.
   const double y = values[fDependent];
   const double w = RecordWeight(values);
-  const double e = y - prediction;
-  fResidualSum += w * (e * e);
-  const double d = fpSettings->GetInterceptUse() ? y - fDependentMean : y;
-  fTotalSum += w * (d * d);
+  dd::AddResidualTerms(static_cast<int>(fvActiveIdx.size()), fvActiveIdx.data(), fvActiveVal.data(),
+                       fvParamEstimates.data(), y,
+                       fpSettings->GetInterceptUse() ? fDependentMean : 0.0, w, fFitSums.Data());
   if (w != 0.0) ++fNWeightedRecords;
   return MCStatus();
 }
 
 MCStatus MCGLMModel::ComputeFit() {
-  if (fTotalWeight > 0.0) fRMSE = std::sqrt(fResidualSum);
-  if (fTotalSum > 0.0) fRSquare = fTotalSum > fResidualSum ? 1.0 - fResidualSum / fTotalSum : 0.0;
-  if (fNWeightedRecords == 0 || !(fTotalWeight > 0.0)) return Error(308);
+  const double W = fTotalWeight;
+  const dd::DD residual = fFitSums.Value(0);
+  dd::DD total = fFitSums.Value(2);
+  if (fpSettings->GetInterceptUse() && W > 0.0) {
+    const dd::DD s1 = fFitSums.Value(1);
+    total = dd::Sub(total, dd::Div(dd::Mul(s1, s1), dd::DD{W, 0.0}));
+  }
+  if (W > 0.0) {
+    const dd::DD meanResidual = dd::Div(residual, dd::DD{W, 0.0});
+    fResidualSum = dd::ToDouble(meanResidual);
+    fTotalSum = dd::ToDouble(dd::Div(total, dd::DD{W, 0.0}));
+    fRMSE = dd::ToDouble(dd::Sqrt(meanResidual));
+  }
+  if (total.hi > 0.0) {
+    fRSquare = dd::Compare(total, residual) > 0
+                   ? dd::ToDouble(dd::Sub(dd::DD{1.0, 0.0}, dd::Div(residual, total)))
+                   : 0.0;
+  }
+  if (fNWeightedRecords == 0 || !(W > 0.0)) return Error(308);
   return MCStatus();
 }
 

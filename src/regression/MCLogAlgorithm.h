@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "../mcmath/MCDDKernels.h"
 #include "IMCRegModel.h"
 #include "MCBitSet.h"
 #include "MCCancelInfo.h"
@@ -56,10 +57,12 @@ class MCSTAT_EXPORT MCLogModel : public IMCRegModel {
 
   // Adds a valid record to X'X with weight frequency x regression weight. added is false
   // (status OK) for a record whose combination or category the first pass did not count.
-  // 309 before the parameters, 310 after the estimates, 313 when the matrix refuses the row.
+  // 309 before the parameters, 310 after the estimates, 313 for a weight not above 0 or a
+  // product that is not finite.
   MCCommon::MCStatus AddRecord(const MCCommon::Record& record, bool& added);
   // Sweeps X'X pivot by pivot with the settings' tolerance (negative counts as 0) to find the
-  // redundant basic parameters. 309 without X'X or without a row added to it; 1 on cancel.
+  // redundant basic parameters, in double-double on the exact sums of the pass. 309 without
+  // X'X or without a row added to it; 313 when the sums overflowed; 1 on cancel.
   MCCommon::MCStatus FindRedundancy(MCCommon::MCCancelInfo* cancel);
   // n start values: 0, with the intercept of logit j log(w_j / w_ref) (w the sums of
   // frequency x regression weight per category). 303 when a category's sum is not positive.
@@ -185,6 +188,9 @@ class MCSTAT_EXPORT MCLogModel : public IMCRegModel {
   std::vector<int> fvEffectCovStart;
   int fMaxRowPosition = -1;
   std::vector<double> fvCategoryWeights;
+  // X'X and the category weights as exact sums; the fields above hold their double roundings.
+  MCCommonMath::ddkernels::DDSums fXXSums;
+  MCCommonMath::ddkernels::DDSums fCategorySums;
   double fTotalWeight = 0.0;
   double fSampleSize = 0.0;
   int fNClassified = 0;

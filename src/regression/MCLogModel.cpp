@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <new>
 
 #include "MCComponentDisplay.h"
@@ -13,6 +14,7 @@ using MCCommon::MCStatus;
 using MCCommon::Record;
 using MCCommonMath::MCBitSet;
 using MCCommonMath::MCSymMatrix;
+namespace dd = MCCommonMath::ddkernels;
 
 namespace {
 
@@ -77,6 +79,7 @@ MCStatus MCLogModel::SetDependentCategories(const MCFactorCounts& counts) {
     fvUnweightedCounts.push_back((*list)[static_cast<std::size_t>(code)].second);
   }
   fvCategoryWeights.assign(fvDependCategories.size(), 0.0);
+  fCategorySums.Resize(fvDependCategories.size());
   return status;
 }
 
@@ -156,8 +159,17 @@ MCStatus MCLogModel::CreateParameters(MCFactorTables* tables) {
     status.SetDiscreteDatum(0, fNBasic);
     return status;
   }
+  try {
+    fXXSums.Resize(dd::PackedRowStart(fNBasic));
+  } catch (const std::exception&) {
+    fpXPrimeX.reset();
+    MCStatus status = Error(305);
+    status.SetDiscreteDatum(0, fNBasic);
+    return status;
+  }
   fNRecordsAdded = 0;
   fvCategoryWeights.assign(static_cast<std::size_t>(K), 0.0);
+  fCategorySums.Resize(static_cast<std::size_t>(K));
   fvActiveIdx.reserve(static_cast<std::size_t>(fNModelEffects));
   fvActiveVal.reserve(static_cast<std::size_t>(fNModelEffects));
   fbParametersCreated = true;
@@ -239,9 +251,17 @@ bool MCLogModel::AddSparseRow(const std::vector<int>& active, const double* valu
       fvActiveVal.push_back(z);
     }
   }
-  const int m = static_cast<int>(fvActiveIdx.size());
-  if (!fpXPrimeX->UpdateXXSparse(m, fvActiveIdx, fvActiveVal, w)) return false;
-  fvCategoryWeights[static_cast<std::size_t>(category)] += w;
+  // A product that overflows would spread through X'X; the diagonal terms w z^2 are the
+  // largest of a row.
+  if (!(w > 0.0) || !std::isfinite(w)) return false;
+  for (double z : fvActiveVal) {
+    if (!std::isfinite(w * z * z)) return false;
+  }
+  dd::AddOuterSparse(static_cast<int>(fvActiveIdx.size()), fvActiveIdx.data(), fvActiveVal.data(),
+                     w, fXXSums.Data());
+  dd::AddValue(fCategorySums[static_cast<std::size_t>(category)], w);
+  fvCategoryWeights[static_cast<std::size_t>(category)] =
+      fCategorySums.Rounded(static_cast<std::size_t>(category));
   ++fNRecordsAdded;
   return true;
 }
@@ -279,15 +299,24 @@ bool MCLogModel::AddPatternRow(const double* row, const std::vector<int>& positi
 
 MCStatus MCLogModel::FindRedundancy(MCCommon::MCCancelInfo* cancel) {
   if (!fpXPrimeX) return Error(309);
-  std::vector<double> diagonal;
-  fpXPrimeX->GetDiagonal(diagonal);
-  MCBitSet swept(fNBasic);
+  std::vector<dd::DD> a(fXXSums.Size());
+  for (std::size_t e = 0; e < a.size(); ++e) a[e] = fXXSums.Value(e);
+  std::vector<dd::DD> diagonal(static_cast<std::size_t>(fNBasic));
+  for (int i = 0; i < fNBasic; ++i) {
+    diagonal[i] = a[dd::PackedRowStart(i) + i];
+    // Finite rows whose sum overflows: the pass could not add them.
+    if (!std::isfinite(diagonal[i].hi)) return Error(313);
+  }
+  std::vector<unsigned char> bits(static_cast<std::size_t>(fNBasic), 0);
   // Without the argument check a negative tolerance counts as 0.
   const double tolerance = std::max(fpSettings->GetTolerance(), 0.0);
   for (int k = 0; k < fNBasic; ++k) {
     if (cancel != nullptr && cancel->WillCancel()) return Error(1);
-    fpXPrimeX->Sweep(k, tolerance, diagonal, swept, false);
+    dd::SweepPivot(fNBasic, a.data(), k, tolerance, diagonal.data(), bits.data());
   }
+  dd::Round(static_cast<int>(a.size()), a.data(), fpXPrimeX->AsVector().data(), 1);
+  MCBitSet swept(fNBasic);
+  for (int k = 0; k < fNBasic; ++k) swept.Set(k, bits[k] != 0);
   fBasicNonRedundant = swept;
   fvBasicLocalIndex.assign(static_cast<std::size_t>(fNBasic), -1);
   fNBasicNonRed = 0;

@@ -1,5 +1,6 @@
 #include "MCRegOptimizer.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "IMCRegModel.h"
@@ -12,6 +13,7 @@ using MCCommon::MCComponentDisplay;
 using MCCommon::MCStatus;
 using MCCommonMath::MCMathFun;
 using MCCommonMath::MCSymMatrix;
+namespace dd = MCCommonMath::ddkernels;
 
 namespace {
 
@@ -121,10 +123,48 @@ double MCRegOptimizer::ClampedLL() const {
   return (!IsMissing(ll) && ll > 0.0) ? 0.0 : ll;
 }
 
+dd::DD MCRegOptimizer::ClampedLLExtended() const {
+  const dd::DD ll = fpStats->GetLLExtended();
+  return (ll.hi != MCMV::kMissing && ll.hi > 0.0) ? dd::DD{} : ll;
+}
+
 int MCRegOptimizer::FactorHessian(double& minPivot) {
-  fpStats->GetHessian(*fpHessian);
-  // The tolerance is used as given; a negative one makes LTChol accept only positive pivots.
-  return fpHessian->LTChol(fSettings.GetTolerance(), minPivot, false);
+  minPivot = MCMV::Missing();
+  fpStats->GetHessianExtended(fvFactor);
+  int n = 0;
+  while (dd::PackedRowStart(n + 1) <= fvFactor.size()) ++n;
+  fvFactor.resize(dd::PackedRowStart(n));
+  // As LTChol(tol, minPivot): reference diagonal entries below tol count as 1. The tolerance is
+  // used as given; a negative one accepts only positive pivots.
+  const double tol = fSettings.GetTolerance();
+  int redundant = 0;
+  for (int i = 0; i < n; ++i) {
+    dd::DD ref = fvFactor[dd::PackedRowStart(i) + i];
+    if (ref.hi < tol) ref = {1.0, 0.0};
+    if (!dd::CholeskyRow(fvFactor.data(), i, ref, tol)) ++redundant;
+  }
+  fpHessian->SetNRows(n);
+  dd::Round(static_cast<int>(fvFactor.size()), fvFactor.data(), fpHessian->AsVector().data(), 1);
+  for (int i = 0; i < n; ++i) {
+    const double pivot = fpHessian->AsVectorConst()[dd::PackedRowStart(i) + i];
+    minPivot = i == 0 ? pivot : std::min(minPivot, pivot);
+  }
+  return redundant;
+}
+
+void MCRegOptimizer::SolveDirection(std::vector<double>& d) {
+  const int n = fpHessian->GetNRows();
+  fpStats->GetScoresExtended(fvWork);
+  if (n < 0 || fvWork.size() < static_cast<std::size_t>(n)) return;
+  dd::ForwardSubstitute(n, fvFactor.data(), fvWork.data(), fvWork.data());
+  dd::BackSubstitute(n, fvFactor.data(), fvWork.data(), fvWork.data());
+  d.resize(static_cast<std::size_t>(n));
+  dd::Round(n, fvWork.data(), d.data(), 1);
+}
+
+void MCRegOptimizer::InvertHessian() {
+  dd::InverseFromFactor(fpHessian->GetNRows(), fvFactor.data());
+  dd::Round(static_cast<int>(fvFactor.size()), fvFactor.data(), fpHessian->AsVector().data(), 1);
 }
 
 bool MCRegOptimizer::CancelRequested() {
@@ -169,13 +209,15 @@ MCStatus MCRegOptimizer::Estimate() {
   if (fpListener != nullptr && !fStatus.IsError()) Report(0, 0, ClampedLL(), ElapsedSeconds());
 
   double ll = MCMV::kMissing;
+  dd::DD llExtended{MCMV::kMissing, 0.0};
   double minPivot = MCMV::kMissing;
   if (!fStatus.IsError()) {
     fInitialLL = ClampedLL();
     ll = fInitialLL;
+    llExtended = ClampedLLExtended();
     if (n > 0) {
       FactorHessian(minPivot);
-      fpHessian->LTSubstitute(fpStats->GetScores(), d);
+      SolveDirection(d);
     }
   }
 
@@ -197,7 +239,10 @@ MCStatus MCRegOptimizer::Estimate() {
     int h = 0;
     b0 = b;
     const double ll0 = ll;
+    const dd::DD ll0Extended = llExtended;
 
+    // The step passes may give each log-likelihood as ll0 plus its exact change from b0.
+    if (!IsMissing(ll0)) fpStats->SetLLBase(&b0, ll0Extended);
     while (!fbCancelled) {
       if (CancelRequested()) break;
       b = b0;
@@ -205,8 +250,11 @@ MCStatus MCRegOptimizer::Estimate() {
       ComputeStats(MCConst::kNewtonRaphson, false, true);
       if (fStatus.IsError()) break;
       const double llnew = ClampedLL();
+      // "Not lower" is decided on the exact sums: near the optimum the two log-likelihoods
+      // differ by less than their double rounding.
       if ((IsMissing(ll0) && !IsMissing(llnew)) ||
-          (!IsMissing(ll0) && !IsMissing(llnew) && llnew >= ll0)) {
+          (!IsMissing(ll0) && !IsMissing(llnew) &&
+           dd::Compare(ClampedLLExtended(), ll0Extended) >= 0)) {
         break;
       }
       if (h >= hmax) {
@@ -221,6 +269,7 @@ MCStatus MCRegOptimizer::Estimate() {
       b = b0;
     }
 
+    fpStats->SetLLBase(nullptr, dd::DD{});
     if (!fStatus.IsError() && CancelRequested()) {
       fbCancelled = true;
       fStatus = MCStatus(1, false);
@@ -232,6 +281,7 @@ MCStatus MCRegOptimizer::Estimate() {
     }
     if (!fStatus.IsError()) {
       ll = ClampedLL();
+      llExtended = ClampedLLExtended();
       fFinalLL = ll;
       int r = FactorHessian(minPivot);
       if (fStopReason == 0) fStopReason = ConvergenceTest(b0, ll0, r, minPivot, sep);
@@ -249,7 +299,7 @@ MCStatus MCRegOptimizer::Estimate() {
         }
       }
       if (fStopReason == 0) {
-        fpHessian->LTSubstitute(fpStats->GetScores(), d);
+        SolveDirection(d);
       } else {
         done = true;
       }
@@ -270,7 +320,7 @@ MCStatus MCRegOptimizer::Estimate() {
   fpDataHandler->CleanStatsModel();
 
   if (!fStatus.IsError() && done && n > 0) {
-    fpHessian->LTInverse();
+    InvertHessian();
     int nValid = 0;
     int nInvalid = 0;
     fpStats->GetCounts(nValid, nInvalid, fAccumulatedWeight);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../mcmath/MCDDKernels.h"
 #include "MCCancelInfo.h"
 #include "MCConst.h"
 #include "MCLogRegSettings.h"
@@ -60,6 +61,10 @@ class MCSTAT_EXPORT MCIterationReporter : public ProgressReportVect {
 //   7 complete separation, 8 quasi-complete separation, 9 nothing to estimate.
 // After Estimate the Hessian holds its (generalised) inverse, zero rows and columns for
 // redundant parameters.
+//
+// The factorisation, the Newton direction, the inverse and the step-halving comparison of
+// log-likelihoods work on the accumulator's double-double sums, so no decision and no digit of
+// the direction is left to rounding; the Hessian matrix holds the double roundings.
 class MCSTAT_EXPORT MCRegOptimizer {
  public:
   // Neither the model, the handler, the accumulator, the parameters, the listener nor the
@@ -112,8 +117,13 @@ class MCSTAT_EXPORT MCRegOptimizer {
   void ComputeStats(MCConst::MCEstimationMethod method, bool separation, bool llOnly);
   // The accumulator's log-likelihood, a positive value (rounding) taken as 0.
   double ClampedLL() const;
+  MCCommonMath::ddkernels::DD ClampedLLExtended() const;
   // Copies the accumulated Hessian and factors it; returns the number of redundant rows.
   int FactorHessian(double& minPivot);
+  // d = the solution of (factored Hessian) d = scores.
+  void SolveDirection(std::vector<double>& d);
+  // The Hessian matrix becomes the inverse from the factor.
+  void InvertHessian();
   int ConvergenceTest(const std::vector<double>& b0, double ll0, int redundant, double minPivot,
                       bool separation);
   bool CancelRequested();
@@ -148,6 +158,10 @@ class MCSTAT_EXPORT MCRegOptimizer {
   ProgressListener* fpListener = nullptr;
   int fIterationFrequency = 1;
   MCCommon::MCStatus fStatus;
+
+  // The factor of the Hessian in double-double, and work space of the solves.
+  std::vector<MCCommonMath::ddkernels::DD> fvFactor;
+  std::vector<MCCommonMath::ddkernels::DD> fvWork;
 
   std::chrono::steady_clock::time_point fStartClock;
   MCIterationReporter fReporter;

@@ -281,7 +281,7 @@ Rows With(Rows rows, std::size_t at, const std::vector<double>& row) {
 
 Rows HugeWeights() {
   Rows rows = Noisy(5);
-  for (auto& r : rows) r[kF] = 1e308;  // the total overflows: every record weight becomes 0
+  for (auto& r : rows) r[kF] = 1e308;  // the total weight overflows: nothing to divide by
   return rows;
 }
 
@@ -294,6 +294,9 @@ INSTANTIATE_TEST_SUITE_P(
                       BuildCase{"NoResidualPass308", 308, ExactLine(), 2},
                       BuildCase{"NullRecord312", 312, ExactLine(), -1, 4},
                       BuildCase{"RowNotAdded313", 313, HugeWeights()},
+                      // x^2 of 1e200 overflows: the record cannot be added.
+                      BuildCase{"ProductOverflow313", 313,
+                                With(Noisy(5), 2, {1.0, 0.0, 1e200, 0.0, 1.0})},
                       BuildCase{"ShortRecord315", 315, With(ExactLine(), 2, {1.0, 0.0, 2.0})},
                       BuildCase{"CancelInFirstPass", 1, ExactLine(), -1, -1, 3},
                       BuildCase{"CancelInSecondPass", 1, ExactLine(), -1, -1, 14},

@@ -1,0 +1,446 @@
+// The double-double kernels against exact arithmetic done here: sums of dyadic numbers held as
+// 128-bit integers, and sweeps, factors and inverses of integer matrices in 128-bit rationals.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <numeric>
+#include <random>
+#include <tuple>
+#include <vector>
+
+#include "../../src/mcmath/MCDDKernels.h"
+
+namespace {
+
+namespace dd = MCCommonMath::ddkernels;
+using dd::DD;
+__extension__ typedef __int128 int128;
+
+// ---------------------------------------------------------------------------------------------
+// Dyadic numbers k 2^-kShift, exact as 128-bit integers in units of 2^-kShift.
+constexpr int kShift = 50;
+
+int128 Units(double x) { return static_cast<int128>(std::ldexp(x, kShift)); }
+// The exact value of a pair in units; every part of the pairs below is a multiple of a unit.
+int128 Units(const DD& x) { return Units(x.hi) + Units(x.lo); }
+// The double nearest an exact number of units.
+double Nearest(int128 units) { return std::ldexp(static_cast<double>(units), -kShift); }
+
+// Values k 2^-25 with |k| < 2^30: products are whole units, sums of many stay below 2^127.
+std::vector<double> Dyadics(std::mt19937_64& g, int n, int bits) {
+  std::vector<double> v(static_cast<std::size_t>(n));
+  for (double& x : v) {
+    const int64_t k = static_cast<int64_t>(g() % (1ull << bits)) - (1ll << (bits - 1));
+    x = std::ldexp(static_cast<double>(k), -25);
+  }
+  return v;
+}
+
+// A sparse record set: rows of m entries among n, with weights.
+struct Records {
+  std::vector<std::vector<int>> idx;
+  std::vector<std::vector<double>> val;
+  std::vector<double> w;
+};
+
+Records MakeRecords(std::mt19937_64& g, int n, int count, bool unitWeights) {
+  Records r;
+  for (int t = 0; t < count; ++t) {
+    std::vector<int> cols;
+    for (int c = 0; c < n; ++c) {
+      if (g() % 3 != 0) cols.push_back(c);
+    }
+    r.idx.push_back(cols);
+    r.val.push_back(Dyadics(g, static_cast<int>(cols.size()), 28));
+    // Whole-number weights keep val w val in units of 2^-50; up to 2^30 they make val w longer
+    // than a double, so the pair that carries it has a non-zero low part.
+    r.w.push_back(unitWeights ? 1.0 : static_cast<double>(1 + g() % (1ull << 30)));
+  }
+  return r;
+}
+
+class DDAccumulateTest : public ::testing::TestWithParam<bool> {};
+
+// With terms and errors inside the double-double range every sum is exact: the pair's value is
+// the exact sum, and its rounding the nearest double. A sum split in parts and merged is exact too.
+TEST_P(DDAccumulateTest, OuterProductSumsAreExactAndMergeExactly) {
+  std::mt19937_64 g(11);
+  const int n = 9;
+  const Records r = MakeRecords(g, n, 600, GetParam());
+  const std::size_t size = dd::PackedRowStart(n);
+  std::vector<int128> exact(size, 0);
+  dd::DDSums whole(size);
+  std::vector<dd::DDSums> parts(3, dd::DDSums(size));
+  for (std::size_t t = 0; t < r.w.size(); ++t) {
+    const std::vector<int>& ix = r.idx[t];
+    const std::vector<double>& vx = r.val[t];
+    for (std::size_t k = 0; k < ix.size(); ++k) {
+      for (std::size_t l = 0; l <= k; ++l) {
+        exact[dd::PackedRowStart(ix[k]) + ix[l]] += static_cast<int128>(std::ldexp(vx[k], 25)) *
+                                                    static_cast<int128>(std::ldexp(vx[l], 25)) *
+                                                    static_cast<int128>(r.w[t]);
+      }
+    }
+    const int m = static_cast<int>(ix.size());
+    dd::AddOuterSparse(m, ix.data(), vx.data(), r.w[t], whole.Data());
+    dd::AddOuterSparse(m, ix.data(), vx.data(), r.w[t], parts[t % 3].Data());
+  }
+  parts[0].Merge(parts[1]);
+  parts[0].Merge(parts[2]);
+  for (std::size_t e = 0; e < size; ++e) {
+    EXPECT_EQ(Units(whole.Value(e)), exact[e]) << e;
+    EXPECT_EQ(whole.Rounded(e), Nearest(exact[e])) << e;
+    EXPECT_EQ(Units(parts[0].Value(e)), exact[e]) << e;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Weights, DDAccumulateTest, ::testing::Bool());
+
+class DDBlocksTest : public ::testing::TestWithParam<std::tuple<int, int>> {};
+
+// nb matrices kept together (the portable fixed-size paths 1, 3, 6 and the general one, and the
+// vector paths where the processor has them): every sum of coef[t] x x' exact, and two halves
+// merged equal to the whole.
+TEST_P(DDBlocksTest, BlockSumsAreExactAndMergeExactly) {
+  const int nb = std::get<0>(GetParam()), path = std::get<1>(GetParam()), n = 7;
+  std::vector<double> probe(2 * nb);
+  const DD one{1.0, 0.0};
+  const std::vector<DD> ones(nb, one);
+  const int zero = 0;
+  if (!dd::AddOuterSparseBlocksOn(path, 1, &zero, &one.hi, nb, ones.data(), probe.data())) {
+    GTEST_SKIP() << "the processor lacks path " << path;
+  }
+  const auto add = [path](int m, const int* i, const double* v, int b, const DD* c, double* s) {
+    dd::AddOuterSparseBlocksOn(path, m, i, v, b, c, s);
+  };
+  std::mt19937_64 g(23);
+  const auto units = [](double x) { return static_cast<int128>(std::ldexp(x, 60)); };
+  const std::size_t positions = dd::PackedRowStart(n);
+  std::vector<double> whole(2 * nb * positions), half[2] = {whole, whole};
+  std::vector<int128> exact(nb * positions, 0);
+  for (int r = 0; r < 200; ++r) {
+    std::vector<int> idx;
+    std::vector<double> val;
+    for (int c = 0; c < n; ++c) {
+      if (g() % 2 == 0) continue;
+      idx.push_back(c);
+      val.push_back(
+          std::ldexp(static_cast<double>(static_cast<int64_t>(g() % (1u << 20)) - (1 << 19)), -20));
+    }
+    const double w = static_cast<double>(1 + g() % 1024);
+    std::vector<DD> coef;
+    std::vector<int128> coefUnits;
+    for (int t = 0; t < nb; ++t) {
+      const double c =
+          std::ldexp(static_cast<double>(static_cast<int64_t>(g() % (1u << 20)) - (1 << 19)), -20);
+      coef.push_back(dd::TwoProd(w, c));
+      coefUnits.push_back(static_cast<int128>(w) * static_cast<int128>(std::ldexp(c, 20)));
+    }
+    const int m = static_cast<int>(idx.size());
+    add(m, idx.data(), val.data(), nb, coef.data(), whole.data());
+    add(m, idx.data(), val.data(), nb, coef.data(), half[r % 2].data());
+    for (int k = 0; k < m; ++k) {
+      for (int l = 0; l <= k; ++l) {
+        const std::size_t e = dd::PackedRowStart(idx[k]) + idx[l];
+        for (int t = 0; t < nb; ++t) {
+          exact[e * nb + t] += coefUnits[t] * static_cast<int128>(std::ldexp(val[k], 20)) *
+                               static_cast<int128>(std::ldexp(val[l], 20));
+        }
+      }
+    }
+  }
+  dd::MergeBlocks(positions, nb, half[1].data(), half[0].data());
+  for (std::size_t e = 0; e < positions; ++e) {
+    for (int t = 0; t < nb; ++t) {
+      const DD a = dd::BlockSum(whole.data(), nb, e, t), b = dd::BlockSum(half[0].data(), nb, e, t);
+      EXPECT_EQ(units(a.hi) + units(a.lo), exact[e * nb + t]) << e << " " << t;
+      EXPECT_EQ(units(b.hi) + units(b.lo), exact[e * nb + t]) << e << " " << t;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Blocks, DDBlocksTest,
+                         ::testing::Combine(::testing::Values(1, 3, 4, 6, 7, 11),
+                                            ::testing::Values(0, 1)));
+
+// The scores of a logit row: w residual[j] val[k] added exactly over many rows.
+TEST(DDKernelsTest, LogitRowScoresAreExact) {
+  std::mt19937_64 g(17);
+  const int p = 5, nLogits = 3, nb = 6;
+  std::vector<int> idx(p);
+  std::iota(idx.begin(), idx.end(), 0);
+  std::vector<int128> exact(nLogits * p, 0);
+  std::vector<DD> scores(nLogits * p), coef(nb);
+  std::vector<double> information(2 * nb * dd::PackedRowStart(p));
+  for (int t = 0; t < 400; ++t) {
+    const std::vector<double> v = Dyadics(g, p, 28);
+    const std::vector<double> residual = Dyadics(g, nLogits, 26), products = Dyadics(g, nb, 26);
+    const double w = static_cast<double>(1 + t % 5);
+    dd::AddLogitRow(p, idx.data(), v.data(), nLogits, p, w, residual.data(), products.data(),
+                    coef.data(), scores.data(), information.data());
+    for (int j = 0; j < nLogits; ++j) {
+      for (int k = 0; k < p; ++k) {
+        exact[j * p + k] += static_cast<int128>(std::ldexp(residual[j], 25)) * (1 + t % 5) *
+                            static_cast<int128>(std::ldexp(v[k], 25));
+      }
+    }
+  }
+  for (int e = 0; e < nLogits * p; ++e) EXPECT_EQ(Units(dd::Normalised(scores[e])), exact[e]) << e;
+}
+
+// Cancellation that plain double sums lose entirely.
+TEST(DDKernelsTest, CancellingSumsKeepTheSmallRemainder) {
+  struct Case {
+    std::vector<double> x;
+    double exact;
+  };
+  const Case cases[] = {
+      {{1e16, 1.0, -1e16}, 1.0},
+      {{1e16, 0.5, -1e16, 0.25}, 0.75},
+      {{1e20, 3.0, -1e20, -1.0, 1e-3}, 2.001},
+  };
+  for (const Case& c : cases) {
+    DD sum;
+    for (double x : c.x) dd::AddProduct(sum, x, 1.0);
+    EXPECT_EQ(dd::ToDouble(dd::Normalised(sum)), c.exact);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// 128-bit rationals, reduced; an overflow fails the test instead of giving a wrong reference.
+struct Q {
+  int128 n = 0, d = 1;
+};
+
+int128 Gcd(int128 a, int128 b) {
+  if (a < 0) a = -a;
+  if (b < 0) b = -b;
+  while (b != 0) {
+    const int128 t = a % b;
+    a = b;
+    b = t;
+  }
+  return a == 0 ? 1 : a;
+}
+int128 MulChecked(int128 a, int128 b) {
+  int128 r = 0;
+  if (__builtin_mul_overflow(a, b, &r)) ADD_FAILURE() << "rational overflow";
+  return r;
+}
+Q Make(int128 n, int128 d) {
+  if (d < 0) n = -n, d = -d;
+  const int128 g = Gcd(n, d);
+  return {n / g, d / g};
+}
+Q operator+(const Q& a, const Q& b) {
+  const int128 g = Gcd(a.d, b.d);
+  return Make(MulChecked(a.n, b.d / g) + MulChecked(b.n, a.d / g), MulChecked(a.d, b.d / g));
+}
+Q operator-(const Q& a) { return {-a.n, a.d}; }
+Q operator-(const Q& a, const Q& b) { return a + (-b); }
+Q operator*(const Q& a, const Q& b) {
+  const Q x = Make(a.n, b.d), y = Make(b.n, a.d);
+  return Make(MulChecked(x.n, y.n), MulChecked(x.d, y.d));
+}
+Q operator/(const Q& a, const Q& b) { return a * Make(b.d, b.n); }
+
+DD ToDD(int128 v) {
+  const double hi = static_cast<double>(v);
+  return dd::Add(DD{hi, 0.0}, static_cast<double>(v - static_cast<int128>(hi)));
+}
+// |x - q| / |q| (|x| when q = 0).
+double RelativeError(const DD& x, const Q& q) {
+  const DD exact = dd::Div(ToDD(q.n), ToDD(q.d));
+  const double diff = std::fabs(dd::ToDouble(dd::Sub(x, exact)));
+  return exact.hi == 0.0 ? diff : diff / std::fabs(exact.hi);
+}
+
+using QMatrix = std::vector<std::vector<Q>>;
+
+// Inverse by Gauss-Jordan elimination (the matrix must be non-singular).
+QMatrix Inverse(QMatrix a) {
+  const std::size_t n = a.size();
+  QMatrix inv(n, std::vector<Q>(n));
+  for (std::size_t i = 0; i < n; ++i) inv[i][i] = Q{1, 1};
+  for (std::size_t c = 0; c < n; ++c) {
+    std::size_t p = c;
+    while (a[p][c].n == 0) ++p;
+    std::swap(a[p], a[c]);
+    std::swap(inv[p], inv[c]);
+    const Q f = a[c][c];
+    for (std::size_t j = 0; j < n; ++j) a[c][j] = a[c][j] / f, inv[c][j] = inv[c][j] / f;
+    for (std::size_t r = 0; r < n; ++r) {
+      if (r == c || a[r][c].n == 0) continue;
+      const Q m = a[r][c];
+      for (std::size_t j = 0; j < n; ++j)
+        a[r][j] = a[r][j] - m * a[c][j], inv[r][j] = inv[r][j] - m * inv[c][j];
+    }
+  }
+  return inv;
+}
+
+// X'X (with y last) of integer design rows: polynomial terms of x, so that the matrix is badly
+// conditioned (x far from 0 makes the columns nearly collinear).
+QMatrix CrossProducts(const std::vector<std::vector<int64_t>>& rows) {
+  const std::size_t n = rows[0].size();
+  QMatrix a(n, std::vector<Q>(n));
+  for (const auto& r : rows) {
+    for (std::size_t i = 0; i < n; ++i) {
+      for (std::size_t j = 0; j < n; ++j) a[i][j] = a[i][j] + Q{MulChecked(r[i], r[j]), 1};
+    }
+  }
+  return a;
+}
+
+std::vector<std::vector<int64_t>> PolynomialRows(int64_t x0, int degree, int count) {
+  std::vector<std::vector<int64_t>> rows;
+  for (int t = 0; t < count; ++t) {
+    std::vector<int64_t> r;
+    int64_t x = x0 + t, p = 1;
+    for (int k = 0; k <= degree; ++k, p *= x) r.push_back(p);
+    r.push_back(7 + 3 * (t % 5) - (t * t) % 11);  // y
+    rows.push_back(r);
+  }
+  return rows;
+}
+
+std::vector<DD> Packed(const QMatrix& a) {
+  std::vector<DD> out;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    for (std::size_t j = 0; j <= i; ++j) out.push_back(dd::Div(ToDD(a[i][j].n), ToDD(a[i][j].d)));
+  }
+  return out;
+}
+
+struct SweepCase {
+  int64_t x0;
+  int degree;
+  int count;
+  double worst;  // largest relative error allowed
+};
+
+class DDSweepTest : public ::testing::TestWithParam<SweepCase> {};
+
+// Sweeping every pivot of [[A, b], [b', c]] gives -inv(A), inv(A) b and c - b' inv(A) b; the
+// pivot ratios of these designs go down to 1e-13, where a double sweep keeps few digits.
+TEST_P(DDSweepTest, SweepGivesTheExactInverseAndSolution) {
+  const SweepCase& c = GetParam();
+  const QMatrix full = CrossProducts(PolynomialRows(c.x0, c.degree, c.count));
+  const int n = static_cast<int>(full.size());
+  const int p = n - 1;
+  QMatrix a(p, std::vector<Q>(p));
+  for (int i = 0; i < p; ++i) {
+    for (int j = 0; j < p; ++j) a[i][j] = full[i][j];
+  }
+  const QMatrix inv = Inverse(a);
+  std::vector<DD> m = Packed(full);
+  std::vector<DD> ref(n);
+  for (int i = 0; i < n; ++i) ref[i] = m[dd::PackedRowStart(i) + i];
+  std::vector<unsigned char> swept(n, 0);
+  for (int k = 0; k < p; ++k)
+    ASSERT_TRUE(dd::SweepPivot(n, m.data(), k, 1e-20, ref.data(), swept.data())) << k;
+  double worst = 0.0;
+  Q rss = full[p][p];
+  for (int i = 0; i < p; ++i) {
+    Q bi;
+    for (int j = 0; j < p; ++j) bi = bi + inv[i][j] * full[j][p];
+    rss = rss - bi * full[i][p];
+    worst = std::max(worst, RelativeError(m[dd::PackedRowStart(p) + i], bi));
+    for (int j = 0; j <= i; ++j)
+      worst = std::max(worst, RelativeError(m[dd::PackedRowStart(i) + j], -inv[i][j]));
+  }
+  worst = std::max(worst, RelativeError(m[dd::PackedRowStart(p) + p], rss));
+  EXPECT_LT(worst, c.worst);
+  // Sweeping every pivot back gives the matrix again.
+  for (int k = p - 1; k >= 0; --k)
+    ASSERT_TRUE(dd::SweepPivot(n, m.data(), k, 1e-20, ref.data(), swept.data()));
+  const std::vector<DD> again = Packed(full);
+  for (std::size_t e = 0; e < m.size(); ++e) {
+    EXPECT_LE(std::fabs(dd::ToDouble(dd::Sub(m[e], again[e]))), 1e-12 * std::fabs(again[e].hi))
+        << e;
+  }
+  for (unsigned char bit : swept) EXPECT_EQ(bit, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Designs, DDSweepTest,
+                         ::testing::Values(SweepCase{0, 2, 8, 1e-28}, SweepCase{-3, 4, 9, 1e-27},
+                                           SweepCase{1000, 2, 12, 1e-22},
+                                           SweepCase{100000, 1, 30, 1e-22}));
+
+// The tolerance tests: aliased columns leave a pivot of rounding size, refused at the usual
+// tolerances; a pivot ratio r is kept for tol below r and refused from r on.
+TEST(DDKernelsTest, SweepRefusesAliasedAndSmallPivots) {
+  // Columns 1, x, 2 + 3x for x = 0.1 k: aliased up to the rounding of the third column.
+  std::vector<DD> m(dd::PackedRowStart(3));
+  for (int k = 0; k < 50; ++k) {
+    const double x = 0.1 * k;
+    const double row[3] = {1.0, x, 2.0 + 3.0 * x};
+    const int idx[3] = {0, 1, 2};
+    dd::AddOuterSparse(3, idx, row, 1.0, m.data());
+  }
+  for (DD& e : m) e = dd::Normalised(e);
+  std::vector<DD> ref = {m[0], m[2], m[5]};
+  std::vector<unsigned char> swept(3, 0);
+  EXPECT_TRUE(dd::SweepPivot(3, m.data(), 0, 1e-12, ref.data(), swept.data()));
+  EXPECT_TRUE(dd::SweepPivot(3, m.data(), 1, 1e-12, ref.data(), swept.data()));
+  const std::vector<DD> before = m;
+  // The third pivot is about 1e-32 of its diagonal.
+  EXPECT_FALSE(dd::SweepPivot(3, m.data(), 2, 1e-12, ref.data(), swept.data()));
+  EXPECT_EQ(swept[2], 0);
+  for (std::size_t e = 0; e < m.size(); ++e) EXPECT_EQ(m[e].hi, before[e].hi);
+
+  // diag(4, 1) with off-diagonal 1.5: the second pivot is exactly 1 - 2.25 / 4 = 0.4375.
+  const double below = std::nextafter(0.4375, 0.0);
+  for (const double tol : {below, 0.4375, 0.5}) {
+    std::vector<DD> a = {{4.0, 0.0}, {1.5, 0.0}, {1.0, 0.0}};
+    std::vector<DD> r = {{4.0, 0.0}, {1.0, 0.0}};
+    std::vector<unsigned char> s(2, 0);
+    ASSERT_TRUE(dd::SweepPivot(2, a.data(), 0, tol, r.data(), s.data()));
+    EXPECT_EQ(dd::SweepPivot(2, a.data(), 1, tol, r.data(), s.data()), tol == below) << tol;
+    EXPECT_EQ(s[1], tol == below ? 1 : 0);
+  }
+}
+
+// Cholesky factor, solve and inverse of a Hilbert-type matrix (entries lcm / (i + j + 1), whose
+// condition number grows to 1e10 at order 7) against the exact rational inverse.
+TEST(DDKernelsTest, CholeskySolveAndInverseAreExactToDoubleDouble) {
+  const int n = 7;
+  const int64_t lcm = 360360;  // lcm(1..13)
+  QMatrix a(n, std::vector<Q>(n));
+  for (int i = 0; i < n; ++i) {
+    for (int j = 0; j < n; ++j) a[i][j] = Q{lcm / (i + j + 1), 1};
+  }
+  const QMatrix inv = Inverse(a);
+  std::vector<DD> m = Packed(a);
+  for (int i = 0; i < n; ++i) {
+    const DD ref = m[dd::PackedRowStart(i) + i];
+    ASSERT_TRUE(dd::CholeskyRow(m.data(), i, ref, 1e-30)) << i;
+  }
+  // Solve a x = b for b = a (1, 2, ..., n): x = (1, 2, ..., n).
+  std::vector<DD> b(n);
+  for (int i = 0; i < n; ++i) {
+    Q s;
+    for (int j = 0; j < n; ++j) s = s + a[i][j] * Q{j + 1, 1};
+    b[i] = ToDD(s.n);
+  }
+  std::vector<DD> x(n);
+  dd::ForwardSubstitute(n, m.data(), b.data(), x.data());
+  dd::BackSubstitute(n, m.data(), x.data(), x.data());
+  for (int i = 0; i < n; ++i) EXPECT_LT(RelativeError(x[i], Q{i + 1, 1}), 1e-20) << i;
+  dd::InverseFromFactor(n, m.data());
+  for (int i = 0; i < n; ++i) {
+    for (int j = 0; j <= i; ++j)
+      EXPECT_LT(RelativeError(m[dd::PackedRowStart(i) + j], inv[i][j]), 1e-20);
+  }
+  // A dependent row (row 2 = row 0 + row 1) gets a zero pivot and zero inverse row.
+  std::vector<DD> s = {{1, 0}, {1, 0}, {2, 0}, {2, 0}, {3, 0}, {5, 0}};
+  const std::vector<DD> diag = {s[0], s[2], s[5]};
+  EXPECT_TRUE(dd::CholeskyRow(s.data(), 0, diag[0], 1e-12));
+  EXPECT_TRUE(dd::CholeskyRow(s.data(), 1, diag[1], 1e-12));
+  EXPECT_FALSE(dd::CholeskyRow(s.data(), 2, diag[2], 1e-12));
+  dd::InverseFromFactor(3, s.data());
+  for (int j = 0; j < 3; ++j) EXPECT_EQ(s[dd::PackedRowStart(2) + j].hi, 0.0);
+}
+
+}  // namespace

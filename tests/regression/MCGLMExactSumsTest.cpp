@@ -1,0 +1,152 @@
+// Fits where plain double sums lose digits or rank: a covariate far from 0 (1e8 + i, a date
+// written YYYYMMDD) against the exact rational solve of tests/fixtures/lm/make_exact_slopes.py,
+// frequency weights against repeated records, the benchmark model's rank at 300,000 records.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../../bench/LinearBenchModel.h"
+#include "MCGLMComponent.h"
+#include "MCRegFactory.h"
+#include "MCRegSettings.h"
+#include "RegTestSupport.h"
+
+namespace {
+
+struct Built {
+  std::unique_ptr<IMCRegComponent> component;
+  IMCRegOutputStats* stats = nullptr;
+};
+
+Built Build(MCRegSettings settings, MCCommon::MultiPassRecordIter& data) {
+  Built b;
+  MCRegFactory factory;
+  b.component.reset(factory.CreateRegAlgorithm(settings));
+  if (b.component == nullptr) return b;
+  const MCCommon::MCStatus status = b.component->BuildModel(data);
+  EXPECT_FALSE(status.IsError()) << status.GetErrorCode();
+  if (!status.IsError()) b.component->GetOutputStats(b.stats);
+  return b;
+}
+
+// y ~ x with the intercept; columns y, x.
+MCRegSettings LineSettings(std::vector<int>& indices) {
+  MCRegSettings settings;
+  settings.SetDependent(0);
+  settings.AddCovariate(1);
+  indices = {1};
+  MCModelEffect effect(0, 1, &indices);
+  effect.AddCovariate(1);
+  settings.AddModelEffect(effect);
+  return settings;
+}
+
+class ExactLineTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ExactLineTest, InterceptAndSlopeAreTheExactSolution) {
+  const std::string base = std::string(MCSTAT_FIXTURES_DIR) + "/lm/" + GetParam();
+  std::ifstream csv(base + ".csv");
+  std::string line;
+  std::getline(csv, line);  // header
+  regtest::Rows rows;
+  while (std::getline(csv, line)) {
+    const std::size_t comma = line.find(',');
+    rows.push_back({std::stod(line.substr(0, comma)), std::stod(line.substr(comma + 1))});
+  }
+  const regtest::FixtureFields exact(base + ".exact");
+  ASSERT_GT(rows.size(), 100u);
+  ASSERT_TRUE(exact.present);
+
+  std::vector<int> indices;
+  regtest::MemoryRecords data(rows);
+  const Built b = Build(LineSettings(indices), data);
+  ASSERT_NE(b.stats, nullptr);
+  EXPECT_EQ(b.stats->GetRedundancyIndicators().InSet(), 2);
+  const std::vector<double>& estimates = b.stats->GetParamEstimates();
+  const double intercept = exact.Number("intercept"), slope = exact.Number("slope");
+  EXPECT_NEAR(estimates[0], intercept, 1e-12 * std::fabs(intercept));
+  EXPECT_NEAR(estimates[1], slope, 1e-12 * std::fabs(slope));
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, ExactLineTest,
+                         ::testing::Values("large_offset", "date_covariate"));
+
+// A frequency weight k adds exactly what k copies of the record add, so both fits agree to the
+// rounding of their double-double results, even on a covariate far from 0.
+TEST(GLMExactSumsTest, FrequencyWeightsEqualRepeatedRecords) {
+  regtest::Rows weighted, repeated;
+  for (int i = 1; i <= 300; ++i) {
+    const double x = 1e6 + i, y = 0.25 * i + ((i * 37) % 11) / 7.0;
+    const int k = 1 + i % 4;
+    weighted.push_back({y, x, static_cast<double>(k)});
+    for (int c = 0; c < k; ++c) repeated.push_back({y, x, 1.0});
+  }
+  std::vector<int> indices;
+  MCRegSettings settings = LineSettings(indices);
+  settings.SetFrequencyWeightVar(2);
+  regtest::MemoryRecords a(weighted), b(repeated);
+  const Built fa = Build(settings, a), fb = Build(settings, b);
+  ASSERT_NE(fa.stats, nullptr);
+  ASSERT_NE(fb.stats, nullptr);
+  EXPECT_EQ(fa.stats->GetRedundancyIndicators().InSet(), 2);
+  const auto same = [](double u, double v) { EXPECT_NEAR(u, v, 4e-16 * std::fabs(v)); };
+  for (int k = 0; k < 2; ++k) {
+    same(fa.stats->GetParamEstimates()[k], fb.stats->GetParamEstimates()[k]);
+    same(fa.stats->GetCovarianceMatrix()->GetElem(k, k),
+         fb.stats->GetCovarianceMatrix()->GetElem(k, k));
+  }
+  same(fa.stats->GetModelFitStat(MCConst::kRSquare), fb.stats->GetModelFitStat(MCConst::kRSquare));
+  same(fa.stats->GetModelFitStat(MCConst::kRMSE), fb.stats->GetModelFitStat(MCConst::kRMSE));
+}
+
+// The benchmark's records, made anew on every pass.
+class BenchRecords : public MCCommon::MultiPassRecordIter {
+ public:
+  explicit BenchRecords(int n) : fN(n), fRecord(linbench::kNValues) {}
+  int NewPass() override {
+    fMaker = linbench::RecordMaker();
+    fPosition = 0;
+    return MCCommon::kFailNone;
+  }
+  bool HasMore() const override { return fPosition < fN; }
+  const MCCommon::Record* Next() override {
+    if (!HasMore()) return nullptr;
+    ++fPosition;
+    fMaker.Next(&fRecord[0]);
+    return &fRecord;
+  }
+  int GetFailReason() const override {
+    return HasMore() ? MCCommon::kFailNone : MCCommon::kFailEndOfData;
+  }
+
+ private:
+  int fN;
+  int fPosition = 0;
+  linbench::RecordMaker fMaker;
+  MCCommon::Record fRecord;
+};
+
+// 1 + 9 + 19 + 49 + 8 + 9 x 19 non-redundant parameters: every A*B cell of the last level of
+// A or B is aliased exactly, and exact sums leave their pivots at rounding size.
+TEST(GLMExactSumsTest, BenchmarkModelHasTheRankOfItsDesign) {
+  std::vector<int> indices;
+  BenchRecords data(300000);
+  const Built b = Build(linbench::MakeSettings(indices), data);
+  ASSERT_NE(b.stats, nullptr);
+  const MCCommonMath::MCBitSet& kept = b.stats->GetRedundancyIndicators();
+  EXPECT_EQ(kept.InSet(), 257);
+  // The aliased ones are the last level of each factor and the A*B cells (9, j) and (i, 19),
+  // which come after the intercept, A (10), B (20), C (50) and x1..x8, cells in (A, B) order.
+  for (int cell = 0; cell < 200; ++cell) {
+    const int a = cell / 20, bLevel = cell % 20;
+    EXPECT_EQ(kept.IsIn(89 + cell), a < 9 && bLevel < 19) << "cell " << cell;
+  }
+  for (int last : {10, 30, 80}) EXPECT_FALSE(kept.IsIn(last));
+}
+
+}  // namespace
