@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "IOException.h"
 #include "MCCatVar.h"
 #include "MCPMMLExporter.h"
 #include "PMMLTestDocs.h"
+#include "metadata/MetadataTestUtil.h"
 
 namespace {
 
@@ -118,86 +118,94 @@ TEST_F(PMMLExporterTest, LabelsOfAnotherCategoryCountAreLeftOut) {
   EXPECT_EQ(text.find("displayValue"), std::string::npos) << text;
 }
 
-TEST_F(PMMLExporterTest, IndexOutsideTheListGives101WithTheFieldsBefore) {
-  MCPMMLExporter exporter(nullptr);
-  for (int bad : {5, -1}) {
-    MCStatus status;
-    Owned dict = Dictionary(exporter, {3, bad, 0}, status);
-    EXPECT_TRUE(status.IsError());
-    EXPECT_EQ(status.GetErrorCode(), 101);
-    EXPECT_EQ(status.GetDiscreteDatum(0), bad);
-    ASSERT_NE(dict, nullptr);
-    EXPECT_EQ(dict->GetNumChildren(), 1u);
-  }
-}
-
-TEST_F(PMMLExporterTest, EmptySlotOfABrokenListGives102) {
-  std::ostringstream os;
-  list_.WriteObjectXML(os, 0);
-  const std::string text = os.str();
-  MCVarList broken;
-  std::istringstream is(text.substr(0, text.find("<Obj name=\"MCStringEncoder\">")));
-  ::testing::internal::CaptureStderr();
-  try {
-    broken.ReadObjectXML(is);
-  } catch (MCCommonMetadata::IOException* e) {
-    delete e;
-  }
-  ::testing::internal::GetCapturedStderr();
-  ASSERT_EQ(broken.GetVarAt(2), nullptr);
-  XMLElement* out = nullptr;
-  const MCStatus status = MCPMMLExporter(nullptr).ExportDataDictionary(broken, {}, out);
-  Owned dict(out);
-  EXPECT_TRUE(status.IsError());
-  EXPECT_EQ(status.GetErrorCode(), 102);
-  EXPECT_EQ(status.GetDiscreteDatum(0), 2);
-  ASSERT_NE(dict, nullptr);
-  EXPECT_EQ(dict->GetNumChildren(), 2u);
-}
-
-// Text an XML 1.0 document cannot hold, or string categories that would be read back as one,
-// make the variable's field impossible to write: 102 with its index, the fields before kept.
-struct SpoiledCase {
+// An index outside the list gives 101, an empty slot of a list whose read failed 102; text an
+// XML 1.0 document cannot hold, or string categories that would be read back as one, make the
+// variable's field impossible to write: 102 too. The status names the index; the fields
+// before it are kept.
+struct RefusedCase {
   const char* name;
+  std::vector<int> indices;
+  long code;
   int index;
   std::size_t fieldsBefore;
   std::function<void(MCVarList&)> spoil;
 };
-void PrintTo(const SpoiledCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
 
-class PMMLSpoiledFieldTest : public PMMLExporterTest,
-                             public ::testing::WithParamInterface<SpoiledCase> {};
+class PMMLRefusedFieldTest : public PMMLExporterTest,
+                             public ::testing::WithParamInterface<RefusedCase> {};
 
-TEST_P(PMMLSpoiledFieldTest, RefusedWith102AndTheIndex) {
+TEST_P(PMMLRefusedFieldTest, StatusNamesTheIndex) {
   GetParam().spoil(list_);
   MCPMMLExporter exporter(nullptr);
   MCStatus status;
-  Owned dict = Dictionary(exporter, {}, status);
-  EXPECT_EQ(status.GetErrorCode(), 102);
+  Owned dict = Dictionary(exporter, GetParam().indices, status);
+  EXPECT_EQ(status.GetErrorCode(), GetParam().code);
   EXPECT_EQ(status.GetDiscreteDatum(0), GetParam().index);
   ASSERT_NE(dict, nullptr);
   EXPECT_EQ(dict->GetNumChildren(), GetParam().fieldsBefore);
 }
 
+void Unspoilt(MCVarList&) {}
+
 INSTANTIATE_TEST_SUITE_P(
-    Texts, PMMLSpoiledFieldTest,
+    Fields, PMMLRefusedFieldTest,
     ::testing::Values(
-        SpoiledCase{"ControlInName", 5, 4,
+        RefusedCase{"IndexBeyondTheList", {3, 5, 0}, 101, 5, 1, Unspoilt},
+        RefusedCase{"NegativeIndex", {3, -1, 0}, 101, -1, 1, Unspoilt},
+        RefusedCase{"EmptySlot",
+                    {},
+                    102,
+                    2,
+                    2,
+                    [](MCVarList& l) {
+                      std::ostringstream os;
+                      l.WriteObjectXML(os, 0);
+                      std::istringstream is(
+                          os.str().substr(0, os.str().find("<Obj name=\"MCStringEncoder\">")));
+                      metadata_test::ExpectReadFailure([&] { l.ReadObjectXML(is); },
+                                                       "Failure reading MCStringEncoder!\n");
+                    }},
+        RefusedCase{"ControlInName",
+                    {},
+                    102,
+                    5,
+                    4,
                     [](MCVarList& l) { l.AddContVar("a\x01", "", IMCVariable::kInput); }},
-        SpoiledCase{"ControlInLabel", 1, 1,
+        RefusedCase{"ControlInLabel",
+                    {},
+                    102,
+                    1,
+                    1,
                     [](MCVarList& l) { l.GetVarAt(1)->SetVariableLabel("bell\x07"); }},
-        SpoiledCase{"ControlInCategory", 2, 2,
+        RefusedCase{"ControlInCategory",
+                    {},
+                    102,
+                    2,
+                    2,
                     [](MCVarList& l) { l.GetEncoderAt(2)->Encode(std::string("\x0B")); }},
-        SpoiledCase{"NonCharacterInValueLabel", 2, 2,
+        RefusedCase{"NonCharacterInValueLabel",
+                    {},
+                    102,
+                    2,
+                    2,
                     [](MCVarList& l) { l.GetEncoderAt(2)->SetValueLabel(0, "\xEF\xBF\xBF"); }},
-        SpoiledCase{"ControlInMissingLabel", 1, 1,
+        RefusedCase{"ControlInMissingLabel",
+                    {},
+                    102,
+                    1,
+                    1,
                     [](MCVarList& l) { l.GetEncoderAt(1)->AddDiscreteUserMissing(7.0, "\x1B"); }},
-        SpoiledCase{"CategoriesAlikeInUtf8", 2, 2,
+        RefusedCase{"CategoriesAlikeInUtf8",
+                    {},
+                    102,
+                    2,
+                    2,
                     [](MCVarList& l) {
                       l.GetEncoderAt(2)->Encode(std::string("caf\xE9"));
                       l.GetEncoderAt(2)->Encode(std::string("caf\xC3\xA9"));
                     }}),
-    [](const ::testing::TestParamInfo<SpoiledCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.name); });
 
 TEST(PMMLExporterTextTest, HeaderExtensionAndStatisticsRefuseWhatXmlCannotHold) {
   MCPMMLExporter exporter(nullptr);
@@ -216,6 +224,7 @@ TEST(PMMLExporterTextTest, HeaderExtensionAndStatisticsRefuseWhatXmlCannotHold) 
   EXPECT_EQ(exporter.ExportUniStats(MCUniStats("x\x04", 1.0, {1.0}), out).GetErrorCode(), 117);
   // More cases than XML tools read as an integer (24 digits) is no count of real data.
   EXPECT_EQ(exporter.ExportUniStats(MCUniStats("x", 1e24, {1.0}), out).GetErrorCode(), 117);
+  EXPECT_EQ(exporter.ExportUniStats(MCUniStats("g", -1.0, {}), out).GetErrorCode(), 117);
   EXPECT_EQ(out, nullptr);
   // Tab, line breaks, DEL and C1 controls (here from Windows-1252 bytes) are characters.
   ASSERT_TRUE(exporter.ExportHeader(nullptr, "a\tb\r\n\x7F\x81", false, out).IsOK());
@@ -240,15 +249,6 @@ TEST_P(PMMLCancelTest, CancelGivesStatus1AndNoDictionary) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Questions, PMMLCancelTest, ::testing::Values(0, 2, 4));
-
-// Written statistics are checked by the parser's round trip and the schema validation.
-TEST_F(PMMLExporterTest, InvalidUnivariateStatisticsGive117) {
-  XMLElement* out = nullptr;
-  const MCStatus status = MCPMMLExporter(nullptr).ExportUniStats(MCUniStats("g", -1.0, {}), out);
-  EXPECT_TRUE(status.IsError());
-  EXPECT_EQ(status.GetErrorCode(), 117);
-  EXPECT_EQ(out, nullptr);
-}
 
 // The host's part: the model element that holds the univariate statistics.
 Owned ModelWithStats(MCPMMLExporter& exporter, const std::vector<MCUniStats>& stats) {
