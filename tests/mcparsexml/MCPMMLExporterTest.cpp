@@ -124,11 +124,11 @@ TEST_F(PMMLExporterTest, LabelsOfAnotherCategoryCountAreLeftOut) {
 // before it are kept.
 struct RefusedCase {
   const char* name;
-  std::vector<int> indices;
   long code;
   int index;
   std::size_t fieldsBefore;
   std::function<void(MCVarList&)> spoil;
+  std::vector<int> indices = {};
 };
 void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
 
@@ -151,13 +151,9 @@ void Unspoilt(MCVarList&) {}
 INSTANTIATE_TEST_SUITE_P(
     Fields, PMMLRefusedFieldTest,
     ::testing::Values(
-        RefusedCase{"IndexBeyondTheList", {3, 5, 0}, 101, 5, 1, Unspoilt},
-        RefusedCase{"NegativeIndex", {3, -1, 0}, 101, -1, 1, Unspoilt},
-        RefusedCase{"EmptySlot",
-                    {},
-                    102,
-                    2,
-                    2,
+        RefusedCase{"IndexBeyondTheList", 101, 5, 1, Unspoilt, {3, 5, 0}},
+        RefusedCase{"NegativeIndex", 101, -1, 1, Unspoilt, {3, -1, 0}},
+        RefusedCase{"EmptySlot", 102, 2, 2,
                     [](MCVarList& l) {
                       std::ostringstream os;
                       l.WriteObjectXML(os, 0);
@@ -166,41 +162,17 @@ INSTANTIATE_TEST_SUITE_P(
                       metadata_test::ExpectReadFailure([&] { l.ReadObjectXML(is); },
                                                        "Failure reading MCStringEncoder!\n");
                     }},
-        RefusedCase{"ControlInName",
-                    {},
-                    102,
-                    5,
-                    4,
+        RefusedCase{"ControlInName", 102, 5, 4,
                     [](MCVarList& l) { l.AddContVar("a\x01", "", IMCVariable::kInput); }},
-        RefusedCase{"ControlInLabel",
-                    {},
-                    102,
-                    1,
-                    1,
+        RefusedCase{"ControlInLabel", 102, 1, 1,
                     [](MCVarList& l) { l.GetVarAt(1)->SetVariableLabel("bell\x07"); }},
-        RefusedCase{"ControlInCategory",
-                    {},
-                    102,
-                    2,
-                    2,
+        RefusedCase{"ControlInCategory", 102, 2, 2,
                     [](MCVarList& l) { l.GetEncoderAt(2)->Encode(std::string("\x0B")); }},
-        RefusedCase{"NonCharacterInValueLabel",
-                    {},
-                    102,
-                    2,
-                    2,
+        RefusedCase{"NonCharacterInValueLabel", 102, 2, 2,
                     [](MCVarList& l) { l.GetEncoderAt(2)->SetValueLabel(0, "\xEF\xBF\xBF"); }},
-        RefusedCase{"ControlInMissingLabel",
-                    {},
-                    102,
-                    1,
-                    1,
+        RefusedCase{"ControlInMissingLabel", 102, 1, 1,
                     [](MCVarList& l) { l.GetEncoderAt(1)->AddDiscreteUserMissing(7.0, "\x1B"); }},
-        RefusedCase{"CategoriesAlikeInUtf8",
-                    {},
-                    102,
-                    2,
-                    2,
+        RefusedCase{"CategoriesAlikeInUtf8", 102, 2, 2,
                     [](MCVarList& l) {
                       l.GetEncoderAt(2)->Encode(std::string("caf\xE9"));
                       l.GetEncoderAt(2)->Encode(std::string("caf\xC3\xA9"));

@@ -102,110 +102,90 @@ TEST(MCPMMLParserRoundTrip, UnivariateStatisticsReadBack) {
   EXPECT_EQ(doc.parser.FillUniStats(read, current).GetErrorCode(), 107);
 }
 
-TEST(MCPMMLParserFields, AcceptedAndRefusedDataTypes) {
-  Parsed doc(
-      Doc(Dict(Field("d", "continuous", "dateDaysSince[1970]") +
-               Field("i", "categorical", "integer", Value("4") + Value("x") + Value("7")) +
-               Field("b", "categorical", "boolean") + Field("after", "continuous", "double"))));
+// A data dictionary as read: the status and the list (see Describe). The first refused field
+// stops the reading with the fields before it kept.
+struct FieldsCase {
+  const char* name;
+  std::string document;  // empty: nothing parsed
+  long code;
+  std::string read;
+  std::vector<std::string> names = {};
+  bool bins = false;
+};
+void PrintTo(const FieldsCase& c, std::ostream* os) { *os << c.name; }
+
+class MCPMMLParserFields : public testing::TestWithParam<FieldsCase> {};
+
+TEST_P(MCPMMLParserFields, StatusAndList) {
+  const FieldsCase& c = GetParam();
+  MCPMMLParser unparsed;
+  Parsed doc(c.document);
   MCVarList list;
-  EXPECT_EQ(doc.Fill(list), 109);
-  ASSERT_EQ(list.Size(), 2);  // the refused field stops the reading
-  EXPECT_EQ(list.GetVarAt(0)->GetMeasureLevel(), IMCVariable::kContinuous);
-  EXPECT_EQ(list.GetVarAt(0)->GetVariableStorage(), IMCVariable::kUndefinedStorage);
-  EXPECT_EQ(list.GetVarAt(1)->GetVariableStorage(), IMCVariable::kIntegerStorage);
-  ASSERT_EQ(list.GetEncoderAt(1)->GetNumberOfCategories(), 2);  // "x" is skipped
-  EXPECT_EQ(list.GetEncoderAt(1)->DecodeNum(1), 7.0);
+  const MCPMMLParser& parser = c.document.empty() ? unparsed : doc.parser;
+  EXPECT_EQ(parser.FillVarList(list, c.names, c.bins).GetErrorCode(), c.code);
+  EXPECT_EQ(Describe(list), c.read);
 }
 
-// What the writer never writes: a value of property "invalid" is missing too, and an ordinal
-// field is read as categorical.
-TEST(MCPMMLParserFields, InvalidValuesAreMissingAndOrdinalFieldsCategorical) {
-  Parsed doc(Doc(Dict(
-      Field("n", "ordinal", "double", Value("2") + Value("-9", "invalid") + Value("1", "valid")))));
-  MCVarList list;
-  ASSERT_EQ(doc.Fill(list), 0);
-  const auto* n = dynamic_cast<const MCCommonMetadata::MCCatVar*>(list.GetVarAt(0));
-  ASSERT_NE(n, nullptr);
-  EXPECT_EQ(n->GetMeasureLevel(), IMCVariable::kNumericCategorical);
-  EXPECT_FALSE(n->GetOrdinalFlag());
-  EXPECT_EQ(n->GetEncoder()->GetNumberOfCategories(), 2);
-  EXPECT_EQ(OrEmpty(n->GetEncoder()->GetDiscreteMissValues()), std::vector<double>{-9.0});
-}
+const std::string kAB = Field("a", "continuous", "float") + Field("b", "continuous", "float");
+const std::string kXY = Field("x", "continuous", "double") + Field("y", "continuous", "double");
+const std::string kBinnedX = Binned("x", {"0", "10", "25", "40"});
 
-// A category listed twice (as text, or as the same number written another way) and values
-// that cannot be categories are passed over with their labels: codes and labels stay together.
-TEST(MCPMMLParserFields, RepeatedCategoriesKeepCodesAndLabelsTogether) {
-  Parsed doc(Doc(
-      Dict(Field("s", "categorical", "string",
-                 Value("a", "", "A") + Value("b", "", "B") + Value("a", "", "again") +
-                     Value("c", "", "C")) +
-           Field("n", "categorical", "double",
-                 Value("1", "", "one") + Value("NaN", "", "nan") + Value("1.0", "", "dup") +
-                     Value("INF", "", "inf") + Value("-0", "", "zero") + Value("0", "", "dup")))));
-  MCVarList list;
-  ASSERT_EQ(doc.Fill(list), 0);
-  const IMCEncoder* s = list.GetEncoderAt(0);
-  ASSERT_EQ(s->GetNumberOfCategories(), 3);
-  EXPECT_EQ(s->Decode(2), "c");
-  EXPECT_EQ(OrEmpty(s->GetValueLabels()), (std::vector<std::string>{"A", "B", "C"}));
-  const IMCEncoder* n = list.GetEncoderAt(1);
-  ASSERT_EQ(n->GetNumberOfCategories(), 3);
-  EXPECT_EQ(n->DecodeNum(1), std::numeric_limits<double>::infinity());
-  EXPECT_EQ(OrEmpty(n->GetValueLabels()), (std::vector<std::string>{"one", "inf", "zero"}));
-}
-
-TEST(MCPMMLParserFields, NamesFilterDuplicatesAndRequiredAttributes) {
-  const std::string fields = Field("a", "continuous", "float") + Field("b", "continuous", "float") +
-                             Field("a", "continuous", "float");
-  Parsed doc(Doc(Dict(fields)));
-  MCVarList filtered;
-  ASSERT_EQ(doc.Fill(filtered, {"b"}), 0);
-  ASSERT_EQ(filtered.Size(), 1);
-  EXPECT_EQ(filtered.GetVarAt(0)->GetVariableName(), "b");
-  MCVarList all;
-  EXPECT_EQ(doc.Fill(all), 111);
-  EXPECT_EQ(all.Size(), 2);
-
-  for (const std::string& field :
-       {Field("", "continuous", "float"), Field("x", "continuous", ""), Field("x", "", "float")}) {
-    MCVarList list;
-    EXPECT_EQ(Parsed(Doc(Dict(field))).Fill(list), 108) << field;
-    EXPECT_EQ(list.Size(), 0);
-  }
-  // A named field left out by the filter is not checked.
-  MCVarList list;
-  EXPECT_EQ(Parsed(Doc(Dict(Field("x", "continuous", "") + fields))).Fill(list, {"b"}), 0);
-}
-
-TEST(MCPMMLParserFields, DocumentStatuses) {
-  MCVarList list;
-  EXPECT_EQ(MCPMMLParser().FillVarList(list, {}, false).GetErrorCode(), 107);
-  EXPECT_EQ(Parsed(Doc("<Header/>")).Fill(list), 107);
-  EXPECT_EQ(Parsed("<PMML><DataDictionary>").Fill(list), 104);
-  EXPECT_EQ(list.Size(), 0);
-}
-
-TEST(MCPMMLParserFields, BinsFromTheTransformationDictionary) {
-  const std::string fields =
-      Field("x", "continuous", "double") + Field("y", "continuous", "double");
-  Parsed doc(Doc(Dict(fields) + Binned("x", {"0", "10", "25", "40"})));
-  MCVarList list;
-  EXPECT_EQ(doc.Fill(list, {}, true), 110);  // y has no bins
-  ASSERT_EQ(list.Size(), 1);
-  const auto* x = dynamic_cast<const MCCommonMetadata::MCContVar*>(list.GetVarAt(0));
-  ASSERT_NE(x, nullptr);
-  EXPECT_EQ(x->GetMin(), 0.0);
-  EXPECT_EQ(x->GetMax(), 40.0);
-  EXPECT_EQ(x->GetCutPoints(), (std::vector<double>{10.0, 25.0}));
-  EXPECT_EQ(x->GetEncoder()->GetNumberOfCategories(), 3);
-  EXPECT_EQ(x->GetEncoder()->EncodeConst(12.0), 12.0);  // continuous values pass through
-
-  MCVarList plain;
-  ASSERT_EQ(doc.Fill(plain), 0);
-  EXPECT_TRUE(
-      static_cast<const MCCommonMetadata::MCContVar*>(plain.GetVarAt(0))->GetCutPoints().empty());
-  EXPECT_EQ(Parsed(Doc(Dict(fields))).Fill(plain, {"x"}, true), 110);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Documents, MCPMMLParserFields,
+    testing::Values(
+        FieldsCase{
+            "DataTypes",
+            Doc(Dict(Field("d", "continuous", "dateDaysSince[1970]") +
+                     Field("i", "categorical", "integer", Value("4") + Value("x") + Value("7")) +
+                     Field("b", "categorical", "boolean") + Field("z", "continuous", "double"))),
+            109, "d C0 range MV..max bins -1/0\ni N1 {4 7}\n"},
+        // What the writer never writes: an "invalid" value is missing too, an ordinal field
+        // is categorical.
+        FieldsCase{"InvalidAndOrdinal",
+                   Doc(Dict(Field("n", "ordinal", "double",
+                                  Value("2") + Value("-9", "invalid") + Value("1", "valid")))),
+                   0, "n N2 {2 1} miss{-9}\n"},
+        // A category listed twice (as text, or as the same number written another way) and
+        // values that cannot be categories are passed over with their labels.
+        FieldsCase{"RepeatedCategories",
+                   Doc(Dict(Field("s", "categorical", "string",
+                                  Value("a", "", "A") + Value("b", "", "B") +
+                                      Value("a", "", "again") + Value("c", "", "C")) +
+                            Field("n", "categorical", "double",
+                                  Value("1", "", "one") + Value("NaN", "", "nan") +
+                                      Value("1.0", "", "dup") + Value("INF", "", "inf") +
+                                      Value("-0", "", "zero") + Value("0", "", "dup")))),
+                   0, "s S3 {a=A b=B c=C}\nn N2 {1=one inf=inf -0=zero}\n"},
+        FieldsCase{"NamesFilter",
+                   Doc(Dict(kAB + Field("a", "continuous", "float"))),
+                   0,
+                   "b C2 range MV..max bins -1/0\n",
+                   {"b"}},
+        FieldsCase{"DuplicateName", Doc(Dict(kAB + Field("a", "continuous", "float"))), 111,
+                   "a C2 range MV..max bins -1/0\nb C2 range MV..max bins -1/0\n"},
+        FieldsCase{"NoName", Doc(Dict(Field("", "continuous", "float"))), 108, ""},
+        FieldsCase{"NoDataType", Doc(Dict(Field("x", "continuous", ""))), 108, ""},
+        FieldsCase{"NoOptype", Doc(Dict(Field("x", "", "float"))), 108, ""},
+        // A field left out by the filter is not checked.
+        FieldsCase{"FilteredOutNotChecked",
+                   Doc(Dict(Field("x", "continuous", "") + kAB)),
+                   0,
+                   "b C2 range MV..max bins -1/0\n",
+                   {"b"}},
+        FieldsCase{"NothingParsed", "", 107, ""},
+        FieldsCase{"NoDictionary", Doc("<Header/>"), 107, ""},
+        FieldsCase{"NotXml", "<PMML><DataDictionary>", 104, ""},
+        // y has no bins.
+        FieldsCase{"Bins",
+                   Doc(Dict(kXY) + kBinnedX),
+                   110,
+                   "x C2 range 0..40 cuts{10 25} bins 3/3\n",
+                   {},
+                   true},
+        FieldsCase{"BinsNotAskedFor", Doc(Dict(kXY) + kBinnedX), 0,
+                   "x C2 range MV..max bins -1/0\ny C2 range MV..max bins -1/0\n"},
+        FieldsCase{"NoTransformationDictionary", Doc(Dict(kXY)), 110, "", {"x"}, true}),
+    [](const testing::TestParamInfo<FieldsCase>& info) { return std::string(info.param.name); });
 
 struct UniCase {
   const char* body;
