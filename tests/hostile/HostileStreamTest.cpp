@@ -16,12 +16,12 @@
 #include "MCURandom.h"
 #include "MCVarList.h"
 #include "XMLObj.h"
+#include "metadata/MetadataTestUtil.h"
 
 namespace {
 
 using MCCommon::BinaryRecordIterator;
 using MCCommonMath::MCURandom;
-using MCCommonMetadata::IMCVariable;
 using MCCommonMetadata::MCVarList;
 
 // True when reading the text into list succeeded; a thrown IOException* is deleted.
@@ -66,14 +66,6 @@ std::string Padded(const std::string &text, std::size_t k, std::size_t length) {
   return out;
 }
 
-MCVarList SampleList() {
-  MCVarList list;
-  list.AddContVar("age", "Age", 0.0, 100.0, IMCVariable::kInput, true, 3);
-  list.AddCatVar("colour", "", std::vector<std::string>{"red", "blue"}, IMCVariable::kTarget);
-  list.SetWeightVar("w", "", IMCVariable::kRoundClosest);
-  return list;
-}
-
 // Every cut before the last line fails (and leaves the object usable), the whole text reads; a line
 // padded to the longest the reader takes still reads, longer ones do not.
 void ExpectCutsAndLongLinesRefused(const std::string &full,
@@ -100,7 +92,7 @@ TEST(VarListStreamTest, EmptyTruncatedAndOverlongStreamsThrow) {
   for (const std::string &empty : {std::string(), std::string("\n\n\n"), std::string(1000, '\0')}) {
     EXPECT_FALSE(ReadList(empty, list));
   }
-  const std::string full = Written(SampleList());
+  const std::string full = Written(metadata_test::SampleList());
   ExpectCutsAndLongLinesRefused(full, [&](const std::string &text) {
     MCVarList read;
     const bool ok = ReadList(text, read);

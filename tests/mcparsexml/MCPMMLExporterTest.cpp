@@ -48,32 +48,16 @@ class CountingCancel : public MCCommon::MCQueryCancel {
   int fCalls = 0;
 };
 
-// 0 continuous age, 1 ordinal numeric grade (target), 2 string region, 3 weight, 4 unused.
+// The sample list of every kind of variable (see SampleList); 5 is unused.
 class PMMLExporterTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    list_.AddContVar("age", "Age", 0.0, 100.0, IMCVariable::kInput, false, 0);
-    list_.GetEncoderAt(0)->SetMissingInterval(std::numeric_limits<double>::lowest(), 5.0);
-    list_.GetEncoderAt(0)->AddDiscreteUserMissing(999.0, "n/a");
-    list_.AddCatVar("grade", "", std::vector<double>{1.0, 2.0, 3.0}, {"low", "", "high"},
-                    IMCVariable::kTarget);
-    dynamic_cast<MCCommonMetadata::MCCatVar*>(list_.GetVarAt(1))->SetOrdinalFlag(true);
-    list_.GetEncoderAt(1)->AddDiscreteUserMissing(9.0, "refused");
-    list_.GetEncoderAt(1)->SetMissingInterval(90.0, 99.5);
-    list_.AddCatVar("region", "Region", std::vector<std::string>{"north", "south", "west"},
-                    {"N", "S", "W"}, IMCVariable::kInput);
-    list_.GetEncoderAt(2)->AddDiscreteUserMissing("unknown", "");
-    list_.SetWeightVar("w", "", IMCVariable::kAsIs);
-    list_.AddContVar("unused", "", IMCVariable::kUnusedRole);
-  }
-
   Owned Dictionary(MCPMMLExporter& exporter, const std::vector<int>& indices, MCStatus& status) {
     XMLElement* out = nullptr;
     status = exporter.ExportDataDictionary(list_, indices, out);
     return Owned(out);
   }
 
-  MCVarList list_;
+  MCVarList list_ = metadata_test::SampleList();
 };
 
 // The time stamp is the local time in ctime form, taken during the call; the rest of the
@@ -102,20 +86,20 @@ TEST_F(PMMLExporterTest, DictionaryLeavesOutUnusedVariables) {
   MCStatus status;
   Owned dict = Dictionary(exporter, {}, status);
   EXPECT_TRUE(status.IsOK());
-  EXPECT_EQ(never.fCalls, 5);
+  EXPECT_EQ(never.fCalls, 6);
   const std::string text = Xml(dict.get());
-  EXPECT_EQ(text.rfind("<DataDictionary numberOfFields=\"4\">", 0), 0u) << text;
-  EXPECT_EQ(text.find("unused"), std::string::npos) << text;
-  EXPECT_EQ(dict->GetNumChildren(), 4u);
+  EXPECT_EQ(text.rfind("<DataDictionary numberOfFields=\"5\">", 0), 0u) << text;
+  EXPECT_EQ(text.find("spare"), std::string::npos) << text;
+  EXPECT_EQ(dict->GetNumChildren(), 5u);
 }
 
 TEST_F(PMMLExporterTest, LabelsOfAnotherCategoryCountAreLeftOut) {
-  list_.GetEncoderAt(2)->Encode(std::string("east"));  // the encoder now has 4, the variable 3
+  list_.GetEncoderAt(3)->Encode(std::string("east"));  // the encoder now has 3, the variable 2
   MCPMMLExporter exporter(nullptr);
   MCStatus status;
-  const std::string text = Xml(Dictionary(exporter, {2}, status).get());
+  const std::string text = Xml(Dictionary(exporter, {3}, status).get());
   EXPECT_NE(text.find("<Value value=\"east\" property=\"valid\"/>"), std::string::npos) << text;
-  EXPECT_EQ(text.find("displayValue"), std::string::npos) << text;
+  EXPECT_EQ(text.find("displayValue=\"N\""), std::string::npos) << text;
 }
 
 // An index outside the list gives 101, an empty slot of a list whose read failed 102; text an
@@ -151,9 +135,9 @@ void Unspoilt(MCVarList&) {}
 INSTANTIATE_TEST_SUITE_P(
     Fields, PMMLRefusedFieldTest,
     ::testing::Values(
-        RefusedCase{"IndexBeyondTheList", 101, 5, 1, Unspoilt, {3, 5, 0}},
-        RefusedCase{"NegativeIndex", 101, -1, 1, Unspoilt, {3, -1, 0}},
-        RefusedCase{"EmptySlot", 102, 2, 2,
+        RefusedCase{"IndexBeyondTheList", 101, 6, 1, Unspoilt, {4, 6, 0}},
+        RefusedCase{"NegativeIndex", 101, -1, 1, Unspoilt, {4, -1, 0}},
+        RefusedCase{"EmptySlot", 102, 3, 3,
                     [](MCVarList& l) {
                       std::ostringstream os;
                       l.WriteObjectXML(os, 0);
@@ -162,20 +146,20 @@ INSTANTIATE_TEST_SUITE_P(
                       metadata_test::ExpectReadFailure([&] { l.ReadObjectXML(is); },
                                                        "Failure reading MCStringEncoder!\n");
                     }},
-        RefusedCase{"ControlInName", 102, 5, 4,
+        RefusedCase{"ControlInName", 102, 6, 5,
                     [](MCVarList& l) { l.AddContVar("a\x01", "", IMCVariable::kInput); }},
         RefusedCase{"ControlInLabel", 102, 1, 1,
                     [](MCVarList& l) { l.GetVarAt(1)->SetVariableLabel("bell\x07"); }},
-        RefusedCase{"ControlInCategory", 102, 2, 2,
-                    [](MCVarList& l) { l.GetEncoderAt(2)->Encode(std::string("\x0B")); }},
-        RefusedCase{"NonCharacterInValueLabel", 102, 2, 2,
-                    [](MCVarList& l) { l.GetEncoderAt(2)->SetValueLabel(0, "\xEF\xBF\xBF"); }},
-        RefusedCase{"ControlInMissingLabel", 102, 1, 1,
-                    [](MCVarList& l) { l.GetEncoderAt(1)->AddDiscreteUserMissing(7.0, "\x1B"); }},
-        RefusedCase{"CategoriesAlikeInUtf8", 102, 2, 2,
+        RefusedCase{"ControlInCategory", 102, 3, 3,
+                    [](MCVarList& l) { l.GetEncoderAt(3)->Encode(std::string("\x0B")); }},
+        RefusedCase{"NonCharacterInValueLabel", 102, 3, 3,
+                    [](MCVarList& l) { l.GetEncoderAt(3)->SetValueLabel(0, "\xEF\xBF\xBF"); }},
+        RefusedCase{"ControlInMissingLabel", 102, 2, 2,
+                    [](MCVarList& l) { l.GetEncoderAt(2)->AddDiscreteUserMissing(7.0, "\x1B"); }},
+        RefusedCase{"CategoriesAlikeInUtf8", 102, 3, 3,
                     [](MCVarList& l) {
-                      l.GetEncoderAt(2)->Encode(std::string("caf\xE9"));
-                      l.GetEncoderAt(2)->Encode(std::string("caf\xC3\xA9"));
+                      l.GetEncoderAt(3)->Encode(std::string("caf\xE9"));
+                      l.GetEncoderAt(3)->Encode(std::string("caf\xC3\xA9"));
                     }}),
     [](const ::testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.name); });
 
@@ -220,6 +204,6 @@ TEST_P(PMMLCancelTest, CancelGivesStatus1AndNoDictionary) {
   EXPECT_EQ(cancel.fCalls, GetParam() + 1);  // a yes is remembered, not asked again
 }
 
-INSTANTIATE_TEST_SUITE_P(Questions, PMMLCancelTest, ::testing::Values(0, 2, 4));
+INSTANTIATE_TEST_SUITE_P(Questions, PMMLCancelTest, ::testing::Values(0, 2, 5));
 
 }  // namespace

@@ -25,38 +25,16 @@ using metadata_test::ExpectReadFailure;
 
 const char kListFailure[] = "Failure reading MCVarList!\n";
 
-// Columns: 0 binned continuous, 1 continuous with unused cut points (possible input),
-// 2 numeric categorical target with labels and user-missing values, 3 string categorical
-// target response, 4 frequency weight, 5 unused numeric categorical.
+// The sample list of every kind of variable (see SampleList).
 class VarListTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(list_.AddContVar("age", "Age in years", 0.0, 100.0, IMCVariable::kInput, true, 4), 0);
-    ASSERT_EQ(list_.AddContVar("income", "", {10.0, 20.0}, false, IMCVariable::kPossibleInput), 1);
-    ASSERT_EQ(list_.AddCatVar("grade", "Grade", std::vector<double>{3.0, 1.0, 2.0},
-                              {"three", "one", "two"}, IMCVariable::kTarget),
-              2);
-    IMCEncoder* grade = list_.GetEncoderAt(2);
-    grade->AddDiscreteUserMissing(9.0, "refused");
-    grade->SetMissingInterval(90.0, 99.0);
-    ASSERT_EQ(list_.AddCatVar("region", "Region", std::vector<std::string>{"north", "south"},
-                              {"N", ""}, IMCVariable::kTargetResponse),
-              3);
-    list_.GetEncoderAt(3)->AddDiscreteUserMissing("unknown", "not asked");
-    ASSERT_EQ(list_.SetWeightVar("w", "Weight", IMCVariable::kRoundClosest), 4);
-    ASSERT_EQ(
-        list_.AddCatVar("spare", "", 2, IMCVariable::kNumericCategorical, IMCVariable::kInput), 5);
-    list_.SetVariableRole(5, IMCVariable::kUnusedRole);
-  }
-
-  std::string Written(const MCVarList& list, int* lines = nullptr) const {
+  static std::string Written(const MCVarList& list) {
     std::ostringstream os;
-    const int n = list.WriteObjectXML(os, 1);
-    if (lines != nullptr) *lines = n;
+    list.WriteObjectXML(os, 1);
     return os.str();
   }
 
-  MCVarList list_;
+  MCVarList list_ = metadata_test::SampleList();
 };
 
 // Size, continuous and categorical counts, target, target response and weight indexes.

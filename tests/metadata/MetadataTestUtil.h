@@ -14,6 +14,7 @@
 #include "MCBinningEncoder.h"
 #include "MCCatVar.h"
 #include "MCContVar.h"
+#include "MCVarList.h"
 
 namespace metadata_test {
 
@@ -121,6 +122,28 @@ inline void ExpectSameVariable(const MCCommonMetadata::IMCVariable& a,
     EXPECT_EQ(ca->GetOrdinalFlag(),
               dynamic_cast<const MCCommonMetadata::MCCatVar&>(b).GetOrdinalFlag());
   }
+}
+
+// A list of every kind: 0 binned continuous input, 1 continuous possible input with cut points
+// but no binning, 2 numeric categorical target with labels and user-missing values, 3 string
+// categorical target response with a labelled missing value, 4 frequency weight, 5 unused
+// numeric categorical.
+inline MCCommonMetadata::MCVarList SampleList() {
+  using MCCommonMetadata::IMCVariable;
+  MCCommonMetadata::MCVarList list;
+  list.AddContVar("age", "Age in years", 0.0, 100.0, IMCVariable::kInput, true, 4);
+  list.AddContVar("income", "", {10.0, 20.0}, false, IMCVariable::kPossibleInput);
+  list.AddCatVar("grade", "Grade", std::vector<double>{3.0, 1.0, 2.0}, {"three", "one", "two"},
+                 IMCVariable::kTarget);
+  list.GetEncoderAt(2)->AddDiscreteUserMissing(9.0, "refused");
+  list.GetEncoderAt(2)->SetMissingInterval(90.0, 99.0);
+  list.AddCatVar("region", "Region", std::vector<std::string>{"north", "south"}, {"N", ""},
+                 IMCVariable::kTargetResponse);
+  list.GetEncoderAt(3)->AddDiscreteUserMissing("unknown", "not asked");
+  list.SetWeightVar("w", "Weight", IMCVariable::kRoundClosest);
+  list.AddCatVar("spare", "", 2, IMCVariable::kNumericCategorical, IMCVariable::kInput);
+  list.SetVariableRole(5, IMCVariable::kUnusedRole);
+  return list;
 }
 
 }  // namespace metadata_test
