@@ -1,10 +1,6 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <ctime>
-#include <fstream>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -12,9 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "MCCatVar.h"
 #include "MCPMMLExporter.h"
-#include "PMMLTestDocs.h"
 #include "metadata/MetadataTestUtil.h"
 
 namespace {
@@ -61,7 +55,7 @@ class PMMLExporterTest : public ::testing::Test {
 };
 
 // The time stamp is the local time in ctime form, taken during the call; the rest of the
-// header is checked by the schema validation below.
+// header is checked by the schema validation of the assembled document (parser tests).
 TEST_F(PMMLExporterTest, HeaderTimestampIsTheCallTime) {
   MCPMMLExporter exporter(nullptr);
   const auto stamp = [] {
@@ -78,7 +72,7 @@ TEST_F(PMMLExporterTest, HeaderTimestampIsTheCallTime) {
       << text;
 }
 
-// Field content is checked by the parser's round trip; here the count, the unused variable
+// Field content is checked by the parser's round trips; here the count, the unused variable
 // left out, and one cancel question per field plus one at the end.
 TEST_F(PMMLExporterTest, DictionaryLeavesOutUnusedVariables) {
   CountingCancel never(1000);

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <limits>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -8,7 +7,6 @@
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
 
-#include "MCContVar.h"
 #include "MCMV.h"
 #include "MCSettingsParser.h"
 #include "MCVarList.h"
@@ -18,8 +16,6 @@
 using namespace MCComXPrsUtil;
 using namespace pmml_test;
 using MCCommon::MCStatus;
-using MCCommonMetadata::IMCVariable;
-using MCCommonMetadata::MCContVar;
 using MCCommonMetadata::MCVarList;
 
 namespace {

@@ -1,14 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <limits>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "MCCatVar.h"
-#include "MCContVar.h"
 #include "MCVarList.h"
 #include "MetadataTestUtil.h"
 #include "VarListGenerator.h"
