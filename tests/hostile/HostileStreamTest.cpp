@@ -1,5 +1,6 @@
-// Object streams and binary record files as people send them: empty, cut short, with lines at
-// and just past the longest the reader takes, and with names in UTF-8 and in other encodings.
+// Object streams and binary record files as people send them: empty, cut short, and with lines
+// at and just past the longest the reader takes (names in any encoding are in the property tests
+// of the variable lists).
 
 #include <gtest/gtest.h>
 
@@ -15,12 +16,12 @@
 #include "MCURandom.h"
 #include "MCVarList.h"
 #include "XMLObj.h"
+#include "metadata/MetadataTestUtil.h"
 
 namespace {
 
 using MCCommon::BinaryRecordIterator;
 using MCCommonMath::MCURandom;
-using MCCommonMetadata::IMCVariable;
 using MCCommonMetadata::MCVarList;
 
 // True when reading the text into list succeeded; a thrown IOException* is deleted.
@@ -65,14 +66,6 @@ std::string Padded(const std::string &text, std::size_t k, std::size_t length) {
   return out;
 }
 
-MCVarList SampleList(const std::string &name = "age") {
-  MCVarList list;
-  list.AddContVar(name, "Age", 0.0, 100.0, IMCVariable::kInput, true, 3);
-  list.AddCatVar("colour", "", std::vector<std::string>{"red", "blue"}, IMCVariable::kTarget);
-  list.SetWeightVar("w", "", IMCVariable::kRoundClosest);
-  return list;
-}
-
 // Every cut before the last line fails (and leaves the object usable), the whole text reads; a line
 // padded to the longest the reader takes still reads, longer ones do not.
 void ExpectCutsAndLongLinesRefused(const std::string &full,
@@ -99,7 +92,7 @@ TEST(VarListStreamTest, EmptyTruncatedAndOverlongStreamsThrow) {
   for (const std::string &empty : {std::string(), std::string("\n\n\n"), std::string(1000, '\0')}) {
     EXPECT_FALSE(ReadList(empty, list));
   }
-  const std::string full = Written(SampleList());
+  const std::string full = Written(metadata_test::SampleList());
   ExpectCutsAndLongLinesRefused(full, [&](const std::string &text) {
     MCVarList read;
     const bool ok = ReadList(text, read);
@@ -107,39 +100,6 @@ TEST(VarListStreamTest, EmptyTruncatedAndOverlongStreamsThrow) {
     EXPECT_TRUE(!ok || text != full || Written(read) == full);
     return ok;
   });
-}
-
-// Names travel as the bytes they are: UTF-8, Latin-1, and bytes that are no text at all.
-class NameBytesTest : public testing::TestWithParam<std::string> {};
-
-TEST_P(NameBytesTest, NameRoundTripsByteForByte) {
-  const MCVarList list = SampleList(GetParam());
-  ASSERT_EQ(list.FindVariable(GetParam()), 0);
-  MCVarList read;
-  ASSERT_TRUE(ReadList(Written(list), read));
-  ASSERT_GT(read.Size(), 0);
-  EXPECT_EQ(read.GetVarAt(0)->GetVariableName(), GetParam());
-  EXPECT_EQ(Written(read), Written(list));
-}
-
-INSTANTIATE_TEST_SUITE_P(Encodings, NameBytesTest,
-                         testing::Values("gr\xC3\xB6\xC3\x9F"
-                                         "e",  // UTF-8
-                                         "gr\xF6\xDF"
-                                         "e",                   // Latin-1
-                                         "\xFF\xFE\x80\xC0"));  // not text
-
-// Markup characters are escaped on writing and converted back on reading, so a name survives
-// any number of cycles.
-TEST(VarListStreamTest, MarkupInANameComesBackUnchanged) {
-  const std::string name = "R&D <a> \"b\" 'c' &amp;";
-  MCVarList list = SampleList(name);
-  for (int cycle = 0; cycle < 3; ++cycle) {
-    MCVarList read;
-    ASSERT_TRUE(ReadList(Written(list), read));
-    ASSERT_EQ(read.GetVarAt(0)->GetVariableName(), name) << "cycle " << cycle;
-    list = read;
-  }
 }
 
 // A failed read leaves the generator as it was.

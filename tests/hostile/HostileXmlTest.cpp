@@ -263,16 +263,6 @@ class SettingsHostileTest : public testing::Test {
   MCSettingsParser fParser;
 };
 
-TEST_F(SettingsHostileTest, EmptyDocumentLeavesEveryGetterRefusing) {
-  EXPECT_EQ(Parse(fParser, "").GetErrorCode(), 104);
-  std::string s = "unchanged";
-  EXPECT_TRUE(fParser.GetParameter("x", s).IsError());
-  EXPECT_EQ(s, "unchanged");
-  std::vector<std::string> vars{"kept"};
-  EXPECT_TRUE(fParser.GetTargetVars(vars).IsError());
-  EXPECT_EQ(vars, std::vector<std::string>{"kept"});
-}
-
 // Complex parameters nested as deep as a document may be are all found.
 TEST_F(SettingsHostileTest, NestedComplexParametersDownToTheDepthLimitAreFound) {
   const int depth = MCComXPrsUtil::kMaxDocumentDepth - 5;  // under PMML, ..., Parameters

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <limits>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -8,7 +7,6 @@
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
 
-#include "MCContVar.h"
 #include "MCMV.h"
 #include "MCSettingsParser.h"
 #include "MCVarList.h"
@@ -18,8 +16,6 @@
 using namespace MCComXPrsUtil;
 using namespace pmml_test;
 using MCCommon::MCStatus;
-using MCCommonMetadata::IMCVariable;
-using MCCommonMetadata::MCContVar;
 using MCCommonMetadata::MCVarList;
 
 namespace {
@@ -243,101 +239,86 @@ TEST(MCPMMLParserTest, SetModelElmtTakesOnlyElementsOfItsDocument) {
   EXPECT_EQ(parser.GetModelElmt(), task);
 }
 
+// A settings document's fields as read, with the settings rules: the weight parameter names
+// the weight, an interval gives the range, and only the data types a settings document
+// knows. The status and the list (see Describe).
+struct FillCase {
+  const char* name;
+  std::string document;
+  long code;
+  std::string read;
+  bool bins = false;
+  bool derived = false;  // the transformation dictionary rather than the data dictionary
+};
+void PrintTo(const FillCase& c, std::ostream* os) { *os << c.name; }
+
+class MCSettingsParserFillTest : public testing::TestWithParam<FillCase> {};
+
+TEST_P(MCSettingsParserFillTest, StatusAndList) {
+  const FillCase& c = GetParam();
+  MCSettingsParser parser;
+  std::istringstream in(c.document);
+  parser.ParseToDOM(in);
+  MCVarList list;
+  EXPECT_EQ(
+      (c.derived ? parser.FillTransDict(list) : parser.FillVarList(list, c.bins)).GetErrorCode(),
+      c.code);
+  EXPECT_EQ(Describe(list), c.read);
+}
+
 const std::string kWeight = P("FrequencyWeightVar", "w");
 
-TEST(MCSettingsParserFillTest, StoragesFollowTheDataType) {
-  const std::pair<const char*, IMCVariable::VariableStorage> types[] = {
-      {"integer", IMCVariable::kIntegerStorage},   {"double", IMCVariable::kRealStorage},
-      {"float", IMCVariable::kRealStorage},        {"string", IMCVariable::kStringStorage},
-      {"date", IMCVariable::kDateStorage},         {"time", IMCVariable::kTimeStorage},
-      {"dateTime", IMCVariable::kTimestampStorage}};
+std::string Storages() {
   std::string fields;
-  for (const auto& t : types) fields += Field(std::string("v_") + t.first, "categorical", t.first);
-  MCSettingsParser parser;
-  Parse(parser, SettingsDoc(kWeight, fields));
-  MCVarList list;
-  ASSERT_TRUE(parser.FillVarList(list, false).IsOK());
-  ASSERT_EQ(list.Size(), 7);
-  for (int i = 0; i < 7; ++i) {
-    EXPECT_EQ(list.GetVarAt(i)->GetVariableStorage(), types[i].second) << types[i].first;
+  for (const char* type : {"integer", "double", "float", "string", "date", "time", "dateTime"}) {
+    fields += Field(std::string("v_") + type, "categorical", type);
   }
-  EXPECT_EQ(list.GetVarAt(3)->GetMeasureLevel(), IMCVariable::kStringCategorical);
-  EXPECT_EQ(list.GetVarAt(0)->GetMeasureLevel(), IMCVariable::kNumericCategorical);
-
-  // The PMML reader's wider list of types is not a settings document's.
-  MCSettingsParser other;
-  Parse(other, SettingsDoc(kWeight, Field("d", "continuous", "dateDaysSince[1970]")));
-  EXPECT_EQ(other.FillVarList(list, false).GetErrorCode(), 109);
-  EXPECT_EQ(list.Size(), 7);
+  return SettingsDoc(kWeight, fields);
 }
 
-TEST(MCSettingsParserFillTest, WeightRangesBinsAndMissingValues) {
-  const std::string fields =
-      El("DataField",
-         {{"name", "x"}, {"displayName", "X"}, {"optype", "continuous"}, {"dataType", "double"}},
-         Ext("invalidRangeLower", "90") + Interval("closedClosed", "-5", "50") +
-             Value("-1", "missing")) +
-      Field("w", "continuous", "integer") +
-      Field("y", "continuous", "float", Interval("closedOpen", "1", ""));
-  MCSettingsParser parser;
-  Parse(parser, SettingsDoc(kWeight, fields, Binned("x", {"0", "20", "30"})));
+// x: a label, a missing value, an interval from 90 up and a range; w: the weight; y: a range
+// open at the right.
+const std::string kRanges = SettingsDoc(
+    kWeight,
+    El("DataField",
+       {{"name", "x"}, {"displayName", "X"}, {"optype", "continuous"}, {"dataType", "double"}},
+       Ext("invalidRangeLower", "90") + Interval("closedClosed", "-5", "50") +
+           Value("-1", "missing")) +
+        Field("w", "continuous", "integer") +
+        Field("y", "continuous", "float", Interval("closedOpen", "1", "")),
+    Binned("x", {"0", "20", "30"}));
 
-  MCVarList list;
-  ASSERT_TRUE(parser.FillVarList(list, false).IsOK());
-  ASSERT_EQ(list.Size(), 3);
-  const auto* x = dynamic_cast<const MCContVar*>(list.GetVarAt(0));
-  ASSERT_NE(x, nullptr);
-  EXPECT_EQ(x->GetVariableLabel(), "X");
-  EXPECT_EQ(x->GetMin(), -5.0);
-  EXPECT_EQ(x->GetMax(), 50.0);
-  EXPECT_EQ(x->GetNBins(), -1);
-  EXPECT_TRUE(x->GetEncoder()->IsMissing(-1.0));
-  EXPECT_TRUE(x->GetEncoder()->IsMissing(1e6));  // from 90 up to the highest double
-  EXPECT_FALSE(x->GetEncoder()->IsMissing(89.0));
-  EXPECT_EQ(list.GetFreqWeightIndex(), 1);
-  EXPECT_EQ(list.GetVarAt(1)->GetMeasureLevel(), IMCVariable::kFrequencyWeightMeasure);
-  EXPECT_EQ(list.GetVarAt(1)->GetVariableStorage(), IMCVariable::kIntegerStorage);
-  const auto* y = dynamic_cast<const MCContVar*>(list.GetVarAt(2));
-  ASSERT_NE(y, nullptr);
-  EXPECT_EQ(y->GetMin(), 1.0);
-  EXPECT_EQ(y->GetMax(), std::numeric_limits<double>::max());
+const std::string kDerived = SettingsDoc(
+    kWeight, "",
+    "<TransformationDictionary>" +
+        El("DerivedField", {{"name", "d"}, {"optype", "categorical"}, {"dataType", "string"}},
+           Value("p") + Value("q", "missing") + "<Apply function=\"x\"/>") +
+        El("DerivedField", {{"name", "e"}, {"optype", "continuous"}, {"dataType", "double"}},
+           Interval("closedClosed", "3", "1")) +
+        "</TransformationDictionary>");
 
-  MCVarList binned;
-  EXPECT_EQ(parser.FillVarList(binned, true).GetErrorCode(), 110);  // y has no discretisation
-  ASSERT_EQ(binned.Size(), 2);
-  const auto* xb = dynamic_cast<const MCContVar*>(binned.GetVarAt(0));
-  ASSERT_NE(xb, nullptr);
-  EXPECT_EQ(xb->GetMin(), -5.0);  // the range still comes from the field's interval
-  EXPECT_EQ(xb->GetCutPoints(), std::vector<double>{20.0});
-  EXPECT_EQ(xb->GetEncoder()->GetNumberOfCategories(), 2);
-}
-
-TEST(MCSettingsParserFillTest, TransformationDictionaryAndStatuses) {
-  const std::string trans =
-      "<TransformationDictionary>" +
-      El("DerivedField", {{"name", "d"}, {"optype", "categorical"}, {"dataType", "string"}},
-         Value("p") + Value("q", "missing") + "<Apply function=\"x\"/>") +
-      El("DerivedField", {{"name", "e"}, {"optype", "continuous"}, {"dataType", "double"}},
-         Interval("closedClosed", "3", "1")) +
-      "</TransformationDictionary>";
-  MCSettingsParser parser;
-  Parse(parser, SettingsDoc(kWeight, "", trans));
-  MCVarList list;
-  EXPECT_EQ(parser.FillTransDict(list).GetErrorCode(), 108);  // e's interval is reversed
-  ASSERT_EQ(list.Size(), 1);
-  EXPECT_EQ(list.GetEncoderAt(0)->GetNumberOfCategories(), 1);
-  EXPECT_TRUE(list.GetEncoderAt(0)->IsMissing(std::string("q")));
-
-  MCSettingsParser noTrans;
-  Parse(noTrans, SettingsDoc(kWeight, Field("a", "x", "float")));
-  EXPECT_EQ(noTrans.FillTransDict(list).GetErrorCode(), 107);
-  // Without parameters the fields still read, with no weight.
-  MCSettingsParser noParams;
-  Parse(noParams, Doc(Dict(Field("w", "continuous", "float"))), 119);
-  MCVarList fields;
-  ASSERT_TRUE(noParams.FillVarList(fields, false).IsOK());
-  EXPECT_EQ(fields.GetFreqWeightIndex(), -1);
-  EXPECT_EQ(fields.GetVarAt(0)->GetMeasureLevel(), IMCVariable::kContinuous);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Documents, MCSettingsParserFillTest,
+    testing::Values(
+        FillCase{"Storages", Storages(), 0,
+                 "v_integer N1\nv_double N2\nv_float N2\nv_string S3\nv_date N4\nv_time N5\n"
+                 "v_dateTime N6\n"},
+        // The PMML reader's wider list of types is not a settings document's.
+        FillCase{"PMMLOnlyType",
+                 SettingsDoc(kWeight, Field("d", "continuous", "dateDaysSince[1970]")), 109, ""},
+        FillCase{"WeightAndRanges", kRanges, 0,
+                 "x C2 'X' miss{-1} [90,max] range -5..50 bins -1/0\nw W1\n"
+                 "y C2 range 1..max bins -1/0\n"},
+        // The range still comes from the field's interval; y has no discretisation.
+        FillCase{"Bins", kRanges, 110,
+                 "x C2 'X' miss{-1} [90,max] range -5..50 cuts{20} bins 2/2\nw W1\n", true},
+        // e's interval is reversed.
+        FillCase{"Derived", kDerived, 108, "d S3 {p} miss{q}\n", false, true},
+        FillCase{"NoTransformationDictionary", SettingsDoc(kWeight, Field("a", "x", "float")), 107,
+                 "", false, true},
+        // Without parameters the fields still read, with no weight.
+        FillCase{"NoParameters", Doc(Dict(Field("w", "continuous", "float"))), 0,
+                 "w C2 range MV..max bins -1/0\n"}),
+    [](const testing::TestParamInfo<FillCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -3,9 +3,17 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "IMCEncoder.h"
+#include "MCCatVar.h"
+#include "MCContVar.h"
+#include "MCMV.h"
+#include "MCVarList.h"
 
 // Small builders for the PMML and settings documents the readers' tests feed in.
 namespace pmml_test {
@@ -61,6 +69,67 @@ inline std::string Binned(const std::string& field, const std::vector<std::strin
             {{"name", field + "b"}, {"optype", "categorical"}, {"dataType", "string"}},
             El("Discretize", {{"field", field}}, bins)) +
          "</TransformationDictionary>";
+}
+
+// The system-missing value (the lowest double) as "MV", the highest double as "max".
+inline std::string Num(double x) {
+  if (MCMV::IsMissing(x)) return "MV";
+  if (x == std::numeric_limits<double>::max()) return "max";
+  std::ostringstream os;
+  os << x;
+  return os.str();
+}
+
+// A list as the readers leave it, one line a variable: name, level (C continuous, N numeric
+// and S string categorical, W weight) with the storage number, then what is set of the label,
+// the categories and the user-missing values with their labels, the missing interval, the
+// ordinal flag, and for a continuous variable its range, cut points and bin counts.
+inline std::string Describe(const MCCommonMetadata::MCVarList& list) {
+  using MCCommonMetadata::IMCVariable;
+  std::ostringstream os;
+  const auto items = [&os](const std::vector<std::string>& texts,
+                           const std::vector<std::string>* labels, const char* open) {
+    for (std::size_t k = 0; k < texts.size(); ++k) {
+      os << (k == 0 ? open : " ") << texts[k];
+      if (labels != nullptr && k < labels->size() && !(*labels)[k].empty())
+        os << '=' << (*labels)[k];
+    }
+    if (!texts.empty()) os << '}';
+  };
+  const auto nums = [](const std::vector<double>* values) {
+    std::vector<std::string> texts;
+    for (std::size_t k = 0; values != nullptr && k < values->size(); ++k) {
+      texts.push_back(Num((*values)[k]));
+    }
+    return texts;
+  };
+  for (int i = 0; i < list.Size(); ++i) {
+    const IMCVariable& v = *list.GetVarAt(i);
+    const MCCommonMetadata::IMCEncoder& e = *v.GetEncoder();
+    const auto* cont = dynamic_cast<const MCCommonMetadata::MCContVar*>(&v);
+    const auto* cat = dynamic_cast<const MCCommonMetadata::MCCatVar*>(&v);
+    os << v.GetVariableName() << ' ' << "?CNSW"[v.GetMeasureLevel()] << v.GetVariableStorage();
+    if (!v.GetVariableLabel().empty()) os << " '" << v.GetVariableLabel() << "'";
+    std::vector<std::string> categories;
+    for (int code = 0; cat != nullptr && code < e.GetNumberOfCategories(); ++code) {
+      const bool text = v.GetMeasureLevel() == IMCVariable::kStringCategorical;
+      categories.push_back(text ? e.Decode(code) : Num(e.DecodeNum(code)));
+    }
+    items(categories, e.GetValueLabels(), " {");
+    const std::vector<std::string>* missStrings = e.GetDiscreteMissValuesStr();
+    items(missStrings != nullptr ? *missStrings : nums(e.GetDiscreteMissValues()),
+          e.GetMissValueLabels(), " miss{");
+    double low = 0, high = 0;
+    if (e.GetMissingInterval(low, high)) os << " [" << Num(low) << "," << Num(high) << "]";
+    if (cat != nullptr && cat->GetOrdinalFlag()) os << " ordinal";
+    if (cont != nullptr) {
+      os << " range " << Num(cont->GetMin()) << ".." << Num(cont->GetMax());
+      items(nums(&cont->GetCutPoints()), nullptr, " cuts{");
+      os << " bins " << cont->GetNBins() << "/" << e.GetNumberOfCategories();
+    }
+    os << '\n';
+  }
+  return os.str();
 }
 
 // xmllint's exit status and report on the files against a schema of the repository's

@@ -25,39 +25,37 @@ std::string Text(const MCCommonXML::XMLInterface& node, ExportFormat format = Ex
   return out;
 }
 
+// Attribute values and character data escape what they cannot hold or what a reader would
+// change, nothing else.
 struct EscapeCase {
+  bool attribute;
   std::string value;
   std::string escaped;
 };
 void PrintTo(const EscapeCase& c, std::ostream* os) { *os << c.escaped; }
 
-class AttributeEscapeTest : public ::testing::TestWithParam<EscapeCase> {};
+class EscapeTest : public ::testing::TestWithParam<EscapeCase> {};
 
-TEST_P(AttributeEscapeTest, WritesNameEqualsQuotedEscapedValue) {
-  std::unique_ptr<XMLAttribute> a(XMLAttribute::Create("n", GetParam().value));
-  EXPECT_EQ(Text(*a), "n=\"" + GetParam().escaped + "\"");
+TEST_P(EscapeTest, WritesWhatAReaderTakesBackUnchanged) {
+  if (GetParam().attribute) {
+    std::unique_ptr<XMLAttribute> a(XMLAttribute::Create("n", GetParam().value));
+    EXPECT_EQ(Text(*a), "n=\"" + GetParam().escaped + "\"");
+  } else {
+    std::unique_ptr<XMLString> s(XMLString::Create(GetParam().value));
+    EXPECT_EQ(Text(*s), GetParam().escaped);
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, AttributeEscapeTest,
-                         ::testing::Values(EscapeCase{"a<b&c\"d\"", "a&lt;b&amp;c&quot;d&quot;"},
-                                           EscapeCase{"x>y'z", "x&gt;y'z"},  // the apostrophe stays
-                                           EscapeCase{"\t\n\r", "&#9;&#10;&#13;"},
-                                           EscapeCase{"a   b", "a &#32; b"},
-                                           EscapeCase{" a ", "&#32;a&#32;"},
-                                           EscapeCase{"  ", "&#32;&#32;"}));
-
-class StringEscapeTest : public ::testing::TestWithParam<EscapeCase> {};
-
-// Character data escapes what it cannot hold or a reader would change, nothing else.
-TEST_P(StringEscapeTest, WritesCharacterDataAReaderTakesBackUnchanged) {
-  std::unique_ptr<XMLString> s(XMLString::Create(GetParam().value));
-  EXPECT_EQ(Text(*s), GetParam().escaped);
-}
-
-INSTANTIATE_TEST_SUITE_P(Values, StringEscapeTest,
-                         ::testing::Values(EscapeCase{"a&b<c>d\"e'f\tg", "a&amp;b&lt;c>d\"e'f\tg"},
-                                           EscapeCase{"x]]>y]>z]] >", "x]]&gt;y]>z]] >"},
-                                           EscapeCase{"a\r\nb", "a&#13;\nb"}));
+INSTANTIATE_TEST_SUITE_P(
+    Values, EscapeTest,
+    ::testing::Values(EscapeCase{true, "a<b&c\"d\"", "a&lt;b&amp;c&quot;d&quot;"},
+                      EscapeCase{true, "x>y'z", "x&gt;y'z"},  // ' stays
+                      EscapeCase{true, "\t\n\r", "&#9;&#10;&#13;"},
+                      EscapeCase{true, "a   b", "a &#32; b"},
+                      EscapeCase{true, " a ", "&#32;a&#32;"}, EscapeCase{true, "  ", "&#32;&#32;"},
+                      EscapeCase{false, "a&b<c>d\"e'f\tg", "a&amp;b&lt;c>d\"e'f\tg"},
+                      EscapeCase{false, "x]]>y]>z]] >", "x]]&gt;y]>z]] >"},
+                      EscapeCase{false, "a\r\nb", "a&#13;\nb"}));
 
 // A tree far deeper than any call stack could follow is written and destroyed.
 TEST(XMLElementTest, DeepTreesAreWrittenAndDestroyedWithoutRecursion) {
@@ -79,32 +77,23 @@ TEST(XMLElementTest, DeepTreesAreWrittenAndDestroyedWithoutRecursion) {
   root.reset();
 }
 
-class XMLTreeTest : public ::testing::Test {
- protected:
-  // <root a="1"><c1 x="y"><c2/></c1><c3/></root>
-  void SetUp() override {
-    root_.reset(XMLElement::Create("root"));
-    EXPECT_EQ(root_->AddAttribute("a", 1.0), 1);
-    XMLElement* c1 = XMLElement::Create("c1");
-    c1->AddAttribute("x", "y");
-    EXPECT_EQ(c1->AddElement(XMLElement::Create("c2")), 1);
-    EXPECT_EQ(root_->AddElement(c1), 1);
-    EXPECT_EQ(root_->AddElement(XMLElement::Create("c3")), 2);
-  }
-  std::unique_ptr<XMLElement> root_;
-};
-
-TEST_F(XMLTreeTest, DefaultLayoutPutsElementsAndAttributesOnIndentedLines) {
-  EXPECT_EQ(Text(*root_),
+// <root a="1"><c1 x="y"><c2/></c1><c3/></root>: by default elements and attributes on
+// indented lines of their own, with the format off one line with single spaces.
+TEST(XMLElementTest, LayoutWithAndWithoutFormat) {
+  std::unique_ptr<XMLElement> root(XMLElement::Create("root"));
+  EXPECT_EQ(root->AddAttribute("a", 1.0), 1);
+  XMLElement* c1 = XMLElement::Create("c1");
+  c1->AddAttribute("x", "y");
+  EXPECT_EQ(c1->AddElement(XMLElement::Create("c2")), 1);
+  EXPECT_EQ(root->AddElement(c1), 1);
+  EXPECT_EQ(root->AddElement(XMLElement::Create("c3")), 2);
+  EXPECT_EQ(Text(*root),
             "\n<root\n\ta=\"1\">\n\t<c1\n\t\tx=\"y\">\n\t\t<c2/>\n\t</c1>\n\t<c3/>\n</root>");
-}
-
-TEST_F(XMLTreeTest, FormatOffWritesOneLineWithSingleSpaces) {
   ExportFormat f;
   f.SetFormat(false);
   EXPECT_FALSE(f.IsNewParagraph());
   EXPECT_FALSE(f.HasIndentation());
-  EXPECT_EQ(Text(*root_, f), "<root a=\"1\"><c1 x=\"y\"><c2/></c1><c3/></root>");
+  EXPECT_EQ(Text(*root, f), "<root a=\"1\"><c1 x=\"y\"><c2/></c1><c3/></root>");
 }
 
 TEST(XMLElementTest, StringChildSwitchesLayoutOffForTheRestOfTheDocument) {
@@ -173,16 +162,14 @@ INSTANTIATE_TEST_SUITE_P(
                       Utf8Case{"\xE2\x82", "\xC3\xA2\xE2\x80\x9A"},  // truncated sequence
                       Utf8Case{"", ""}));
 
-TEST(NumberFormatTest, ReplaceSepUsesFifteenDigitsAndAPoint) {
+// Fifteen significant digits and a point, or the caller's printf format.
+TEST(NumberFormatTest, ReplaceSepAndFormat) {
   EXPECT_EQ(MCCommonXML::ReplaceSep(0.1), "0.1");
   EXPECT_EQ(MCCommonXML::ReplaceSep(1.0 / 3.0), "0.333333333333333");
   EXPECT_EQ(MCCommonXML::ReplaceSep(123456789012345678.0), "1.23456789012346e+17");
   EXPECT_EQ(MCCommonXML::ReplaceSep(std::numeric_limits<double>::max()), "1.79769313486232e+308");
   std::unique_ptr<XMLAttribute> a(XMLAttribute::Create("v", 1234.5));
   EXPECT_EQ(a->GetValue(), "1234.5");
-}
-
-TEST(NumberFormatTest, FormatChoosesPrintfOrReplaceSep) {
   EXPECT_EQ(MCCommonXML::Format(0.5, true, "%.2f"), "0.50");
   EXPECT_EQ(MCCommonXML::Format(2.0 / 3.0, true, nullptr), "0.666666666666667");
   EXPECT_EQ(MCCommonXML::Format(0.25, false, "%.2f"), "0.25");

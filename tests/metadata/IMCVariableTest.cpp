@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <limits>
 #include <memory>
 #include <sstream>
@@ -11,8 +10,10 @@
 #include "MCCatVar.h"
 #include "MCContVar.h"
 #include "MCMV.h"
+#include "MCVarList.h"
 #include "MCWeightVar.h"
 #include "MetadataTestUtil.h"
+#include "VarListGenerator.h"
 #include "XMLObj.h"
 
 namespace {
@@ -23,10 +24,13 @@ using MCCommonMetadata::MCCatNumEncoder;
 using MCCommonMetadata::MCCatVar;
 using MCCommonMetadata::MCContEncoder;
 using MCCommonMetadata::MCContVar;
+using MCCommonMetadata::MCRoundEncoder;
 using MCCommonMetadata::MCStringEncoder;
+using MCCommonMetadata::MCVarList;
 using MCCommonMetadata::MCWeightVar;
 using metadata_test::ExpectReadFailure;
 using metadata_test::ExpectSameEncoder;
+using metadata_test::ExpectSameVariable;
 
 constexpr double kHighest = std::numeric_limits<double>::max();
 
@@ -118,144 +122,116 @@ TEST(MCWeightVarTest, RoleAndLevelAreFixed) {
   EXPECT_EQ(w.GetEncoder()->Encode(2.5), 3);
 }
 
-// Every variable kind, built with non-default state, for the shared tests below.
-using Factory = std::function<IMCVariable*()>;
-
-IMCVariable* NewDefaultCont() { return new MCContVar("plain", "", IMCVariable::kInput); }
-
-IMCVariable* NewBinnedCont() {
-  auto* v = new MCContVar("income", "Yearly income", 0, 1e5, IMCVariable::kTarget, true, 4);
-  v->SetMean(41234.5678901234);
-  v->SetStdDev(0.125);
-  v->SetVariableStorage(IMCVariable::kRealStorage);
-  v->SetMissingValueReplacement("0");
-  v->GetEncoder()->SetMissingInterval(-1e9, -1);
-  return v;
-}
-
-IMCVariable* NewNumCat() {
-  auto* v = new MCCatVar("grade", "Grade", 0, IMCVariable::kNumericCategorical,
-                         IMCVariable::kTargetResponse, true);
-  for (double x : {3.0, 1.0, 2.0}) v->GetEncoder()->Encode(x);
-  v->GetEncoder()->SetValueLabels({"high", "low", "mid"});
-  v->GetEncoder()->AddDiscreteUserMissing(9, "unknown");
-  v->GetEncoder()->SetMissingInterval(90, 99);
-  v->SetVariableStorage(IMCVariable::kIntegerStorage);
-  v->UpdateNumberOfCategories();
-  return v;
-}
-
-IMCVariable* NewStringCat() {
-  auto* v =
-      new MCCatVar("city", "", 4, IMCVariable::kStringCategorical, IMCVariable::kInput, false);
-  for (const char* s : {"Oslo", "Lima", "Rome"}) v->GetEncoder()->Encode(std::string(s));
-  v->GetEncoder()->AddDiscreteUserMissing(std::string("-"), "none");
-  v->SetMissingValueReplacement("Oslo");
-  return v;
-}
-
-IMCVariable* NewWeight() {
-  auto* v = new MCWeightVar("w", "Case weight", IMCVariable::kTruncate);
-  v->GetEncoder()->AddDiscreteUserMissing(500, "cap");
-  v->SetVariableStorage(IMCVariable::kIntegerStorage);
-  return v;
-}
-
-void ExpectSameVariable(const IMCVariable& a, const IMCVariable& b) {
-  EXPECT_EQ(a.GetMeasureLevel(), b.GetMeasureLevel());
-  EXPECT_EQ(a.GetVariableName(), b.GetVariableName());
-  EXPECT_EQ(a.GetVariableLabel(), b.GetVariableLabel());
-  EXPECT_EQ(a.GetNumberOfCategories(), b.GetNumberOfCategories());
-  EXPECT_EQ(a.GetVariableStorage(), b.GetVariableStorage());
-  ASSERT_EQ(a.GetMissingValueReplacement() == nullptr, b.GetMissingValueReplacement() == nullptr);
-  if (a.GetMissingValueReplacement() != nullptr) {
-    EXPECT_EQ(*a.GetMissingValueReplacement(), *b.GetMissingValueReplacement());
-  }
-  ASSERT_EQ(a.GetEncoder() == nullptr, b.GetEncoder() == nullptr);
-  if (a.GetEncoder() != nullptr) ExpectSameEncoder(*a.GetEncoder(), *b.GetEncoder());
-  const auto* ca = dynamic_cast<const MCContVar*>(&a);
-  if (ca != nullptr) {
-    const auto& cb = dynamic_cast<const MCContVar&>(b);
-    EXPECT_EQ(ca->GetNBins(), cb.GetNBins());
-    EXPECT_EQ(ca->GetMin(), cb.GetMin());
-    EXPECT_EQ(ca->GetMax(), cb.GetMax());
-    EXPECT_EQ(ca->GetMean(), cb.GetMean());
-    EXPECT_EQ(ca->GetStdDev(), cb.GetStdDev());
-  }
-  const auto* cata = dynamic_cast<const MCCatVar*>(&a);
-  if (cata != nullptr) {
-    EXPECT_EQ(cata->GetOrdinalFlag(), dynamic_cast<const MCCatVar&>(b).GetOrdinalFlag());
-    EXPECT_EQ(a.GetVariableRole(), b.GetVariableRole());
+// Changes everything a copy could wrongly share with its original or a reader could wrongly keep.
+void Spoil(IMCEncoder& e) {
+  e.Encode(12345.0);
+  e.Encode(std::string("spoilt"));
+  e.SetValueLabel(0, "spoilt");
+  e.AddDiscreteUserMissing(-12345.0, "spoilt");
+  e.AddDiscreteUserMissing(std::string("spoilt?"), "spoilt");
+  e.SetMissingInterval(-3e300, -2e300);
+  auto* cont = dynamic_cast<MCContEncoder*>(&e);
+  if (cont != nullptr && cont->GetBinningEncoder() != nullptr) {
+    cont->GetBinningEncoder()->SetBinningCutpoints({5});
   }
 }
 
-// A reader of the same class as the written variable, in a different state.
-IMCVariable* NewReaderFor(const IMCVariable& v) {
+void Spoil(IMCVariable& v) {
+  v.SetVariableLabel("spoilt");
+  v.SetMissingValueReplacement("spoilt");
+  v.SetVariableStorage(IMCVariable::kTimeStorage);
+  Spoil(*v.GetEncoder());
+}
+
+// A copy made by the class's own assignment, into an object of the class in another state.
+template <class T, class Base>
+Base* Assigned(const Base& from, T* into) {
+  *into = dynamic_cast<const T&>(from);
+  return into;
+}
+
+IMCVariable* AssignedCopy(const IMCVariable& v) {
   switch (v.GetMeasureLevel()) {
     case IMCVariable::kContinuous:
-      return new MCContVar("?", "?", IMCVariable::kPossibleInput);
+      return Assigned(v, new MCContVar("?", "?", 0, 1, IMCVariable::kTarget, true, 3));
     case IMCVariable::kFrequencyWeightMeasure:
-      return new MCWeightVar("?", "?", IMCVariable::kAsIs);
+      return Assigned(v, new MCWeightVar("?", "?", IMCVariable::kTruncate));
     default:
-      return new MCCatVar("?", "?", 0, IMCVariable::kNumericCategorical, IMCVariable::kInput,
-                          false);
+      return Assigned(v, new MCCatVar("?", "?", 2, IMCVariable::kStringCategorical,
+                                      IMCVariable::kTarget, true));
   }
 }
 
-class VariableTest : public ::testing::TestWithParam<Factory> {
- protected:
-  std::unique_ptr<IMCVariable> v_{GetParam()()};
-};
-
-TEST_P(VariableTest, StreamRoundTrip) {
-  std::ostringstream os;
-  const int lines = v_->WriteObjectXML(os, 1);
-  EXPECT_EQ(lines, metadata_test::CountLines(os.str()));
-  std::unique_ptr<IMCVariable> read(NewReaderFor(*v_));
-  read->SetMissingValueReplacement("stale");  // a replacement not written must not survive
-  std::istringstream is(os.str());
-  EXPECT_EQ(read->ReadObjectXML(is), lines);
-  ExpectSameVariable(*v_, *read);
-  if (v_->GetMeasureLevel() == IMCVariable::kContinuous) {
-    EXPECT_EQ(read->GetVariableRole(), IMCVariable::kPossibleInput);  // roles are not written
+IMCEncoder* AssignedCopy(const IMCEncoder& e) {
+  switch (e.GetEncoderType()) {
+    case IMCEncoder::kContEncoder:
+      return Assigned(e, new MCContEncoder(0, 1, 3));
+    case IMCEncoder::kCatNumEncoder:
+      return Assigned(e, new MCCatNumEncoder(std::vector<double>{-1}));
+    case IMCEncoder::kStringEncoder:
+      return Assigned(e, new MCStringEncoder(std::vector<std::string>{"?"}));
+    default:
+      return Assigned(e, new MCRoundEncoder(IMCVariable::kTruncate));
   }
 }
 
-TEST_P(VariableTest, ClonesAreIndependent) {
-  std::unique_ptr<IMCVariable> clone(v_->Clone());
-  ExpectSameVariable(*v_, *clone);
-  EXPECT_NE(clone->GetEncoder(), v_->GetEncoder());
-  const int categories = v_->GetEncoder()->GetNumberOfCategories();
-  clone->GetEncoder()->Encode(12345.0);
-  clone->GetEncoder()->Encode(std::string("new"));
-  clone->SetVariableLabel("changed");
-  EXPECT_EQ(v_->GetEncoder()->GetNumberOfCategories(), categories);
-  EXPECT_NE(v_->GetVariableLabel(), "changed");
+// Clones and assigned copies of every kind of variable and encoder equal a twin of the
+// original after the original has been changed and destroyed.
+TEST(VariableCopyTest, CopiesAreEqualAndOwnEverything) {
+  metadata_test::VarListGenerator generator(4711), twin(4711);
+  for (int round = 0; round < 100; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    auto original = std::make_unique<MCVarList>(generator.Next());
+    std::vector<std::unique_ptr<IMCVariable>> variables;
+    std::vector<std::unique_ptr<IMCEncoder>> encoders;
+    for (int i = 0; i < original->Size(); ++i) {
+      const IMCVariable& v = *original->GetVarAt(i);
+      variables.emplace_back(v.Clone());
+      variables.emplace_back(AssignedCopy(v));
+      encoders.emplace_back(v.GetEncoder()->Clone());
+      encoders.emplace_back(AssignedCopy(*v.GetEncoder()));
+    }
+    for (int i = 0; i < original->Size(); ++i) Spoil(*original->GetVarAt(i));
+    original.reset();
+    const MCVarList expected = twin.Next();  // made after, in the memory the original freed
+    for (std::size_t k = 0; k < variables.size(); ++k) {
+      SCOPED_TRACE("copy " + std::to_string(k));
+      const IMCVariable& want = *expected.GetVarAt(static_cast<int>(k / 2));
+      ExpectSameVariable(want, *variables[k]);
+      ExpectSameEncoder(*want.GetEncoder(), *encoders[k]);
+    }
+  }
 }
 
-TEST_P(VariableTest, TruncatedStreamsFail) {
-  std::ostringstream os;
-  v_->WriteObjectXML(os, 0);
-  const std::string full = os.str();
-  const std::string message =
-      "Failure reading " +
-      std::string(v_->GetMeasureLevel() == IMCVariable::kContinuous ? "MCContVar"
-                  : v_->GetMeasureLevel() == 4                      ? "MCWeightVar"
-                                                                    : "MCCatVar") +
-      "!\n";
-  // Cut after the start line and one value: the variable's own reader fails.
-  const std::size_t cut = full.find('\n', full.find('\n', 1) + 1);
-  std::unique_ptr<IMCVariable> read(NewReaderFor(*v_));
-  std::istringstream is(full.substr(0, cut));
-  ExpectReadFailure([&] { read->ReadObjectXML(is); }, message);
-  // Without the final end line.
-  std::istringstream noEnd(full.substr(0, full.rfind('\n')));
-  ExpectReadFailure([&] { read->ReadObjectXML(noEnd); }, message);
-}
+// Each variable and each encoder of generated lists is read back from its own stream over a
+// changed copy of itself: nothing the reader held survives.
+TEST(VariableStreamTest, GeneratedVariablesReadBackOverChangedCopies) {
+  metadata_test::VarListGenerator generator(815);
+  for (int round = 0; round < 100; ++round) {
+    const MCVarList list = generator.Next();
+    for (int i = 0; i < list.Size(); ++i) {
+      SCOPED_TRACE("round " + std::to_string(round) + " variable " + std::to_string(i));
+      const IMCVariable& v = *list.GetVarAt(i);
+      std::ostringstream os;
+      const int lines = v.WriteObjectXML(os, 1);
+      EXPECT_EQ(lines, metadata_test::CountLines(os.str()));
+      std::unique_ptr<IMCVariable> read(v.Clone());
+      Spoil(*read);
+      std::istringstream is(os.str());
+      EXPECT_EQ(read->ReadObjectXML(is), lines);
+      ExpectSameVariable(v, *read, true);
 
-INSTANTIATE_TEST_SUITE_P(Kinds, VariableTest,
-                         ::testing::Values(NewDefaultCont, NewBinnedCont, NewNumCat, NewStringCat,
-                                           NewWeight));
+      std::ostringstream encoderText;
+      const int encoderLines = v.GetEncoder()->WriteObjectXML(encoderText, 2);
+      EXPECT_EQ(encoderText.str().rfind("\n\t\t<Obj name=\"", 0), 0u);
+      std::unique_ptr<IMCEncoder> encoder(v.GetEncoder()->Clone());
+      Spoil(*encoder);
+      std::istringstream encoderIs(encoderText.str());
+      EXPECT_EQ(encoder->ReadObjectXML(encoderIs), encoderLines);
+      ExpectSameEncoder(*v.GetEncoder(), *encoder, true);
+    }
+  }
+}
 
 TEST(VariableStreamTest, ContVarWithoutEncoder) {
   const std::string text =

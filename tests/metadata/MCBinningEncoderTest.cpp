@@ -54,49 +54,39 @@ TEST_P(BinarySearchTest, CountsCutPointsStrictlyBelow) {
 
 INSTANTIATE_TEST_SUITE_P(CutCounts, BinarySearchTest, ::testing::Range(0, 10));
 
-TEST(RebinningTest, EmptyRunBetweenTwoBinsIsSplitInItsMiddle) {
-  // Bins: (-inf,1] (1,2] (2,3] (3,4] (4,5] (5,inf); only (1,2] and (4,5] hold cases.
-  MCBinningEncoder b(std::vector<double>{1, 2, 3, 4, 5});
-  const std::vector<double> freqs = {0, 3, 0, 0, 2, 0};
-  std::vector<double> cuts;
-  ASSERT_TRUE(b.ComputeCutpoints(freqs, cuts));
-  EXPECT_EQ(cuts, (std::vector<double>{kLowest, 3, 3, 3, kHighest}));
-  std::unique_ptr<MCBinningEncoder> rebinned(b.CreateRebinned(freqs));
-  EXPECT_EQ(b.GetNumberOfCategories(), 6);
-  ASSERT_TRUE(b.AdjustBinning(freqs));
-  EXPECT_EQ(b.GetBinningCutpoints(), std::vector<double>{3});
-  EXPECT_EQ(b.GetNumberOfCategories(), 2);
+// Empty bins are merged into their neighbours: a run of empty bins between two filled ones is
+// split in the middle of its outer cut points, leading and trailing runs go to the filled bin
+// next to them. Each cut point maps to the cut of its run (the lowest or highest double at the
+// ends); an empty computed list means nothing is dropped and the binning stays.
+struct RebinCase {
+  std::vector<double> cuts, freqs, computed, adjusted;
+};
+
+class RebinningTest : public ::testing::TestWithParam<RebinCase> {};
+
+TEST_P(RebinningTest, EmptyBinsAreMerged) {
+  const RebinCase& c = GetParam();
+  MCBinningEncoder b(c.cuts);
+  std::vector<double> cuts = {42};
+  EXPECT_EQ(b.ComputeCutpoints(c.freqs, cuts), !c.computed.empty());
+  EXPECT_EQ(cuts, c.computed.empty() ? std::vector<double>{42} : c.computed);
+  std::unique_ptr<MCBinningEncoder> rebinned(b.CreateRebinned(c.freqs));
+  EXPECT_NE(rebinned.get(), &b);
+  EXPECT_EQ(b.GetNumberOfCategories(), static_cast<int>(c.cuts.size()) + 1);
+  EXPECT_EQ(b.AdjustBinning(c.freqs), !c.computed.empty());
+  EXPECT_EQ(b.GetBinningCutpoints(), c.adjusted);
+  EXPECT_EQ(b.GetNumberOfCategories(), static_cast<int>(c.adjusted.size()) + 1);
   EXPECT_EQ(*rebinned, b);
 }
 
-TEST(RebinningTest, AdjacentFilledBinsKeepTheirCut) {
-  MCBinningEncoder b(std::vector<double>{1, 2, 3, 4, 5, 6});
-  ASSERT_TRUE(b.AdjustBinning({1, 0, 2, 3, 0, 0, 1}));
-  // Runs: bins 0|2 split at (1+2)/2, 2|3 keep 3, 3|6 split at (4+6)/2.
-  EXPECT_EQ(b.GetBinningCutpoints(), (std::vector<double>{1.5, 3, 5}));
-  EXPECT_EQ(b.GetNumberOfCategories(), 4);
-}
-
-TEST(RebinningTest, LeadingEmptyBinsAreDropped) {
-  MCBinningEncoder b(std::vector<double>{10, 20, 30, 40});
-  std::vector<double> cuts;
-  ASSERT_TRUE(b.ComputeCutpoints({0, 0, 4, 0, 1}, cuts));
-  EXPECT_EQ(cuts, (std::vector<double>{kLowest, kLowest, 35, 35}));
-  ASSERT_TRUE(b.AdjustBinning({0, 0, 4, 0, 1}));
-  EXPECT_EQ(b.GetBinningCutpoints(), std::vector<double>{35});
-}
-
-TEST(RebinningTest, RefusesWhenNothingToDrop) {
-  MCBinningEncoder b(std::vector<double>{1, 2});
-  std::vector<double> cuts = {42};
-  EXPECT_FALSE(b.ComputeCutpoints({1, 1, 1}, cuts));  // every bin filled
-  EXPECT_FALSE(b.ComputeCutpoints({0, 5, 0}, cuts));  // one filled bin
-  EXPECT_FALSE(b.ComputeCutpoints({1, 0}, cuts));     // wrong number of frequencies
-  EXPECT_EQ(cuts, std::vector<double>{42});
-  EXPECT_FALSE(b.AdjustBinning({0, 5, 0}));
-  std::unique_ptr<MCBinningEncoder> same(b.CreateRebinned({1, 1, 1}));
-  EXPECT_NE(same.get(), &b);
-  EXPECT_EQ(*same, b);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Frequencies, RebinningTest,
+    ::testing::Values(
+        RebinCase{{1, 2, 3, 4, 5}, {0, 3, 0, 0, 2, 0}, {kLowest, 3, 3, 3, kHighest}, {3}},
+        RebinCase{{1, 2, 3, 4, 5, 6}, {1, 0, 2, 3, 0, 0, 1}, {1.5, 1.5, 3, 5, 5, 5}, {1.5, 3, 5}},
+        RebinCase{{10, 20, 30, 40}, {0, 0, 4, 0, 1}, {kLowest, kLowest, 35, 35}, {35}},
+        RebinCase{{1, 2}, {1, 1, 1}, {}, {1, 2}},  // every bin filled
+        RebinCase{{1, 2}, {0, 5, 0}, {}, {1, 2}},  // one filled bin
+        RebinCase{{1, 2}, {1, 0}, {}, {1, 2}}));   // a frequency missing
 
 }  // namespace

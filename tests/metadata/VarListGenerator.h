@@ -4,6 +4,7 @@
 // Random variable lists for round-trip property tests: every kind of variable and encoder,
 // with numbers and texts drawn from the values that formats get wrong.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -41,7 +42,7 @@ class VarListGenerator {
       const std::string label = Text(true);
       const auto role = static_cast<IMCVariable::VariableRole>(Pick(1, 6));
       int index = -1;
-      switch (Pick(0, 4)) {
+      switch (Pick(0, 5)) {
         case 0:
           index = list.AddContVar(name, label, role);
           break;
@@ -54,6 +55,9 @@ class VarListGenerator {
           break;
         case 3:
           index = list.AddCatVar(name, label, StringCategories(), Labels(), role);
+          break;
+        case 4:
+          index = list.AddContVar(name, label, Cuts(), Pick(0, 1) == 1, role);
           break;
         default:
           index =
@@ -115,6 +119,12 @@ class VarListGenerator {
       if (!known) values.push_back(v);
     }
     return values;
+  }
+
+  std::vector<double> Cuts() {
+    std::vector<double> cuts = Categories();
+    std::sort(cuts.begin(), cuts.end());
+    return cuts;
   }
 
   // Distinct strings, also as UTF-8 (a document cannot tell them apart otherwise).
