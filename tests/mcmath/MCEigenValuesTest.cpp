@@ -9,14 +9,6 @@
 #include "LapackOracle.h"
 #include "MCEigenValues.h"
 
-extern "C" {
-void dsyev_(const char* jobz, const char* uplo, const int* n, double* a, const int* lda, double* w,
-            double* work, const int* lwork, int* info, std::size_t, std::size_t);
-void dsygv_(const int* itype, const char* jobz, const char* uplo, const int* n, double* a,
-            const int* lda, double* b, const int* ldb, double* w, double* work, const int* lwork,
-            int* info, std::size_t, std::size_t);
-}
-
 namespace {
 
 using MCCommonMath::MCEigenValues;
@@ -44,10 +36,10 @@ std::vector<double> Lapack(Dense& a, Dense* e) {
   int n = a.rows, lwork = 64 * n + 64, info = 0, one = 1;
   std::vector<double> w(n), work(lwork);
   if (e == nullptr)
-    dsyev_("V", "L", &n, a.v.data(), &n, w.data(), work.data(), &lwork, &info, 1, 1);
+    mctest::Ref().dsyev("V", "L", &n, a.v.data(), &n, w.data(), work.data(), &lwork, &info, 1, 1);
   else
-    dsygv_(&one, "V", "L", &n, a.v.data(), &n, e->v.data(), &n, w.data(), work.data(), &lwork,
-           &info, 1, 1);
+    mctest::Ref().dsygv(&one, "V", "L", &n, a.v.data(), &n, e->v.data(), &n, w.data(), work.data(),
+                        &lwork, &info, 1, 1);
   EXPECT_EQ(info, 0);
   return w;
 }
