@@ -4,7 +4,7 @@
 
 MCSTAT_PACKAGES=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev
                  libxerces-c-dev libxml2-utils libcli11-dev nlohmann-json3-dev python3
-                 libblas3 liblapack3 libopenblas0-pthread)
+                 libblas-dev liblapack-dev libgfortran-12-dev libopenblas0-pthread)
 
 mcstat_install_deps() {
   local missing=()

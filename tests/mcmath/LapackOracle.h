@@ -3,88 +3,49 @@
 #ifndef MCSTAT_TESTS_LAPACKORACLE_H_
 #define MCSTAT_TESTS_LAPACKORACLE_H_
 
-#include <dlfcn.h>
-
 #include <cmath>
 #include <cstddef>
-#include <cstdio>
-#include <cstdlib>
 #include <random>
 #include <vector>
 
+// The reference BLAS and LAPACK, linked statically from the reference libraries: the
+// libblas.so.3 the system selects may be an optimised library that sums in another order,
+// and the BLAS-1 checks are bit for bit.
+extern "C" {
+double ddot_(const int* n, const double* x, const int* incx, const double* y, const int* incy);
+void daxpy_(const int* n, const double* a, const double* x, const int* incx, double* y,
+            const int* incy);
+void dcopy_(const int* n, const double* x, const int* incx, double* y, const int* incy);
+void dswap_(const int* n, double* x, const int* incx, double* y, const int* incy);
+void drot_(const int* n, double* x, const int* incx, double* y, const int* incy, const double* c,
+           const double* s);
+void drotg_(double* a, double* b, double* c, double* s);
+void dscal_(const int* n, const double* a, double* x, const int* incx);
+double dasum_(const int* n, const double* x, const int* incx);
+double dnrm2_(const int* n, const double* x, const int* incx);
+int idamax_(const int* n, const double* x, const int* incx);
+void dgesv_(const int* n, const int* nrhs, double* a, const int* lda, int* ipiv, double* b,
+            const int* ldb, int* info);
+void dgetrf_(const int* m, const int* n, double* a, const int* lda, int* ipiv, int* info);
+void dgetri_(const int* n, double* a, const int* lda, const int* ipiv, double* work,
+             const int* lwork, int* info);
+void dgels_(const char* trans, const int* m, const int* n, const int* nrhs, double* a,
+            const int* lda, double* b, const int* ldb, double* work, const int* lwork, int* info,
+            std::size_t);
+void dgesvd_(const char* jobu, const char* jobvt, const int* m, const int* n, double* a,
+             const int* lda, double* s, double* u, const int* ldu, double* vt, const int* ldvt,
+             double* work, const int* lwork, int* info, std::size_t, std::size_t);
+void dtrtrs_(const char* uplo, const char* trans, const char* diag, const int* n, const int* nrhs,
+             const double* a, const int* lda, double* b, const int* ldb, int* info, std::size_t,
+             std::size_t, std::size_t);
+void dsyev_(const char* jobz, const char* uplo, const int* n, double* a, const int* lda, double* w,
+            double* work, const int* lwork, int* info, std::size_t, std::size_t);
+void dsygv_(const int* itype, const char* jobz, const char* uplo, const int* n, double* a,
+            const int* lda, double* b, const int* ldb, double* w, double* work, const int* lwork,
+            int* info, std::size_t, std::size_t);
+}
+
 namespace mctest {
-
-// The reference BLAS and LAPACK, opened by the paths the build found. The libblas.so.3 and
-// liblapack.so.3 the system selects may be an optimised library that sums in another order
-// (the BLAS-1 checks are bit for bit), so the oracle never goes through that selection.
-struct Reference {
-  using I = const int*;
-  using D = const double*;
-  double (*ddot)(I n, D x, I incx, D y, I incy);
-  void (*daxpy)(I n, D a, D x, I incx, double* y, I incy);
-  void (*dcopy)(I n, D x, I incx, double* y, I incy);
-  void (*dswap)(I n, double* x, I incx, double* y, I incy);
-  void (*drot)(I n, double* x, I incx, double* y, I incy, D c, D s);
-  void (*drotg)(double* a, double* b, double* c, double* s);
-  void (*dscal)(I n, D a, double* x, I incx);
-  double (*dasum)(I n, D x, I incx);
-  double (*dnrm2)(I n, D x, I incx);
-  int (*idamax)(I n, D x, I incx);
-  void (*dgesv)(I n, I nrhs, double* a, I lda, int* ipiv, double* b, I ldb, int* info);
-  void (*dgetrf)(I m, I n, double* a, I lda, int* ipiv, int* info);
-  void (*dgetri)(I n, double* a, I lda, const int* ipiv, double* work, I lwork, int* info);
-  void (*dgels)(const char* trans, I m, I n, I nrhs, double* a, I lda, double* b, I ldb,
-                double* work, I lwork, int* info, std::size_t);
-  void (*dgesvd)(const char* jobu, const char* jobvt, I m, I n, double* a, I lda, double* s,
-                 double* u, I ldu, double* vt, I ldvt, double* work, I lwork, int* info,
-                 std::size_t, std::size_t);
-  void (*dtrtrs)(const char* uplo, const char* trans, const char* diag, I n, I nrhs, D a, I lda,
-                 double* b, I ldb, int* info, std::size_t, std::size_t, std::size_t);
-  void (*dsyev)(const char* jobz, const char* uplo, I n, double* a, I lda, double* w, double* work,
-                I lwork, int* info, std::size_t, std::size_t);
-  void (*dsygv)(I itype, const char* jobz, const char* uplo, I n, double* a, I lda, double* b,
-                I ldb, double* w, double* work, I lwork, int* info, std::size_t, std::size_t);
-};
-
-[[noreturn]] inline void ReferenceFailure(const char* what, const char* detail) {
-  std::fprintf(stderr, "reference BLAS/LAPACK: %s %s\n", what, detail ? detail : "");
-  std::abort();
-}
-
-inline void* OpenReference(const char* path) {
-  void* lib = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-  if (lib == nullptr) ReferenceFailure("cannot open", dlerror());
-  return lib;
-}
-
-template <class F>
-void Bind(void* lib, const char* name, F& fn) {
-  void* sym = dlsym(lib, name);
-  if (sym == nullptr) ReferenceFailure("missing", name);
-  fn = reinterpret_cast<F>(sym);
-}
-
-// Loaded once. The BLAS goes first: LAPACK's own need for libblas.so.3 is then met by it
-// rather than by the system's selection, which the dgemm_ check below confirms.
-inline const Reference& Ref() {
-  static const Reference ref = [] {
-    Reference r{};
-    void* blas = OpenReference(MCSTAT_REFERENCE_BLAS);
-    void* lapack = OpenReference(MCSTAT_REFERENCE_LAPACK);
-    if (dlsym(lapack, "dgemm_") != dlsym(blas, "dgemm_"))
-      ReferenceFailure("LAPACK does not run on the reference BLAS:", MCSTAT_REFERENCE_LAPACK);
-    Bind(blas, "ddot_", r.ddot), Bind(blas, "daxpy_", r.daxpy), Bind(blas, "dcopy_", r.dcopy);
-    Bind(blas, "dswap_", r.dswap), Bind(blas, "drot_", r.drot), Bind(blas, "drotg_", r.drotg);
-    Bind(blas, "dscal_", r.dscal), Bind(blas, "dasum_", r.dasum), Bind(blas, "dnrm2_", r.dnrm2);
-    Bind(blas, "idamax_", r.idamax), Bind(lapack, "dgesv_", r.dgesv);
-    Bind(lapack, "dgetrf_", r.dgetrf), Bind(lapack, "dgetri_", r.dgetri);
-    Bind(lapack, "dgels_", r.dgels), Bind(lapack, "dgesvd_", r.dgesvd);
-    Bind(lapack, "dtrtrs_", r.dtrtrs), Bind(lapack, "dsyev_", r.dsyev);
-    Bind(lapack, "dsygv_", r.dsygv);
-    return r;
-  }();
-  return ref;
-}
 
 // Column-major dense matrix with 0-based access.
 struct Dense {
@@ -212,7 +173,7 @@ inline int LapackSolve(Dense a, std::vector<double>& b, bool transposed = false)
   int one = 1;
   int info = 0;
   std::vector<int> ipiv(n);
-  Ref().dgesv(&n, &one, a.v.data(), &n, ipiv.data(), b.data(), &n, &info);
+  dgesv_(&n, &one, a.v.data(), &n, ipiv.data(), b.data(), &n, &info);
   return info;
 }
 
@@ -220,10 +181,10 @@ inline Dense LapackInverse(Dense a) {
   int n = a.rows;
   int info = 0;
   std::vector<int> ipiv(n);
-  Ref().dgetrf(&n, &n, a.v.data(), &n, ipiv.data(), &info);
+  dgetrf_(&n, &n, a.v.data(), &n, ipiv.data(), &info);
   int lwork = 64 * n;
   std::vector<double> work(lwork);
-  Ref().dgetri(&n, a.v.data(), &n, ipiv.data(), work.data(), &lwork, &info);
+  dgetri_(&n, a.v.data(), &n, ipiv.data(), work.data(), &lwork, &info);
   return a;
 }
 
@@ -232,7 +193,7 @@ inline double LapackDet(Dense a) {
   int n = a.rows;
   int info = 0;
   std::vector<int> ipiv(n);
-  Ref().dgetrf(&n, &n, a.v.data(), &n, ipiv.data(), &info);
+  dgetrf_(&n, &n, a.v.data(), &n, ipiv.data(), &info);
   double det = 1.0;
   for (int i = 0; i < n; ++i) det *= (ipiv[i] != i + 1 ? -a(i, i) : a(i, i));
   return det;

@@ -265,8 +265,8 @@ TEST_P(LinpackSolvers, TriangularConditionSolveInverse) {
       std::vector<double> b = mctest::RandomVector(n, rng), x = b, ref = b;
       EXPECT_EQ(Linpack::Dtrsl(t.data(), ld, n, x.data(), 10 * trans + (upper ? 1 : 0)), 0);
       int one = 1, info = 0;
-      mctest::Ref().dtrtrs(upper ? "U" : "L", trans ? "T" : "N", "N", &n, &one, T.v.data(), &n,
-                           ref.data(), &n, &info, 1, 1, 1);
+      dtrtrs_(upper ? "U" : "L", trans ? "T" : "N", "N", &n, &one, T.v.data(), &n, ref.data(), &n,
+              &info, 1, 1, 1);
       EXPECT_LE(mctest::RelDiff(x, ref), Tol(n, truth));
     }
     double det[2];
@@ -316,8 +316,8 @@ TEST_P(LinpackSolvers, QrLeastSquaresWithAndWithoutPivoting) {
     Dense xc = X;
     int one = 1, info = 0, lwork = 64 * (rows + n);
     std::vector<double> work(lwork);
-    mctest::Ref().dgels("N", &rows, &n, &one, xc.v.data(), &rows, ref.data(), &rows, work.data(),
-                        &lwork, &info, 1);
+    dgels_("N", &rows, &n, &one, xc.v.data(), &rows, ref.data(), &rows, work.data(), &lwork, &info,
+           1);
     ASSERT_EQ(info, 0);
   }
   int lx = rows + 2;
@@ -365,8 +365,8 @@ TEST_P(LinpackSolvers, SvdValuesAndVectorsMatchLapack) {
       int lwork = 64 * (rows + cols), info = 0, one = 1;
       std::vector<double> work(lwork);
       double dummy = 0;
-      mctest::Ref().dgesvd("N", "N", &rows, &cols, xc.v.data(), &rows, refS.data(), &dummy, &one,
-                           &dummy, &one, work.data(), &lwork, &info, 1, 1);
+      dgesvd_("N", "N", &rows, &cols, xc.v.data(), &rows, refS.data(), &dummy, &one, &dummy, &one,
+              work.data(), &lwork, &info, 1, 1);
       ASSERT_EQ(info, 0);
     }
     for (int job : {11, 21}) {

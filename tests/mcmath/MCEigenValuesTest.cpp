@@ -36,10 +36,10 @@ std::vector<double> Lapack(Dense& a, Dense* e) {
   int n = a.rows, lwork = 64 * n + 64, info = 0, one = 1;
   std::vector<double> w(n), work(lwork);
   if (e == nullptr)
-    mctest::Ref().dsyev("V", "L", &n, a.v.data(), &n, w.data(), work.data(), &lwork, &info, 1, 1);
+    dsyev_("V", "L", &n, a.v.data(), &n, w.data(), work.data(), &lwork, &info, 1, 1);
   else
-    mctest::Ref().dsygv(&one, "V", "L", &n, a.v.data(), &n, e->v.data(), &n, w.data(), work.data(),
-                        &lwork, &info, 1, 1);
+    dsygv_(&one, "V", "L", &n, a.v.data(), &n, e->v.data(), &n, w.data(), work.data(), &lwork,
+           &info, 1, 1);
   EXPECT_EQ(info, 0);
   return w;
 }

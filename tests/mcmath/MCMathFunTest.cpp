@@ -26,21 +26,20 @@ TEST_P(OffsetKernels, MatchReferenceBlasAtTheOffset) {
   std::vector<double> x = mctest::RandomVector(off + 2 + n * std::abs(incx), rng);
   std::vector<double> y = mctest::RandomVector(off + 2 + n * std::abs(incy), rng);
   EXPECT_DOUBLE_EQ(MCMathFun::DDot(n, x, off, incx, y, off, incy),
-                   mctest::Ref().ddot(&n, x.data() + off, &incx, y.data() + off, &incy));
+                   ddot_(&n, x.data() + off, &incx, y.data() + off, &incy));
   double a = 1.25;
   std::vector<double> mine = y, ref = y;
   MCMathFun::Daxpy(n, a, x, off, incx, mine, off, incy);
-  mctest::Ref().daxpy(&n, &a, x.data() + off, &incx, ref.data() + off, &incy);
+  daxpy_(&n, &a, x.data() + off, &incx, ref.data() + off, &incy);
   EXPECT_EQ(mine, ref);
   if (incx > 0) {
-    EXPECT_DOUBLE_EQ(MCMathFun::DASum(n, x, off, incx),
-                     mctest::Ref().dasum(&n, x.data() + off, &incx));
-    double nrm = mctest::Ref().dnrm2(&n, x.data() + off, &incx);
+    EXPECT_DOUBLE_EQ(MCMathFun::DASum(n, x, off, incx), dasum_(&n, x.data() + off, &incx));
+    double nrm = dnrm2_(&n, x.data() + off, &incx);
     EXPECT_NEAR(MCMathFun::DNrm2(n, x, off, incx), nrm, 1e-14 * nrm);
     mine = x;
     ref = x;
     MCMathFun::DScal(n, a, mine, off, incx);
-    mctest::Ref().dscal(&n, &a, ref.data() + off, &incx);
+    dscal_(&n, &a, ref.data() + off, &incx);
     EXPECT_EQ(mine, ref);
   }
   // DLoad sets exactly the walked elements, in either direction.
