@@ -35,9 +35,6 @@ void dgels_(const char* trans, const int* m, const int* n, const int* nrhs, doub
 void dgesvd_(const char* jobu, const char* jobvt, const int* m, const int* n, double* a,
              const int* lda, double* s, double* u, const int* ldu, double* vt, const int* ldvt,
              double* work, const int* lwork, int* info, std::size_t, std::size_t);
-void dtrtrs_(const char* uplo, const char* trans, const char* diag, const int* n, const int* nrhs,
-             const double* a, const int* lda, double* b, const int* ldb, int* info, std::size_t,
-             std::size_t, std::size_t);
 void dsyev_(const char* jobz, const char* uplo, const int* n, double* a, const int* lda, double* w,
             double* work, const int* lwork, int* info, std::size_t, std::size_t);
 void dsygv_(const int* itype, const char* jobz, const char* uplo, const int* n, double* a,
