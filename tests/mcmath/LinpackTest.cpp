@@ -61,12 +61,13 @@ Dense UnpackUpper(const std::vector<double>& ap, int n) {
   return s;
 }
 
-// Band of A with ml sub- and mu superdiagonals: (i, j) in row i - j + top of column j; the
-// rows above row top - mu are the factorisation's fill-in space.
+// Band of A with ml sub- and mu superdiagonals: (i, j) in row i - j + top of column j. The
+// rows above row top - mu are the factorisation's fill-in space, which the caller need not
+// set: they hold -kPad, so that reading them before they are written shows too.
 std::vector<double> Band(const Dense& a, int ml, int mu, int lda, int top) {
   std::vector<double> abd(static_cast<size_t>(lda) * a.cols, kPad);
   for (int j = 0; j < a.cols; ++j) {
-    for (int i = 0; i < top - mu; ++i) abd[i + static_cast<size_t>(j) * lda] = 0.0;
+    for (int i = 0; i < top - mu; ++i) abd[i + static_cast<size_t>(j) * lda] = -kPad;
     for (int i = std::max(0, j - mu); i <= std::min(a.rows - 1, j + ml); ++i)
       abd[(i - j + top) + static_cast<size_t>(j) * lda] = a(i, j);
   }
