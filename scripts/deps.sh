@@ -4,7 +4,8 @@
 
 MCSTAT_PACKAGES=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev
                  libxerces-c-dev libxml2-utils libcli11-dev nlohmann-json3-dev python3
-                 liblapack-dev libblas-dev libfast-float-dev zlib1g-dev)
+                 libblas-dev liblapack-dev libgfortran-12-dev libopenblas0-pthread
+                 libfast-float-dev zlib1g-dev)
 
 mcstat_install_deps() {
   local missing=()

@@ -84,20 +84,22 @@ void Blas1::DRot(int n, double* x, int incx, double* y, int incy, double c, doub
 void Blas1::DRotG(double* a, double* b, double* c, double* s) {
   double da = *a;
   double db = *b;
-  double roe = std::fabs(da) > std::fabs(db) ? da : db;
   double scale = std::fabs(da) + std::fabs(db);
-  double r = 0.0;
   if (scale == 0.0) {
+    // No rotation: the identity, with r = 0 and the reconstruction value z = 0.
     *c = 1.0;
     *s = 0.0;
-  } else {
-    double ra = da / scale;
-    double rb = db / scale;
-    r = scale * std::sqrt(ra * ra + rb * rb);
-    r = (roe >= 0.0 ? 1.0 : -1.0) * r;
-    *c = da / r;
-    *s = db / r;
+    *a = 0.0;
+    *b = 0.0;
+    return;
   }
+  double roe = std::fabs(da) > std::fabs(db) ? da : db;
+  double ra = da / scale;
+  double rb = db / scale;
+  double r = scale * std::sqrt(ra * ra + rb * rb);
+  r = (roe >= 0.0 ? 1.0 : -1.0) * r;
+  *c = da / r;
+  *s = db / r;
   double z = 1.0;
   if (std::fabs(da) > std::fabs(db)) z = *s;
   if (std::fabs(db) >= std::fabs(da) && *c != 0.0) z = 1.0 / *c;

@@ -83,18 +83,19 @@ INSTANTIATE_TEST_SUITE_P(SizesAndStrides, Blas1VsReference,
                                             ::testing::Values(1, 2, -1, -3),
                                             ::testing::Values(1, 3, -2)));
 
+// r, z, c and s against the reference for each branch: |a| > |b| (z = s), |b| >= |a| (z = 1/c,
+// or 1 when c = 0), both zero (z = 0), and magnitudes whose squares overflow.
 TEST(Blas1, RotGMatchesReferenceIncludingDegenerateCases) {
-  const double pairs[][2] = {{-4.0, 3.0}, {0.0, 2.0}, {5.0, 0.0}, {0.0, 0.0}, {1e300, -2e300}};
+  const double pairs[][2] = {{-4.0, 3.0}, {1.0, -2.0}, {0.0, 2.0},
+                             {5.0, 0.0},  {0.0, 0.0},  {1e300, -2e300}};
   for (const auto& p : pairs) {
-    double a = p[0], b = p[1], c = 0, s = 0;
-    double ra = p[0], rb = p[1], rc = 0, rs = 0;
-    Blas1::DRotG(&a, &b, &c, &s);
-    drotg_(&ra, &rb, &rc, &rs);
-    EXPECT_DOUBLE_EQ(a, ra) << p[0] << "," << p[1];
-    EXPECT_DOUBLE_EQ(c, rc) << p[0] << "," << p[1];
-    EXPECT_DOUBLE_EQ(s, rs) << p[0] << "," << p[1];
+    double mine[4] = {p[0], p[1], 0, 0}, ref[4] = {p[0], p[1], 0, 0};
+    Blas1::DRotG(&mine[0], &mine[1], &mine[2], &mine[3]);
+    drotg_(&ref[0], &ref[1], &ref[2], &ref[3]);
+    for (int k = 0; k < 4; ++k)
+      EXPECT_DOUBLE_EQ(mine[k], ref[k]) << p[0] << "," << p[1] << " " << k;
     // The rotation zeroes the second component: -s*a0 + c*b0 = 0.
-    EXPECT_NEAR(-s * p[0] + c * p[1], 0.0, 1e-15 * std::fabs(a) + 1e-300);
+    EXPECT_NEAR(-mine[3] * p[0] + mine[2] * p[1], 0.0, 1e-15 * std::fabs(mine[0]) + 1e-300);
   }
 }
 

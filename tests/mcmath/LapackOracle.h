@@ -1,5 +1,5 @@
-// Test support: the LAPACK and reference BLAS entry points used as an oracle for the
-// LINPACK and BLAS-1 routines, and generators of test matrices with a chosen condition.
+// Test support: the reference BLAS and LAPACK as an oracle for the LINPACK and BLAS-1
+// routines, and generators of test matrices with a chosen condition.
 #ifndef MCSTAT_TESTS_LAPACKORACLE_H_
 #define MCSTAT_TESTS_LAPACKORACLE_H_
 
@@ -8,8 +8,10 @@
 #include <random>
 #include <vector>
 
+// The reference BLAS and LAPACK, linked statically from the reference libraries: the
+// libblas.so.3 the system selects may be an optimised library that sums in another order,
+// and the BLAS-1 checks are bit for bit.
 extern "C" {
-// Reference BLAS level 1.
 double ddot_(const int* n, const double* x, const int* incx, const double* y, const int* incy);
 void daxpy_(const int* n, const double* a, const double* x, const int* incx, double* y,
             const int* incy);
@@ -22,7 +24,6 @@ void dscal_(const int* n, const double* a, double* x, const int* incx);
 double dasum_(const int* n, const double* x, const int* incx);
 double dnrm2_(const int* n, const double* x, const int* incx);
 int idamax_(const int* n, const double* x, const int* incx);
-// LAPACK drivers and computational routines.
 void dgesv_(const int* n, const int* nrhs, double* a, const int* lda, int* ipiv, double* b,
             const int* ldb, int* info);
 void dgetrf_(const int* m, const int* n, double* a, const int* lda, int* ipiv, int* info);
@@ -34,13 +35,11 @@ void dgels_(const char* trans, const int* m, const int* n, const int* nrhs, doub
 void dgesvd_(const char* jobu, const char* jobvt, const int* m, const int* n, double* a,
              const int* lda, double* s, double* u, const int* ldu, double* vt, const int* ldvt,
              double* work, const int* lwork, int* info, std::size_t, std::size_t);
-void dgtsv_(const int* n, const int* nrhs, double* dl, double* d, double* du, double* b,
-            const int* ldb, int* info);
-void dsysv_(const char* uplo, const int* n, const int* nrhs, double* a, const int* lda, int* ipiv,
-            double* b, const int* ldb, double* work, const int* lwork, int* info, std::size_t);
-void dtrtrs_(const char* uplo, const char* trans, const char* diag, const int* n, const int* nrhs,
-             const double* a, const int* lda, double* b, const int* ldb, int* info, std::size_t,
-             std::size_t, std::size_t);
+void dsyev_(const char* jobz, const char* uplo, const int* n, double* a, const int* lda, double* w,
+            double* work, const int* lwork, int* info, std::size_t, std::size_t);
+void dsygv_(const int* itype, const char* jobz, const char* uplo, const int* n, double* a,
+            const int* lda, double* b, const int* ldb, double* w, double* work, const int* lwork,
+            int* info, std::size_t, std::size_t);
 }
 
 namespace mctest {

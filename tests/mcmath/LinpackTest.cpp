@@ -5,6 +5,7 @@
 #include <cmath>
 #include <numeric>
 #include <random>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -16,36 +17,20 @@ using mctest::Dense;
 
 namespace {
 
+constexpr double kPad = 1e300;  // fills the unused rows of every array, so stray writes show
+
 double DetValue(const double* det) { return det[0] * std::pow(10.0, det[1]); }
 
 // Accuracy to expect of a backward-stable solve with this reciprocal condition.
 double Tol(int n, double rcond) { return 1e3 * n * DBL_EPSILON / rcond; }
 
+double MatRelDiff(const Dense& a, const Dense& b) { return mctest::RelDiff(a.v, b.v); }
+
+// The estimate of norm(inverse) is a lower bound, so rcond is never below the truth, and for
+// these matrices it is within a factor of 10.
 void ExpectRcondBounds(double est, double truth) {
-  // The estimate of norm(inverse) is a lower bound, so rcond is never below the truth,
-  // and for these matrices it is within a factor of 10.
   EXPECT_GE(est, truth * (1.0 - 1e-6));
   EXPECT_LE(est, 10.0 * truth);
-}
-
-void ExpectScaledDet(const double* det) {
-  EXPECT_GE(std::fabs(det[0]), 1.0);
-  EXPECT_LT(std::fabs(det[0]), 10.0);
-}
-
-std::vector<double> PackUpper(const Dense& a) {
-  std::vector<double> ap;
-  for (int j = 0; j < a.cols; ++j)
-    for (int i = 0; i <= j; ++i) ap.push_back(a(i, j));
-  return ap;
-}
-
-Dense UnpackUpper(const std::vector<double>& ap, int n) {
-  Dense s(n, n);
-  int k = 0;
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i <= j; ++i, ++k) s(i, j) = s(j, i) = ap[k];
-  return s;
 }
 
 // The n x n matrix held in a column-major array with leading dimension ld; part 1 keeps the
@@ -59,22 +44,251 @@ Dense Unpad(const std::vector<double>& a, int ld, int n, int part = 0) {
   return m;
 }
 
+// The upper triangle column by column, followed by padding; and back, mirrored.
+std::vector<double> PackUpper(const Dense& a) {
+  std::vector<double> ap;
+  for (int j = 0; j < a.cols; ++j)
+    for (int i = 0; i <= j; ++i) ap.push_back(a(i, j));
+  ap.resize(ap.size() + 3, kPad);
+  return ap;
+}
+
+Dense UnpackUpper(const std::vector<double>& ap, int n) {
+  Dense s(n, n);
+  int k = 0;
+  for (int j = 0; j < n; ++j)
+    for (int i = 0; i <= j; ++i, ++k) s(i, j) = s(j, i) = ap[k];
+  return s;
+}
+
+// Band of A with ml sub- and mu superdiagonals: (i, j) in row i - j + top of column j. The
+// rows above row top - mu are the factorisation's fill-in space, which the caller need not
+// set: they hold -kPad, so that reading them before they are written shows too.
+std::vector<double> Band(const Dense& a, int ml, int mu, int lda, int top) {
+  std::vector<double> abd(static_cast<size_t>(lda) * a.cols, kPad);
+  for (int j = 0; j < a.cols; ++j) {
+    for (int i = 0; i < top - mu; ++i) abd[i + static_cast<size_t>(j) * lda] = -kPad;
+    for (int i = std::max(0, j - mu); i <= std::min(a.rows - 1, j + ml); ++i)
+      abd[(i - j + top) + static_cast<size_t>(j) * lda] = a(i, j);
+  }
+  return abd;
+}
+
 // R'R for the upper triangle R of a.
 Dense RtR(const std::vector<double>& a, int ld, int n) {
   Dense r = Unpad(a, ld, n, 1);
   return mctest::Multiply(mctest::Transpose(r), r);
 }
 
-double MatRelDiff(const Dense& a, const Dense& b) { return mctest::RelDiff(a.v, b.v); }
+// The matrix kinds, named by their LINPACK prefixes: general, general band, positive
+// definite, positive definite band, symmetric indefinite (every third eigenvalue negative),
+// lower and upper triangular, tridiagonal and positive definite tridiagonal.
+enum Kind { kGe, kGb, kPo, kPb, kSi, kTrl, kTru, kGt, kPt };
 
-// Band of A with ml sub- and mu superdiagonals, row (i - j + top) of column j, padded with 1e300.
-std::vector<double> Band(const Dense& A, int ml, int mu, int lda, int top) {
-  std::vector<double> abd(static_cast<size_t>(lda) * A.cols, 1e300);
-  for (int j = 0; j < A.cols; ++j)
-    for (int i = std::max(0, j - mu); i <= std::min(A.rows - 1, j + ml); ++i)
-      abd[(i - j + top) + static_cast<size_t>(j) * lda] = A(i, j);
-  return abd;
+// A matrix of the kind whose condition grows with cond (exactly cond for the dense kinds).
+Dense Make(Kind kind, int n, double cond, std::mt19937& rng) {
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  std::vector<int> signs(n, 1);
+  Dense a(n, n);
+  switch (kind) {
+    case kGe:
+      return mctest::GeneralWithCondition(n, cond, rng);
+    case kSi:
+      for (int i = 1; i < n; i += 3) signs[i] = -1;
+      [[fallthrough]];
+    case kPo:
+      return mctest::SymmetricWithCondition(n, cond, rng, signs);
+    case kGb:  // 2 sub- and 1 superdiagonal
+      for (int j = 0; j < n; ++j)
+        for (int i = std::max(0, j - 1); i <= std::min(n - 1, j + 2); ++i) a(i, j) = u(rng);
+      for (int i = 0; i < n; ++i) a(i, i) += (i % 2 ? 1.0 : -1.0) / cond;
+      return a;
+    case kPb:  // 2 superdiagonals, diagonally dominant
+      for (int j = 0; j < n; ++j)
+        for (int i = std::max(0, j - 2); i < j; ++i) a(i, j) = a(j, i) = u(rng);
+      for (int i = 0; i < n; ++i) {
+        a(i, i) = 1.0 / cond + 0.1;
+        for (int j = 0; j < n; ++j) a(i, i) += j != i ? std::fabs(a(i, j)) : 0.0;
+      }
+      return a;
+    case kGt:  // a small diagonal: the elimination pivots
+    case kPt:
+      for (int i = 0; i < n; ++i) {
+        a(i, i) = kind == kGt ? u(rng) / cond : 2.5 + std::fabs(u(rng));
+        if (i + 1 < n) a(i, i + 1) = u(rng), a(i + 1, i) = kind == kGt ? u(rng) : a(i, i + 1);
+      }
+      return a;
+    default:
+      for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i)
+          if (kind == kTru ? i < j : i > j) a(i, j) = u(rng) / n;
+      for (int i = 0; i < n; ++i) a(i, i) = 1.0 + std::fabs(u(rng));
+      return a;
+  }
 }
+
+// The arrays one storage scheme works on.
+struct Work {
+  int n = 0, ld = 0, ml = 0, mu = 0;
+  std::vector<double> a, z;
+  std::vector<int> piv;
+  double det[2] = {0, 0};
+  int inert[3] = {-1, -1, -1};
+  double* A() { return a.data(); }
+  int* P() { return piv.data(); }
+  double* Z() { return z.data(); }
+};
+
+// A storage scheme: its layout of the matrix, and its condition estimator (which factors),
+// solver (transposed too where it can) and determinant routine, which also gives the
+// inverse where the scheme has one. The tridiagonal solvers factor as they solve.
+struct Scheme {
+  const char* name;
+  Kind kind;
+  void (*layout)(const Dense&, Work&);
+  double (*co)(Work&);
+  void (*sl)(Work&, double* b, int trans);
+  bool transposes;
+  Dense (*di)(Work&);
+};
+
+void Full(const Dense& a, Work& w) { w.ld = w.n + 3, w.a = mctest::WithLeadingDim(a, w.ld); }
+void Packed(const Dense& a, Work& w) { w.a = PackUpper(a); }
+void GeneralBand(const Dense& a, Work& w) {
+  w.ml = std::min(2, w.n - 1), w.mu = std::min(1, w.n - 1), w.ld = 2 * w.ml + w.mu + 2;
+  w.a = Band(a, w.ml, w.mu, w.ld, w.ml + w.mu);
+}
+// Sub-, main and superdiagonal one after another: c(i) = a(i, i-1), d, e(i) = a(i, i+1).
+void Tridiagonal(const Dense& a, Work& w) {
+  w.a.assign(3 * w.n + 3, kPad);
+  for (int i = 0; i < w.n; ++i) {
+    w.a[i] = i > 0 ? a(i, i - 1) : 0.0, w.a[w.n + i] = a(i, i);
+    w.a[2 * w.n + i] = i + 1 < w.n ? a(i, i + 1) : 0.0;
+  }
+}
+void PositiveBand(const Dense& a, Work& w) {
+  w.ml = std::min(2, w.n - 1), w.ld = w.ml + 2;
+  w.a = Band(a, 0, w.ml, w.ld, w.ml);
+}
+
+const Scheme kSchemes[] = {
+    {"ge", kGe, Full, [](Work& w) { return Linpack::Dgeco(w.A(), w.ld, w.n, w.P(), w.Z()); },
+     [](Work& w, double* b, int t) { Linpack::Dgesl(w.A(), w.ld, w.n, w.P(), b, t); }, true,
+     [](Work& w) {
+       Linpack::Dgedi(w.A(), w.ld, w.n, w.P(), w.det, w.Z(), 11);
+       return Unpad(w.a, w.ld, w.n);
+     }},
+    {"gb", kGb, GeneralBand,
+     [](Work& w) { return Linpack::Dgbco(w.A(), w.ld, w.n, w.ml, w.mu, w.P(), w.Z()); },
+     [](Work& w, double* b, int t) { Linpack::Dgbsl(w.A(), w.ld, w.n, w.ml, w.mu, w.P(), b, t); },
+     true,
+     [](Work& w) {
+       Linpack::Dgbdi(w.A(), w.ld, w.n, w.ml, w.mu, w.P(), w.det);
+       return Dense(0, 0);
+     }},
+    {"po", kPo, Full, [](Work& w) { return Linpack::Dpoco(w.A(), w.ld, w.n, w.Z()); },
+     [](Work& w, double* b, int) { Linpack::Dposl(w.A(), w.ld, w.n, b); }, false,
+     [](Work& w) {
+       Linpack::Dpodi(w.A(), w.ld, w.n, w.det, 11);
+       return Unpad(w.a, w.ld, w.n, 2);
+     }},
+    {"pp", kPo, Packed, [](Work& w) { return Linpack::Dppco(w.A(), w.n, w.Z()); },
+     [](Work& w, double* b, int) { Linpack::Dppsl(w.A(), w.n, b); }, false,
+     [](Work& w) {
+       Linpack::Dppdi(w.A(), w.n, w.det, 11);
+       return UnpackUpper(w.a, w.n);
+     }},
+    {"pb", kPb, PositiveBand, [](Work& w) { return Linpack::Dpbco(w.A(), w.ld, w.n, w.ml, w.Z()); },
+     [](Work& w, double* b, int) { Linpack::Dpbsl(w.A(), w.ld, w.n, w.ml, b); }, false,
+     [](Work& w) {
+       Linpack::Dpbdi(w.A(), w.ld, w.n, w.ml, w.det);
+       return Dense(0, 0);
+     }},
+    {"si", kSi, Full, [](Work& w) { return Linpack::Dsico(w.A(), w.ld, w.n, w.P(), w.Z()); },
+     [](Work& w, double* b, int) { Linpack::Dsisl(w.A(), w.ld, w.n, w.P(), b); }, false,
+     [](Work& w) {
+       Linpack::Dsidi(w.A(), w.ld, w.n, w.P(), w.det, w.inert, w.Z(), 111);
+       return Unpad(w.a, w.ld, w.n, 2);
+     }},
+    {"sp", kSi, Packed, [](Work& w) { return Linpack::Dspco(w.A(), w.n, w.P(), w.Z()); },
+     [](Work& w, double* b, int) { Linpack::Dspsl(w.A(), w.n, w.P(), b); }, false,
+     [](Work& w) {
+       Linpack::Dspdi(w.A(), w.n, w.P(), w.det, w.inert, w.Z(), 111);
+       return UnpackUpper(w.a, w.n);
+     }},
+    {"trl", kTrl, Full, [](Work& w) { return Linpack::Dtrco(w.A(), w.ld, w.n, w.Z(), 0); },
+     [](Work& w, double* b, int t) { EXPECT_EQ(Linpack::Dtrsl(w.A(), w.ld, w.n, b, 10 * t), 0); },
+     true,
+     [](Work& w) {
+       EXPECT_EQ(Linpack::Dtrdi(w.A(), w.ld, w.n, w.det, 110), 0);
+       return Unpad(w.a, w.ld, w.n, -1);
+     }},
+    {"tru", kTru, Full, [](Work& w) { return Linpack::Dtrco(w.A(), w.ld, w.n, w.Z(), 1); },
+     [](Work& w, double* b, int t) {
+       EXPECT_EQ(Linpack::Dtrsl(w.A(), w.ld, w.n, b, 10 * t + 1), 0);
+     },
+     true,
+     [](Work& w) {
+       EXPECT_EQ(Linpack::Dtrdi(w.A(), w.ld, w.n, w.det, 111), 0);
+       return Unpad(w.a, w.ld, w.n, 1);
+     }},
+    {"gt", kGt, Tridiagonal, nullptr,
+     [](Work& w, double* b, int) {
+       EXPECT_EQ(Linpack::Dgtsl(w.n, w.A(), w.A() + w.n, w.A() + 2 * w.n, b), 0);
+     },
+     false, nullptr},
+    {"pt", kPt, Tridiagonal, nullptr,
+     [](Work& w, double* b, int) { Linpack::Dptsl(w.n, w.A() + w.n, w.A() + 2 * w.n, b); }, false,
+     nullptr},
+};
+
+// (scheme, n, log10 of the condition number)
+class LinpackSchemes : public ::testing::TestWithParam<std::tuple<int, int, int>> {};
+
+TEST_P(LinpackSchemes, ConditionSolveDeterminantAndInverseMatchLapack) {
+  const auto [s, n, logCond] = GetParam();
+  const Scheme& scheme = kSchemes[s];
+  std::mt19937 rng(977 + 13 * n + logCond);
+  const Dense a = Make(scheme.kind, n, std::pow(10.0, logCond), rng);
+  const double truth = mctest::TrueRcond(a), tol = Tol(n, truth);
+  Work w;
+  w.n = n, w.piv.resize(n), w.z.resize(n);
+  scheme.layout(a, w);
+  const auto pads = std::count(w.a.begin(), w.a.end(), kPad);
+
+  if (scheme.co != nullptr) ExpectRcondBounds(scheme.co(w), truth);
+  for (int trans = 0; trans <= (scheme.transposes ? 1 : 0); ++trans) {
+    std::vector<double> b = mctest::RandomVector(n, rng), x = b;
+    scheme.sl(w, x.data(), trans);
+    ASSERT_EQ(mctest::LapackSolve(a, b, trans != 0), 0);
+    EXPECT_LE(mctest::RelDiff(x, b), tol) << "transposed " << trans;
+  }
+  if (scheme.di != nullptr) {
+    const Dense inverse = scheme.di(w);
+    const double det = mctest::LapackDet(a);
+    EXPECT_GE(std::fabs(w.det[0]), 1.0);
+    EXPECT_LT(std::fabs(w.det[0]), 10.0);
+    EXPECT_NEAR(DetValue(w.det), det, tol * std::fabs(det));
+    if (inverse.rows > 0) {
+      EXPECT_LE(MatRelDiff(inverse, mctest::LapackInverse(a)), tol);
+    }
+  }
+  if (scheme.kind == kSi) {
+    EXPECT_EQ(std::vector<int>(w.inert, w.inert + 3),
+              (std::vector<int>{n - (n + 1) / 3, (n + 1) / 3, 0}));
+  }
+  EXPECT_EQ(std::count(w.a.begin(), w.a.end(), kPad), pads);  // nothing written outside
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SchemesSizesConditions, LinpackSchemes,
+    ::testing::Combine(::testing::Range(0, static_cast<int>(std::size(kSchemes))),
+                       ::testing::Values(1, 2, 5, 17, 40), ::testing::Values(1, 6)),
+    [](const ::testing::TestParamInfo<std::tuple<int, int, int>>& i) {
+      return std::string(kSchemes[std::get<0>(i.param)].name) + "_n" +
+             std::to_string(std::get<1>(i.param)) + "_cond1e" +
+             std::to_string(std::get<2>(i.param));
+    });
 
 // (n, log10 of the condition number)
 class LinpackSolvers : public ::testing::TestWithParam<std::tuple<int, int>> {
@@ -89,221 +303,6 @@ class LinpackSolvers : public ::testing::TestWithParam<std::tuple<int, int>> {
   double cond = 1.0;
   std::mt19937 rng;
 };
-
-TEST_P(LinpackSolvers, GeneralFactorSolveDeterminantInverse) {
-  Dense A = mctest::GeneralWithCondition(n, cond, rng);
-  std::vector<double> a = mctest::WithLeadingDim(A, ld);
-  std::vector<int> ipvt(n);
-  std::vector<double> z(n);
-  double truth = mctest::TrueRcond(A);
-  ExpectRcondBounds(Linpack::Dgeco(a.data(), ld, n, ipvt.data(), z.data()), truth);
-  for (int p : ipvt) EXPECT_TRUE(p >= 1 && p <= n);
-  std::vector<double> fa = mctest::WithLeadingDim(A, ld);
-  EXPECT_EQ(Linpack::Dgefa(fa.data(), ld, n, ipvt.data()), 0);
-
-  for (int job : {0, 1}) {
-    std::vector<double> b = mctest::RandomVector(n, rng), x = b, ref = b;
-    Linpack::Dgesl(a.data(), ld, n, ipvt.data(), x.data(), job);
-    ASSERT_EQ(mctest::LapackSolve(A, ref, job != 0), 0);
-    EXPECT_LE(mctest::RelDiff(x, ref), Tol(n, truth)) << "job " << job;
-    // Small residual whatever the condition.
-    std::vector<double> ax = mctest::Apply(job == 0 ? A : mctest::Transpose(A), x);
-    EXPECT_LE(mctest::RelDiff(ax, b), 100.0 * n * DBL_EPSILON * (1.0 + mctest::MaxAbs(x)));
-  }
-
-  double det[2];
-  std::vector<double> work(n);
-  Linpack::Dgedi(a.data(), ld, n, ipvt.data(), det, work.data(), 11);
-  ExpectScaledDet(det);
-  double refDet = mctest::LapackDet(A);
-  EXPECT_NEAR(DetValue(det), refDet, Tol(n, truth) * std::fabs(refDet));
-  Dense inv = Unpad(a, ld, n);
-  EXPECT_LE(MatRelDiff(inv, mctest::LapackInverse(A)), Tol(n, truth));
-  Dense prod = mctest::Multiply(A, inv);
-  for (int i = 0; i < n; ++i) prod(i, i) -= 1.0;
-  EXPECT_LE(mctest::MaxAbs(prod.v), Tol(n, truth));
-  // The padding below each column is never touched.
-  for (int j = 0; j < n; ++j) EXPECT_EQ(a[n + static_cast<size_t>(j) * ld], 1e300);
-}
-
-TEST_P(LinpackSolvers, GeneralBandMatchesDenseSolve) {
-  int ml = std::min(2, n - 1), mu = std::min(1, n - 1);
-  Dense A(n, n);
-  std::uniform_real_distribution<double> u(-1.0, 1.0);
-  for (int j = 0; j < n; ++j)
-    for (int i = std::max(0, j - mu); i <= std::min(n - 1, j + ml); ++i) A(i, j) = u(rng);
-  for (int i = 0; i < n; ++i) A(i, i) += (i % 2 ? 1.0 : -1.0) / cond;  // keep it regular
-  int lda = 2 * ml + mu + 2;
-  std::vector<double> abd = Band(A, ml, mu, lda, ml + mu);
-  std::vector<int> ipvt(n);
-  std::vector<double> z(n);
-  double truth = mctest::TrueRcond(A);
-  ExpectRcondBounds(Linpack::Dgbco(abd.data(), lda, n, ml, mu, ipvt.data(), z.data()), truth);
-  for (int job : {0, 1}) {
-    std::vector<double> b = mctest::RandomVector(n, rng), x = b, ref = b;
-    Linpack::Dgbsl(abd.data(), lda, n, ml, mu, ipvt.data(), x.data(), job);
-    ASSERT_EQ(mctest::LapackSolve(A, ref, job != 0), 0);
-    EXPECT_LE(mctest::RelDiff(x, ref), Tol(n, truth)) << "job " << job;
-  }
-  double det[2];
-  Linpack::Dgbdi(abd.data(), lda, n, ml, mu, ipvt.data(), det);
-  ExpectScaledDet(det);
-  double refDet = mctest::LapackDet(A);
-  EXPECT_NEAR(DetValue(det), refDet, Tol(n, truth) * std::fabs(refDet));
-}
-
-TEST_P(LinpackSolvers, PositiveDefiniteFullPackedAndBand) {
-  Dense A = mctest::SymmetricWithCondition(n, cond, rng, std::vector<int>(n, 1));
-  double truth = mctest::TrueRcond(A);
-  Dense refInv = mctest::LapackInverse(A);
-  double refDet = mctest::LapackDet(A);
-  std::vector<double> b = mctest::RandomVector(n, rng), ref = b;
-  ASSERT_EQ(mctest::LapackSolve(A, ref), 0);
-  std::vector<double> z(n);
-  double det[2];
-
-  std::vector<double> a = mctest::WithLeadingDim(A, ld);
-  ExpectRcondBounds(Linpack::Dpoco(a.data(), ld, n, z.data()), truth);
-  std::vector<double> x = b;
-  Linpack::Dposl(a.data(), ld, n, x.data());
-  EXPECT_LE(mctest::RelDiff(x, ref), Tol(n, truth));
-  // R'R reproduces A.
-  EXPECT_LE(MatRelDiff(RtR(a, ld, n), A), 100 * n * DBL_EPSILON);
-  Linpack::Dpodi(a.data(), ld, n, det, 11);
-  ExpectScaledDet(det);
-  EXPECT_NEAR(DetValue(det), refDet, Tol(n, truth) * std::fabs(refDet));
-  EXPECT_LE(MatRelDiff(Unpad(a, ld, n, 2), refInv), Tol(n, truth));
-
-  std::vector<double> ap = PackUpper(A);
-  ExpectRcondBounds(Linpack::Dppco(ap.data(), n, z.data()), truth);
-  x = b;
-  Linpack::Dppsl(ap.data(), n, x.data());
-  EXPECT_LE(mctest::RelDiff(x, ref), Tol(n, truth));
-  Linpack::Dppdi(ap.data(), n, det, 11);
-  EXPECT_NEAR(DetValue(det), refDet, Tol(n, truth) * std::fabs(refDet));
-  EXPECT_LE(MatRelDiff(UnpackUpper(ap, n), refInv), Tol(n, truth));
-}
-
-TEST_P(LinpackSolvers, PositiveDefiniteBand) {
-  int m = std::min(2, n - 1);
-  Dense A(n, n);
-  std::uniform_real_distribution<double> u(-1.0, 1.0);
-  for (int j = 0; j < n; ++j)
-    for (int i = std::max(0, j - m); i < j; ++i) A(i, j) = A(j, i) = u(rng);
-  for (int i = 0; i < n; ++i) {
-    double s = 0.0;
-    for (int j = 0; j < n; ++j) s += (j != i) ? std::fabs(A(i, j)) : 0.0;
-    A(i, i) = s + 1.0 / cond + 0.1;  // diagonally dominant, hence positive definite
-  }
-  int lda = m + 2;
-  std::vector<double> abd = Band(A, 0, m, lda, m);
-  std::vector<double> z(n);
-  double truth = mctest::TrueRcond(A);
-  ExpectRcondBounds(Linpack::Dpbco(abd.data(), lda, n, m, z.data()), truth);
-  std::vector<double> b = mctest::RandomVector(n, rng), x = b, ref = b;
-  Linpack::Dpbsl(abd.data(), lda, n, m, x.data());
-  ASSERT_EQ(mctest::LapackSolve(A, ref), 0);
-  EXPECT_LE(mctest::RelDiff(x, ref), Tol(n, truth));
-  double det[2];
-  Linpack::Dpbdi(abd.data(), lda, n, m, det);
-  double refDet = mctest::LapackDet(A);
-  EXPECT_NEAR(DetValue(det), refDet, Tol(n, truth) * std::fabs(refDet));
-}
-
-TEST_P(LinpackSolvers, SymmetricIndefiniteFullAndPacked) {
-  std::vector<int> signs(n);
-  for (int i = 0; i < n; ++i) signs[i] = (i % 3 == 1) ? -1 : 1;
-  int nNeg = static_cast<int>(std::count(signs.begin(), signs.end(), -1));
-  Dense A = mctest::SymmetricWithCondition(n, cond, rng, signs);
-  double truth = mctest::TrueRcond(A);
-  Dense refInv = mctest::LapackInverse(A);
-  double refDet = mctest::LapackDet(A);
-  std::vector<double> b = mctest::RandomVector(n, rng), ref = b;
-  ASSERT_EQ(mctest::LapackSolve(A, ref), 0);
-  std::vector<int> kpvt(n);
-  std::vector<double> z(n), work(n);
-  double det[2];
-  int inert[3];
-
-  std::vector<double> a = mctest::WithLeadingDim(A, ld);
-  ExpectRcondBounds(Linpack::Dsico(a.data(), ld, n, kpvt.data(), z.data()), truth);
-  std::vector<double> x = b;
-  Linpack::Dsisl(a.data(), ld, n, kpvt.data(), x.data());
-  EXPECT_LE(mctest::RelDiff(x, ref), Tol(n, truth));
-  Linpack::Dsidi(a.data(), ld, n, kpvt.data(), det, inert, work.data(), 111);
-  EXPECT_EQ(inert[0], n - nNeg);
-  EXPECT_EQ(inert[1], nNeg);
-  EXPECT_EQ(inert[2], 0);
-  EXPECT_NEAR(DetValue(det), refDet, Tol(n, truth) * std::fabs(refDet));
-  EXPECT_LE(MatRelDiff(Unpad(a, ld, n, 2), refInv), Tol(n, truth));
-
-  std::vector<double> ap = PackUpper(A);
-  std::vector<int> kp(n);
-  ExpectRcondBounds(Linpack::Dspco(ap.data(), n, kp.data(), z.data()), truth);
-  EXPECT_EQ(kp, kpvt);  // same pivoting decisions as the full-storage routine
-  x = b;
-  Linpack::Dspsl(ap.data(), n, kp.data(), x.data());
-  EXPECT_LE(mctest::RelDiff(x, ref), Tol(n, truth));
-  Linpack::Dspdi(ap.data(), n, kp.data(), det, inert, work.data(), 111);
-  EXPECT_EQ(inert[1], nNeg);
-  EXPECT_NEAR(DetValue(det), refDet, Tol(n, truth) * std::fabs(refDet));
-  EXPECT_LE(MatRelDiff(UnpackUpper(ap, n), refInv), Tol(n, truth));
-}
-
-TEST_P(LinpackSolvers, TriangularConditionSolveInverse) {
-  std::uniform_real_distribution<double> u(-1.0, 1.0);
-  for (bool upper : {false, true}) {
-    Dense T(n, n);
-    for (int j = 0; j < n; ++j)
-      for (int i = 0; i < n; ++i)
-        if (upper ? i < j : i > j) T(i, j) = u(rng) / n;
-    for (int i = 0; i < n; ++i) T(i, i) = 1.0 + std::fabs(u(rng));
-    double truth = mctest::TrueRcond(T);
-    std::vector<double> t = mctest::WithLeadingDim(T, ld), z(n);
-    ExpectRcondBounds(Linpack::Dtrco(t.data(), ld, n, z.data(), upper ? 1 : 0), truth);
-    for (int trans : {0, 1}) {
-      std::vector<double> b = mctest::RandomVector(n, rng), x = b, ref = b;
-      EXPECT_EQ(Linpack::Dtrsl(t.data(), ld, n, x.data(), 10 * trans + (upper ? 1 : 0)), 0);
-      int one = 1, info = 0;
-      dtrtrs_(upper ? "U" : "L", trans ? "T" : "N", "N", &n, &one, T.v.data(), &n, ref.data(), &n,
-              &info, 1, 1, 1);
-      EXPECT_LE(mctest::RelDiff(x, ref), Tol(n, truth));
-    }
-    double det[2];
-    EXPECT_EQ(Linpack::Dtrdi(t.data(), ld, n, det, upper ? 111 : 110), 0);
-    double prodDiag = 1.0;
-    for (int i = 0; i < n; ++i) prodDiag *= T(i, i);
-    EXPECT_NEAR(DetValue(det), prodDiag, 1e-12 * prodDiag);
-    Dense inv = Unpad(t, ld, n, upper ? 1 : -1);
-    EXPECT_LE(MatRelDiff(inv, mctest::LapackInverse(T)), Tol(n, truth));
-  }
-}
-
-TEST_P(LinpackSolvers, TridiagonalMatchesLapack) {
-  std::uniform_real_distribution<double> u(-1.0, 1.0);
-  const std::vector<double> b = mctest::RandomVector(n, rng);
-  // pos 0: general with small diagonal (pivoting); pos 1: positive definite (Dptsl).
-  for (int pos : {0, 1}) {
-    std::vector<double> c(n), d(n), e(n);
-    Dense A(n, n);
-    for (int i = 0; i < n; ++i) {
-      c[i] = u(rng);
-      e[i] = pos ? c[i] : u(rng);
-      d[i] = pos ? 2.5 + std::fabs(u(rng)) : u(rng) / cond;
-      A(i, i) = d[i];
-      if (i > 0) A(i, i - 1) = pos ? c[i - 1] : c[i];
-      if (i + 1 < n) A(i, i + 1) = e[i];
-    }
-    std::vector<double> x = b, ref = b;
-    if (mctest::LapackSolve(A, ref) != 0) continue;
-    if (pos) {
-      Linpack::Dptsl(n, d.data(), e.data(), x.data());
-    } else {
-      EXPECT_EQ(Linpack::Dgtsl(n, c.data(), d.data(), e.data(), x.data()), 0);
-    }
-    EXPECT_LE(mctest::RelDiff(x, ref), Tol(n, mctest::TrueRcond(A))) << pos;
-  }
-}
 
 TEST_P(LinpackSolvers, QrLeastSquaresWithAndWithoutPivoting) {
   int rows = n + 3;

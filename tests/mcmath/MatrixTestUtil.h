@@ -1,4 +1,4 @@
-// Test support: row-major dense matrices as plain vectors, for checking MCSymMatrix and
+// Test support: row-major dense matrices as nested vectors, for checking MCSymMatrix and
 // MCRectMatrix against straightforward arithmetic.
 #ifndef MCSTAT_TESTS_MATRIXTESTUTIL_H_
 #define MCSTAT_TESTS_MATRIXTESTUTIL_H_
@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "LapackOracle.h"
 #include "MCRectMatrix.h"
 #include "MCSymMatrix.h"
 
@@ -54,46 +55,26 @@ inline MCCommonMath::MCRectMatrix Rect(const Rows& d) {
   return m;
 }
 
-inline Rows Mul(const Rows& a, const Rows& b) {
-  Rows c = Zeros(a.size(), b.empty() ? 0 : b[0].size());
-  for (size_t i = 0; i < a.size(); ++i)
-    for (size_t t = 0; t < b.size(); ++t)
-      for (size_t j = 0; j < c[i].size(); ++j) c[i][j] += a[i][t] * b[t][j];
-  return c;
+// Dense arithmetic through the column-major matrices of the LAPACK oracle.
+inline Dense ToDense(const Rows& r) {
+  Dense d(static_cast<int>(r.size()), r.empty() ? 0 : static_cast<int>(r[0].size()));
+  for (int i = 0; i < d.rows; ++i)
+    for (int j = 0; j < d.cols; ++j) d(i, j) = r[i][j];
+  return d;
 }
 
-inline Rows Trans(const Rows& a) {
-  Rows t = Zeros(a.empty() ? 0 : a[0].size(), a.size());
-  for (size_t i = 0; i < a.size(); ++i)
-    for (size_t j = 0; j < a[i].size(); ++j) t[j][i] = a[i][j];
-  return t;
+inline Rows ToRows(const Dense& d) {
+  Rows r = Zeros(d.rows, d.cols);
+  for (int i = 0; i < d.rows; ++i)
+    for (int j = 0; j < d.cols; ++j) r[i][j] = d(i, j);
+  return r;
 }
 
+inline Rows Mul(const Rows& a, const Rows& b) { return ToRows(Multiply(ToDense(a), ToDense(b))); }
+inline Rows Trans(const Rows& a) { return ToRows(Transpose(ToDense(a))); }
+inline Rows Inverse(const Rows& a) { return ToRows(LapackInverse(ToDense(a))); }
 inline std::vector<double> MulV(const Rows& a, const std::vector<double>& x) {
-  std::vector<double> y(a.size(), 0.0);
-  for (size_t i = 0; i < a.size(); ++i)
-    for (size_t j = 0; j < x.size(); ++j) y[i] += a[i][j] * x[j];
-  return y;
-}
-
-// Gauss-Jordan with partial pivoting; deliberately unrelated to sweeps and Cholesky.
-inline Rows Inverse(Rows a) {
-  const size_t n = a.size();
-  Rows inv = Identity(n);
-  for (size_t c = 0; c < n; ++c) {
-    size_t p = c;
-    for (size_t r = c + 1; r < n; ++r)
-      if (std::fabs(a[r][c]) > std::fabs(a[p][c])) p = r;
-    std::swap(a[c], a[p]);
-    std::swap(inv[c], inv[p]);
-    const double piv = a[c][c];
-    for (size_t j = 0; j < n; ++j) a[c][j] /= piv, inv[c][j] /= piv;
-    for (size_t r = 0; r < n; ++r) {
-      const double f = r == c ? 0.0 : a[r][c];
-      for (size_t j = 0; j < n; ++j) a[r][j] -= f * a[c][j], inv[r][j] -= f * inv[c][j];
-    }
-  }
-  return inv;
+  return Apply(ToDense(a), x);
 }
 
 inline Rows RandomRows(std::mt19937_64& g, size_t r, size_t c) {
