@@ -42,6 +42,10 @@ struct FitOptions {
   std::string jsonFile;  // "-": standard output (the report then goes to err)
   std::string pmmlFile;  // "-": likewise
   bool collinearity = false;
+  double confLevel = 0.95;     // of the confidence intervals
+  std::string predictionsFile;  // "-": standard output; empty: none
+  std::string idColumn;         // carried into the predictions
+  std::string pmmlVersion = "4.4";  // "4.4" or "3.2"
   bool quiet = false;
 };
 

@@ -1,8 +1,10 @@
 #ifndef MCSTAT_FRONTEND_FIT_H_
 #define MCSTAT_FRONTEND_FIT_H_
 
+#include <cstdint>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "MCCancelInfo.h"
 #include "ProgressListener.h"
@@ -13,14 +15,40 @@
 
 namespace MCFrontEnd {
 
+// Receives a fit's prediction for every record of its data, in order (FitChoices).
+class MCFRONTEND_EXPORT PredictionSink {
+ public:
+  virtual ~PredictionSink();
+  // Called once before the records, with the result so far (its categories, its model).
+  virtual void Begin(const FitResult& result);
+  // Linear model: record `index` (0-based among the records read) with its fitted value and
+  // residual (dependent - fitted); NaN where the record lacks a predictor the model needs (or,
+  // for the residual, the dependent). Records the fit did not use are predicted too.
+  virtual void Fitted(std::int64_t index, double fitted, double residual);
+  // Logistic model: the predicted category (an index into FitResult::categories; -1 when the
+  // record cannot be scored) and the probability of each category in that order (NaN then).
+  // The prediction is the library's: among categories whose linear predictors are equal to
+  // rounding, the reference, then the first in the library's order, wins.
+  virtual void Classified(std::int64_t index, int category,
+                          const std::vector<double>& probabilities);
+};
+
+// What a fit computes beside the estimates.
+struct FitChoices {
+  LogisticOptions logistic;  // for a logistic model
+  double confLevel = 0.95;   // of the confidence intervals, 0 < level < 1
+  bool collinearity = false;  // the collinearity diagnostics
+  PredictionSink* predictions = nullptr;  // not owned; null: none
+};
+
 // Fits the model of the coded data through the library's factory and component: linear or
-// multinomial logistic as the request says (the logistic choices apply to the latter), with
-// the collinearity diagnostics when asked. cancel is asked before every record and progress
-// hears every iteration; both may be null. InputError for a bad logistic choice (or data that
-// became unreadable), FitError for the library's error status in words, Cancelled.
-MCFRONTEND_EXPORT FitResult FitModel(CodedModel& model, const LogisticOptions& logistic,
-                                     bool collinearity, MCCommon::MCQueryCancel* cancel,
-                                     ProgressListener* progress);
+// multinomial logistic as the request says, with the inference of FitResult (intervals at
+// the choices' level, effect tests, overall tests and likelihoods), the classification table
+// of a logistic model, and what the choices ask besides. cancel is asked before every record
+// and progress hears every iteration; both may be null. InputError for a bad choice (or data
+// that became unreadable), FitError for the library's error status in words, Cancelled.
+MCFRONTEND_EXPORT FitResult FitModel(CodedModel& model, const FitChoices& choices,
+                                     MCCommon::MCQueryCancel* cancel, ProgressListener* progress);
 
 // The R-like text report: summary of the records, coefficient table (one per non-reference
 // category for a logistic model; aliased parameters shown as such), fit statistics (for a

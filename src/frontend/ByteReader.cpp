@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "Spool.h"
 #include "frontend/Errors.h"
 
 namespace MCFrontEnd {
@@ -101,6 +102,29 @@ class GzipReader : public ByteReader {
   bool fbRereadable;
 };
 
+class DescriptorReader : public ByteReader {
+ public:
+  DescriptorReader(int fd, std::string name) : ByteReader(std::move(name)), fFd(fd) {}
+  std::size_t Read(char* buf, std::size_t n) override {
+    std::size_t got = 0;
+    while (got < n) {
+      const ssize_t r = ::pread(fFd, buf + got, n - got, fAt);
+      if (r < 0 && errno == EINTR) continue;
+      if (r < 0) throw InputError(fPath + ": read error (" + std::strerror(errno) + ")");
+      if (r == 0) break;
+      got += static_cast<std::size_t>(r);
+      fAt += r;
+    }
+    return got;
+  }
+  bool Rereadable() const override { return false; }
+  bool Compressed() const override { return false; }
+
+ private:
+  int fFd;
+  off_t fAt = 0;
+};
+
 class TextReader : public ByteReader {
  public:
   explicit TextReader(std::string text) : ByteReader("text"), fText(std::move(text)) {}
@@ -124,6 +148,34 @@ ByteReader::~ByteReader() = default;
 
 std::unique_ptr<ByteReader> ByteReader::FromText(std::string text) {
   return std::make_unique<TextReader>(std::move(text));
+}
+
+std::unique_ptr<ByteReader> ByteReader::FromDescriptor(int fd, std::string name) {
+  return std::make_unique<DescriptorReader>(fd, std::move(name));
+}
+
+int CopyToTemporaryFile(ByteReader& from, const std::function<bool()>& cancelled) {
+  std::string folder;
+  const int fd = OpenTemporaryFile(folder);
+  try {
+    std::vector<char> block(1u << 20);
+    while (const std::size_t got = from.Read(block.data(), block.size())) {
+      if (cancelled && cancelled()) throw Cancelled();
+      for (std::size_t done = 0; done < got;) {
+        const ssize_t w = ::write(fd, block.data() + done, got - done);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) {
+          throw InputError(folder + ": cannot write the temporary copy of the data (" +
+                           std::strerror(w < 0 ? errno : ENOSPC) + ")");
+        }
+        done += static_cast<std::size_t>(w);
+      }
+    }
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
+  return fd;
 }
 
 bool ByteReader::Skip(std::uint64_t n) {

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -19,6 +20,9 @@ class MCFRONTEND_EXPORT ByteReader {
   static std::unique_ptr<ByteReader> Open(const std::string& path);
   // The bytes of a text held in memory.
   static std::unique_ptr<ByteReader> FromText(std::string text);
+  // The bytes of an open file from its start, read at an offset of the reader's own (the
+  // descriptor stays the caller's); name is for messages.
+  static std::unique_ptr<ByteReader> FromDescriptor(int fd, std::string name);
 
   // Up to n bytes into buf; 0 only at the end. InputError on a read error or corrupt data.
   virtual std::size_t Read(char* buf, std::size_t n) = 0;
@@ -33,6 +37,12 @@ class MCFRONTEND_EXPORT ByteReader {
   explicit ByteReader(std::string path) : fPath(std::move(path)) {}
   std::string fPath;
 };
+
+// Copies what is left of the reader into an unnamed temporary file (see OpenTemporaryFile)
+// and returns its descriptor, which the caller closes: a pipe or standard input can then be
+// read again. cancelled (may be empty) is asked between blocks. InputError when the copy
+// cannot be written, Cancelled.
+int CopyToTemporaryFile(ByteReader& from, const std::function<bool()>& cancelled);
 
 // The name under which messages mention a path: "standard input" for "-".
 MCFRONTEND_EXPORT std::string DisplayName(const std::string& path);

@@ -16,6 +16,7 @@
 #include "Report.h"
 #include "Settings.h"
 #include "Split.h"
+#include "Text.h"
 #include "frontend/OutputFile.h"
 
 namespace MCFrontEnd {
@@ -58,9 +59,11 @@ int RunFit(const FitOptions& options, std::ostream& out, std::ostream& err,
     file.format = options.format;
     file.columns = options.columns;
     file.separator = options.separator;
+    file.cancelled = check;
     const std::unique_ptr<DataSource> source = OpenDataFile(options.data, file);
-    const ModelLayout layout(settled.request, *source, settled.split);
+    ModelLayout layout(settled.request, *source, settled.split);
     const auto data = std::make_shared<PrecodedData>(*source, layout.Slots(), options.cache, check);
+    layout.Settle(data->Slots());
     if (!settled.split.empty()) {
       RunSplitFits(data, layout, settled, out, err, cancel);
       return kExitOK;
@@ -74,7 +77,7 @@ int RunFit(const FitOptions& options, std::ostream& out, std::ostream& err,
         line = std::make_unique<ProgressLine>(cancel, err,
                                               static_cast<std::size_t>(model.RecordsRead()));
       }
-      result = FitModel(model, settled, line ? line.get() : cancel, line.get());
+      result = FitModel(model, settled, line ? line.get() : cancel, line.get(), nullptr);
     }
 
     std::unique_ptr<OutputFile> json;
@@ -98,18 +101,33 @@ int RunFit(const FitOptions& options, std::ostream& out, std::ostream& err,
   });
 }
 
-FitResult FitModel(CodedModel& model, const LogisticOptions& logistic, bool collinearity,
-                   MCCommon::MCQueryCancel* cancel, ProgressListener* progress) {
+PredictionSink::~PredictionSink() = default;
+void PredictionSink::Begin(const FitResult& /*result*/) {}
+void PredictionSink::Fitted(std::int64_t /*index*/, double /*fitted*/, double /*residual*/) {}
+void PredictionSink::Classified(std::int64_t /*index*/, int /*category*/,
+                                const std::vector<double>& /*probabilities*/) {}
+
+FitResult FitModel(CodedModel& model, const FitChoices& choices, MCCommon::MCQueryCancel* cancel,
+                   ProgressListener* progress) {
+  if (!(choices.confLevel > 0.0 && choices.confLevel < 1.0)) {
+    throw InputError("--conf-level must be a number with 0 < level < 1, not " +
+                     ShortestText(choices.confLevel));
+  }
   FitResult result = model.Request().model == "logistic"
-                         ? FitLogistic(model, logistic, cancel, progress)
-                         : FitLinear(model, cancel);
-  if (collinearity) AddCollinearity(model, result);
+                         ? FitLogistic(model, choices, cancel, progress)
+                         : FitLinear(model, choices, cancel);
+  if (choices.collinearity) AddCollinearity(model, result);
   return result;
 }
 
 FitResult FitModel(CodedModel& model, const FitOptions& options, MCCommon::MCQueryCancel* cancel,
-                   ProgressListener* progress) {
-  return FitModel(model, options.logistic, options.collinearity, cancel, progress);
+                   ProgressListener* progress, PredictionSink* predictions) {
+  FitChoices choices;
+  choices.logistic = options.logistic;
+  choices.confLevel = options.confLevel;
+  choices.collinearity = options.collinearity;
+  choices.predictions = predictions;
+  return FitModel(model, choices, cancel, progress);
 }
 
 }  // namespace MCFrontEnd

@@ -140,7 +140,7 @@ void RunSplitFits(const std::shared_ptr<const PrecodedData>& data, const ModelLa
     const std::string where = "split " + Describe(options.split, group.values);
     try {
       CodedModel model(data, layout, group.when, cancelled);
-      FitResult result = FitModel(model, options, cancel, nullptr);
+      FitResult result = FitModel(model, options, cancel, nullptr, nullptr);
       if (combiner) {
         // Each split's own document goes through a scratch file into the combiner.
         ScratchFile scratch;

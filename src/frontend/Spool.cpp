@@ -27,17 +27,23 @@ std::string TempFolder() {
 
 }  // namespace
 
-Spool::Spool(int width) : fWidth(std::max(1, width)), fFolder(TempFolder()) {
-  fFd = ::open(fFolder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  if (fFd < 0) {
+int OpenTemporaryFile(std::string& folder) {
+  folder = TempFolder();
+  int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0) {
     // File systems without unnamed files: create one and remove its name at once.
-    std::string name = fFolder + "/mcstat-cache-XXXXXX";
-    fFd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fFd >= 0) ::unlink(name.c_str());
+    std::string name = folder + "/mcstat-cache-XXXXXX";
+    fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd >= 0) ::unlink(name.c_str());
   }
-  if (fFd < 0) {
-    throw InputError(fFolder + ": cannot create a temporary file (" + std::strerror(errno) + ")");
+  if (fd < 0) {
+    throw InputError(folder + ": cannot create a temporary file (" + std::strerror(errno) + ")");
   }
+  return fd;
+}
+
+Spool::Spool(int width) : fWidth(std::max(1, width)) {
+  fFd = OpenTemporaryFile(fFolder);
   fBuffer.reserve(BlockRecords(fWidth) * static_cast<std::size_t>(fWidth));
 }
 

@@ -9,6 +9,11 @@
 
 namespace MCFrontEnd {
 
+// A new file without a name in the system's temporary folder ($TMPDIR, else /tmp), open for
+// reading and writing: nothing is left behind however the program ends. folder := the folder,
+// for messages. InputError when no such file can be created.
+int OpenTemporaryFile(std::string& folder);
+
 // Records of a fixed number of doubles kept in a temporary file in the system's temporary
 // folder ($TMPDIR, else /tmp) so that a source read once can be read again. The file has no
 // name from the start (it is removed as soon as it is created), so nothing is left behind

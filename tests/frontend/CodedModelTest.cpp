@@ -229,18 +229,53 @@ TEST_F(Scratch, DerivedCovariateEqualsAPrecomputedColumn) {
   ModelRequest plain;
   plain.dependent = "y";
   plain.covariates = {"lx"};
+  ModelRequest formula;
+  formula.formula = "y ~ log(x)";
   CodedModel a(*rawSource, derived);
   CodedModel b(*loggedSource, plain);
+  CodedModel c(*rawSource, formula);
   EXPECT_EQ(a.RecordsRead(), 40);
   EXPECT_EQ(a.RecordsUsed(), b.RecordsUsed());
   EXPECT_LT(a.RecordsUsed(), 40);
-  const FitResult fa = FitModel(a, LogisticOptions(), false, nullptr, nullptr);
-  const FitResult fb = FitModel(b, LogisticOptions(), false, nullptr, nullptr);
-  ASSERT_EQ(fa.parameters.size(), 2u);
-  EXPECT_EQ(fa.parameters[1].name, "log(x)");
-  for (std::size_t k = 0; k < 2; ++k) {
-    EXPECT_EQ(fa.parameters[k].estimate, fb.parameters[k].estimate);
-    EXPECT_EQ(fa.parameters[k].stdError, fb.parameters[k].stdError);
+  // Every record has x: those not used are those where log(x) is not finite.
+  EXPECT_EQ(c.RecordsNotFinite(), 40 - b.RecordsUsed());
+  EXPECT_EQ(a.RecordsNotFinite(), c.RecordsNotFinite());
+  EXPECT_EQ(b.RecordsNotFinite(), 0);
+  const FitResult fb = FitModel(b, FitChoices(), nullptr, nullptr);
+  for (CodedModel* m : {&a, &c}) {
+    const FitResult fa = FitModel(*m, FitChoices(), nullptr, nullptr);
+    ASSERT_EQ(fa.parameters.size(), 2u);
+    EXPECT_EQ(fa.parameters[1].name, "log(x)");
+    for (std::size_t k = 0; k < 2; ++k) {
+      EXPECT_EQ(fa.parameters[k].estimate, fb.parameters[k].estimate);
+      EXPECT_EQ(fa.parameters[k].stdError, fb.parameters[k].stdError);
+    }
+  }
+}
+
+// A formula's column is a factor when it holds a text anywhere, even on its last record
+// (the first pass then starts over), a covariate when it holds numbers only; C() makes a
+// factor of numbers. However the source is read.
+TEST_F(Scratch, FormulaColumnsHoldingTextAreFactors) {
+  std::string csv = "y,g,h\n";
+  for (int i = 0; i < 9000; ++i) {
+    csv += std::to_string(i % 11) + "," + std::to_string(i % 4) + "," + std::to_string(i % 5) +
+           "\n";
+  }
+  csv += "3,other,2\n";
+  const auto source = OpenDataFile(Write("d.csv", csv), {});
+  for (const CacheMode cache : {CacheMode::kAuto, CacheMode::kAlways, CacheMode::kNever}) {
+    ModelRequest request;
+    request.formula = "y ~ g + h + C(h)";
+    CodedModel model(*source, request, cache);
+    EXPECT_EQ(model.Request().factors, (std::vector<std::string>{"g", "C(h)"}));
+    EXPECT_EQ(model.Request().covariates, (std::vector<std::string>{"h"}));
+    EXPECT_EQ(model.RecordsUsed(), 9001);
+    ASSERT_EQ(model.CategoryCount(0), 5);
+    EXPECT_EQ(model.CategoryText(0, 4), "other");
+    EXPECT_EQ(model.CategoryCount(1), 5);
+    EXPECT_FALSE(model.NumericCategories(0));
+    EXPECT_TRUE(model.NumericCategories(1));
   }
 }
 

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -173,7 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"ToleranceText", GOOD "--covariates x --tolerance small", 2, "--tolerance"},
         BadCase{"NoValidRecord", "fit --data {D}/empty.csv --dependent y --covariates x", 1,
                 "error 307"},
-        BadCase{"NoEffects", GOOD "--no-intercept", 1, "error 302"},
+        BadCase{"NoEffects", GOOD "--no-intercept", 2, "neither an intercept nor a term"},
         BadCase{"OneCategory",
                 "fit --data {D}/one.csv --dependent y --covariates x "
                 "--model logistic",
@@ -181,6 +182,56 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<BadCase>& info) { return info.param.name; });
 #undef LOGIT
 #undef GOOD
+
+// A formula that cannot be fitted: exit code 2, the message, then the formula's line and a
+// caret under the character at fault, whether reading the text, the columns or the data
+// finds the problem.
+struct FormulaCase {
+  const char* formula;
+  const char* model;
+  std::size_t position;  // of the character at fault
+  const char* words;
+};
+
+class FormulaErrors : public Program, public ::testing::WithParamInterface<FormulaCase> {};
+
+TEST_P(FormulaErrors, ExitCode2AndCaret) {
+  const FormulaCase& c = GetParam();
+  const std::string data = kFixturesRoot + "../../examples/" +
+                           (std::string(c.model) == "logistic" ? "growth.csv" : "mtcars.csv");
+  ASSERT_EQ(Run("fit --data '" + data + "' --model " + c.model + " --formula \"" + c.formula +
+                "\" --json '" + fDir + "/o.json'"),
+            2)
+      << c.formula << "\n" << fErr;
+  const std::vector<std::string> lines = [this] {
+    std::vector<std::string> out;
+    std::istringstream in(fErr);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+  }();
+  ASSERT_EQ(lines.size(), 3u) << fErr;
+  EXPECT_EQ(lines[0].rfind("mcfit: --formula: ", 0), 0u) << fErr;
+  EXPECT_NE(lines[0].find(c.words), std::string::npos) << fErr;
+  EXPECT_EQ(lines[1], std::string("  ") + c.formula);
+  EXPECT_EQ(lines[2], std::string(2 + c.position, ' ') + "^") << fErr;
+  EXPECT_EQ(Listing(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FormulaErrors,
+    ::testing::Values(
+        FormulaCase{"mpg ~ wt + + hp", "linear", 11, "found '+'"},
+        FormulaCase{"mpg ~ (wt + hp", "linear", 6, "not closed"},
+        FormulaCase{"mpg ~ foo(wt)", "linear", 6, "unknown function"},
+        FormulaCase{"mpg ~ wt + hpp", "linear", 11, "unknown column 'hpp' (did you mean 'hp'?)"},
+        FormulaCase{"mpg ~ wt + log(model)", "linear", 15, "holds text"},
+        FormulaCase{"mpg ~ model^2 + wt", "linear", 6, "cannot be raised to a power"},
+        FormulaCase{"mpg ~ C(cyl, ref=5) + wt", "linear", 6, "has no category '5'"},
+        FormulaCase{"mpg ~ wt + mpg", "linear", 11, "also in the term"},
+        FormulaCase{"C(mpg) ~ wt", "linear", 0, "would make it a factor"},
+        FormulaCase{"mpg ~ 0", "linear", 6, "neither an intercept nor a term"},
+        FormulaCase{"log(grade) ~ temp", "logistic", 0, "is a column"},
+        FormulaCase{"C(grade, ref='bad') ~ temp", "logistic", 0, "no category 'bad'"}));
 
 // Terms the data do not identify are named on standard error and in the JSON: an interaction
 // with a cell without records, and a covariate that repeats another.

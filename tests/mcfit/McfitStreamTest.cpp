@@ -18,6 +18,7 @@ namespace {
 using namespace mcfit_test;
 
 const char* const kModel = " --dependent y --factors A,B --covariates x1,x2 --quiet";
+const char* const kFormula = " --formula 'y ~ C(A) + C(B) + x1 + x2' --quiet";
 const char* const kColumns = " --columns y,A,B,C,x1,x2,x3,x4,x5,x6,x7,x8";
 
 class Inputs : public Program {
@@ -57,17 +58,20 @@ TEST_F(Inputs, EveryFormGivesTheSameJson) {
       {"--data " + D("r.csv"), ""},
       {"--data " + D("pandas.csv"), ""},
   };
-  std::string first;
-  for (const Form& form : forms) {
-    SCOPED_TRACE(form.before + " " + form.args);
-    ASSERT_EQ(Run("fit " + form.args + kModel + " --json -", form.before), 0) << fErr;
-    if (first.empty()) {
-      first = fOut;
-      const nlohmann::json doc = nlohmann::json::parse(first);
-      EXPECT_EQ(doc["records"]["used"], 300);
-      EXPECT_EQ(doc["parameters"].size(), 1u + 10 + 20 + 2);
+  // The model as options, and as a formula (which learns the kinds of its columns).
+  for (const char* model : {kModel, kFormula}) {
+    std::string first;
+    for (const Form& form : forms) {
+      SCOPED_TRACE(form.before + " " + form.args + model);
+      ASSERT_EQ(Run("fit " + form.args + model + " --json -", form.before), 0) << fErr;
+      if (first.empty()) {
+        first = fOut;
+        const nlohmann::json doc = nlohmann::json::parse(first);
+        EXPECT_EQ(doc["records"]["used"], 300);
+        EXPECT_EQ(doc["parameters"].size(), 1u + 10 + 20 + 2);
+      }
+      EXPECT_EQ(fOut, first);
     }
-    EXPECT_EQ(fOut, first);
   }
 }
 

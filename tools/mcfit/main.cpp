@@ -29,11 +29,13 @@ int main(int argc, char** argv) {
   fitCmd->add_option("--columns", fit.columns, "names of the values of a binary record")
       ->delimiter(',');
   fitCmd->add_option("--model", fit.request.model, "linear or logistic")->capture_default_str();
+  fitCmd->add_option("--formula", fit.request.formula,
+                     "model formula as in R, e.g. 'y ~ A*B + x + I(x^2) + log(z) + C(d, ref=2)'");
   fitCmd->add_option("--dependent", fit.request.dependent, "the response variable");
   fitCmd->add_option("--factors", fit.request.factors, "categorical predictors")->delimiter(',');
   fitCmd->add_option("--covariates", fit.request.covariates, "continuous predictors")
       ->delimiter(',');
-  fitCmd->add_option("--effects", fit.request.effects, "terms such as A,x1,A*B,A*x1,x1*x1")
+  fitCmd->add_option("--effects", fit.request.effects, "terms such as A,x1,A*B,A:x1,x1*x1")
       ->delimiter(',');
   fitCmd->add_option("--freq-weight", fit.request.freqWeight, "frequency weight variable");
   fitCmd->add_option("--regr-weight", fit.request.regrWeight, "regression weight variable");
