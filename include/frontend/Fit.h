@@ -61,14 +61,19 @@ MCFRONTEND_EXPORT void WriteReport(const FitResult& result, std::ostream& out);
 // collinearity and warnings, in that order; what does not apply is null.
 MCFRONTEND_EXPORT std::string JsonText(const FitResult& result);
 
-// Writes the PMML 3.2 document of a fitted model: header, data dictionary, and a
-// "GeneralRegressionModel" ("regression" or "multinomialLogistic") with its mining schema,
-// univariate statistics of the records used (two passes over them), the response categories
-// as "Targets" (logistic), parameter, factor and covariate lists, PP matrix and parameter
-// matrix. Estimates are written with 17 significant digits so that scores reproduce the fit;
-// the reference category of a logistic model is the one without parameter cells. InputError
-// when the library's PMML writer refuses the data.
-MCFRONTEND_EXPORT void WritePmml(const FitResult& result, CodedModel& model, std::ostream& os);
+// Writes the PMML document (version "4.4" or "3.2") of a fitted model: header, data
+// dictionary of the columns read (with their categories), and a "GeneralRegressionModel"
+// ("regression" or "multinomialLogistic") with its mining schema, univariate statistics of
+// the records used (two passes over them), the response categories as "Targets" (logistic),
+// the model's variables that are not columns as local transformations (C(x) as a categorical
+// field, arithmetic in PMML's functions), parameter, factor and covariate lists, PP matrix and
+// parameter matrix. Estimates are written with 17 significant digits so that scores reproduce
+// the fit. The reference category of a logistic model is the one without parameter cells; 4.4
+// also names it (targetReferenceCategory). InputError for another version, a response or
+// covariate PMML cannot state (computed by the caller's function), or when the library's PMML
+// writer refuses the data.
+MCFRONTEND_EXPORT void WritePmml(const FitResult& result, CodedModel& model, std::ostream& os,
+                                 const std::string& version = "4.4");
 
 }  // namespace MCFrontEnd
 

@@ -7,6 +7,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -75,7 +76,7 @@ TEST_F(Inputs, EveryFormGivesTheSameJson) {
   }
 }
 
-// --json - and --pmml - put the document on standard output and the report on standard error.
+// --json -, --pmml - and --predictions - put the document on standard output and the report on standard error.
 TEST_F(Inputs, DocumentsOnStandardOutput) {
   const std::string fit = "fit --data " + D("d.csv") + " --dependent y --factors A --covariates x1";
   ASSERT_EQ(Run(fit + " --json -"), 0) << fErr;
@@ -86,8 +87,14 @@ TEST_F(Inputs, DocumentsOnStandardOutput) {
   EXPECT_NE(fOut.find("GeneralRegressionModel"), std::string::npos);
   EXPECT_NE(fErr.find("Coefficients:"), std::string::npos);
   EXPECT_EQ(nlohmann::json::parse(Read(fDir + "/m.json"))["model"], "linear");
-  EXPECT_EQ(Run(fit + " --pmml - --json -"), 2);
-  EXPECT_NE(fErr.find("cannot both write to standard output"), std::string::npos);
+  ASSERT_EQ(Run(fit + " --predictions -"), 0) << fErr;
+  EXPECT_EQ(fOut.rfind("fitted,residual\n", 0), 0u);
+  EXPECT_EQ(std::count(fOut.begin(), fOut.end(), '\n'), 301);
+  EXPECT_NE(fErr.find("Coefficients:"), std::string::npos);
+  for (const char* two : {" --pmml - --json -", " --predictions - --json -"}) {
+    EXPECT_EQ(Run(fit + two), 2) << two;
+    EXPECT_NE(fErr.find("cannot share standard output"), std::string::npos) << two;
+  }
 }
 
 // Existing targets that are no regular files are written in place and stay what they were;

@@ -61,6 +61,15 @@ int main(int argc, char** argv) {
                                              "standard output)");
   fitCmd->add_option("--pmml", fit.pmmlFile, "write the model as PMML to this file (- for "
                                              "standard output)");
+  fitCmd->add_option("--pmml-version", fit.pmmlVersion, "PMML version: 4.4 or 3.2")
+      ->capture_default_str();
+  fitCmd->add_option("--conf-level", fit.confLevel, "level of the confidence intervals")
+      ->capture_default_str();
+  fitCmd->add_option("--predictions", fit.predictionsFile,
+                     "write each record's fitted value and residual (linear) or predicted "
+                     "category and probabilities (logistic) as CSV to this file (- for standard "
+                     "output)");
+  fitCmd->add_option("--id", fit.idColumn, "a column to carry into the predictions");
   fitCmd->add_flag("--collinearity", fit.collinearity, "eigenvalues and condition indices");
   fitCmd->add_flag("--quiet", fit.quiet, "no report on standard output");
 
@@ -69,6 +78,7 @@ int main(int argc, char** argv) {
   scoreCmd->add_option("--pmml", score.pmml, "the model")->required();
   scoreCmd->add_option("--data", score.data, "CSV file of the records")->required();
   scoreCmd->add_option("--out", score.out, "CSV file of scores")->required();
+  scoreCmd->add_option("--id", score.id, "a column to carry into the scores");
 
   MCFrontEnd::GenOptions gen;
   CLI::App* genCmd = app.add_subcommand("gen", "write a benchmark data set");
