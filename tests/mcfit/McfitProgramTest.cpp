@@ -101,6 +101,22 @@ TEST_F(Program, RecordCountsAndReport) {
   EXPECT_NE(fOut.find("Residual standard error"), std::string::npos);
 }
 
+// The model of the intercept alone explains nothing: R squared and its adjusted form are 0
+// exactly (not the rounding of total minus residual sums), and there is no F test.
+TEST_F(Program, InterceptOnlyExplainsNothing) {
+  // Seven numbers whose sums of squares about the mean do not cancel exactly.
+  WriteFile("d.csv", "y\n2.3796462709189137\n5.442292252959518\n3.6995516654807927\n"
+                     "6.039200385961944\n6.25720304108054\n0.6552885923981311\n"
+                     "0.13167991554874137\n");
+  ASSERT_EQ(Run("fit --data '" + fDir + "/d.csv' --dependent y --json '" + fDir + "/o.json'"), 0)
+      << fErr;
+  const nlohmann::json fit = nlohmann::json::parse(Read(fDir + "/o.json"))["fit"];
+  EXPECT_EQ(fit["r_squared"].get<double>(), 0.0);
+  EXPECT_EQ(fit["r_squared_adj"].get<double>(), 0.0);
+  EXPECT_TRUE(fit["f_statistic"].is_null());
+  EXPECT_NE(fOut.find("R squared: 0; adjusted R squared: 0\n"), std::string::npos) << fOut;
+}
+
 // Each bad input: its exit code, one line on standard error naming the problem, no file.
 struct BadCase {
   const char* name;
@@ -117,6 +133,7 @@ TEST_P(BadInput, ExitCodeMessageAndNoOutputFile) {
   WriteFile("text.csv", "y,g,x\n1,a,1\n2,b,two\n");
   WriteFile("empty.csv", "y,g,x\n,a,1\n,b,2\n");
   WriteFile("one.csv", "y,x\na,1\na,2\na,3\n");
+  WriteFile("weights.csv", "y,f\n1,1\n2,-2\n3,0\n");
   const std::vector<double> rec = {1, 0, 2, 1, 3, std::nan("")};
   WriteFile("nan.bin", std::string(reinterpret_cast<const char*>(rec.data()), 48));
   WriteFile("comma.csv", "y;x\n1,5;2\n2,5;3\n");
@@ -175,6 +192,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"NoValidRecord", "fit --data {D}/empty.csv --dependent y --covariates x", 1,
                 "error 307"},
         BadCase{"NoEffects", GOOD "--no-intercept", 2, "neither an intercept nor a term"},
+        BadCase{"NegativeWeight", "fit --data {D}/weights.csv --dependent y --freq-weight f", 2,
+                "weights.csv, record 2: frequency weight 'f' is -2; weights cannot be negative"},
         BadCase{"OneCategory",
                 "fit --data {D}/one.csv --dependent y --covariates x "
                 "--model logistic",
