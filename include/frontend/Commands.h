@@ -37,6 +37,7 @@ struct FitOptions {
   bool interceptGiven = false;
   bool toleranceGiven = false;
   bool modelGiven = false;
+  bool confLevelGiven = false;
   std::string settingsFile;
   std::vector<std::string> split;
   std::string jsonFile;  // "-": standard output (the report then goes to err)

@@ -37,10 +37,10 @@ std::string CsvField(const std::string& text);
 
 // The display width of UTF-8 text: one column per character (continuation bytes count
 // nothing).
-std::size_t DisplayWidth(std::string_view text);
+MCFRONTEND_EXPORT std::size_t DisplayWidth(std::string_view text);
 
 // The text cut to at most `width` columns, ending in an ellipsis when cut.
-std::string Shorten(const std::string& text, std::size_t width);
+MCFRONTEND_EXPORT std::string Shorten(const std::string& text, std::size_t width);
 
 }  // namespace MCFrontEnd
 

@@ -4,6 +4,37 @@
 
 #include "CLI/CLI.hpp"
 #include "frontend/Commands.h"
+#include "frontend/Errors.h"
+
+namespace {
+
+// An argument CLI11 did not expect, in words, with the option or command the user likely
+// meant.
+std::string Unexpected(CLI::App& app, const CLI::ParseError& error) {
+  const std::vector<std::string> extras = app.remaining(true);
+  const std::vector<CLI::App*> parsed = app.get_subcommands();
+  std::vector<std::string> candidates{"--help"};
+  if (!parsed.empty()) {
+    for (const CLI::Option* option : parsed.front()->get_options()) {
+      for (const std::string& name : option->get_lnames()) candidates.push_back("--" + name);
+    }
+  }
+  for (const std::string& extra : extras) {
+    if (parsed.empty() && !extra.empty() && extra[0] != '-') {
+      std::vector<std::string> commands;
+      for (const CLI::App* sub : app.get_subcommands({})) commands.push_back(sub->get_name());
+      return "unknown command '" + MCFrontEnd::Printable(extra) + "'" +
+             MCFrontEnd::DidYouMean(extra, commands);
+    }
+    if (extra.size() < 2 || extra[0] != '-') continue;
+    const std::string word = extra.substr(0, extra.find('='));
+    return "unknown option '" + MCFrontEnd::Printable(word) + "'" +
+           MCFrontEnd::DidYouMean(word, candidates);
+  }
+  return error.what();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   // Installed before any file is opened, so that Ctrl-C always takes the orderly way out.
@@ -91,8 +122,12 @@ int main(int argc, char** argv) {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e);  // --help
-    // One line, like every other complaint of the program.
-    std::cerr << "mcfit: " << e.what() << " (see mcfit --help)\n";
+    // One line, like every other complaint of the program; a word CLI11 did not expect (an
+    // option or a command) with what was likely meant.
+    const bool unexpected = dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr ||
+                            (app.get_subcommands().empty() && !app.remaining(true).empty());
+    std::cerr << "mcfit: " << (unexpected ? Unexpected(app, e) : std::string(e.what()))
+              << " (see mcfit --help)\n";
     return MCFrontEnd::kExitBadInput;
   }
 
@@ -110,6 +145,7 @@ int main(int argc, char** argv) {
     fit.toleranceGiven = fitCmd->count("--tolerance") > 0;
     fit.request.tolerance = tolerance;
     fit.modelGiven = fitCmd->count("--model") > 0;
+    fit.confLevelGiven = fitCmd->count("--conf-level") > 0;
     for (const char* name : {"--reference", "--max-iterations", "--max-step-halving",
                              "--ll-criterion", "--param-criterion", "--patterns"}) {
       if (fitCmd->count(name) > 0) {
