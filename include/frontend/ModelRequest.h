@@ -14,7 +14,8 @@ namespace MCFrontEnd {
 // written. A covariate named twice is a power; a factor may appear once.
 struct Term {
   std::vector<std::string> names;
-  // The names joined by '*'.
+  std::string label;  // as a formula writes it ("A:x", "x^2"); may be empty
+  // The label, or when there is none the names joined by '*'.
   MCFRONTEND_EXPORT std::string Text() const;
 };
 

@@ -50,7 +50,7 @@ constexpr std::size_t kNoPosition = std::string::npos;
 
 }  // namespace
 
-std::string Term::Text() const { return Joined(names, "*"); }
+std::string Term::Text() const { return label.empty() ? Joined(names, "*") : label; }
 
 ModelLayout::ModelLayout(const ModelRequest& request, const DataSource& source,
                          const std::vector<std::string>& split)
@@ -112,8 +112,8 @@ ModelLayout::ModelLayout(const ModelRequest& request, const DataSource& source,
       fText = Joined(r.effects, ",");
     } else {
       std::vector<Term> main;
-      for (const std::string& f : r.factors) main.push_back(Term{{f}});
-      for (const std::string& c : r.covariates) main.push_back(Term{{c}});
+      for (const std::string& f : r.factors) main.push_back(Term{{f}, ""});
+      for (const std::string& c : r.covariates) main.push_back(Term{{c}, ""});
       fText = EffectsText(main);
     }
     if (!fText.empty()) {
@@ -421,6 +421,7 @@ void ModelLayout::Settle(const std::vector<Slot>& settled) {
         t.names.push_back(fRequest.covariates[static_cast<std::size_t>(c[0])]);
       }
     }
+    t.label = e.label;
     fRequest.terms.push_back(t);
     fvTermLabels.push_back(e.label);
   }
