@@ -49,6 +49,11 @@ struct FitChoices {
 // that became unreadable), FitError for the library's error status in words, Cancelled.
 MCFRONTEND_EXPORT FitResult FitModel(CodedModel& model, const FitChoices& choices,
                                      MCCommon::MCQueryCancel* cancel, ProgressListener* progress);
+// The same with the logistic options and the collinearity choice alone (level 0.95, no
+// predictions), as earlier callers have it.
+MCFRONTEND_EXPORT FitResult FitModel(CodedModel& model, const LogisticOptions& logistic,
+                                     bool collinearity, MCCommon::MCQueryCancel* cancel,
+                                     ProgressListener* progress);
 
 // The R-like text report: summary of the records, coefficient table (one per non-reference
 // category for a logistic model; aliased parameters shown as such), fit statistics (for a

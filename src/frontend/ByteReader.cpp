@@ -10,7 +10,6 @@
 #include <cstring>
 #include <vector>
 
-#include "Spool.h"
 #include "frontend/Errors.h"
 
 namespace MCFrontEnd {
@@ -152,30 +151,6 @@ std::unique_ptr<ByteReader> ByteReader::FromText(std::string text) {
 
 std::unique_ptr<ByteReader> ByteReader::FromDescriptor(int fd, std::string name) {
   return std::make_unique<DescriptorReader>(fd, std::move(name));
-}
-
-int CopyToTemporaryFile(ByteReader& from, const std::function<bool()>& cancelled) {
-  std::string folder;
-  const int fd = OpenTemporaryFile(folder);
-  try {
-    std::vector<char> block(1u << 20);
-    while (const std::size_t got = from.Read(block.data(), block.size())) {
-      if (cancelled && cancelled()) throw Cancelled();
-      for (std::size_t done = 0; done < got;) {
-        const ssize_t w = ::write(fd, block.data() + done, got - done);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) {
-          throw InputError(folder + ": cannot write the temporary copy of the data (" +
-                           std::strerror(w < 0 ? errno : ENOSPC) + ")");
-        }
-        done += static_cast<std::size_t>(w);
-      }
-    }
-  } catch (...) {
-    ::close(fd);
-    throw;
-  }
-  return fd;
 }
 
 bool ByteReader::Skip(std::uint64_t n) {

@@ -3,7 +3,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -37,12 +36,6 @@ class MCFRONTEND_EXPORT ByteReader {
   explicit ByteReader(std::string path) : fPath(std::move(path)) {}
   std::string fPath;
 };
-
-// Copies what is left of the reader into an unnamed temporary file (see OpenTemporaryFile)
-// and returns its descriptor, which the caller closes: a pipe or standard input can then be
-// read again. cancelled (may be empty) is asked between blocks. InputError when the copy
-// cannot be written, Cancelled.
-int CopyToTemporaryFile(ByteReader& from, const std::function<bool()>& cancelled);
 
 // The name under which messages mention a path: "standard input" for "-".
 MCFRONTEND_EXPORT std::string DisplayName(const std::string& path);

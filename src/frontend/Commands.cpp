@@ -153,6 +153,14 @@ FitResult FitModel(CodedModel& model, const FitChoices& choices, MCCommon::MCQue
   return result;
 }
 
+FitResult FitModel(CodedModel& model, const LogisticOptions& logistic, bool collinearity,
+                   MCCommon::MCQueryCancel* cancel, ProgressListener* progress) {
+  FitChoices choices;
+  choices.logistic = logistic;
+  choices.collinearity = collinearity;
+  return FitModel(model, choices, cancel, progress);
+}
+
 FitResult FitModel(CodedModel& model, const FitOptions& options, MCCommon::MCQueryCancel* cancel,
                    ProgressListener* progress, PredictionSink* predictions) {
   FitChoices choices;

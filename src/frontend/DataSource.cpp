@@ -8,6 +8,7 @@
 
 #include "ByteReader.h"
 #include "CsvParser.h"
+#include "Spool.h"
 #include "MCMV.h"
 #include "Text.h"
 #include "frontend/Errors.h"

@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cstdio>
 
-#include "Formula.h"
 
 namespace MCFrontEnd {
 
@@ -32,20 +31,6 @@ std::string Printable(const std::string& text) {
 
 InputError::InputError(const std::string& what) : std::runtime_error(Printable(what)) {}
 InputError::~InputError() = default;
-
-TextInputError::TextInputError(const std::string& what, const std::string& text,
-                               std::size_t position)
-    : InputError(what) {
-  std::string shown;
-  for (const char c : text) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    shown += (u < 0x20 && c != '\t' && c != '\n') || u == 0x7f ? '?' : c;
-  }
-  // ShowFormulaError ends the caret line with the message; the message is ours to print.
-  fPointer = ShowFormulaError(shown, FormulaError(position, ""));
-  while (!fPointer.empty() && fPointer.back() == ' ') fPointer.pop_back();
-}
-TextInputError::~TextInputError() = default;
 
 namespace {
 

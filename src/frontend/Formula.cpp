@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "frontend/Errors.h"
+
 namespace MCFrontEnd {
 
 namespace {
@@ -927,6 +929,20 @@ std::string ShowFormulaError(const std::string& text, const FormulaError& error)
   }
   return line + "\n" + pad + "^ " + error.what();
 }
+
+TextInputError::TextInputError(const std::string& what, const std::string& text,
+                               std::size_t position)
+    : InputError(what) {
+  std::string shown;
+  for (const char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    shown += (u < 0x20 && c != '\t' && c != '\n') || u == 0x7f ? '?' : c;
+  }
+  // ShowFormulaError ends the caret line with the message; the message is ours to print.
+  fPointer = ShowFormulaError(shown, FormulaError(position, ""));
+  while (!fPointer.empty() && fPointer.back() == ' ') fPointer.pop_back();
+}
+TextInputError::~TextInputError() = default;
 
 Formula ParseFormula(const std::string& text, const std::vector<std::string>* dotColumns) {
   return Parser(text, dotColumns).Parse();

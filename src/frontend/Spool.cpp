@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "frontend/Errors.h"
 
@@ -38,6 +39,30 @@ int OpenTemporaryFile(std::string& folder) {
   }
   if (fd < 0) {
     throw InputError(folder + ": cannot create a temporary file (" + std::strerror(errno) + ")");
+  }
+  return fd;
+}
+
+int CopyToTemporaryFile(ByteReader& from, const std::function<bool()>& cancelled) {
+  std::string folder;
+  const int fd = OpenTemporaryFile(folder);
+  try {
+    std::vector<char> block(1u << 20);
+    while (const std::size_t got = from.Read(block.data(), block.size())) {
+      if (cancelled && cancelled()) throw Cancelled();
+      for (std::size_t done = 0; done < got;) {
+        const ssize_t w = ::write(fd, block.data() + done, got - done);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) {
+          throw InputError(folder + ": cannot write the temporary copy of the data (" +
+                           std::strerror(w < 0 ? errno : ENOSPC) + ")");
+        }
+        done += static_cast<std::size_t>(w);
+      }
+    }
+  } catch (...) {
+    ::close(fd);
+    throw;
   }
   return fd;
 }
