@@ -264,10 +264,26 @@ TEST_F(Scratch, FormulaColumnsHoldingTextAreFactors) {
   }
   csv += "3,other,2\n";
   const auto source = OpenDataFile(Write("d.csv", csv), {});
-  for (const CacheMode cache : {CacheMode::kAuto, CacheMode::kAlways, CacheMode::kNever}) {
+  // The same columns in memory: g as labels, y and h as numbers.
+  std::vector<double> y, h;
+  std::vector<std::int8_t> g;
+  for (int i = 0; i < 9001; ++i) {
+    y.push_back(i < 9000 ? i % 11 : 3);
+    h.push_back(i < 9000 ? i % 5 : 2);
+    g.push_back(static_cast<std::int8_t>(i < 9000 ? i % 4 : 4));
+  }
+  ColumnTable table("frame", 9001);
+  table.AddNumeric("y", y.data());
+  table.AddCategorical("g", g.data(), 1, 1, {"0", "1", "2", "3", "other"});
+  table.AddNumeric("h", h.data());
+  const std::pair<DataSource*, CacheMode> ways[] = {{source.get(), CacheMode::kAuto},
+                                                    {source.get(), CacheMode::kAlways},
+                                                    {source.get(), CacheMode::kNever},
+                                                    {&table, CacheMode::kAuto}};
+  for (const auto& [data, cache] : ways) {
     ModelRequest request;
     request.formula = "y ~ g + h + C(h)";
-    CodedModel model(*source, request, cache);
+    CodedModel model(*data, request, cache);
     EXPECT_EQ(model.Request().factors, (std::vector<std::string>{"g", "C(h)"}));
     EXPECT_EQ(model.Request().covariates, (std::vector<std::string>{"h"}));
     EXPECT_EQ(model.RecordsUsed(), 9001);
