@@ -41,10 +41,12 @@ struct SplitCondition {
 class MCFRONTEND_EXPORT CodedModel {
  public:
   // Reads the source as the request needs it (one pass, or two when the source's passes are
-  // costly and its records go into the temporary cache first). The source must outlive the
-  // model. InputError for a request that does not fit the source (an unknown column, a bad
-  // term...) or bad data (text where a number is needed); FitError for data whose scale
-  // overflows or underflows the fit's sums of squares; Cancelled when cancelled says so.
+  // costly and its records go into the temporary cache first; a formula's column that turns
+  // out to hold text starts the first pass over). The source must outlive the model.
+  // InputError for a request that does not fit the source (an unknown column, a bad term...;
+  // TextInputError pointing into a formula) or bad data (text where a number is needed, a
+  // negative weight); FitError for data whose scale overflows or underflows the fit's sums of
+  // squares; Cancelled when cancelled says so.
   CodedModel(DataSource& source, const ModelRequest& request,
              CacheMode cache = CacheMode::kAuto, const CancelCheck& cancelled = {});
   // The model of the records of shared data that meet the conditions (a split's records).
@@ -64,9 +66,11 @@ class MCFRONTEND_EXPORT CodedModel {
   void CheckRecords() const;
 
   // Records read (those of the split when there is one), and those with every value the
-  // model uses present and positive weights.
+  // model uses present and positive weights; among those not used, the records where a
+  // derived covariate's value is not finite (log(0), a division by 0...).
   std::int64_t RecordsRead() const { return fRecordsRead; }
   std::int64_t RecordsUsed() const { return fRecordsUsed; }
+  std::int64_t RecordsNotFinite() const { return fRecordsNotFinite; }
   const ModelRequest& Request() const;
   const std::vector<Term>& Terms() const;
   const ModelLayout& Layout() const { return *fpLayout; }
@@ -100,7 +104,8 @@ class MCFRONTEND_EXPORT CodedModel {
   void Scan(const CancelCheck& cancelled);
   void BuildSettings();
   void CheckScale(const std::vector<double>& largest, double totalWeight) const;
-  double Derived(const double* values, int position, std::vector<double>& scratch) const;
+  double Derived(const double* values, int position, std::vector<double>& scratch,
+                 bool* notFinite) const;
 
   std::shared_ptr<const PrecodedData> fpData;
   std::unique_ptr<ModelLayout> fpLayout;
@@ -111,6 +116,7 @@ class MCFRONTEND_EXPORT CodedModel {
   std::unique_ptr<MCCommon::MultiPassRecordIter> fpRecords;
   std::int64_t fRecordsRead = 0;
   std::int64_t fRecordsUsed = 0;
+  std::int64_t fRecordsNotFinite = 0;
 };
 
 }  // namespace MCFrontEnd

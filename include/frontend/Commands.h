@@ -37,11 +37,16 @@ struct FitOptions {
   bool interceptGiven = false;
   bool toleranceGiven = false;
   bool modelGiven = false;
+  bool confLevelGiven = false;
   std::string settingsFile;
   std::vector<std::string> split;
   std::string jsonFile;  // "-": standard output (the report then goes to err)
   std::string pmmlFile;  // "-": likewise
   bool collinearity = false;
+  double confLevel = 0.95;     // of the confidence intervals
+  std::string predictionsFile;  // "-": standard output; empty: none
+  std::string idColumn;         // carried into the predictions
+  std::string pmmlVersion = "4.4";  // "4.4" or "3.2"
   bool quiet = false;
 };
 
@@ -58,16 +63,19 @@ struct ScoreOptions {
   std::string pmml;
   std::string data;
   std::string out;
+  std::string id;  // a column to carry into the scores (first)
 };
 
-// Scores every record of a CSV file with a model that fit wrote (a PMML 3.2
-// "GeneralRegressionModel", or the PMML 4.4 "MiningModel" of a split fit, whose segment is the
-// first one whose split values the record has) and writes a CSV: "predicted" for a linear
-// model; the predicted category (the first of the most probable) and one probability column
-// per category for a logistic one. A record missing a value the model needs, or with a factor
-// category or split values the model does not know, gets empty fields. Exit codes as for fit:
-// 2 for an unreadable or unusable model, a missing column or unreadable data, 130 when
-// cancelled; no output file then.
+// Scores every record of a CSV file with a model that fit wrote (a PMML 4.4 or 3.2
+// "GeneralRegressionModel" with its local transformations, or the PMML 4.4 "MiningModel" of a
+// split fit, whose segment is the first one whose split values the record has) and writes a
+// CSV: the id column when asked, then "predicted" for a linear model; the predicted category
+// (picked as the library's scoring picks it: the reference, or the first in the library's
+// order, among categories whose linear predictors tie to rounding) and one probability column
+// per category for a logistic one. A record missing a value the model needs, with a factor
+// category or split values the model does not know, or whose derived value is not finite,
+// gets empty fields. Exit codes as for fit: 2 for an unreadable or unusable model, a missing
+// column or unreadable data, 130 when cancelled; no output file then.
 MCFRONTEND_EXPORT int RunScore(const ScoreOptions& options, std::ostream& out,
                                std::ostream& err, MCCommon::MCQueryCancel* cancel);
 

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -53,7 +54,7 @@ class MCFRONTEND_EXPORT DataSource {
   enum class Passes {
     kCheap,  // binary records or memory: read again at will
     kParse,  // text to parse (and maybe decompress) again at every pass
-    kOnce    // standard input or a pipe: one pass only
+    kOnce    // binary records on standard input or a pipe: one pass only
   };
 
   virtual ~DataSource();
@@ -83,7 +84,7 @@ class MCFRONTEND_EXPORT DataSource {
 enum class CacheMode {
   kAuto,    // into the temporary cache unless passes are cheap
   kAlways,  // always through the cache (one pass over the source)
-  kNever    // parse the source at every pass (impossible for standard input)
+  kNever    // parse the source at every pass (impossible for binary standard input)
 };
 
 // How to read a data file.
@@ -91,6 +92,8 @@ struct FileOptions {
   std::string format;                // "csv", "bin", or empty: binary for a .bin name
   std::vector<std::string> columns;  // binary: the name of each value of a record
   char separator = 0;                // CSV: 0 detects comma, semicolon or tab from the header
+  // Asked while standard input or a pipe is copied (may be empty): Cancelled when it says yes.
+  std::function<bool()> cancelled;
 };
 
 // Opens a data file ("-" is standard input), plain or gzip-compressed (recognised by its
@@ -100,6 +103,8 @@ struct FileOptions {
 //   NA, NaN, nan, Inf, inf, -Inf and -inf are missing (what R and pandas write for missing and
 //   non-finite values). An unnamed first column (the row index of R's write.csv and pandas'
 //   to_csv) is allowed: it is a column like any other, ignored unless used.
+//   CSV from standard input or a pipe is first copied into an unnamed temporary file, which
+//   later passes read again.
 // - Binary: headerless records of native 8-byte doubles, one per name in columns; the
 //   system-missing value is missing.
 // Reads the header (CSV) at once. InputError for an unreadable file, a bad header, a binary

@@ -1,9 +1,11 @@
 #ifndef MCSTAT_FRONTEND_ERRORS_H_
 #define MCSTAT_FRONTEND_ERRORS_H_
 
+#include <cstddef>
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "frontend/mcfrontend_export.h"
 
@@ -23,6 +25,26 @@ class MCFRONTEND_EXPORT InputError : public std::runtime_error {
   explicit InputError(const std::string& what);
   ~InputError() override;
 };
+
+// Bad input in a text the user wrote, such as a model formula: the message (one line), and
+// the line of the text that holds the character at fault with a caret under it.
+class MCFRONTEND_EXPORT TextInputError : public InputError {
+ public:
+  TextInputError(const std::string& what, const std::string& text, std::size_t position);
+  ~TextInputError() override;
+  // Two lines (without a final line end): the text's line, control characters but tabs
+  // shown as '?', and a caret under the character (UTF-8 sequences count once).
+  const std::string& Pointer() const { return fPointer; }
+
+ private:
+  std::string fPointer;
+};
+
+// " (did you mean 'NAME'?)" naming the candidates closest to word by edit distance (letters
+// swapped, added, dropped or changed; case ignored), when one is close enough to be a slip;
+// else empty.
+MCFRONTEND_EXPORT std::string DidYouMean(const std::string& word,
+                                         const std::vector<std::string>& candidates);
 
 // The library could not fit the model: an error status in words, or data it cannot fit.
 class MCFRONTEND_EXPORT FitError : public std::runtime_error {

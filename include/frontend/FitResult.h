@@ -28,20 +28,64 @@ struct ParameterResult {
   std::optional<double> statistic;  // t (linear) or Wald (logistic)
   std::optional<double> df;
   std::optional<double> pValue;
+  // The confidence interval at the fit's level: Student t on the error degrees of freedom
+  // (linear, R's confint), normal (logistic, R's confint.default).
+  std::optional<double> confLow;
+  std::optional<double> confHigh;
+  // Logistic model: exp(estimate) and the interval carried through exp.
+  std::optional<double> oddsRatio;
+  std::optional<double> oddsRatioLow;
+  std::optional<double> oddsRatioHigh;
 };
 
-// A fitted model, independent of the library objects that produced it.
+// The joint Wald test of the non-redundant parameters of one term (all targets of a logistic
+// model): F = W / df1 on (df1, df2) degrees of freedom for the linear model (R's drop1 F test
+// for a model of main effects), chi-square W on df1 for the logistic model (df2 empty).
+struct EffectTest {
+  std::string effect;  // the term as written, e.g. "C(cyl):C(am)"
+  double statistic = 0.0;
+  double df1 = 0.0;  // parameters tested: the rank of their covariance block
+  std::optional<double> df2;
+  double pValue = 0.0;
+};
+
+// A fitted model, independent of the library objects that produced it. Every statistic is
+// computed once by the front end, for every interface to show alike; what does not apply is
+// empty.
 struct FitResult {
   std::string model = "linear";
-  std::string source;   // data file
-  std::string formula;  // e.g. "y ~ A + x + A*x"
+  std::string source;     // data file
+  std::string formula;    // e.g. "y ~ A + x + A:x"
+  std::string dependent;  // the response as the model names it ("y", "log(y)")
+  // The terms in model order as written ("C(cyl)", "wt^2", "A:x"); ParameterResult::term
+  // indexes this list.
+  std::vector<std::string> terms;
   bool intercept = true;
   long recordsRead = 0;
   long recordsUsed = 0;
+  long recordsNotFinite = 0;  // not used: a derived covariate's value is not finite
   double totalWeight = 0.0;
+  double confLevel = 0.95;  // of the intervals
+  bool converged = true;    // the logistic estimation converged (always for the linear model)
   std::vector<std::string> categories;  // response categories (logistic model)
   std::vector<ParameterResult> parameters;
+  // The covariance matrix of the estimates, n x n in parameter order, row by row (R's vcov:
+  // scaled by the residual variance for the linear model); NaN in the rows and columns of
+  // redundant parameters; empty when the fit has none.
+  std::vector<double> covariance;
+  std::vector<EffectTest> effectTests;  // one per term with a non-redundant parameter
   std::optional<double> rSquared;
+  std::optional<double> rSquaredAdj;
+  std::optional<double> fStatistic;  // overall F test of the linear model
+  std::optional<double> fDf1;
+  std::optional<double> fDf2;
+  std::optional<double> fPValue;
+  std::optional<double> logLikelihood;  // as R's logLik; AIC and BIC from it
+  std::optional<double> aic;
+  std::optional<double> bic;
+  std::optional<double> lrStatistic;  // logistic: likelihood ratio against intercept only
+  std::optional<double> lrDf;
+  std::optional<double> lrPValue;
   std::optional<double> rmse;
   std::optional<double> residualStdError;
   std::optional<double> dfError;

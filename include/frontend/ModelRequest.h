@@ -14,7 +14,8 @@ namespace MCFrontEnd {
 // written. A covariate named twice is a power; a factor may appear once.
 struct Term {
   std::vector<std::string> names;
-  // The names joined by '*'.
+  std::string label;  // as a formula writes it ("A:x", "x^2"); may be empty
+  // The label, or when there is none the names joined by '*'.
   MCFRONTEND_EXPORT std::string Text() const;
 };
 
@@ -27,9 +28,16 @@ struct DerivedCovariate {
   std::function<double(const double* inputs)> evaluate;
 };
 
-// What the user asked to fit, by column names.
+// What the user asked to fit, by column names: a model formula, or the dependent with the
+// factors and covariates and the terms over them.
 struct ModelRequest {
   std::string model = "linear";  // "linear" or "logistic"
+  // A formula in the notation of R and patsy, "y ~ A*B + x + I(x^2) + log(z) + C(d, ref=2)":
+  // it names the dependent, the terms and the intercept, so dependent, factors, covariates,
+  // derived, effects and terms stay empty and intercept true. A column holding text is a
+  // factor, a numeric one a covariate, C() makes a factor; arithmetic gives derived
+  // covariates computed per record; C(y, ref=...) names a logistic model's reference.
+  std::string formula;
   std::string dependent;
   std::vector<std::string> factors;
   // Columns, or names of derived covariates.

@@ -101,6 +101,29 @@ class GzipReader : public ByteReader {
   bool fbRereadable;
 };
 
+class DescriptorReader : public ByteReader {
+ public:
+  DescriptorReader(int fd, std::string name) : ByteReader(std::move(name)), fFd(fd) {}
+  std::size_t Read(char* buf, std::size_t n) override {
+    std::size_t got = 0;
+    while (got < n) {
+      const ssize_t r = ::pread(fFd, buf + got, n - got, fAt);
+      if (r < 0 && errno == EINTR) continue;
+      if (r < 0) throw InputError(fPath + ": read error (" + std::strerror(errno) + ")");
+      if (r == 0) break;
+      got += static_cast<std::size_t>(r);
+      fAt += r;
+    }
+    return got;
+  }
+  bool Rereadable() const override { return false; }
+  bool Compressed() const override { return false; }
+
+ private:
+  int fFd;
+  off_t fAt = 0;
+};
+
 class TextReader : public ByteReader {
  public:
   explicit TextReader(std::string text) : ByteReader("text"), fText(std::move(text)) {}
@@ -124,6 +147,10 @@ ByteReader::~ByteReader() = default;
 
 std::unique_ptr<ByteReader> ByteReader::FromText(std::string text) {
   return std::make_unique<TextReader>(std::move(text));
+}
+
+std::unique_ptr<ByteReader> ByteReader::FromDescriptor(int fd, std::string name) {
+  return std::make_unique<DescriptorReader>(fd, std::move(name));
 }
 
 bool ByteReader::Skip(std::uint64_t n) {

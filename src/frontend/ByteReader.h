@@ -19,6 +19,9 @@ class MCFRONTEND_EXPORT ByteReader {
   static std::unique_ptr<ByteReader> Open(const std::string& path);
   // The bytes of a text held in memory.
   static std::unique_ptr<ByteReader> FromText(std::string text);
+  // The bytes of an open file from its start, read at an offset of the reader's own (the
+  // descriptor stays the caller's); name is for messages.
+  static std::unique_ptr<ByteReader> FromDescriptor(int fd, std::string name);
 
   // Up to n bytes into buf; 0 only at the end. InputError on a read error or corrupt data.
   virtual std::size_t Read(char* buf, std::size_t n) = 0;

@@ -96,6 +96,7 @@ CodedModel::CodedModel(DataSource& source, const ModelRequest& request, CacheMod
                        const CancelCheck& cancelled)
     : fpLayout(std::make_unique<ModelLayout>(request, source)) {
   fpData = std::make_shared<PrecodedData>(source, fpLayout->Slots(), cache, cancelled);
+  fpLayout->Settle(fpData->Slots());
   Scan(cancelled);
 }
 
@@ -126,15 +127,23 @@ void CodedModel::Scan(const CancelCheck& cancelled) {
   while (const double* values = pass->Next()) {
     if (!Matches(values)) continue;
     if (++fRecordsRead % kCancelEvery == 0 && cancelled && cancelled()) throw Cancelled();
+    bool notFinite = false;
     for (int p = 0; p < width; ++p) {
       const PositionSpec& spec = positions[static_cast<std::size_t>(p)];
-      const double v = spec.kind == PositionSpec::kDerived ? Derived(values, p, scratch)
+      const double v = spec.kind == PositionSpec::kDerived ? Derived(values, p, scratch, &notFinite)
                                                            : values[spec.slot];
       record[static_cast<std::size_t>(p)] = v;
       if (spec.kind == PositionSpec::kCategory && !MCMV::IsMissing(v)) {
         keys[static_cast<std::size_t>(p)].Insert(v);
       }
+      if (p >= layout.WeightsFrom() && v < 0.0 && !MCMV::IsMissing(v)) {
+        // As R refuses them: a negative weight is an error in the data, not a record to skip.
+        throw InputError(pass->Where() + ": " +
+                         fpData->Slots()[static_cast<std::size_t>(spec.slot)].role + " '" +
+                         spec.name + "' is " + ShortestText(v) + "; weights cannot be negative");
+      }
     }
+    if (notFinite) ++fRecordsNotFinite;
     if (!layout.Used(record.data())) continue;
     ++fRecordsUsed;
     totalWeight += layout.Weight(record.data());
@@ -153,10 +162,14 @@ void CodedModel::Scan(const CancelCheck& cancelled) {
     if (spec.kind != PositionSpec::kCategory) continue;
     const auto ref = request.references.find(spec.name);
     const bool factor = p > 0;
-    fvCodings[p] = std::make_unique<CategoryCoding>(
-        *fpData, spec.slot, keys[p],
-        factor && ref != request.references.end() ? ref->second : std::string(),
-        "factor '" + spec.name + "'");
+    try {
+      fvCodings[p] = std::make_unique<CategoryCoding>(
+          *fpData, spec.slot, keys[p],
+          factor && ref != request.references.end() ? ref->second : std::string(),
+          "factor '" + spec.name + "'");
+    } catch (const InputError& e) {
+      layout.FailAt(spec.name, e.what());
+    }
   }
   CheckScale(largest, totalWeight);
   BuildSettings();
@@ -171,7 +184,8 @@ bool CodedModel::Matches(const double* values) const {
   return true;
 }
 
-double CodedModel::Derived(const double* values, int position, std::vector<double>& scratch) const {
+double CodedModel::Derived(const double* values, int position, std::vector<double>& scratch,
+                           bool* notFinite) const {
   const PositionSpec& spec = fpLayout->Positions()[static_cast<std::size_t>(position)];
   scratch.resize(spec.inputs.size());
   for (std::size_t k = 0; k < spec.inputs.size(); ++k) {
@@ -180,8 +194,10 @@ double CodedModel::Derived(const double* values, int position, std::vector<doubl
   }
   const DerivedCovariate& d = Request().derived[static_cast<std::size_t>(spec.derived)];
   const double v = d.evaluate ? d.evaluate(scratch.data()) : MCMV::Missing();
+  if (std::isfinite(v)) return v;
   // Not finite: the record cannot be used, as one with a missing value.
-  return std::isfinite(v) ? v : MCMV::Missing();
+  if (notFinite != nullptr) *notFinite = true;
+  return MCMV::Missing();
 }
 
 void CodedModel::Code(const double* values, double* record, std::vector<double>& scratch) const {
@@ -199,7 +215,7 @@ void CodedModel::Code(const double* values, double* record, std::vector<double>&
         break;
       }
       case PositionSpec::kDerived:
-        record[p] = Derived(values, static_cast<int>(p), scratch);
+        record[p] = Derived(values, static_cast<int>(p), scratch, nullptr);
         break;
     }
   }
@@ -270,16 +286,7 @@ void CodedModel::BuildSettings() {
   if (layout.RegressionPosition() >= 0) fSettings.SetRegrWeightVar(layout.RegressionPosition());
   fSettings.SetInterceptUse(Request().intercept);
   fSettings.SetTolerance(Request().tolerance);
-  for (const Term& term : Terms()) {
-    MCModelEffect effect(nF, nC, fpEffectIndices.get());
-    for (const std::string& name : term.names) {
-      const int pos = Position(name);
-      if (pos <= nF) {
-        effect.AddNewFactor(pos, false);
-      } else {
-        effect.AddCovariate(pos);
-      }
-    }
+  for (const MCModelEffect& effect : MakeModelEffects(layout.Plan(), fpEffectIndices.get())) {
     fSettings.AddModelEffect(effect);
   }
 }

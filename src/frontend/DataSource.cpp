@@ -4,9 +4,11 @@
 #include <cstring>
 #include <mutex>
 #include <set>
+#include <unistd.h>
 
 #include "ByteReader.h"
 #include "CsvParser.h"
+#include "Spool.h"
 #include "MCMV.h"
 #include "Text.h"
 #include "frontend/Errors.h"
@@ -58,17 +60,23 @@ class CsvCursor : public RowCursor {
 
 class CsvSource : public DataSource {
  public:
-  CsvSource(const std::string& path, char separator)
+  CsvSource(const std::string& path, char separator, const CancelCheck& cancelled)
       : fPath(path), fName(DisplayName(path)) {
     auto reader = ByteReader::Open(path);
-    fCost = reader->Rereadable() ? Passes::kParse : Passes::kOnce;
+    if (!reader->Rereadable()) {
+      // Standard input or a pipe: its text goes into an unnamed temporary file first, so
+      // that it can be read again (a formula's columns are learned to be numbers or text in
+      // a first pass, which may have to start over).
+      fCopy = CopyToTemporaryFile(*reader, cancelled);
+      reader = ByteReader::FromDescriptor(fCopy, fName);
+    }
     fpFirst = std::make_unique<CsvParser>(std::move(reader), fName, separator);
     fSeparator = fpFirst->Separator();
     fvNames = fpFirst->Names();
   }
   const std::string& Name() const override { return fName; }
   const std::vector<std::string>& ColumnNames() const override { return fvNames; }
-  Passes PassCost() const override { return fCost; }
+  Passes PassCost() const override { return Passes::kParse; }
   Field::Kind FieldKind(int /*column*/) const override { return Field::kText; }
   std::unique_ptr<RowCursor> Open(const std::vector<int>& columns, RecordRange range) override {
     std::unique_ptr<CsvParser> parser;
@@ -77,16 +85,21 @@ class CsvSource : public DataSource {
       parser = std::move(fpFirst);
     }
     if (!parser) {
-      if (fCost == Passes::kOnce) throw InputError(fName + ": cannot be read a second time");
-      parser = std::make_unique<CsvParser>(ByteReader::Open(fPath), fName, fSeparator);
+      parser = std::make_unique<CsvParser>(
+          fCopy >= 0 ? ByteReader::FromDescriptor(fCopy, fName) : ByteReader::Open(fPath), fName,
+          fSeparator);
     }
     return std::make_unique<CsvCursor>(std::move(parser), columns, range);
+  }
+  ~CsvSource() override {
+    fpFirst.reset();
+    if (fCopy >= 0) ::close(fCopy);
   }
 
  private:
   std::string fPath;
   std::string fName;
-  Passes fCost = Passes::kParse;
+  int fCopy = -1;  // the temporary copy of a source read once, or -1
   char fSeparator = ',';
   std::vector<std::string> fvNames;
   std::unique_ptr<CsvParser> fpFirst;  // the parser that read the header, for the first pass
@@ -236,7 +249,7 @@ std::unique_ptr<DataSource> OpenDataFile(const std::string& path, const FileOpti
   if (!options.columns.empty()) {
     throw InputError("--columns is for binary record files (--format bin)");
   }
-  return std::make_unique<CsvSource>(path, options.separator);
+  return std::make_unique<CsvSource>(path, options.separator, options.cancelled);
 }
 
 // ColumnTable

@@ -79,6 +79,11 @@ std::string QuoteName(const std::string& s) {
   return out + "`";
 }
 
+void CollectColumns(const Expr& e, std::vector<const Expr*>& out) {
+  if (e.kind == Expr::Kind::kColumn) out.push_back(&e);
+  for (const Expr& o : e.operands) CollectColumns(o, out);
+}
+
 bool IsMathFunction(const std::string& name) { return MathFunctions().count(name) != 0; }
 
 FormulaError::FormulaError(std::size_t position, const std::string& message)

@@ -48,6 +48,10 @@ MCFRONTEND_EXPORT bool IsNameCharacter(bool first, unsigned char c);
 // The name as a formula writes it: bare when R reads it so, else backquoted.
 MCFRONTEND_EXPORT std::string QuoteName(const std::string& name);
 
+// The column nodes of an expression, in the order written (a column read twice is listed
+// twice).
+MCFRONTEND_EXPORT void CollectColumns(const Expr& expression, std::vector<const Expr*>& out);
+
 // The functions arithmetic may call: log, log10, log2, exp, sqrt, abs.
 MCFRONTEND_EXPORT bool IsMathFunction(const std::string& name);
 

@@ -10,9 +10,9 @@
 namespace MCFrontEnd {
 
 // FitModel with the choices of mcfit's options; the fitting step of RunFit, also for each
-// split.
+// split. predictions may be null.
 FitResult FitModel(CodedModel& model, const FitOptions& options, MCCommon::MCQueryCancel* cancel,
-                   ProgressListener* progress);
+                   ProgressListener* progress, PredictionSink* predictions);
 
 }  // namespace MCFrontEnd
 

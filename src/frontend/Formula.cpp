@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "frontend/Errors.h"
+
 namespace MCFrontEnd {
 
 namespace {
@@ -172,18 +174,13 @@ std::string Describe(const Token& t) {
 
 bool IsWholeNumber(double v, int lo, int hi) { return v >= lo && v <= hi && v == std::floor(v); }
 
-void CollectColumns(const Expr& e, std::vector<const Expr*>& out) {
-  if (e.kind == Expr::Kind::kColumn) out.push_back(&e);
-  for (const Expr& o : e.operands) CollectColumns(o, out);
-}
-
 // --- Term lists ---------------------------------------------------------------------------
 
 // The parts of a term, sorted by (variable, power); the key of a term is that list without
 // the nesting levels.
 using Key = std::vector<std::pair<int, int>>;
 
-Key KeyOf(const Term& t) {
+Key KeyOf(const FormulaTerm& t) {
   Key k;
   for (const TermPart& p : t.parts) k.emplace_back(p.variable, p.power);
   return k;
@@ -194,8 +191,8 @@ bool PartLess(const TermPart& a, const TermPart& b) {
 }
 
 // a:b. A variable at the same power in both is one part, at its deeper nesting level.
-Term Union(const Term& a, const Term& b) {
-  Term u = a;
+FormulaTerm Union(const FormulaTerm& a, const FormulaTerm& b) {
+  FormulaTerm u = a;
   for (const TermPart& p : b.parts) {
     auto it = std::find_if(u.parts.begin(), u.parts.end(), [&](const TermPart& q) {
       return q.variable == p.variable && q.power == p.power;
@@ -210,20 +207,20 @@ Term Union(const Term& a, const Term& b) {
   return u;
 }
 
-int MaxLevel(const Term& t) {
+int MaxLevel(const FormulaTerm& t) {
   int m = -1;
   for (const TermPart& p : t.parts) m = std::max(m, p.nestLevel);
   return m;
 }
 
-Term Shifted(Term t, int by) {
+FormulaTerm Shifted(FormulaTerm t, int by) {
   for (TermPart& p : t.parts) p.nestLevel += by;
   return t;
 }
 
 // The value of a formula expression: its terms, and the intercept when it sets it.
 struct TermList {
-  std::vector<Term> terms;
+  std::vector<FormulaTerm> terms;
   std::set<Key> keys;  // of the terms, for lookups in large expansions
   std::optional<bool> intercept;
   std::size_t interceptPos = 0;
@@ -231,15 +228,15 @@ struct TermList {
   bool atom = false;           // one variable written bare: x, log(x), C(x), I(x^2)
   bool parenthesised = false;  // (...) as a whole
 
-  void Add(const Term& t) {
+  void Add(const FormulaTerm& t) {
     if (keys.insert(KeyOf(t)).second) terms.push_back(t);
   }
   // False when the list has no such term.
-  bool Erase(const Term& t) {
+  bool Erase(const FormulaTerm& t) {
     const Key key = KeyOf(t);
     if (keys.erase(key) == 0) return false;
     terms.erase(
-        std::find_if(terms.begin(), terms.end(), [&](const Term& u) { return KeyOf(u) == key; }));
+        std::find_if(terms.begin(), terms.end(), [&](const FormulaTerm& u) { return KeyOf(u) == key; }));
     return true;
   }
 };
@@ -277,13 +274,13 @@ class Parser {
     fFormula.intercept = rhs.intercept.value_or(true);
     // R's order: by the number of variables, then as written.
     std::stable_sort(rhs.terms.begin(), rhs.terms.end(),
-                     [](const Term& a, const Term& b) { return a.parts.size() < b.parts.size(); });
+                     [](const FormulaTerm& a, const FormulaTerm& b) { return a.parts.size() < b.parts.size(); });
     fFormula.terms = std::move(rhs.terms);
-    for (Term& t : fFormula.terms) t.label = Label(t);
+    for (FormulaTerm& t : fFormula.terms) t.label = Label(t);
     return std::move(fFormula);
   }
 
-  std::string Label(const Term& t) const {
+  std::string Label(const FormulaTerm& t) const {
     std::string s;
     for (const TermPart& p : t.parts) {
       if (!s.empty()) s += ":";
@@ -382,7 +379,7 @@ class Parser {
 
   TermList Atom(int variable, int power, std::size_t pos) {
     TermList l;
-    Term t;
+    FormulaTerm t;
     t.parts.push_back(TermPart{variable, power, 0});
     t.position = pos;
     l.Add(t);
@@ -447,9 +444,9 @@ class Parser {
     NoIntercept(b);
     TermList r;
     r.position = a.position;
-    for (const Term& x : a.terms) {
-      for (const Term& y : b.terms) {
-        Term u = Union(x, y);
+    for (const FormulaTerm& x : a.terms) {
+      for (const FormulaTerm& y : b.terms) {
+        FormulaTerm u = Union(x, y);
         u.position = x.position;
         r.Add(u);
         CheckSize(r, pos);
@@ -460,16 +457,16 @@ class Parser {
 
   TermList Cross(const TermList& a, const TermList& b, std::size_t pos) const {
     TermList r = Plain(a);
-    for (const Term& t : b.terms) r.Add(t);
-    for (const Term& t : Interact(a, b, pos).terms) r.Add(t);
+    for (const FormulaTerm& t : b.terms) r.Add(t);
+    for (const FormulaTerm& t : Interact(a, b, pos).terms) r.Add(t);
     CheckSize(r, pos);
     return r;
   }
 
   // Every variable of a list in one term, at its deepest level.
-  static Term AllOf(const TermList& l) {
-    Term all;
-    for (const Term& t : l.terms) all = Union(all, t);
+  static FormulaTerm AllOf(const TermList& l) {
+    FormulaTerm all;
+    for (const FormulaTerm& t : l.terms) all = Union(all, t);
     return all;
   }
 
@@ -480,9 +477,9 @@ class Parser {
     NoIntercept(inner);
     TermList r;
     r.position = inner.position;
-    const Term all = AllOf(outer);
-    for (const Term& t : inner.terms) {
-      Term u = Union(t, Shifted(all, MaxLevel(t) + 1));
+    const FormulaTerm all = AllOf(outer);
+    for (const FormulaTerm& t : inner.terms) {
+      FormulaTerm u = Union(t, Shifted(all, MaxLevel(t) + 1));
       u.position = t.position;
       r.Add(u);
     }
@@ -492,7 +489,7 @@ class Parser {
   // outer/inner: outer, then inner %in% outer.
   TermList Nest(const TermList& outer, const TermList& inner, std::size_t pos) const {
     TermList r = Plain(outer);
-    for (const Term& t : NestIn(inner, outer).terms) r.Add(t);
+    for (const FormulaTerm& t : NestIn(inner, outer).terms) r.Add(t);
     CheckSize(r, pos);
     return r;
   }
@@ -505,7 +502,7 @@ class Parser {
   }
 
   TermList Remove(TermList l, const TermList& r) {
-    for (const Term& t : r.terms) {
+    for (const FormulaTerm& t : r.terms) {
       if (!l.Erase(t)) {
         fFormula.warnings.push_back("'- " + Label(t) +
                                     "' removes nothing: it is not a term of the model");
@@ -534,7 +531,7 @@ class Parser {
       const Token op = Advance();
       const TermList r = Product();
       if (op.type == Tok::kPlus) {
-        for (const Term& t : r.terms) acc.Add(t);
+        for (const FormulaTerm& t : r.terms) acc.Add(t);
         SetIntercept(acc, r, false);
         acc.atom = acc.parenthesised = false;
         CheckSize(acc, op.pos);
@@ -754,7 +751,7 @@ class Parser {
     l.position = pos;
     for (const std::string& c : *fpDotColumns) {
       if (responseColumns.count(c)) continue;
-      Term t;
+      FormulaTerm t;
       t.parts.push_back(TermPart{ColumnVariable(c, pos), 1, 0});
       t.position = pos;
       l.Add(t);
@@ -933,6 +930,20 @@ std::string ShowFormulaError(const std::string& text, const FormulaError& error)
   return line + "\n" + pad + "^ " + error.what();
 }
 
+TextInputError::TextInputError(const std::string& what, const std::string& text,
+                               std::size_t position)
+    : InputError(what) {
+  std::string shown;
+  for (const char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    shown += (u < 0x20 && c != '\t' && c != '\n') || u == 0x7f ? '?' : c;
+  }
+  // ShowFormulaError ends the caret line with the message; the message is ours to print.
+  fPointer = ShowFormulaError(shown, FormulaError(position, ""));
+  while (!fPointer.empty() && fPointer.back() == ' ') fPointer.pop_back();
+}
+TextInputError::~TextInputError() = default;
+
 Formula ParseFormula(const std::string& text, const std::vector<std::string>* dotColumns) {
   return Parser(text, dotColumns).Parse();
 }
@@ -944,7 +955,7 @@ Formula ParseEffects(const std::string& text) {
   }
   std::set<Key> seen;
   for (const auto& [tb, te] : Split(text, 0, text.size(), ",")) {
-    Term term;
+    FormulaTerm term;
     term.position = tb;
     const std::string termText = text.substr(tb, te - tb);
     std::string label;
@@ -1044,7 +1055,7 @@ EffectPlan PlanEffects(const Formula& formula,
     std::string key;
   };
   std::vector<Slot> slots(formula.variables.size());
-  for (const Term& term : formula.terms) {
+  for (const FormulaTerm& term : formula.terms) {
     for (const TermPart& p : term.parts) {
       const Variable& v = variable(p.variable);
       Slot& s = slots[static_cast<std::size_t>(p.variable)];
@@ -1079,7 +1090,7 @@ EffectPlan PlanEffects(const Formula& formula,
   plan.intercept = formula.intercept;
   std::map<std::string, int> local;  // slot key -> index in plan.factors / plan.covariates
   std::map<std::pair<std::vector<int>, std::vector<std::array<int, 2>>>, std::string> effects;
-  for (const Term& term : formula.terms) {
+  for (const FormulaTerm& term : formula.terms) {
     PlannedEffect e;
     e.label = term.label;
     e.position = term.position;

@@ -50,7 +50,7 @@ struct TermPart {
 };
 
 // A term: the product or crossing of its parts, ordered by variable.
-struct Term {
+struct FormulaTerm {
   std::vector<TermPart> parts;
   std::string label;  // "A:B", "x^2", "C(x):log(z)"; older effects lists: "A*B", "x1*x1"
   std::size_t position = 0;
@@ -61,7 +61,7 @@ struct Formula {
   // derived column I(y^2)).
   std::optional<TermPart> response;
   std::vector<Variable> variables;  // in order of first appearance
-  std::vector<Term> terms;          // in model order
+  std::vector<FormulaTerm> terms;   // in model order
   bool intercept = true;
   std::size_t termsPosition = 0;      // where the terms begin
   std::vector<std::string> warnings;  // removals of absent terms, (x)^2 meaning x

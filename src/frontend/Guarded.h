@@ -21,6 +21,15 @@ int Guarded(std::ostream& err, const std::string& data, Body body) {
   } catch (const Cancelled&) {
     err << "mcfit: cancelled\n";
     return kExitCancelled;
+  } catch (const TextInputError& e) {
+    // The line of the formula and a caret under the character at fault, indented.
+    std::string pointer = "  " + e.Pointer();
+    for (std::size_t at = pointer.find('\n'); at != std::string::npos;
+         at = pointer.find('\n', at + 3)) {
+      pointer.insert(at + 1, "  ");
+    }
+    err << "mcfit: " << e.what() << "\n" << pointer << "\n";
+    return kExitBadInput;
   } catch (const InputError& e) {
     err << "mcfit: " << e.what() << "\n";
     return kExitBadInput;

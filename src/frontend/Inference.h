@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "MCSymMatrix.h"
+#include "frontend/FitResult.h"
 #include "frontend/mcfrontend_export.h"
 
 // The inference statisticians read beside the estimates, computed from numbers a fit gives:
@@ -103,20 +104,13 @@ struct OddsRatio {
 MCFRONTEND_EXPORT std::optional<OddsRatio> OddsRatioWithInterval(double estimate, double stdError,
                                                                  double level);
 
-// A joint test of the parameters of one effect.
-struct EffectTest {
-  double statistic = 0.0;     // F, or chi-square
-  double df1 = 0.0;           // parameters tested: the rank of their covariance
-  std::optional<double> df2;  // the error degrees of freedom of an F test
-  double pValue = 0.0;
-};
-
 // The non-redundant parameters of each effect: parameter k belongs to effect
 // effectOfParameter[k]; those with an index outside [0, nEffects) (the intercept) and the
 // redundant ones are left out. std::invalid_argument when the lists differ in length.
 MCFRONTEND_EXPORT std::vector<std::vector<int>> ParametersOfEffects(
     const std::vector<int>& effectOfParameter, const std::vector<bool>& redundant, int nEffects);
 
+// The joint tests of the parameters of one effect (EffectTest, without its name):
 // W = b' (scale V)^-1 b over the listed parameters, b their estimates and V their block of the
 // covariance matrix; parameters whose block is singular count for nothing (df1 is the block's
 // rank). The F test of a linear model: statistic W / df1 on (df1, dfResidual) degrees of

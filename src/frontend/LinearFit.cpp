@@ -9,7 +9,10 @@
 #include "MCMV.h"
 #include "Aliasing.h"
 #include "MCRegFactory.h"
+#include "Inference.h"
+#include "ModelLayout.h"
 #include "Precoded.h"
+#include "RecordPass.h"
 
 namespace MCFrontEnd {
 
@@ -152,46 +155,161 @@ FitResult StartResult(const std::string& kind, CodedModel& model, const MCRegSet
   result.model = kind;
   result.intercept = settings.GetInterceptUse();
   result.source = model.Data().Source().Name();
+  result.dependent = model.Request().dependent;
+  result.terms = model.Layout().TermLabels();
   result.recordsRead = model.RecordsRead();
   result.recordsUsed = model.RecordsUsed();
+  result.recordsNotFinite = model.RecordsNotFinite();
   result.totalWeight = stats.GetTotalFreqWeight();
-  result.formula = model.Request().dependent + " ~";
+  result.formula = result.dependent + " ~";
   std::string terms;
-  for (const Term& t : model.Terms()) terms += (terms.empty() ? " " : " + ") + t.Text();
+  for (const std::string& t : result.terms) terms += (terms.empty() ? " " : " + ") + t;
   result.formula += terms.empty() ? " 1" : terms;
+  result.warnings = model.Layout().Warnings();
   return result;
 }
 
-FitResult FitLinear(CodedModel& model, MCCommon::MCQueryCancel* cancel) {
+void AddParameters(CodedModel& model, IMCRegOutputStats& stats, FitResult& result) {
+  const std::vector<double>& estimates = stats.GetParamEstimates();
+  const std::vector<MCRegrParameter>& parameters = stats.GetParameters();
+  const MCCommonMath::MCBitSet& kept = stats.GetRedundancyIndicators();
+  const bool logistic = result.model == "logistic";
+  for (std::size_t k = 0; k < estimates.size(); ++k) {
+    ParameterResult p;
+    p.name = "?";
+    if (k < parameters.size()) {
+      p.name = model.ParameterName(parameters[k]);
+      p.cells = model.ParameterCells(parameters[k]);
+      p.term = parameters[k].IsIntercept() ? -1 : parameters[k].GetEffectIndex();
+      if (logistic) p.target = model.ResponseText(parameters[k].GetTargetCategory());
+    }
+    p.estimate = estimates[k];
+    p.redundant = !kept.IsIn(static_cast<int>(k));
+    result.parameters.push_back(std::move(p));
+  }
+}
+
+void AddCovarianceInference(const MCCommonMath::MCSymMatrixData* cov, double scale, double df,
+                            double level, FitResult& result) {
+  const int n = static_cast<int>(result.parameters.size());
+  if (cov == nullptr || cov->GetNRows() != n || !(scale > 0.0)) return;
+  result.confLevel = level;
+  const bool normal = std::isinf(df);
+  result.covariance.assign(static_cast<std::size_t>(n) * static_cast<std::size_t>(n), std::nan(""));
+  std::vector<double> estimates;
+  std::vector<int> terms;
+  std::vector<bool> redundant;
+  for (int i = 0; i < n; ++i) {
+    ParameterResult& p = result.parameters[static_cast<std::size_t>(i)];
+    estimates.push_back(p.estimate);
+    terms.push_back(p.term);
+    redundant.push_back(p.redundant);
+    if (p.redundant) continue;
+    for (int j = 0; j < n; ++j) {
+      if (result.parameters[static_cast<std::size_t>(j)].redundant) continue;
+      result.covariance[static_cast<std::size_t>(i) * static_cast<std::size_t>(n) +
+                        static_cast<std::size_t>(j)] = cov->GetElem(i, j) * scale;
+    }
+    if (!p.stdError) continue;
+    if (const auto ci = ConfidenceInterval(p.estimate, *p.stdError, level, df)) {
+      p.confLow = ci->low;
+      p.confHigh = ci->high;
+    }
+    if (!normal) continue;
+    if (const auto odds = OddsRatioWithInterval(p.estimate, *p.stdError, level)) {
+      p.oddsRatio = odds->ratio;
+      p.oddsRatioLow = odds->interval.low;
+      p.oddsRatioHigh = odds->interval.high;
+    }
+  }
+  const int nTerms = static_cast<int>(result.terms.size());
+  const std::vector<std::vector<int>> groups = ParametersOfEffects(terms, redundant, nTerms);
+  for (int t = 0; t < nTerms; ++t) {
+    const std::vector<int>& group = groups[static_cast<std::size_t>(t)];
+    if (group.empty()) continue;
+    std::optional<EffectTest> test = normal ? WaldChiSquareTest(estimates, *cov, group)
+                                            : WaldFTest(estimates, *cov, scale, group, df);
+    if (!test) continue;
+    test->effect = result.terms[static_cast<std::size_t>(t)];
+    result.effectTests.push_back(std::move(*test));
+  }
+}
+
+FitResult FitLinear(CodedModel& model, const FitChoices& choices, MCCommon::MCQueryCancel* cancel) {
   MCRegSettings& settings = model.Settings();
   settings.SetCancelPointer(cancel);
   const BuiltModel built = BuildComponent(settings, model);
   IMCRegOutputStats* stats = built.stats;
   FitResult result = StartResult("linear", model, settings, *stats);
+  AddParameters(model, *stats, result);
 
-  const std::vector<double>& estimates = stats->GetParamEstimates();
-  const std::vector<MCRegrParameter>& parameters = stats->GetParameters();
-  const MCCommonMath::MCBitSet& kept = stats->GetRedundancyIndicators();
   const MCCommonMath::MCSymMatrixData* cov = stats->GetCovarianceMatrix();
-  const int nKept = kept.InSet();
+  const int nKept = stats->GetRedundancyIndicators().InSet();
   const double rmse = stats->GetModelFitStat(MCConst::kRMSE);
   const ErrorStats error = ComputeErrorStats(rmse, result.totalWeight, nKept);
-
-  for (std::size_t k = 0; k < estimates.size(); ++k) {
-    ParameterResult p;
-    p.name = k < parameters.size() ? model.ParameterName(parameters[k]) : "?";
-    if (k < parameters.size()) {
-      p.cells = model.ParameterCells(parameters[k]);
-      p.term = parameters[k].IsIntercept() ? -1 : parameters[k].GetEffectIndex();
-    }
-    p.estimate = estimates[k];
-    p.redundant = !kept.IsIn(static_cast<int>(k));
-    const double covKK = cov ? cov->GetElem(static_cast<int>(k), static_cast<int>(k)) : -1.0;
-    FillTStatistics(p, covKK, error);
-    result.parameters.push_back(p);
+  for (std::size_t k = 0; k < result.parameters.size(); ++k) {
+    const int i = static_cast<int>(k);
+    FillTStatistics(result.parameters[k], cov ? cov->GetElem(i, i) : -1.0, error);
   }
-  const double r2 = stats->GetModelFitStat(MCConst::kRSquare);
-  if (!MCMV::IsMissing(r2)) result.rSquared = r2;
+  if (error.df > 0.0) {
+    AddCovarianceInference(cov, error.variance, error.df, choices.confLevel, result);
+  }
+
+  // One pass over the records with the fitted values: the model sum of squares as R forms it
+  // (about the weighted mean of the fitted values with an intercept, about 0 without), the
+  // sum of f log r of the likelihood, and the predictions when asked.
+  const ModelLayout& layout = model.Layout();
+  const int freq = layout.FrequencyPosition();
+  const int regr = layout.RegressionPosition();
+  double sumW = 0.0, mean = 0.0, aboutMean = 0.0, aboutZero = 0.0, sumLogR = 0.0;
+  std::vector<double> unused;
+  std::int64_t index = 0;
+  PredictionSink* sink = choices.predictions;
+  if (sink != nullptr) sink->Begin(result);
+  ForEachRecord(model, [&](const MCCommon::Record& record) {
+    const double* v = record.GetAll();
+    double fitted = 0.0;
+    if (!built.component->Score(record, fitted, unused).IsOK() || MCMV::IsMissing(fitted)) {
+      fitted = std::nan("");
+    }
+    if (layout.Used(v) && std::isfinite(fitted)) {
+      const double f = freq >= 0 ? v[freq] : 1.0;
+      const double r = regr >= 0 ? v[regr] : 1.0;
+      const double w = f * r;
+      sumW += w;
+      const double d = fitted - mean;
+      mean += d * w / sumW;  // weighted running mean and sum of squares about it
+      aboutMean += w * d * (fitted - mean);
+      aboutZero += w * fitted * fitted;
+      if (regr >= 0) sumLogR += f * std::log(r);
+    }
+    if (sink != nullptr) {
+      const double residual = MCMV::IsMissing(v[0]) ? std::nan("") : v[0] - fitted;
+      sink->Fitted(index, fitted, residual);
+    }
+    ++index;
+  });
+  if (cancel != nullptr && cancel->WillCancel()) throw Cancelled();
+
+  LinearSums sums;
+  sums.rss = error.rss;
+  sums.mss = result.intercept ? aboutMean : aboutZero;
+  sums.nObs = result.totalWeight;
+  sums.sumLogRegWeights = sumLogR;
+  sums.rank = nKept;
+  sums.intercept = result.intercept;
+  if (std::isfinite(sums.rss) && std::isfinite(sums.mss) && sums.nObs > 0.0) {
+    const LinearSummary summary = SummarizeLinear(sums);
+    result.rSquared = summary.rSquared;
+    result.rSquaredAdj = summary.rSquaredAdj;
+    result.fStatistic = summary.fStatistic;
+    result.fDf1 = summary.fDf1;
+    result.fDf2 = summary.fDf2;
+    result.fPValue = summary.fPValue;
+    result.logLikelihood = summary.logLikelihood;
+    result.aic = summary.aic;
+    result.bic = summary.bic;
+  }
   if (!MCMV::IsMissing(rmse)) result.rmse = rmse;
   result.dfError = error.df;
   if (error.df > 0.0) result.residualStdError = std::sqrt(error.variance);

@@ -9,6 +9,7 @@
 #include "MCCancelInfo.h"
 #include "MCStatus.h"
 #include "frontend/CodedModel.h"
+#include "frontend/Fit.h"
 #include "frontend/mcfrontend_export.h"
 
 namespace MCFrontEnd {
@@ -40,10 +41,22 @@ struct BuiltModel {
 // model's records. Throws FitError for an error status and Cancelled when cancelled.
 BuiltModel BuildComponent(MCRegSettings& settings, CodedModel& model);
 
-// The summary every fit starts from: model kind, data name, intercept, record counts, total
-// weight and the formula.
+// The summary every fit starts from: model kind, data name, dependent, terms, intercept,
+// record counts, total weight, the formula and what reading the formula noticed.
 FitResult StartResult(const std::string& kind, CodedModel& model, const MCRegSettings& settings,
                       IMCRegOutputStats& stats);
+
+// The parameters of a fit (estimates, names, cells, terms, redundancy); the statistics are
+// the caller's to fill.
+void AddParameters(CodedModel& model, IMCRegOutputStats& stats, FitResult& result);
+
+// What the covariance matrix gives, in the result: the matrix itself (cov x scale, NaN rows
+// and columns for redundant parameters), each parameter's interval at level (Student t on df
+// degrees of freedom, normal when df is infinite; with odds ratios then) and the Wald test of
+// each term (F on (q, df) with a finite df, chi-square otherwise). Standard errors must be
+// filled.
+void AddCovarianceInference(const MCCommonMath::MCSymMatrixData* cov, double scale, double df,
+                            double level, FitResult& result);
 
 // Adds the warnings of AliasWarnings for the fit's parameters.
 void AddAliasWarnings(const CodedModel& model, FitResult& result);
@@ -51,7 +64,7 @@ void AddAliasWarnings(const CodedModel& model, FitResult& result);
 // Fits the linear model through the library's factory and component; cancel (may be null)
 // is asked before every record. Throws FitError for an error status and Cancelled when the
 // build was cancelled.
-FitResult FitLinear(CodedModel& model, MCCommon::MCQueryCancel* cancel);
+FitResult FitLinear(CodedModel& model, const FitChoices& choices, MCCommon::MCQueryCancel* cancel);
 
 }  // namespace MCFrontEnd
 

@@ -11,6 +11,8 @@
 #include "MCLogOutputStats.h"
 #include "MCLogRegSettings.h"
 #include "MCMV.h"
+#include "Inference.h"
+#include "ModelLayout.h"
 #include "RecordPass.h"
 #include "Text.h"
 
@@ -37,7 +39,7 @@ int ReferenceCode(const CodedModel& model, const std::string& text) {
       return code;
     }
   }
-  throw InputError("--reference: the dependent '" + model.Request().dependent +
+  throw InputError("the dependent '" + model.Request().dependent +
                    "' has no category '" + text + "'");
 }
 
@@ -75,11 +77,24 @@ std::string StopReasonWords(int reason) {
   }
 }
 
-FitResult FitLogistic(CodedModel& model, const LogisticOptions& options,
+FitResult FitLogistic(CodedModel& model, const FitChoices& choices,
                       MCCommon::MCQueryCancel* cancel, ProgressListener* progress) {
+  const LogisticOptions& options = choices.logistic;
   CheckOptions(options);
   const int nCodes = model.ResponseCategoryCount();
-  const int refCode = ReferenceCode(model, options.reference);
+  // A reference the formula names (C(y, ref=...)) stands unless the options name another.
+  const std::string& named = model.Layout().ResponseReference();
+  if (!named.empty() && options.reference != "last" && options.reference != named) {
+    throw InputError("--reference " + options.reference + " and the formula's reference '" +
+                     named + "' disagree");
+  }
+  int refCode = -1;
+  try {
+    refCode = ReferenceCode(model, named.empty() ? options.reference : named);
+  } catch (const InputError& e) {
+    if (named.empty()) throw InputError(std::string("--reference: ") + e.what());
+    model.Layout().FailAt(model.Request().dependent, e.what());
+  }
 
   MCLogRegSettings settings;
   static_cast<MCRegSettings&>(settings) = model.Settings();
@@ -105,22 +120,17 @@ FitResult FitLogistic(CodedModel& model, const LogisticOptions& options,
   std::sort(ascending.begin(), ascending.end());
   for (int code : ascending) result.categories.push_back(model.ResponseText(code));
   if (!libOrder.empty()) result.reference = model.ResponseText(libOrder.back());
+  const auto ascendingIndex = [&ascending](int code) {
+    const auto at = std::find(ascending.begin(), ascending.end(), code);
+    return at == ascending.end() ? -1 : static_cast<int>(at - ascending.begin());
+  };
 
-  const std::vector<double>& estimates = stats->GetParamEstimates();
-  const std::vector<MCRegrParameter>& parameters = stats->GetParameters();
-  const MCCommonMath::MCBitSet& kept = stats->GetRedundancyIndicators();
+  AddParameters(model, *stats, result);
   const MCCommonMath::MCSymMatrixData* cov = stats->GetCovarianceMatrix();
-  for (std::size_t k = 0; k < estimates.size(); ++k) {
-    ParameterResult p;
-    if (k < parameters.size()) {
-      p.name = model.ParameterName(parameters[k]);
-      p.cells = model.ParameterCells(parameters[k]);
-      p.term = parameters[k].IsIntercept() ? -1 : parameters[k].GetEffectIndex();
-      p.target = model.ResponseText(parameters[k].GetTargetCategory());
-    }
-    p.estimate = estimates[k];
-    p.redundant = !kept.IsIn(static_cast<int>(k));
-    const double var = cov ? cov->GetElem(static_cast<int>(k), static_cast<int>(k)) : -1.0;
+  for (std::size_t k = 0; k < result.parameters.size(); ++k) {
+    ParameterResult& p = result.parameters[k];
+    const int i = static_cast<int>(k);
+    const double var = cov ? cov->GetElem(i, i) : -1.0;
     if (!p.redundant && var >= 0.0) {
       p.stdError = std::sqrt(var);
       if (var > 0.0) {
@@ -130,18 +140,22 @@ FitResult FitLogistic(CodedModel& model, const LogisticOptions& options,
         p.pValue = Present(MCCommonMath::MCDistFun::SigChi(wald, 1.0));
       }
     }
-    result.parameters.push_back(std::move(p));
   }
+  AddCovarianceInference(cov, 1.0, INFINITY, choices.confLevel, result);
 
+  const int reason = stats->GetStopReason();
+  // Only intercepts: their start values are the estimates, and no iteration runs.
+  const bool startIsEstimate = reason == 9 && options.maxIterations > 0;
+  result.converged = (reason >= 1 && reason <= 3) || startIsEstimate;
   const double ll0 = stats->GetInitialLogLikelihood();
-  const double ll = stats->GetFinalLogLikelihood();
+  double ll = stats->GetFinalLogLikelihood();
+  if (MCMV::IsMissing(ll) && startIsEstimate) ll = ll0;
   if (!MCMV::IsMissing(ll0)) result.initialMinus2LogLikelihood = Present(-2.0 * ll0);
   if (!MCMV::IsMissing(ll)) result.minus2LogLikelihood = Present(-2.0 * ll);
   result.coxSnell = Present(stats->GetModelFitStat(MCConst::kCoxSnellRSquare));
   result.nagelkerke = Present(stats->GetModelFitStat(MCConst::kNagelkerkeRSquare));
   result.mcFadden = Present(stats->GetModelFitStat(MCConst::kMcFaddenRSquare));
   result.iterations = stats->GetNIterations();
-  const int reason = stats->GetStopReason();
   result.stopReason = StopReasonWords(reason);
 
   AddAliasWarnings(model, result);
@@ -155,27 +169,64 @@ FitResult FitLogistic(CodedModel& model, const LogisticOptions& options,
     result.warnings.push_back(StopReasonWords(reason) + "; the estimates may not be reliable");
   }
 
-  // The classification table: every record through the fitted model once more.
+  // Every record through the fitted model once more: the classification table and the
+  // weight of each category of the records the fit used, the predictions of all of them.
+  const ModelLayout& layout = model.Layout();
+  std::vector<double> categoryWeights(ascending.size(), 0.0);
   std::vector<double> contributions;
+  std::vector<double> libProbabilities;
+  std::vector<double> probabilities(ascending.size());
+  PredictionSink* sink = choices.predictions;
+  if (sink != nullptr) sink->Begin(result);
+  std::int64_t index = 0;
   ForEachRecord(model, [&](const MCCommon::Record& record) {
-    stats->AddToClassification(record, contributions);
+    const double* v = record.GetAll();
+    if (layout.Used(v)) {
+      stats->AddToClassification(record, contributions);
+      const int at = ascendingIndex(static_cast<int>(v[0]));
+      if (at >= 0) categoryWeights[static_cast<std::size_t>(at)] += layout.Weight(v);
+    }
+    if (sink == nullptr) return;
+    double predicted = -1.0;
+    int category = -1;
+    if (component->Score(record, predicted, libProbabilities).IsOK() && predicted >= 0.0 &&
+        libProbabilities.size() == libOrder.size()) {
+      category = ascendingIndex(static_cast<int>(predicted));
+      for (std::size_t j = 0; j < libOrder.size(); ++j) {
+        probabilities[static_cast<std::size_t>(ascendingIndex(libOrder[j]))] = libProbabilities[j];
+      }
+    }
+    if (category < 0) std::fill(probabilities.begin(), probabilities.end(), std::nan(""));
+    sink->Classified(index++, category, probabilities);
   });
   if (cancel != nullptr && cancel->WillCancel()) throw Cancelled();
   const MCCommonMath::MCRectMatrix& table = stats->GetClassificationTable();
   const std::size_t K = libOrder.size();
-  std::vector<std::size_t> at(K);  // library position -> ascending position
-  for (std::size_t i = 0; i < K; ++i) {
-    at[i] = static_cast<std::size_t>(std::find(ascending.begin(), ascending.end(), libOrder[i]) -
-                                     ascending.begin());
-  }
   result.classification.assign(K, std::vector<double>(K, 0.0));
   if (table.GetNRows() == static_cast<int>(K)) {
     for (std::size_t i = 0; i < K; ++i) {
       for (std::size_t j = 0; j < K; ++j) {
-        result.classification[at[i]][at[j]] =
+        result.classification[static_cast<std::size_t>(ascendingIndex(libOrder[i]))]
+                             [static_cast<std::size_t>(ascendingIndex(libOrder[j]))] =
             table.GetElem(static_cast<int>(i), static_cast<int>(j));
       }
     }
+  }
+
+  if (result.minus2LogLikelihood && result.totalWeight > 0.0) {
+    LogisticSums sums;
+    sums.logLikelihood = -0.5 * *result.minus2LogLikelihood;
+    sums.categoryWeights = categoryWeights;
+    sums.nObs = result.totalWeight;
+    sums.rank = stats->GetRedundancyIndicators().InSet();
+    sums.intercept = result.intercept;
+    const LogisticSummary summary = SummarizeLogistic(sums);
+    result.logLikelihood = summary.logLikelihood;
+    result.aic = summary.aic;
+    result.bic = summary.bic;
+    result.lrStatistic = summary.lrStatistic;
+    result.lrDf = summary.lrDf;
+    result.lrPValue = summary.lrPValue;
   }
   return result;
 }

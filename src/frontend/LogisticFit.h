@@ -7,6 +7,7 @@
 #include "frontend/ModelRequest.h"
 #include "MCCancelInfo.h"
 #include "frontend/CodedModel.h"
+#include "frontend/Fit.h"
 #include "ProgressListener.h"
 
 namespace MCFrontEnd {
@@ -15,10 +16,12 @@ namespace MCFrontEnd {
 std::string StopReasonWords(int reason);
 
 // Fits the multinomial logistic model (the model's dependent coded as categories) through the
-// library's factory and component, then classifies every record. cancel and progress may be
-// null. InputError for a bad option or a reference category the data do not have, FitError
-// for an error status, Cancelled when the build was cancelled.
-FitResult FitLogistic(CodedModel& model, const LogisticOptions& options,
+// library's factory and component, then classifies every record the fit used (and predicts
+// every record when the choices ask). The reference is the formula's (C(y, ref=...)) or the
+// options'. cancel and progress may be null. InputError for a bad option or a reference
+// category the data do not have, FitError for an error status, Cancelled when the build was
+// cancelled.
+FitResult FitLogistic(CodedModel& model, const FitChoices& choices,
                       MCCommon::MCQueryCancel* cancel, ProgressListener* progress);
 
 }  // namespace MCFrontEnd

@@ -10,6 +10,7 @@
 #include "MCMV.h"
 #include "ModelLayout.h"
 #include "RecordPass.h"
+#include "Expression.h"
 #include "Text.h"
 #include "MCPMMLExporter.h"
 #include "MCUniStats.h"
@@ -171,19 +172,127 @@ void AddPPCells(XMLElement& matrix, const ParameterResult& p, const std::string&
   }
 }
 
+XMLElement* Constant(double value) {
+  XMLElement* c = XMLElement::Create("Constant");
+  c->AddAttribute("dataType", "double");
+  c->AddElement(MCCommonXML::XMLString::Create(Exact(value)));
+  return c;
+}
+
+XMLElement* Apply(const std::string& function, std::vector<XMLElement*> operands) {
+  XMLElement* a = XMLElement::Create("Apply");
+  a->AddAttribute("function", function);
+  for (XMLElement* o : operands) a->AddElement(o);
+  return a;
+}
+
+// The arithmetic of a derived covariate in PMML's built-in functions; score reads it back
+// (PmmlExpression there) into the same arithmetic.
+XMLElement* Expression(const Expr& e) {
+  switch (e.kind) {
+    case Expr::Kind::kNumber:
+      return Constant(e.number);
+    case Expr::Kind::kColumn: {
+      XMLElement* f = XMLElement::Create("FieldRef");
+      f->AddAttribute("field", e.name);
+      return f;
+    }
+    case Expr::Kind::kNegate:
+      return Apply("*", {Constant(-1.0), Expression(e.operands[0])});
+    case Expr::Kind::kCall: {
+      XMLElement* x = Expression(e.operands[0]);
+      if (e.name == "log") return Apply("ln", {x});
+      // PMML has no log2: ln(x) / ln(2).
+      if (e.name == "log2") return Apply("/", {Apply("ln", {x}), Constant(std::log(2.0))});
+      return Apply(e.name, {x});  // log10, exp, sqrt, abs
+    }
+    default: {
+      static const char* const kFunctions[] = {"+", "-", "*", "/", "pow"};
+      const int k = static_cast<int>(e.kind) - static_cast<int>(Expr::Kind::kAdd);
+      return Apply(kFunctions[k], {Expression(e.operands[0]), Expression(e.operands[1])});
+    }
+  }
+}
+
+XMLElement* CategoryValues(XMLElement* field, const std::vector<std::string>& categories) {
+  for (const std::string& c : categories) {
+    XMLElement* v = Child(*field, "Value");
+    v->AddAttribute("value", c);
+  }
+  return field;
+}
+
 }  // namespace
 
-void WritePmml(const FitResult& result, CodedModel& model, std::ostream& os) {
+void WritePmml(const FitResult& result, CodedModel& model, std::ostream& os,
+               const std::string& version) {
+  if (version != "4.4" && version != "3.2") {
+    throw InputError("PMML version must be 4.4 or 3.2, not '" + version + "'");
+  }
   const ModelRequest& request = model.Request();
+  const ModelLayout& layout = model.Layout();
+  const std::vector<PositionSpec>& positions = layout.Positions();
+  const std::vector<Slot>& slots = model.Data().Slots();
+  const std::vector<std::string>& columnNames = model.Data().Source().ColumnNames();
   const bool logistic = result.model == "logistic";
+  if (positions.front().kind == PositionSpec::kDerived) {
+    throw InputError("--pmml: the response " + request.dependent +
+                     " is computed from the data, and PMML names a column as its target");
+  }
   const UsedStats used(model);
 
-  // The variables, with the univariate statistics of the records used.
+  // The data columns the model reads (the dictionary and the mining schema), the model's
+  // variables computed from them (its local transformations), and the statistics of the
+  // model's variables over the records used.
+  const auto columnOf = [&](int slot) {
+    return columnNames[static_cast<std::size_t>(slots[static_cast<std::size_t>(slot)].column)];
+  };
+  std::vector<std::string> columns;  // in order of first use
+  std::map<std::string, bool> numeric;  // whether a column is read as numbers
+  std::map<std::string, int> factorOf;  // a factor named by its column: its index
+  const auto use = [&](const std::string& column, bool number) {
+    if (numeric.count(column) == 0) columns.push_back(column);
+    numeric[column] = numeric[column] || number;
+  };
+  std::vector<std::pair<std::string, int>> derivedFactors;  // name, factor
+  std::vector<int> derivedCovariates;                        // positions
+  for (int p = 0; p < layout.WeightsFrom(); ++p) {
+    const PositionSpec& spec = positions[static_cast<std::size_t>(p)];
+    const int factor = p - 1;
+    if (spec.kind == PositionSpec::kDerived) {
+      if (layout.Expression(spec.derived) == nullptr) {
+        throw InputError("--pmml: PMML cannot state how the covariate '" + spec.name +
+                         "' is computed");
+      }
+      for (const int input : spec.inputs) use(columnOf(input), true);
+      derivedCovariates.push_back(p);
+      continue;
+    }
+    const std::string column = columnOf(spec.slot);
+    use(column, spec.kind == PositionSpec::kNumber);
+    if (spec.kind != PositionSpec::kCategory || p == 0) continue;
+    if (column == spec.name) {
+      factorOf[column] = factor;
+    } else {
+      derivedFactors.emplace_back(spec.name, factor);
+    }
+  }
+
   MCCommonMetadata::MCVarList list;
   std::vector<MCCommonMetadata::MCUniStats> stats;
+  for (const std::string& column : columns) {
+    const bool response = column == columnOf(positions.front().slot);
+    const IMCVariable::VariableRole role = response ? IMCVariable::kTarget : IMCVariable::kInput;
+    if (response && logistic) {
+      AddCategorical(list, column, result.categories, model.ResponseNumeric(), role);
+    } else if (!numeric[column] && factorOf.count(column) != 0) {
+      const int f = factorOf[column];
+      AddCategorical(list, column, FactorLevels(model, f), model.NumericCategories(f), role);
+    } else {
+      list.AddContVar(column, "", role);
+    }
+  }
   if (logistic) {
-    AddCategorical(list, request.dependent, result.categories, model.ResponseNumeric(),
-                   IMCVariable::kTarget);
     // The result's categories are those the fit kept, in ascending order, as are the codes.
     const std::vector<double> byCode = used.Counts(0, model.ResponseCategoryCount());
     std::vector<double> counts;
@@ -196,25 +305,30 @@ void WritePmml(const FitResult& result, CodedModel& model, std::ostream& os) {
     }
     stats.emplace_back(request.dependent, used.N(), counts);
   } else {
-    list.AddContVar(request.dependent, "", IMCVariable::kTarget);
     stats.push_back(used.Continuous(request.dependent, 0));
   }
   for (std::size_t f = 0; f < request.factors.size(); ++f) {
     const int factor = static_cast<int>(f);
-    const std::vector<std::string> levels = FactorLevels(model, factor);
-    AddCategorical(list, request.factors[f], levels, model.NumericCategories(factor),
-                   IMCVariable::kInput);
     stats.emplace_back(request.factors[f], used.N(),
-                       used.Counts(1 + factor, static_cast<int>(levels.size())));
+                       used.Counts(1 + factor, model.CategoryCount(factor)));
   }
   for (std::size_t c = 0; c < request.covariates.size(); ++c) {
-    list.AddContVar(request.covariates[c], "", IMCVariable::kInput);
     stats.push_back(used.Continuous(request.covariates[c],
                                     1 + static_cast<int>(request.factors.size() + c)));
   }
 
   MCComXPrsUtil::MCPMMLExporter exporter;
-  Owned pmml(exporter.ExportPMMLElement());
+  Owned pmml;
+  if (version == "3.2") {
+    pmml.reset(exporter.ExportPMMLElement());
+  } else {
+    // The library's writer makes PMML 3.2 roots; the parts it writes are alike in 4.4.
+    pmml.reset(XMLElement::Create("PMML"));
+    pmml->AddAttribute("version", "4.4");
+    pmml->AddAttribute("xmlns", "http://www.dmg.org/PMML-4_4");
+    pmml->AddAttribute("xmlns:xsi", "http://www.w3.org/2001/XMLSchema-instance");
+    pmml->AddAttribute("xsi:schemaLocation", "http://www.dmg.org/PMML-4_4 pmml-4-4.xsd");
+  }
   MCComXPrsUtil::MCApplicInfo4XML info;
   info.fAppName = "mcfit";
   XMLElement* header = nullptr;
@@ -230,16 +344,15 @@ void WritePmml(const FitResult& result, CodedModel& model, std::ostream& os) {
   grm->AddAttribute("modelName", result.formula);
   grm->AddAttribute("functionName", logistic ? "classification" : "regression");
   grm->AddAttribute("algorithmName", logistic ? "Newton-Raphson" : "least squares");
+  if (logistic && version == "4.4" && result.reference) {
+    grm->AddAttribute("targetReferenceCategory", *result.reference);
+  }
 
   XMLElement* schema = Child(*grm, "MiningSchema");
-  XMLElement* target = Child(*schema, "MiningField");
-  target->AddAttribute("name", request.dependent);
-  target->AddAttribute("usageType", "predicted");
-  for (const std::string& name : request.factors) {
-    Child(*schema, "MiningField")->AddAttribute("name", name);
-  }
-  for (const std::string& name : request.covariates) {
-    Child(*schema, "MiningField")->AddAttribute("name", name);
+  for (const std::string& column : columns) {
+    XMLElement* field = Child(*schema, "MiningField");
+    field->AddAttribute("name", column);
+    if (column == columnOf(positions.front().slot)) field->AddAttribute("usageType", "predicted");
   }
 
   XMLElement* modelStats = Child(*grm, "ModelStats");
@@ -257,6 +370,29 @@ void WritePmml(const FitResult& result, CodedModel& model, std::ostream& os) {
     t->AddAttribute("optype", "categorical");
     for (const std::string& c : result.categories) {
       Child(*t, "TargetValue")->AddAttribute("value", c);
+    }
+  }
+
+  // The model's variables that are not columns: factors of C() and derived covariates.
+  if (!derivedFactors.empty() || !derivedCovariates.empty()) {
+    XMLElement* local = Child(*grm, "LocalTransformations");
+    for (const auto& [name, factor] : derivedFactors) {
+      XMLElement* field = Child(*local, "DerivedField");
+      field->AddAttribute("name", name);
+      field->AddAttribute("optype", "categorical");
+      field->AddAttribute("dataType", model.NumericCategories(factor) ? "double" : "string");
+      const PositionSpec& spec = positions[static_cast<std::size_t>(1 + factor)];
+      XMLElement* ref = Child(*field, "FieldRef");
+      ref->AddAttribute("field", columnOf(spec.slot));
+      CategoryValues(field, FactorLevels(model, factor));
+    }
+    for (const int p : derivedCovariates) {
+      const PositionSpec& spec = positions[static_cast<std::size_t>(p)];
+      XMLElement* field = Child(*local, "DerivedField");
+      field->AddAttribute("name", spec.name);
+      field->AddAttribute("optype", "continuous");
+      field->AddAttribute("dataType", "double");
+      field->AddElement(Expression(*layout.Expression(spec.derived)));
     }
   }
 

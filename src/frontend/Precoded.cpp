@@ -62,21 +62,37 @@ PrecodedData::PrecodedData(DataSource& source, std::vector<Slot> slots, CacheMod
   const std::size_t n = fvSlots.size();
   fvTexts.resize(n);
   fvTextNumbers.resize(n);
-  bool texts = false;
+  bool learn = false;
   for (std::size_t k = 0; k < n; ++k) {
-    fvColumns.push_back(fvSlots[k].column);
-    fvKinds.push_back(source.FieldKind(fvSlots[k].column));
-    if (fvSlots[k].categorical && fvKinds[k] == Field::kText) {
+    Slot& slot = fvSlots[k];
+    fvColumns.push_back(slot.column);
+    fvKinds.push_back(source.FieldKind(slot.column));
+    if (slot.either) {
+      // Numbers and labels say what they are; text must be read to know.
+      slot.categorical = fvKinds[k] == Field::kLabel;
+      learn = learn || fvKinds[k] == Field::kText;
+    }
+    if (slot.categorical && fvKinds[k] == Field::kText) {
       fvTexts[k] = std::make_unique<TextDictionary>();
-      texts = true;
+      learn = true;
     }
   }
   const DataSource::Passes cost = source.PassCost();
   const bool spool = cost == DataSource::Passes::kOnce ||
                      (cache == CacheMode::kAlways) ||
                      (cache == CacheMode::kAuto && cost != DataSource::Passes::kCheap);
-  if (spool) fpSpool = std::make_unique<Spool>(static_cast<int>(std::max<std::size_t>(n, 1)));
-  if (spool || texts) Learn(cancelled);
+  if (spool || learn) {
+    for (;;) {
+      if (spool) fpSpool = std::make_unique<Spool>(static_cast<int>(std::max<std::size_t>(n, 1)));
+      if (Learn(cancelled)) break;
+      if (cost == DataSource::Passes::kOnce) {
+        throw InputError(source.Name() + ": column '" +
+                         source.ColumnNames()[static_cast<std::size_t>(fvColumns[fTextMet])] +
+                         "' holds text, and the data cannot be read again to take it as a factor");
+      }
+      MakeCategorical(static_cast<std::size_t>(fTextMet));
+    }
+  }
 
   // The number each text stands for, once.
   for (std::size_t k = 0; k < n; ++k) {
@@ -91,19 +107,31 @@ PrecodedData::PrecodedData(DataSource& source, std::vector<Slot> slots, CacheMod
 
 PrecodedData::~PrecodedData() = default;
 
-void PrecodedData::Learn(const CancelCheck& cancelled) {
+bool PrecodedData::Learn(const CancelCheck& cancelled) {
   std::unique_ptr<RowCursor> cursor = fSource.Open(fvColumns);
   std::vector<double> values(std::max<std::size_t>(fvSlots.size(), 1), MCMV::Missing());
   std::vector<TextDictionary*> texts;
   for (const auto& t : fvTexts) texts.push_back(t.get());
   std::int64_t records = 0;
+  fTextMet = -1;
   while (cursor->Next()) {
     CodeRecord<true>(cursor->Fields(), values.data(), *cursor, texts.data());
+    if (fTextMet >= 0) return false;
     if (fpSpool) fpSpool->Append(values.data());
     if (++records % kCancelEvery == 0 && cancelled && cancelled()) throw Cancelled();
   }
   if (cancelled && cancelled()) throw Cancelled();
   if (fpSpool) fpSpool->Finish();
+  return true;
+}
+
+void PrecodedData::MakeCategorical(std::size_t slot) {
+  fvSlots[slot].categorical = true;
+  fvTexts[slot] = std::make_unique<TextDictionary>();
+  // Texts learned so far are learned again by the new pass.
+  for (auto& t : fvTexts) {
+    if (t) t = std::make_unique<TextDictionary>();
+  }
 }
 
 void PrecodedData::Code(const Field* fields, double* values, const RowCursor& where) const {
@@ -145,6 +173,10 @@ void PrecodedData::CodeRecord(const Field* fields, double* values, const RowCurs
             ? std::string_view(fSource.Labels(slot.column)[static_cast<std::size_t>(f.label)])
             : f.text;
     if (!ParseNumber(text, out)) {
+      if (kLearn && slot.either) {
+        fTextMet = static_cast<int>(k);
+        continue;
+      }
       // A decimal comma (R's write.csv2, many spreadsheets) deserves a word of its own.
       std::string pointed(text);
       std::replace(pointed.begin(), pointed.end(), ',', '.');

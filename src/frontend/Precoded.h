@@ -19,10 +19,15 @@ struct Slot {
   int column = -1;
   bool categorical = false;
   std::string role;  // how messages name the use: "covariate", "factor"...
+  // The data decide: numbers, unless the column holds a text that is no number (or its
+  // fields are labels), which makes the slot categorical. Settled by PrecodedData.
+  bool either = false;
 };
 
 // The values of the slots of every record of a source, pass by pass: numbers checked
 // (missing or finite; text that is no number is bad input) and categories turned into keys.
+// Slots that take either numbers or text are settled first: the first pass starts over
+// whenever one of them meets a text, which then makes it categorical.
 // A source whose passes are costly is read once into a temporary cache that the later
 // passes read; a text source read at every pass instead first learns its texts in one pass.
 // Passes never change the object: any number of them may run at once, on any thread.
@@ -39,6 +44,7 @@ class MCFRONTEND_EXPORT PrecodedData {
   PrecodedData& operator=(const PrecodedData&) = delete;
 
   const DataSource& Source() const { return fSource; }
+  // The slots, those that took either settled (categorical or not).
   const std::vector<Slot>& Slots() const { return fvSlots; }
   int Width() const { return static_cast<int>(fvSlots.size()); }
   bool Cached() const { return fpSpool != nullptr; }
@@ -67,8 +73,10 @@ class MCFRONTEND_EXPORT PrecodedData {
   void Code(const Field* fields, double* values, const RowCursor& where) const;
 
  private:
-  // The first pass: learns the texts and writes the cache when there is one.
-  void Learn(const CancelCheck& cancelled);
+  // The first pass: learns the texts and writes the cache when there is one. False when a
+  // slot that takes either met a text: it is categorical now and the pass must start over.
+  bool Learn(const CancelCheck& cancelled);
+  void MakeCategorical(std::size_t slot);
   template <bool kLearn>
   void CodeRecord(const Field* fields, double* values, const RowCursor& where,
                   TextDictionary* const* texts) const;
@@ -80,6 +88,7 @@ class MCFRONTEND_EXPORT PrecodedData {
   std::vector<std::unique_ptr<TextDictionary>> fvTexts;  // categorical text slots
   std::vector<std::vector<double>> fvTextNumbers;  // text slots: the number of each text
   std::unique_ptr<Spool> fpSpool;
+  mutable int fTextMet = -1;  // during the first pass: the either slot that met a text
 };
 
 // The categories of one categorical slot among the records a model reads, ascending

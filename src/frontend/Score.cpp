@@ -3,13 +3,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <map>
+#include <memory>
 #include <set>
 #include <utility>
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 
+#include "Expression.h"
 #include "Guarded.h"
+#include "Predictions.h"
 #include "Text.h"
 #include "frontend/DataSource.h"
 #include "frontend/OutputFile.h"
@@ -27,14 +31,23 @@ using xercesc::DOMElement;
 // One regression parameter: the product of its cells (1 for the intercept).
 struct Parameter {
   std::vector<std::pair<int, std::string>> factors;  // column, category
-  std::vector<std::pair<int, int>> covariates;       // column, power
+  std::vector<std::pair<int, int>> covariates;       // input, power
+};
+
+// A covariate's value: a column's number, or arithmetic of columns' numbers.
+struct Input {
+  int column = -1;
+  std::shared_ptr<const ExpressionProgram> program;
+  std::vector<int> columns;  // the program's slots
 };
 
 // A "GeneralRegressionModel" ready to score records of one data table.
 struct Model {
   bool logistic = false;
   std::vector<std::string> targets;  // response categories in order (logistic)
+  int reference = -1;                // the reference among them
   std::vector<Parameter> parameters;
+  std::vector<Input> inputs;
   std::vector<std::vector<double>> beta;        // [target][parameter]; one row when linear
   std::map<int, std::set<std::string>> levels;  // the categories each factor column knows
 };
@@ -82,6 +95,80 @@ class Reader {
   const std::vector<int>& Columns() const { return fvColumns; }
   const std::vector<std::string>& Names() const { return fvNames; }
 
+  // The arithmetic of a derived field as the fit writes it (PMML's +, -, *, /, pow, ln,
+  // log10, exp, sqrt, abs over fields and constants).
+  Expr ReadExpression(const DOMElement* e) {
+    Expr x;
+    if (e == nullptr) Bad(fFile, "a derived field has no expression");
+    if (U::TagNameEquals(e, "FieldRef")) {
+      x.kind = Expr::Kind::kColumn;
+      x.name = Attr(e, "field");
+      return x;
+    }
+    if (U::TagNameEquals(e, "Constant")) {
+      x.kind = Expr::Kind::kNumber;
+      const std::string text = U::ToUTF8(e->getTextContent());
+      if (!ParseNumber(text, x.number)) Bad(fFile, "a constant '" + text + "' is not a number");
+      return x;
+    }
+    if (!U::TagNameEquals(e, "Apply")) Bad(fFile, "a derived field mcfit cannot evaluate");
+    const std::string function = Attr(e, "function");
+    for (const DOMElement* o = U::GetFirstChildElmt(e, nullptr); o != nullptr;
+         o = U::GetNextSiblingElmt(o, nullptr)) {
+      x.operands.push_back(ReadExpression(o));
+    }
+    static const std::map<std::string, Expr::Kind> kBinary = {
+        {"+", Expr::Kind::kAdd},      {"-", Expr::Kind::kSubtract}, {"*", Expr::Kind::kMultiply},
+        {"/", Expr::Kind::kDivide},   {"pow", Expr::Kind::kPower}};
+    static const std::map<std::string, std::string> kCalls = {
+        {"ln", "log"}, {"log10", "log10"}, {"exp", "exp"}, {"sqrt", "sqrt"}, {"abs", "abs"}};
+    if (kBinary.count(function) != 0 && x.operands.size() == 2) {
+      x.kind = kBinary.at(function);
+    } else if (kCalls.count(function) != 0 && x.operands.size() == 1) {
+      x.kind = Expr::Kind::kCall;
+      x.name = kCalls.at(function);
+    } else {
+      Bad(fFile, "the function '" + function + "' with " + std::to_string(x.operands.size()) +
+                     " arguments cannot be evaluated");
+    }
+    return x;
+  }
+
+  // The model's local transformations: a derived field that is a column (C(x)) gives that
+  // column, one of arithmetic its compiled program.
+  void ReadDerived(const DOMElement* grm) {
+    fDerived.clear();
+    ForChildren(U::GetFirstChildElmt(grm, "LocalTransformations"), "DerivedField",
+                [&](const DOMElement* e) {
+                  const DOMElement* expression = U::GetFirstChildElmt(e, nullptr);
+                  while (expression != nullptr && U::TagNameEquals(expression, "Extension")) {
+                    expression = U::GetNextSiblingElmt(expression, nullptr);
+                  }
+                  fDerived[Attr(e, "name")] = ReadExpression(expression);
+                });
+  }
+
+  // The input of a covariate named `name`.
+  int InputOf(Model& m, const std::string& name) {
+    Input input;
+    const auto derived = fDerived.find(name);
+    if (derived == fDerived.end() || derived->second.kind == Expr::Kind::kColumn) {
+      input.column = Column(derived == fDerived.end() ? name : derived->second.name);
+    } else {
+      try {
+        input.program = std::make_shared<const ExpressionProgram>(
+            derived->second, [&](const std::string& column) {
+              input.columns.push_back(Column(column));
+              return static_cast<int>(input.columns.size()) - 1;
+            });
+      } catch (const FormulaError& e) {
+        Bad(fFile, "the derived field '" + name + "': " + e.what());
+      }
+    }
+    m.inputs.push_back(std::move(input));
+    return static_cast<int>(m.inputs.size()) - 1;
+  }
+
   Model ReadModel(const DOMElement* grm) {
     Model m;
     const std::string type = Attr(grm, "modelType");
@@ -89,6 +176,7 @@ class Reader {
       Bad(fFile, "model type '" + type + "' cannot be scored");
     }
     m.logistic = type == "multinomialLogistic";
+    ReadDerived(grm);
     std::set<std::string> factorNames;
     ForChildren(U::GetFirstChildElmt(grm, "FactorList"), "Predictor",
                 [&](const DOMElement* e) { factorNames.insert(Attr(e, "name")); });
@@ -103,12 +191,17 @@ class Reader {
       if (it == index.end()) Bad(fFile, "a cell names an unknown parameter");
       return it->second;
     };
+    std::map<std::string, int> inputs;
     ForChildren(U::GetFirstChildElmt(grm, "PPMatrix"), "PPCell", [&](const DOMElement* e) {
       Parameter& p = m.parameters[param(e)];
       const std::string predictor = Attr(e, "predictorName");
-      const int column = Column(predictor);
       const std::string value = Attr(e, "value");
       if (factorNames.count(predictor) != 0) {
+        const auto derived = fDerived.find(predictor);
+        if (derived != fDerived.end() && derived->second.kind != Expr::Kind::kColumn) {
+          Bad(fFile, "factor '" + predictor + "' is not a column");
+        }
+        const int column = Column(derived == fDerived.end() ? predictor : derived->second.name);
         p.factors.emplace_back(column, value);
         m.levels[column].insert(value);
       } else {
@@ -117,7 +210,8 @@ class Reader {
             power > 64.0) {
           Bad(fFile, "covariate '" + predictor + "' has the power '" + value + "'");
         }
-        p.covariates.emplace_back(column, static_cast<int>(power));
+        if (inputs.count(predictor) == 0) inputs[predictor] = InputOf(m, predictor);
+        p.covariates.emplace_back(inputs[predictor], static_cast<int>(power));
       }
     });
 
@@ -142,6 +236,22 @@ class Reader {
       }
       m.beta[row][param(e)] = beta;
     });
+    if (m.logistic) {
+      // The reference: named (PMML 4.4), else the category without parameter cells.
+      const std::string named = Attr(grm, "targetReferenceCategory");
+      std::vector<bool> cells(m.targets.size(), false);
+      ForChildren(U::GetFirstChildElmt(grm, "ParamMatrix"), "PCell", [&](const DOMElement* e) {
+        for (std::size_t t = 0; t < m.targets.size(); ++t) {
+          if (m.targets[t] == Attr(e, "targetCategory")) cells[t] = true;
+        }
+      });
+      for (std::size_t t = 0; t < m.targets.size(); ++t) {
+        if (named.empty() ? !cells[t] && m.reference < 0 : m.targets[t] == named) {
+          m.reference = static_cast<int>(t);
+        }
+      }
+      if (m.reference < 0) Bad(fFile, "the model has no reference category");
+    }
     return m;
   }
 
@@ -182,6 +292,7 @@ class Reader {
   const DataSource& fData;
   std::vector<int> fvColumns;
   std::vector<std::string> fvNames;
+  std::map<std::string, Expr> fDerived;  // of the model being read
 };
 
 // A record's fields as scoring reads them: a category matches the model's text when its text
@@ -221,24 +332,57 @@ class RecordFields {
   const std::vector<std::string>& fNames;
 };
 
-// The design values of a record; false when the record cannot be scored.
-bool Design(const Model& m, const RecordFields& record, std::vector<double>& x) {
+// The design values of a record; false when the record cannot be scored (a value missing,
+// a category the model does not know, arithmetic that is not finite).
+bool Design(const Model& m, const RecordFields& record, std::vector<double>& x,
+            std::vector<double>& values) {
   for (const auto& [field, known] : m.levels) {
     // Missing, or a category the model was not fitted with.
     if (!record.Known(field, known)) return false;
+  }
+  values.resize(m.inputs.size());
+  std::vector<double> row;
+  for (std::size_t i = 0; i < m.inputs.size(); ++i) {
+    const Input& input = m.inputs[i];
+    if (!input.program) {
+      if (!record.Number(input.column, values[i])) return false;
+      continue;
+    }
+    row.resize(input.columns.size());
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      if (!record.Number(input.columns[c], row[c])) return false;
+    }
+    if (input.program->Evaluate(row.data(), values[i]) != ExpressionProgram::Outcome::kValue) {
+      return false;
+    }
   }
   x.assign(m.parameters.size(), 1.0);
   for (std::size_t k = 0; k < m.parameters.size(); ++k) {
     for (const auto& [field, category] : m.parameters[k].factors) {
       if (!record.Is(field, category)) x[k] = 0.0;
     }
-    for (const auto& [field, power] : m.parameters[k].covariates) {
-      double v = 0.0;
-      if (!record.Number(field, v)) return false;
-      for (int i = 0; i < power; ++i) x[k] *= v;
+    for (const auto& [input, power] : m.parameters[k].covariates) {
+      for (int i = 0; i < power; ++i) x[k] *= values[static_cast<std::size_t>(input)];
     }
   }
   return true;
+}
+
+// The predicted category as the library's scoring picks it: the reference (whose linear
+// predictor is 0) unless another's exceeds the best so far by more than the machine epsilon,
+// the others taken in the library's order (the targets' order without the reference).
+std::size_t Predicted(const Model& m, const std::vector<double>& eta) {
+  const double epsilon = std::numeric_limits<double>::epsilon();
+  std::size_t best = static_cast<std::size_t>(m.reference);
+  double bestValue = 0.0;
+  for (std::size_t t = 0; t < eta.size(); ++t) {
+    if (static_cast<int>(t) == m.reference) continue;
+    if (eta[t] - bestValue > epsilon) {
+      best = t;
+      bestValue = eta[t];
+    }
+  }
+  return best;
 }
 
 }  // namespace
@@ -277,12 +421,21 @@ int RunScore(const ScoreOptions& options, std::ostream& out, std::ostream& err,
       }
     }
 
+    // The id column is read with the model's columns.
+    const int idColumn = options.id.empty() ? -1 : data->Find(options.id);
+    if (!options.id.empty() && idColumn < 0) {
+      throw InputError("--id: unknown column '" + options.id + "'" +
+                       DidYouMean(options.id, data->ColumnNames()));
+    }
+    const int id = options.id.empty() ? -1 : reader.Column(options.id);
     OutputFile file(options.out, out, false);
     std::ostream& os = file.Stream();
+    if (id >= 0) os << CsvField(options.id) << ",";
     os << "predicted";
     for (const std::string& c : categories) os << "," << CsvField("P(" + c + ")");
     os << "\n";
     std::vector<double> x;
+    std::vector<double> values;
     std::vector<double> eta;
     const std::unique_ptr<RowCursor> cursor = data->Open(reader.Columns());
     const RecordFields record(*cursor, reader.Names());
@@ -296,9 +449,12 @@ int RunScore(const ScoreOptions& options, std::ostream& out, std::ostream& err,
         }
         if (match) break;
       }
-      if (chosen == segments.size() || !Design(segments[chosen].model, record, x)) {
+      if (id >= 0) os << CsvField(FieldText(*data, idColumn, cursor->Fields()[id])) << ",";
+      if (chosen == segments.size() || !Design(segments[chosen].model, record, x, values)) {
         // A lone empty field is quoted: an empty line would read as no record at all.
-        os << (logistic ? std::string(categories.size(), ',') : std::string("\"\"")) << "\n";
+        os << (logistic ? std::string(categories.size(), ',')
+                        : std::string(id >= 0 ? "" : "\"\""))
+           << "\n";
         continue;
       }
       const Model& m = segments[chosen].model;
@@ -310,15 +466,12 @@ int RunScore(const ScoreOptions& options, std::ostream& out, std::ostream& err,
         os << ShortestText(eta[0]) << "\n";
         continue;
       }
+      const std::size_t best = Predicted(m, eta);
       // Probabilities exp(eta_t) / sum exp(eta_s), shifted by the largest for safety.
       double top = eta[0];
       for (double e : eta) top = std::max(top, e);
       double sum = 0.0;
       for (double& e : eta) sum += (e = std::exp(e - top));
-      std::size_t best = 0;
-      for (std::size_t t = 1; t < eta.size(); ++t) {
-        if (eta[t] > eta[best]) best = t;
-      }
       std::vector<double> probability(categories.size(), 0.0);
       for (std::size_t t = 0; t < eta.size(); ++t) {
         probability[columnOf[chosen][t]] = eta[t] / sum;

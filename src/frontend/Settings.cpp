@@ -1,6 +1,8 @@
 #include "Settings.h"
 
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <vector>
 
 #include "LinearFit.h"
@@ -18,28 +20,70 @@ bool Found(const MCCommon::MCStatus& status, const std::string& name, const std:
   return status.IsOK();
 }
 
+void ReadSettings(const MCComXPrsUtil::MCSettingsParser& parser, const std::string& source,
+                  FitOptions& o);
+
+// Where the settings documents' form is explained.
+constexpr const char* kSeeForm = "see tools/mcfit/README.md and examples/settings.xml";
+
 }  // namespace
 
 void ApplySettings(std::istream& in, const std::string& source, FitOptions& o) {
+  const std::string text(std::istreambuf_iterator<char>(in), {});
+  const std::size_t first = text.find_first_not_of(" \t\r\n");
+  if (first != std::string::npos && (text[first] == '{' || text[first] == '[')) {
+    throw InputError(source + ": this is JSON, and a settings document is XML (" + kSeeForm + ")");
+  }
   MCComXPrsUtil::MCSettingsParser parser;
-  const MCCommon::MCStatus parsed = parser.ParseToDOM(in);
-  if (parsed.IsError()) throw InputError(source + ": " + StatusWords(parsed));
+  std::istringstream document(text);
+  const MCCommon::MCStatus parsed = parser.ParseToDOM(document);
+  if (parsed.GetErrorCode() == MCComXPrsUtil::kSettingsNoParameterRoot) {
+    throw InputError(source + ": no <PMML><MiningBuildTask><Extension><Parameters> element, "
+                              "where a settings document keeps its parameters (" +
+                     kSeeForm + ")");
+  }
+  if (parsed.IsError()) {
+    const std::string why = parser.GetXercesMessage();
+    throw InputError(source + ": not an XML document" + (why.empty() ? "" : " (" + why + ")") +
+                     "; a settings document is XML (" + kSeeForm + ")");
+  }
+  ReadSettings(parser, source, o);
+}
 
+namespace {
+
+void ReadSettings(const MCComXPrsUtil::MCSettingsParser& parser, const std::string& source,
+                  FitOptions& o) {
   ModelRequest& request = o.request;
   std::vector<std::string> list;
   std::string text;
-  if (Found(parser.GetTargetVars(list), "target", source) && !list.empty() &&
-      request.dependent.empty()) {
-    request.dependent = list.front();
+  // A formula names the dependent and the terms: the lists below then stay empty.
+  const bool described = !request.formula.empty() || !request.dependent.empty() ||
+                         !request.factors.empty() || !request.covariates.empty() ||
+                         !request.effects.empty();
+  if (Found(parser.GetParameter("Formula", text), "Formula", source) && !described) {
+    request.formula = text;
+  }
+  const bool formula = !request.formula.empty();
+  const auto fill = [&](const char* name, auto& into, const auto& value) {
+    if (formula && !described) {
+      throw InputError(source + ": settings parameter \"Formula\" names the model; \"" +
+                       std::string(name) + "\" is not wanted beside it");
+    }
+    // A formula on the command line names the model: the document's lists stand back.
+    if (!formula && into.empty()) into = value;
+  };
+  text.clear();
+  if (Found(parser.GetTargetVars(list), "target", source) && !list.empty()) {
+    fill("target", request.dependent, list.front());
   }
   list.clear();
-  if (Found(parser.GetCatPredictors(list), "CatPredictors", source) && request.factors.empty()) {
-    request.factors = list;
+  if (Found(parser.GetCatPredictors(list), "CatPredictors", source)) {
+    fill("CatPredictors", request.factors, list);
   }
   list.clear();
-  if (Found(parser.GetContPredictors(list), "ContPredictors", source) &&
-      request.covariates.empty()) {
-    request.covariates = list;
+  if (Found(parser.GetContPredictors(list), "ContPredictors", source)) {
+    fill("ContPredictors", request.covariates, list);
   }
   if (Found(parser.GetFrequencyWeight(text), "FrequencyWeightVar", source) &&
       request.freqWeight.empty()) {
@@ -51,8 +95,8 @@ void ApplySettings(std::istream& in, const std::string& source, FitOptions& o) {
     request.regrWeight = text;
   }
   list.clear();
-  if (Found(parser.GetArray("Effects", list), "Effects", source) && request.effects.empty()) {
-    request.effects = list;
+  if (Found(parser.GetArray("Effects", list), "Effects", source)) {
+    fill("Effects", request.effects, list);
   }
   bool intercept = true;
   if (Found(parser.GetParameter("Intercept", intercept), "Intercept", source) &&
@@ -100,7 +144,13 @@ void ApplySettings(std::istream& in, const std::string& source, FitOptions& o) {
       fromFile("--patterns")) {
     logistic.patterns = patterns;
   }
+  double level = 0.0;
+  if (Found(parser.GetParameter("ConfLevel", level), "ConfLevel", source) && !o.confLevelGiven) {
+    o.confLevel = level;
+  }
 }
+
+}  // namespace
 
 void ApplySettingsFile(const std::string& path, FitOptions& options) {
   std::ifstream in(path, std::ios::binary);

@@ -11,10 +11,13 @@
 #include <memory>
 #include <set>
 #include <sstream>
+#include <xercesc/dom/DOM.hpp>
 
 #include "FitModel.h"
 #include "LinearFit.h"
 #include "MCVarList.h"
+#include "MCXMLReadWrite.h"
+#include "MCXMLUtil.h"
 #include "MCXSplitPMMLCombiner.h"
 #include "MCMV.h"
 #include "Text.h"
@@ -55,6 +58,32 @@ class ScratchFile {
  private:
   std::string fPath;
 };
+
+// The combiner declares the split variables in the combined document's data dictionary
+// without their values; the values each segment is chosen by are listed there too.
+void ListSplitValues(const std::string& file, const std::vector<std::string>& names,
+                     const std::vector<std::vector<std::string>>& values) {
+  namespace U = MCComXPrsUtil;
+  U::MCXMLReadWrite xml;
+  if (xml.ParseToDOM(file).IsError() || xml.GetDocument() == nullptr) {
+    throw InputError(file + ": cannot read the combined PMML document back");
+  }
+  xercesc::DOMDocument* doc = xml.GetDocument();
+  xercesc::DOMElement* dictionary = U::GetFirstChildElmt(doc->getDocumentElement(), "DataDictionary");
+  for (xercesc::DOMElement* field = U::GetFirstChildElmt(dictionary, "DataField"); field != nullptr;
+       field = U::GetNextSiblingElmt(field, "DataField")) {
+    const auto at = std::find(names.begin(), names.end(), U::ToUTF8(U::GetAttribute(field, "name")));
+    if (at == names.end() || U::GetFirstChildElmt(field, "Value") != nullptr) continue;
+    for (const std::string& v : values[static_cast<std::size_t>(at - names.begin())]) {
+      const std::vector<XMLCh> tag = U::MCXTranscoder("UTF-8").TranscodeFrom("Value");
+      xercesc::DOMElement* value = doc->createElementNS(field->getNamespaceURI(), tag.data());
+      U::SetAttribute(value, "value", v.c_str());
+      U::SetAttribute(value, "property", "valid");
+      field->appendChild(value);
+    }
+  }
+  if (xml.WriteFromDOM(file, doc).IsError()) throw InputError(file + ": cannot be written");
+}
 
 }  // namespace
 
@@ -140,13 +169,13 @@ void RunSplitFits(const std::shared_ptr<const PrecodedData>& data, const ModelLa
     const std::string where = "split " + Describe(options.split, group.values);
     try {
       CodedModel model(data, layout, group.when, cancelled);
-      FitResult result = FitModel(model, options, cancel, nullptr);
+      FitResult result = FitModel(model, options, cancel, nullptr, nullptr);
       if (combiner) {
         // Each split's own document goes through a scratch file into the combiner.
         ScratchFile scratch;
         {
           std::ofstream os(scratch.Path(), std::ios::binary);
-          WritePmml(result, model, os);
+          WritePmml(result, model, os, options.pmmlVersion);
           if (!os.flush()) throw InputError(scratch.Path() + ": cannot write the file");
         }
         const MCCommon::MCStatus added = combiner->AddModel(scratch.Path(), group.values);
@@ -192,6 +221,15 @@ void RunSplitFits(const std::shared_ptr<const PrecodedData>& data, const ModelLa
       throw InputError(options.pmmlFile + ": the combined model cannot be written (" +
                        StatusWords(exported) + ")");
     }
+    std::vector<std::vector<std::string>> values(options.split.size());
+    for (std::size_t k = 0; k < options.split.size(); ++k) {
+      for (const SplitGroup& g : groups) {
+        if (std::find(values[k].begin(), values[k].end(), g.values[k]) == values[k].end()) {
+          values[k].push_back(g.values[k]);
+        }
+      }
+    }
+    ListSplitValues(scratch.Path(), options.split, values);
     std::ifstream in(scratch.Path(), std::ios::binary);
     pmml->Stream() << in.rdbuf();
   }

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "frontend/Errors.h"
 
@@ -27,17 +28,47 @@ std::string TempFolder() {
 
 }  // namespace
 
-Spool::Spool(int width) : fWidth(std::max(1, width)), fFolder(TempFolder()) {
-  fFd = ::open(fFolder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  if (fFd < 0) {
+int OpenTemporaryFile(std::string& folder) {
+  folder = TempFolder();
+  int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0) {
     // File systems without unnamed files: create one and remove its name at once.
-    std::string name = fFolder + "/mcstat-cache-XXXXXX";
-    fFd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fFd >= 0) ::unlink(name.c_str());
+    std::string name = folder + "/mcstat-cache-XXXXXX";
+    fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd >= 0) ::unlink(name.c_str());
   }
-  if (fFd < 0) {
-    throw InputError(fFolder + ": cannot create a temporary file (" + std::strerror(errno) + ")");
+  if (fd < 0) {
+    throw InputError(folder + ": cannot create a temporary file (" + std::strerror(errno) + ")");
   }
+  return fd;
+}
+
+int CopyToTemporaryFile(ByteReader& from, const std::function<bool()>& cancelled) {
+  std::string folder;
+  const int fd = OpenTemporaryFile(folder);
+  try {
+    std::vector<char> block(1u << 20);
+    while (const std::size_t got = from.Read(block.data(), block.size())) {
+      if (cancelled && cancelled()) throw Cancelled();
+      for (std::size_t done = 0; done < got;) {
+        const ssize_t w = ::write(fd, block.data() + done, got - done);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) {
+          throw InputError(folder + ": cannot write the temporary copy of the data (" +
+                           std::strerror(w < 0 ? errno : ENOSPC) + ")");
+        }
+        done += static_cast<std::size_t>(w);
+      }
+    }
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
+  return fd;
+}
+
+Spool::Spool(int width) : fWidth(std::max(1, width)) {
+  fFd = OpenTemporaryFile(fFolder);
   fBuffer.reserve(BlockRecords(fWidth) * static_cast<std::size_t>(fWidth));
 }
 

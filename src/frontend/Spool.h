@@ -2,12 +2,25 @@
 #define MCSTAT_FRONTEND_SPOOL_H_
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "ByteReader.h"
 #include "frontend/DataSource.h"
 
 namespace MCFrontEnd {
+
+// A new file without a name in the system's temporary folder ($TMPDIR, else /tmp), open for
+// reading and writing: nothing is left behind however the program ends. folder := the folder,
+// for messages. InputError when no such file can be created.
+int OpenTemporaryFile(std::string& folder);
+
+// Copies what is left of the reader into a file made by OpenTemporaryFile and returns its
+// descriptor, which the caller closes: a pipe or standard input can then be read again.
+// cancelled (may be empty) is asked between blocks. InputError when the copy cannot be
+// written, Cancelled.
+int CopyToTemporaryFile(ByteReader& from, const std::function<bool()>& cancelled);
 
 // Records of a fixed number of doubles kept in a temporary file in the system's temporary
 // folder ($TMPDIR, else /tmp) so that a source read once can be read again. The file has no

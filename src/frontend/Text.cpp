@@ -79,4 +79,22 @@ std::string CsvField(const std::string& text) {
   return quoted + "\"";
 }
 
+std::size_t DisplayWidth(std::string_view text) {
+  std::size_t width = 0;
+  for (const char c : text) width += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return width;
+}
+
+std::string Shorten(const std::string& text, std::size_t width) {
+  if (DisplayWidth(text) <= width || width == 0) return text;
+  // Keep width - 1 characters, then the ellipsis.
+  std::size_t kept = 0;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80 && kept++ == width - 1) break;
+    ++at;
+  }
+  return text.substr(0, at) + "\xE2\x80\xA6";  // U+2026
+}
+
 }  // namespace MCFrontEnd

@@ -35,6 +35,13 @@ std::string ShortestText(double value);
 // The field quoted for CSV when it holds a separator, a quote or a line end.
 std::string CsvField(const std::string& text);
 
+// The display width of UTF-8 text: one column per character (continuation bytes count
+// nothing).
+MCFRONTEND_EXPORT std::size_t DisplayWidth(std::string_view text);
+
+// The text cut to at most `width` columns, ending in an ellipsis when cut.
+MCFRONTEND_EXPORT std::string Shorten(const std::string& text, std::size_t width);
+
 }  // namespace MCFrontEnd
 
 #endif  // MCSTAT_FRONTEND_TEXT_H_

@@ -229,18 +229,69 @@ TEST_F(Scratch, DerivedCovariateEqualsAPrecomputedColumn) {
   ModelRequest plain;
   plain.dependent = "y";
   plain.covariates = {"lx"};
+  ModelRequest formula;
+  formula.formula = "y ~ log(x)";
   CodedModel a(*rawSource, derived);
   CodedModel b(*loggedSource, plain);
+  CodedModel c(*rawSource, formula);
   EXPECT_EQ(a.RecordsRead(), 40);
   EXPECT_EQ(a.RecordsUsed(), b.RecordsUsed());
   EXPECT_LT(a.RecordsUsed(), 40);
-  const FitResult fa = FitModel(a, LogisticOptions(), false, nullptr, nullptr);
-  const FitResult fb = FitModel(b, LogisticOptions(), false, nullptr, nullptr);
-  ASSERT_EQ(fa.parameters.size(), 2u);
-  EXPECT_EQ(fa.parameters[1].name, "log(x)");
-  for (std::size_t k = 0; k < 2; ++k) {
-    EXPECT_EQ(fa.parameters[k].estimate, fb.parameters[k].estimate);
-    EXPECT_EQ(fa.parameters[k].stdError, fb.parameters[k].stdError);
+  // Every record has x: those not used are those where log(x) is not finite.
+  EXPECT_EQ(c.RecordsNotFinite(), 40 - b.RecordsUsed());
+  EXPECT_EQ(a.RecordsNotFinite(), c.RecordsNotFinite());
+  EXPECT_EQ(b.RecordsNotFinite(), 0);
+  const FitResult fb = FitModel(b, FitChoices(), nullptr, nullptr);
+  for (CodedModel* m : {&a, &c}) {
+    const FitResult fa = FitModel(*m, FitChoices(), nullptr, nullptr);
+    ASSERT_EQ(fa.parameters.size(), 2u);
+    EXPECT_EQ(fa.parameters[1].name, "log(x)");
+    for (std::size_t k = 0; k < 2; ++k) {
+      EXPECT_EQ(fa.parameters[k].estimate, fb.parameters[k].estimate);
+      EXPECT_EQ(fa.parameters[k].stdError, fb.parameters[k].stdError);
+    }
+  }
+}
+
+// A formula's column is a factor when it holds a text anywhere, even on its last record
+// (the first pass then starts over), a covariate when it holds numbers only; C() makes a
+// factor of numbers. However the source is read.
+TEST_F(Scratch, FormulaColumnsHoldingTextAreFactors) {
+  std::string csv = "y,g,h\n";
+  for (int i = 0; i < 9000; ++i) {
+    csv += std::to_string(i % 11) + "," + std::to_string(i % 4) + "," + std::to_string(i % 5) +
+           "\n";
+  }
+  csv += "3,other,2\n";
+  const auto source = OpenDataFile(Write("d.csv", csv), {});
+  // The same columns in memory: g as labels, y and h as numbers.
+  std::vector<double> y, h;
+  std::vector<std::int8_t> g;
+  for (int i = 0; i < 9001; ++i) {
+    y.push_back(i < 9000 ? i % 11 : 3);
+    h.push_back(i < 9000 ? i % 5 : 2);
+    g.push_back(static_cast<std::int8_t>(i < 9000 ? i % 4 : 4));
+  }
+  ColumnTable table("frame", 9001);
+  table.AddNumeric("y", y.data());
+  table.AddCategorical("g", g.data(), 1, 1, {"0", "1", "2", "3", "other"});
+  table.AddNumeric("h", h.data());
+  const std::pair<DataSource*, CacheMode> ways[] = {{source.get(), CacheMode::kAuto},
+                                                    {source.get(), CacheMode::kAlways},
+                                                    {source.get(), CacheMode::kNever},
+                                                    {&table, CacheMode::kAuto}};
+  for (const auto& [data, cache] : ways) {
+    ModelRequest request;
+    request.formula = "y ~ g + h + C(h)";
+    CodedModel model(*data, request, cache);
+    EXPECT_EQ(model.Request().factors, (std::vector<std::string>{"g", "C(h)"}));
+    EXPECT_EQ(model.Request().covariates, (std::vector<std::string>{"h"}));
+    EXPECT_EQ(model.RecordsUsed(), 9001);
+    ASSERT_EQ(model.CategoryCount(0), 5);
+    EXPECT_EQ(model.CategoryText(0, 4), "other");
+    EXPECT_EQ(model.CategoryCount(1), 5);
+    EXPECT_FALSE(model.NumericCategories(0));
+    EXPECT_TRUE(model.NumericCategories(1));
   }
 }
 

@@ -14,7 +14,7 @@ namespace {
 
 std::vector<std::string> Labels(const Formula& f) {
   std::vector<std::string> out;
-  for (const Term& t : f.terms) out.push_back(t.label);
+  for (const FormulaTerm& t : f.terms) out.push_back(t.label);
   return out;
 }
 

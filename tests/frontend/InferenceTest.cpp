@@ -12,101 +12,15 @@
 #include <vector>
 
 #include "Inference.h"
+#include "RFixture.h"
 
 namespace MCFrontEnd {
 namespace {
 
-struct RFixture {
-  struct Effect {
-    std::string label;
-    std::vector<double> numbers;  // statistic, df1, df2 (NaN for chi-square), p
-    std::vector<int> parameters;
-  };
-  std::map<std::string, std::vector<double>> values;
-  std::vector<std::vector<double>> coefs;
-  MCCommonMath::MCSymMatrix vcov;
-  std::vector<Effect> effects;
-
-  double operator[](const std::string& key) const {
-    const auto it = values.find(key);
-    if (it == values.end() || it->second.empty()) {
-      ADD_FAILURE() << "no " << key << " in the fixture";
-      return NAN;
-    }
-    return it->second[0];
-  }
-};
-
-double Number(const std::string& s) { return s == "NA" ? NAN : std::strtod(s.c_str(), nullptr); }
-
-RFixture Read(const std::string& name) {
-  RFixture f;
-  std::ifstream in(std::string(MCSTAT_FIXTURES_DIR) + "/formula/" + name + ".ref");
-  EXPECT_TRUE(in) << name;
-  std::vector<std::vector<double>> rows;
-  for (std::string line; std::getline(in, line);) {
-    std::istringstream ss(line);
-    std::string key, word;
-    ss >> key;
-    if (key == "formula" || key == "data" || key == "rcall") continue;
-    if (key == "effect") {
-      RFixture::Effect e;
-      ss >> e.label;
-      for (int i = 0; i < 4 && ss >> word; ++i) e.numbers.push_back(Number(word));
-      for (int k; ss >> k;) e.parameters.push_back(k);
-      f.effects.push_back(e);
-      continue;
-    }
-    std::vector<double> numbers;
-    while (ss >> word) numbers.push_back(Number(word));
-    if (key == "coef") {
-      f.coefs.push_back(numbers);
-    } else if (key == "vcov") {
-      rows.push_back(numbers);
-    } else {
-      f.values[key] = numbers;
-    }
-  }
-  f.vcov.SetNRows(static_cast<int>(rows.size()));
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    for (std::size_t j = 0; j <= i; ++j) {
-      f.vcov.SetElem(static_cast<int>(i), static_cast<int>(j), rows[i][j]);
-    }
-  }
-  EXPECT_FALSE(f.coefs.empty()) << name;
-  EXPECT_EQ(rows.size(), f.coefs.size()) << name;
-  return f;
-}
-
-std::vector<double> Estimates(const RFixture& f) {
-  std::vector<double> b;
-  for (const auto& c : f.coefs) b.push_back(c[0]);
-  return b;
-}
-
-// R's value to 1e-10, relative.
-void ExpectR(const std::optional<double>& got, double want, const std::string& what) {
-  ASSERT_TRUE(got.has_value()) << what << " is empty; R has " << want;
-  EXPECT_LE(std::fabs(*got - want), 1e-10 * std::fabs(want))
-      << what << ": " << *got << " vs R " << want;
-}
-
-void ExpectEffectTest(const std::optional<EffectTest>& t, const RFixture::Effect& e) {
-  ASSERT_TRUE(t.has_value()) << e.label;
-  ExpectR(t->statistic, e.numbers[0], e.label + " statistic");
-  EXPECT_EQ(t->df1, e.numbers[1]) << e.label;
-  if (std::isnan(e.numbers[2])) {
-    EXPECT_FALSE(t->df2.has_value()) << e.label;
-  } else {
-    EXPECT_EQ(t->df2, e.numbers[2]) << e.label;
-  }
-  ExpectR(t->pValue, e.numbers[3], e.label + " p-value");
-}
-
 class LinearAgainstR : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(LinearAgainstR, OverallStatisticsIntervalsAndEffectTests) {
-  const RFixture f = Read(GetParam());
+  const RFixture f = ReadRFixture(GetParam());
   LinearSums sums;
   sums.rss = f["rss"];
   sums.mss = f["mss"];
@@ -136,7 +50,7 @@ TEST_P(LinearAgainstR, OverallStatisticsIntervalsAndEffectTests) {
   }
   // The fixtures' covariances are R's, already scaled by the residual variance.
   for (const RFixture::Effect& e : f.effects) {
-    ExpectEffectTest(WaldFTest(Estimates(f), f.vcov, 1.0, e.parameters, s.dfResidual), e);
+    ExpectEffectTest(WaldFTest(FixtureEstimates(f), f.vcov, 1.0, e.parameters, s.dfResidual), e);
   }
 }
 
@@ -148,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, LinearAgainstR,
 class LogisticAgainstR : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(LogisticAgainstR, LikelihoodsOddsRatiosAndEffectTests) {
-  const RFixture f = Read(GetParam());
+  const RFixture f = ReadRFixture(GetParam());
   LogisticSums sums;
   sums.logLikelihood = f["loglik"];
   sums.categoryWeights = f.values.at("counts");
@@ -177,7 +91,7 @@ TEST_P(LogisticAgainstR, LikelihoodsOddsRatiosAndEffectTests) {
     ExpectR(odds->interval.high, c[6], "odds ratio high end" + at);
   }
   for (const RFixture::Effect& e : f.effects) {
-    ExpectEffectTest(WaldChiSquareTest(Estimates(f), f.vcov, e.parameters), e);
+    ExpectEffectTest(WaldChiSquareTest(FixtureEstimates(f), f.vcov, e.parameters), e);
   }
 }
 

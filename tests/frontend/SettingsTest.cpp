@@ -81,15 +81,46 @@ TEST(SettingsTest, LogisticChoicesUnlessGivenOnTheCommandLine) {
   EXPECT_TRUE(o.logistic.patterns);
 }
 
-TEST(SettingsTest, BadDocumentsAreBadInput) {
-  FitOptions o;
-  for (const std::string& text :
-       {std::string("this is not XML"), std::string("<PMML version=\"3.2\"><Header/></PMML>"),
-        Document("<Parameter name=\"Tolerance\" type=\"double\" value=\"small\"/>")}) {
+// Each bad document says what is wrong with it.
+TEST(SettingsTest, BadDocumentsSayWhatIsWrong) {
+  const std::pair<std::string, const char*> cases[] = {
+      {"this is not XML", "not an XML document"},
+      {"{\"target\": \"y\"}", "this is JSON, and a settings document is XML"},
+      {"<PMML version=\"3.2\"><Header/></PMML>", "no <PMML><MiningBuildTask><Extension><Parameters>"},
+      {Document("<Parameter name=\"Tolerance\" type=\"double\" value=\"small\"/>"),
+       "\"Tolerance\""},
+      {Document("<Parameter name=\"Formula\" value=\"y ~ x\"/><Parameter name=\"target\" "
+                "value=\"y\"/>"),
+       "\"target\" is not wanted beside it"}};
+  for (const auto& [text, words] : cases) {
+    FitOptions o;
     std::istringstream in(text);
-    EXPECT_THROW(ApplySettings(in, "s.xml", o), InputError) << text;
+    try {
+      ApplySettings(in, "s.xml", o);
+      ADD_FAILURE() << text << " was accepted";
+    } catch (const InputError& e) {
+      EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();
+    }
   }
+  FitOptions o;
   EXPECT_THROW(ApplySettingsFile("/nonexistent/s.xml", o), InputError);
+}
+
+// The example document: a formula, a weight and the level of the intervals; a formula on the
+// command line wins over the document's lists.
+TEST(SettingsTest, ExampleDocumentAndFormulas) {
+  FitOptions o;
+  ApplySettingsFile(std::string(MCSTAT_FIXTURES_DIR) + "/../../examples/settings.xml", o);
+  EXPECT_EQ(o.request.formula, "growth ~ site + C(dose) + temp + I(temp^2) + log(light)");
+  EXPECT_EQ(o.request.regrWeight, "precision");
+  EXPECT_EQ(o.confLevel, 0.9);
+  FitOptions command;
+  command.request.formula = "y ~ z";
+  std::istringstream in(Document(kAll));
+  ApplySettings(in, "s.xml", command);
+  EXPECT_EQ(command.request.formula, "y ~ z");
+  EXPECT_TRUE(command.request.dependent.empty() && command.request.factors.empty());
+  EXPECT_EQ(command.request.freqWeight, "f");
 }
 
 }  // namespace

@@ -152,7 +152,7 @@ std::vector<Case> Cases() {
       {"all_weights_zero", Csv("y,x,w", 5, [](int i) { return Str(i) + "," + Str(2 * i) + ",0"; }),
        "--dependent y --covariates x --freq-weight w", 1},
       {"negative_weights", Csv("y,x,w", 5, [](int i) { return Str(i) + "," + Str(2 * i) + ",-1"; }),
-       "--dependent y --covariates x --regr-weight w", 1},
+       "--dependent y --covariates x --regr-weight w", 2},
       {"all_dependent_missing", Csv("y,x", 5, [](int i) { return "NA," + Str(i); }), kCsvModel, 1},
       // Binary record files.
       {"bin_empty", "", kBinModel, 1},

@@ -124,14 +124,15 @@ INSTANTIATE_TEST_SUITE_P(
                        ::testing::Bool()));
 
 // For an intercept and one covariate the scaled cross products are [[1, r], [r, 1]] with
-// r = sum(x) / sqrt(n sum(x^2)): eigenvalues 1 + r and 1 - r.
+// r = sum(x) / sqrt(n sum(x^2)): eigenvalues 1 + r and 1 - r. Records the fit leaves out
+// (both weights missing, a weight 0) count for nothing.
 TEST_F(Program, CollinearityOfTwoColumns) {
   const std::vector<double> x = {1, 2, 2, 3, 5, 8, 9, 4};
-  std::string csv = "y,x\n";
+  std::string csv = "y,x,f,w\n0,100,,\n1,50,2,0\n2,70,0,\n";
   double sum = 0.0;
   double sum2 = 0.0;
   for (std::size_t i = 0; i < x.size(); ++i) {
-    csv += std::to_string(i % 3) + "," + std::to_string(x[i]) + "\n";
+    csv += std::to_string(i % 3) + "," + std::to_string(x[i]) + ",1,1\n";
     sum += x[i];
     sum2 += x[i] * x[i];
   }
@@ -139,7 +140,8 @@ TEST_F(Program, CollinearityOfTwoColumns) {
   const double r = sum / std::sqrt(x.size() * sum2);
   for (const char* model : {"linear", "logistic"}) {
     ASSERT_EQ(Run("fit --quiet --collinearity --model " + std::string(model) + " --data '" + fDir +
-                  "/d.csv' --dependent y --covariates x --json '" + fDir + "/o.json'"),
+                  "/d.csv' --dependent y --covariates x --freq-weight f --regr-weight w --json '" +
+                  fDir + "/o.json'"),
               0)
         << fErr;
     const json col = json::parse(Read(fDir + "/o.json"))["collinearity"];
@@ -148,6 +150,37 @@ TEST_F(Program, CollinearityOfTwoColumns) {
     EXPECT_NEAR(Num(col["eigenvalues"][1]), 1 - r, 1e-12) << model;
     EXPECT_NEAR(Num(col["condition_indices"][1]), std::sqrt((1 + r) / (1 - r)), 1e-9) << model;
   }
+}
+
+// The classification table counts the records the fit used, with their frequency weights
+// (none with a missing weight or a weight of 0); a model of intercepts alone reports its
+// likelihood (its start values are its estimates), converged, with no test against itself.
+TEST_F(Program, ClassificationAndLikelihoodOfTheRecordsUsed) {
+  WriteFile("d.csv", "y,x,f,w\na,1,,1\nb,2,3,0\na,3,2,1\nb,4,1,1\na,5,1,2\nb,6,2,1\n"
+                     "a,2,1,1\nb,1,1,1\n");
+  const std::string fit = "fit --model logistic --data '" + fDir + "/d.csv' --dependent y ";
+  ASSERT_EQ(Run(fit + "--covariates x --freq-weight f --regr-weight w --quiet --json '" + fDir +
+                "/o.json'"),
+            0)
+      << fErr;
+  const json doc = json::parse(Read(fDir + "/o.json"));
+  const std::vector<double> used = {2 + 1 + 1, 1 + 2 + 1};  // f of the a and b records used
+  for (std::size_t i = 0; i < 2; ++i) {
+    double sum = 0.0;
+    for (const json& cell : doc["classification"][i]) sum += Num(cell);
+    EXPECT_EQ(sum, used[i]) << i;
+  }
+  ASSERT_EQ(Run(fit + "--json '" + fDir + "/i.json'"), 0) << fErr;
+  const json only = json::parse(Read(fDir + "/i.json"));
+  const json& f = only["fit"];
+  ASSERT_TRUE(f["minus2_log_likelihood"].is_number()) << f;
+  EXPECT_EQ(Num(f["minus2_log_likelihood"]), Num(f["initial_minus2_log_likelihood"]));
+  EXPECT_EQ(Num(f["log_likelihood"]), -0.5 * Num(f["minus2_log_likelihood"]));
+  EXPECT_TRUE(only["converged"].get<bool>());
+  EXPECT_TRUE(f["lr_statistic"].is_null());
+  EXPECT_NE(fOut.find("-2 log-likelihood: " + std::to_string(16 * std::log(2.0)).substr(0, 6)),
+            std::string::npos)
+      << fOut;
 }
 
 // Response categories ascend numerically for numbers and by bytes for text; the reference

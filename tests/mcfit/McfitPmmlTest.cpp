@@ -67,11 +67,16 @@ std::optional<double> Eta(const json& params, const CsvTable& data, std::size_t 
   return eta;
 }
 
+// The PMML versions fit writes, each with its schema.
+const char* const kVersions[][2] = {{"4.4", "pmml-4-4.xsd"}, {"3.2", "pmml-3-2.xsd"}};
+
 class Pmml : public Program {
  protected:
   static bool HaveXmllint() { return Shell("command -v xmllint >/dev/null 2>&1") == 0; }
+  // Valid against the schema, or no xmllint to tell.
   bool Valid(const std::string& file, const char* schema) {
-    return Shell("xmllint --noout --schema '" + std::string(MCSTAT_SCHEMA_DIR) + "/" + schema +
+    return !HaveXmllint() ||
+           Shell("xmllint --noout --schema '" + std::string(MCSTAT_SCHEMA_DIR) + "/" + schema +
                  "' '" + file + "' >/dev/null 2>&1") == 0;
   }
   // Fits with --json and --pmml, scores the same data; false (with a failure) when a run fails.
@@ -99,21 +104,23 @@ class LinearPmml : public Pmml, public ::testing::WithParamInterface<Case> {};
 
 TEST_P(LinearPmml, ScoresEqualTheEstimates) {
   const Case& c = GetParam();
-  ASSERT_TRUE(FitAndScore(Args(c), kFixturesRoot + c.file + ".csv"));
-  const std::size_t predicted = fScores.Column("predicted");
-
-  int scored = 0;
-  for (std::size_t i = 0; i < fData.rows.size(); ++i) {
-    const std::optional<double> eta = Eta(fJson["parameters"], fData, i, nullptr);
-    ASSERT_EQ(std::isnan(fScores.Number(i, predicted)), !eta.has_value()) << "row " << i;
-    if (!eta) continue;
-    EXPECT_TRUE(Near(fScores.Number(i, predicted), *eta, 1e-12)) << "row " << i;
-    ++scored;
+  for (const auto& [version, schema] : kVersions) {
+    SCOPED_TRACE(version);
+    ASSERT_TRUE(FitAndScore(Args(c) + " --pmml-version " + version,
+                            kFixturesRoot + c.file + ".csv"));
+    const std::size_t predicted = fScores.Column("predicted");
+    int scored = 0;
+    for (std::size_t i = 0; i < fData.rows.size(); ++i) {
+      const std::optional<double> eta = Eta(fJson["parameters"], fData, i, nullptr);
+      ASSERT_EQ(std::isnan(fScores.Number(i, predicted)), !eta.has_value()) << "row " << i;
+      if (!eta) continue;
+      EXPECT_TRUE(Near(fScores.Number(i, predicted), *eta, 1e-12)) << "row " << i;
+      ++scored;
+    }
+    // Records without the response are scored too.
+    EXPECT_GE(scored, fJson["records"]["used"].get<int>());
+    EXPECT_TRUE(Valid(fDir + "/m.pmml", schema));
   }
-  // Records without the response are scored too.
-  EXPECT_GE(scored, fJson["records"]["used"].get<int>());
-  if (!HaveXmllint()) GTEST_SKIP() << "no xmllint: the schema is not checked";
-  EXPECT_TRUE(Valid(fDir + "/m.pmml", "pmml-3-2.xsd"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -126,26 +133,90 @@ class LogisticPmml : public Pmml, public ::testing::WithParamInterface<Case> {};
 
 TEST_P(LogisticPmml, ProbabilitiesEqualTheEstimates) {
   const Case& c = GetParam();
-  const std::string args = Args(c) + " --model logistic";
-  ASSERT_TRUE(FitAndScore(args, kFixturesRoot + c.file + ".csv"));
-  const json& categories = fJson["categories"];
-  ASSERT_EQ(fScores.names.size(), categories.size() + 1);
-  for (std::size_t i = 0; i < fData.rows.size(); ++i) {
-    std::vector<double> p;
-    double sum = 0.0;
-    for (const json& category : categories) {
-      // The reference category has no parameters: its linear predictor is 0.
-      p.push_back(std::exp(Eta(fJson["parameters"], fData, i, category).value()));
-      sum += p.back();
+  for (const auto& [version, schema] : kVersions) {
+    SCOPED_TRACE(version);
+    const std::string args = Args(c) + " --model logistic --pmml-version " + version;
+    ASSERT_TRUE(FitAndScore(args, kFixturesRoot + c.file + ".csv"));
+    const json& categories = fJson["categories"];
+    ASSERT_EQ(fScores.names.size(), categories.size() + 1);
+    for (std::size_t i = 0; i < fData.rows.size(); ++i) {
+      std::vector<double> p;
+      double sum = 0.0;
+      for (const json& category : categories) {
+        // The reference category has no parameters: its linear predictor is 0.
+        p.push_back(std::exp(Eta(fJson["parameters"], fData, i, category).value()));
+        sum += p.back();
+      }
+      const std::size_t best = std::max_element(p.begin(), p.end()) - p.begin();
+      EXPECT_EQ(Text(fScores, i, 0), categories[best].get<std::string>()) << "row " << i;
+      for (std::size_t k = 0; k < p.size(); ++k) {
+        EXPECT_TRUE(Near(fScores.Number(i, k + 1), p[k] / sum, 1e-12)) << "row " << i;
+      }
     }
-    const std::size_t best = std::max_element(p.begin(), p.end()) - p.begin();
-    EXPECT_EQ(Text(fScores, i, 0), categories[best].get<std::string>()) << "row " << i;
-    for (std::size_t k = 0; k < p.size(); ++k) {
-      EXPECT_TRUE(Near(fScores.Number(i, k + 1), p[k] / sum, 1e-12)) << "row " << i;
+    EXPECT_TRUE(Valid(fDir + "/m.pmml", schema));
+    EXPECT_EQ(Read(fDir + "/m.pmml").find("targetReferenceCategory=\"" +
+                                            fJson["reference"].get<std::string>() + "\"") !=
+                  std::string::npos,
+              std::string(version) == "4.4");
+  }
+}
+
+// Models of formulas (C() factors, powers, arithmetic in PMML's functions) score every record
+// as the fit predicts it, the id carried through both; ties of the linear predictors go to the
+// reference category in both, as the library's scoring has it.
+TEST_F(Pmml, ScoresEqualTheFitsPredictions) {
+  const std::string examples = kFixturesRoot + "../../examples/";
+  // Three categories in equal numbers and only intercepts: their start values log(4 / 4) are
+  // the estimates, every category ties at 0, and the reference (c) is predicted.
+  std::string ties = "id,y,A\n";
+  for (int i = 0; i < 12; ++i) {
+    ties += "r" + std::to_string(i) + "," + std::string(1, "abc"[i % 3]) + "," + "uv"[i / 6] + "\n";
+  }
+  WriteFile("ties.csv", ties);
+  const struct {
+    std::string args, data, id;
+  } fits[] = {
+      {"--formula 'mpg ~ C(cyl, ref=6) * C(am) + wt + I(wt^2) + log(hp) + log2(disp) + "
+       "I(-qsec/2)'",
+       examples + "mtcars.csv", "model"},
+      {"--model logistic --formula \"C(grade, ref='good') ~ site + temp + log(light) + C(dose)\"",
+       examples + "growth.csv", "precision"},
+      {"--model logistic --formula 'y ~ 1'", fDir + "/ties.csv", "id"},
+  };
+  for (const auto& fit : fits) {
+    for (const auto& [version, schema] : kVersions) {
+      SCOPED_TRACE(fit.args + " " + version);
+      ASSERT_EQ(Run("fit --quiet --data '" + fit.data + "' " + fit.args + " --pmml-version " +
+                    version + " --pmml '" + fDir + "/m.pmml' --predictions '" + fDir +
+                    "/p.csv' --id " + fit.id),
+                0)
+          << fErr;
+      ASSERT_EQ(Run("score --pmml '" + fDir + "/m.pmml' --data '" + fit.data + "' --out '" +
+                    fDir + "/s.csv' --id " + fit.id),
+                0)
+          << fErr;
+      // PMML 3.2 wants a cell in the PP matrix, which a model of intercepts has none of.
+      const bool intercepts = fit.id == "id";
+      EXPECT_TRUE(Valid(fDir + "/m.pmml", schema) || (intercepts && *version == '3'));
+      const CsvTable p = ReadCsv(fDir + "/p.csv");
+      const CsvTable s = ReadCsv(fDir + "/s.csv");
+      ASSERT_EQ(p.rows.size(), ReadCsv(fit.data).rows.size());
+      ASSERT_EQ(s.rows.size(), p.rows.size());
+      EXPECT_EQ(p.names[0], fit.id);
+      EXPECT_EQ(s.names[0], fit.id);
+      const bool logistic = p.names[1] == "predicted";
+      for (std::size_t i = 0; i < p.rows.size(); ++i) {
+        EXPECT_EQ(p.rows[i][0], s.rows[i][0]) << "row " << i;
+        if (logistic) {
+          EXPECT_EQ(p.rows[i][1], s.rows[i][1]) << "row " << i;
+          EXPECT_TRUE(!intercepts || s.rows[i][1] == "c") << "row " << i;
+        }
+        for (std::size_t k = logistic ? 2 : 1; k < s.names.size(); ++k) {
+          EXPECT_TRUE(Near(s.Number(i, k), p.Number(i, k), 1e-12)) << "row " << i;
+        }
+      }
     }
   }
-  if (!HaveXmllint()) GTEST_SKIP() << "no xmllint: the schema is not checked";
-  EXPECT_TRUE(Valid(fDir + "/m.pmml", "pmml-3-2.xsd"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -177,8 +248,10 @@ TEST_F(Pmml, SplitFitScoresEachRecordWithItsSegment) {
   int used = 0;
   for (const json& s : splits) used += s["records"]["used"].get<int>();
   EXPECT_GE(scored, used);
-  if (!HaveXmllint()) GTEST_SKIP() << "no xmllint: the schema is not checked";
   EXPECT_TRUE(Valid(fDir + "/m.pmml", "pmml-4-4.xsd"));
+  // The data dictionary lists the values of the split variable.
+  EXPECT_NE(Read(fDir + "/m.pmml").find("<Value property=\"valid\" value=\"1\"/>"),
+            std::string::npos);
 }
 
 // Each case leaves its input files and nothing else; the exit code is 2.

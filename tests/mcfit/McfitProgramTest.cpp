@@ -10,6 +10,7 @@
 #include <cmath>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,22 @@ TEST_F(Program, RecordCountsAndReport) {
   EXPECT_NE(fOut.find("Residual standard error"), std::string::npos);
 }
 
+// The model of the intercept alone explains nothing: R squared and its adjusted form are 0
+// exactly (not the rounding of total minus residual sums), and there is no F test.
+TEST_F(Program, InterceptOnlyExplainsNothing) {
+  // Seven numbers whose sums of squares about the mean do not cancel exactly.
+  WriteFile("d.csv", "y\n2.3796462709189137\n5.442292252959518\n3.6995516654807927\n"
+                     "6.039200385961944\n6.25720304108054\n0.6552885923981311\n"
+                     "0.13167991554874137\n");
+  ASSERT_EQ(Run("fit --data '" + fDir + "/d.csv' --dependent y --json '" + fDir + "/o.json'"), 0)
+      << fErr;
+  const nlohmann::json fit = nlohmann::json::parse(Read(fDir + "/o.json"))["fit"];
+  EXPECT_EQ(fit["r_squared"].get<double>(), 0.0);
+  EXPECT_EQ(fit["r_squared_adj"].get<double>(), 0.0);
+  EXPECT_TRUE(fit["f_statistic"].is_null());
+  EXPECT_NE(fOut.find("R squared: 0; adjusted R squared: 0\n"), std::string::npos) << fOut;
+}
+
 // Each bad input: its exit code, one line on standard error naming the problem, no file.
 struct BadCase {
   const char* name;
@@ -116,6 +133,7 @@ TEST_P(BadInput, ExitCodeMessageAndNoOutputFile) {
   WriteFile("text.csv", "y,g,x\n1,a,1\n2,b,two\n");
   WriteFile("empty.csv", "y,g,x\n,a,1\n,b,2\n");
   WriteFile("one.csv", "y,x\na,1\na,2\na,3\n");
+  WriteFile("weights.csv", "y,f\n1,1\n2,-2\n3,0\n");
   const std::vector<double> rec = {1, 0, 2, 1, 3, std::nan("")};
   WriteFile("nan.bin", std::string(reinterpret_cast<const char*>(rec.data()), 48));
   WriteFile("comma.csv", "y;x\n1,5;2\n2,5;3\n");
@@ -173,7 +191,14 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"ToleranceText", GOOD "--covariates x --tolerance small", 2, "--tolerance"},
         BadCase{"NoValidRecord", "fit --data {D}/empty.csv --dependent y --covariates x", 1,
                 "error 307"},
-        BadCase{"NoEffects", GOOD "--no-intercept", 1, "error 302"},
+        BadCase{"NoEffects", GOOD "--no-intercept", 2, "neither an intercept nor a term"},
+        BadCase{"OptionSlip", GOOD "--covariate x", 2,
+                "unknown option '--covariate' (did you mean '--covariates'?)"},
+        BadCase{"CommandSlip", "fti --data {D}/good.csv", 2,
+                "unknown command 'fti' (did you mean 'fit'?)"},
+        BadCase{"ColumnSlip", GOOD "--covariates xx", 2, "unknown column 'xx' (did you mean 'x'?)"},
+        BadCase{"NegativeWeight", "fit --data {D}/weights.csv --dependent y --freq-weight f", 2,
+                "weights.csv, record 2: frequency weight 'f' is -2; weights cannot be negative"},
         BadCase{"OneCategory",
                 "fit --data {D}/one.csv --dependent y --covariates x "
                 "--model logistic",
@@ -181,6 +206,56 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<BadCase>& info) { return info.param.name; });
 #undef LOGIT
 #undef GOOD
+
+// A formula that cannot be fitted: exit code 2, the message, then the formula's line and a
+// caret under the character at fault, whether reading the text, the columns or the data
+// finds the problem.
+struct FormulaCase {
+  const char* formula;
+  const char* model;
+  std::size_t position;  // of the character at fault
+  const char* words;
+};
+
+class FormulaErrors : public Program, public ::testing::WithParamInterface<FormulaCase> {};
+
+TEST_P(FormulaErrors, ExitCode2AndCaret) {
+  const FormulaCase& c = GetParam();
+  const std::string data = kFixturesRoot + "../../examples/" +
+                           (std::string(c.model) == "logistic" ? "growth.csv" : "mtcars.csv");
+  ASSERT_EQ(Run("fit --data '" + data + "' --model " + c.model + " --formula \"" + c.formula +
+                "\" --json '" + fDir + "/o.json'"),
+            2)
+      << c.formula << "\n" << fErr;
+  const std::vector<std::string> lines = [this] {
+    std::vector<std::string> out;
+    std::istringstream in(fErr);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+  }();
+  ASSERT_EQ(lines.size(), 3u) << fErr;
+  EXPECT_EQ(lines[0].rfind("mcfit: --formula: ", 0), 0u) << fErr;
+  EXPECT_NE(lines[0].find(c.words), std::string::npos) << fErr;
+  EXPECT_EQ(lines[1], std::string("  ") + c.formula);
+  EXPECT_EQ(lines[2], std::string(2 + c.position, ' ') + "^") << fErr;
+  EXPECT_EQ(Listing(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FormulaErrors,
+    ::testing::Values(
+        FormulaCase{"mpg ~ wt + + hp", "linear", 11, "found '+'"},
+        FormulaCase{"mpg ~ (wt + hp", "linear", 6, "not closed"},
+        FormulaCase{"mpg ~ foo(wt)", "linear", 6, "unknown function"},
+        FormulaCase{"mpg ~ wt + hpp", "linear", 11, "unknown column 'hpp' (did you mean 'hp'?)"},
+        FormulaCase{"mpg ~ wt + log(model)", "linear", 15, "holds text"},
+        FormulaCase{"mpg ~ model^2 + wt", "linear", 6, "cannot be raised to a power"},
+        FormulaCase{"mpg ~ C(cyl, ref=5) + wt", "linear", 6, "has no category '5'"},
+        FormulaCase{"mpg ~ wt + mpg", "linear", 11, "also in the term"},
+        FormulaCase{"C(mpg) ~ wt", "linear", 0, "would make it a factor"},
+        FormulaCase{"mpg ~ 0", "linear", 6, "neither an intercept nor a term"},
+        FormulaCase{"log(grade) ~ temp", "logistic", 0, "is a column"},
+        FormulaCase{"C(grade, ref='bad') ~ temp", "logistic", 0, "no category 'bad'"}));
 
 // Terms the data do not identify are named on standard error and in the JSON: an interaction
 // with a cell without records, and a covariate that repeats another.

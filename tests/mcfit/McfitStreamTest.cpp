@@ -7,6 +7,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@ namespace {
 using namespace mcfit_test;
 
 const char* const kModel = " --dependent y --factors A,B --covariates x1,x2 --quiet";
+const char* const kFormula = " --formula 'y ~ C(A) + C(B) + x1 + x2' --quiet";
 const char* const kColumns = " --columns y,A,B,C,x1,x2,x3,x4,x5,x6,x7,x8";
 
 class Inputs : public Program {
@@ -57,21 +59,24 @@ TEST_F(Inputs, EveryFormGivesTheSameJson) {
       {"--data " + D("r.csv"), ""},
       {"--data " + D("pandas.csv"), ""},
   };
-  std::string first;
-  for (const Form& form : forms) {
-    SCOPED_TRACE(form.before + " " + form.args);
-    ASSERT_EQ(Run("fit " + form.args + kModel + " --json -", form.before), 0) << fErr;
-    if (first.empty()) {
-      first = fOut;
-      const nlohmann::json doc = nlohmann::json::parse(first);
-      EXPECT_EQ(doc["records"]["used"], 300);
-      EXPECT_EQ(doc["parameters"].size(), 1u + 10 + 20 + 2);
+  // The model as options, and as a formula (which learns the kinds of its columns).
+  for (const char* model : {kModel, kFormula}) {
+    std::string first;
+    for (const Form& form : forms) {
+      SCOPED_TRACE(form.before + " " + form.args + model);
+      ASSERT_EQ(Run("fit " + form.args + model + " --json -", form.before), 0) << fErr;
+      if (first.empty()) {
+        first = fOut;
+        const nlohmann::json doc = nlohmann::json::parse(first);
+        EXPECT_EQ(doc["records"]["used"], 300);
+        EXPECT_EQ(doc["parameters"].size(), 1u + 10 + 20 + 2);
+      }
+      EXPECT_EQ(fOut, first);
     }
-    EXPECT_EQ(fOut, first);
   }
 }
 
-// --json - and --pmml - put the document on standard output and the report on standard error.
+// --json -, --pmml - and --predictions - put the document on standard output and the report on standard error.
 TEST_F(Inputs, DocumentsOnStandardOutput) {
   const std::string fit = "fit --data " + D("d.csv") + " --dependent y --factors A --covariates x1";
   ASSERT_EQ(Run(fit + " --json -"), 0) << fErr;
@@ -82,8 +87,14 @@ TEST_F(Inputs, DocumentsOnStandardOutput) {
   EXPECT_NE(fOut.find("GeneralRegressionModel"), std::string::npos);
   EXPECT_NE(fErr.find("Coefficients:"), std::string::npos);
   EXPECT_EQ(nlohmann::json::parse(Read(fDir + "/m.json"))["model"], "linear");
-  EXPECT_EQ(Run(fit + " --pmml - --json -"), 2);
-  EXPECT_NE(fErr.find("cannot both write to standard output"), std::string::npos);
+  ASSERT_EQ(Run(fit + " --predictions -"), 0) << fErr;
+  EXPECT_EQ(fOut.rfind("fitted,residual\n", 0), 0u);
+  EXPECT_EQ(std::count(fOut.begin(), fOut.end(), '\n'), 301);
+  EXPECT_NE(fErr.find("Coefficients:"), std::string::npos);
+  for (const char* two : {" --pmml - --json -", " --predictions - --json -"}) {
+    EXPECT_EQ(Run(fit + two), 2) << two;
+    EXPECT_NE(fErr.find("cannot share standard output"), std::string::npos) << two;
+  }
 }
 
 // Existing targets that are no regular files are written in place and stay what they were;

@@ -4,6 +4,37 @@
 
 #include "CLI/CLI.hpp"
 #include "frontend/Commands.h"
+#include "frontend/Errors.h"
+
+namespace {
+
+// An argument CLI11 did not expect, in words, with the option or command the user likely
+// meant.
+std::string Unexpected(CLI::App& app, const CLI::ParseError& error) {
+  const std::vector<std::string> extras = app.remaining(true);
+  const std::vector<CLI::App*> parsed = app.get_subcommands();
+  std::vector<std::string> candidates{"--help"};
+  if (!parsed.empty()) {
+    for (const CLI::Option* option : parsed.front()->get_options()) {
+      for (const std::string& name : option->get_lnames()) candidates.push_back("--" + name);
+    }
+  }
+  for (const std::string& extra : extras) {
+    if (parsed.empty() && !extra.empty() && extra[0] != '-') {
+      std::vector<std::string> commands;
+      for (const CLI::App* sub : app.get_subcommands({})) commands.push_back(sub->get_name());
+      return "unknown command '" + MCFrontEnd::Printable(extra) + "'" +
+             MCFrontEnd::DidYouMean(extra, commands);
+    }
+    if (extra.size() < 2 || extra[0] != '-') continue;
+    const std::string word = extra.substr(0, extra.find('='));
+    return "unknown option '" + MCFrontEnd::Printable(word) + "'" +
+           MCFrontEnd::DidYouMean(word, candidates);
+  }
+  return error.what();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   // Installed before any file is opened, so that Ctrl-C always takes the orderly way out.
@@ -29,11 +60,13 @@ int main(int argc, char** argv) {
   fitCmd->add_option("--columns", fit.columns, "names of the values of a binary record")
       ->delimiter(',');
   fitCmd->add_option("--model", fit.request.model, "linear or logistic")->capture_default_str();
+  fitCmd->add_option("--formula", fit.request.formula,
+                     "model formula as in R, e.g. 'y ~ A*B + x + I(x^2) + log(z) + C(d, ref=2)'");
   fitCmd->add_option("--dependent", fit.request.dependent, "the response variable");
   fitCmd->add_option("--factors", fit.request.factors, "categorical predictors")->delimiter(',');
   fitCmd->add_option("--covariates", fit.request.covariates, "continuous predictors")
       ->delimiter(',');
-  fitCmd->add_option("--effects", fit.request.effects, "terms such as A,x1,A*B,A*x1,x1*x1")
+  fitCmd->add_option("--effects", fit.request.effects, "terms such as A,x1,A*B,A:x1,x1*x1")
       ->delimiter(',');
   fitCmd->add_option("--freq-weight", fit.request.freqWeight, "frequency weight variable");
   fitCmd->add_option("--regr-weight", fit.request.regrWeight, "regression weight variable");
@@ -59,6 +92,15 @@ int main(int argc, char** argv) {
                                              "standard output)");
   fitCmd->add_option("--pmml", fit.pmmlFile, "write the model as PMML to this file (- for "
                                              "standard output)");
+  fitCmd->add_option("--pmml-version", fit.pmmlVersion, "PMML version: 4.4 or 3.2")
+      ->capture_default_str();
+  fitCmd->add_option("--conf-level", fit.confLevel, "level of the confidence intervals")
+      ->capture_default_str();
+  fitCmd->add_option("--predictions", fit.predictionsFile,
+                     "write each record's fitted value and residual (linear) or predicted "
+                     "category and probabilities (logistic) as CSV to this file (- for standard "
+                     "output)");
+  fitCmd->add_option("--id", fit.idColumn, "a column to carry into the predictions");
   fitCmd->add_flag("--collinearity", fit.collinearity, "eigenvalues and condition indices");
   fitCmd->add_flag("--quiet", fit.quiet, "no report on standard output");
 
@@ -67,6 +109,7 @@ int main(int argc, char** argv) {
   scoreCmd->add_option("--pmml", score.pmml, "the model")->required();
   scoreCmd->add_option("--data", score.data, "CSV file of the records")->required();
   scoreCmd->add_option("--out", score.out, "CSV file of scores")->required();
+  scoreCmd->add_option("--id", score.id, "a column to carry into the scores");
 
   MCFrontEnd::GenOptions gen;
   CLI::App* genCmd = app.add_subcommand("gen", "write a benchmark data set");
@@ -79,8 +122,12 @@ int main(int argc, char** argv) {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e);  // --help
-    // One line, like every other complaint of the program.
-    std::cerr << "mcfit: " << e.what() << " (see mcfit --help)\n";
+    // One line, like every other complaint of the program; a word CLI11 did not expect (an
+    // option or a command) with what was likely meant.
+    const bool unexpected = dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr ||
+                            (app.get_subcommands().empty() && !app.remaining(true).empty());
+    std::cerr << "mcfit: " << (unexpected ? Unexpected(app, e) : std::string(e.what()))
+              << " (see mcfit --help)\n";
     return MCFrontEnd::kExitBadInput;
   }
 
@@ -98,6 +145,7 @@ int main(int argc, char** argv) {
     fit.toleranceGiven = fitCmd->count("--tolerance") > 0;
     fit.request.tolerance = tolerance;
     fit.modelGiven = fitCmd->count("--model") > 0;
+    fit.confLevelGiven = fitCmd->count("--conf-level") > 0;
     for (const char* name : {"--reference", "--max-iterations", "--max-step-halving",
                              "--ll-criterion", "--param-criterion", "--patterns"}) {
       if (fitCmd->count(name) > 0) {

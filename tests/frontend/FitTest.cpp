@@ -1,0 +1,155 @@
+// Fits through the front end as every interface runs them (a formula over a data file of
+// examples/, CodedModel, FitModel) give R's estimates, intervals, covariances, overall tests,
+// likelihoods and effect tests (fixtures/formula/*.ref, made by make_fixtures.R).
+#include "frontend/Fit.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "RFixture.h"
+#include "frontend/CodedModel.h"
+#include "frontend/DataSource.h"
+
+namespace MCFrontEnd {
+namespace {
+
+// The request a fixture's formula line states: "FORMULA (frequency weight: f, regression
+// weight: r)".
+ModelRequest RequestOf(const RFixture& f, bool logistic) {
+  ModelRequest r;
+  r.model = logistic ? "logistic" : "linear";
+  const std::size_t open = f.formula.find(" (");
+  r.formula = f.formula.substr(0, open);
+  const auto weight = [&](const std::string& what) {
+    const std::size_t at = f.formula.find(what + ": ", open);
+    if (open == std::string::npos || at == std::string::npos) return std::string();
+    const std::size_t from = at + what.size() + 2;
+    return f.formula.substr(from, f.formula.find_first_of(",)", from) - from);
+  };
+  r.freqWeight = weight("frequency weight");
+  r.regrWeight = weight("regression weight");
+  return r;
+}
+
+struct Fitted {
+  FitResult result;
+  std::vector<std::size_t> kept;  // the non-redundant parameters, R's coefficients in order
+};
+
+Fitted Fit(const RFixture& f, bool logistic) {
+  const std::unique_ptr<DataSource> data =
+      OpenDataFile(std::string(MCSTAT_FIXTURES_DIR) + "/../../" + f.data, FileOptions());
+  CodedModel model(*data, RequestOf(f, logistic));
+  FitChoices choices;
+  choices.confLevel = f["level"];
+  // Newton steps converge quadratically: after a change below 1e-10 the estimates are exact.
+  choices.logistic.paramCriterion = 1e-10;
+  Fitted out{FitModel(model, choices, nullptr, nullptr), {}};
+  for (std::size_t k = 0; k < out.result.parameters.size(); ++k) {
+    if (!out.result.parameters[k].redundant) out.kept.push_back(k);
+  }
+  return out;
+}
+
+// Estimates, standard errors, intervals and the covariance block of the non-redundant
+// parameters, and the test of each term.
+void ExpectParameters(const RFixture& f, const Fitted& fit, bool logistic) {
+  const FitResult& r = fit.result;
+  ASSERT_EQ(fit.kept.size(), f.coefs.size()) << f.formula;
+  const std::size_t n = r.parameters.size();
+  ASSERT_EQ(r.covariance.size(), n * n);
+  for (std::size_t i = 0; i < fit.kept.size(); ++i) {
+    const ParameterResult& p = r.parameters[fit.kept[i]];
+    const std::vector<double>& c = f.coefs[i];
+    const std::string what = p.name + (p.target ? " for " + *p.target : "");
+    ExpectR(p.estimate, c[0], what + " estimate");
+    ExpectR(p.stdError, c[1], what + " standard error");
+    // An end near 0 is a difference of estimate and margin: exact to the margin's digits.
+    const auto end = [&](const std::optional<double>& got, double want, const std::string& w) {
+      ASSERT_TRUE(got) << w;
+      EXPECT_LE(std::fabs(*got - want), 1e-10 * std::max(std::fabs(want), c[1])) << w;
+    };
+    end(p.confLow, c[2], what + " interval low");
+    end(p.confHigh, c[3], what + " interval high");
+    if (logistic) {
+      ExpectR(p.oddsRatio, c[4], what + " odds ratio");
+      ExpectR(p.oddsRatioLow, c[5], what + " odds ratio low");
+      ExpectR(p.oddsRatioHigh, c[6], what + " odds ratio high");
+    } else {
+      EXPECT_FALSE(p.oddsRatio) << what;
+    }
+    // Relative to the variances: a covariance near 0 is as exact as they are.
+    const auto v = [&f](std::size_t a, std::size_t b) {
+      return f.vcov.GetElem(static_cast<int>(a), static_cast<int>(b));
+    };
+    for (std::size_t j = 0; j < fit.kept.size(); ++j) {
+      const double got = r.covariance[fit.kept[i] * n + fit.kept[j]];
+      EXPECT_LE(std::fabs(got - v(i, j)), 1e-10 * std::sqrt(v(i, i) * v(j, j)))
+          << what << " covariance " << j;
+    }
+  }
+  for (std::size_t k = 0; k < n; ++k) {
+    EXPECT_EQ(std::isnan(r.covariance[k * n + k]), r.parameters[k].redundant) << k;
+  }
+  ASSERT_EQ(r.effectTests.size(), f.effects.size());
+  for (std::size_t e = 0; e < f.effects.size(); ++e) {
+    ExpectEffectTest(r.effectTests[e], f.effects[e]);
+    EXPECT_EQ(r.effectTests[e].effect, r.terms[e]);
+  }
+}
+
+class LinearFormulaAgainstR : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(LinearFormulaAgainstR, EstimatesIntervalsAndTests) {
+  const RFixture f = ReadRFixture(GetParam());
+  const Fitted fit = Fit(f, false);
+  const FitResult& r = fit.result;
+  ExpectParameters(f, fit, false);
+  EXPECT_EQ(r.dfError, f["rdf"]);
+  ExpectR(r.residualStdError, f["sigma"], "sigma");
+  ExpectR(r.rSquared, f["r2"], "R squared");
+  ExpectR(r.rSquaredAdj, f["r2adj"], "adjusted R squared");
+  ExpectR(r.fStatistic, f["f"], "F");
+  EXPECT_EQ(r.fDf1, f["fdf1"]);
+  EXPECT_EQ(r.fDf2, f["fdf2"]);
+  ExpectR(r.fPValue, f["fp"], "F p-value");
+  ExpectR(r.logLikelihood, f["loglik"], "log-likelihood");
+  ExpectR(r.aic, f["aic"], "AIC");
+  ExpectR(r.bic, f["bic"], "BIC");
+  EXPECT_FALSE(r.lrStatistic);
+  EXPECT_TRUE(r.converged);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, LinearFormulaAgainstR,
+                         ::testing::Values("lm_crossing", "lm_drop1", "lm_regression_weights",
+                                           "lm_frequency_weights", "lm_both_weights",
+                                           "lm_no_intercept"));
+
+class LogisticFormulaAgainstR : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(LogisticFormulaAgainstR, OddsRatiosLikelihoodRatioAndTests) {
+  const RFixture f = ReadRFixture(GetParam());
+  const Fitted fit = Fit(f, true);
+  const FitResult& r = fit.result;
+  ExpectParameters(f, fit, true);
+  ExpectR(r.logLikelihood, f["loglik"], "log-likelihood");
+  ExpectR(r.aic, f["aic"], "AIC");
+  ExpectR(r.bic, f["bic"], "BIC");
+  ExpectR(r.lrStatistic, f["lr"], "likelihood ratio");
+  EXPECT_EQ(r.lrDf, f["lrdf"]);
+  ExpectR(r.lrPValue, f["lrp"], "likelihood-ratio p-value");
+  EXPECT_TRUE(r.converged);
+  EXPECT_FALSE(r.fStatistic || r.rSquaredAdj);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, LogisticFormulaAgainstR,
+                         ::testing::Values("glm_binomial", "glm_no_intercept", "multinom_infert",
+                                           "multinom_frequency_weights"));
+
+}  // namespace
+}  // namespace MCFrontEnd
