@@ -31,7 +31,9 @@ std::string Magnitude(double log10Value) {
 class CodedRecords : public MCCommon::MultiPassRecordIter {
  public:
   CodedRecords(const CodedModel& model, RecordRange range)
-      : fModel(model), fRange(range), fCurrent(model.Layout().Width()),
+      : fModel(model),
+        fRange(range),
+        fCurrent(model.Layout().Width()),
         fAhead(model.Layout().Width()) {
     NewPass();
   }
@@ -102,7 +104,8 @@ CodedModel::CodedModel(DataSource& source, const ModelRequest& request, CacheMod
 
 CodedModel::CodedModel(std::shared_ptr<const PrecodedData> data, const ModelLayout& layout,
                        std::vector<SplitCondition> when, const CancelCheck& cancelled)
-    : fpData(std::move(data)), fpLayout(std::make_unique<ModelLayout>(layout)),
+    : fpData(std::move(data)),
+      fpLayout(std::make_unique<ModelLayout>(layout)),
       fvWhen(std::move(when)) {
   Scan(cancelled);
 }
@@ -114,7 +117,7 @@ const std::vector<Term>& CodedModel::Terms() const { return fpLayout->Terms(); }
 
 void CodedModel::Scan(const CancelCheck& cancelled) {
   const ModelLayout& layout = *fpLayout;
-  const std::vector<PositionSpec>& positions = layout.Positions();
+  const std::vector<PositionPlan>& positions = layout.Positions();
   const int width = layout.Width();
   std::vector<KeySet> keys(positions.size());
   std::vector<double> largest(positions.size(), 0.0);
@@ -129,18 +132,18 @@ void CodedModel::Scan(const CancelCheck& cancelled) {
     if (++fRecordsRead % kCancelEvery == 0 && cancelled && cancelled()) throw Cancelled();
     bool notFinite = false;
     for (int p = 0; p < width; ++p) {
-      const PositionSpec& spec = positions[static_cast<std::size_t>(p)];
-      const double v = spec.kind == PositionSpec::kDerived ? Derived(values, p, scratch, &notFinite)
-                                                           : values[spec.slot];
+      const PositionPlan& plan = positions[static_cast<std::size_t>(p)];
+      const double v = plan.kind == PositionPlan::kDerived ? Derived(values, p, scratch, &notFinite)
+                                                           : values[plan.slot];
       record[static_cast<std::size_t>(p)] = v;
-      if (spec.kind == PositionSpec::kCategory && !MCMV::IsMissing(v)) {
+      if (plan.kind == PositionPlan::kCategory && !MCMV::IsMissing(v)) {
         keys[static_cast<std::size_t>(p)].Insert(v);
       }
       if (p >= layout.WeightsFrom() && v < 0.0 && !MCMV::IsMissing(v)) {
         // As R refuses them: a negative weight is an error in the data, not a record to skip.
         throw InputError(pass->Where() + ": " +
-                         fpData->Slots()[static_cast<std::size_t>(spec.slot)].role + " '" +
-                         spec.name + "' is " + ShortestText(v) + "; weights cannot be negative");
+                         fpData->Slots()[static_cast<std::size_t>(plan.slot)].role + " '" +
+                         plan.name + "' is " + ShortestText(v) + "; weights cannot be negative");
       }
     }
     if (notFinite) ++fRecordsNotFinite;
@@ -148,7 +151,7 @@ void CodedModel::Scan(const CancelCheck& cancelled) {
     ++fRecordsUsed;
     totalWeight += layout.Weight(record.data());
     for (int p = 0; p < width; ++p) {
-      if (positions[static_cast<std::size_t>(p)].kind == PositionSpec::kCategory) continue;
+      if (positions[static_cast<std::size_t>(p)].kind == PositionPlan::kCategory) continue;
       double& m = largest[static_cast<std::size_t>(p)];
       m = std::max(m, std::fabs(record[static_cast<std::size_t>(p)]));
     }
@@ -158,17 +161,17 @@ void CodedModel::Scan(const CancelCheck& cancelled) {
   fvCodings.resize(positions.size());
   const ModelRequest& request = layout.Request();
   for (std::size_t p = 0; p < positions.size(); ++p) {
-    const PositionSpec& spec = positions[p];
-    if (spec.kind != PositionSpec::kCategory) continue;
-    const auto ref = request.references.find(spec.name);
+    const PositionPlan& plan = positions[p];
+    if (plan.kind != PositionPlan::kCategory) continue;
+    const auto ref = request.references.find(plan.name);
     const bool factor = p > 0;
     try {
       fvCodings[p] = std::make_unique<CategoryCoding>(
-          *fpData, spec.slot, keys[p],
+          *fpData, plan.slot, keys[p],
           factor && ref != request.references.end() ? ref->second : std::string(),
-          "factor '" + spec.name + "'");
+          "factor '" + plan.name + "'");
     } catch (const InputError& e) {
-      layout.FailAt(spec.name, e.what());
+      layout.FailAt(plan.name, e.what());
     }
   }
   CheckScale(largest, totalWeight);
@@ -186,13 +189,13 @@ bool CodedModel::Matches(const double* values) const {
 
 double CodedModel::Derived(const double* values, int position, std::vector<double>& scratch,
                            bool* notFinite) const {
-  const PositionSpec& spec = fpLayout->Positions()[static_cast<std::size_t>(position)];
-  scratch.resize(spec.inputs.size());
-  for (std::size_t k = 0; k < spec.inputs.size(); ++k) {
-    scratch[k] = values[spec.inputs[k]];
+  const PositionPlan& plan = fpLayout->Positions()[static_cast<std::size_t>(position)];
+  scratch.resize(plan.inputs.size());
+  for (std::size_t k = 0; k < plan.inputs.size(); ++k) {
+    scratch[k] = values[plan.inputs[k]];
     if (MCMV::IsMissing(scratch[k])) return MCMV::Missing();
   }
-  const DerivedCovariate& d = Request().derived[static_cast<std::size_t>(spec.derived)];
+  const DerivedCovariate& d = Request().derived[static_cast<std::size_t>(plan.derived)];
   const double v = d.evaluate ? d.evaluate(scratch.data()) : MCMV::Missing();
   if (std::isfinite(v)) return v;
   // Not finite: the record cannot be used, as one with a missing value.
@@ -201,20 +204,20 @@ double CodedModel::Derived(const double* values, int position, std::vector<doubl
 }
 
 void CodedModel::Code(const double* values, double* record, std::vector<double>& scratch) const {
-  const std::vector<PositionSpec>& positions = fpLayout->Positions();
+  const std::vector<PositionPlan>& positions = fpLayout->Positions();
   for (std::size_t p = 0; p < positions.size(); ++p) {
-    const PositionSpec& spec = positions[p];
-    switch (spec.kind) {
-      case PositionSpec::kNumber:
-        record[p] = values[spec.slot];
+    const PositionPlan& plan = positions[p];
+    switch (plan.kind) {
+      case PositionPlan::kNumber:
+        record[p] = values[plan.slot];
         break;
-      case PositionSpec::kCategory: {
-        const double key = values[spec.slot];
+      case PositionPlan::kCategory: {
+        const double key = values[plan.slot];
         const int code = MCMV::IsMissing(key) ? -1 : fvCodings[p]->Code(key);
         record[p] = code < 0 ? MCMV::Missing() : code;
         break;
       }
-      case PositionSpec::kDerived:
+      case PositionPlan::kDerived:
         record[p] = Derived(values, static_cast<int>(p), scratch, nullptr);
         break;
     }

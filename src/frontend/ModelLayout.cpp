@@ -285,8 +285,8 @@ int ModelLayout::SlotOf(const std::string& column, bool categorical) const {
 int ModelLayout::AddDerived(const Variable& v) {
   DerivedCovariate d;
   d.name = v.label;
-  auto program = std::make_shared<const ExpressionProgram>(
-      v.expression, [&d](const std::string& name) {
+  auto program =
+      std::make_shared<const ExpressionProgram>(v.expression, [&d](const std::string& name) {
         const int at = IndexOf(d.inputs, name);
         if (at >= 0) return at;
         d.inputs.push_back(name);
@@ -343,7 +343,7 @@ void ModelLayout::Settle(const std::vector<Slot>& settled) {
   if (fbFormula) fRequest.references.clear();
   fvPositions.clear();
   const auto number = [this, &given](const Variable& v, const std::string& name) {
-    PositionSpec p;
+    PositionPlan p;
     p.name = name;
     int d = -1;
     if (v.kind == Variable::Kind::kDerived) {
@@ -354,11 +354,11 @@ void ModelLayout::Settle(const std::vector<Slot>& settled) {
       }
     }
     if (d < 0) {
-      p.kind = PositionSpec::kNumber;
+      p.kind = PositionPlan::kNumber;
       p.slot = SlotOf(v.column, false);
       return p;
     }
-    p.kind = PositionSpec::kDerived;
+    p.kind = PositionPlan::kDerived;
     p.derived = d;
     for (const std::string& input : fRequest.derived[static_cast<std::size_t>(d)].inputs) {
       p.inputs.push_back(SlotOf(input, false));
@@ -367,8 +367,8 @@ void ModelLayout::Settle(const std::vector<Slot>& settled) {
   };
   const Variable& y = variable(fFormula.response->variable);
   if (Logistic()) {
-    PositionSpec p;
-    p.kind = PositionSpec::kCategory;
+    PositionPlan p;
+    p.kind = PositionPlan::kCategory;
     p.name = y.column;
     p.slot = SlotOf(y.column, true);
     fvPositions.push_back(p);
@@ -378,8 +378,8 @@ void ModelLayout::Settle(const std::vector<Slot>& settled) {
   fRequest.dependent = fvPositions.front().name;
   for (const int f : fPlan.factors) {
     const Variable& v = variable(f);
-    PositionSpec p;
-    p.kind = PositionSpec::kCategory;
+    PositionPlan p;
+    p.kind = PositionPlan::kCategory;
     p.name = v.label;
     p.slot = SlotOf(v.column, true);
     if (v.reference) fRequest.references[p.name] = *v.reference;
@@ -392,7 +392,7 @@ void ModelLayout::Settle(const std::vector<Slot>& settled) {
     fRequest.covariates.push_back(v.label);
   }
   const auto weight = [this](const std::string& column) {
-    PositionSpec p;
+    PositionPlan p;
     p.name = column;
     p.slot = SlotOf(column, false);
     fvPositions.push_back(p);
@@ -415,7 +415,8 @@ void ModelLayout::Settle(const std::vector<Slot>& settled) {
   fvTermLabels.clear();
   for (const PlannedEffect& e : fPlan.effects) {
     Term t;
-    for (const auto& f : e.factors) t.names.push_back(fRequest.factors[static_cast<std::size_t>(f[0])]);
+    for (const auto& f : e.factors)
+      t.names.push_back(fRequest.factors[static_cast<std::size_t>(f[0])]);
     for (const auto& c : e.covariates) {
       for (int k = 0; k < c[1]; ++k) {
         t.names.push_back(fRequest.covariates[static_cast<std::size_t>(c[0])]);

@@ -14,7 +14,7 @@
 namespace MCFrontEnd {
 
 // One value of a coded record.
-struct PositionSpec {
+struct PositionPlan {
   enum Kind { kNumber, kCategory, kDerived };
   Kind kind = kNumber;
   std::string name;         // the variable: a column, "C(x)", or a derived covariate
@@ -49,7 +49,7 @@ class ModelLayout {
   // ones among them, with their evaluation), references and terms by the names of the
   // record's variables ("C(cyl)", "log(hp)"), the intercept of the formula.
   const ModelRequest& Request() const { return fRequest; }
-  const std::vector<PositionSpec>& Positions() const { return fvPositions; }
+  const std::vector<PositionPlan>& Positions() const { return fvPositions; }
   int Width() const { return static_cast<int>(fvPositions.size()); }
   const std::vector<int>& SplitSlots() const { return fvSplitSlots; }
   const std::vector<Term>& Terms() const { return fRequest.terms; }
@@ -105,7 +105,7 @@ class ModelLayout {
   std::string fResponseReference;
   std::vector<Slot> fvSlots;
   std::vector<Use> fvUses;
-  std::vector<PositionSpec> fvPositions;
+  std::vector<PositionPlan> fvPositions;
   std::vector<int> fvSplitSlots;
   int fFreq = -1;
   int fRegr = -1;

@@ -1,5 +1,3 @@
-#include "frontend/Fit.h"
-
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -7,15 +5,16 @@
 #include <utility>
 #include <vector>
 
-#include "MCMV.h"
-#include "ModelLayout.h"
-#include "RecordPass.h"
 #include "Expression.h"
-#include "Text.h"
+#include "MCMV.h"
 #include "MCPMMLExporter.h"
 #include "MCUniStats.h"
 #include "MCVarList.h"
+#include "ModelLayout.h"
+#include "RecordPass.h"
+#include "Text.h"
 #include "XMLElement.h"
+#include "frontend/Fit.h"
 
 namespace MCFrontEnd {
 
@@ -91,7 +90,8 @@ class UsedStats {
   // Weighted counts by code (size at least `size`).
   std::vector<double> Counts(int position, int size) const {
     std::vector<double> counts = fCounts[static_cast<std::size_t>(position)];
-    if (counts.size() < static_cast<std::size_t>(size)) counts.resize(static_cast<std::size_t>(size), 0.0);
+    if (counts.size() < static_cast<std::size_t>(size))
+      counts.resize(static_cast<std::size_t>(size), 0.0);
     return counts;
   }
   MCCommonMetadata::MCUniStats Continuous(const std::string& name, int position) const {
@@ -109,7 +109,7 @@ class UsedStats {
 
  private:
   bool Categorical(std::size_t p) const {
-    return fLayout.Positions()[p].kind == PositionSpec::kCategory;
+    return fLayout.Positions()[p].kind == PositionPlan::kCategory;
   }
 
   const ModelLayout& fLayout;
@@ -231,11 +231,11 @@ void WritePmml(const FitResult& result, CodedModel& model, std::ostream& os,
   }
   const ModelRequest& request = model.Request();
   const ModelLayout& layout = model.Layout();
-  const std::vector<PositionSpec>& positions = layout.Positions();
+  const std::vector<PositionPlan>& positions = layout.Positions();
   const std::vector<Slot>& slots = model.Data().Slots();
   const std::vector<std::string>& columnNames = model.Data().Source().ColumnNames();
   const bool logistic = result.model == "logistic";
-  if (positions.front().kind == PositionSpec::kDerived) {
+  if (positions.front().kind == PositionPlan::kDerived) {
     throw InputError("--pmml: the response " + request.dependent +
                      " is computed from the data, and PMML names a column as its target");
   }
@@ -247,7 +247,7 @@ void WritePmml(const FitResult& result, CodedModel& model, std::ostream& os,
   const auto columnOf = [&](int slot) {
     return columnNames[static_cast<std::size_t>(slots[static_cast<std::size_t>(slot)].column)];
   };
-  std::vector<std::string> columns;  // in order of first use
+  std::vector<std::string> columns;     // in order of first use
   std::map<std::string, bool> numeric;  // whether a column is read as numbers
   std::map<std::string, int> factorOf;  // a factor named by its column: its index
   const auto use = [&](const std::string& column, bool number) {
@@ -255,26 +255,26 @@ void WritePmml(const FitResult& result, CodedModel& model, std::ostream& os,
     numeric[column] = numeric[column] || number;
   };
   std::vector<std::pair<std::string, int>> derivedFactors;  // name, factor
-  std::vector<int> derivedCovariates;                        // positions
+  std::vector<int> derivedCovariates;                       // positions
   for (int p = 0; p < layout.WeightsFrom(); ++p) {
-    const PositionSpec& spec = positions[static_cast<std::size_t>(p)];
+    const PositionPlan& plan = positions[static_cast<std::size_t>(p)];
     const int factor = p - 1;
-    if (spec.kind == PositionSpec::kDerived) {
-      if (layout.Expression(spec.derived) == nullptr) {
-        throw InputError("--pmml: PMML cannot state how the covariate '" + spec.name +
+    if (plan.kind == PositionPlan::kDerived) {
+      if (layout.Expression(plan.derived) == nullptr) {
+        throw InputError("--pmml: PMML cannot state how the covariate '" + plan.name +
                          "' is computed");
       }
-      for (const int input : spec.inputs) use(columnOf(input), true);
+      for (const int input : plan.inputs) use(columnOf(input), true);
       derivedCovariates.push_back(p);
       continue;
     }
-    const std::string column = columnOf(spec.slot);
-    use(column, spec.kind == PositionSpec::kNumber);
-    if (spec.kind != PositionSpec::kCategory || p == 0) continue;
-    if (column == spec.name) {
+    const std::string column = columnOf(plan.slot);
+    use(column, plan.kind == PositionPlan::kNumber);
+    if (plan.kind != PositionPlan::kCategory || p == 0) continue;
+    if (column == plan.name) {
       factorOf[column] = factor;
     } else {
-      derivedFactors.emplace_back(spec.name, factor);
+      derivedFactors.emplace_back(plan.name, factor);
     }
   }
 
@@ -313,8 +313,8 @@ void WritePmml(const FitResult& result, CodedModel& model, std::ostream& os,
                        used.Counts(1 + factor, model.CategoryCount(factor)));
   }
   for (std::size_t c = 0; c < request.covariates.size(); ++c) {
-    stats.push_back(used.Continuous(request.covariates[c],
-                                    1 + static_cast<int>(request.factors.size() + c)));
+    stats.push_back(
+        used.Continuous(request.covariates[c], 1 + static_cast<int>(request.factors.size() + c)));
   }
 
   MCComXPrsUtil::MCPMMLExporter exporter;
@@ -381,18 +381,18 @@ void WritePmml(const FitResult& result, CodedModel& model, std::ostream& os,
       field->AddAttribute("name", name);
       field->AddAttribute("optype", "categorical");
       field->AddAttribute("dataType", model.NumericCategories(factor) ? "double" : "string");
-      const PositionSpec& spec = positions[static_cast<std::size_t>(1 + factor)];
+      const PositionPlan& plan = positions[static_cast<std::size_t>(1 + factor)];
       XMLElement* ref = Child(*field, "FieldRef");
-      ref->AddAttribute("field", columnOf(spec.slot));
+      ref->AddAttribute("field", columnOf(plan.slot));
       CategoryValues(field, FactorLevels(model, factor));
     }
     for (const int p : derivedCovariates) {
-      const PositionSpec& spec = positions[static_cast<std::size_t>(p)];
+      const PositionPlan& plan = positions[static_cast<std::size_t>(p)];
       XMLElement* field = Child(*local, "DerivedField");
-      field->AddAttribute("name", spec.name);
+      field->AddAttribute("name", plan.name);
       field->AddAttribute("optype", "continuous");
       field->AddAttribute("dataType", "double");
-      field->AddElement(Expression(*layout.Expression(spec.derived)));
+      field->AddElement(Expression(*layout.Expression(plan.derived)));
     }
   }
 
