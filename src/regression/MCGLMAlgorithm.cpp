@@ -61,9 +61,11 @@ MCStatus MCGLMAlgorithm::RunPass(MultiPassRecordIter& data, OnValid onValid) {
 }
 
 MCStatus MCGLMAlgorithm::ProcessData(MultiPassRecordIter& data) {
+  // A repeat is refused before the source is touched: whatever the source, it must not cost
+  // the tables (or a model built from them).
+  if (fbDataProcessed) return Error(306);
   data.NewPass();
   if (!data.HasMore()) return Error(307);
-  if (fbDataProcessed) return Error(306);
 
   // Every effect's factors in the order of a parameter set up from it, the intercept first.
   const std::vector<MCModelEffect>& effects = fpSettings->GetModelEffects();

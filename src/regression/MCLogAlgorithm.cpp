@@ -47,9 +47,11 @@ MCStatus MCLogAlgorithm::Keep(const MCStatus& status) {
 }
 
 MCStatus MCLogAlgorithm::FillFactorTables(MultiPassRecordIter& data) {
+  // A repeat is refused before the source is touched: whatever the source, it must not cost
+  // the tables (or a model built from them).
+  if (fbFactorTableFilled) return Error(306);
   data.NewPass();
   if (!data.HasMore()) return Error(307);
-  if (fbFactorTableFilled) return Error(306);
 
   // Every effect's factors in the order of a parameter set up from it, the intercept first.
   const std::vector<MCModelEffect>& effects = fpSettings->GetModelEffects();

@@ -190,11 +190,16 @@ TEST(MCGLMStatusTest, RepeatedStepsGive306And310) {
   IMCRegOutputStats* stats = nullptr;
   ASSERT_TRUE(c.GetOutputStats(stats).IsOK());
   const std::vector<double> first = stats->GetParamEstimates();
-  EXPECT_EQ(c.BuildModel(data).GetErrorCode(), 310);
-  EXPECT_EQ(c.CreateParameters(data, second).GetErrorCode(), 306);
-  EXPECT_TRUE(c.GetStatus().IsOK());
-  EXPECT_TRUE(c.IsModelBuilt());
-  EXPECT_EQ(stats->GetParamEstimates(), first);
+  // Whatever the source of the repeat (the same, empty, or one that cannot start a pass).
+  MemoryRecords empty(Rows{}), spent(Noisy());
+  spent.SetMaxPasses(0);
+  for (MemoryRecords* source : {&data, &empty, &spent}) {
+    EXPECT_EQ(c.BuildModel(*source).GetErrorCode(), 310);
+    EXPECT_EQ(c.CreateParameters(*source, second).GetErrorCode(), 306);
+    EXPECT_TRUE(c.GetStatus().IsOK());
+    EXPECT_TRUE(c.IsModelBuilt());
+    EXPECT_EQ(stats->GetParamEstimates(), first);
+  }
 }
 
 TEST(MCGLMStatusTest, NoModelYetGives311AndCancelFirstGives1) {

@@ -310,9 +310,14 @@ TEST(LogComponentTest, RepeatedStepsGive306And310) {
   ASSERT_TRUE(c.CreateParameters(data, parameters).IsOK());
   EXPECT_EQ(parameters.size(), 10u);
   ASSERT_TRUE(c.BuildModel(data).IsOK());
-  EXPECT_EQ(c.BuildModel(data).GetErrorCode(), 310);
-  EXPECT_EQ(c.CreateParameters(data, parameters).GetErrorCode(), 306);
-  EXPECT_TRUE(c.IsModelBuilt() && c.GetStatus().IsOK());
+  // Whatever the source of the repeat (the same, empty, or one that cannot start a pass).
+  MemoryRecords empty(Rows{}), spent(Overlapping());
+  spent.SetMaxPasses(0);
+  for (MemoryRecords* source : {&data, &empty, &spent}) {
+    EXPECT_EQ(c.BuildModel(*source).GetErrorCode(), 310);
+    EXPECT_EQ(c.CreateParameters(*source, parameters).GetErrorCode(), 306);
+    EXPECT_TRUE(c.IsModelBuilt() && c.GetStatus().IsOK());
+  }
 }
 
 TEST(LogModelTest, StepStatusesOfTheModel) {
