@@ -76,7 +76,11 @@ MCStatus MCGLMAlgorithm::ProcessData(MultiPassRecordIter& data) {
     parameter.SetupFromEffect(effects[j], j, 0);
     effectFactors.push_back(parameter.GetFactors());
   }
-  fFactorTables.SetModelEffectFactors(effectFactors, fpSettings->GetFactors());
+  // An effect naming a factor the settings do not declare: the settings describe no model.
+  if (!fFactorTables.SetModelEffectFactors(effectFactors, fpSettings->GetFactors())) {
+    fStatus = Error(302);
+    return fStatus;
+  }
   // The dependent rides along with the covariates so that its mean comes out with theirs.
   std::vector<int> meanPositions = fpSettings->GetCovariates();
   meanPositions.push_back(fpSettings->GetDependent());

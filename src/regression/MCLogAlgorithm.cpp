@@ -62,7 +62,10 @@ MCStatus MCLogAlgorithm::FillFactorTables(MultiPassRecordIter& data) {
     parameter.SetupFromEffect(effects[j], j, 0);
     effectFactors.push_back(parameter.GetFactors());
   }
-  fFactorTables.SetModelEffectFactors(effectFactors, fpSettings->GetFactors());
+  // An effect naming a factor the settings do not declare: the settings describe no model.
+  if (!fFactorTables.SetModelEffectFactors(effectFactors, fpSettings->GetFactors())) {
+    return Error(302);
+  }
   fFactorTables.SetCovariates(fpSettings->GetCovariates());
 
   MCStatus status;

@@ -216,8 +216,8 @@ class MCSTAT_EXPORT MCLogAlgorithm {
   ~MCLogAlgorithm();
 
   // The factor pass, the categories and the parameter list (copied into parameters when it
-  // is not empty). 307 (empty source or no valid record), 306 (tables filled already, not
-  // kept as the status), 312, 315, 316, 308 (pattern mode), 318, 305, 309, 310, 1 on cancel;
+  // is not empty). 306 (tables filled already, decided first and not kept as the status), 307
+  // (empty source or no valid record), 302 (an effect names an undeclared factor), 312, 315, 316, 308 (pattern mode), 318, 305, 309, 310, 1 on cancel;
   // warning 319 for an absent reference category.
   MCCommon::MCStatus CreateParameters(MCCommon::MultiPassRecordIter& data,
                                       std::vector<MCRegrParameter>& parameters);

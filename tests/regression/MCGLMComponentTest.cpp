@@ -142,6 +142,16 @@ TEST(MCGLMStatusTest, FactoryAndSettingsErrors301And302) {
   Fit fit(noEffects, ExactLine());
   EXPECT_EQ(fit.status.GetErrorCode(), 302);
   EXPECT_EQ(fit.data.Passes(), 0);
+  // An effect naming a factor (position 5) the settings do not declare: 302 from the first
+  // pass, nothing fitted.
+  const std::vector<int> indices = {kA, 5};
+  MCModelEffect undeclared(2, 0, &indices);
+  undeclared.AddNewFactor(5, false);
+  MCRegSettings withUndeclared = Linear({kX});
+  withUndeclared.AddModelEffect(undeclared);
+  Fit none302(withUndeclared, ExactLine());
+  EXPECT_EQ(none302.status.GetErrorCode(), 302);
+  EXPECT_FALSE(none302.c.IsModelBuilt());
 }
 
 TEST(MCGLMStatusTest, TooManyParametersGive305BeforeAnyMatrix) {

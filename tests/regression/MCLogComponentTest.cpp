@@ -253,6 +253,8 @@ struct LogBuildCase {
   Rows rows;
   int maxPasses = -1, nullAt = -1, cancelAfter = -1;
   bool cancelFirst = false;
+  int undeclaredFactor = -1;  // an effect names this position as a factor
+  bool pattern = false;
 };
 
 class LogBuildStatusTest : public ::testing::TestWithParam<LogBuildCase> {};
@@ -265,6 +267,12 @@ TEST_P(LogBuildStatusTest, EndsTheBuild) {
   data.SetNullAt(c.nullAt);
   CancelAfter query(&data, c.cancelAfter);
   if (c.cancelAfter >= 0) s.SetCancelPointer(&query);
+  const std::vector<int> indices{kA, c.undeclaredFactor};
+  MCModelEffect undeclared(2, 0, &indices);
+  if (c.undeclaredFactor >= 0 && undeclared.AddNewFactor(c.undeclaredFactor, false)) {
+    s.AddModelEffect(undeclared);
+  }
+  s.SetUsePatternTabulator(c.pattern);
   MCLogComponent component(s);
   if (c.cancelFirst) component.Cancel();
   const MCStatus status = component.BuildModel(data);
@@ -293,6 +301,10 @@ INSTANTIATE_TEST_SUITE_P(
                       LogBuildCase{"ShortRecord315", 315, {{0, 1}}},
                       LogBuildCase{"FactorAboveSize316", 316, OverlappingWithA(7)},
                       LogBuildCase{"OneCategory318", 318, OneCategory()},
+                      LogBuildCase{"UndeclaredFactor302", 302, Overlapping(), -1, -1, -1, false,
+                                   5},
+                      LogBuildCase{"UndeclaredFactorPatterns302", 302, Overlapping(), -1, -1, -1,
+                                   false, 5, true},
                       LogBuildCase{"CancelledBefore", 1, Overlapping(), -1, -1, -1, true},
                       LogBuildCase{"CancelledInEstimation", 1, Overlapping(), -1, -1, 36 * 4 + 5}),
     [](const ::testing::TestParamInfo<LogBuildCase>& info) {
