@@ -79,7 +79,8 @@ void ExpectSameFit(const Outcome &a, const Outcome &b) {
 // Each special value in each role, and what it must lead to: S the record is skipped (the fit
 // equals the fit without it), E error 316 naming the position, Z like 0.0, 3 error 313 (cannot be
 // accumulated), N any status but no NaN presented. A factor code below -0.5 is skipped, anything
-// else not a whole code in range is 316; only a positive weight keeps the record.
+// else not a whole code in range is 316; a value that is not a number or infinite in any other
+// role is 313; of the finite weights only a positive one keeps the record.
 const double kSpecial[] = {kMissing,
                            std::numeric_limits<double>::quiet_NaN(),
                            std::numeric_limits<double>::infinity(),
@@ -89,7 +90,7 @@ const double kSpecial[] = {kMissing,
                            std::numeric_limits<double>::denorm_min()};
 const char *const kSpecialNames[] = {"missing",  "nan",   "inf",     "neg_inf",
                                      "neg_zero", "1e308", "denormal"};
-const char *const kExpectByRole[] = {"S333ZNN", "SEESZEE", "S333ZNN", "SS3SSNN", "SS3SSNN"};
+const char *const kExpectByRole[] = {"S333ZNN", "SEESZEE", "S333ZNN", "S333SNN", "S333SNN"};
 
 struct Case {
   int role;
@@ -127,6 +128,9 @@ TEST_P(SpecialValueTest, NeverCrashesNorPresentsNaN) {
       EXPECT_TRUE(out.status.IsError());
       EXPECT_EQ(out.status.GetErrorCode(), 313);
       EXPECT_FALSE(out.built);
+      if (!std::isfinite(value)) {
+        EXPECT_EQ(out.status.GetDiscreteDatum(1), c.role);
+      }
       break;
   }
 }

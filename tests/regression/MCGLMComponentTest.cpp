@@ -313,6 +313,12 @@ INSTANTIATE_TEST_SUITE_P(
                       BuildCase{"ProductOverflow313", 313,
                                 With(Noisy(5), 2, {1.0, 0.0, 1e200, 0.0, 1.0})},
                       BuildCase{"ShortRecord315", 315, With(ExactLine(), 2, {1.0, 0.0, 2.0})},
+                      // Not a number or infinite: a covariate no effect uses (its mean would
+                      // show it) and a weight cannot be accumulated either.
+                      BuildCase{"NaNUnusedCovariate313", 313,
+                                With(Noisy(5), 2, {1.0, 0.0, 1.0, std::nan(""), 1.0})},
+                      BuildCase{"NaNWeight313", 313,
+                                With(Noisy(5), 2, {1.0, 0.0, 1.0, 0.0, std::nan("")})},
                       BuildCase{"CancelInFirstPass", 1, ExactLine(), -1, -1, 3},
                       BuildCase{"CancelInSecondPass", 1, ExactLine(), -1, -1, 14},
                       BuildCase{"CancelInThirdPass", 1, ExactLine(), -1, -1, 27}),

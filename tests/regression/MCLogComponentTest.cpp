@@ -251,6 +251,7 @@ struct LogBuildCase {
   const char* name;
   long code;
   Rows rows;
+  int position = -1;  // the record position the status names (discrete datum 1)
   int maxPasses = -1, nullAt = -1, cancelAfter = -1;
   bool cancelFirst = false;
   int undeclaredFactor = -1;  // an effect names this position as a factor
@@ -280,33 +281,41 @@ TEST_P(LogBuildStatusTest, EndsTheBuild) {
   EXPECT_TRUE(status.IsError());
   EXPECT_EQ(component.GetStatus().GetErrorCode(), c.code);
   EXPECT_FALSE(component.IsModelBuilt());
-  if (c.code == 316) {
-    EXPECT_EQ(status.GetDiscreteDatum(1), kA);
+  if (c.position >= 0) {
+    EXPECT_EQ(status.GetDiscreteDatum(1), c.position);
   }
 }
 
-Rows OverlappingWithA(double a) {
+Rows OverlappingWith(int position, double value) {
   Rows rows = Overlapping();
-  rows[4][kA] = a;
+  rows[4][static_cast<std::size_t>(position)] = value;
   return rows;
 }
+
+const double kNaN = std::nan(""), kInf = HUGE_VAL;
 
 Rows OneCategory() { return {{1, 0, 0.5, 1}, {1, 1, -0.5, 1}, {1, 2, 0.1, 1}}; }
 
 INSTANTIATE_TEST_SUITE_P(
     Statuses, LogBuildStatusTest,
-    ::testing::Values(LogBuildCase{"Empty307", 307, {}},
-                      LogBuildCase{"NoNewEstimationPass307", 307, Overlapping(), 3},
-                      LogBuildCase{"NullRecord312", 312, Overlapping(), -1, 3},
-                      LogBuildCase{"ShortRecord315", 315, {{0, 1}}},
-                      LogBuildCase{"FactorAboveSize316", 316, OverlappingWithA(7)},
-                      LogBuildCase{"OneCategory318", 318, OneCategory()},
-                      LogBuildCase{"UndeclaredFactor302", 302, Overlapping(), -1, -1, -1, false,
-                                   5},
-                      LogBuildCase{"UndeclaredFactorPatterns302", 302, Overlapping(), -1, -1, -1,
-                                   false, 5, true},
-                      LogBuildCase{"CancelledBefore", 1, Overlapping(), -1, -1, -1, true},
-                      LogBuildCase{"CancelledInEstimation", 1, Overlapping(), -1, -1, 36 * 4 + 5}),
+    ::testing::Values(
+        LogBuildCase{"Empty307", 307, {}},
+        LogBuildCase{"NoNewEstimationPass307", 307, Overlapping(), -1, 3},
+        LogBuildCase{"NullRecord312", 312, Overlapping(), -1, -1, 3},
+        LogBuildCase{"ShortRecord315", 315, {{0, 1}}},
+        LogBuildCase{"FactorAboveSize316", 316, OverlappingWith(kA, 7), kA},
+        // A value that is not a number or infinite cannot be accumulated, whatever its role.
+        LogBuildCase{"NaNCovariate313", 313, OverlappingWith(kX, kNaN), kX},
+        LogBuildCase{"InfiniteCovariatePatterns313", 313, OverlappingWith(kX, -kInf), kX, -1, -1,
+                     -1, false, -1, true},
+        LogBuildCase{"NaNDependent313", 313, OverlappingWith(kY, kNaN), kY},
+        LogBuildCase{"MinusInfiniteDependent313", 313, OverlappingWith(kY, -kInf), kY},
+        LogBuildCase{"OneCategory318", 318, OneCategory()},
+        LogBuildCase{"UndeclaredFactor302", 302, Overlapping(), -1, -1, -1, -1, false, 5},
+        LogBuildCase{"UndeclaredFactorPatterns302", 302, Overlapping(), -1, -1, -1, -1, false, 5,
+                     true},
+        LogBuildCase{"CancelledBefore", 1, Overlapping(), -1, -1, -1, -1, true},
+        LogBuildCase{"CancelledInEstimation", 1, Overlapping(), -1, -1, -1, 36 * 4 + 5}),
     [](const ::testing::TestParamInfo<LogBuildCase>& info) {
       return std::string(info.param.name);
     });

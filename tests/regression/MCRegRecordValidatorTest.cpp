@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 #include <vector>
 
@@ -67,12 +68,12 @@ INSTANTIATE_TEST_SUITE_P(
                       FactorCase{-0.5, false, true}, FactorCase{-0.7, false, false},
                       FactorCase{MCMV::kMissing, false, false}));
 
-// Only the missing value fails a covariate, silently, for building and scoring; other values
-// (NaN and infinities included) are left to the model.
+// Only the missing value fails a covariate silently, for building and scoring; any finite value
+// is valid.
 TEST_F(ValidatorTest, CovariateRejectsOnlyTheMissingValue) {
   EXPECT_FALSE(fValidator.IsValidRecord(With(1, MCMV::kMissing), fStatus));
   EXPECT_FALSE(fValidator.IsValid4Scoring(With(1, MCMV::kMissing), fStatus));
-  for (double value : {-1e300, kNaN, kInf}) {
+  for (double value : {-1e300, 1e308}) {
     EXPECT_TRUE(fValidator.IsValidRecord(With(1, value), fStatus)) << value;
     EXPECT_TRUE(fValidator.IsValid4Scoring(With(1, value), fStatus)) << value;
   }
@@ -81,13 +82,40 @@ TEST_F(ValidatorTest, CovariateRejectsOnlyTheMissingValue) {
 
 TEST_F(ValidatorTest, WeightsAndDependentAreCheckedForBuildingOnly) {
   for (int position : {0, 3, 4}) {
-    for (double bad : {0.0, -1.0, MCMV::kMissing, kNaN}) {
+    for (double bad : {0.0, -1.0, MCMV::kMissing}) {
       if (position == 0 && bad != MCMV::kMissing) continue;  // a valid continuous dependent
       EXPECT_FALSE(fValidator.IsValidRecord(With(position, bad), fStatus)) << position << bad;
       EXPECT_TRUE(fValidator.IsValid4Scoring(With(position, bad), fStatus)) << position << bad;
     }
   }
   EXPECT_EQ(fStatus, MCStatus(42, true));
+}
+
+// A value that is not a number or infinite in a role a pass accumulates ends the build with 313
+// naming it; scoring leaves the dependent and the weights alone and a covariate to the
+// prediction. An infinite factor code is no whole code in range: 316 (or skipped below -0.5).
+TEST_F(ValidatorTest, NonFiniteValuesCannotBeAccumulated) {
+  const struct {
+    int position;
+    long build;  // 313, 316 or 0 (silently invalid)
+  } cases[] = {{0, 313}, {1, 313}, {3, 313}, {4, 313}, {2, 316}};
+  for (const auto& c : cases) {
+    for (double bad : {kNaN, kInf, -kInf}) {
+      MCStatus build(42, true), scoring(42, true);
+      EXPECT_FALSE(fValidator.IsValidRecord(With(c.position, bad), build));
+      const long expected = c.position == 2 && bad < 0 ? 0 : c.build;
+      if (expected == 0) {
+        EXPECT_EQ(build, MCStatus(42, true));
+        continue;
+      }
+      EXPECT_EQ(build.GetErrorCode(), expected) << c.position << " " << bad;
+      EXPECT_TRUE(build.IsError());
+      EXPECT_EQ(build.GetDiscreteDatum(1), c.position);
+      EXPECT_TRUE(std::isnan(bad) ? std::isnan(build.GetScaleDatum(1))
+                                  : build.GetScaleDatum(1) == bad);
+      EXPECT_EQ(fValidator.IsValid4Scoring(With(c.position, bad), scoring), c.position != 2);
+    }
+  }
 }
 
 TEST_F(ValidatorTest, ShortRecordGives315AndLongerRecordsAreFine) {
