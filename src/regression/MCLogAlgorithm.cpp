@@ -39,11 +39,20 @@ MCLogAlgorithm::~MCLogAlgorithm() = default;
 MCStatus MCLogAlgorithm::Keep(const MCStatus& status) {
   if (status.IsError()) {
     fStatus = status;
-  } else if (status.IsWarning() &&
-             std::find(fvWarnings.begin(), fvWarnings.end(), status) == fvWarnings.end()) {
-    fvWarnings.push_back(status);
+  } else if (status.IsWarning()) {
+    AddWarning(status);
   }
   return status;
+}
+
+void MCLogAlgorithm::AddWarning(const MCStatus& status) {
+  if (std::find(fvWarnings.begin(), fvWarnings.end(), status) == fvWarnings.end()) {
+    fvWarnings.push_back(status);
+  }
+}
+
+void MCLogAlgorithm::AddWarnings(const IMCDataHandler& handler) {
+  for (const MCStatus& status : handler.GetWarnings()) AddWarning(status);
 }
 
 MCStatus MCLogAlgorithm::FillFactorTables(MultiPassRecordIter& data) {
@@ -73,6 +82,7 @@ MCStatus MCLogAlgorithm::FillFactorTables(MultiPassRecordIter& data) {
     fPatternExtractor =
         std::make_unique<MCPatternTabulator>(*fpSettings, fExtractor, fCancelInfo, true);
     status = fPatternExtractor->TabulateFactors(data, fFactorTables);
+    AddWarnings(*fPatternExtractor);
   } else {
     // The pass was started above.
     int valid = 0;
@@ -85,7 +95,8 @@ MCStatus MCLogAlgorithm::FillFactorTables(MultiPassRecordIter& data) {
       }
       MCStatus check;
       if (!fValidator.IsValidRecord(*record, check)) {
-        if (check.IsError()) {  // 315 or 316, with the position and value attached
+        if (check.IsError()) {  // 315, 313 or 316, with the position and value attached
+          AddWarning(check);
           status = check;
           break;
         }
@@ -133,6 +144,7 @@ MCStatus MCLogAlgorithm::AddRecordsToModel(MultiPassRecordIter& data) {
   if (fPatternExtractor) {
     data.NewPass();
     status = fPatternExtractor->CreateRowPatterns(data, fFactorTables, fModel);
+    AddWarnings(*fPatternExtractor);
     if (!status.IsError()) status = fPatternExtractor->AddPatternsToModel(fModel);
     return status;
   }
@@ -143,7 +155,10 @@ MCStatus MCLogAlgorithm::AddRecordsToModel(MultiPassRecordIter& data) {
     if (record == nullptr) return Error(312);
     MCStatus check;
     if (!fValidator.IsValidRecord(*record, check)) {
-      if (check.IsError()) return check;
+      if (check.IsError()) {
+        AddWarning(check);
+        return check;
+      }
       continue;
     }
     bool added = false;
@@ -190,7 +205,7 @@ MCStatus MCLogAlgorithm::BuildModel(MultiPassRecordIter& data) {
         MCConst::kNewtonRaphson, 0, &fCancelInfo);
     fModel.SetTotals(fFactorTables.GetTotalWeight(), fFactorTables.GetSampleSize());
     status = Keep(fpEstimator->Estimate());
-    for (const MCStatus& warning : handler->GetWarnings()) Keep(warning);
+    AddWarnings(*handler);
     if (!status.IsError()) {
       fModel.StoreEstimates(fvEstimParams, fpEstimator->GetHessian());
       fpEstimator->ReleaseHessian();

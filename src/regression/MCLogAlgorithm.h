@@ -253,6 +253,10 @@ class MCSTAT_EXPORT MCLogAlgorithm {
   MCCommon::MCStatus AddRecordsToModel(MCCommon::MultiPassRecordIter& data);
   // Warnings are gathered, errors kept; returns status.
   MCCommon::MCStatus Keep(const MCCommon::MCStatus& status);
+  // Adds a status (of any severity) to the warnings unless an equal one is there: the
+  // validator's errors join them with their position and value, as in the linear model.
+  void AddWarning(const MCCommon::MCStatus& status);
+  void AddWarnings(const IMCDataHandler& handler);
 
   const MCLogRegSettings* fpSettings = nullptr;  // not owned
   MCRecordExtractor fExtractor;

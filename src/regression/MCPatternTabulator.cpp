@@ -46,6 +46,19 @@ MCStatus MCPatternTabulator::Keep(const MCStatus& status) {
   return fStatus;
 }
 
+void MCPatternTabulator::AddWarning(const MCStatus& status) {
+  if (std::find(fvWarnings.begin(), fvWarnings.end(), status) == fvWarnings.end()) {
+    fvWarnings.push_back(status);
+  }
+}
+
+bool MCPatternTabulator::IsValid(const Record& record) {
+  if (fValidator.IsValidRecord(record, fStatus)) return true;
+  // The position and value of a refused record travel with the status into the warnings.
+  if (fStatus.IsError()) AddWarning(fStatus);
+  return false;
+}
+
 void MCPatternTabulator::SetStatsModel(IMCAccumStats* stats, const IMCRegModel* model) {
   fpStats = stats;
   fpModel = model;
@@ -102,6 +115,7 @@ bool MCPatternTabulator::NextRecord(MultiPassRecordIter& data, const Record*& re
   }
   if (record->Size() < static_cast<int>(fVariableType.size())) {
     fStatus = Error(315);
+    AddWarning(fStatus);
     return false;
   }
   ++fRecordCount;
@@ -118,7 +132,7 @@ MCStatus MCPatternTabulator::TabulateFactors(MultiPassRecordIter& data, MCFactor
   while (!fStatus.IsError() && data.HasMore() && !fCancelInfo.WillCancel()) {
     const Record* record = nullptr;
     if (!NextRecord(data, record)) break;
-    if (fValidator.IsValidRecord(*record, fStatus) && tables.UpdateAll(*record)) ++fValidCount;
+    if (IsValid(*record) && tables.UpdateAll(*record)) ++fValidCount;
   }
   if (fStatus.IsError()) return fStatus;
   if (fValidCount == 0) return Keep(Error(307));
@@ -181,7 +195,7 @@ MCStatus MCPatternTabulator::CreateRowPatterns(MultiPassRecordIter& data,
   while (!fStatus.IsError() && data.HasMore() && !fCancelInfo.WillCancel()) {
     const Record* record = nullptr;
     if (!NextRecord(data, record)) break;
-    if (!fValidator.IsValidRecord(*record, fStatus)) continue;
+    if (!IsValid(*record)) continue;
     ++fValidCount;
     AddRecordToPatterns(*record, model);
   }

@@ -66,13 +66,14 @@ class MCSTAT_EXPORT MCPatternTabulator : public IMCDataHandler {
   // One pass over the stored rows. 313 before the patterns exist, without an accumulator and a
   // model, or when the model or the accumulator refuses a row; 1 when a cancel cuts it short.
   MCCommon::MCStatus ComputeStatsForOptimizer(bool llOnly) override;
+  // The validator's errors of the record passes (315, 313, 316 with their position and value).
   const std::vector<MCCommon::MCStatus>& GetWarnings() const override { return fvWarnings; }
   void Display() const override;
 
   // The first pass (it starts the source anew): every valid record goes into the factor
   // tables. 307 for an empty source or no valid record, 303 when the pass was done already,
   // 312 for a promised record that does not come, 315 for a record shorter than the role list,
-  // 316 from the validator, 308 when the tables' total weight is not positive, 1 when a
+  // 313 or 316 from the validator, 308 when the tables' total weight is not positive, 1 when a
   // cancel is pending at the end.
   virtual MCCommon::MCStatus TabulateFactors(MCCommon::MultiPassRecordIter& data,
                                              MCFactorTables& tables);
@@ -119,6 +120,10 @@ class MCSTAT_EXPORT MCPatternTabulator : public IMCDataHandler {
   // Parameter positions of a new pattern from its factor effects' local parameter indices.
   void AddPatternPositions(const std::vector<int>& local);
   MCCommon::MCStatus Keep(const MCCommon::MCStatus& status);
+  // Adds a status to the warnings unless an equal one is there.
+  void AddWarning(const MCCommon::MCStatus& status);
+  // The validator's build rule; its error (315, 313, 316) becomes the status and a warning.
+  bool IsValid(const MCCommon::Record& record);
 
   int fNFactorEffects = 0;
   int fNAllEffects = 0;

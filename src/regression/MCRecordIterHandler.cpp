@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 
@@ -76,7 +77,14 @@ MCStatus MCRecordIterHandler::ComputeStatsForOptimizer(bool llOnly) {
     if (fCancelInfo.WillCancel()) return Error(1);
     const Record* record = fData.Next();
     if (record == nullptr) return Error(304);
-    if (!fValidator.IsValidRecord(*record, result)) continue;
+    if (!fValidator.IsValidRecord(*record, result)) {
+      // The position and value of a refused record travel with the status into the warnings.
+      if (result.IsError() &&
+          std::find(fvWarnings.begin(), fvWarnings.end(), result) == fvWarnings.end()) {
+        fvWarnings.push_back(result);
+      }
+      continue;
+    }
     if (fDependVar < 0 || fDependVar >= record->Size()) continue;
     // Records the first pass did not count (a factor combination or a dependent code that
     // never occurred there) are not part of the model: skip them.

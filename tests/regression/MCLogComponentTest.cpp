@@ -284,6 +284,13 @@ TEST_P(LogBuildStatusTest, EndsTheBuild) {
   if (c.position >= 0) {
     EXPECT_EQ(status.GetDiscreteDatum(1), c.position);
   }
+  // The validator's statuses are also among the warnings, as the linear model keeps them.
+  if (c.position >= 0 || c.code == 315) {
+    const std::vector<MCStatus> warnings = component.GetWarnings();
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0].GetErrorCode(), c.code);
+    EXPECT_EQ(warnings[0].GetDiscreteDatum(1), status.GetDiscreteDatum(1));
+  }
 }
 
 Rows OverlappingWith(int position, double value) {
@@ -303,6 +310,7 @@ INSTANTIATE_TEST_SUITE_P(
         LogBuildCase{"NoNewEstimationPass307", 307, Overlapping(), -1, 3},
         LogBuildCase{"NullRecord312", 312, Overlapping(), -1, -1, 3},
         LogBuildCase{"ShortRecord315", 315, {{0, 1}}},
+        LogBuildCase{"ShortRecordPatterns315", 315, {{0, 1}}, -1, -1, -1, -1, false, -1, true},
         LogBuildCase{"FactorAboveSize316", 316, OverlappingWith(kA, 7), kA},
         // A value that is not a number or infinite cannot be accumulated, whatever its role.
         LogBuildCase{"NaNCovariate313", 313, OverlappingWith(kX, kNaN), kX},

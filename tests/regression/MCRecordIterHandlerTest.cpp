@@ -88,6 +88,22 @@ TEST_F(RecordHandlerTest, PromisedRecordThatDoesNotComeGives304) {
   fProblem->fData.SetNullAt(7);
   EXPECT_EQ(Pass(), MCStatus(304, false));
   EXPECT_EQ(ValidRows(), 7);
+  EXPECT_TRUE(fHandler->GetWarnings().empty());
+}
+
+// A record the validator refuses with an error ends the pass; the status, with its position,
+// is also kept among the warnings.
+TEST_F(RecordHandlerTest, ValidatorErrorEndsThePassAndIsAWarning) {
+  regtest::Rows rows = regtest::MainRows(20);
+  Build(rows);
+  rows[6][4] = 1.5;  // factor A
+  regtest::MemoryRecords changed(rows);
+  MCRecordIterHandler handler(changed, fCancel, fProblem->fValidator, 3, 1, 5);
+  handler.SetStatsModel(fStats.get(), fModel);
+  const MCStatus status = handler.ComputeStatsForOptimizer(false);
+  EXPECT_EQ(status.GetErrorCode(), 316);
+  EXPECT_EQ(status.GetDiscreteDatum(1), 4);
+  EXPECT_EQ(handler.GetWarnings(), std::vector<MCStatus>{status});
 }
 
 TEST_F(RecordHandlerTest, RefusedPassAndRefusedRowStick) {
