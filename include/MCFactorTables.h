@@ -43,6 +43,10 @@ class MCSTAT_EXPORT MCFactorCounts {
   // still counted), when a counted dependent is out of range (nothing of it counted), or when
   // the record does not reach every position used; true otherwise.
   bool Update(const MCCommon::Record& record);
+  // Whether a record with these values is counted: every factor and a counted dependent inside
+  // its range. The passes after the first skip a record that is not: it is in none of the
+  // totals. values must reach every factor and dependent position.
+  bool IsCounted(const double* values) const;
 
   int GetNFactors() const { return fNFactors; }
   // Number of categories of the factor; -1 for an index out of range.

@@ -28,6 +28,9 @@ class MCSTAT_EXPORT IMCRegModel {
   // not present. Empty when the dependent values of the records already are local indices.
   virtual const std::vector<int>& GetDependentLocalIndices() const = 0;
 
+  // Whether the first pass counted a valid record: every factor and the dependent inside its
+  // range, whether or not an effect uses the factor. The data passes skip a record it did not.
+  virtual bool IsCounted(const MCCommon::Record& record) const = 0;
   // The sparse design row of a valid record, into the caller's reused buffers. False when the
   // record's factor combination never occurred in the first pass: the data passes skip it.
   virtual bool ExpandRecordSparse(const MCCommon::Record& record, std::vector<int>& indices,

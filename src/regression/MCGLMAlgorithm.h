@@ -55,17 +55,19 @@ class MCSTAT_EXPORT MCGLMModel {
   // The dependent's weighted mean and the total frequency weight W of the first pass.
   void SetMeanAndTotalWeight(double dependentMean, double totalWeight);
 
-  // Adds w z z' for a valid record (w = frequency weight x regression weight). A record whose
-  // factor combination never occurred is skipped (added false). 309 before the parameters are
-  // set up; 313 when the total weight W is not finite and positive, or the record's weight is
-  // not above 0 or its products overflow.
+  // Adds w z z' for a valid record (w = frequency weight x regression weight). A record the
+  // first pass did not count (a factor code outside its range, whether or not an effect uses
+  // the factor, or a combination that never occurred) is skipped (added false). 309 before the
+  // parameters are set up; 313 when the total weight W is not finite and positive, or the record's
+  // weight is not above 0 or its products overflow.
   MCCommon::MCStatus AddToMatrix(const MCCommon::Record& record, bool& added);
   // Sweeps the parameters in order with the settings' tolerance (negative counts as 0), reads
   // the estimates and leaves the matrix holding minus the (generalised) inverse of Z'Z, zero
   // rows for redundant parameters and the dependent. 309 with no record added, 310 when already
   // solved, 313 when the sums overflowed, 1 when a cancel is pending or cuts the sweep short.
   MCCommon::MCStatus Solve();
-  // Adds a valid record's weighted squared residual and total deviation. 303 before Solve.
+  // Adds a valid record's weighted squared residual and total deviation; a record the first
+  // pass did not count is skipped. 303 before Solve.
   MCCommon::MCStatus AddResidual(const MCCommon::Record& record);
   // R squared and RMSE from the residual pass; 308 when no record had a non-zero weight or
   // W is not above 0.

@@ -149,7 +149,9 @@ MCStatus MCGLMModel::AddToMatrix(const Record& record, bool& added) {
   added = false;
   if (!fbReady) return Error(309);
   const double* values = record.GetAll();
-  if (!FormSparseRow(values, record.Size())) return MCStatus();
+  if (!FormSparseRow(values, record.Size()) || !fpFactorTables->IsCounted(values)) {
+    return MCStatus();
+  }
   const double y = values[fDependent];
   if (y != 0.0) {
     fvActiveIdx.push_back(GetNParameters());
@@ -213,7 +215,9 @@ MCStatus MCGLMModel::Solve() {
 MCStatus MCGLMModel::AddResidual(const Record& record) {
   if (!fbBuilt) return Error(303);
   const double* values = record.GetAll();
-  if (!FormSparseRow(values, record.Size())) return MCStatus();
+  if (!FormSparseRow(values, record.Size()) || !fpFactorTables->IsCounted(values)) {
+    return MCStatus();
+  }
   // The prediction, the residual and y - mean as exact pairs: y and its prediction may agree
   // to many digits, and the difference must keep them. The sum of w (y - mean) corrects for a
   // mean that is off in its last digits.

@@ -56,7 +56,9 @@ class MCSTAT_EXPORT MCLogModel : public IMCRegModel {
   MCCommon::MCStatus CreateParameters(MCFactorTables* tables);
 
   // Adds a valid record to X'X with weight frequency x regression weight. added is false
-  // (status OK) for a record whose combination or category the first pass did not count.
+  // (status OK) for a record the first pass did not count (a factor or dependent code outside
+  // its range, whether or not an effect uses the factor, or a combination or category that
+  // never occurred).
   // 309 before the parameters, 310 after the estimates, 313 for a weight not above 0 or a
   // product that is not finite.
   MCCommon::MCStatus AddRecord(const MCCommon::Record& record, bool& added);
@@ -95,6 +97,7 @@ class MCSTAT_EXPORT MCLogModel : public IMCRegModel {
   const std::vector<int>& GetDependentLocalIndices() const override { return fvDependLocalIndices; }
   bool ExpandRecordSparse(const MCCommon::Record& record, std::vector<int>& indices,
                           std::vector<double>& values) const override;
+  bool IsCounted(const MCCommon::Record& record) const override;
   bool ExpandPatternRowSparse(const double* row, const std::vector<int>& positions,
                               std::vector<int>& indices,
                               std::vector<double>& values) const override;

@@ -278,7 +278,7 @@ MCStatus MCLogModel::AddRecord(const Record& record, bool& added) {
   const double* values = record.GetAll();
   if (values == nullptr || record.Size() <= fMaxRowPosition) return MCStatus();
   const int category = LocalIndexOf(values[fDependVar]);
-  if (category < 0) return MCStatus();
+  if (category < 0 || !fpFactorTables->IsCounted(values)) return MCStatus();
   bool ok = true;
   const std::vector<int>& active = fpFactorTables->GetRowParameterIndices(values, ok);
   if (!ok) return MCStatus();
@@ -394,6 +394,11 @@ bool MCLogModel::ExpandRecordSparse(const Record& record, std::vector<int>& indi
   const std::vector<int>& active = fpFactorTables->GetRowParameterIndices(row, ok);
   if (!ok) return false;
   return SparseFromActive(active, row, false, indices, values);
+}
+
+bool MCLogModel::IsCounted(const Record& record) const {
+  return fpFactorTables != nullptr && record.GetAll() != nullptr &&
+         record.Size() > fMaxRowPosition && fpFactorTables->IsCounted(record.GetAll());
 }
 
 bool MCLogModel::ExpandPatternRowSparse(const double* row, const std::vector<int>& positions,

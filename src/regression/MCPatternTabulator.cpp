@@ -216,7 +216,7 @@ MCStatus MCPatternTabulator::AddRecordToPatterns(const Record& record, const IMC
   // A category or a factor combination that the first pass did not count is not part of the
   // model: the record is left out.
   const int category = MCLogCategoryIndex(values[fDependVar], &fvDependLocalIndices);
-  if (category < 0) return fStatus;
+  if (category < 0 || !fpFactorTables->IsCounted(values)) return fStatus;
   bool ok = false;
   const std::vector<int>& local = fpFactorTables->GetRowLocalParamIndices(values, ok);
   if (!ok) return fStatus;

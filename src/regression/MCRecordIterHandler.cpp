@@ -89,7 +89,7 @@ MCStatus MCRecordIterHandler::ComputeStatsForOptimizer(bool llOnly) {
     // Records the first pass did not count (a factor combination or a dependent code that
     // never occurred there) are not part of the model: skip them.
     const int category = MCLogCategoryIndex((*record)[fDependVar], fpLocalIndices);
-    if (category < 0) continue;
+    if (category < 0 || !fpModel->IsCounted(*record)) continue;
     if (!fpModel->ExpandRecordSparse(*record, fvIndices, fvValues)) continue;
     const double weight = WeightAt(*record, fFreqWeightVar) * WeightAt(*record, fRegrWeightVar);
     if (fpStats->UpdateForRow(fvIndices, fvValues, category, weight, llOnly) < 0) {

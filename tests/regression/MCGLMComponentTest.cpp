@@ -106,7 +106,7 @@ TEST(MCGLMComponentTest, ExactLineGivesTwoAndThree) {
 }
 
 // Records that no pass may use leave the fit as if they were absent: a missing covariate, a
-// zero weight, and a factor code equal to the factor size (valid, but never tabulated).
+// zero weight, and a factor code equal to the factor size (valid, but never counted).
 TEST(MCGLMComponentTest, UnusableRecordsAreSkippedInEveryPass) {
   Rows dirty = Noisy();
   dirty.insert(dirty.begin() + 3, {100.0, 1, MCMV::Missing(), 0.0, 1});
@@ -117,6 +117,21 @@ TEST(MCGLMComponentTest, UnusableRecordsAreSkippedInEveryPass) {
   EXPECT_EQ(clean.stats->GetParamEstimates(), fit.stats->GetParamEstimates());
   EXPECT_EQ(clean.stats->GetModelFitStat(MCConst::kRSquare),
             fit.stats->GetModelFitStat(MCConst::kRSquare));
+  // The same for a declared factor that no effect uses (B at 5, two categories): a record
+  // with its code equal to its size is in none of the first pass's totals, so in no other pass.
+  MCRegSettings withB = Linear({kA, kX, kX2}, true);
+  withB.AddFactor(5, 2);
+  Rows cleanB = Noisy();
+  for (std::size_t i = 0; i < cleanB.size(); ++i) cleanB[i].push_back(double(i % 2));
+  Rows dirtyB = cleanB;
+  dirtyB.insert(dirtyB.begin() + 4, {100.0, 1, 5.0, 0.0, 1, 2});
+  Fit cleanFitB(withB, cleanB), fitB(withB, dirtyB);
+  ASSERT_TRUE(cleanFitB.status.IsOK() && fitB.status.IsOK());
+  EXPECT_EQ(cleanFitB.stats->GetParamEstimates(), fitB.stats->GetParamEstimates());
+  for (auto which : {MCConst::kRSquare, MCConst::kRMSE}) {
+    EXPECT_EQ(cleanFitB.stats->GetModelFitStat(which), fitB.stats->GetModelFitStat(which));
+  }
+  EXPECT_EQ(cleanFitB.stats->GetTotalFreqWeight(), fitB.stats->GetTotalFreqWeight());
   // Scoring a level that never occurred gives the missing value.
   EXPECT_TRUE(MCMV::IsMissing(fit.Predict({0, 3, 1.0, 0, 1})));
   EXPECT_TRUE(fit.scored.IsOK());

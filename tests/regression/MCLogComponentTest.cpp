@@ -206,6 +206,25 @@ TEST(LogComponentTest, ClassificationTableAndScoreContributions) {
   EXPECT_EQ(table.GetElem(static_cast<int>(first[kY]), predicted), before + first[kF]);
 }
 
+// A declared factor that no effect uses (B at 4, two categories) with its code equal to its
+// size: the first pass does not count the record, so no later pass may use it, with either
+// data handler.
+TEST(LogComponentTest, RecordsTheFirstPassDidNotCountAreSkipped) {
+  for (bool pattern : {false, true}) {
+    MCLogRegSettings s = Settings(3, -1, true, true, true);
+    s.AddFactor(4, 2);
+    s.SetUsePatternTabulator(pattern);
+    Rows clean = Overlapping();
+    for (std::size_t i = 0; i < clean.size(); ++i) clean[i].push_back(double(i % 2));
+    Rows dirty = clean;
+    dirty.insert(dirty.begin() + 5, {2, 0, 3.0, 5, 2});
+    Fit a(s, clean), b(s, dirty);
+    ASSERT_TRUE(a.status.IsOK() && b.status.IsOK()) << pattern;
+    EXPECT_EQ(a.stats->GetParamEstimates(), b.stats->GetParamEstimates()) << pattern;
+    EXPECT_EQ(a.stats->GetTotalFreqWeight(), b.stats->GetTotalFreqWeight()) << pattern;
+  }
+}
+
 // Redundancy, estimates and fit statistics are checked against R in MCLogConformanceTest.
 TEST(LogComponentTest, OutputStatisticsExpandRows) {
   Fit fit(Settings(3, -1, true, true, true), Overlapping());

@@ -28,6 +28,7 @@ class CountsModel : public IMCRegModel {
   int GetNDependentCategories() const override { return static_cast<int>(fCategories.size()); }
   const std::vector<int>& GetDependentCategories() const override { return fCategories; }
   const std::vector<int>& GetDependentLocalIndices() const override { return fCategories; }
+  bool IsCounted(const MCCommon::Record&) const override { return false; }
   bool ExpandRecordSparse(const MCCommon::Record&, std::vector<int>&,
                           std::vector<double>&) const override {
     return false;
