@@ -189,9 +189,10 @@ MCStatus MCGLMModel::Solve() {
     if (!std::isfinite(diagonal[i].hi)) return Error(313);
   }
   std::vector<unsigned char> swept(static_cast<std::size_t>(n), 0);
-  // Without the argument check a negative tolerance counts as 0: only non-positive pivots
+  // Without the argument check a negative tolerance (or none) counts as 0: only non-positive pivots
   // are then redundant.
-  const double tolerance = std::max(fpSettings->GetTolerance(), 0.0);
+  const double given = fpSettings->GetTolerance();
+  const double tolerance = given > 0.0 ? given : 0.0;
   for (int k = 0; k < p; ++k) {
     if (fpCancelInfo->WillCancel()) return Error(1);
     dd::SweepPivot(n, a.data(), k, tolerance, diagonal.data(), swept.data());

@@ -308,8 +308,9 @@ MCStatus MCLogModel::FindRedundancy(MCCommon::MCCancelInfo* cancel) {
     if (!std::isfinite(diagonal[i].hi)) return Error(313);
   }
   std::vector<unsigned char> bits(static_cast<std::size_t>(fNBasic), 0);
-  // Without the argument check a negative tolerance counts as 0.
-  const double tolerance = std::max(fpSettings->GetTolerance(), 0.0);
+  // Without the argument check a negative tolerance (or none) counts as 0.
+  const double given = fpSettings->GetTolerance();
+  const double tolerance = given > 0.0 ? given : 0.0;
   for (int k = 0; k < fNBasic; ++k) {
     if (cancel != nullptr && cancel->WillCancel()) return Error(1);
     dd::SweepPivot(fNBasic, a.data(), k, tolerance, diagonal.data(), bits.data());

@@ -134,9 +134,11 @@ int MCRegOptimizer::FactorHessian(double& minPivot) {
   int n = 0;
   while (dd::PackedRowStart(n + 1) <= fvFactor.size()) ++n;
   fvFactor.resize(dd::PackedRowStart(n));
-  // As LTChol(tol, minPivot): reference diagonal entries below tol count as 1. The tolerance is
-  // used as given; a negative one accepts only positive pivots.
-  const double tol = fSettings.GetTolerance();
+  // As LTChol(tol, minPivot): reference diagonal entries below tol count as 1. Without the
+  // argument check a negative tolerance (or none at all) counts as 0: only non-positive pivots
+  // are then redundant, never a negative one accepted.
+  const double given = fSettings.GetTolerance();
+  const double tol = given > 0.0 ? given : 0.0;
   int redundant = 0;
   for (int i = 0; i < n; ++i) {
     dd::DD ref = fvFactor[dd::PackedRowStart(i) + i];
@@ -232,11 +234,12 @@ MCStatus MCRegOptimizer::Estimate() {
 
   const int frequency = fIterationFrequency;
   int countdown = frequency;
+  int h = 0;  // step halvings of the last iteration
   while (!fStatus.IsError() && !done && !fbCancelled) {
     if (CancelRequested()) break;
     ++fLastIteration;
     double f = 1.0;
-    int h = 0;
+    h = 0;
     b0 = b;
     const double ll0 = ll;
     const dd::DD ll0Extended = llExtended;
@@ -326,7 +329,7 @@ MCStatus MCRegOptimizer::Estimate() {
     fpStats->GetCounts(nValid, nInvalid, fAccumulatedWeight);
   }
   if (fpListener != nullptr && !fStatus.IsError() && countdown != frequency) {
-    Report(fLastIteration, 0, fFinalLL, ElapsedSeconds());
+    Report(fLastIteration, h, fFinalLL, ElapsedSeconds());
   }
   return fStatus;
 }

@@ -90,13 +90,15 @@ struct ScriptedStats : public IMCAccumStats, public IMCDataHandler {
       fScores[i] = (wrongScores ? 1.0 : -1.0) * a * (cosh ? std::sinh(u) : 2.0 * u);
       fHessian.SetElem(static_cast<int>(i), static_cast<int>(i), a * (cosh ? std::cosh(u) : 2.0));
     }
+    if (n >= 2) fHessian.SetElem(1, 0, coupling);
     return MCStatus();
   }
   const std::vector<MCStatus>& GetWarnings() const override { return fWarnings; }
   void Display() const override {}
 
   bool cosh = false, wrongScores = false;
-  double scale = 1.0;  // scales the likelihood (and so the factor pivots), not the steps
+  double scale = 1.0;     // scales the likelihood (and so the factor pivots), not the steps
+  double coupling = 0.0;  // the information's element (1, 0)
   double fMinObs = 0.4, fMaxObs = 0.6, fMinAny = 0.1;
   int passes = 0, failAt = -1, cancelAt = -1, cleaned = 0;
   MCCommon::MCCancelInfo* cancel = nullptr;
@@ -261,21 +263,37 @@ TEST_F(OptimizerTest, SingularHessianStopsWithFourAndLeavesAZeroInverseRow) {
   EXPECT_EQ(h.optimizer->GetLastIteration(), 1);
   EXPECT_EQ(h.optimizer->GetHessian()->GetElem(1, 1), 0.0);
   EXPECT_EQ(h.optimizer->GetHessian()->GetElem(0, 0), 1.0);
+  // A pivot a little below 0 (the unit diagonal coupled by 1 + 2^-30) is redundant: a negative
+  // tolerance, or none at all, counts as 0 and must not accept it.
+  h.zeroCurvature.clear();
+  h.configure = [](ScriptedStats& s) { s.coupling = 1.0 + std::ldexp(1.0, -30); };
+  for (double tolerance : {1e-12, 0.0, -1.0, std::nan("")}) {
+    h.settings.SetTolerance(tolerance);
+    ASSERT_TRUE(h.Run().IsOK());
+    EXPECT_EQ(h.optimizer->GetStopReason(), 4) << tolerance;
+    EXPECT_EQ(h.optimizer->GetLastIteration(), 1) << tolerance;
+    EXPECT_EQ(h.optimizer->GetHessian()->GetElem(1, 1), 0.0) << tolerance;
+  }
 }
 
 TEST_F(OptimizerTest, ExhaustedHalvingGivesReasonFiveAndRestoresTheParameters) {
   h.settings.SetMaxStepHalvingValue(5);
   h.configure = [](ScriptedStats& s) { s.wrongScores = true; };
-  RecordingListener recorder;
-  h.listener = &recorder;
-  ASSERT_TRUE(h.Run().IsOK());
-  EXPECT_EQ(h.optimizer->GetStopReason(), 5);
-  EXPECT_EQ(h.params, (std::vector<double>{0.0, 0.0}));
-  EXPECT_EQ(h.optimizer->GetLastLLChange(), 0.0);
-  EXPECT_EQ(h.optimizer->GetLastParamChange(), 0.0);
-  // Start, then six log-likelihood trials (steps 1 .. 1/32), then the full pass at b0.
-  EXPECT_EQ(h.stats->passes, 1 + 6 + 1);
-  EXPECT_EQ(recorder.halvings, (std::vector<int>{0, 5}));
+  // The last iteration's report gives its halvings, whether it falls on the frequency or comes
+  // after the loop.
+  for (int frequency : {1, 3}) {
+    RecordingListener recorder;
+    h.listener = &recorder;
+    h.frequency = frequency;
+    ASSERT_TRUE(h.Run().IsOK());
+    EXPECT_EQ(h.optimizer->GetStopReason(), 5);
+    EXPECT_EQ(h.params, (std::vector<double>{0.0, 0.0}));
+    EXPECT_EQ(h.optimizer->GetLastLLChange(), 0.0);
+    EXPECT_EQ(h.optimizer->GetLastParamChange(), 0.0);
+    // Start, then six log-likelihood trials (steps 1 .. 1/32), then the full pass at b0.
+    EXPECT_EQ(h.stats->passes, 1 + 6 + 1);
+    EXPECT_EQ(recorder.halvings, (std::vector<int>{0, 5})) << frequency;
+  }
 }
 
 TEST_F(OptimizerTest, CompleteSeparationIsTestedFromTheStartingIterationOn) {
