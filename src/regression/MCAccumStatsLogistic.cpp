@@ -88,12 +88,20 @@ void RowProbabilities(const int* idx, const double* val, int m, const double* be
       for (int c = 0; c < ref; ++c) prob[c] = 0.0;
       prob[ref] = 1.0;
       logRef = 0.0;
+    } else if (e0 > 0.0) {
+      // e / (1 + ref e) with e divided out: 1 + ref e overflows near the upper limit with
+      // several categories.
+      const double u = std::exp(-e0);
+      const double den = ref + u;
+      for (int c = 0; c < ref; ++c) prob[c] = 1.0 / den;
+      prob[ref] = u / den;
+      logRef = -e0 - std::log(den);
     } else {
       const double e = std::exp(e0);
       const double den = 1.0 + ref * e;
       for (int c = 0; c < ref; ++c) prob[c] = e / den;
       prob[ref] = 1.0 / den;
-      logRef = -std::log(den);
+      logRef = -std::log1p(ref * e);
     }
     return;
   }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "../../src/regression/MCAccumStats.h"
+#include "MCSparseVector.h"
 #include "RegTestSupport.h"
 
 namespace {
@@ -106,6 +107,42 @@ TEST_F(AccumStatsTest, HugePredictorsKeepTheSumsFinite) {
   for (double s : fStats.GetScores()) EXPECT_TRUE(std::isfinite(s));
   EXPECT_EQ(MinMax()[1], 1.0);
   EXPECT_EQ(MinMax()[2], 0.0);
+}
+
+// With the predictors as the parameters (p = 1, x = 1), every row's log-probability is the
+// one MCSparseVector::ComputeProbabilities gives, to the bit, and its probability agrees to
+// rounding: equal predictors near and beyond exp's range with several categories, unequal ones,
+// extremes.
+TEST(AccumStatsLogisticTest, ProbabilitiesAgreeWithTheSparseVector) {
+  MCRegSettings settings;
+  const std::vector<std::vector<double>> predictors = {
+      {708.9, 708.9, 708.9}, {708.3, 708.3, 708.3}, {709.0, 709.0, 709.0}, {710.0, 710.0, 710.0},
+      {1e-3, 1e-3, 1e-3},    {0.0, 0.0, 0.0},       {-3.0, -3.0, -3.0},    {-708.5, -708.5, -708.5},
+      {708.9, 708.9, 0.5},   {-800.0, 2.0, 1.5},    {30.0, -30.0, 0.0}};
+  const std::vector<int> idx{0};
+  const std::vector<double> one{1.0};
+  for (const std::vector<double>& eta : predictors) {
+    std::vector<double> pi;
+    double logRef = 0.0;
+    ASSERT_TRUE(MCCommonMath::MCSparseVector(idx, one).ComputeProbabilities(eta, 4, 1, pi, logRef));
+    MCAccumStatsLogistic stats(settings, 1, 4, eta);
+    for (int c = 0; c < 4; ++c) {
+      stats.Reset(MCConst::kNewtonRaphson, true);
+      ASSERT_EQ(stats.UpdateForRow(idx, one, c, 1.0, false), 0) << eta[0] << " " << c;
+      EXPECT_EQ(stats.GetLL(), c < 3 ? logRef + eta[static_cast<std::size_t>(c)] : logRef)
+          << eta[0] << " " << c;
+      double minObserved = 0, maxObserved = 0, minComputed = 0;
+      stats.GetMinMaxProbabilities(minObserved, maxObserved, minComputed);
+      const double expected = pi[static_cast<std::size_t>(c)];
+      EXPECT_NEAR(minObserved, expected, 4e-15 * expected + 1e-320) << eta[0] << " " << c;
+    }
+  }
+  // Three equal predictors of 708.9: each of their categories has probability 1/3 (to 1e-308);
+  // log pi_0 = eta_0 + log pi_ref keeps the rounding of a log-probability near -710.
+  MCAccumStatsLogistic equal(settings, 1, 4, predictors[0]);
+  equal.Reset(MCConst::kNewtonRaphson, false);
+  ASSERT_EQ(equal.UpdateForRow(idx, one, 0, 1.0, false), 0);
+  EXPECT_NEAR(equal.GetLL(), -std::log(3.0), 2e-13);
 }
 
 TEST(AccumStatsLogisticTest, ShapesWithoutParametersAndInvalidShapes) {
