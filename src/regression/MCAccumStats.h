@@ -68,10 +68,12 @@ class MCSTAT_EXPORT IMCAccumStats {
 // number of rows; the double getters give their roundings.
 class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
  public:
-  // Invalid when p < 0, K < 2 or params holds fewer than (K-1) p values, or when the block
-  // matrix cannot be allocated.
+  // Invalid when p < 0, K < 2, (K-1) p exceeds the int range or params holds fewer than
+  // (K-1) p values, or when the sums cannot be allocated.
   MCAccumStatsLogistic(const MCRegSettings& settings, int p, int K,
                        const std::vector<double>& params);
+  // The bytes an accumulator of this shape allocates (about).
+  static double RequiredBytes(int p, int K);
   MCAccumStatsLogistic(const MCAccumStatsLogistic&) = default;
   MCAccumStatsLogistic& operator=(const MCAccumStatsLogistic&) = delete;
   ~MCAccumStatsLogistic() override;
@@ -114,9 +116,11 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
 
  private:
   void ResetExtremes();
-  // Brings fHessian and the scores up to the running sums.
-  void SyncHessian() const;
+  // Brings the scores up to the running sums.
   void SyncScores() const;
+  // visit(packed position in the matrix of order (K-1) p, normalised sum) for every element.
+  template <typename Visit>
+  void ForEachHessianElement(Visit visit) const;
 
   const MCRegSettings& fSettings;
   int fNParameters = 0;
@@ -124,8 +128,6 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   const std::vector<double>& fvParameters;
   // Filled from fScoreSums when read.
   mutable std::vector<double> fvScores;
-  // Filled from fvHessianSums when it is read.
-  mutable MCCommonMath::MCSymBlockMatrix fHessian;
   int fNValidRows = 0;
   int fNInvalidCalls = 0;
   double fWeight = 0.0;
@@ -147,7 +149,6 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   MCCommonMath::ddkernels::DDSums fTotals;
   MCCommonMath::ddkernels::DDSums fScoreSums;
   std::vector<double> fvHessianSums;
-  mutable bool fbHessianCurrent = true;
   mutable bool fbScoresCurrent = true;
   // The row's coefficient of every block as an exact pair, and the doubles of the score and
   // information coefficients before the weight.

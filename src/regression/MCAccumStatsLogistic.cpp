@@ -1,11 +1,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <limits>
 
 #include "MCAccumStats.h"
 #include "MCComponentDisplay.h"
+#include "MCRegLimits.h"
 
 using MCCommon::MCComponentDisplay;
 using MCCommonMath::MCSymMatrix;
@@ -152,26 +154,36 @@ MCAccumStatsLogistic::MCAccumStatsLogistic(const MCRegSettings& settings, int p,
     : fSettings(settings), fNParameters(p), fNCategories(K), fvParameters(params) {
   ResetExtremes();
   if (p < 0 || K < 2) return;
+  // The information matrix of order (K-1) p is read into int-indexed matrices.
+  if (static_cast<std::int64_t>(K - 1) * p > std::numeric_limits<std::int32_t>::max()) return;
   const std::size_t nParams = static_cast<std::size_t>(K - 1) * static_cast<std::size_t>(p);
   if (params.size() < nParams) return;
-  fvScores.assign(nParams, 0.0);
-  fvProb.assign(static_cast<std::size_t>(K), 0.0);
-  fvEta.assign(static_cast<std::size_t>(K), 0.0);
-  fvEta0.assign(static_cast<std::size_t>(K), 0.0);
-  fvProb0.assign(static_cast<std::size_t>(K), 0.0);
-  fbValid = fHessian.SetNRows(K - 1, p);
-  if (!fbValid) return;
   const std::size_t nBlocks = static_cast<std::size_t>(K - 1) * static_cast<std::size_t>(K) / 2;
-  const std::size_t packed = static_cast<std::size_t>(p) * (static_cast<std::size_t>(p) + 1) / 2;
   try {
+    fvScores.assign(nParams, 0.0);
+    fvProb.assign(static_cast<std::size_t>(K), 0.0);
+    fvEta.assign(static_cast<std::size_t>(K), 0.0);
+    fvEta0.assign(static_cast<std::size_t>(K), 0.0);
+    fvProb0.assign(static_cast<std::size_t>(K), 0.0);
     fTotals.Resize(2);
     fScoreSums.Resize(nParams);
-    fvHessianSums.assign(2 * nBlocks * packed, 0.0);
+    fvHessianSums.assign(2 * nBlocks * dd::PackedRowStart(p), 0.0);
     fvBlockCoef.assign(nBlocks, dd::DD{});
     fvRowWork.assign(static_cast<std::size_t>(K - 1) + nBlocks, 0.0);
   } catch (const std::exception&) {
-    fbValid = false;
+    return;
   }
+  fbValid = true;
+}
+
+double MCAccumStatsLogistic::RequiredBytes(int p, int K) {
+  const double nLogits = K - 1.0;
+  const double nBlocks = nLogits * K / 2.0;
+  const double n = nLogits * p;
+  // The information sums (hi and lo per block and packed position), the row's block
+  // coefficients and products, the scores (pairs and doubles) and the category work vectors.
+  return 8.0 * (2.0 * nBlocks * MCRegLimits::PackedSize(p) + 3.0 * nBlocks + nLogits) + 24.0 * n +
+         40.0 * K;
 }
 
 MCAccumStatsLogistic::~MCAccumStatsLogistic() = default;
@@ -190,11 +202,9 @@ void MCAccumStatsLogistic::Reset(MCConst::MCEstimationMethod method, bool separa
     for (std::size_t t = 0; t < fvDelta.size(); ++t) fvDelta[t] = fvParameters[t] - (*fpBase)[t];
   }
   std::fill(fvScores.begin(), fvScores.end(), 0.0);
-  fHessian.Clear();
   fTotals.Clear();
   fScoreSums.Clear();
   std::fill(fvHessianSums.begin(), fvHessianSums.end(), 0.0);
-  fbHessianCurrent = true;
   fbScoresCurrent = true;
   fWeight = 0.0;
   fNValidRows = 0;
@@ -292,7 +302,6 @@ int MCAccumStatsLogistic::UpdateForRow(const std::vector<int>& indices,
   }
   dd::AddLogitRow(m, idx, val, ref, p, weight, residual, products, coef, fScoreSums.Data(),
                   fvHessianSums.data());
-  fbHessianCurrent = false;
   fbScoresCurrent = false;
   return 0;
 }
@@ -350,18 +359,15 @@ void MCAccumStatsLogistic::GetScoresExtended(std::vector<dd::DD>& out) const {
   for (std::size_t t = 0; t < out.size(); ++t) out[t] = fScoreSums.Value(t);
 }
 
-void MCAccumStatsLogistic::GetHessianExtended(std::vector<dd::DD>& out) const {
-  out.clear();
-  if (!fbValid) return;
+template <typename Visit>
+void MCAccumStatsLogistic::ForEachHessianElement(Visit visit) const {
   // Block (j, l) of the full matrix of order (K-1) p: element (j p + r, l p + c).
   const int p = fNParameters;
   const int nLogits = fNCategories - 1;
-  const int n = nLogits * p;
-  const std::size_t nBlocks = fvBlockCoef.size();
-  out.assign(dd::PackedRowStart(n), dd::DD{});
+  const int nBlocks = static_cast<int>(fvBlockCoef.size());
   for (int j = 0; j < nLogits; ++j) {
     for (int l = 0; l <= j; ++l) {
-      const std::size_t t = static_cast<std::size_t>(j) * (j + 1) / 2 + l;
+      const int t = j * (j + 1) / 2 + l;
       for (int r = 0; r < p; ++r) {
         for (int c = 0; c < p; ++c) {
           if (j == l && c > r) break;
@@ -370,34 +376,30 @@ void MCAccumStatsLogistic::GetHessianExtended(std::vector<dd::DD>& out) const {
           const int hi = r >= c ? r : c;
           const int lo = r >= c ? c : r;
           const std::size_t e = dd::PackedRowStart(hi) + lo;
-          out[dd::PackedRowStart(j * p + r) + static_cast<std::size_t>(l * p + c)] =
-              dd::BlockSum(fvHessianSums.data(), static_cast<int>(nBlocks), e, static_cast<int>(t));
+          visit(dd::PackedRowStart(j * p + r) + static_cast<std::size_t>(l * p + c),
+                dd::BlockSum(fvHessianSums.data(), nBlocks, e, t));
         }
       }
     }
   }
 }
 
-void MCAccumStatsLogistic::SyncHessian() const {
-  if (fbHessianCurrent || !fbValid) return;
-  const int nLogits = fNCategories - 1;
-  const std::size_t nBlocks = fvBlockCoef.size();
-  std::size_t t = 0;
-  for (int j = 0; j < nLogits; ++j) {
-    for (int l = 0; l <= j; ++l, ++t) {
-      std::vector<double>& block = fHessian.GetElemSSRef(j, l).AsVector();
-      for (std::size_t e = 0; e < block.size(); ++e) {
-        block[e] = dd::ToDouble(
-            dd::BlockSum(fvHessianSums.data(), static_cast<int>(nBlocks), e, static_cast<int>(t)));
-      }
-    }
-  }
-  fbHessianCurrent = true;
+void MCAccumStatsLogistic::GetHessianExtended(std::vector<dd::DD>& out) const {
+  out.clear();
+  if (!fbValid) return;
+  out.assign(dd::PackedRowStart((fNCategories - 1) * fNParameters), dd::DD{});
+  ForEachHessianElement([&out](std::size_t at, const dd::DD& value) { out[at] = value; });
 }
 
 void MCAccumStatsLogistic::GetHessian(MCSymMatrix& out) const {
-  SyncHessian();
-  if (fHessian.CopyToSymMatrix(out) < 0) out.SetNRows(0);
+  const int nLogits = fNCategories - 1;
+  if (!fbValid || !out.SetNRows(nLogits * fNParameters)) {
+    out.SetNRows(0);
+    return;
+  }
+  if (fNParameters >= 1) out.SetNBlocks(nLogits);
+  double* a = out.AsVector().data();
+  ForEachHessianElement([a](std::size_t at, const dd::DD& value) { a[at] = dd::ToDouble(value); });
 }
 
 void MCAccumStatsLogistic::GetCounts(int& nValid, int& nInvalid, double& weight) const {
@@ -421,8 +423,11 @@ void MCAccumStatsLogistic::Display(bool full) const {
                                fNCategories);
   MCComponentDisplay::DisplayDV("Accumulated vector of scores", GetScores());
   MCComponentDisplay::DisplayText(1, "Accumulated Hessian:");
-  SyncHessian();
-  if (full) fHessian.Display();
+  if (full) {
+    MCSymMatrix hessian;
+    GetHessian(hessian);
+    hessian.Display();
+  }
   MCComponentDisplay::DisplayI("Number of valid rows processed", fNValidRows);
   MCComponentDisplay::DisplayI("Number of invalid calls to UpdateForRow()", fNInvalidCalls);
   MCComponentDisplay::DisplayD("Accumulated weight", fWeight);

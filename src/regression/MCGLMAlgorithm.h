@@ -12,6 +12,7 @@
 #include "MCCancelInfo.h"
 #include "MCFactorTables.h"
 #include "MCRecord.h"
+#include "MCRegLimits.h"
 #include "MCRegRecordValidator.h"
 #include "MCRegSettings.h"
 #include "MCRegrParameter.h"
@@ -38,7 +39,7 @@
 class MCSTAT_EXPORT MCGLMModel {
  public:
   // Largest number of parameters the packed matrix of order P + 1 may have.
-  static constexpr int kMaxParameters = 23169;
+  static constexpr int kMaxParameters = MCRegLimits::kMaxParameters;
 
   // Neither pointer is owned; both must outlive the model.
   MCGLMModel(const MCRegSettings* settings, MCCommon::MCCancelInfo* cancel);
@@ -49,7 +50,8 @@ class MCSTAT_EXPORT MCGLMModel {
   // Takes the record positions from the settings, numbers the parameters in the tables (whose
   // first pass must be complete and which must outlive the model) and lists one parameter per
   // intercept, covariate effect and occurring factor combination. 305 (discrete data P and the
-  // limit) when there are too many parameters, before any matrix is allocated; 1 when a
+  // limit) when there are too many parameters or their matrices cannot be held, before any
+  // matrix is allocated; 1 when a
   // cancel is pending; OK with the model ready otherwise.
   MCCommon::MCStatus SetupParameters(MCFactorTables* tables);
   // The dependent's weighted mean and the total frequency weight W of the first pass.
@@ -58,8 +60,8 @@ class MCSTAT_EXPORT MCGLMModel {
   // Adds w z z' for a valid record (w = frequency weight x regression weight). A record the
   // first pass did not count (a factor code outside its range, whether or not an effect uses
   // the factor, or a combination that never occurred) is skipped (added false). 309 before the
-  // parameters are set up; 313 when the total weight W is not finite and positive, or the record's
-  // weight is not above 0 or its products overflow.
+  // parameters are set up, 310 once solved; 313 when the total weight W is not finite and
+  // positive, or the record's weight is not above 0 or its products overflow.
   MCCommon::MCStatus AddToMatrix(const MCCommon::Record& record, bool& added);
   // Sweeps the parameters in order with the settings' tolerance (negative counts as 0), reads
   // the estimates and leaves the matrix holding minus the (generalised) inverse of Z'Z, zero

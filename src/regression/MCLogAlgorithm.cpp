@@ -7,6 +7,7 @@
 #include "MCDataHandler.h"
 #include "MCModelEffect.h"
 #include "MCPatternTabulator.h"
+#include "MCRegLimits.h"
 #include "MCRegOptimizer.h"
 
 using MCCommon::MCComponentDisplay;
@@ -181,9 +182,18 @@ MCStatus MCLogAlgorithm::BuildModel(MultiPassRecordIter& data) {
   if (!status.IsError()) status = Keep(fModel.ComputeStartValues(fvEstimParams));
   if (!status.IsError()) {
     const int K = fModel.GetNDependentCategories();
-    auto accumulator = std::make_unique<MCAccumStatsLogistic>(*fpSettings, fModel.GetNBasicNonRed(),
-                                                              K, fvEstimParams);
-    if (!accumulator->IsValid()) {
+    const int p = fModel.GetNBasicNonRed();
+    // What the estimation holds at once: the accumulator's sums, the factor of the information
+    // and its inverse, and that inverse expanded over all parameters; refused before any of it
+    // is allocated when it cannot be held.
+    const double bytes = MCAccumStatsLogistic::RequiredBytes(p, K) +
+                         MCRegOptimizer::RequiredBytes(fModel.GetNEstimatedParameters()) +
+                         8.0 * MCRegLimits::PackedSize(fModel.GetNAll());
+    std::unique_ptr<MCAccumStatsLogistic> accumulator;
+    if (MCRegLimits::FitsInMemory(bytes)) {
+      accumulator = std::make_unique<MCAccumStatsLogistic>(*fpSettings, p, K, fvEstimParams);
+    }
+    if (!accumulator || !accumulator->IsValid()) {
       MCStatus invalid = Error(305);
       invalid.SetDiscreteDatum(0, static_cast<long>(fvEstimParams.size()));
       status = Keep(invalid);
@@ -206,8 +216,10 @@ MCStatus MCLogAlgorithm::BuildModel(MultiPassRecordIter& data) {
     fModel.SetTotals(fFactorTables.GetTotalWeight(), fFactorTables.GetSampleSize());
     status = Keep(fpEstimator->Estimate());
     AddWarnings(*handler);
+    // The sums have served; free them before the inverse is expanded.
+    fpAccumulator.reset();
     if (!status.IsError()) {
-      fModel.StoreEstimates(fvEstimParams, fpEstimator->GetHessian());
+      status = Keep(fModel.StoreEstimates(fvEstimParams, fpEstimator->GetHessian()));
       fpEstimator->ReleaseHessian();
     }
   }

@@ -51,28 +51,31 @@ class MCSTAT_EXPORT MCLogModel : public IMCRegModel {
   // fewer than two present categories; warning 319 when an explicit reference is absent.
   MCCommon::MCStatus SetDependentCategories(const MCFactorCounts& counts);
   // Numbers the parameters in the tables (first pass complete; the tables must outlive the
-  // model), lists the (K-1) nBasic parameters and allocates X'X. 305 when the matrix cannot
-  // be allocated.
+  // model), lists the (K-1) nBasic parameters and allocates X'X. 305 (discrete data (K-1)
+  // nBasic and the limit 23169) before anything is allocated when (K-1) nBasic exceeds 23169
+  // or X'X cannot be held, or when the matrix cannot be allocated.
   MCCommon::MCStatus CreateParameters(MCFactorTables* tables);
 
   // Adds a valid record to X'X with weight frequency x regression weight. added is false
   // (status OK) for a record the first pass did not count (a factor or dependent code outside
   // its range, whether or not an effect uses the factor, or a combination or category that
   // never occurred).
-  // 309 before the parameters, 310 after the estimates, 313 for a weight not above 0 or a
+  // 309 before the parameters, 310 once X'X is swept, 313 for a weight not above 0 or a
   // product that is not finite.
   MCCommon::MCStatus AddRecord(const MCCommon::Record& record, bool& added);
   // Sweeps X'X pivot by pivot with the settings' tolerance (negative counts as 0) to find the
-  // redundant basic parameters, in double-double on the exact sums of the pass. 309 without
-  // X'X or without a row added to it; 313 when the sums overflowed; 1 on cancel.
+  // redundant basic parameters, in double-double on the exact sums of the pass (which it
+  // uses up). 309 without X'X or without a row added to it; 310 when swept already; 313 when
+  // the sums overflowed; 1 on cancel.
   MCCommon::MCStatus FindRedundancy(MCCommon::MCCancelInfo* cancel);
   // n start values: 0, with the intercept of logit j log(w_j / w_ref) (w the sums of
   // frequency x regression weight per category). 303 when a category's sum is not positive.
   MCCommon::MCStatus ComputeStartValues(std::vector<double>& start) const;
   // The estimates (n values, in the order of the estimated parameters) go to their positions
-  // and the inverse Hessian (n rows) is expanded over all parameters. X'X is freed.
-  void StoreEstimates(const std::vector<double>& estimates,
-                      const MCCommonMath::MCSymMatrix* inverseHessian);
+  // and the inverse Hessian (n rows) is expanded over all parameters. 305 (nothing stored)
+  // when the expanded matrix cannot be allocated.
+  MCCommon::MCStatus StoreEstimates(const std::vector<double>& estimates,
+                                    const MCCommonMath::MCSymMatrix* inverseHessian);
   void FreeXPrimeX() { fpXPrimeX.reset(); }
   void SetTotals(double totalWeight, double sampleSize);
 
@@ -199,6 +202,8 @@ class MCSTAT_EXPORT MCLogModel : public IMCRegModel {
   int fNClassified = 0;
   bool fbParametersCreated = false;
   bool fbEstimatesStored = false;
+  // X'X swept (its exact sums are gone): no row may be added any more.
+  bool fbSwept = false;
   // Row scratch, reused from row to row.
   mutable std::vector<int> fvActiveIdx;
   mutable std::vector<double> fvActiveVal;

@@ -8,6 +8,7 @@
 #include "MCMV.h"
 #include "MCModelEffect.h"
 #include "MCPower.h"
+#include "MCRegLimits.h"
 
 using MCCommon::MCComponentDisplay;
 using MCCommon::MCStatus;
@@ -137,6 +138,17 @@ MCStatus MCLogModel::CreateParameters(MCFactorTables* tables) {
 
   fNBasic = static_cast<int>(basic.size());
   const int K = GetNDependentCategories();
+  // Every logit's parameters make one matrix of order (K-1) nBasic (the inverse information
+  // over all parameters): refused before anything of that size is allocated, as is an X'X that
+  // (with its exact sums) cannot be held.
+  const double nAll = (K - 1.0) * fNBasic;
+  if (nAll > MCRegLimits::kMaxParameters ||
+      !MCRegLimits::FitsInMemory(24.0 * MCRegLimits::PackedSize(fNBasic))) {
+    MCStatus status = Error(305);
+    status.SetDiscreteDatum(0, static_cast<long>(std::min(nAll, 2147483647.0)));
+    status.SetDiscreteDatum(1, MCRegLimits::kMaxParameters);
+    return status;
+  }
   fNAll = (K - 1) * fNBasic;
   fvParameters.clear();
   fvParameters.reserve(static_cast<std::size_t>(fNAll));
@@ -273,7 +285,7 @@ int MCLogModel::LocalIndexOf(double value) const {
 
 MCStatus MCLogModel::AddRecord(const Record& record, bool& added) {
   added = false;
-  if (fbEstimatesStored) return Error(310);
+  if (fbEstimatesStored || fbSwept) return Error(310);
   if (!fbParametersCreated || !fpXPrimeX) return Error(309);
   const double* values = record.GetAll();
   if (values == nullptr || record.Size() <= fMaxRowPosition) return MCStatus();
@@ -289,7 +301,9 @@ MCStatus MCLogModel::AddRecord(const Record& record, bool& added) {
 }
 
 bool MCLogModel::AddPatternRow(const double* row, const std::vector<int>& positions) {
-  if (!fbParametersCreated || fbEstimatesStored || !fpXPrimeX || row == nullptr) return false;
+  if (!fbParametersCreated || fbEstimatesStored || fbSwept || !fpXPrimeX || row == nullptr) {
+    return false;
+  }
   const double code = row[fDependOffset];
   const int K = GetNDependentCategories();
   if (!(code >= 0.0 && code < static_cast<double>(K))) return false;
@@ -299,8 +313,10 @@ bool MCLogModel::AddPatternRow(const double* row, const std::vector<int>& positi
 
 MCStatus MCLogModel::FindRedundancy(MCCommon::MCCancelInfo* cancel) {
   if (!fpXPrimeX) return Error(309);
-  std::vector<dd::DD> a(fXXSums.Size());
-  for (std::size_t e = 0; e < a.size(); ++e) a[e] = fXXSums.Value(e);
+  if (fbSwept) return Error(310);
+  // The sums are swept where they are: they are not needed afterwards.
+  dd::DD* a = fXXSums.Data();
+  for (std::size_t e = 0; e < fXXSums.Size(); ++e) a[e] = dd::Normalised(a[e]);
   std::vector<dd::DD> diagonal(static_cast<std::size_t>(fNBasic));
   for (int i = 0; i < fNBasic; ++i) {
     diagonal[i] = a[dd::PackedRowStart(i) + i];
@@ -313,9 +329,11 @@ MCStatus MCLogModel::FindRedundancy(MCCommon::MCCancelInfo* cancel) {
   const double tolerance = given > 0.0 ? given : 0.0;
   for (int k = 0; k < fNBasic; ++k) {
     if (cancel != nullptr && cancel->WillCancel()) return Error(1);
-    dd::SweepPivot(fNBasic, a.data(), k, tolerance, diagonal.data(), bits.data());
+    dd::SweepPivot(fNBasic, a, k, tolerance, diagonal.data(), bits.data());
   }
-  dd::Round(static_cast<int>(a.size()), a.data(), fpXPrimeX->AsVector().data(), 1);
+  dd::Round(static_cast<int>(fXXSums.Size()), a, fpXPrimeX->AsVector().data(), 1);
+  fXXSums = dd::DDSums();
+  fbSwept = true;
   MCBitSet swept(fNBasic);
   for (int k = 0; k < fNBasic; ++k) swept.Set(k, bits[k] != 0);
   fBasicNonRedundant = swept;
@@ -359,8 +377,8 @@ void MCLogModel::SetTotals(double totalWeight, double sampleSize) {
   fSampleSize = sampleSize;
 }
 
-void MCLogModel::StoreEstimates(const std::vector<double>& estimates,
-                                const MCSymMatrix* inverseHessian) {
+MCStatus MCLogModel::StoreEstimates(const std::vector<double>& estimates,
+                                    const MCSymMatrix* inverseHessian) {
   const int K = GetNDependentCategories();
   const int p = fNBasicNonRed;
   fvParamEstimates.assign(static_cast<std::size_t>(fNAll), 0.0);
@@ -374,12 +392,19 @@ void MCLogModel::StoreEstimates(const std::vector<double>& estimates,
     }
   }
   fpHessianGI = std::make_unique<MCSymMatrix>(fNAll);
+  if (!fpHessianGI->IsValidMatrix()) {
+    fpHessianGI.reset();
+    MCStatus status = Error(305);
+    status.SetDiscreteDatum(0, fNAll);
+    return status;
+  }
   if (inverseHessian != nullptr && inverseHessian->GetNRows() == fNAllNonRed) {
     inverseHessian->Expand(fAllNonRedundant, *fpHessianGI);
   }
   fClassificationTable = MCCommonMath::MCRectMatrix(K, K);
   fNClassified = 0;
   fbEstimatesStored = true;
+  return MCStatus();
 }
 
 bool MCLogModel::ExpandRecordSparse(const Record& record, std::vector<int>& indices,

@@ -8,6 +8,7 @@
 #include "MCComponentDisplay.h"
 #include "MCDataHandler.h"
 #include "MCMathFun.h"
+#include "MCRegLimits.h"
 
 using MCCommon::MCComponentDisplay;
 using MCCommon::MCStatus;
@@ -102,7 +103,13 @@ MCRegOptimizer::MCRegOptimizer(const MCLogRegSettings& settings, const IMCRegMod
   }
   if (fNParameters < 0) fNParameters = 0;
   if (fpParameters != nullptr) fpParameters->resize(static_cast<std::size_t>(fNParameters), 0.0);
-  fpHessian = std::make_unique<MCSymMatrix>(fNParameters);
+  // Sized when the inverse is made: during the iterations the double-double factor serves.
+  fpHessian = std::make_unique<MCSymMatrix>();
+}
+
+double MCRegOptimizer::RequiredBytes(int n) {
+  // The factor in double-double, the inverse in double, the direction and work vectors.
+  return 24.0 * MCRegLimits::PackedSize(n) + 64.0 * n;
 }
 
 MCRegOptimizer::~MCRegOptimizer() = default;
@@ -145,17 +152,16 @@ int MCRegOptimizer::FactorHessian(double& minPivot) {
     if (ref.hi < tol) ref = {1.0, 0.0};
     if (!dd::CholeskyRow(fvFactor.data(), i, ref, tol)) ++redundant;
   }
-  fpHessian->SetNRows(n);
-  dd::Round(static_cast<int>(fvFactor.size()), fvFactor.data(), fpHessian->AsVector().data(), 1);
   for (int i = 0; i < n; ++i) {
-    const double pivot = fpHessian->AsVectorConst()[dd::PackedRowStart(i) + i];
+    const double pivot = dd::ToDouble(fvFactor[dd::PackedRowStart(i) + i]);
     minPivot = i == 0 ? pivot : std::min(minPivot, pivot);
   }
+  fNFactorRows = n;
   return redundant;
 }
 
 void MCRegOptimizer::SolveDirection(std::vector<double>& d) {
-  const int n = fpHessian->GetNRows();
+  const int n = fNFactorRows;
   fpStats->GetScoresExtended(fvWork);
   if (n < 0 || fvWork.size() < static_cast<std::size_t>(n)) return;
   dd::ForwardSubstitute(n, fvFactor.data(), fvWork.data(), fvWork.data());
@@ -164,9 +170,17 @@ void MCRegOptimizer::SolveDirection(std::vector<double>& d) {
   dd::Round(n, fvWork.data(), d.data(), 1);
 }
 
-void MCRegOptimizer::InvertHessian() {
-  dd::InverseFromFactor(fpHessian->GetNRows(), fvFactor.data());
-  dd::Round(static_cast<int>(fvFactor.size()), fvFactor.data(), fpHessian->AsVector().data(), 1);
+bool MCRegOptimizer::InvertHessian() {
+  const int n = fNFactorRows;
+  dd::InverseFromFactor(n, fvFactor.data());
+  const bool held = fpHessian->SetNRows(n);
+  if (held) {
+    dd::Round(static_cast<int>(fvFactor.size()), fvFactor.data(), fpHessian->AsVector().data(), 1);
+  }
+  // The factor has served: only the inverse is kept.
+  std::vector<dd::DD>().swap(fvFactor);
+  fNFactorRows = 0;
+  return held;
 }
 
 bool MCRegOptimizer::CancelRequested() {
@@ -323,7 +337,7 @@ MCStatus MCRegOptimizer::Estimate() {
   fpDataHandler->CleanStatsModel();
 
   if (!fStatus.IsError() && done && n > 0) {
-    InvertHessian();
+    if (!InvertHessian()) fStatus = MCStatus(305, false);
     int nValid = 0;
     int nInvalid = 0;
     fpStats->GetCounts(nValid, nInvalid, fAccumulatedWeight);

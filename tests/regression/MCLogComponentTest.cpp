@@ -368,6 +368,33 @@ TEST(LogComponentTest, RepeatedStepsGive306And310) {
   }
 }
 
+// The inverse information over all (K-1) nBasic parameters is one packed matrix: more than
+// 23169 parameters give 305 with the count and the limit before X'X or any other matrix exists.
+TEST(LogModelTest, TooManyParametersGive305BeforeAnyMatrix) {
+  const int levels = 11585;  // with the intercept 11586 a logit, 23172 over two logits
+  MCLogRegSettings s;
+  s.SetDependent(0);
+  s.AddFactor(1, levels);
+  s.SetDependentRefCat(-1, 3);
+  const std::vector<int> indices{1};
+  MCModelEffect a(1, 0, &indices);
+  a.AddNewFactor(1, false);
+  s.AddModelEffect(a);
+  Rows rows;
+  for (int i = 0; i < levels; ++i) rows.push_back({double(i % 3), double(i)});
+  MCLogAlgorithm algorithm(&s);
+  MemoryRecords data(rows);
+  std::vector<MCRegrParameter> parameters;
+  const MCStatus status = algorithm.CreateParameters(data, parameters);
+  ASSERT_EQ(status.GetErrorCode(), 305);
+  EXPECT_EQ(status.GetDiscreteDatum(0), 2 * (levels + 1));
+  EXPECT_EQ(status.GetDiscreteDatum(1), 23169);
+  EXPECT_EQ(algorithm.GetModel().GetXPrimeX(), nullptr);
+  EXPECT_TRUE(parameters.empty());
+  EXPECT_EQ(algorithm.BuildModel(data), status);
+  EXPECT_FALSE(algorithm.IsModelBuilt());
+}
+
 TEST(LogModelTest, StepStatusesOfTheModel) {
   const MCLogRegSettings s = Settings(3, -1, true, false);
   MCLogModel model(&s);
