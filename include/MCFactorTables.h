@@ -185,6 +185,9 @@ class MCSTAT_EXPORT MCFactorTables : public MCFactorCounts {
   // is not above 0, every mean becomes the missing value.
   const std::vector<double>& GetCovariateMeans();
   bool AreCovariateMeansComputed() const { return fbMeansComputed; }
+  // Whether a combination could not be stored for lack of memory: the tables then lack a
+  // combination that a counted record has, and no model may be built on them.
+  bool HasFailedAllocation() const { return fbAllocationFailed; }
 
   // 0 for an effect out of range, 1 for an effect without factors, else its number of stored
   // combinations.
@@ -259,6 +262,7 @@ class MCSTAT_EXPORT MCFactorTables : public MCFactorCounts {
   int fNCovariates = 0;
   std::vector<double> fvCovariateMeans;
   bool fbMeansComputed = false;
+  bool fbAllocationFailed = false;
   double fTotalWeight = 0.0;
   double fTotalRegrWeight = 0.0;
   double fSampleSize = 0.0;

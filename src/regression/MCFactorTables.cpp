@@ -320,6 +320,7 @@ bool MCFactorTables::UpdateHashtable(int localEffect, const MCHashKey& key) {
   try {
     fTables.fvTables[localEffect]->Insert(key, -1);
   } catch (const std::bad_alloc&) {
+    fbAllocationFailed = true;
     return false;
   }
   return true;

@@ -111,6 +111,7 @@ MCStatus MCGLMAlgorithm::ProcessData(MultiPassRecordIter& data) {
     ++fValidCount;
   }
   const bool cancelled = fCancelInfo.WillCancel();
+  if (!status.IsError() && fFactorTables.HasFailedAllocation()) status = Error(305);
   if (!status.IsError() && cancelled) status = Error(1);
   if (!status.IsError() && fValidCount == 0) status = Error(307);
   if (!status.IsError() && !cancelled) fbDataProcessed = true;

@@ -163,8 +163,8 @@ class MCSTAT_EXPORT MCGLMAlgorithm {
 
   // First pass: validates the records and fills the factor tables and the means. 306 when
   // already run (decided first), 307 when the data hold no (valid) record, 302 when an effect
-  // names a factor the settings do not declare, 312 for a missing record, 315 or
-  // 316 from the validator, 1 on cancel.
+  // names a factor the settings do not declare, 305 when a combination cannot be stored, 312 for a
+  // missing record, 315 or 316 from the validator, 1 on cancel.
   MCCommon::MCStatus ProcessData(MCCommon::MultiPassRecordIter& data);
   // Sets up the model's parameters (see MCGLMModel::SetupParameters); 309 before the first
   // pass.

@@ -108,6 +108,7 @@ MCStatus MCLogAlgorithm::FillFactorTables(MultiPassRecordIter& data) {
     if (!status.IsError() && fCancelInfo.WillCancel()) status = Error(1);
     if (!status.IsError() && valid == 0) status = Error(307);
   }
+  if (!status.IsError() && fFactorTables.HasFailedAllocation()) status = Error(305);
   if (status.IsError()) return status;
   fMeanValues = fFactorTables.GetCovariateMeans();
   fbFactorTableFilled = true;

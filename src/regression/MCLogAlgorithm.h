@@ -225,8 +225,9 @@ class MCSTAT_EXPORT MCLogAlgorithm {
 
   // The factor pass, the categories and the parameter list (copied into parameters when it
   // is not empty). 306 (tables filled already, decided first and not kept as the status), 307
-  // (empty source or no valid record), 302 (an effect names an undeclared factor), 312, 315, 316, 308 (pattern mode), 318, 305, 309, 310, 1 on cancel;
-  // warning 319 for an absent reference category.
+  // (empty source or no valid record), 302 (an effect names an undeclared factor), 305 (a
+  // combination cannot be stored), 312, 315, 316, 308 (pattern mode), 318, 305, 309, 310, 1 on
+  // cancel; warning 319 for an absent reference category.
   MCCommon::MCStatus CreateParameters(MCCommon::MultiPassRecordIter& data,
                                       std::vector<MCRegrParameter>& parameters);
   // The X'X pass, the redundancy, the start values and the estimation. 309 before the

@@ -188,7 +188,7 @@ MCStatus MCPatternTabulator::CreateRowPatterns(MultiPassRecordIter& data,
     fvRowData.reserve(expected * static_cast<std::size_t>(std::max(fNAnalysVars, 0)));
     fvRowPattern.reserve(expected);
   } catch (const std::exception&) {
-    return Keep(Error(313));
+    return Keep(Error(305));  // the rows cannot be held
   }
   fRecordCount = 0;
   fValidCount = 0;
@@ -249,7 +249,7 @@ MCStatus MCPatternTabulator::AddRecordToPatterns(const Record& record, const IMC
     // The rows no longer fit in memory: the row cannot be kept. The stores stay consistent.
     fvPatternPositions.resize(static_cast<std::size_t>(fpRowPatternTable->GetCount()));
     fvRowData.resize(fvRowPattern.size() * static_cast<std::size_t>(fNAnalysVars));
-    return Keep(Error(313));
+    return Keep(Error(305));
   }
   ++fNRowsStored;
   return fStatus;

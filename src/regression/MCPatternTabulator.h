@@ -81,8 +81,8 @@ class MCSTAT_EXPORT MCPatternTabulator : public IMCDataHandler {
   // and dependent category the tables know is stored under its pattern. The tables (with their
   // parameter indices made) and the model (with its categories settled) must be ready; the
   // tables must outlive the tabulator. 307 for an empty source or no stored row, 313 when the
-  // patterns exist already (or there is no table), 312, 314, 315 and 316 as they arise, 1 when
-  // a cancel is pending at the end.
+  // patterns exist already (or there is no table), 305 when the rows cannot be held, 312, 313,
+  // 314, 315 and 316 as they arise, 1 when a cancel is pending at the end.
   virtual MCCommon::MCStatus CreateRowPatterns(MCCommon::MultiPassRecordIter& data,
                                                const MCFactorTables& tables,
                                                const IMCRegModel& model);
@@ -90,7 +90,8 @@ class MCSTAT_EXPORT MCPatternTabulator : public IMCDataHandler {
   // the patterns exist, 313 when the model refuses a row, 1 when a cancel is pending.
   virtual MCCommon::MCStatus AddPatternsToModel(IMCRegModel& model);
   // Stores one valid record of the row-pattern pass; skips (OK) a record whose combination or
-  // category the tables do not know. 314 for a record without values.
+  // category the tables do not know. 314 for a record without values, 305 when it cannot be
+  // held.
   virtual MCCommon::MCStatus AddRecordToPatterns(const MCCommon::Record& record,
                                                  const IMCRegModel& model);
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 
+#include "MCStatus.h"
 #include "mcstat_export.h"
 
 // A model whose matrices cannot be held is refused (305) before any of them is allocated: on a
@@ -23,6 +24,17 @@ class MCSTAT_EXPORT MCRegLimits {
   static bool FitsInMemory(double bytes);
   // Elements of a packed lower-triangular matrix of order n.
   static double PackedSize(double n) { return n * (n + 1.0) / 2.0; }
+
+  // Runs a step of a component for the host: its status, or 305 when an allocation failed
+  // (or anything else was thrown), since nothing may be thrown across the library's boundary.
+  template <typename Step>
+  static MCCommon::MCStatus Guarded(Step step) noexcept {
+    try {
+      return step();
+    } catch (...) {
+      return MCCommon::MCStatus(305, false);
+    }
+  }
 };
 
 #endif  // MCSTAT_REGRESSION_MCREGLIMITS_H_

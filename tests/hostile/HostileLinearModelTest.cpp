@@ -1,15 +1,20 @@
 // The linear model fed hostile numbers: special doubles in every record role, category codes that
 // are no codes, degenerate factor sizes, too many parameters, and numerically hopeless data. A
-// build either ends in an error status or presents finite estimates; never a crash.
+// build either ends in an error status or presents finite estimates; never a crash. Last, both
+// models' components with an allocation failing anywhere.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "HostileSupport.h"
+#include "MCLogRegSettings.h"
 #include "MCModelEffect.h"
 #include "MCRegSettings.h"
 
@@ -268,6 +273,110 @@ TEST(NumericalTest, SingleRecordFitsTheInterceptOnly) {
   EXPECT_DOUBLE_EQ(out.estimates[0], 7.5);
   EXPECT_DOUBLE_EQ(out.rmse, 0.0);
   EXPECT_DOUBLE_EQ(out.df, 1.0 - 3.0);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Allocation failures. The program's operator new fails at the armed allocation; the library
+// may end a step with an error but must throw nothing into the host, and a step it reports as
+// not failed must give the results of a run without the failure.
+
+namespace {
+long gAllocations = 0;
+long gFailAt = -1;  // the allocation that fails, -1 for none
+}  // namespace
+
+// Not inlined: the compiler would then pair malloc with delete expressions and warn.
+__attribute__((noinline)) void *operator new(std::size_t size) {
+  if (gAllocations++ == gFailAt) throw std::bad_alloc();
+  if (void *p = std::malloc(size != 0 ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+__attribute__((noinline)) void operator delete(void *p) noexcept { std::free(p); }
+__attribute__((noinline)) void operator delete(void *p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+// What a host sees of a factory, a build, the statistics and one score.
+struct HostRun {
+  bool threw = false, built = false;
+  long code = -1;  // the first error status met, -1 for none
+  std::vector<double> estimates;
+  double score = 0.0;
+};
+
+HostRun RunAsHost(MCRegSettings &settings, const Rows &rows, long failAt) {
+  regtest::MemoryRecords data(rows);
+  const MCCommon::Record record = regtest::MakeRecord(rows[3]);
+  HostRun run;
+  gAllocations = 0;
+  gFailAt = failAt;
+  try {
+    MCRegFactory factory;
+    std::unique_ptr<IMCRegComponent> component(factory.CreateRegAlgorithm(settings));
+    MCCommon::MCStatus status = factory.GetStatus();
+    if (component) status = component->BuildModel(data);
+    IMCRegOutputStats *stats = nullptr;
+    if (!status.IsError()) status = component->GetOutputStats(stats);
+    std::vector<double> probabilities;
+    if (!status.IsError()) status = component->Score(record, run.score, probabilities);
+    gFailAt = -1;  // the test's own copies below
+    if (status.IsError()) run.code = status.GetErrorCode();
+    if (!status.IsError()) {
+      run.built = component->IsModelBuilt();
+      run.estimates = stats->GetParamEstimates();
+    }
+  } catch (...) {
+    run.threw = true;
+  }
+  gFailAt = -1;
+  return run;
+}
+
+TEST(AllocationFailureTest, NothingReachesTheHostAndNothingIsSilentlyWrong) {
+  Model linear;
+  MCLogRegSettings logistic;
+  const std::vector<int> indices{1, 2};
+  logistic.SetDependent(0);
+  logistic.AddFactor(1, 4);
+  logistic.AddCovariate(2);
+  logistic.SetDependentRefCat(-1, 3);
+  for (int position : {1, 2}) {
+    MCModelEffect effect(1, 1, &indices);
+    if (position == 1) effect.AddNewFactor(1, false);
+    if (position == 2) effect.AddCovariate(2);
+    logistic.AddModelEffect(effect);
+  }
+  // Level 3 of the factor occurs once: its combination is made by one record alone.
+  Rows categorical;
+  for (int i = 0; i < 24; ++i) {
+    categorical.push_back(
+        {double((i * 7 + i / 5) % 3), i == 11 ? 3.0 : double(i % 3), 0.25 * (i % 7) - 0.6});
+  }
+  for (bool patterns : {false, true}) {
+    logistic.SetUsePatternTabulator(patterns);
+    MCRegSettings *const settings[] = {&linear.settings, &logistic};
+    const Rows *const rows[] = {nullptr, &categorical};
+    const Rows base = BaseRows();
+    for (int m = 0; m < 2; ++m) {
+      const Rows &data = rows[m] != nullptr ? *rows[m] : base;
+      const HostRun clean = RunAsHost(*settings[m], data, -1);
+      ASSERT_TRUE(clean.built && !clean.threw) << m;
+      const long total = gAllocations;
+      for (long at = 0; at < total; ++at) {
+        const HostRun run = RunAsHost(*settings[m], data, at);
+        ASSERT_FALSE(run.threw) << "model " << m << " allocation " << at;
+        if (run.code >= 0) {
+          EXPECT_EQ(run.code, 305) << "model " << m << " allocation " << at;
+        } else {
+          EXPECT_TRUE(run.built) << "model " << m << " allocation " << at;
+          EXPECT_EQ(run.estimates, clean.estimates) << "model " << m << " allocation " << at;
+          EXPECT_EQ(run.score, clean.score) << "model " << m << " allocation " << at;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
