@@ -53,6 +53,11 @@ class MCSTAT_EXPORT IMCAccumStats {
   // Nothing by default.
   virtual void SetLLBase(const std::vector<double>* base,
                          const MCCommonMath::ddkernels::DD& baseLL);
+  // A magnitude S of the last direct pass's log-likelihood terms: the rounding of that
+  // log-likelihood stays far below 2^-30 S, so two log-likelihoods that differ by more than
+  // 2^-30 times their magnitudes are ordered by their values, and only a smaller difference
+  // needs the exact change. Infinite (never decisive) by default.
+  virtual double GetLLScale() const;
 };
 
 // The multinomial logit accumulator. K categories, the last (K-1) the reference; p parameters
@@ -107,6 +112,9 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   // Log-likelihood-only passes without the separation check then add each row's change.
   void SetLLBase(const std::vector<double>* base,
                  const MCCommonMath::ddkernels::DD& baseLL) override;
+  // The sum over the rows of w (|log pi_ref| + 2 sum_k |x_k| max_j |beta_jk|): it bounds what
+  // the rounding of every predictor and log-probability can reach. 0 after a change pass.
+  double GetLLScale() const override;
 
   const MCRegSettings& GetSettings() const { return fSettings; }
   int GetNParameters() const { return fNParameters; }
@@ -162,6 +170,10 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   std::vector<double> fvEta0;
   std::vector<double> fvProb0;
   bool fbChangePass = false;
+  // The log-likelihood's magnitude (GetLLScale) and, per parameter of a block, the largest
+  // absolute value over the logits (set by Reset).
+  double fLLScale = 0.0;
+  std::vector<double> fvLargestParameter;
   // The change of w log(pi of the observed category) from the base parameters to the current
   // ones for a valid row; false when it cannot be formed.
   bool RowChange(const int* idx, const double* val, int m, int category, double& change);

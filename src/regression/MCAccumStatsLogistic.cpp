@@ -135,6 +135,8 @@ dd::DD IMCAccumStats::GetLLExtended() const { return {GetLL(), 0.0}; }
 
 void IMCAccumStats::SetLLBase(const std::vector<double>*, const dd::DD&) {}
 
+double IMCAccumStats::GetLLScale() const { return std::numeric_limits<double>::infinity(); }
+
 void IMCAccumStats::GetScoresExtended(std::vector<dd::DD>& out) const {
   const std::vector<double>& scores = GetScores();
   out.resize(scores.size());
@@ -161,6 +163,7 @@ MCAccumStatsLogistic::MCAccumStatsLogistic(const MCRegSettings& settings, int p,
   const std::size_t nBlocks = static_cast<std::size_t>(K - 1) * static_cast<std::size_t>(K) / 2;
   try {
     fvScores.assign(nParams, 0.0);
+    fvLargestParameter.assign(static_cast<std::size_t>(p), 0.0);
     fvProb.assign(static_cast<std::size_t>(K), 0.0);
     fvEta.assign(static_cast<std::size_t>(K), 0.0);
     fvEta0.assign(static_cast<std::size_t>(K), 0.0);
@@ -202,6 +205,15 @@ void MCAccumStatsLogistic::Reset(MCConst::MCEstimationMethod method, bool separa
     for (std::size_t t = 0; t < fvDelta.size(); ++t) fvDelta[t] = fvParameters[t] - (*fpBase)[t];
   }
   std::fill(fvScores.begin(), fvScores.end(), 0.0);
+  fLLScale = 0.0;
+  const int p = fNParameters;
+  std::fill(fvLargestParameter.begin(), fvLargestParameter.end(), 0.0);
+  for (int j = 0; fbValid && j + 1 < fNCategories; ++j) {
+    for (int i = 0; i < p; ++i) {
+      double& largest = fvLargestParameter[static_cast<std::size_t>(i)];
+      largest = std::max(largest, std::fabs(fvParameters[static_cast<std::size_t>(j) * p + i]));
+    }
+  }
   fTotals.Clear();
   fScoreSums.Clear();
   std::fill(fvHessianSums.begin(), fvHessianSums.end(), 0.0);
@@ -277,6 +289,11 @@ int MCAccumStatsLogistic::UpdateForRow(const std::vector<int>& indices,
   ++fNValidRows;
   dd::AddValue(fTotals[1], weight);
   fWeight = fTotals.Rounded(1);
+  double magnitude = 0.0;
+  for (std::size_t k = 0; !emptyRow && k < indices.size(); ++k) {
+    magnitude += std::fabs(values[k]) * fvLargestParameter[static_cast<std::size_t>(indices[k])];
+  }
+  fLLScale += weight * (std::fabs(logRef) + 2.0 * magnitude);
   if (fbSeparationCheck) {
     const double smallest = std::min(1.0, *std::min_element(fvProb.begin(), fvProb.end()));
     fMinObservedProb = std::min(fMinObservedProb, fvProb[category]);
@@ -348,6 +365,8 @@ void MCAccumStatsLogistic::SetLLBase(const std::vector<double>* base, const dd::
 }
 
 double MCAccumStatsLogistic::GetLL() const { return dd::ToDouble(GetLLExtended()); }
+
+double MCAccumStatsLogistic::GetLLScale() const { return fLLScale; }
 
 dd::DD MCAccumStatsLogistic::GetLLExtended() const {
   const dd::DD sum = fTotals.Size() ? fTotals.Value(0) : dd::DD{};

@@ -22,6 +22,12 @@ namespace {
 constexpr double kMaxExp = 709.0;
 // A factor pivot below this (about sqrt(1e-7)) lets the separation test decide.
 constexpr double kSeparationPivot = 0.000316;
+// Two direct log-likelihoods are ordered by their values when they differ by more than this
+// times the sum of their magnitudes (GetLLScale), a million times what their rounding reaches.
+constexpr double kDecisiveRatio = 0x1.0p-30;
+// A trial whose predicted gain exceeds this times the magnitude of ll0 is far from the optimum:
+// its direct log-likelihood is expected to decide.
+constexpr double kFarGain = 0x1.0p-24;
 
 bool IsMissing(double x) { return x == MCMV::kMissing; }
 
@@ -162,12 +168,18 @@ int MCRegOptimizer::FactorHessian(double& minPivot) {
 
 void MCRegOptimizer::SolveDirection(std::vector<double>& d) {
   const int n = fNFactorRows;
+  fSlope = 0.0;
   fpStats->GetScoresExtended(fvWork);
   if (n < 0 || fvWork.size() < static_cast<std::size_t>(n)) return;
+  std::vector<double>& g = fvScores;
+  g.resize(static_cast<std::size_t>(n));
+  dd::Round(n, fvWork.data(), g.data(), 1);
   dd::ForwardSubstitute(n, fvFactor.data(), fvWork.data(), fvWork.data());
   dd::BackSubstitute(n, fvFactor.data(), fvWork.data(), fvWork.data());
   d.resize(static_cast<std::size_t>(n));
   dd::Round(n, fvWork.data(), d.data(), 1);
+  for (int i = 0; i < n; ++i)
+    fSlope += g[static_cast<std::size_t>(i)] * d[static_cast<std::size_t>(i)];
 }
 
 bool MCRegOptimizer::InvertHessian() {
@@ -226,11 +238,13 @@ MCStatus MCRegOptimizer::Estimate() {
 
   double ll = MCMV::kMissing;
   dd::DD llExtended{MCMV::kMissing, 0.0};
+  double llScale = 0.0;  // the magnitude of ll's terms
   double minPivot = MCMV::kMissing;
   if (!fStatus.IsError()) {
     fInitialLL = ClampedLL();
     ll = fInitialLL;
     llExtended = ClampedLLExtended();
+    llScale = fpStats->GetLLScale();
     if (n > 0) {
       FactorHessian(minPivot);
       SolveDirection(d);
@@ -257,23 +271,47 @@ MCStatus MCRegOptimizer::Estimate() {
     b0 = b;
     const double ll0 = ll;
     const dd::DD ll0Extended = llExtended;
+    const double ll0Scale = llScale;
+    const bool sep = s0 >= 1 && fLastIteration >= s0;
+    // Whether the statistics at b are those of a full pass with this iteration's method and
+    // separation check, so that the pass after the step is not needed.
+    bool fullAtB = false;
 
-    // The step passes may give each log-likelihood as ll0 plus its exact change from b0.
-    if (!IsMissing(ll0)) fpStats->SetLLBase(&b0, ll0Extended);
     while (!fbCancelled) {
       if (CancelRequested()) break;
       b = b0;
       MCMathFun::Daxpy(n, f, d, 0, 1, b, 0, 1);
-      ComputeStats(MCConst::kNewtonRaphson, false, true);
-      if (fStatus.IsError()) break;
-      const double llnew = ClampedLL();
-      // "Not lower" is decided on the exact sums: near the optimum the two log-likelihoods
-      // differ by less than their double rounding.
-      if ((IsMissing(ll0) && !IsMissing(llnew)) ||
-          (!IsMissing(ll0) && !IsMissing(llnew) &&
-           dd::Compare(ClampedLLExtended(), ll0Extended) >= 0)) {
-        break;
+      // "Not lower" must not be decided by rounding. Far from the optimum, where the
+      // quadratic model promises a gain f (1 - f/2) g'd far above the rounding of the
+      // log-likelihoods, the trial is the full pass and its direct log-likelihood decides when
+      // the two differ by more than their rounding can; otherwise (near the optimum, or when
+      // the difference is that small) a log-likelihood-only pass gives the new log-likelihood
+      // as ll0 plus its exact change from b0.
+      bool decided = false;
+      bool accept = false;
+      fullAtB = false;
+      if (!IsMissing(ll0) && f * (1.0 - 0.5 * f) * fSlope > kFarGain * ll0Scale) {
+        ComputeStats(m, sep, false);
+        if (fStatus.IsError()) break;
+        const double llnew = ClampedLL();
+        const double margin = kDecisiveRatio * (ll0Scale + fpStats->GetLLScale());
+        if (!IsMissing(llnew) && std::fabs(llnew - ll0) > margin) {
+          decided = true;
+          accept = llnew > ll0;
+          fullAtB = accept;
+        }
       }
+      if (!decided) {
+        if (!IsMissing(ll0)) fpStats->SetLLBase(&b0, ll0Extended);
+        ComputeStats(MCConst::kNewtonRaphson, false, true);
+        fpStats->SetLLBase(nullptr, dd::DD{});
+        if (fStatus.IsError()) break;
+        const double llnew = ClampedLL();
+        accept = (IsMissing(ll0) && !IsMissing(llnew)) ||
+                 (!IsMissing(ll0) && !IsMissing(llnew) &&
+                  dd::Compare(ClampedLLExtended(), ll0Extended) >= 0);
+      }
+      if (accept) break;
       if (h >= hmax) {
         fStopReason = 5;
         b = b0;
@@ -286,19 +324,18 @@ MCStatus MCRegOptimizer::Estimate() {
       b = b0;
     }
 
-    fpStats->SetLLBase(nullptr, dd::DD{});
     if (!fStatus.IsError() && CancelRequested()) {
       fbCancelled = true;
       fStatus = MCStatus(1, false);
     }
-    const bool sep = s0 >= 1 && fLastIteration >= s0;
-    if (!fStatus.IsError()) {
+    if (!fStatus.IsError() && !fullAtB) {
       ComputeStats(m, sep, false);
       if (fStatus.IsError()) break;
     }
     if (!fStatus.IsError()) {
       ll = ClampedLL();
       llExtended = ClampedLLExtended();
+      llScale = fpStats->GetLLScale();
       fFinalLL = ll;
       int r = FactorHessian(minPivot);
       if (fStopReason == 0) fStopReason = ConvergenceTest(b0, ll0, r, minPivot, sep);

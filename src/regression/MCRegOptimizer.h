@@ -64,7 +64,12 @@ class MCSTAT_EXPORT MCIterationReporter : public ProgressReportVect {
 //
 // The factorisation, the Newton direction, the inverse and the step-halving comparison of
 // log-likelihoods work on the accumulator's double-double sums, so no decision and no digit of
-// the direction is left to rounding; the Hessian matrix holds the double roundings.
+// the direction is left to rounding; the Hessian matrix holds the double roundings. Where the
+// accumulator gives the magnitude of its log-likelihood (GetLLScale), a step far from the
+// optimum is tried with a full pass, whose direct log-likelihood decides when it differs from
+// the previous one by far more than rounding, and which then serves as the iteration's pass:
+// one pass per iteration instead of two.
+
 class MCSTAT_EXPORT MCRegOptimizer {
  public:
   // Neither the model, the handler, the accumulator, the parameters, the listener nor the
@@ -169,6 +174,10 @@ class MCSTAT_EXPORT MCRegOptimizer {
   // solves.
   std::vector<MCCommonMath::ddkernels::DD> fvFactor;
   int fNFactorRows = 0;
+  // The scores of the last full pass and their product g'd with the direction solved from
+  // them: the gain the quadratic model promises for the whole step is g'd / 2.
+  std::vector<double> fvScores;
+  double fSlope = 0.0;
   std::vector<MCCommonMath::ddkernels::DD> fvWork;
 
   std::chrono::steady_clock::time_point fStartClock;

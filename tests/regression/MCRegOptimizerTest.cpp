@@ -72,6 +72,7 @@ struct ScriptedStats : public IMCAccumStats, public IMCDataHandler {
   }
   double GetStepAdjustmentFactor() const override { return 1.0; }
   void Display(bool) const override {}
+  double GetLLScale() const override { return llScale; }
 
   void SetStatsModel(IMCAccumStats*, const IMCRegModel*) override {}
   void ResetAccumStats(MCConst::MCEstimationMethod m, bool s) override { Reset(m, s); }
@@ -97,8 +98,9 @@ struct ScriptedStats : public IMCAccumStats, public IMCDataHandler {
   void Display() const override {}
 
   bool cosh = false, wrongScores = false;
-  double scale = 1.0;     // scales the likelihood (and so the factor pivots), not the steps
-  double coupling = 0.0;  // the information's element (1, 0)
+  double scale = 1.0;         // scales the likelihood (and so the factor pivots), not the steps
+  double coupling = 0.0;      // the information's element (1, 0)
+  double llScale = INFINITY;  // the magnitude of the log-likelihood: unknown
   double fMinObs = 0.4, fMaxObs = 0.6, fMinAny = 0.1;
   int passes = 0, failAt = -1, cancelAt = -1, cleaned = 0;
   MCCommon::MCCancelInfo* cancel = nullptr;
@@ -250,6 +252,15 @@ TEST_F(OptimizerTest, ExactStepConvergesByParameterChangeOnTheNextIteration) {
   EXPECT_EQ(h.stats->cleaned, 1);
   // Passes: start, then per iteration one log-likelihood trial and one full pass.
   EXPECT_EQ(h.stats->llOnlyPasses, (std::vector<bool>{false, true, false, true, false}));
+  // With the magnitude of the log-likelihood known, the first step (a promised gain of 1.25,
+  // a change of 1.25 from -11.25) is tried and taken with one full pass; at the optimum no
+  // gain is promised and the exact change decides, then the full pass follows.
+  h.configure = [](ScriptedStats& s) { s.llScale = 11.25; };
+  ASSERT_TRUE(h.Run().IsOK());
+  EXPECT_EQ(h.params, (std::vector<double>{1.5, -0.5}));
+  EXPECT_EQ(h.stats->llOnlyPasses, (std::vector<bool>{false, false, true, false}));
+  EXPECT_EQ(h.optimizer->GetFinalLL(), -10.0);
+  h.configure = [](ScriptedStats&) {};
   h.settings.SetParamEstConCriterion(0.0);
   h.settings.SetLLConCriterion(0.2);
   ASSERT_TRUE(h.Run().IsOK());
@@ -280,8 +291,10 @@ TEST_F(OptimizerTest, ExhaustedHalvingGivesReasonFiveAndRestoresTheParameters) {
   h.settings.SetMaxStepHalvingValue(5);
   h.configure = [](ScriptedStats& s) { s.wrongScores = true; };
   // The last iteration's report gives its halvings, whether it falls on the frequency or comes
-  // after the loop.
+  // after the loop; far from the optimum (a known magnitude) each refused trial is a full pass,
+  // none of which may be taken for the pass at b0.
   for (int frequency : {1, 3}) {
+    if (frequency == 3) h.configure = [](ScriptedStats& s) { s.wrongScores = true, s.llScale = 1; };
     RecordingListener recorder;
     h.listener = &recorder;
     h.frequency = frequency;
@@ -290,8 +303,9 @@ TEST_F(OptimizerTest, ExhaustedHalvingGivesReasonFiveAndRestoresTheParameters) {
     EXPECT_EQ(h.params, (std::vector<double>{0.0, 0.0}));
     EXPECT_EQ(h.optimizer->GetLastLLChange(), 0.0);
     EXPECT_EQ(h.optimizer->GetLastParamChange(), 0.0);
-    // Start, then six log-likelihood trials (steps 1 .. 1/32), then the full pass at b0.
+    // Start, then six trials (steps 1 .. 1/32), then the full pass at b0.
     EXPECT_EQ(h.stats->passes, 1 + 6 + 1);
+    EXPECT_EQ(h.stats->llOnlyPasses[1], frequency == 1);
     EXPECT_EQ(recorder.halvings, (std::vector<int>{0, 5})) << frequency;
   }
 }
