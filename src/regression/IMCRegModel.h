@@ -44,6 +44,16 @@ class MCSTAT_EXPORT IMCRegModel {
   // Adds a stored pattern row, weighted by its stored weights, to the model's cross-product
   // matrix. False when the model refuses it.
   virtual bool AddPatternRow(const double* row, const std::vector<int>& positions) = 0;
+
+  // A stored pattern's design by columns: the indices ExpandPatternRowSparse gives before it
+  // leaves out zero values, and for each the column of its value, 0 for the value 1, a > 0 for
+  // the a-th of the model's distinct covariate products. False (the default) when the model
+  // gives no columns for the pattern: its rows are then expanded one by one.
+  virtual bool ExpandPatternColumns(const std::vector<int>& positions, std::vector<int>& indices,
+                                    std::vector<int>& columns) const;
+  // The number of columns, and a stored row's value of each (values receives that many).
+  virtual int GetNPatternColumns() const;
+  virtual void PatternRowColumnValues(const double* row, double* values) const;
 };
 
 #endif  // MCSTAT_REGRESSION_IMCREGMODEL_H_

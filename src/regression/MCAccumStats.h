@@ -58,6 +58,19 @@ class MCSTAT_EXPORT IMCAccumStats {
   // 2^-30 times their magnitudes are ordered by their values, and only a smaller difference
   // needs the exact change. Infinite (never decisive) by default.
   virtual double GetLLScale() const;
+
+  // Rows that share their design (a stored pattern): every row has the sparse indices given
+  // here, strictly increasing, and the value of entry k is the row's value of column
+  // columns[k] (of nColumns). A pass may hand such rows over as BeginPattern, then
+  // UpdateForPatternRow with each row's nColumns column values (0 when accumulated, -1 when
+  // refused, as UpdateForRow), then EndPattern before anything is read. BeginPattern answers
+  // false (the default) when the accumulator takes rows one by one only; the rows then go to
+  // UpdateForRow.
+  virtual bool BeginPattern(const std::vector<int>& indices, const std::vector<int>& columns,
+                            int nColumns, int nRows);
+  virtual int UpdateForPatternRow(const double* columnValues, int category, double weight,
+                                  bool llOnly);
+  virtual void EndPattern();
 };
 
 // The multinomial logit accumulator. K categories, the last (K-1) the reference; p parameters
@@ -115,6 +128,14 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   // The sum over the rows of w (|log pi_ref| + 2 sum_k |x_k| max_j |beta_jk|): it bounds what
   // the rounding of every predictor and log-probability can reach. 0 after a change pass.
   double GetLLScale() const override;
+  // A pattern's rows give the terms UpdateForRow gives them. Where the pattern has enough rows
+  // and fewer columns than parameters, their scores and information go to sums over its
+  // columns, which EndPattern adds to the totals: the same terms, exact, in fewer sums.
+  bool BeginPattern(const std::vector<int>& indices, const std::vector<int>& columns, int nColumns,
+                    int nRows) override;
+  int UpdateForPatternRow(const double* columnValues, int category, double weight,
+                          bool llOnly) override;
+  void EndPattern() override;
 
   const MCRegSettings& GetSettings() const { return fSettings; }
   int GetNParameters() const { return fNParameters; }
@@ -124,6 +145,12 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
 
  private:
   void ResetExtremes();
+  // The accumulated weight, rounded.
+  double GetWeight() const;
+  // Accumulates a well-formed row of m entries (0 the empty row); its scores and information go
+  // to the pattern's column sums when columnValues (the row's column values) is given.
+  int AddRow(const int* idx, const double* val, int m, int category, double weight, bool llOnly,
+             const double* columnValues);
   // Brings the scores up to the running sums.
   void SyncScores() const;
   // visit(packed position in the matrix of order (K-1) p, normalised sum) for every element.
@@ -138,7 +165,6 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   mutable std::vector<double> fvScores;
   int fNValidRows = 0;
   int fNInvalidCalls = 0;
-  double fWeight = 0.0;
   MCConst::MCEstimationMethod fEstimationMethod = MCConst::kNewtonRaphson;
   bool fbSeparationCheck = false;
   double fMinObservedProb = 0.0;
@@ -174,6 +200,18 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   // absolute value over the logits (set by Reset).
   double fLLScale = 0.0;
   std::vector<double> fvLargestParameter;
+  // The pattern being added (BeginPattern): its indices, their columns, a row's values, and
+  // when its column sums are used, the column numbers 0..c-1 and those sums (scores, then the
+  // information in the layout of fvHessianSums over a c x c block).
+  bool fbInPattern = false;
+  bool fbPatternMoments = false;
+  bool fbPatternAdded = false;
+  std::vector<int> fvPatternIndex;
+  std::vector<int> fvPatternColumn;
+  std::vector<double> fvPatternValues;
+  std::vector<int> fvColumnIndex;
+  MCCommonMath::ddkernels::DDSums fPatternScores;
+  std::vector<double> fvPatternInformation;
   // The change of w log(pi of the observed category) from the base parameters to the current
   // ones for a valid row; false when it cannot be formed.
   bool RowChange(const int* idx, const double* val, int m, int category, double& change);

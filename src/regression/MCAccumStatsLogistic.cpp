@@ -137,6 +137,14 @@ void IMCAccumStats::SetLLBase(const std::vector<double>*, const dd::DD&) {}
 
 double IMCAccumStats::GetLLScale() const { return std::numeric_limits<double>::infinity(); }
 
+bool IMCAccumStats::BeginPattern(const std::vector<int>&, const std::vector<int>&, int, int) {
+  return false;
+}
+
+int IMCAccumStats::UpdateForPatternRow(const double*, int, double, bool) { return -1; }
+
+void IMCAccumStats::EndPattern() {}
+
 void IMCAccumStats::GetScoresExtended(std::vector<dd::DD>& out) const {
   const std::vector<double>& scores = GetScores();
   out.resize(scores.size());
@@ -218,7 +226,6 @@ void MCAccumStatsLogistic::Reset(MCConst::MCEstimationMethod method, bool separa
   fScoreSums.Clear();
   std::fill(fvHessianSums.begin(), fvHessianSums.end(), 0.0);
   fbScoresCurrent = true;
-  fWeight = 0.0;
   fNValidRows = 0;
   fNInvalidCalls = 0;
   ResetExtremes();
@@ -235,11 +242,18 @@ int MCAccumStatsLogistic::UpdateForRow(const std::vector<int>& indices,
                                        double weight, bool llOnly) {
   if (!fbValid) return -1;
   const int p = fNParameters;
+  if (p > 0 && !IsWellFormedRow(indices, values, p)) return -1;
+  // An all-zero design row arrives as the empty row: every linear predictor is then 0.
+  const int m = p == 0 ? 0 : static_cast<int>(indices.size());
+  return AddRow(indices.data(), values.data(), m, category, weight, llOnly, nullptr);
+}
+
+int MCAccumStatsLogistic::AddRow(const int* idx, const double* val, int m, int category,
+                                 double weight, bool llOnly, const double* columnValues) {
+  const int p = fNParameters;
   const int K = fNCategories;
   const int ref = K - 1;
-  // An all-zero design row arrives as the empty row: every linear predictor is then 0.
-  const bool emptyRow = p == 0 || indices.empty();
-  if (p > 0 && !IsWellFormedRow(indices, values, p)) return -1;
+  const bool emptyRow = m == 0;
   if (category < 0 || category >= K || !(weight > 0.0)) return -1;
 
   const bool change = llOnly && !fbSeparationCheck && fpBase != nullptr &&
@@ -256,10 +270,8 @@ int MCAccumStatsLogistic::UpdateForRow(const std::vector<int>& indices,
       ++fNInvalidCalls;
       return -1;
     }
-    if (!change || !RowChange(indices.data(), values.data(), static_cast<int>(indices.size()),
-                              category, rowChange)) {
-      RowProbabilities(indices.data(), values.data(), static_cast<int>(indices.size()),
-                       fvParameters.data(), K, p, fvEta.data(), fvProb.data(), logRef);
+    if (!change || !RowChange(idx, val, m, category, rowChange)) {
+      RowProbabilities(idx, val, m, fvParameters.data(), K, p, fvEta.data(), fvProb.data(), logRef);
       // log pi_c = eta_c + log pi_ref; eta_c = x' beta_c for a non-reference category.
       logObserved = category != ref ? logRef + fvEta[static_cast<std::size_t>(category)] : logRef;
       if (!std::isfinite(logRef) || !std::isfinite(logObserved)) {
@@ -269,29 +281,24 @@ int MCAccumStatsLogistic::UpdateForRow(const std::vector<int>& indices,
       if (change) {
         // A large change: the difference of the two log-probabilities loses nothing that
         // matters.
-        RowProbabilities(indices.data(), values.data(), static_cast<int>(indices.size()),
-                         fpBase->data(), K, p, fvEta0.data(), fvProb0.data(), logRef);
+        RowProbabilities(idx, val, m, fpBase->data(), K, p, fvEta0.data(), fvProb0.data(), logRef);
         const double logObserved0 =
             category != ref ? logRef + fvEta0[static_cast<std::size_t>(category)] : logRef;
         rowChange = logObserved - logObserved0;
       }
     }
   }
+  ++fNValidRows;
+  dd::AddValue(fTotals[1], weight);
   if (change) {
-    ++fNValidRows;
-    dd::AddValue(fTotals[1], weight);
-    fWeight = fTotals.Rounded(1);
     fbChangePass = true;
     AddWeighted(fTotals[0], weight, rowChange);
     return 0;
   }
 
-  ++fNValidRows;
-  dd::AddValue(fTotals[1], weight);
-  fWeight = fTotals.Rounded(1);
   double magnitude = 0.0;
-  for (std::size_t k = 0; !emptyRow && k < indices.size(); ++k) {
-    magnitude += std::fabs(values[k]) * fvLargestParameter[static_cast<std::size_t>(indices[k])];
+  for (int k = 0; k < m; ++k) {
+    magnitude += std::fabs(val[k]) * fvLargestParameter[static_cast<std::size_t>(idx[k])];
   }
   fLLScale += weight * (std::fabs(logRef) + 2.0 * magnitude);
   if (fbSeparationCheck) {
@@ -303,9 +310,6 @@ int MCAccumStatsLogistic::UpdateForRow(const std::vector<int>& indices,
   AddWeighted(fTotals[0], weight, logObserved);
 
   if (llOnly || emptyRow) return 0;
-  const int* idx = indices.data();
-  const double* val = values.data();
-  const int m = static_cast<int>(indices.size());
   dd::DD* coef = fvBlockCoef.data();
   // Each coefficient is the weight times a double, carried exactly as a pair: a frequency
   // weight then adds what as many unit-weight rows would.
@@ -317,10 +321,97 @@ int MCAccumStatsLogistic::UpdateForRow(const std::vector<int>& indices,
       products[t] = l == j ? fvProb[j] * (1.0 - fvProb[j]) : -fvProb[j] * fvProb[l];
     }
   }
-  dd::AddLogitRow(m, idx, val, ref, p, weight, residual, products, coef, fScoreSums.Data(),
-                  fvHessianSums.data());
+  if (columnValues != nullptr) {
+    // The same products over the pattern's columns, into its own sums.
+    const int c = static_cast<int>(fvColumnIndex.size());
+    dd::AddLogitRow(c, fvColumnIndex.data(), columnValues, ref, c, weight, residual, products, coef,
+                    fPatternScores.Data(), fvPatternInformation.data());
+    fbPatternAdded = true;
+  } else {
+    dd::AddLogitRow(m, idx, val, ref, p, weight, residual, products, coef, fScoreSums.Data(),
+                    fvHessianSums.data());
+  }
   fbScoresCurrent = false;
   return 0;
+}
+
+bool MCAccumStatsLogistic::BeginPattern(const std::vector<int>& indices,
+                                        const std::vector<int>& columns, int nColumns, int nRows) {
+  fbInPattern = false;
+  const int p = fNParameters;
+  if (!fbValid || p == 0 || indices.empty() || columns.size() != indices.size() || nColumns < 1) {
+    return false;
+  }
+  int previous = -1;
+  for (std::size_t k = 0; k < indices.size(); ++k) {
+    if (indices[k] <= previous || indices[k] >= p || columns[k] < 0 || columns[k] >= nColumns) {
+      return false;
+    }
+    previous = indices[k];
+  }
+  fvPatternIndex = indices;
+  fvPatternColumn = columns;
+  fvPatternValues.resize(indices.size());
+  // The rows' products go to the pattern's own sums over its columns (a pair of columns once,
+  // however many of its parameters share them), which are added to the totals at its end: worth
+  // it when that saves more than the one addition of each of the pattern's pairs costs.
+  const double pairs = 0.5 * indices.size() * (indices.size() + 1.0);
+  const double columnPairs = 0.5 * nColumns * (nColumns + 1.0);
+  fbPatternMoments = nRows * (pairs - columnPairs) > pairs;
+  if (fbPatternMoments) {
+    const int nLogits = fNCategories - 1;
+    fvColumnIndex.resize(static_cast<std::size_t>(nColumns));
+    for (int a = 0; a < nColumns; ++a) fvColumnIndex[static_cast<std::size_t>(a)] = a;
+    fPatternScores.Resize(static_cast<std::size_t>(nLogits) * nColumns);
+    fvPatternInformation.assign(2 * fvBlockCoef.size() * dd::PackedRowStart(nColumns), 0.0);
+  }
+  fbPatternAdded = false;
+  fbInPattern = true;
+  return true;
+}
+
+int MCAccumStatsLogistic::UpdateForPatternRow(const double* columnValues, int category,
+                                              double weight, bool llOnly) {
+  if (!fbInPattern) return -1;
+  const int m = static_cast<int>(fvPatternIndex.size());
+  bool allZero = true;
+  for (int k = 0; k < m; ++k) {
+    const double v = columnValues[fvPatternColumn[static_cast<std::size_t>(k)]];
+    fvPatternValues[static_cast<std::size_t>(k)] = v;
+    allZero = allZero && v == 0.0;
+  }
+  // Zero values add exact zeros; a row of them is the empty row.
+  return AddRow(fvPatternIndex.data(), fvPatternValues.data(), allZero ? 0 : m, category, weight,
+                llOnly, fbPatternMoments ? columnValues : nullptr);
+}
+
+void MCAccumStatsLogistic::EndPattern() {
+  if (fbInPattern && fbPatternMoments && fbPatternAdded) {
+    // Pair (k, l) of the pattern's parameters receives the sums of the pair of their columns.
+    const int p = fNParameters;
+    const int c = static_cast<int>(fvColumnIndex.size());
+    const int nb = static_cast<int>(fvBlockCoef.size());
+    const int m = static_cast<int>(fvPatternIndex.size());
+    const int* idx = fvPatternIndex.data();
+    const int* col = fvPatternColumn.data();
+    for (int j = 0; j + 1 < fNCategories; ++j) {
+      for (int k = 0; k < m; ++k) {
+        dd::Merge(1, fPatternScores.Data() + static_cast<std::size_t>(j) * c + col[k],
+                  fScoreSums.Data() + static_cast<std::size_t>(j) * p + idx[k]);
+      }
+    }
+    const std::size_t stride = 2 * static_cast<std::size_t>(nb);
+    for (int k = 0; k < m; ++k) {
+      for (int l = 0; l <= k; ++l) {
+        const std::size_t from = dd::PackedRowStart(std::max(col[k], col[l])) +
+                                 static_cast<std::size_t>(std::min(col[k], col[l]));
+        const std::size_t to = dd::PackedRowStart(idx[k]) + static_cast<std::size_t>(idx[l]);
+        dd::MergeBlocks(1, nb, fvPatternInformation.data() + from * stride,
+                        fvHessianSums.data() + to * stride);
+      }
+    }
+  }
+  fbInPattern = false;
 }
 
 void MCAccumStatsLogistic::SyncScores() const {
@@ -424,7 +515,11 @@ void MCAccumStatsLogistic::GetHessian(MCSymMatrix& out) const {
 void MCAccumStatsLogistic::GetCounts(int& nValid, int& nInvalid, double& weight) const {
   nValid = fNValidRows;
   nInvalid = fNInvalidCalls;
-  weight = fWeight;
+  weight = GetWeight();
+}
+
+double MCAccumStatsLogistic::GetWeight() const {
+  return fTotals.Size() != 0 ? fTotals.Rounded(1) : 0.0;
 }
 
 void MCAccumStatsLogistic::GetMinMaxProbabilities(double& minObserved, double& maxObserved,
@@ -449,7 +544,7 @@ void MCAccumStatsLogistic::Display(bool full) const {
   }
   MCComponentDisplay::DisplayI("Number of valid rows processed", fNValidRows);
   MCComponentDisplay::DisplayI("Number of invalid calls to UpdateForRow()", fNInvalidCalls);
-  MCComponentDisplay::DisplayD("Accumulated weight", fWeight);
+  MCComponentDisplay::DisplayD("Accumulated weight", GetWeight());
   MCComponentDisplay::DisplayB("Separation check", fbSeparationCheck);
   MCComponentDisplay::DisplayD("Minimum probability of the observed response", fMinObservedProb);
   MCComponentDisplay::DisplayD("Maximum probability of the observed response", fMaxObservedProb);

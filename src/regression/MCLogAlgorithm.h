@@ -105,6 +105,12 @@ class MCSTAT_EXPORT MCLogModel : public IMCRegModel {
                               std::vector<int>& indices,
                               std::vector<double>& values) const override;
   bool AddPatternRow(const double* row, const std::vector<int>& positions) override;
+  // Columns of the distinct covariate products of the effects; none (false) when an effect has
+  // a covariate that a stored row does not hold.
+  bool ExpandPatternColumns(const std::vector<int>& positions, std::vector<int>& indices,
+                            std::vector<int>& columns) const override;
+  int GetNPatternColumns() const override { return fNColumns; }
+  void PatternRowColumnValues(const double* row, double* values) const override;
 
   bool AreParametersCreated() const { return fbParametersCreated; }
   bool AreEstimatesStored() const { return fbEstimatesStored; }
@@ -134,6 +140,8 @@ class MCSTAT_EXPORT MCLogModel : public IMCRegModel {
   void Display() const;
 
  private:
+  // Numbers the effects' distinct covariate products (fvEffectColumn, fvColumnEffect).
+  void NumberColumns();
   // The design value of a model effect: the product of its covariates' powers read from
   // values (a record, or an extracted row when pattern is set); ok false when an extracted row
   // does not hold one of them.
@@ -192,6 +200,11 @@ class MCSTAT_EXPORT MCLogModel : public IMCRegModel {
   std::vector<int> fvEffectCovIndex;
   std::vector<int> fvEffectCovPowers;
   std::vector<int> fvEffectCovStart;
+  // Every effect's column (its covariate product; 0 for none, -1 when a stored row cannot
+  // hold it), the number of columns, and the effect whose product makes each column.
+  std::vector<int> fvEffectColumn;
+  int fNColumns = 0;
+  std::vector<int> fvColumnEffect;
   int fMaxRowPosition = -1;
   std::vector<double> fvCategoryWeights;
   // X'X and the category weights as exact sums; the fields above hold their double roundings.

@@ -135,6 +135,7 @@ MCStatus MCLogModel::CreateParameters(MCFactorTables* tables) {
                                    ? -1 - position
                                    : static_cast<int>(it - fvCovariateOffsets.begin()));
   }
+  NumberColumns();
 
   fNBasic = static_cast<int>(basic.size());
   const int K = GetNDependentCategories();
@@ -186,6 +187,73 @@ MCStatus MCLogModel::CreateParameters(MCFactorTables* tables) {
   fvActiveVal.reserve(static_cast<std::size_t>(fNModelEffects));
   fbParametersCreated = true;
   return MCStatus();
+}
+
+void MCLogModel::NumberColumns() {
+  // Effects with the same covariates and powers (in model order) share a column.
+  fvEffectColumn.assign(static_cast<std::size_t>(fNModelEffects), 0);
+  fvColumnEffect.assign(1, -1);
+  for (int e = 0; e < fNModelEffects; ++e) {
+    const int begin = fvEffectCovStart[e];
+    const int end = fvEffectCovStart[e + 1];
+    if (begin == end) continue;
+    bool held = true;
+    for (int c = begin; c < end; ++c) held = held && fvEffectCovIndex[c] >= 0;
+    if (!held) {
+      fvEffectColumn[e] = -1;
+      continue;
+    }
+    int column = -1;
+    for (std::size_t a = 1; a < fvColumnEffect.size() && column < 0; ++a) {
+      const int other = fvColumnEffect[a];
+      const int otherBegin = fvEffectCovStart[other];
+      if (fvEffectCovStart[other + 1] - otherBegin != end - begin) continue;
+      bool same = true;
+      for (int c = 0; c < end - begin && same; ++c) {
+        same = fvEffectCovIndex[begin + c] == fvEffectCovIndex[otherBegin + c] &&
+               fvEffectCovPowers[begin + c] == fvEffectCovPowers[otherBegin + c];
+      }
+      if (same) column = static_cast<int>(a);
+    }
+    if (column < 0) {
+      column = static_cast<int>(fvColumnEffect.size());
+      fvColumnEffect.push_back(e);
+    }
+    fvEffectColumn[e] = column;
+  }
+  fNColumns = static_cast<int>(fvColumnEffect.size());
+}
+
+bool MCLogModel::ExpandPatternColumns(const std::vector<int>& positions, std::vector<int>& indices,
+                                      std::vector<int>& columns) const {
+  indices.clear();
+  columns.clear();
+  if (!fbParametersCreated || fvBasicLocalIndex.empty()) return false;
+  const int nEffects = std::min(fNModelEffects, static_cast<int>(positions.size()));
+  for (int e = 0; e < nEffects; ++e) {
+    const int parameter = positions[static_cast<std::size_t>(e)];
+    if (parameter < 0 || parameter >= fNBasic) continue;
+    const int local = fvBasicLocalIndex[static_cast<std::size_t>(parameter)];
+    if (local < 0) continue;
+    if (fvEffectColumn[static_cast<std::size_t>(e)] < 0) return false;
+    indices.push_back(local);
+    columns.push_back(fvEffectColumn[static_cast<std::size_t>(e)]);
+  }
+  return true;
+}
+
+void MCLogModel::PatternRowColumnValues(const double* row, double* values) const {
+  values[0] = 1.0;
+  // The products as SparseFromActive forms them, so the values are the same to the bit.
+  for (int a = 1; a < fNColumns; ++a) {
+    const int e = fvColumnEffect[static_cast<std::size_t>(a)];
+    double z = 1.0;
+    for (int c = fvEffectCovStart[e]; c < fvEffectCovStart[e + 1]; ++c) {
+      const double x = row[fvCovPatternOffsets[static_cast<std::size_t>(fvEffectCovIndex[c])]];
+      for (int m = 0; m < fvEffectCovPowers[c]; ++m) z *= x;
+    }
+    values[a] = z;
+  }
 }
 
 double MCLogModel::EffectValue(int effect, const double* values, bool pattern, bool& ok) const {

@@ -202,8 +202,76 @@ MCStatus MCPatternTabulator::CreateRowPatterns(MultiPassRecordIter& data,
   if (fStatus.IsError()) return fStatus;
   if (fNRowsStored == 0) return Keep(Error(307));
   if (fCancelInfo.WillCancel()) return Keep(Error(1));
+  try {
+    GroupRowsByPattern();
+  } catch (const std::exception&) {
+    return Keep(Error(305));
+  }
   fbRowPatternsCreated = true;
   return fStatus;
+}
+
+void MCPatternTabulator::GroupRowsByPattern() {
+  const std::size_t width = static_cast<std::size_t>(fNAnalysVars);
+  fvPatternStart.assign(fvPatternPositions.size() + 1, 0);
+  for (int32_t pattern : fvRowPattern) ++fvPatternStart[static_cast<std::size_t>(pattern) + 1];
+  for (std::size_t q = 1; q < fvPatternStart.size(); ++q)
+    fvPatternStart[q] += fvPatternStart[q - 1];
+  // In place, pattern by pattern: a row that belongs elsewhere is swapped into the next free
+  // place of its own pattern, so the stores are read and written in as many runs as there are
+  // patterns (the order within a pattern is that of the swaps).
+  std::vector<std::size_t> next(fvPatternStart.begin(), fvPatternStart.end() - 1);
+  for (std::size_t q = 0; q < next.size(); ++q) {
+    while (next[q] < fvPatternStart[q + 1]) {
+      const std::size_t r = next[q];
+      const std::size_t own = static_cast<std::size_t>(fvRowPattern[r]);
+      if (own == q) {
+        ++next[q];
+        continue;
+      }
+      const std::size_t to = next[own]++;
+      std::swap_ranges(fvRowData.begin() + static_cast<std::ptrdiff_t>(r * width),
+                       fvRowData.begin() + static_cast<std::ptrdiff_t>((r + 1) * width),
+                       fvRowData.begin() + static_cast<std::ptrdiff_t>(to * width));
+      std::swap(fvRowPattern[r], fvRowPattern[to]);
+    }
+  }
+}
+
+MCStatus MCPatternTabulator::AddPatternToStats(int pattern, bool llOnly) {
+  const std::size_t q = static_cast<std::size_t>(pattern);
+  const std::size_t n = static_cast<std::size_t>(fNAnalysVars);
+  const int dependent = fRecordExtractor.GetDependentOffset();
+  const std::vector<int>& positions = fvPatternPositions[q];
+  const std::size_t first = fvPatternStart[q];
+  const std::size_t end = fvPatternStart[q + 1];
+  const bool together = fpModel->ExpandPatternColumns(positions, fvIndices, fvColumns) &&
+                        fpStats->BeginPattern(fvIndices, fvColumns, fpModel->GetNPatternColumns(),
+                                              static_cast<int>(end - first));
+  if (together) fvValues.resize(static_cast<std::size_t>(fpModel->GetNPatternColumns()));
+  MCStatus status;
+  for (std::size_t r = first; r < end && !status.IsError(); ++r) {
+    if (fCancelInfo.WillCancel()) {
+      status = Error(1);
+      break;
+    }
+    const double* row = fvRowData.data() + r * n;
+    double weight = 1.0;
+    if (fFreqWeightOffset >= 0) weight *= row[fFreqWeightOffset];
+    if (fRegrWeightOffset >= 0) weight *= row[fRegrWeightOffset];
+    const int category = static_cast<int>(row[dependent]);
+    bool accepted;
+    if (together) {
+      fpModel->PatternRowColumnValues(row, fvValues.data());
+      accepted = fpStats->UpdateForPatternRow(fvValues.data(), category, weight, llOnly) >= 0;
+    } else {
+      accepted = fpModel->ExpandPatternRowSparse(row, positions, fvIndices, fvValues) &&
+                 fpStats->UpdateForRow(fvIndices, fvValues, category, weight, llOnly) >= 0;
+    }
+    if (!accepted) status = Error(313);
+  }
+  if (together) fpStats->EndPattern();
+  return status;
 }
 
 MCStatus MCPatternTabulator::AddRecordToPatterns(const Record& record, const IMCRegModel&) {
@@ -283,21 +351,9 @@ MCStatus MCPatternTabulator::ComputeStatsForOptimizer(bool llOnly) {
   if (!fbRowPatternsCreated || fpStats == nullptr || fpModel == nullptr) {
     return Keep(Error(313));
   }
-  const std::size_t n = static_cast<std::size_t>(fNAnalysVars);
-  const int dependent = fRecordExtractor.GetDependentOffset();
-  const double* row = fvRowData.data();
-  for (std::size_t r = 0; r < fvRowPattern.size(); ++r, row += n) {
-    if (fCancelInfo.WillCancel()) return Keep(Error(1));
-    double weight = 1.0;
-    if (fFreqWeightOffset >= 0) weight *= row[fFreqWeightOffset];
-    if (fRegrWeightOffset >= 0) weight *= row[fRegrWeightOffset];
-    const std::vector<int>& positions =
-        fvPatternPositions[static_cast<std::size_t>(fvRowPattern[r])];
-    if (!fpModel->ExpandPatternRowSparse(row, positions, fvIndices, fvValues) ||
-        fpStats->UpdateForRow(fvIndices, fvValues, static_cast<int>(row[dependent]), weight,
-                              llOnly) < 0) {
-      return Keep(Error(313));
-    }
+  for (std::size_t q = 0; q + 1 < fvPatternStart.size(); ++q) {
+    const MCStatus status = AddPatternToStats(static_cast<int>(q), llOnly);
+    if (status.IsError()) return Keep(status);
   }
   return fStatus;
 }

@@ -41,11 +41,12 @@ class MCSTAT_EXPORT MCRowPatterns {
 // A pattern's key is its per-effect local parameter indices packed into a few integers; its
 // parameter positions are worked out once, when the pattern first occurs.
 //
-// The rows are kept and visited in record order, so that every sum a pass makes (the model's
-// cross-products, the log-likelihood, the scores, the information matrix) is added up in the
-// same order as by a pass over the records: the two data handlers give the same fit, bit for
-// bit, even where the estimation stops on the rounding of the log-likelihood. The row store is
-// reserved once for the records the factor pass accepted, so it is never moved.
+// Once the row-pattern pass is complete the rows are kept pattern by pattern, and the
+// estimation passes visit them so: an accumulator that can add a
+// pattern's rows together (IMCAccumStats::BeginPattern) then does its per-row work once per
+// pattern where it can. Every sum is exact (double-double), so the order changes nothing a fit
+// decides. The row store is reserved once for the records the factor pass accepted and is
+// regrouped in place, so it is never moved.
 //
 // Every status is kept: once the tabulator holds an error every operation returns it.
 class MCSTAT_EXPORT MCPatternTabulator : public IMCDataHandler {
@@ -108,7 +109,8 @@ class MCSTAT_EXPORT MCPatternTabulator : public IMCDataHandler {
   // Every pattern, in the order of their numbers.
   std::vector<const MCRowPatterns*> GetPatterns() const;
   // Stored row r (0 <= r < GetNRowsStored()): fNAnalysVars values in the extractor's order,
-  // the dependent as its local category index; null outside the range.
+  // the dependent as its local category index; null outside the range. Once the patterns are
+  // complete the rows of pattern 0 come first, then those of pattern 1, and so on.
   const double* GetStoredRow(int r) const;
   // Number of the pattern of stored row r, -1 outside the range.
   int GetRowPattern(int r) const;
@@ -120,6 +122,11 @@ class MCSTAT_EXPORT MCPatternTabulator : public IMCDataHandler {
   bool NextRecord(MCCommon::MultiPassRecordIter& data, const MCCommon::Record*& record);
   // Parameter positions of a new pattern from its factor effects' local parameter indices.
   void AddPatternPositions(const std::vector<int>& local);
+  // Puts the stored rows in pattern order, in place, and notes where each pattern starts.
+  void GroupRowsByPattern();
+  // One pass over the rows of a pattern: together, when the model and the accumulator can,
+  // else row by row. 313 when a row is refused, 1 when a cancel is pending before a row.
+  MCCommon::MCStatus AddPatternToStats(int pattern, bool llOnly);
   MCCommon::MCStatus Keep(const MCCommon::MCStatus& status);
   // Adds a status to the warnings unless an equal one is there.
   void AddWarning(const MCCommon::MCStatus& status);
@@ -160,15 +167,18 @@ class MCSTAT_EXPORT MCPatternTabulator : public IMCDataHandler {
 
   const MCFactorTables* fpFactorTables = nullptr;
   std::vector<MCCommon::MCStatus> fvWarnings;
-  // The stored rows, fNAnalysVars values each, in record order, and the pattern of each.
+  // The stored rows, fNAnalysVars values each, and the pattern of each; once grouped, the
+  // first row of every pattern (and the end of the last).
   std::vector<double> fvRowData;
   std::vector<int32_t> fvRowPattern;
+  std::vector<std::size_t> fvPatternStart;
   // Parameter positions of every pattern, by pattern number.
   std::vector<std::vector<int>> fvPatternPositions;
   // Work lists reused from record to record.
   std::vector<int> fvPacked;
   std::vector<int> fvIndices;
   std::vector<double> fvValues;
+  std::vector<int> fvColumns;
 };
 
 #endif  // MCSTAT_REGRESSION_MCPATTERNTABULATOR_H_

@@ -84,6 +84,43 @@ TEST_F(AccumStatsTest, SumsMatchDenseDefinitions) {
   EXPECT_EQ(MaxDiff(fStats.GetScores(), std::vector<double>(9, 0.0)), 0.0);
 }
 
+// A pattern's rows handed over together (parameters 0 and 2 share column 0, and a row of
+// zeros is the empty row) add what the same rows add one by one, with one row (row by row
+// inside) and with six (the pattern's column sums).
+TEST_F(AccumStatsTest, PatternRowsAddWhatTheirRowsAdd) {
+  const std::vector<int> idx{0, 1, 2}, columns{0, 1, 0};
+  const double x[6][2] = {{0.5, -1.2}, {0.0, 0.7}, {0.0, 0.0}, {2.0, 0.3}, {-0.4, 1.1}, {1.5, -2}};
+  for (int nRows : {1, 6}) {
+    MCAccumStatsLogistic byPattern(fSettings, 3, 4, fBeta);
+    byPattern.Reset(MCConst::kNewtonRaphson, true);
+    fStats.Reset(MCConst::kNewtonRaphson, true);
+    ASSERT_TRUE(byPattern.BeginPattern(idx, columns, 2, nRows));
+    for (int r = 0; r < nRows; ++r) {
+      ASSERT_EQ(byPattern.UpdateForPatternRow(x[r], r % 4, 0.5 + r, false), 0);
+      std::vector<int> rowIdx;
+      std::vector<double> rowVal;
+      for (int k = 0; k < 3; ++k) {
+        const double v = x[r][columns[static_cast<std::size_t>(k)]];
+        if (v != 0.0) rowIdx.push_back(k), rowVal.push_back(v);
+      }
+      ASSERT_EQ(fStats.UpdateForRow(rowIdx, rowVal, r % 4, 0.5 + r, false), 0);
+    }
+    EXPECT_EQ(byPattern.UpdateForPatternRow(x[0], 4, 1.0, false), -1);  // no such category
+    byPattern.EndPattern();
+    EXPECT_EQ(byPattern.GetLL(), fStats.GetLL());
+    EXPECT_LT(MaxDiff(byPattern.GetScores(), fStats.GetScores()), 1e-15);
+    MCCommonMath::MCSymMatrix h;
+    byPattern.GetHessian(h);
+    EXPECT_LT(MaxDiff(h.AsVectorConst(), Hessian()), 1e-15);
+    std::vector<double> m(3);
+    byPattern.GetMinMaxProbabilities(m[0], m[1], m[2]);
+    EXPECT_EQ(m, MinMax());
+  }
+  // Indices that do not increase, or a column beyond the count, are refused.
+  EXPECT_FALSE(fStats.BeginPattern({1, 0}, {0, 0}, 1, 9));
+  EXPECT_FALSE(fStats.BeginPattern({0, 1}, {0, 2}, 2, 9));
+}
+
 TEST_F(AccumStatsTest, LogLikelihoodOnlyAndNoSeparationCheckLeaveTheRestAlone) {
   fStats.Reset(MCConst::kNewtonRaphson, false);
   AddSome();
