@@ -54,10 +54,15 @@ class MCSTAT_EXPORT IMCAccumStats {
   virtual void SetLLBase(const std::vector<double>* base,
                          const MCCommonMath::ddkernels::DD& baseLL);
   // A magnitude S of the last direct pass's log-likelihood terms: the rounding of that
-  // log-likelihood stays far below 2^-30 S, so two log-likelihoods that differ by more than
-  // 2^-30 times their magnitudes are ordered by their values, and only a smaller difference
-  // needs the exact change. Infinite (never decisive) by default.
+  // log-likelihood stays far below 2^-40 S, so two log-likelihoods that differ by more than
+  // 2^-40 times their magnitudes are ordered by their values, and only a smaller difference
+  // needs the exact change. Infinite (never decisive) by default. An accumulator that gives a
+  // finite magnitude also gives the exact change from a full pass (GetLLByChange).
   virtual double GetLLScale() const;
+  // After a pass with a base set (SetLLBase), full or log-likelihood-only: the log-likelihood
+  // as the base's plus the sum of the rows' exact changes. False (the default) when the pass
+  // gave no changes.
+  virtual bool GetLLByChange(MCCommonMath::ddkernels::DD& ll) const;
 
   // Rows that share their design (a stored pattern): every row has the sparse indices given
   // here, strictly increasing, and the value of entry k is the row's value of column
@@ -125,9 +130,12 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   // Log-likelihood-only passes without the separation check then add each row's change.
   void SetLLBase(const std::vector<double>* base,
                  const MCCommonMath::ddkernels::DD& baseLL) override;
-  // The sum over the rows of w (|log pi_ref| + 2 sum_k |x_k| max_j |beta_jk|): it bounds what
-  // the rounding of every predictor and log-probability can reach. 0 after a change pass.
+  // The sum over the rows of w (|log pi_ref| + (m + 2) sum_k |x_k| max_j |beta_jk|) for rows of
+  // m entries: a few units of rounding of it bound what the rounding of every predictor (a sum
+  // of m products) and log-probability can reach. 0 after a change pass.
   double GetLLScale() const override;
+  // A full pass with a base adds the changes besides its own terms.
+  bool GetLLByChange(MCCommonMath::ddkernels::DD& ll) const override;
   // A pattern's rows give the terms UpdateForRow gives them. Where the pattern has enough rows
   // and fewer columns than parameters, their scores and information go to sums over its
   // columns, which EndPattern adds to the totals: the same terms, exact, in fewer sums.
@@ -176,10 +184,10 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   std::vector<double> fvProb;
   // Linear predictors of the current row.
   std::vector<double> fvEta;
-  // The running sums: log-likelihood and weight; scores; the Hessian with the (K-1)K/2 blocks
-  // (j, l), l <= j, kept together per packed position of a p x p block (the layout of
-  // ddkernels::AddOuterSparseBlocks), so that a row adds to one short run per pair of its
-  // non-zero entries.
+  // The running sums: log-likelihood, weight and the changes from a base; scores; the Hessian
+  // with the (K-1)K/2 blocks (j, l), l <= j, kept together per packed position of a p x p block
+  // (the layout of ddkernels::AddOuterSparseBlocks), so that a row adds to one short run per
+  // pair of its non-zero entries.
   MCCommonMath::ddkernels::DDSums fTotals;
   MCCommonMath::ddkernels::DDSums fScoreSums;
   std::vector<double> fvHessianSums;
@@ -196,6 +204,10 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   std::vector<double> fvEta0;
   std::vector<double> fvProb0;
   bool fbChangePass = false;
+  // A full pass with a base: the changes are summed in fTotals[2].
+  bool fbHasChanges = false;
+  // The changes of the predictors of a row.
+  std::vector<double> fvEtaChange;
   // The log-likelihood's magnitude (GetLLScale) and, per parameter of a block, the largest
   // absolute value over the logits (set by Reset).
   double fLLScale = 0.0;

@@ -114,7 +114,8 @@ void RowProbabilities(const int* idx, const double* val, int m, const double* be
     prob[c] = x >= kMinExp ? std::exp(x) : 0.0;
     sum += prob[c];
   }
-  prob[ref] = -shift >= kMinExp ? std::exp(-shift) : 0.0;
+  // The reference's exponential, exp(-shift): 1 without a shift (predictors below 1).
+  prob[ref] = shift == 0.0 ? 1.0 : (-shift >= kMinExp ? std::exp(-shift) : 0.0);
   sum += prob[ref];
   for (int c = 0; c <= ref; ++c) prob[c] /= sum;
   logRef = -shift - std::log(sum);
@@ -144,6 +145,8 @@ bool IMCAccumStats::BeginPattern(const std::vector<int>&, const std::vector<int>
 int IMCAccumStats::UpdateForPatternRow(const double*, int, double, bool) { return -1; }
 
 void IMCAccumStats::EndPattern() {}
+
+bool IMCAccumStats::GetLLByChange(dd::DD&) const { return false; }
 
 void IMCAccumStats::GetScoresExtended(std::vector<dd::DD>& out) const {
   const std::vector<double>& scores = GetScores();
@@ -175,8 +178,9 @@ MCAccumStatsLogistic::MCAccumStatsLogistic(const MCRegSettings& settings, int p,
     fvProb.assign(static_cast<std::size_t>(K), 0.0);
     fvEta.assign(static_cast<std::size_t>(K), 0.0);
     fvEta0.assign(static_cast<std::size_t>(K), 0.0);
+    fvEtaChange.assign(static_cast<std::size_t>(K), 0.0);
     fvProb0.assign(static_cast<std::size_t>(K), 0.0);
-    fTotals.Resize(2);
+    fTotals.Resize(3);
     fScoreSums.Resize(nParams);
     fvHessianSums.assign(2 * nBlocks * dd::PackedRowStart(p), 0.0);
     fvBlockCoef.assign(nBlocks, dd::DD{});
@@ -207,6 +211,7 @@ void MCAccumStatsLogistic::ResetExtremes() {
 
 void MCAccumStatsLogistic::Reset(MCConst::MCEstimationMethod method, bool separationCheck) {
   fbChangePass = false;
+  fbHasChanges = false;
   if (fpBase != nullptr && fpBase->size() == fvParameters.size()) {
     // Exact for the close parameters where it matters (Sterbenz).
     fvDelta.resize(fvParameters.size());
@@ -256,8 +261,12 @@ int MCAccumStatsLogistic::AddRow(const int* idx, const double* val, int m, int c
   const bool emptyRow = m == 0;
   if (category < 0 || category >= K || !(weight > 0.0)) return -1;
 
-  const bool change = llOnly && !fbSeparationCheck && fpBase != nullptr &&
-                      fpBase->size() == fvParameters.size() && fvDelta.size() == fpBase->size();
+  // With a base, a log-likelihood-only pass (without the separation check) adds only each
+  // row's change; a full pass adds it besides its own terms.
+  const bool haveBase = fpBase != nullptr && fpBase->size() == fvParameters.size() &&
+                        fvDelta.size() == fpBase->size();
+  const bool change = llOnly && !fbSeparationCheck && haveBase;
+  const bool alsoChange = !llOnly && haveBase;
   double logRef = 0.0;
   double logObserved = 0.0;
   double rowChange = 0.0;
@@ -278,12 +287,13 @@ int MCAccumStatsLogistic::AddRow(const int* idx, const double* val, int m, int c
         ++fNInvalidCalls;
         return -1;
       }
-      if (change) {
+      if (change || (alsoChange && !RowChange(idx, val, m, category, rowChange))) {
         // A large change: the difference of the two log-probabilities loses nothing that
         // matters.
-        RowProbabilities(idx, val, m, fpBase->data(), K, p, fvEta0.data(), fvProb0.data(), logRef);
+        double logRef0 = 0.0;
+        RowProbabilities(idx, val, m, fpBase->data(), K, p, fvEta0.data(), fvProb0.data(), logRef0);
         const double logObserved0 =
-            category != ref ? logRef + fvEta0[static_cast<std::size_t>(category)] : logRef;
+            category != ref ? logRef0 + fvEta0[static_cast<std::size_t>(category)] : logRef0;
         rowChange = logObserved - logObserved0;
       }
     }
@@ -295,12 +305,16 @@ int MCAccumStatsLogistic::AddRow(const int* idx, const double* val, int m, int c
     AddWeighted(fTotals[0], weight, rowChange);
     return 0;
   }
+  if (alsoChange) {
+    fbHasChanges = true;
+    AddWeighted(fTotals[2], weight, rowChange);
+  }
 
   double magnitude = 0.0;
   for (int k = 0; k < m; ++k) {
     magnitude += std::fabs(val[k]) * fvLargestParameter[static_cast<std::size_t>(idx[k])];
   }
-  fLLScale += weight * (std::fabs(logRef) + 2.0 * magnitude);
+  fLLScale += weight * (std::fabs(logRef) + (m + 2.0) * magnitude);
   if (fbSeparationCheck) {
     const double smallest = std::min(1.0, *std::min_element(fvProb.begin(), fvProb.end()));
     fMinObservedProb = std::min(fMinObservedProb, fvProb[category]);
@@ -432,10 +446,10 @@ bool MCAccumStatsLogistic::RowChange(const int* idx, const double* val, int m, i
   const int p = fNParameters;
   // The change of every predictor straight from the parameter difference; a large one is left
   // to the difference of the two log-probabilities.
-  Predictors(idx, val, m, fvDelta.data(), ref, p, fvEta.data());
+  double* deta = fvEtaChange.data();
+  Predictors(idx, val, m, fvDelta.data(), ref, p, deta);
   double largest = 0.0;
-  for (int j = 0; j < ref; ++j)
-    largest = std::max(largest, std::fabs(fvEta[static_cast<std::size_t>(j)]));
+  for (int j = 0; j < ref; ++j) largest = std::max(largest, std::fabs(deta[j]));
   if (!(largest <= 0.25)) return false;
   double logRef0 = 0.0;
   RowProbabilities(idx, val, m, fpBase->data(), K, p, fvEta0.data(), fvProb0.data(), logRef0);
@@ -443,10 +457,8 @@ bool MCAccumStatsLogistic::RowChange(const int* idx, const double* val, int m, i
   // log pi_c - log pi0_c = deta_c - log(sum_k pi0_k exp(deta_k)), the sum being
   // 1 + sum_k pi0_k expm1(deta_k) with deta of the reference 0: every term keeps its digits.
   double s = 0.0;
-  for (int j = 0; j < ref; ++j) {
-    s += fvProb0[static_cast<std::size_t>(j)] * std::expm1(fvEta[static_cast<std::size_t>(j)]);
-  }
-  change = (category != ref ? fvEta[static_cast<std::size_t>(category)] : 0.0) - std::log1p(s);
+  for (int j = 0; j < ref; ++j) s += fvProb0[static_cast<std::size_t>(j)] * std::expm1(deta[j]);
+  change = (category != ref ? deta[category] : 0.0) - std::log1p(s);
   return std::isfinite(change);
 }
 
@@ -456,6 +468,16 @@ void MCAccumStatsLogistic::SetLLBase(const std::vector<double>* base, const dd::
 }
 
 double MCAccumStatsLogistic::GetLL() const { return dd::ToDouble(GetLLExtended()); }
+
+bool MCAccumStatsLogistic::GetLLByChange(dd::DD& ll) const {
+  if (fbChangePass) {
+    ll = GetLLExtended();
+    return true;
+  }
+  if (!fbHasChanges) return false;
+  ll = dd::Add(fBaseLL, fTotals.Value(2));
+  return true;
+}
 
 double MCAccumStatsLogistic::GetLLScale() const { return fLLScale; }
 

@@ -23,11 +23,12 @@ constexpr double kMaxExp = 709.0;
 // A factor pivot below this (about sqrt(1e-7)) lets the separation test decide.
 constexpr double kSeparationPivot = 0.000316;
 // Two direct log-likelihoods are ordered by their values when they differ by more than this
-// times the sum of their magnitudes (GetLLScale), a million times what their rounding reaches.
-constexpr double kDecisiveRatio = 0x1.0p-30;
+// times the sum of their magnitudes (GetLLScale), thousands of times what their rounding
+// reaches (a few units of 2^-53 of the magnitude).
+constexpr double kDecisiveRatio = 0x1.0p-40;
 // A trial whose predicted gain exceeds this times the magnitude of ll0 is far from the optimum:
 // its direct log-likelihood is expected to decide.
-constexpr double kFarGain = 0x1.0p-24;
+constexpr double kFarGain = 0x1.0p-34;
 
 bool IsMissing(double x) { return x == MCMV::kMissing; }
 
@@ -136,8 +137,9 @@ double MCRegOptimizer::ClampedLL() const {
   return (!IsMissing(ll) && ll > 0.0) ? 0.0 : ll;
 }
 
-dd::DD MCRegOptimizer::ClampedLLExtended() const {
-  const dd::DD ll = fpStats->GetLLExtended();
+dd::DD MCRegOptimizer::ClampedLLExtended() const { return Clamped(fpStats->GetLLExtended()); }
+
+dd::DD MCRegOptimizer::Clamped(const dd::DD& ll) {
   return (ll.hi != MCMV::kMissing && ll.hi > 0.0) ? dd::DD{} : ll;
 }
 
@@ -284,12 +286,13 @@ MCStatus MCRegOptimizer::Estimate() {
       // "Not lower" must not be decided by rounding. Far from the optimum, where the
       // quadratic model promises a gain f (1 - f/2) g'd far above the rounding of the
       // log-likelihoods, the trial is the full pass and its direct log-likelihood decides when
-      // the two differ by more than their rounding can; otherwise (near the optimum, or when
-      // the difference is that small) a log-likelihood-only pass gives the new log-likelihood
-      // as ll0 plus its exact change from b0.
+      // the two differ by more than their rounding can. Near it, the new log-likelihood is ll0
+      // plus its exact change from b0: for the whole step (nearly always taken there) from
+      // the full pass itself, else from a log-likelihood-only pass.
       bool decided = false;
       bool accept = false;
       fullAtB = false;
+      const bool knowsScale = std::isfinite(ll0Scale);
       if (!IsMissing(ll0) && f * (1.0 - 0.5 * f) * fSlope > kFarGain * ll0Scale) {
         ComputeStats(m, sep, false);
         if (fStatus.IsError()) break;
@@ -298,6 +301,17 @@ MCStatus MCRegOptimizer::Estimate() {
         if (!IsMissing(llnew) && std::fabs(llnew - ll0) > margin) {
           decided = true;
           accept = llnew > ll0;
+          fullAtB = accept;
+        }
+      } else if (!IsMissing(ll0) && knowsScale && h == 0) {
+        fpStats->SetLLBase(&b0, ll0Extended);
+        ComputeStats(m, sep, false);
+        fpStats->SetLLBase(nullptr, dd::DD{});
+        if (fStatus.IsError()) break;
+        dd::DD byChange;
+        if (fpStats->GetLLByChange(byChange)) {
+          decided = true;
+          accept = dd::Compare(Clamped(byChange), ll0Extended) >= 0;
           fullAtB = accept;
         }
       }

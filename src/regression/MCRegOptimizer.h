@@ -68,7 +68,8 @@ class MCSTAT_EXPORT MCIterationReporter : public ProgressReportVect {
 // accumulator gives the magnitude of its log-likelihood (GetLLScale), a step far from the
 // optimum is tried with a full pass, whose direct log-likelihood decides when it differs from
 // the previous one by far more than rounding, and which then serves as the iteration's pass:
-// one pass per iteration instead of two.
+// one pass per iteration instead of two. Near the optimum the whole step's full pass also adds
+// the exact change of every row, which decides.
 
 class MCSTAT_EXPORT MCRegOptimizer {
  public:
@@ -128,6 +129,7 @@ class MCSTAT_EXPORT MCRegOptimizer {
   // The accumulator's log-likelihood, a positive value (rounding) taken as 0.
   double ClampedLL() const;
   MCCommonMath::ddkernels::DD ClampedLLExtended() const;
+  static MCCommonMath::ddkernels::DD Clamped(const MCCommonMath::ddkernels::DD& ll);
   // Copies the accumulated Hessian and factors it; returns the number of redundant rows.
   int FactorHessian(double& minPivot);
   // d = the solution of (factored Hessian) d = scores.

@@ -250,6 +250,14 @@ TEST(AccumStatsChangeTest, LogLikelihoodChangeKeepsItsDigits) {
     const double e = dd::ToDouble(expected);
     EXPECT_NEAR(change, e, std::max(0.1 * step * step, 1e-13) * std::fabs(e)) << step;
     EXPECT_EQ(stats.GetLL(), dd::ToDouble(stats.GetLLExtended()));
+    // A full pass adds the same changes besides its own direct terms.
+    const dd::DD byChanges = stats.GetLLExtended();
+    pass(false);
+    dd::DD fromFull;
+    ASSERT_TRUE(stats.GetLLByChange(fromFull));
+    EXPECT_EQ(fromFull.hi, byChanges.hi);
+    EXPECT_EQ(fromFull.lo, byChanges.lo);
+    EXPECT_NEAR(stats.GetLL(), dd::ToDouble(byChanges), 1e-9);  // direct: rounding only
   }
   // Without a base the pass is direct again.
   stats.SetLLBase(nullptr, dd::DD{});
