@@ -99,11 +99,28 @@ __attribute__((target("avx,fma"))) void AddOuterSparseBlocksAvx(int m, const int
   constexpr int kMaxBlocks = 64;
   alignas(32) double ckHi[kMaxBlocks];
   alignas(32) double ckLo[kMaxBlocks];
+  // The coefficients' parts apart, so that the row's products of them go four at a time too.
+  alignas(32) double cHi[kMaxBlocks];
+  alignas(32) double cLo[kMaxBlocks];
+  for (int t = 0; t < nb; ++t) {
+    cHi[t] = coef[t].hi;
+    cLo[t] = coef[t].lo;
+  }
   const std::size_t stride = 2 * static_cast<std::size_t>(nb);
   for (int k = 0; k < m; ++k) {
-    for (int t = 0; t < nb; ++t) {
-      ckHi[t] = coef[t].hi * val[k];
-      ckLo[t] = std::fma(coef[t].lo, val[k], std::fma(coef[t].hi, val[k], -ckHi[t]));
+    const double vk = val[k];
+    const __m256d vk4 = _mm256_set1_pd(vk);
+    int t = 0;
+    for (; t + 4 <= nb; t += 4) {
+      const __m256d h = _mm256_load_pd(cHi + t);
+      const __m256d p = _mm256_mul_pd(h, vk4);
+      _mm256_store_pd(ckHi + t, p);
+      _mm256_store_pd(ckLo + t,
+                      _mm256_fmadd_pd(_mm256_load_pd(cLo + t), vk4, _mm256_fmsub_pd(h, vk4, p)));
+    }
+    for (; t < nb; ++t) {
+      ckHi[t] = cHi[t] * vk;
+      ckLo[t] = std::fma(cLo[t], vk, std::fma(cHi[t], vk, -ckHi[t]));
     }
     const std::size_t rowStart = PackedRowStart(idx[k]);
     for (int l = 0; l <= k; ++l) {
