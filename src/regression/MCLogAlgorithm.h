@@ -205,6 +205,8 @@ class MCSTAT_EXPORT MCLogModel : public IMCRegModel {
   std::vector<int> fvEffectColumn;
   int fNColumns = 0;
   std::vector<int> fvColumnEffect;
+  // A column that is one covariate to the power 1: its offset in a stored row, else -1.
+  std::vector<int> fvColumnSingleOffset;
   int fMaxRowPosition = -1;
   std::vector<double> fvCategoryWeights;
   // X'X and the category weights as exact sums; the fields above hold their double roundings.

@@ -222,6 +222,15 @@ void MCLogModel::NumberColumns() {
     fvEffectColumn[e] = column;
   }
   fNColumns = static_cast<int>(fvColumnEffect.size());
+  fvColumnSingleOffset.assign(fvColumnEffect.size(), -1);
+  for (int a = 1; a < fNColumns; ++a) {
+    const int c = fvEffectCovStart[fvColumnEffect[static_cast<std::size_t>(a)]];
+    if (fvEffectCovStart[fvColumnEffect[static_cast<std::size_t>(a)] + 1] == c + 1 &&
+        fvEffectCovPowers[c] == 1) {
+      fvColumnSingleOffset[static_cast<std::size_t>(a)] =
+          fvCovPatternOffsets[static_cast<std::size_t>(fvEffectCovIndex[c])];
+    }
+  }
 }
 
 bool MCLogModel::ExpandPatternColumns(const std::vector<int>& positions, std::vector<int>& indices,
@@ -244,8 +253,14 @@ bool MCLogModel::ExpandPatternColumns(const std::vector<int>& positions, std::ve
 
 void MCLogModel::PatternRowColumnValues(const double* row, double* values) const {
   values[0] = 1.0;
-  // The products as SparseFromActive forms them, so the values are the same to the bit.
+  // The products as SparseFromActive forms them, so the values are the same to the bit (a
+  // single covariate is its own value).
   for (int a = 1; a < fNColumns; ++a) {
+    const int single = fvColumnSingleOffset[static_cast<std::size_t>(a)];
+    if (single >= 0) {
+      values[a] = row[single];
+      continue;
+    }
     const int e = fvColumnEffect[static_cast<std::size_t>(a)];
     double z = 1.0;
     for (int c = fvEffectCovStart[e]; c < fvEffectCovStart[e + 1]; ++c) {
