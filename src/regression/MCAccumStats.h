@@ -213,8 +213,9 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   double fLLScale = 0.0;
   std::vector<double> fvLargestParameter;
   // The pattern being added (BeginPattern): its indices, their columns, a row's values, and
-  // when its column sums are used, the column numbers 0..c-1 and those sums (scores, then the
-  // information in the layout of fvHessianSums over a c x c block).
+  // when its column sums are used, the column numbers 0..c-1 and those sums (the scores' high
+  // parts, logit by logit, then their low parts; the information in the layout of
+  // fvHessianSums over a c x c block).
   bool fbInPattern = false;
   bool fbPatternMoments = false;
   bool fbPatternAdded = false;
@@ -222,7 +223,7 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   std::vector<int> fvPatternColumn;
   std::vector<double> fvPatternValues;
   std::vector<int> fvColumnIndex;
-  MCCommonMath::ddkernels::DDSums fPatternScores;
+  std::vector<double> fvPatternScores;
   std::vector<double> fvPatternInformation;
   // The change of w log(pi of the observed category) from the base parameters to the current
   // ones for a valid row; false when it cannot be formed.

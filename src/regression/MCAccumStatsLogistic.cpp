@@ -336,10 +336,16 @@ int MCAccumStatsLogistic::AddRow(const int* idx, const double* val, int m, int c
     }
   }
   if (columnValues != nullptr) {
-    // The same products over the pattern's columns, into its own sums.
+    // The same products over the pattern's columns, into its own sums (the scores with their
+    // parts apart, so that they go four columns at a time).
     const int c = static_cast<int>(fvColumnIndex.size());
-    dd::AddLogitRow(c, fvColumnIndex.data(), columnValues, ref, c, weight, residual, products, coef,
-                    fPatternScores.Data(), fvPatternInformation.data());
+    const int nb = static_cast<int>(fvBlockCoef.size());
+    dd::TwoProducts(ref, weight, residual, coef);
+    dd::AddScaledColumns(c, columnValues, ref, coef, fvPatternScores.data(),
+                         fvPatternScores.data() + static_cast<std::size_t>(ref) * c);
+    dd::TwoProducts(nb, weight, products, coef);
+    dd::AddOuterSparseBlocks(c, fvColumnIndex.data(), columnValues, nb, coef,
+                             fvPatternInformation.data());
     fbPatternAdded = true;
   } else {
     dd::AddLogitRow(m, idx, val, ref, p, weight, residual, products, coef, fScoreSums.Data(),
@@ -376,7 +382,7 @@ bool MCAccumStatsLogistic::BeginPattern(const std::vector<int>& indices,
     const int nLogits = fNCategories - 1;
     fvColumnIndex.resize(static_cast<std::size_t>(nColumns));
     for (int a = 0; a < nColumns; ++a) fvColumnIndex[static_cast<std::size_t>(a)] = a;
-    fPatternScores.Resize(static_cast<std::size_t>(nLogits) * nColumns);
+    fvPatternScores.assign(2 * static_cast<std::size_t>(nLogits) * nColumns, 0.0);
     fvPatternInformation.assign(2 * fvBlockCoef.size() * dd::PackedRowStart(nColumns), 0.0);
   }
   fbPatternAdded = false;
@@ -408,10 +414,12 @@ void MCAccumStatsLogistic::EndPattern() {
     const int m = static_cast<int>(fvPatternIndex.size());
     const int* idx = fvPatternIndex.data();
     const int* col = fvPatternColumn.data();
+    const std::size_t lows = static_cast<std::size_t>(fNCategories - 1) * c;
     for (int j = 0; j + 1 < fNCategories; ++j) {
       for (int k = 0; k < m; ++k) {
-        dd::Merge(1, fPatternScores.Data() + static_cast<std::size_t>(j) * c + col[k],
-                  fScoreSums.Data() + static_cast<std::size_t>(j) * p + idx[k]);
+        const std::size_t at = static_cast<std::size_t>(j) * c + col[k];
+        const dd::DD sum{fvPatternScores[at], fvPatternScores[lows + at]};
+        dd::Merge(1, &sum, fScoreSums.Data() + static_cast<std::size_t>(j) * p + idx[k]);
       }
     }
     const std::size_t stride = 2 * static_cast<std::size_t>(nb);
