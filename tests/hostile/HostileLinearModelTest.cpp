@@ -295,6 +295,22 @@ __attribute__((noinline)) void *operator new(std::size_t size) {
 }
 __attribute__((noinline)) void operator delete(void *p) noexcept { std::free(p); }
 __attribute__((noinline)) void operator delete(void *p, std::size_t) noexcept { std::free(p); }
+// The other forms on the same pair, so that every allocation and release meet.
+void *operator new[](std::size_t size) { return ::operator new(size); }
+void *operator new(std::size_t size, const std::nothrow_t &) noexcept {
+  try {
+    return ::operator new(size);
+  } catch (...) {
+    return nullptr;
+  }
+}
+void *operator new[](std::size_t size, const std::nothrow_t &tag) noexcept {
+  return ::operator new(size, tag);
+}
+void operator delete[](void *p) noexcept { ::operator delete(p); }
+void operator delete[](void *p, std::size_t) noexcept { ::operator delete(p); }
+void operator delete(void *p, const std::nothrow_t &) noexcept { ::operator delete(p); }
+void operator delete[](void *p, const std::nothrow_t &) noexcept { ::operator delete(p); }
 
 namespace {
 
