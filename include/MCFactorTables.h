@@ -43,6 +43,10 @@ class MCSTAT_EXPORT MCFactorCounts {
   // still counted), when a counted dependent is out of range (nothing of it counted), or when
   // the record does not reach every position used; true otherwise.
   bool Update(const MCCommon::Record& record);
+  // Whether a record with these values is counted: every factor and a counted dependent inside
+  // its range. The passes after the first skip a record that is not: it is in none of the
+  // totals. values must reach every factor and dependent position.
+  bool IsCounted(const double* values) const;
 
   int GetNFactors() const { return fNFactors; }
   // Number of categories of the factor; -1 for an index out of range.
@@ -181,6 +185,9 @@ class MCSTAT_EXPORT MCFactorTables : public MCFactorCounts {
   // is not above 0, every mean becomes the missing value.
   const std::vector<double>& GetCovariateMeans();
   bool AreCovariateMeansComputed() const { return fbMeansComputed; }
+  // Whether a combination could not be stored for lack of memory: the tables then lack a
+  // combination that a counted record has, and no model may be built on them.
+  bool HasFailedAllocation() const { return fbAllocationFailed; }
 
   // 0 for an effect out of range, 1 for an effect without factors, else its number of stored
   // combinations.
@@ -255,6 +262,7 @@ class MCSTAT_EXPORT MCFactorTables : public MCFactorCounts {
   int fNCovariates = 0;
   std::vector<double> fvCovariateMeans;
   bool fbMeansComputed = false;
+  bool fbAllocationFailed = false;
   double fTotalWeight = 0.0;
   double fTotalRegrWeight = 0.0;
   double fSampleSize = 0.0;

@@ -16,7 +16,8 @@ class MCSTAT_EXPORT MCRegFactory {
 
   // Checks the settings (their own virtual check); on an error keeps it as the status and
   // returns null. Otherwise a new component for the settings' model type, which the caller
-  // owns and deletes, or null for a model type without a component.
+  // owns and deletes, or null for a model type without a component; null with status 305 when
+  // the component cannot be allocated. Nothing is thrown.
   IMCRegComponent* CreateRegAlgorithm(MCRegSettings& settings);
   // The result of the last settings check.
   const MCCommon::MCStatus& GetStatus() const { return fStatus; }

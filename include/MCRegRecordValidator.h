@@ -29,12 +29,16 @@ class MCSTAT_EXPORT MCRegRecordValidator {
                      int nResponseCategories);
 
   // Build rule. False with error 315 in status when the record is shorter than the role list;
-  // false with error 316 (discrete datum 1 = position, scale datum 1 = value) for a categorical
-  // value that is not whole or exceeds its limit; false with status untouched for a categorical
-  // value below -0.5, a missing covariate or continuous dependent, or a weight not above 0.
+  // false with error 313 (discrete datum 1 = position, scale datum 1 = value) for a covariate,
+  // dependent or weight that is not a number or infinite, which no pass can accumulate; false
+  // with error 316 (the same data) for a categorical value that is not whole or exceeds its
+  // limit; false with status untouched for a categorical value below -0.5, a missing covariate
+  // or continuous dependent, or a weight not above 0. Positions are checked in order and the
+  // first failure decides.
   bool IsValidRecord(const MCCommon::Record& record, MCCommon::MCStatus& status) const;
-  // Scoring rule: the factor and covariate checks of IsValidRecord only (315 and 316 likewise);
-  // the dependent and the weights are not examined.
+  // Scoring rule: the factor and covariate checks of IsValidRecord only (315 and 316 likewise;
+  // a covariate that is not a number or infinite is left to the prediction); the dependent and
+  // the weights are not examined.
   bool IsValid4Scoring(const MCCommon::Record& record, MCCommon::MCStatus& status) const;
 
   const std::vector<MCConst::MCVariableType>& GetVariableTypes() const { return fvVariableTypes; }

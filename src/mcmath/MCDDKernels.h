@@ -168,6 +168,16 @@ MCSTAT_EXPORT void MergeBlocks(std::size_t nPositions, int nb, const double* src
 // out[t] = a * b[t] exactly, as pairs, for t < n.
 MCSTAT_EXPORT void TwoProducts(int n, double a, const double* b, DD* out);
 
+// Sums over dense columns with their parts apart: (hi[j c + a], lo[j c + a]) += coef[j] v[a]
+// for j < n and a < c, each as AddProduct adds it (the same bits). On processors with AVX and
+// FMA the columns go four at a time; elsewhere the portable path.
+MCSTAT_EXPORT void AddScaledColumns(int c, const double* v, int n, const DD* coef, double* hi,
+                                    double* lo);
+// The same on a chosen path (0 portable, 1 AVX and FMA); false, nothing added, when the
+// processor lacks it.
+MCSTAT_EXPORT bool AddScaledColumnsOn(int path, int c, const double* v, int n, const DD* coef,
+                                      double* hi, double* lo);
+
 // One row of a multinomial logit's score and information sums, with weight w: the coefficients
 // w residual[j] and w products[t] carried exactly as pairs (coef receives the nb = nLogits
 // (nLogits + 1) / 2 of the blocks); scores[j p + idx[k]] += w residual[j] val[k] and the

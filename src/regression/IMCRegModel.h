@@ -28,6 +28,9 @@ class MCSTAT_EXPORT IMCRegModel {
   // not present. Empty when the dependent values of the records already are local indices.
   virtual const std::vector<int>& GetDependentLocalIndices() const = 0;
 
+  // Whether the first pass counted a valid record: every factor and the dependent inside its
+  // range, whether or not an effect uses the factor. The data passes skip a record it did not.
+  virtual bool IsCounted(const MCCommon::Record& record) const = 0;
   // The sparse design row of a valid record, into the caller's reused buffers. False when the
   // record's factor combination never occurred in the first pass: the data passes skip it.
   virtual bool ExpandRecordSparse(const MCCommon::Record& record, std::vector<int>& indices,
@@ -41,6 +44,16 @@ class MCSTAT_EXPORT IMCRegModel {
   // Adds a stored pattern row, weighted by its stored weights, to the model's cross-product
   // matrix. False when the model refuses it.
   virtual bool AddPatternRow(const double* row, const std::vector<int>& positions) = 0;
+
+  // A stored pattern's design by columns: the indices ExpandPatternRowSparse gives before it
+  // leaves out zero values, and for each the column of its value, 0 for the value 1, a > 0 for
+  // the a-th of the model's distinct covariate products. False (the default) when the model
+  // gives no columns for the pattern: its rows are then expanded one by one.
+  virtual bool ExpandPatternColumns(const std::vector<int>& positions, std::vector<int>& indices,
+                                    std::vector<int>& columns) const;
+  // The number of columns, and a stored row's value of each (values receives that many).
+  virtual int GetNPatternColumns() const;
+  virtual void PatternRowColumnValues(const double* row, double* values) const;
 };
 
 #endif  // MCSTAT_REGRESSION_IMCREGMODEL_H_

@@ -53,6 +53,29 @@ class MCSTAT_EXPORT IMCAccumStats {
   // Nothing by default.
   virtual void SetLLBase(const std::vector<double>* base,
                          const MCCommonMath::ddkernels::DD& baseLL);
+  // A magnitude S of the last direct pass's log-likelihood terms: the rounding of that
+  // log-likelihood stays far below 2^-40 S, so two log-likelihoods that differ by more than
+  // 2^-40 times their magnitudes are ordered by their values, and only a smaller difference
+  // needs the exact change. Infinite (never decisive) by default. An accumulator that gives a
+  // finite magnitude also gives the exact change from a full pass (GetLLByChange).
+  virtual double GetLLScale() const;
+  // After a pass with a base set (SetLLBase), full or log-likelihood-only: the log-likelihood
+  // as the base's plus the sum of the rows' exact changes. False (the default) when the pass
+  // gave no changes.
+  virtual bool GetLLByChange(MCCommonMath::ddkernels::DD& ll) const;
+
+  // Rows that share their design (a stored pattern): every row has the sparse indices given
+  // here, strictly increasing, and the value of entry k is the row's value of column
+  // columns[k] (of nColumns). A pass may hand such rows over as BeginPattern, then
+  // UpdateForPatternRow with each row's nColumns column values (0 when accumulated, -1 when
+  // refused, as UpdateForRow), then EndPattern before anything is read. BeginPattern answers
+  // false (the default) when the accumulator takes rows one by one only; the rows then go to
+  // UpdateForRow.
+  virtual bool BeginPattern(const std::vector<int>& indices, const std::vector<int>& columns,
+                            int nColumns, int nRows);
+  virtual int UpdateForPatternRow(const double* columnValues, int category, double weight,
+                                  bool llOnly);
+  virtual void EndPattern();
 };
 
 // The multinomial logit accumulator. K categories, the last (K-1) the reference; p parameters
@@ -68,10 +91,12 @@ class MCSTAT_EXPORT IMCAccumStats {
 // number of rows; the double getters give their roundings.
 class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
  public:
-  // Invalid when p < 0, K < 2 or params holds fewer than (K-1) p values, or when the block
-  // matrix cannot be allocated.
+  // Invalid when p < 0, K < 2, (K-1) p exceeds the int range or params holds fewer than
+  // (K-1) p values, or when the sums cannot be allocated.
   MCAccumStatsLogistic(const MCRegSettings& settings, int p, int K,
                        const std::vector<double>& params);
+  // The bytes an accumulator of this shape allocates (about).
+  static double RequiredBytes(int p, int K);
   MCAccumStatsLogistic(const MCAccumStatsLogistic&) = default;
   MCAccumStatsLogistic& operator=(const MCAccumStatsLogistic&) = delete;
   ~MCAccumStatsLogistic() override;
@@ -105,6 +130,20 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   // Log-likelihood-only passes without the separation check then add each row's change.
   void SetLLBase(const std::vector<double>* base,
                  const MCCommonMath::ddkernels::DD& baseLL) override;
+  // The sum over the rows of w (|log pi_ref| + (m + 2) sum_k |x_k| max_j |beta_jk|) for rows of
+  // m entries: a few units of rounding of it bound what the rounding of every predictor (a sum
+  // of m products) and log-probability can reach. 0 after a change pass.
+  double GetLLScale() const override;
+  // A full pass with a base adds the changes besides its own terms.
+  bool GetLLByChange(MCCommonMath::ddkernels::DD& ll) const override;
+  // A pattern's rows give the terms UpdateForRow gives them. Where the pattern has enough rows
+  // and fewer columns than parameters, their scores and information go to sums over its
+  // columns, which EndPattern adds to the totals: the same terms, exact, in fewer sums.
+  bool BeginPattern(const std::vector<int>& indices, const std::vector<int>& columns, int nColumns,
+                    int nRows) override;
+  int UpdateForPatternRow(const double* columnValues, int category, double weight,
+                          bool llOnly) override;
+  void EndPattern() override;
 
   const MCRegSettings& GetSettings() const { return fSettings; }
   int GetNParameters() const { return fNParameters; }
@@ -114,9 +153,17 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
 
  private:
   void ResetExtremes();
-  // Brings fHessian and the scores up to the running sums.
-  void SyncHessian() const;
+  // The accumulated weight, rounded.
+  double GetWeight() const;
+  // Accumulates a well-formed row of m entries (0 the empty row); its scores and information go
+  // to the pattern's column sums when columnValues (the row's column values) is given.
+  int AddRow(const int* idx, const double* val, int m, int category, double weight, bool llOnly,
+             const double* columnValues);
+  // Brings the scores up to the running sums.
   void SyncScores() const;
+  // visit(packed position in the matrix of order (K-1) p, normalised sum) for every element.
+  template <typename Visit>
+  void ForEachHessianElement(Visit visit) const;
 
   const MCRegSettings& fSettings;
   int fNParameters = 0;
@@ -124,11 +171,8 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   const std::vector<double>& fvParameters;
   // Filled from fScoreSums when read.
   mutable std::vector<double> fvScores;
-  // Filled from fvHessianSums when it is read.
-  mutable MCCommonMath::MCSymBlockMatrix fHessian;
   int fNValidRows = 0;
   int fNInvalidCalls = 0;
-  double fWeight = 0.0;
   MCConst::MCEstimationMethod fEstimationMethod = MCConst::kNewtonRaphson;
   bool fbSeparationCheck = false;
   double fMinObservedProb = 0.0;
@@ -140,14 +184,13 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   std::vector<double> fvProb;
   // Linear predictors of the current row.
   std::vector<double> fvEta;
-  // The running sums: log-likelihood and weight; scores; the Hessian with the (K-1)K/2 blocks
-  // (j, l), l <= j, kept together per packed position of a p x p block (the layout of
-  // ddkernels::AddOuterSparseBlocks), so that a row adds to one short run per pair of its
-  // non-zero entries.
+  // The running sums: log-likelihood, weight and the changes from a base; scores; the Hessian
+  // with the (K-1)K/2 blocks (j, l), l <= j, kept together per packed position of a p x p block
+  // (the layout of ddkernels::AddOuterSparseBlocks), so that a row adds to one short run per
+  // pair of its non-zero entries.
   MCCommonMath::ddkernels::DDSums fTotals;
   MCCommonMath::ddkernels::DDSums fScoreSums;
   std::vector<double> fvHessianSums;
-  mutable bool fbHessianCurrent = true;
   mutable bool fbScoresCurrent = true;
   // The row's coefficient of every block as an exact pair, and the doubles of the score and
   // information coefficients before the weight.
@@ -161,6 +204,27 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   std::vector<double> fvEta0;
   std::vector<double> fvProb0;
   bool fbChangePass = false;
+  // A full pass with a base: the changes are summed in fTotals[2].
+  bool fbHasChanges = false;
+  // The changes of the predictors of a row.
+  std::vector<double> fvEtaChange;
+  // The log-likelihood's magnitude (GetLLScale) and, per parameter of a block, the largest
+  // absolute value over the logits (set by Reset).
+  double fLLScale = 0.0;
+  std::vector<double> fvLargestParameter;
+  // The pattern being added (BeginPattern): its indices, their columns, a row's values, and
+  // when its column sums are used, the column numbers 0..c-1 and those sums (the scores' high
+  // parts, logit by logit, then their low parts; the information in the layout of
+  // fvHessianSums over a c x c block).
+  bool fbInPattern = false;
+  bool fbPatternMoments = false;
+  bool fbPatternAdded = false;
+  std::vector<int> fvPatternIndex;
+  std::vector<int> fvPatternColumn;
+  std::vector<double> fvPatternValues;
+  std::vector<int> fvColumnIndex;
+  std::vector<double> fvPatternScores;
+  std::vector<double> fvPatternInformation;
   // The change of w log(pi of the observed category) from the base parameters to the current
   // ones for a valid row; false when it cannot be formed.
   bool RowChange(const int* idx, const double* val, int m, int category, double& change);

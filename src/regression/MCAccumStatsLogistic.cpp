@@ -1,11 +1,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <limits>
 
 #include "MCAccumStats.h"
 #include "MCComponentDisplay.h"
+#include "MCRegLimits.h"
 
 using MCCommon::MCComponentDisplay;
 using MCCommonMath::MCSymMatrix;
@@ -88,12 +90,20 @@ void RowProbabilities(const int* idx, const double* val, int m, const double* be
       for (int c = 0; c < ref; ++c) prob[c] = 0.0;
       prob[ref] = 1.0;
       logRef = 0.0;
+    } else if (e0 > 0.0) {
+      // e / (1 + ref e) with e divided out: 1 + ref e overflows near the upper limit with
+      // several categories.
+      const double u = std::exp(-e0);
+      const double den = ref + u;
+      for (int c = 0; c < ref; ++c) prob[c] = 1.0 / den;
+      prob[ref] = u / den;
+      logRef = -e0 - std::log(den);
     } else {
       const double e = std::exp(e0);
       const double den = 1.0 + ref * e;
       for (int c = 0; c < ref; ++c) prob[c] = e / den;
       prob[ref] = 1.0 / den;
-      logRef = -std::log(den);
+      logRef = -std::log1p(ref * e);
     }
     return;
   }
@@ -104,7 +114,8 @@ void RowProbabilities(const int* idx, const double* val, int m, const double* be
     prob[c] = x >= kMinExp ? std::exp(x) : 0.0;
     sum += prob[c];
   }
-  prob[ref] = -shift >= kMinExp ? std::exp(-shift) : 0.0;
+  // The reference's exponential, exp(-shift): 1 without a shift (predictors below 1).
+  prob[ref] = shift == 0.0 ? 1.0 : (-shift >= kMinExp ? std::exp(-shift) : 0.0);
   sum += prob[ref];
   for (int c = 0; c <= ref; ++c) prob[c] /= sum;
   logRef = -shift - std::log(sum);
@@ -125,6 +136,18 @@ dd::DD IMCAccumStats::GetLLExtended() const { return {GetLL(), 0.0}; }
 
 void IMCAccumStats::SetLLBase(const std::vector<double>*, const dd::DD&) {}
 
+double IMCAccumStats::GetLLScale() const { return std::numeric_limits<double>::infinity(); }
+
+bool IMCAccumStats::BeginPattern(const std::vector<int>&, const std::vector<int>&, int, int) {
+  return false;
+}
+
+int IMCAccumStats::UpdateForPatternRow(const double*, int, double, bool) { return -1; }
+
+void IMCAccumStats::EndPattern() {}
+
+bool IMCAccumStats::GetLLByChange(dd::DD&) const { return false; }
+
 void IMCAccumStats::GetScoresExtended(std::vector<dd::DD>& out) const {
   const std::vector<double>& scores = GetScores();
   out.resize(scores.size());
@@ -144,26 +167,38 @@ MCAccumStatsLogistic::MCAccumStatsLogistic(const MCRegSettings& settings, int p,
     : fSettings(settings), fNParameters(p), fNCategories(K), fvParameters(params) {
   ResetExtremes();
   if (p < 0 || K < 2) return;
+  // The information matrix of order (K-1) p is read into int-indexed matrices.
+  if (static_cast<std::int64_t>(K - 1) * p > std::numeric_limits<std::int32_t>::max()) return;
   const std::size_t nParams = static_cast<std::size_t>(K - 1) * static_cast<std::size_t>(p);
   if (params.size() < nParams) return;
-  fvScores.assign(nParams, 0.0);
-  fvProb.assign(static_cast<std::size_t>(K), 0.0);
-  fvEta.assign(static_cast<std::size_t>(K), 0.0);
-  fvEta0.assign(static_cast<std::size_t>(K), 0.0);
-  fvProb0.assign(static_cast<std::size_t>(K), 0.0);
-  fbValid = fHessian.SetNRows(K - 1, p);
-  if (!fbValid) return;
   const std::size_t nBlocks = static_cast<std::size_t>(K - 1) * static_cast<std::size_t>(K) / 2;
-  const std::size_t packed = static_cast<std::size_t>(p) * (static_cast<std::size_t>(p) + 1) / 2;
   try {
-    fTotals.Resize(2);
+    fvScores.assign(nParams, 0.0);
+    fvLargestParameter.assign(static_cast<std::size_t>(p), 0.0);
+    fvProb.assign(static_cast<std::size_t>(K), 0.0);
+    fvEta.assign(static_cast<std::size_t>(K), 0.0);
+    fvEta0.assign(static_cast<std::size_t>(K), 0.0);
+    fvEtaChange.assign(static_cast<std::size_t>(K), 0.0);
+    fvProb0.assign(static_cast<std::size_t>(K), 0.0);
+    fTotals.Resize(3);
     fScoreSums.Resize(nParams);
-    fvHessianSums.assign(2 * nBlocks * packed, 0.0);
+    fvHessianSums.assign(2 * nBlocks * dd::PackedRowStart(p), 0.0);
     fvBlockCoef.assign(nBlocks, dd::DD{});
     fvRowWork.assign(static_cast<std::size_t>(K - 1) + nBlocks, 0.0);
   } catch (const std::exception&) {
-    fbValid = false;
+    return;
   }
+  fbValid = true;
+}
+
+double MCAccumStatsLogistic::RequiredBytes(int p, int K) {
+  const double nLogits = K - 1.0;
+  const double nBlocks = nLogits * K / 2.0;
+  const double n = nLogits * p;
+  // The information sums (hi and lo per block and packed position), the row's block
+  // coefficients and products, the scores (pairs and doubles) and the category work vectors.
+  return 8.0 * (2.0 * nBlocks * MCRegLimits::PackedSize(p) + 3.0 * nBlocks + nLogits) + 24.0 * n +
+         40.0 * K;
 }
 
 MCAccumStatsLogistic::~MCAccumStatsLogistic() = default;
@@ -176,19 +211,26 @@ void MCAccumStatsLogistic::ResetExtremes() {
 
 void MCAccumStatsLogistic::Reset(MCConst::MCEstimationMethod method, bool separationCheck) {
   fbChangePass = false;
+  fbHasChanges = false;
   if (fpBase != nullptr && fpBase->size() == fvParameters.size()) {
     // Exact for the close parameters where it matters (Sterbenz).
     fvDelta.resize(fvParameters.size());
     for (std::size_t t = 0; t < fvDelta.size(); ++t) fvDelta[t] = fvParameters[t] - (*fpBase)[t];
   }
   std::fill(fvScores.begin(), fvScores.end(), 0.0);
-  fHessian.Clear();
+  fLLScale = 0.0;
+  const int p = fNParameters;
+  std::fill(fvLargestParameter.begin(), fvLargestParameter.end(), 0.0);
+  for (int j = 0; fbValid && j + 1 < fNCategories; ++j) {
+    for (int i = 0; i < p; ++i) {
+      double& largest = fvLargestParameter[static_cast<std::size_t>(i)];
+      largest = std::max(largest, std::fabs(fvParameters[static_cast<std::size_t>(j) * p + i]));
+    }
+  }
   fTotals.Clear();
   fScoreSums.Clear();
   std::fill(fvHessianSums.begin(), fvHessianSums.end(), 0.0);
-  fbHessianCurrent = true;
   fbScoresCurrent = true;
-  fWeight = 0.0;
   fNValidRows = 0;
   fNInvalidCalls = 0;
   ResetExtremes();
@@ -205,15 +247,26 @@ int MCAccumStatsLogistic::UpdateForRow(const std::vector<int>& indices,
                                        double weight, bool llOnly) {
   if (!fbValid) return -1;
   const int p = fNParameters;
+  if (p > 0 && !IsWellFormedRow(indices, values, p)) return -1;
+  // An all-zero design row arrives as the empty row: every linear predictor is then 0.
+  const int m = p == 0 ? 0 : static_cast<int>(indices.size());
+  return AddRow(indices.data(), values.data(), m, category, weight, llOnly, nullptr);
+}
+
+int MCAccumStatsLogistic::AddRow(const int* idx, const double* val, int m, int category,
+                                 double weight, bool llOnly, const double* columnValues) {
+  const int p = fNParameters;
   const int K = fNCategories;
   const int ref = K - 1;
-  // An all-zero design row arrives as the empty row: every linear predictor is then 0.
-  const bool emptyRow = p == 0 || indices.empty();
-  if (p > 0 && !IsWellFormedRow(indices, values, p)) return -1;
+  const bool emptyRow = m == 0;
   if (category < 0 || category >= K || !(weight > 0.0)) return -1;
 
-  const bool change = llOnly && !fbSeparationCheck && fpBase != nullptr &&
-                      fpBase->size() == fvParameters.size() && fvDelta.size() == fpBase->size();
+  // With a base, a log-likelihood-only pass (without the separation check) adds only each
+  // row's change; a full pass adds it besides its own terms.
+  const bool haveBase = fpBase != nullptr && fpBase->size() == fvParameters.size() &&
+                        fvDelta.size() == fpBase->size();
+  const bool change = llOnly && !fbSeparationCheck && haveBase;
+  const bool alsoChange = !llOnly && haveBase;
   double logRef = 0.0;
   double logObserved = 0.0;
   double rowChange = 0.0;
@@ -226,39 +279,42 @@ int MCAccumStatsLogistic::UpdateForRow(const std::vector<int>& indices,
       ++fNInvalidCalls;
       return -1;
     }
-    if (!change || !RowChange(indices.data(), values.data(), static_cast<int>(indices.size()),
-                              category, rowChange)) {
-      RowProbabilities(indices.data(), values.data(), static_cast<int>(indices.size()),
-                       fvParameters.data(), K, p, fvEta.data(), fvProb.data(), logRef);
+    if (!change || !RowChange(idx, val, m, category, rowChange)) {
+      RowProbabilities(idx, val, m, fvParameters.data(), K, p, fvEta.data(), fvProb.data(), logRef);
       // log pi_c = eta_c + log pi_ref; eta_c = x' beta_c for a non-reference category.
       logObserved = category != ref ? logRef + fvEta[static_cast<std::size_t>(category)] : logRef;
       if (!std::isfinite(logRef) || !std::isfinite(logObserved)) {
         ++fNInvalidCalls;
         return -1;
       }
-      if (change) {
+      if (change || (alsoChange && !RowChange(idx, val, m, category, rowChange))) {
         // A large change: the difference of the two log-probabilities loses nothing that
         // matters.
-        RowProbabilities(indices.data(), values.data(), static_cast<int>(indices.size()),
-                         fpBase->data(), K, p, fvEta0.data(), fvProb0.data(), logRef);
+        double logRef0 = 0.0;
+        RowProbabilities(idx, val, m, fpBase->data(), K, p, fvEta0.data(), fvProb0.data(), logRef0);
         const double logObserved0 =
-            category != ref ? logRef + fvEta0[static_cast<std::size_t>(category)] : logRef;
+            category != ref ? logRef0 + fvEta0[static_cast<std::size_t>(category)] : logRef0;
         rowChange = logObserved - logObserved0;
       }
     }
   }
+  ++fNValidRows;
+  dd::AddValue(fTotals[1], weight);
   if (change) {
-    ++fNValidRows;
-    dd::AddValue(fTotals[1], weight);
-    fWeight = fTotals.Rounded(1);
     fbChangePass = true;
     AddWeighted(fTotals[0], weight, rowChange);
     return 0;
   }
+  if (alsoChange) {
+    fbHasChanges = true;
+    AddWeighted(fTotals[2], weight, rowChange);
+  }
 
-  ++fNValidRows;
-  dd::AddValue(fTotals[1], weight);
-  fWeight = fTotals.Rounded(1);
+  double magnitude = 0.0;
+  for (int k = 0; k < m; ++k) {
+    magnitude += std::fabs(val[k]) * fvLargestParameter[static_cast<std::size_t>(idx[k])];
+  }
+  fLLScale += weight * (std::fabs(logRef) + (m + 2.0) * magnitude);
   if (fbSeparationCheck) {
     const double smallest = std::min(1.0, *std::min_element(fvProb.begin(), fvProb.end()));
     fMinObservedProb = std::min(fMinObservedProb, fvProb[category]);
@@ -268,9 +324,6 @@ int MCAccumStatsLogistic::UpdateForRow(const std::vector<int>& indices,
   AddWeighted(fTotals[0], weight, logObserved);
 
   if (llOnly || emptyRow) return 0;
-  const int* idx = indices.data();
-  const double* val = values.data();
-  const int m = static_cast<int>(indices.size());
   dd::DD* coef = fvBlockCoef.data();
   // Each coefficient is the weight times a double, carried exactly as a pair: a frequency
   // weight then adds what as many unit-weight rows would.
@@ -282,11 +335,105 @@ int MCAccumStatsLogistic::UpdateForRow(const std::vector<int>& indices,
       products[t] = l == j ? fvProb[j] * (1.0 - fvProb[j]) : -fvProb[j] * fvProb[l];
     }
   }
-  dd::AddLogitRow(m, idx, val, ref, p, weight, residual, products, coef, fScoreSums.Data(),
-                  fvHessianSums.data());
-  fbHessianCurrent = false;
+  if (columnValues != nullptr) {
+    // The same products over the pattern's columns, into its own sums (the scores with their
+    // parts apart, so that they go four columns at a time).
+    const int c = static_cast<int>(fvColumnIndex.size());
+    const int nb = static_cast<int>(fvBlockCoef.size());
+    dd::TwoProducts(ref, weight, residual, coef);
+    dd::AddScaledColumns(c, columnValues, ref, coef, fvPatternScores.data(),
+                         fvPatternScores.data() + static_cast<std::size_t>(ref) * c);
+    dd::TwoProducts(nb, weight, products, coef);
+    dd::AddOuterSparseBlocks(c, fvColumnIndex.data(), columnValues, nb, coef,
+                             fvPatternInformation.data());
+    fbPatternAdded = true;
+  } else {
+    dd::AddLogitRow(m, idx, val, ref, p, weight, residual, products, coef, fScoreSums.Data(),
+                    fvHessianSums.data());
+  }
   fbScoresCurrent = false;
   return 0;
+}
+
+bool MCAccumStatsLogistic::BeginPattern(const std::vector<int>& indices,
+                                        const std::vector<int>& columns, int nColumns, int nRows) {
+  fbInPattern = false;
+  const int p = fNParameters;
+  if (!fbValid || p == 0 || indices.empty() || columns.size() != indices.size() || nColumns < 1) {
+    return false;
+  }
+  int previous = -1;
+  for (std::size_t k = 0; k < indices.size(); ++k) {
+    if (indices[k] <= previous || indices[k] >= p || columns[k] < 0 || columns[k] >= nColumns) {
+      return false;
+    }
+    previous = indices[k];
+  }
+  fvPatternIndex = indices;
+  fvPatternColumn = columns;
+  fvPatternValues.resize(indices.size());
+  // The rows' products go to the pattern's own sums over its columns (a pair of columns once,
+  // however many of its parameters share them), which are added to the totals at its end: worth
+  // it when that saves more than the one addition of each of the pattern's pairs costs.
+  const double pairs = 0.5 * indices.size() * (indices.size() + 1.0);
+  const double columnPairs = 0.5 * nColumns * (nColumns + 1.0);
+  fbPatternMoments = nRows * (pairs - columnPairs) > pairs;
+  if (fbPatternMoments) {
+    const int nLogits = fNCategories - 1;
+    fvColumnIndex.resize(static_cast<std::size_t>(nColumns));
+    for (int a = 0; a < nColumns; ++a) fvColumnIndex[static_cast<std::size_t>(a)] = a;
+    fvPatternScores.assign(2 * static_cast<std::size_t>(nLogits) * nColumns, 0.0);
+    fvPatternInformation.assign(2 * fvBlockCoef.size() * dd::PackedRowStart(nColumns), 0.0);
+  }
+  fbPatternAdded = false;
+  fbInPattern = true;
+  return true;
+}
+
+int MCAccumStatsLogistic::UpdateForPatternRow(const double* columnValues, int category,
+                                              double weight, bool llOnly) {
+  if (!fbInPattern) return -1;
+  const int m = static_cast<int>(fvPatternIndex.size());
+  bool allZero = true;
+  for (int k = 0; k < m; ++k) {
+    const double v = columnValues[fvPatternColumn[static_cast<std::size_t>(k)]];
+    fvPatternValues[static_cast<std::size_t>(k)] = v;
+    allZero = allZero && v == 0.0;
+  }
+  // Zero values add exact zeros; a row of them is the empty row.
+  return AddRow(fvPatternIndex.data(), fvPatternValues.data(), allZero ? 0 : m, category, weight,
+                llOnly, fbPatternMoments ? columnValues : nullptr);
+}
+
+void MCAccumStatsLogistic::EndPattern() {
+  if (fbInPattern && fbPatternMoments && fbPatternAdded) {
+    // Pair (k, l) of the pattern's parameters receives the sums of the pair of their columns.
+    const int p = fNParameters;
+    const int c = static_cast<int>(fvColumnIndex.size());
+    const int nb = static_cast<int>(fvBlockCoef.size());
+    const int m = static_cast<int>(fvPatternIndex.size());
+    const int* idx = fvPatternIndex.data();
+    const int* col = fvPatternColumn.data();
+    const std::size_t lows = static_cast<std::size_t>(fNCategories - 1) * c;
+    for (int j = 0; j + 1 < fNCategories; ++j) {
+      for (int k = 0; k < m; ++k) {
+        const std::size_t at = static_cast<std::size_t>(j) * c + col[k];
+        const dd::DD sum{fvPatternScores[at], fvPatternScores[lows + at]};
+        dd::Merge(1, &sum, fScoreSums.Data() + static_cast<std::size_t>(j) * p + idx[k]);
+      }
+    }
+    const std::size_t stride = 2 * static_cast<std::size_t>(nb);
+    for (int k = 0; k < m; ++k) {
+      for (int l = 0; l <= k; ++l) {
+        const std::size_t from = dd::PackedRowStart(std::max(col[k], col[l])) +
+                                 static_cast<std::size_t>(std::min(col[k], col[l]));
+        const std::size_t to = dd::PackedRowStart(idx[k]) + static_cast<std::size_t>(idx[l]);
+        dd::MergeBlocks(1, nb, fvPatternInformation.data() + from * stride,
+                        fvHessianSums.data() + to * stride);
+      }
+    }
+  }
+  fbInPattern = false;
 }
 
 void MCAccumStatsLogistic::SyncScores() const {
@@ -307,10 +454,10 @@ bool MCAccumStatsLogistic::RowChange(const int* idx, const double* val, int m, i
   const int p = fNParameters;
   // The change of every predictor straight from the parameter difference; a large one is left
   // to the difference of the two log-probabilities.
-  Predictors(idx, val, m, fvDelta.data(), ref, p, fvEta.data());
+  double* deta = fvEtaChange.data();
+  Predictors(idx, val, m, fvDelta.data(), ref, p, deta);
   double largest = 0.0;
-  for (int j = 0; j < ref; ++j)
-    largest = std::max(largest, std::fabs(fvEta[static_cast<std::size_t>(j)]));
+  for (int j = 0; j < ref; ++j) largest = std::max(largest, std::fabs(deta[j]));
   if (!(largest <= 0.25)) return false;
   double logRef0 = 0.0;
   RowProbabilities(idx, val, m, fpBase->data(), K, p, fvEta0.data(), fvProb0.data(), logRef0);
@@ -318,10 +465,8 @@ bool MCAccumStatsLogistic::RowChange(const int* idx, const double* val, int m, i
   // log pi_c - log pi0_c = deta_c - log(sum_k pi0_k exp(deta_k)), the sum being
   // 1 + sum_k pi0_k expm1(deta_k) with deta of the reference 0: every term keeps its digits.
   double s = 0.0;
-  for (int j = 0; j < ref; ++j) {
-    s += fvProb0[static_cast<std::size_t>(j)] * std::expm1(fvEta[static_cast<std::size_t>(j)]);
-  }
-  change = (category != ref ? fvEta[static_cast<std::size_t>(category)] : 0.0) - std::log1p(s);
+  for (int j = 0; j < ref; ++j) s += fvProb0[static_cast<std::size_t>(j)] * std::expm1(deta[j]);
+  change = (category != ref ? deta[category] : 0.0) - std::log1p(s);
   return std::isfinite(change);
 }
 
@@ -331,6 +476,18 @@ void MCAccumStatsLogistic::SetLLBase(const std::vector<double>* base, const dd::
 }
 
 double MCAccumStatsLogistic::GetLL() const { return dd::ToDouble(GetLLExtended()); }
+
+bool MCAccumStatsLogistic::GetLLByChange(dd::DD& ll) const {
+  if (fbChangePass) {
+    ll = GetLLExtended();
+    return true;
+  }
+  if (!fbHasChanges) return false;
+  ll = dd::Add(fBaseLL, fTotals.Value(2));
+  return true;
+}
+
+double MCAccumStatsLogistic::GetLLScale() const { return fLLScale; }
 
 dd::DD MCAccumStatsLogistic::GetLLExtended() const {
   const dd::DD sum = fTotals.Size() ? fTotals.Value(0) : dd::DD{};
@@ -342,18 +499,15 @@ void MCAccumStatsLogistic::GetScoresExtended(std::vector<dd::DD>& out) const {
   for (std::size_t t = 0; t < out.size(); ++t) out[t] = fScoreSums.Value(t);
 }
 
-void MCAccumStatsLogistic::GetHessianExtended(std::vector<dd::DD>& out) const {
-  out.clear();
-  if (!fbValid) return;
+template <typename Visit>
+void MCAccumStatsLogistic::ForEachHessianElement(Visit visit) const {
   // Block (j, l) of the full matrix of order (K-1) p: element (j p + r, l p + c).
   const int p = fNParameters;
   const int nLogits = fNCategories - 1;
-  const int n = nLogits * p;
-  const std::size_t nBlocks = fvBlockCoef.size();
-  out.assign(dd::PackedRowStart(n), dd::DD{});
+  const int nBlocks = static_cast<int>(fvBlockCoef.size());
   for (int j = 0; j < nLogits; ++j) {
     for (int l = 0; l <= j; ++l) {
-      const std::size_t t = static_cast<std::size_t>(j) * (j + 1) / 2 + l;
+      const int t = j * (j + 1) / 2 + l;
       for (int r = 0; r < p; ++r) {
         for (int c = 0; c < p; ++c) {
           if (j == l && c > r) break;
@@ -362,40 +516,40 @@ void MCAccumStatsLogistic::GetHessianExtended(std::vector<dd::DD>& out) const {
           const int hi = r >= c ? r : c;
           const int lo = r >= c ? c : r;
           const std::size_t e = dd::PackedRowStart(hi) + lo;
-          out[dd::PackedRowStart(j * p + r) + static_cast<std::size_t>(l * p + c)] =
-              dd::BlockSum(fvHessianSums.data(), static_cast<int>(nBlocks), e, static_cast<int>(t));
+          visit(dd::PackedRowStart(j * p + r) + static_cast<std::size_t>(l * p + c),
+                dd::BlockSum(fvHessianSums.data(), nBlocks, e, t));
         }
       }
     }
   }
 }
 
-void MCAccumStatsLogistic::SyncHessian() const {
-  if (fbHessianCurrent || !fbValid) return;
-  const int nLogits = fNCategories - 1;
-  const std::size_t nBlocks = fvBlockCoef.size();
-  std::size_t t = 0;
-  for (int j = 0; j < nLogits; ++j) {
-    for (int l = 0; l <= j; ++l, ++t) {
-      std::vector<double>& block = fHessian.GetElemSSRef(j, l).AsVector();
-      for (std::size_t e = 0; e < block.size(); ++e) {
-        block[e] = dd::ToDouble(
-            dd::BlockSum(fvHessianSums.data(), static_cast<int>(nBlocks), e, static_cast<int>(t)));
-      }
-    }
-  }
-  fbHessianCurrent = true;
+void MCAccumStatsLogistic::GetHessianExtended(std::vector<dd::DD>& out) const {
+  out.clear();
+  if (!fbValid) return;
+  out.assign(dd::PackedRowStart((fNCategories - 1) * fNParameters), dd::DD{});
+  ForEachHessianElement([&out](std::size_t at, const dd::DD& value) { out[at] = value; });
 }
 
 void MCAccumStatsLogistic::GetHessian(MCSymMatrix& out) const {
-  SyncHessian();
-  if (fHessian.CopyToSymMatrix(out) < 0) out.SetNRows(0);
+  const int nLogits = fNCategories - 1;
+  if (!fbValid || !out.SetNRows(nLogits * fNParameters)) {
+    out.SetNRows(0);
+    return;
+  }
+  if (fNParameters >= 1) out.SetNBlocks(nLogits);
+  double* a = out.AsVector().data();
+  ForEachHessianElement([a](std::size_t at, const dd::DD& value) { a[at] = dd::ToDouble(value); });
 }
 
 void MCAccumStatsLogistic::GetCounts(int& nValid, int& nInvalid, double& weight) const {
   nValid = fNValidRows;
   nInvalid = fNInvalidCalls;
-  weight = fWeight;
+  weight = GetWeight();
+}
+
+double MCAccumStatsLogistic::GetWeight() const {
+  return fTotals.Size() != 0 ? fTotals.Rounded(1) : 0.0;
 }
 
 void MCAccumStatsLogistic::GetMinMaxProbabilities(double& minObserved, double& maxObserved,
@@ -413,11 +567,14 @@ void MCAccumStatsLogistic::Display(bool full) const {
                                fNCategories);
   MCComponentDisplay::DisplayDV("Accumulated vector of scores", GetScores());
   MCComponentDisplay::DisplayText(1, "Accumulated Hessian:");
-  SyncHessian();
-  if (full) fHessian.Display();
+  if (full) {
+    MCSymMatrix hessian;
+    GetHessian(hessian);
+    hessian.Display();
+  }
   MCComponentDisplay::DisplayI("Number of valid rows processed", fNValidRows);
   MCComponentDisplay::DisplayI("Number of invalid calls to UpdateForRow()", fNInvalidCalls);
-  MCComponentDisplay::DisplayD("Accumulated weight", fWeight);
+  MCComponentDisplay::DisplayD("Accumulated weight", GetWeight());
   MCComponentDisplay::DisplayB("Separation check", fbSeparationCheck);
   MCComponentDisplay::DisplayD("Minimum probability of the observed response", fMinObservedProb);
   MCComponentDisplay::DisplayD("Maximum probability of the observed response", fMaxObservedProb);

@@ -59,7 +59,8 @@ class MCSTAT_EXPORT MCRecordIterHandler : public IMCDataHandler {
   // The handler's error unchanged; 303 without an accumulator and a model (not kept); 307 when
   // the source refuses a new pass; 304 when it promised a record and delivered none; 315 or
   // 316 from the validator (the pass ends there, with the position and value attached); 1 when
-  // a cancel cuts the pass short; 303 when the accumulator refuses a row; OK otherwise.
+  // a cancel cuts the pass short; 303 when the accumulator refuses a row; OK otherwise. A
+  // validator's error (with its position and value) is also kept among the warnings.
   MCCommon::MCStatus ComputeStatsForOptimizer(bool llOnly) override;
   const std::vector<MCCommon::MCStatus>& GetWarnings() const override { return fvWarnings; }
   // Prints nothing: the handler has nothing of its own worth showing.

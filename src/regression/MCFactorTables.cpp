@@ -114,6 +114,16 @@ bool MCFactorCounts::Update(const Record& record) {
   return CountDependent(values, f);
 }
 
+bool MCFactorCounts::IsCounted(const double* values) const {
+  for (int j = 0; j < fNFactors; ++j) {
+    if (CategoryIndex(values[fvFactorIndices[j]], fCategoryBase, fvFactorNCategories[j]) < 0) {
+      return false;
+    }
+  }
+  return fDependVar < 0 ||
+         CategoryIndex(values[fDependVar], fCategoryBase, fNDependCategories) >= 0;
+}
+
 int MCFactorCounts::GetNCategories(int factor) const {
   if (factor < 0 || factor >= fNFactors) return -1;
   return fvFactorNCategories[factor];
@@ -310,6 +320,7 @@ bool MCFactorTables::UpdateHashtable(int localEffect, const MCHashKey& key) {
   try {
     fTables.fvTables[localEffect]->Insert(key, -1);
   } catch (const std::bad_alloc&) {
+    fbAllocationFailed = true;
     return false;
   }
   return true;

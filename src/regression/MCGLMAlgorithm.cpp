@@ -61,9 +61,11 @@ MCStatus MCGLMAlgorithm::RunPass(MultiPassRecordIter& data, OnValid onValid) {
 }
 
 MCStatus MCGLMAlgorithm::ProcessData(MultiPassRecordIter& data) {
+  // A repeat is refused before the source is touched: whatever the source, it must not cost
+  // the tables (or a model built from them).
+  if (fbDataProcessed) return Error(306);
   data.NewPass();
   if (!data.HasMore()) return Error(307);
-  if (fbDataProcessed) return Error(306);
 
   // Every effect's factors in the order of a parameter set up from it, the intercept first.
   const std::vector<MCModelEffect>& effects = fpSettings->GetModelEffects();
@@ -74,7 +76,11 @@ MCStatus MCGLMAlgorithm::ProcessData(MultiPassRecordIter& data) {
     parameter.SetupFromEffect(effects[j], j, 0);
     effectFactors.push_back(parameter.GetFactors());
   }
-  fFactorTables.SetModelEffectFactors(effectFactors, fpSettings->GetFactors());
+  // An effect naming a factor the settings do not declare: the settings describe no model.
+  if (!fFactorTables.SetModelEffectFactors(effectFactors, fpSettings->GetFactors())) {
+    fStatus = Error(302);
+    return fStatus;
+  }
   // The dependent rides along with the covariates so that its mean comes out with theirs.
   std::vector<int> meanPositions = fpSettings->GetCovariates();
   meanPositions.push_back(fpSettings->GetDependent());
@@ -105,6 +111,7 @@ MCStatus MCGLMAlgorithm::ProcessData(MultiPassRecordIter& data) {
     ++fValidCount;
   }
   const bool cancelled = fCancelInfo.WillCancel();
+  if (!status.IsError() && fFactorTables.HasFailedAllocation()) status = Error(305);
   if (!status.IsError() && cancelled) status = Error(1);
   if (!status.IsError() && fValidCount == 0) status = Error(307);
   if (!status.IsError() && !cancelled) fbDataProcessed = true;

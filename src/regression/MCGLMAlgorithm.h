@@ -12,6 +12,7 @@
 #include "MCCancelInfo.h"
 #include "MCFactorTables.h"
 #include "MCRecord.h"
+#include "MCRegLimits.h"
 #include "MCRegRecordValidator.h"
 #include "MCRegSettings.h"
 #include "MCRegrParameter.h"
@@ -38,7 +39,7 @@
 class MCSTAT_EXPORT MCGLMModel {
  public:
   // Largest number of parameters the packed matrix of order P + 1 may have.
-  static constexpr int kMaxParameters = 23169;
+  static constexpr int kMaxParameters = MCRegLimits::kMaxParameters;
 
   // Neither pointer is owned; both must outlive the model.
   MCGLMModel(const MCRegSettings* settings, MCCommon::MCCancelInfo* cancel);
@@ -49,23 +50,26 @@ class MCSTAT_EXPORT MCGLMModel {
   // Takes the record positions from the settings, numbers the parameters in the tables (whose
   // first pass must be complete and which must outlive the model) and lists one parameter per
   // intercept, covariate effect and occurring factor combination. 305 (discrete data P and the
-  // limit) when there are too many parameters, before any matrix is allocated; 1 when a
+  // limit) when there are too many parameters or their matrices cannot be held, before any
+  // matrix is allocated; 1 when a
   // cancel is pending; OK with the model ready otherwise.
   MCCommon::MCStatus SetupParameters(MCFactorTables* tables);
   // The dependent's weighted mean and the total frequency weight W of the first pass.
   void SetMeanAndTotalWeight(double dependentMean, double totalWeight);
 
-  // Adds w z z' for a valid record (w = frequency weight x regression weight). A record whose
-  // factor combination never occurred is skipped (added false). 309 before the parameters are
-  // set up; 313 when the total weight W is not finite and positive, or the record's weight is
-  // not above 0 or its products overflow.
+  // Adds w z z' for a valid record (w = frequency weight x regression weight). A record the
+  // first pass did not count (a factor code outside its range, whether or not an effect uses
+  // the factor, or a combination that never occurred) is skipped (added false). 309 before the
+  // parameters are set up, 310 once solved; 313 when the total weight W is not finite and
+  // positive, or the record's weight is not above 0 or its products overflow.
   MCCommon::MCStatus AddToMatrix(const MCCommon::Record& record, bool& added);
   // Sweeps the parameters in order with the settings' tolerance (negative counts as 0), reads
   // the estimates and leaves the matrix holding minus the (generalised) inverse of Z'Z, zero
   // rows for redundant parameters and the dependent. 309 with no record added, 310 when already
   // solved, 313 when the sums overflowed, 1 when a cancel is pending or cuts the sweep short.
   MCCommon::MCStatus Solve();
-  // Adds a valid record's weighted squared residual and total deviation. 303 before Solve.
+  // Adds a valid record's weighted squared residual and total deviation; a record the first
+  // pass did not count is skipped. 303 before Solve.
   MCCommon::MCStatus AddResidual(const MCCommon::Record& record);
   // R squared and RMSE from the residual pass; 308 when no record had a non-zero weight or
   // W is not above 0.
@@ -157,9 +161,10 @@ class MCSTAT_EXPORT MCGLMAlgorithm {
   MCGLMAlgorithm& operator=(const MCGLMAlgorithm&) = delete;
   ~MCGLMAlgorithm();
 
-  // First pass: validates the records and fills the factor tables and the means. 307 when
-  // the data hold no (valid) record, 306 when already run, 312 for a missing record, 315 or
-  // 316 from the validator, 1 on cancel.
+  // First pass: validates the records and fills the factor tables and the means. 306 when
+  // already run (decided first), 307 when the data hold no (valid) record, 302 when an effect
+  // names a factor the settings do not declare, 305 when a combination cannot be stored, 312 for a
+  // missing record, 315 or 316 from the validator, 1 on cancel.
   MCCommon::MCStatus ProcessData(MCCommon::MultiPassRecordIter& data);
   // Sets up the model's parameters (see MCGLMModel::SetupParameters); 309 before the first
   // pass.

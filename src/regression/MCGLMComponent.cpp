@@ -3,13 +3,18 @@
 #include "MCComponentDisplay.h"
 #include "MCGLMAlgorithm.h"
 #include "MCGLMOutputStats.h"
+#include "MCRegLimits.h"
 
 using MCCommon::MCComponentDisplay;
 using MCCommon::MCStatus;
 
 MCGLMComponent::MCGLMComponent(const MCRegSettings& settings)
     : fCompSettings(settings), fStatus(fCompSettings.IsValidSettings()) {
-  if (!fStatus.IsError()) fpAlgorithm = std::make_unique<MCGLMAlgorithm>(&fCompSettings);
+  if (fStatus.IsError()) return;
+  fStatus = MCRegLimits::Guarded([this] {
+    fpAlgorithm = std::make_unique<MCGLMAlgorithm>(&fCompSettings);
+    return fStatus;
+  });
 }
 
 MCGLMComponent::~MCGLMComponent() = default;
@@ -19,12 +24,17 @@ MCConst::MCRegModelType MCGLMComponent::GetModelType() { return MCConst::kLinear
 MCStatus MCGLMComponent::CreateParameters(MCCommon::MultiPassRecordIter& data,
                                           std::vector<MCRegrParameter>& parameters) {
   if (fStatus.IsError()) return fStatus;
-  MCStatus result = fpAlgorithm->ProcessData(data);
-  // A refused repeat leaves the component (and the model it may have built) as it was.
-  if (result.IsError() && result.GetErrorCode() == 306) return result;
-  if (!result.IsError()) result = fpAlgorithm->SetupParameters();
-  fStatus = result;
-  if (!result.IsError()) parameters = fpAlgorithm->GetModel().GetParameters();
+  bool repeat = false;
+  const MCStatus result = MCRegLimits::Guarded([&] {
+    MCStatus step = fpAlgorithm->ProcessData(data);
+    // A refused repeat leaves the component (and the model it may have built) as it was.
+    repeat = step.IsError() && step.GetErrorCode() == 306;
+    if (repeat) return step;
+    if (!step.IsError()) step = fpAlgorithm->SetupParameters();
+    if (!step.IsError()) parameters = fpAlgorithm->GetModel().GetParameters();
+    return step;
+  });
+  if (!repeat) fStatus = result;
   return result;
 }
 
@@ -36,7 +46,7 @@ MCStatus MCGLMComponent::BuildModel(MCCommon::MultiPassRecordIter& data) {
     if (created.IsError()) return created;
   }
   if (fpAlgorithm->IsModelBuilt()) return MCStatus(310, false);
-  fStatus = fpAlgorithm->BuildModel(data);
+  fStatus = MCRegLimits::Guarded([&] { return fpAlgorithm->BuildModel(data); });
   return fStatus;
 }
 
@@ -48,10 +58,14 @@ MCStatus MCGLMComponent::GetOutputStats(IMCRegOutputStats*& stats) {
   MCStatus result = fStatus;
   if (!result.IsError() && !fpAlgorithm->IsModelBuilt()) result = MCStatus(311, false);
   if (result.IsError()) return result;
-  if (!fpOutputStats) {
-    fpOutputStats = std::make_unique<MCGLMOutputStats>(fCompSettings, fpAlgorithm.get());
-  }
-  stats = fpOutputStats.get();
+  // Statistics that cannot be made leave the model as it is.
+  result = MCRegLimits::Guarded([this, &result] {
+    if (!fpOutputStats) {
+      fpOutputStats = std::make_unique<MCGLMOutputStats>(fCompSettings, fpAlgorithm.get());
+    }
+    return result;
+  });
+  if (!result.IsError()) stats = fpOutputStats.get();
   return result;
 }
 
@@ -59,7 +73,7 @@ MCStatus MCGLMComponent::Score(const MCCommon::Record& record, double& predictio
                                std::vector<double>& /*values*/) const {
   if (fStatus.IsError()) return fStatus;
   if (!fpAlgorithm->IsModelBuilt()) return MCStatus(311, false);
-  return fpAlgorithm->Score(record, prediction);
+  return MCRegLimits::Guarded([&] { return fpAlgorithm->Score(record, prediction); });
 }
 
 void MCGLMComponent::Cancel() {
@@ -68,7 +82,11 @@ void MCGLMComponent::Cancel() {
 
 std::vector<MCStatus> MCGLMComponent::GetWarnings() {
   if (!fpAlgorithm) return {};
-  return fpAlgorithm->GetWarnings();
+  try {
+    return fpAlgorithm->GetWarnings();
+  } catch (...) {
+    return {};  // a copy that cannot be made: nothing may reach the host
+  }
 }
 
 void MCGLMComponent::Display() const {

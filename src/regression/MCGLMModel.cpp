@@ -7,6 +7,7 @@
 #include "MCGLMAlgorithm.h"
 #include "MCMV.h"
 #include "MCModelEffect.h"
+#include "MCRegLimits.h"
 
 using MCCommon::MCComponentDisplay;
 using MCCommon::MCStatus;
@@ -71,7 +72,8 @@ MCStatus MCGLMModel::SetupParameters(MCFactorTables* tables) {
   }
 
   const int p = static_cast<int>(fvParameters.size());
-  if (p > kMaxParameters) {
+  // Z'Z with the dependent, as exact sums and as doubles, must be held.
+  if (p > kMaxParameters || !MCRegLimits::FitsInMemory(24.0 * MCRegLimits::PackedSize(p + 1.0))) {
     MCStatus status = Error(305);
     status.SetDiscreteDatum(0, p);
     status.SetDiscreteDatum(1, kMaxParameters);
@@ -148,8 +150,11 @@ double MCGLMModel::RecordWeight(const double* values) const {
 MCStatus MCGLMModel::AddToMatrix(const Record& record, bool& added) {
   added = false;
   if (!fbReady) return Error(309);
+  if (fbBuilt) return Error(310);  // the sums are swept
   const double* values = record.GetAll();
-  if (!FormSparseRow(values, record.Size())) return MCStatus();
+  if (!FormSparseRow(values, record.Size()) || !fpFactorTables->IsCounted(values)) {
+    return MCStatus();
+  }
   const double y = values[fDependent];
   if (y != 0.0) {
     fvActiveIdx.push_back(GetNParameters());
@@ -178,8 +183,9 @@ MCStatus MCGLMModel::Solve() {
   if (fpCancelInfo->WillCancel()) return Error(1);
   const int p = GetNParameters();
   const int n = p + 1;
-  std::vector<dd::DD> a(fZZSums.Size());
-  for (std::size_t e = 0; e < a.size(); ++e) a[e] = fZZSums.Value(e);
+  // The sums are swept where they are: they are not needed afterwards.
+  dd::DD* a = fZZSums.Data();
+  for (std::size_t e = 0; e < fZZSums.Size(); ++e) a[e] = dd::Normalised(a[e]);
   std::vector<dd::DD> diagonal(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i) {
     diagonal[i] = a[dd::PackedRowStart(i) + i];
@@ -187,19 +193,21 @@ MCStatus MCGLMModel::Solve() {
     if (!std::isfinite(diagonal[i].hi)) return Error(313);
   }
   std::vector<unsigned char> swept(static_cast<std::size_t>(n), 0);
-  // Without the argument check a negative tolerance counts as 0: only non-positive pivots
+  // Without the argument check a negative tolerance (or none) counts as 0: only non-positive pivots
   // are then redundant.
-  const double tolerance = std::max(fpSettings->GetTolerance(), 0.0);
+  const double given = fpSettings->GetTolerance();
+  const double tolerance = given > 0.0 ? given : 0.0;
   for (int k = 0; k < p; ++k) {
     if (fpCancelInfo->WillCancel()) return Error(1);
-    dd::SweepPivot(n, a.data(), k, tolerance, diagonal.data(), swept.data());
+    dd::SweepPivot(n, a, k, tolerance, diagonal.data(), swept.data());
   }
   fRedundancy.Resize(n);
   fRedundancy.Clear();
   for (int k = 0; k < n; ++k) fRedundancy.Set(k, swept[k] != 0);
   // Unnormalised sums sweep to -inv(Z'Z) in the swept block, which is what sweeping Z'Z / W
   // and rescaling by 1 / W gives; the estimates in the last row do not depend on W.
-  dd::Round(static_cast<int>(a.size()), a.data(), fpZPrimeZ->AsVector().data(), 1);
+  dd::Round(static_cast<int>(fZZSums.Size()), a, fpZPrimeZ->AsVector().data(), 1);
+  fZZSums = dd::DDSums();
   fpZPrimeZ->GetRegCoeffs(fvParamEstimates, fRedundancy);
   fpZPrimeZ->ZeroOutRedundant(fRedundancy);
   fFitSums.Clear();
@@ -213,7 +221,9 @@ MCStatus MCGLMModel::Solve() {
 MCStatus MCGLMModel::AddResidual(const Record& record) {
   if (!fbBuilt) return Error(303);
   const double* values = record.GetAll();
-  if (!FormSparseRow(values, record.Size())) return MCStatus();
+  if (!FormSparseRow(values, record.Size()) || !fpFactorTables->IsCounted(values)) {
+    return MCStatus();
+  }
   // The prediction, the residual and y - mean as exact pairs: y and its prediction may agree
   // to many digits, and the difference must keep them. The sum of w (y - mean) corrects for a
   // mean that is off in its last digits.

@@ -7,6 +7,7 @@
 #include "MCDataHandler.h"
 #include "MCModelEffect.h"
 #include "MCPatternTabulator.h"
+#include "MCRegLimits.h"
 #include "MCRegOptimizer.h"
 
 using MCCommon::MCComponentDisplay;
@@ -39,17 +40,28 @@ MCLogAlgorithm::~MCLogAlgorithm() = default;
 MCStatus MCLogAlgorithm::Keep(const MCStatus& status) {
   if (status.IsError()) {
     fStatus = status;
-  } else if (status.IsWarning() &&
-             std::find(fvWarnings.begin(), fvWarnings.end(), status) == fvWarnings.end()) {
-    fvWarnings.push_back(status);
+  } else if (status.IsWarning()) {
+    AddWarning(status);
   }
   return status;
 }
 
+void MCLogAlgorithm::AddWarning(const MCStatus& status) {
+  if (std::find(fvWarnings.begin(), fvWarnings.end(), status) == fvWarnings.end()) {
+    fvWarnings.push_back(status);
+  }
+}
+
+void MCLogAlgorithm::AddWarnings(const IMCDataHandler& handler) {
+  for (const MCStatus& status : handler.GetWarnings()) AddWarning(status);
+}
+
 MCStatus MCLogAlgorithm::FillFactorTables(MultiPassRecordIter& data) {
+  // A repeat is refused before the source is touched: whatever the source, it must not cost
+  // the tables (or a model built from them).
+  if (fbFactorTableFilled) return Error(306);
   data.NewPass();
   if (!data.HasMore()) return Error(307);
-  if (fbFactorTableFilled) return Error(306);
 
   // Every effect's factors in the order of a parameter set up from it, the intercept first.
   const std::vector<MCModelEffect>& effects = fpSettings->GetModelEffects();
@@ -60,7 +72,10 @@ MCStatus MCLogAlgorithm::FillFactorTables(MultiPassRecordIter& data) {
     parameter.SetupFromEffect(effects[j], j, 0);
     effectFactors.push_back(parameter.GetFactors());
   }
-  fFactorTables.SetModelEffectFactors(effectFactors, fpSettings->GetFactors());
+  // An effect naming a factor the settings do not declare: the settings describe no model.
+  if (!fFactorTables.SetModelEffectFactors(effectFactors, fpSettings->GetFactors())) {
+    return Error(302);
+  }
   fFactorTables.SetCovariates(fpSettings->GetCovariates());
 
   MCStatus status;
@@ -68,6 +83,7 @@ MCStatus MCLogAlgorithm::FillFactorTables(MultiPassRecordIter& data) {
     fPatternExtractor =
         std::make_unique<MCPatternTabulator>(*fpSettings, fExtractor, fCancelInfo, true);
     status = fPatternExtractor->TabulateFactors(data, fFactorTables);
+    AddWarnings(*fPatternExtractor);
   } else {
     // The pass was started above.
     int valid = 0;
@@ -80,7 +96,8 @@ MCStatus MCLogAlgorithm::FillFactorTables(MultiPassRecordIter& data) {
       }
       MCStatus check;
       if (!fValidator.IsValidRecord(*record, check)) {
-        if (check.IsError()) {  // 315 or 316, with the position and value attached
+        if (check.IsError()) {  // 315, 313 or 316, with the position and value attached
+          AddWarning(check);
           status = check;
           break;
         }
@@ -91,6 +108,7 @@ MCStatus MCLogAlgorithm::FillFactorTables(MultiPassRecordIter& data) {
     if (!status.IsError() && fCancelInfo.WillCancel()) status = Error(1);
     if (!status.IsError() && valid == 0) status = Error(307);
   }
+  if (!status.IsError() && fFactorTables.HasFailedAllocation()) status = Error(305);
   if (status.IsError()) return status;
   fMeanValues = fFactorTables.GetCovariateMeans();
   fbFactorTableFilled = true;
@@ -128,6 +146,7 @@ MCStatus MCLogAlgorithm::AddRecordsToModel(MultiPassRecordIter& data) {
   if (fPatternExtractor) {
     data.NewPass();
     status = fPatternExtractor->CreateRowPatterns(data, fFactorTables, fModel);
+    AddWarnings(*fPatternExtractor);
     if (!status.IsError()) status = fPatternExtractor->AddPatternsToModel(fModel);
     return status;
   }
@@ -138,7 +157,10 @@ MCStatus MCLogAlgorithm::AddRecordsToModel(MultiPassRecordIter& data) {
     if (record == nullptr) return Error(312);
     MCStatus check;
     if (!fValidator.IsValidRecord(*record, check)) {
-      if (check.IsError()) return check;
+      if (check.IsError()) {
+        AddWarning(check);
+        return check;
+      }
       continue;
     }
     bool added = false;
@@ -161,9 +183,18 @@ MCStatus MCLogAlgorithm::BuildModel(MultiPassRecordIter& data) {
   if (!status.IsError()) status = Keep(fModel.ComputeStartValues(fvEstimParams));
   if (!status.IsError()) {
     const int K = fModel.GetNDependentCategories();
-    auto accumulator = std::make_unique<MCAccumStatsLogistic>(*fpSettings, fModel.GetNBasicNonRed(),
-                                                              K, fvEstimParams);
-    if (!accumulator->IsValid()) {
+    const int p = fModel.GetNBasicNonRed();
+    // What the estimation holds at once: the accumulator's sums, the factor of the information
+    // and its inverse, and that inverse expanded over all parameters; refused before any of it
+    // is allocated when it cannot be held.
+    const double bytes = MCAccumStatsLogistic::RequiredBytes(p, K) +
+                         MCRegOptimizer::RequiredBytes(fModel.GetNEstimatedParameters()) +
+                         8.0 * MCRegLimits::PackedSize(fModel.GetNAll());
+    std::unique_ptr<MCAccumStatsLogistic> accumulator;
+    if (MCRegLimits::FitsInMemory(bytes)) {
+      accumulator = std::make_unique<MCAccumStatsLogistic>(*fpSettings, p, K, fvEstimParams);
+    }
+    if (!accumulator || !accumulator->IsValid()) {
       MCStatus invalid = Error(305);
       invalid.SetDiscreteDatum(0, static_cast<long>(fvEstimParams.size()));
       status = Keep(invalid);
@@ -185,9 +216,11 @@ MCStatus MCLogAlgorithm::BuildModel(MultiPassRecordIter& data) {
         MCConst::kNewtonRaphson, 0, &fCancelInfo);
     fModel.SetTotals(fFactorTables.GetTotalWeight(), fFactorTables.GetSampleSize());
     status = Keep(fpEstimator->Estimate());
-    for (const MCStatus& warning : handler->GetWarnings()) Keep(warning);
+    AddWarnings(*handler);
+    // The sums have served; free them before the inverse is expanded.
+    fpAccumulator.reset();
     if (!status.IsError()) {
-      fModel.StoreEstimates(fvEstimParams, fpEstimator->GetHessian());
+      status = Keep(fModel.StoreEstimates(fvEstimParams, fpEstimator->GetHessian()));
       fpEstimator->ReleaseHessian();
     }
   }

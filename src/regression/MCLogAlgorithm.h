@@ -51,26 +51,31 @@ class MCSTAT_EXPORT MCLogModel : public IMCRegModel {
   // fewer than two present categories; warning 319 when an explicit reference is absent.
   MCCommon::MCStatus SetDependentCategories(const MCFactorCounts& counts);
   // Numbers the parameters in the tables (first pass complete; the tables must outlive the
-  // model), lists the (K-1) nBasic parameters and allocates X'X. 305 when the matrix cannot
-  // be allocated.
+  // model), lists the (K-1) nBasic parameters and allocates X'X. 305 (discrete data (K-1)
+  // nBasic and the limit 23169) before anything is allocated when (K-1) nBasic exceeds 23169
+  // or X'X cannot be held, or when the matrix cannot be allocated.
   MCCommon::MCStatus CreateParameters(MCFactorTables* tables);
 
   // Adds a valid record to X'X with weight frequency x regression weight. added is false
-  // (status OK) for a record whose combination or category the first pass did not count.
-  // 309 before the parameters, 310 after the estimates, 313 for a weight not above 0 or a
+  // (status OK) for a record the first pass did not count (a factor or dependent code outside
+  // its range, whether or not an effect uses the factor, or a combination or category that
+  // never occurred).
+  // 309 before the parameters, 310 once X'X is swept, 313 for a weight not above 0 or a
   // product that is not finite.
   MCCommon::MCStatus AddRecord(const MCCommon::Record& record, bool& added);
   // Sweeps X'X pivot by pivot with the settings' tolerance (negative counts as 0) to find the
-  // redundant basic parameters, in double-double on the exact sums of the pass. 309 without
-  // X'X or without a row added to it; 313 when the sums overflowed; 1 on cancel.
+  // redundant basic parameters, in double-double on the exact sums of the pass (which it
+  // uses up). 309 without X'X or without a row added to it; 310 when swept already; 313 when
+  // the sums overflowed; 1 on cancel.
   MCCommon::MCStatus FindRedundancy(MCCommon::MCCancelInfo* cancel);
   // n start values: 0, with the intercept of logit j log(w_j / w_ref) (w the sums of
   // frequency x regression weight per category). 303 when a category's sum is not positive.
   MCCommon::MCStatus ComputeStartValues(std::vector<double>& start) const;
   // The estimates (n values, in the order of the estimated parameters) go to their positions
-  // and the inverse Hessian (n rows) is expanded over all parameters. X'X is freed.
-  void StoreEstimates(const std::vector<double>& estimates,
-                      const MCCommonMath::MCSymMatrix* inverseHessian);
+  // and the inverse Hessian (n rows) is expanded over all parameters. 305 (nothing stored)
+  // when the expanded matrix cannot be allocated.
+  MCCommon::MCStatus StoreEstimates(const std::vector<double>& estimates,
+                                    const MCCommonMath::MCSymMatrix* inverseHessian);
   void FreeXPrimeX() { fpXPrimeX.reset(); }
   void SetTotals(double totalWeight, double sampleSize);
 
@@ -95,10 +100,17 @@ class MCSTAT_EXPORT MCLogModel : public IMCRegModel {
   const std::vector<int>& GetDependentLocalIndices() const override { return fvDependLocalIndices; }
   bool ExpandRecordSparse(const MCCommon::Record& record, std::vector<int>& indices,
                           std::vector<double>& values) const override;
+  bool IsCounted(const MCCommon::Record& record) const override;
   bool ExpandPatternRowSparse(const double* row, const std::vector<int>& positions,
                               std::vector<int>& indices,
                               std::vector<double>& values) const override;
   bool AddPatternRow(const double* row, const std::vector<int>& positions) override;
+  // Columns of the distinct covariate products of the effects; none (false) when an effect has
+  // a covariate that a stored row does not hold.
+  bool ExpandPatternColumns(const std::vector<int>& positions, std::vector<int>& indices,
+                            std::vector<int>& columns) const override;
+  int GetNPatternColumns() const override { return fNColumns; }
+  void PatternRowColumnValues(const double* row, double* values) const override;
 
   bool AreParametersCreated() const { return fbParametersCreated; }
   bool AreEstimatesStored() const { return fbEstimatesStored; }
@@ -128,6 +140,8 @@ class MCSTAT_EXPORT MCLogModel : public IMCRegModel {
   void Display() const;
 
  private:
+  // Numbers the effects' distinct covariate products (fvEffectColumn, fvColumnEffect).
+  void NumberColumns();
   // The design value of a model effect: the product of its covariates' powers read from
   // values (a record, or an extracted row when pattern is set); ok false when an extracted row
   // does not hold one of them.
@@ -186,6 +200,13 @@ class MCSTAT_EXPORT MCLogModel : public IMCRegModel {
   std::vector<int> fvEffectCovIndex;
   std::vector<int> fvEffectCovPowers;
   std::vector<int> fvEffectCovStart;
+  // Every effect's column (its covariate product; 0 for none, -1 when a stored row cannot
+  // hold it), the number of columns, and the effect whose product makes each column.
+  std::vector<int> fvEffectColumn;
+  int fNColumns = 0;
+  std::vector<int> fvColumnEffect;
+  // A column that is one covariate to the power 1: its offset in a stored row, else -1.
+  std::vector<int> fvColumnSingleOffset;
   int fMaxRowPosition = -1;
   std::vector<double> fvCategoryWeights;
   // X'X and the category weights as exact sums; the fields above hold their double roundings.
@@ -196,6 +217,8 @@ class MCSTAT_EXPORT MCLogModel : public IMCRegModel {
   int fNClassified = 0;
   bool fbParametersCreated = false;
   bool fbEstimatesStored = false;
+  // X'X swept (its exact sums are gone): no row may be added any more.
+  bool fbSwept = false;
   // Row scratch, reused from row to row.
   mutable std::vector<int> fvActiveIdx;
   mutable std::vector<double> fvActiveVal;
@@ -216,9 +239,10 @@ class MCSTAT_EXPORT MCLogAlgorithm {
   ~MCLogAlgorithm();
 
   // The factor pass, the categories and the parameter list (copied into parameters when it
-  // is not empty). 307 (empty source or no valid record), 306 (tables filled already, not
-  // kept as the status), 312, 315, 316, 308 (pattern mode), 318, 305, 309, 310, 1 on cancel;
-  // warning 319 for an absent reference category.
+  // is not empty). 306 (tables filled already, decided first and not kept as the status), 307
+  // (empty source or no valid record), 302 (an effect names an undeclared factor), 305 (a
+  // combination cannot be stored), 312, 315, 316, 308 (pattern mode), 318, 305, 309, 310, 1 on
+  // cancel; warning 319 for an absent reference category.
   MCCommon::MCStatus CreateParameters(MCCommon::MultiPassRecordIter& data,
                                       std::vector<MCRegrParameter>& parameters);
   // The X'X pass, the redundancy, the start values and the estimation. 309 before the
@@ -253,6 +277,10 @@ class MCSTAT_EXPORT MCLogAlgorithm {
   MCCommon::MCStatus AddRecordsToModel(MCCommon::MultiPassRecordIter& data);
   // Warnings are gathered, errors kept; returns status.
   MCCommon::MCStatus Keep(const MCCommon::MCStatus& status);
+  // Adds a status (of any severity) to the warnings unless an equal one is there: the
+  // validator's errors join them with their position and value, as in the linear model.
+  void AddWarning(const MCCommon::MCStatus& status);
+  void AddWarnings(const IMCDataHandler& handler);
 
   const MCLogRegSettings* fpSettings = nullptr;  // not owned
   MCRecordExtractor fExtractor;

@@ -3,13 +3,18 @@
 #include "MCComponentDisplay.h"
 #include "MCLogAlgorithm.h"
 #include "MCLogOutputStats.h"
+#include "MCRegLimits.h"
 
 using MCCommon::MCComponentDisplay;
 using MCCommon::MCStatus;
 
 MCLogComponent::MCLogComponent(const MCLogRegSettings& settings)
     : fCompSettings(settings), fStatus(fCompSettings.IsValidSettings()) {
-  if (!fStatus.IsError()) fpAlgorithm = std::make_unique<MCLogAlgorithm>(&fCompSettings);
+  if (fStatus.IsError()) return;
+  fStatus = MCRegLimits::Guarded([this] {
+    fpAlgorithm = std::make_unique<MCLogAlgorithm>(&fCompSettings);
+    return fStatus;
+  });
 }
 
 MCLogComponent::~MCLogComponent() = default;
@@ -19,7 +24,8 @@ MCConst::MCRegModelType MCLogComponent::GetModelType() { return MCConst::kLogist
 MCStatus MCLogComponent::CreateParameters(MCCommon::MultiPassRecordIter& data,
                                           std::vector<MCRegrParameter>& parameters) {
   if (fStatus.IsError()) return fStatus;
-  const MCStatus result = fpAlgorithm->CreateParameters(data, parameters);
+  const MCStatus result =
+      MCRegLimits::Guarded([&] { return fpAlgorithm->CreateParameters(data, parameters); });
   // A refused repeat leaves the component (and the model it may have built) as it was.
   if (result.IsError() && result.GetErrorCode() == 306) return result;
   fStatus = result;
@@ -34,7 +40,7 @@ MCStatus MCLogComponent::BuildModel(MCCommon::MultiPassRecordIter& data) {
     if (created.IsError()) return created;
   }
   if (fpAlgorithm->IsModelBuilt()) return MCStatus(310, false);
-  const MCStatus result = fpAlgorithm->BuildModel(data);
+  const MCStatus result = MCRegLimits::Guarded([&] { return fpAlgorithm->BuildModel(data); });
   if (!result.IsOK()) fStatus = result;
   return result;
 }
@@ -47,18 +53,23 @@ MCStatus MCLogComponent::GetOutputStats(IMCRegOutputStats*& stats) {
   stats = nullptr;
   if (fStatus.IsError()) return fStatus;
   if (!fpAlgorithm->IsModelBuilt()) return MCStatus(310, false);
-  if (!fpOutputStats) {
-    fpOutputStats = std::make_unique<MCLogOutputStats>(fCompSettings, fpAlgorithm.get());
-  }
-  stats = fpOutputStats.get();
-  return fStatus;
+  // Statistics that cannot be made leave the model as it is.
+  const MCStatus result = MCRegLimits::Guarded([this] {
+    if (!fpOutputStats) {
+      fpOutputStats = std::make_unique<MCLogOutputStats>(fCompSettings, fpAlgorithm.get());
+    }
+    return fStatus;
+  });
+  if (!result.IsError()) stats = fpOutputStats.get();
+  return result;
 }
 
 MCStatus MCLogComponent::Score(const MCCommon::Record& record, double& prediction,
                                std::vector<double>& probabilities) const {
   if (fStatus.IsError()) return fStatus;
   int category = -1;
-  const MCStatus result = fpAlgorithm->Score(record, category, probabilities);
+  const MCStatus result =
+      MCRegLimits::Guarded([&] { return fpAlgorithm->Score(record, category, probabilities); });
   prediction = category;
   return result;
 }
@@ -70,7 +81,11 @@ void MCLogComponent::Cancel() {
 
 std::vector<MCStatus> MCLogComponent::GetWarnings() {
   if (!fpAlgorithm) return {};
-  return fpAlgorithm->GetWarnings();
+  try {
+    return fpAlgorithm->GetWarnings();
+  } catch (...) {
+    return {};  // a copy that cannot be made: nothing may reach the host
+  }
 }
 
 void MCLogComponent::Display() const {

@@ -8,6 +8,7 @@
 #include "MCMV.h"
 #include "MCModelEffect.h"
 #include "MCPower.h"
+#include "MCRegLimits.h"
 
 using MCCommon::MCComponentDisplay;
 using MCCommon::MCStatus;
@@ -134,9 +135,21 @@ MCStatus MCLogModel::CreateParameters(MCFactorTables* tables) {
                                    ? -1 - position
                                    : static_cast<int>(it - fvCovariateOffsets.begin()));
   }
+  NumberColumns();
 
   fNBasic = static_cast<int>(basic.size());
   const int K = GetNDependentCategories();
+  // Every logit's parameters make one matrix of order (K-1) nBasic (the inverse information
+  // over all parameters): refused before anything of that size is allocated, as is an X'X that
+  // (with its exact sums) cannot be held.
+  const double nAll = (K - 1.0) * fNBasic;
+  if (nAll > MCRegLimits::kMaxParameters ||
+      !MCRegLimits::FitsInMemory(24.0 * MCRegLimits::PackedSize(fNBasic))) {
+    MCStatus status = Error(305);
+    status.SetDiscreteDatum(0, static_cast<long>(std::min(nAll, 2147483647.0)));
+    status.SetDiscreteDatum(1, MCRegLimits::kMaxParameters);
+    return status;
+  }
   fNAll = (K - 1) * fNBasic;
   fvParameters.clear();
   fvParameters.reserve(static_cast<std::size_t>(fNAll));
@@ -174,6 +187,88 @@ MCStatus MCLogModel::CreateParameters(MCFactorTables* tables) {
   fvActiveVal.reserve(static_cast<std::size_t>(fNModelEffects));
   fbParametersCreated = true;
   return MCStatus();
+}
+
+void MCLogModel::NumberColumns() {
+  // Effects with the same covariates and powers (in model order) share a column.
+  fvEffectColumn.assign(static_cast<std::size_t>(fNModelEffects), 0);
+  fvColumnEffect.assign(1, -1);
+  for (int e = 0; e < fNModelEffects; ++e) {
+    const int begin = fvEffectCovStart[e];
+    const int end = fvEffectCovStart[e + 1];
+    if (begin == end) continue;
+    bool held = true;
+    for (int c = begin; c < end; ++c) held = held && fvEffectCovIndex[c] >= 0;
+    if (!held) {
+      fvEffectColumn[e] = -1;
+      continue;
+    }
+    int column = -1;
+    for (std::size_t a = 1; a < fvColumnEffect.size() && column < 0; ++a) {
+      const int other = fvColumnEffect[a];
+      const int otherBegin = fvEffectCovStart[other];
+      if (fvEffectCovStart[other + 1] - otherBegin != end - begin) continue;
+      bool same = true;
+      for (int c = 0; c < end - begin && same; ++c) {
+        same = fvEffectCovIndex[begin + c] == fvEffectCovIndex[otherBegin + c] &&
+               fvEffectCovPowers[begin + c] == fvEffectCovPowers[otherBegin + c];
+      }
+      if (same) column = static_cast<int>(a);
+    }
+    if (column < 0) {
+      column = static_cast<int>(fvColumnEffect.size());
+      fvColumnEffect.push_back(e);
+    }
+    fvEffectColumn[e] = column;
+  }
+  fNColumns = static_cast<int>(fvColumnEffect.size());
+  fvColumnSingleOffset.assign(fvColumnEffect.size(), -1);
+  for (int a = 1; a < fNColumns; ++a) {
+    const int c = fvEffectCovStart[fvColumnEffect[static_cast<std::size_t>(a)]];
+    if (fvEffectCovStart[fvColumnEffect[static_cast<std::size_t>(a)] + 1] == c + 1 &&
+        fvEffectCovPowers[c] == 1) {
+      fvColumnSingleOffset[static_cast<std::size_t>(a)] =
+          fvCovPatternOffsets[static_cast<std::size_t>(fvEffectCovIndex[c])];
+    }
+  }
+}
+
+bool MCLogModel::ExpandPatternColumns(const std::vector<int>& positions, std::vector<int>& indices,
+                                      std::vector<int>& columns) const {
+  indices.clear();
+  columns.clear();
+  if (!fbParametersCreated || fvBasicLocalIndex.empty()) return false;
+  const int nEffects = std::min(fNModelEffects, static_cast<int>(positions.size()));
+  for (int e = 0; e < nEffects; ++e) {
+    const int parameter = positions[static_cast<std::size_t>(e)];
+    if (parameter < 0 || parameter >= fNBasic) continue;
+    const int local = fvBasicLocalIndex[static_cast<std::size_t>(parameter)];
+    if (local < 0) continue;
+    if (fvEffectColumn[static_cast<std::size_t>(e)] < 0) return false;
+    indices.push_back(local);
+    columns.push_back(fvEffectColumn[static_cast<std::size_t>(e)]);
+  }
+  return true;
+}
+
+void MCLogModel::PatternRowColumnValues(const double* row, double* values) const {
+  values[0] = 1.0;
+  // The products as SparseFromActive forms them, so the values are the same to the bit (a
+  // single covariate is its own value).
+  for (int a = 1; a < fNColumns; ++a) {
+    const int single = fvColumnSingleOffset[static_cast<std::size_t>(a)];
+    if (single >= 0) {
+      values[a] = row[single];
+      continue;
+    }
+    const int e = fvColumnEffect[static_cast<std::size_t>(a)];
+    double z = 1.0;
+    for (int c = fvEffectCovStart[e]; c < fvEffectCovStart[e + 1]; ++c) {
+      const double x = row[fvCovPatternOffsets[static_cast<std::size_t>(fvEffectCovIndex[c])]];
+      for (int m = 0; m < fvEffectCovPowers[c]; ++m) z *= x;
+    }
+    values[a] = z;
+  }
 }
 
 double MCLogModel::EffectValue(int effect, const double* values, bool pattern, bool& ok) const {
@@ -273,12 +368,12 @@ int MCLogModel::LocalIndexOf(double value) const {
 
 MCStatus MCLogModel::AddRecord(const Record& record, bool& added) {
   added = false;
-  if (fbEstimatesStored) return Error(310);
+  if (fbEstimatesStored || fbSwept) return Error(310);
   if (!fbParametersCreated || !fpXPrimeX) return Error(309);
   const double* values = record.GetAll();
   if (values == nullptr || record.Size() <= fMaxRowPosition) return MCStatus();
   const int category = LocalIndexOf(values[fDependVar]);
-  if (category < 0) return MCStatus();
+  if (category < 0 || !fpFactorTables->IsCounted(values)) return MCStatus();
   bool ok = true;
   const std::vector<int>& active = fpFactorTables->GetRowParameterIndices(values, ok);
   if (!ok) return MCStatus();
@@ -289,7 +384,9 @@ MCStatus MCLogModel::AddRecord(const Record& record, bool& added) {
 }
 
 bool MCLogModel::AddPatternRow(const double* row, const std::vector<int>& positions) {
-  if (!fbParametersCreated || fbEstimatesStored || !fpXPrimeX || row == nullptr) return false;
+  if (!fbParametersCreated || fbEstimatesStored || fbSwept || !fpXPrimeX || row == nullptr) {
+    return false;
+  }
   const double code = row[fDependOffset];
   const int K = GetNDependentCategories();
   if (!(code >= 0.0 && code < static_cast<double>(K))) return false;
@@ -299,8 +396,10 @@ bool MCLogModel::AddPatternRow(const double* row, const std::vector<int>& positi
 
 MCStatus MCLogModel::FindRedundancy(MCCommon::MCCancelInfo* cancel) {
   if (!fpXPrimeX) return Error(309);
-  std::vector<dd::DD> a(fXXSums.Size());
-  for (std::size_t e = 0; e < a.size(); ++e) a[e] = fXXSums.Value(e);
+  if (fbSwept) return Error(310);
+  // The sums are swept where they are: they are not needed afterwards.
+  dd::DD* a = fXXSums.Data();
+  for (std::size_t e = 0; e < fXXSums.Size(); ++e) a[e] = dd::Normalised(a[e]);
   std::vector<dd::DD> diagonal(static_cast<std::size_t>(fNBasic));
   for (int i = 0; i < fNBasic; ++i) {
     diagonal[i] = a[dd::PackedRowStart(i) + i];
@@ -308,13 +407,16 @@ MCStatus MCLogModel::FindRedundancy(MCCommon::MCCancelInfo* cancel) {
     if (!std::isfinite(diagonal[i].hi)) return Error(313);
   }
   std::vector<unsigned char> bits(static_cast<std::size_t>(fNBasic), 0);
-  // Without the argument check a negative tolerance counts as 0.
-  const double tolerance = std::max(fpSettings->GetTolerance(), 0.0);
+  // Without the argument check a negative tolerance (or none) counts as 0.
+  const double given = fpSettings->GetTolerance();
+  const double tolerance = given > 0.0 ? given : 0.0;
   for (int k = 0; k < fNBasic; ++k) {
     if (cancel != nullptr && cancel->WillCancel()) return Error(1);
-    dd::SweepPivot(fNBasic, a.data(), k, tolerance, diagonal.data(), bits.data());
+    dd::SweepPivot(fNBasic, a, k, tolerance, diagonal.data(), bits.data());
   }
-  dd::Round(static_cast<int>(a.size()), a.data(), fpXPrimeX->AsVector().data(), 1);
+  dd::Round(static_cast<int>(fXXSums.Size()), a, fpXPrimeX->AsVector().data(), 1);
+  fXXSums = dd::DDSums();
+  fbSwept = true;
   MCBitSet swept(fNBasic);
   for (int k = 0; k < fNBasic; ++k) swept.Set(k, bits[k] != 0);
   fBasicNonRedundant = swept;
@@ -358,8 +460,8 @@ void MCLogModel::SetTotals(double totalWeight, double sampleSize) {
   fSampleSize = sampleSize;
 }
 
-void MCLogModel::StoreEstimates(const std::vector<double>& estimates,
-                                const MCSymMatrix* inverseHessian) {
+MCStatus MCLogModel::StoreEstimates(const std::vector<double>& estimates,
+                                    const MCSymMatrix* inverseHessian) {
   const int K = GetNDependentCategories();
   const int p = fNBasicNonRed;
   fvParamEstimates.assign(static_cast<std::size_t>(fNAll), 0.0);
@@ -373,12 +475,19 @@ void MCLogModel::StoreEstimates(const std::vector<double>& estimates,
     }
   }
   fpHessianGI = std::make_unique<MCSymMatrix>(fNAll);
+  if (!fpHessianGI->IsValidMatrix()) {
+    fpHessianGI.reset();
+    MCStatus status = Error(305);
+    status.SetDiscreteDatum(0, fNAll);
+    return status;
+  }
   if (inverseHessian != nullptr && inverseHessian->GetNRows() == fNAllNonRed) {
     inverseHessian->Expand(fAllNonRedundant, *fpHessianGI);
   }
   fClassificationTable = MCCommonMath::MCRectMatrix(K, K);
   fNClassified = 0;
   fbEstimatesStored = true;
+  return MCStatus();
 }
 
 bool MCLogModel::ExpandRecordSparse(const Record& record, std::vector<int>& indices,
@@ -394,6 +503,11 @@ bool MCLogModel::ExpandRecordSparse(const Record& record, std::vector<int>& indi
   const std::vector<int>& active = fpFactorTables->GetRowParameterIndices(row, ok);
   if (!ok) return false;
   return SparseFromActive(active, row, false, indices, values);
+}
+
+bool MCLogModel::IsCounted(const Record& record) const {
+  return fpFactorTables != nullptr && record.GetAll() != nullptr &&
+         record.Size() > fMaxRowPosition && fpFactorTables->IsCounted(record.GetAll());
 }
 
 bool MCLogModel::ExpandPatternRowSparse(const double* row, const std::vector<int>& positions,

@@ -46,6 +46,19 @@ MCStatus MCPatternTabulator::Keep(const MCStatus& status) {
   return fStatus;
 }
 
+void MCPatternTabulator::AddWarning(const MCStatus& status) {
+  if (std::find(fvWarnings.begin(), fvWarnings.end(), status) == fvWarnings.end()) {
+    fvWarnings.push_back(status);
+  }
+}
+
+bool MCPatternTabulator::IsValid(const Record& record) {
+  if (fValidator.IsValidRecord(record, fStatus)) return true;
+  // The position and value of a refused record travel with the status into the warnings.
+  if (fStatus.IsError()) AddWarning(fStatus);
+  return false;
+}
+
 void MCPatternTabulator::SetStatsModel(IMCAccumStats* stats, const IMCRegModel* model) {
   fpStats = stats;
   fpModel = model;
@@ -102,6 +115,7 @@ bool MCPatternTabulator::NextRecord(MultiPassRecordIter& data, const Record*& re
   }
   if (record->Size() < static_cast<int>(fVariableType.size())) {
     fStatus = Error(315);
+    AddWarning(fStatus);
     return false;
   }
   ++fRecordCount;
@@ -118,7 +132,7 @@ MCStatus MCPatternTabulator::TabulateFactors(MultiPassRecordIter& data, MCFactor
   while (!fStatus.IsError() && data.HasMore() && !fCancelInfo.WillCancel()) {
     const Record* record = nullptr;
     if (!NextRecord(data, record)) break;
-    if (fValidator.IsValidRecord(*record, fStatus) && tables.UpdateAll(*record)) ++fValidCount;
+    if (IsValid(*record) && tables.UpdateAll(*record)) ++fValidCount;
   }
   if (fStatus.IsError()) return fStatus;
   if (fValidCount == 0) return Keep(Error(307));
@@ -174,22 +188,90 @@ MCStatus MCPatternTabulator::CreateRowPatterns(MultiPassRecordIter& data,
     fvRowData.reserve(expected * static_cast<std::size_t>(std::max(fNAnalysVars, 0)));
     fvRowPattern.reserve(expected);
   } catch (const std::exception&) {
-    return Keep(Error(313));
+    return Keep(Error(305));  // the rows cannot be held
   }
   fRecordCount = 0;
   fValidCount = 0;
   while (!fStatus.IsError() && data.HasMore() && !fCancelInfo.WillCancel()) {
     const Record* record = nullptr;
     if (!NextRecord(data, record)) break;
-    if (!fValidator.IsValidRecord(*record, fStatus)) continue;
+    if (!IsValid(*record)) continue;
     ++fValidCount;
     AddRecordToPatterns(*record, model);
   }
   if (fStatus.IsError()) return fStatus;
   if (fNRowsStored == 0) return Keep(Error(307));
   if (fCancelInfo.WillCancel()) return Keep(Error(1));
+  try {
+    GroupRowsByPattern();
+  } catch (const std::exception&) {
+    return Keep(Error(305));
+  }
   fbRowPatternsCreated = true;
   return fStatus;
+}
+
+void MCPatternTabulator::GroupRowsByPattern() {
+  const std::size_t width = static_cast<std::size_t>(fNAnalysVars);
+  fvPatternStart.assign(fvPatternPositions.size() + 1, 0);
+  for (int32_t pattern : fvRowPattern) ++fvPatternStart[static_cast<std::size_t>(pattern) + 1];
+  for (std::size_t q = 1; q < fvPatternStart.size(); ++q)
+    fvPatternStart[q] += fvPatternStart[q - 1];
+  // In place, pattern by pattern: a row that belongs elsewhere is swapped into the next free
+  // place of its own pattern, so the stores are read and written in as many runs as there are
+  // patterns (the order within a pattern is that of the swaps).
+  std::vector<std::size_t> next(fvPatternStart.begin(), fvPatternStart.end() - 1);
+  for (std::size_t q = 0; q < next.size(); ++q) {
+    while (next[q] < fvPatternStart[q + 1]) {
+      const std::size_t r = next[q];
+      const std::size_t own = static_cast<std::size_t>(fvRowPattern[r]);
+      if (own == q) {
+        ++next[q];
+        continue;
+      }
+      const std::size_t to = next[own]++;
+      std::swap_ranges(fvRowData.begin() + static_cast<std::ptrdiff_t>(r * width),
+                       fvRowData.begin() + static_cast<std::ptrdiff_t>((r + 1) * width),
+                       fvRowData.begin() + static_cast<std::ptrdiff_t>(to * width));
+      std::swap(fvRowPattern[r], fvRowPattern[to]);
+    }
+  }
+}
+
+MCStatus MCPatternTabulator::AddPatternToStats(int pattern, bool llOnly) {
+  const std::size_t q = static_cast<std::size_t>(pattern);
+  const std::size_t n = static_cast<std::size_t>(fNAnalysVars);
+  const int dependent = fRecordExtractor.GetDependentOffset();
+  const std::vector<int>& positions = fvPatternPositions[q];
+  const std::size_t first = fvPatternStart[q];
+  const std::size_t end = fvPatternStart[q + 1];
+  const bool together = fpModel->ExpandPatternColumns(positions, fvIndices, fvColumns) &&
+                        fpStats->BeginPattern(fvIndices, fvColumns, fpModel->GetNPatternColumns(),
+                                              static_cast<int>(end - first));
+  if (together) fvValues.resize(static_cast<std::size_t>(fpModel->GetNPatternColumns()));
+  MCStatus status;
+  for (std::size_t r = first; r < end && !status.IsError(); ++r) {
+    if (fCancelInfo.WillCancel()) {
+      status = Error(1);
+      break;
+    }
+    const double* row = fvRowData.data() + r * n;
+    double weight = 1.0;
+    if (fFreqWeightOffset >= 0) weight *= row[fFreqWeightOffset];
+    if (fRegrWeightOffset >= 0) weight *= row[fRegrWeightOffset];
+    const int category = static_cast<int>(row[dependent]);
+    bool accepted;
+    if (together) {
+      fpModel->PatternRowColumnValues(row, fvValues.data());
+      accepted = fpStats->UpdateForPatternRow(fvValues.data(), category, weight, llOnly) >= 0;
+    } else {
+      accepted = fpModel->ExpandPatternRowSparse(row, positions, fvIndices, fvValues) &&
+                 fpStats->UpdateForRow(fvIndices, fvValues, category, weight, llOnly) >= 0;
+    }
+    if (!accepted) status = Error(313);
+  }
+  if (together) fpStats->EndPattern();
+  return status;
 }
 
 MCStatus MCPatternTabulator::AddRecordToPatterns(const Record& record, const IMCRegModel&) {
@@ -202,7 +284,7 @@ MCStatus MCPatternTabulator::AddRecordToPatterns(const Record& record, const IMC
   // A category or a factor combination that the first pass did not count is not part of the
   // model: the record is left out.
   const int category = MCLogCategoryIndex(values[fDependVar], &fvDependLocalIndices);
-  if (category < 0) return fStatus;
+  if (category < 0 || !fpFactorTables->IsCounted(values)) return fStatus;
   bool ok = false;
   const std::vector<int>& local = fpFactorTables->GetRowLocalParamIndices(values, ok);
   if (!ok) return fStatus;
@@ -235,7 +317,7 @@ MCStatus MCPatternTabulator::AddRecordToPatterns(const Record& record, const IMC
     // The rows no longer fit in memory: the row cannot be kept. The stores stay consistent.
     fvPatternPositions.resize(static_cast<std::size_t>(fpRowPatternTable->GetCount()));
     fvRowData.resize(fvRowPattern.size() * static_cast<std::size_t>(fNAnalysVars));
-    return Keep(Error(313));
+    return Keep(Error(305));
   }
   ++fNRowsStored;
   return fStatus;
@@ -269,21 +351,9 @@ MCStatus MCPatternTabulator::ComputeStatsForOptimizer(bool llOnly) {
   if (!fbRowPatternsCreated || fpStats == nullptr || fpModel == nullptr) {
     return Keep(Error(313));
   }
-  const std::size_t n = static_cast<std::size_t>(fNAnalysVars);
-  const int dependent = fRecordExtractor.GetDependentOffset();
-  const double* row = fvRowData.data();
-  for (std::size_t r = 0; r < fvRowPattern.size(); ++r, row += n) {
-    if (fCancelInfo.WillCancel()) return Keep(Error(1));
-    double weight = 1.0;
-    if (fFreqWeightOffset >= 0) weight *= row[fFreqWeightOffset];
-    if (fRegrWeightOffset >= 0) weight *= row[fRegrWeightOffset];
-    const std::vector<int>& positions =
-        fvPatternPositions[static_cast<std::size_t>(fvRowPattern[r])];
-    if (!fpModel->ExpandPatternRowSparse(row, positions, fvIndices, fvValues) ||
-        fpStats->UpdateForRow(fvIndices, fvValues, static_cast<int>(row[dependent]), weight,
-                              llOnly) < 0) {
-      return Keep(Error(313));
-    }
+  for (std::size_t q = 0; q + 1 < fvPatternStart.size(); ++q) {
+    const MCStatus status = AddPatternToStats(static_cast<int>(q), llOnly);
+    if (status.IsError()) return Keep(status);
   }
   return fStatus;
 }

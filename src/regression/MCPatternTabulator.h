@@ -41,11 +41,12 @@ class MCSTAT_EXPORT MCRowPatterns {
 // A pattern's key is its per-effect local parameter indices packed into a few integers; its
 // parameter positions are worked out once, when the pattern first occurs.
 //
-// The rows are kept and visited in record order, so that every sum a pass makes (the model's
-// cross-products, the log-likelihood, the scores, the information matrix) is added up in the
-// same order as by a pass over the records: the two data handlers give the same fit, bit for
-// bit, even where the estimation stops on the rounding of the log-likelihood. The row store is
-// reserved once for the records the factor pass accepted, so it is never moved.
+// Once the row-pattern pass is complete the rows are kept pattern by pattern, and the
+// estimation passes visit them so: an accumulator that can add a
+// pattern's rows together (IMCAccumStats::BeginPattern) then does its per-row work once per
+// pattern where it can. Every sum is exact (double-double), so the order changes nothing a fit
+// decides. The row store is reserved once for the records the factor pass accepted and is
+// regrouped in place, so it is never moved.
 //
 // Every status is kept: once the tabulator holds an error every operation returns it.
 class MCSTAT_EXPORT MCPatternTabulator : public IMCDataHandler {
@@ -66,13 +67,14 @@ class MCSTAT_EXPORT MCPatternTabulator : public IMCDataHandler {
   // One pass over the stored rows. 313 before the patterns exist, without an accumulator and a
   // model, or when the model or the accumulator refuses a row; 1 when a cancel cuts it short.
   MCCommon::MCStatus ComputeStatsForOptimizer(bool llOnly) override;
+  // The validator's errors of the record passes (315, 313, 316 with their position and value).
   const std::vector<MCCommon::MCStatus>& GetWarnings() const override { return fvWarnings; }
   void Display() const override;
 
   // The first pass (it starts the source anew): every valid record goes into the factor
   // tables. 307 for an empty source or no valid record, 303 when the pass was done already,
   // 312 for a promised record that does not come, 315 for a record shorter than the role list,
-  // 316 from the validator, 308 when the tables' total weight is not positive, 1 when a
+  // 313 or 316 from the validator, 308 when the tables' total weight is not positive, 1 when a
   // cancel is pending at the end.
   virtual MCCommon::MCStatus TabulateFactors(MCCommon::MultiPassRecordIter& data,
                                              MCFactorTables& tables);
@@ -80,8 +82,8 @@ class MCSTAT_EXPORT MCPatternTabulator : public IMCDataHandler {
   // and dependent category the tables know is stored under its pattern. The tables (with their
   // parameter indices made) and the model (with its categories settled) must be ready; the
   // tables must outlive the tabulator. 307 for an empty source or no stored row, 313 when the
-  // patterns exist already (or there is no table), 312, 314, 315 and 316 as they arise, 1 when
-  // a cancel is pending at the end.
+  // patterns exist already (or there is no table), 305 when the rows cannot be held, 312, 313,
+  // 314, 315 and 316 as they arise, 1 when a cancel is pending at the end.
   virtual MCCommon::MCStatus CreateRowPatterns(MCCommon::MultiPassRecordIter& data,
                                                const MCFactorTables& tables,
                                                const IMCRegModel& model);
@@ -89,7 +91,8 @@ class MCSTAT_EXPORT MCPatternTabulator : public IMCDataHandler {
   // the patterns exist, 313 when the model refuses a row, 1 when a cancel is pending.
   virtual MCCommon::MCStatus AddPatternsToModel(IMCRegModel& model);
   // Stores one valid record of the row-pattern pass; skips (OK) a record whose combination or
-  // category the tables do not know. 314 for a record without values.
+  // category the tables do not know. 314 for a record without values, 305 when it cannot be
+  // held.
   virtual MCCommon::MCStatus AddRecordToPatterns(const MCCommon::Record& record,
                                                  const IMCRegModel& model);
 
@@ -106,7 +109,8 @@ class MCSTAT_EXPORT MCPatternTabulator : public IMCDataHandler {
   // Every pattern, in the order of their numbers.
   std::vector<const MCRowPatterns*> GetPatterns() const;
   // Stored row r (0 <= r < GetNRowsStored()): fNAnalysVars values in the extractor's order,
-  // the dependent as its local category index; null outside the range.
+  // the dependent as its local category index; null outside the range. Once the patterns are
+  // complete the rows of pattern 0 come first, then those of pattern 1, and so on.
   const double* GetStoredRow(int r) const;
   // Number of the pattern of stored row r, -1 outside the range.
   int GetRowPattern(int r) const;
@@ -118,7 +122,16 @@ class MCSTAT_EXPORT MCPatternTabulator : public IMCDataHandler {
   bool NextRecord(MCCommon::MultiPassRecordIter& data, const MCCommon::Record*& record);
   // Parameter positions of a new pattern from its factor effects' local parameter indices.
   void AddPatternPositions(const std::vector<int>& local);
+  // Puts the stored rows in pattern order, in place, and notes where each pattern starts.
+  void GroupRowsByPattern();
+  // One pass over the rows of a pattern: together, when the model and the accumulator can,
+  // else row by row. 313 when a row is refused, 1 when a cancel is pending before a row.
+  MCCommon::MCStatus AddPatternToStats(int pattern, bool llOnly);
   MCCommon::MCStatus Keep(const MCCommon::MCStatus& status);
+  // Adds a status to the warnings unless an equal one is there.
+  void AddWarning(const MCCommon::MCStatus& status);
+  // The validator's build rule; its error (315, 313, 316) becomes the status and a warning.
+  bool IsValid(const MCCommon::Record& record);
 
   int fNFactorEffects = 0;
   int fNAllEffects = 0;
@@ -154,15 +167,18 @@ class MCSTAT_EXPORT MCPatternTabulator : public IMCDataHandler {
 
   const MCFactorTables* fpFactorTables = nullptr;
   std::vector<MCCommon::MCStatus> fvWarnings;
-  // The stored rows, fNAnalysVars values each, in record order, and the pattern of each.
+  // The stored rows, fNAnalysVars values each, and the pattern of each; once grouped, the
+  // first row of every pattern (and the end of the last).
   std::vector<double> fvRowData;
   std::vector<int32_t> fvRowPattern;
+  std::vector<std::size_t> fvPatternStart;
   // Parameter positions of every pattern, by pattern number.
   std::vector<std::vector<int>> fvPatternPositions;
   // Work lists reused from record to record.
   std::vector<int> fvPacked;
   std::vector<int> fvIndices;
   std::vector<double> fvValues;
+  std::vector<int> fvColumns;
 };
 
 #endif  // MCSTAT_REGRESSION_MCPATTERNTABULATOR_H_

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 
@@ -76,12 +77,19 @@ MCStatus MCRecordIterHandler::ComputeStatsForOptimizer(bool llOnly) {
     if (fCancelInfo.WillCancel()) return Error(1);
     const Record* record = fData.Next();
     if (record == nullptr) return Error(304);
-    if (!fValidator.IsValidRecord(*record, result)) continue;
+    if (!fValidator.IsValidRecord(*record, result)) {
+      // The position and value of a refused record travel with the status into the warnings.
+      if (result.IsError() &&
+          std::find(fvWarnings.begin(), fvWarnings.end(), result) == fvWarnings.end()) {
+        fvWarnings.push_back(result);
+      }
+      continue;
+    }
     if (fDependVar < 0 || fDependVar >= record->Size()) continue;
     // Records the first pass did not count (a factor combination or a dependent code that
     // never occurred there) are not part of the model: skip them.
     const int category = MCLogCategoryIndex((*record)[fDependVar], fpLocalIndices);
-    if (category < 0) continue;
+    if (category < 0 || !fpModel->IsCounted(*record)) continue;
     if (!fpModel->ExpandRecordSparse(*record, fvIndices, fvValues)) continue;
     const double weight = WeightAt(*record, fFreqWeightVar) * WeightAt(*record, fRegrWeightVar);
     if (fpStats->UpdateForRow(fvIndices, fvValues, category, weight, llOnly) < 0) {

@@ -1,10 +1,9 @@
 #include "MCRegFactory.h"
 
-#include <new>
-
 #include "MCGLMComponent.h"
 #include "MCLogComponent.h"
 #include "MCLogRegSettings.h"
+#include "MCRegLimits.h"
 
 IMCRegComponent::~IMCRegComponent() = default;
 IMCRegOutputStats::~IMCRegOutputStats() = default;
@@ -12,15 +11,28 @@ IMCRegOutputStats::~IMCRegOutputStats() = default;
 IMCRegComponent* MCRegFactory::CreateRegAlgorithm(MCRegSettings& settings) {
   fStatus = settings.IsValidSettings();
   if (fStatus.IsError()) return nullptr;
-  switch (settings.GetModelType()) {
-    case MCConst::kLinearModel:
-      return new (std::nothrow) MCGLMComponent(settings);
-    case MCConst::kLogisticModel: {
-      // Only logistic settings carry what the logistic component needs.
-      const auto* logistic = dynamic_cast<const MCLogRegSettings*>(&settings);
-      if (logistic == nullptr) return nullptr;
-      return new (std::nothrow) MCLogComponent(*logistic);
+  IMCRegComponent* component = nullptr;
+  // Copying the settings and making the component's parts allocate: a failure is 305 and a
+  // null result, never an exception in the host.
+  fStatus = MCRegLimits::Guarded([&settings, &component, this] {
+    switch (settings.GetModelType()) {
+      case MCConst::kLinearModel:
+        component = new MCGLMComponent(settings);
+        break;
+      case MCConst::kLogisticModel:
+        // Only logistic settings carry what the logistic component needs.
+        if (const auto* logistic = dynamic_cast<const MCLogRegSettings*>(&settings)) {
+          component = new MCLogComponent(*logistic);
+        }
+        break;
     }
+    return fStatus;
+  });
+  // A component whose own parts could not be made is no component.
+  if (component != nullptr && component->GetStatus().IsError()) {
+    fStatus = component->GetStatus();
+    delete component;
+    component = nullptr;
   }
-  return nullptr;
+  return component;
 }

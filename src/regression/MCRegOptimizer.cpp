@@ -8,6 +8,7 @@
 #include "MCComponentDisplay.h"
 #include "MCDataHandler.h"
 #include "MCMathFun.h"
+#include "MCRegLimits.h"
 
 using MCCommon::MCComponentDisplay;
 using MCCommon::MCStatus;
@@ -21,6 +22,13 @@ namespace {
 constexpr double kMaxExp = 709.0;
 // A factor pivot below this (about sqrt(1e-7)) lets the separation test decide.
 constexpr double kSeparationPivot = 0.000316;
+// Two direct log-likelihoods are ordered by their values when they differ by more than this
+// times the sum of their magnitudes (GetLLScale), thousands of times what their rounding
+// reaches (a few units of 2^-53 of the magnitude).
+constexpr double kDecisiveRatio = 0x1.0p-40;
+// A trial whose predicted gain exceeds this times the magnitude of ll0 is far from the optimum:
+// its direct log-likelihood is expected to decide.
+constexpr double kFarGain = 0x1.0p-34;
 
 bool IsMissing(double x) { return x == MCMV::kMissing; }
 
@@ -102,7 +110,13 @@ MCRegOptimizer::MCRegOptimizer(const MCLogRegSettings& settings, const IMCRegMod
   }
   if (fNParameters < 0) fNParameters = 0;
   if (fpParameters != nullptr) fpParameters->resize(static_cast<std::size_t>(fNParameters), 0.0);
-  fpHessian = std::make_unique<MCSymMatrix>(fNParameters);
+  // Sized when the inverse is made: during the iterations the double-double factor serves.
+  fpHessian = std::make_unique<MCSymMatrix>();
+}
+
+double MCRegOptimizer::RequiredBytes(int n) {
+  // The factor in double-double, the inverse in double, the direction and work vectors.
+  return 24.0 * MCRegLimits::PackedSize(n) + 64.0 * n;
 }
 
 MCRegOptimizer::~MCRegOptimizer() = default;
@@ -123,8 +137,9 @@ double MCRegOptimizer::ClampedLL() const {
   return (!IsMissing(ll) && ll > 0.0) ? 0.0 : ll;
 }
 
-dd::DD MCRegOptimizer::ClampedLLExtended() const {
-  const dd::DD ll = fpStats->GetLLExtended();
+dd::DD MCRegOptimizer::ClampedLLExtended() const { return Clamped(fpStats->GetLLExtended()); }
+
+dd::DD MCRegOptimizer::Clamped(const dd::DD& ll) {
   return (ll.hi != MCMV::kMissing && ll.hi > 0.0) ? dd::DD{} : ll;
 }
 
@@ -134,37 +149,52 @@ int MCRegOptimizer::FactorHessian(double& minPivot) {
   int n = 0;
   while (dd::PackedRowStart(n + 1) <= fvFactor.size()) ++n;
   fvFactor.resize(dd::PackedRowStart(n));
-  // As LTChol(tol, minPivot): reference diagonal entries below tol count as 1. The tolerance is
-  // used as given; a negative one accepts only positive pivots.
-  const double tol = fSettings.GetTolerance();
+  // As LTChol(tol, minPivot): reference diagonal entries below tol count as 1. Without the
+  // argument check a negative tolerance (or none at all) counts as 0: only non-positive pivots
+  // are then redundant, never a negative one accepted.
+  const double given = fSettings.GetTolerance();
+  const double tol = given > 0.0 ? given : 0.0;
   int redundant = 0;
   for (int i = 0; i < n; ++i) {
     dd::DD ref = fvFactor[dd::PackedRowStart(i) + i];
     if (ref.hi < tol) ref = {1.0, 0.0};
     if (!dd::CholeskyRow(fvFactor.data(), i, ref, tol)) ++redundant;
   }
-  fpHessian->SetNRows(n);
-  dd::Round(static_cast<int>(fvFactor.size()), fvFactor.data(), fpHessian->AsVector().data(), 1);
   for (int i = 0; i < n; ++i) {
-    const double pivot = fpHessian->AsVectorConst()[dd::PackedRowStart(i) + i];
+    const double pivot = dd::ToDouble(fvFactor[dd::PackedRowStart(i) + i]);
     minPivot = i == 0 ? pivot : std::min(minPivot, pivot);
   }
+  fNFactorRows = n;
   return redundant;
 }
 
 void MCRegOptimizer::SolveDirection(std::vector<double>& d) {
-  const int n = fpHessian->GetNRows();
+  const int n = fNFactorRows;
+  fSlope = 0.0;
   fpStats->GetScoresExtended(fvWork);
   if (n < 0 || fvWork.size() < static_cast<std::size_t>(n)) return;
+  std::vector<double>& g = fvScores;
+  g.resize(static_cast<std::size_t>(n));
+  dd::Round(n, fvWork.data(), g.data(), 1);
   dd::ForwardSubstitute(n, fvFactor.data(), fvWork.data(), fvWork.data());
   dd::BackSubstitute(n, fvFactor.data(), fvWork.data(), fvWork.data());
   d.resize(static_cast<std::size_t>(n));
   dd::Round(n, fvWork.data(), d.data(), 1);
+  for (int i = 0; i < n; ++i)
+    fSlope += g[static_cast<std::size_t>(i)] * d[static_cast<std::size_t>(i)];
 }
 
-void MCRegOptimizer::InvertHessian() {
-  dd::InverseFromFactor(fpHessian->GetNRows(), fvFactor.data());
-  dd::Round(static_cast<int>(fvFactor.size()), fvFactor.data(), fpHessian->AsVector().data(), 1);
+bool MCRegOptimizer::InvertHessian() {
+  const int n = fNFactorRows;
+  dd::InverseFromFactor(n, fvFactor.data());
+  const bool held = fpHessian->SetNRows(n);
+  if (held) {
+    dd::Round(static_cast<int>(fvFactor.size()), fvFactor.data(), fpHessian->AsVector().data(), 1);
+  }
+  // The factor has served: only the inverse is kept.
+  std::vector<dd::DD>().swap(fvFactor);
+  fNFactorRows = 0;
+  return held;
 }
 
 bool MCRegOptimizer::CancelRequested() {
@@ -210,11 +240,13 @@ MCStatus MCRegOptimizer::Estimate() {
 
   double ll = MCMV::kMissing;
   dd::DD llExtended{MCMV::kMissing, 0.0};
+  double llScale = 0.0;  // the magnitude of ll's terms
   double minPivot = MCMV::kMissing;
   if (!fStatus.IsError()) {
     fInitialLL = ClampedLL();
     ll = fInitialLL;
     llExtended = ClampedLLExtended();
+    llScale = fpStats->GetLLScale();
     if (n > 0) {
       FactorHessian(minPivot);
       SolveDirection(d);
@@ -232,31 +264,68 @@ MCStatus MCRegOptimizer::Estimate() {
 
   const int frequency = fIterationFrequency;
   int countdown = frequency;
+  int h = 0;  // step halvings of the last iteration
   while (!fStatus.IsError() && !done && !fbCancelled) {
     if (CancelRequested()) break;
     ++fLastIteration;
     double f = 1.0;
-    int h = 0;
+    h = 0;
     b0 = b;
     const double ll0 = ll;
     const dd::DD ll0Extended = llExtended;
+    const double ll0Scale = llScale;
+    const bool sep = s0 >= 1 && fLastIteration >= s0;
+    // Whether the statistics at b are those of a full pass with this iteration's method and
+    // separation check, so that the pass after the step is not needed.
+    bool fullAtB = false;
 
-    // The step passes may give each log-likelihood as ll0 plus its exact change from b0.
-    if (!IsMissing(ll0)) fpStats->SetLLBase(&b0, ll0Extended);
     while (!fbCancelled) {
       if (CancelRequested()) break;
       b = b0;
       MCMathFun::Daxpy(n, f, d, 0, 1, b, 0, 1);
-      ComputeStats(MCConst::kNewtonRaphson, false, true);
-      if (fStatus.IsError()) break;
-      const double llnew = ClampedLL();
-      // "Not lower" is decided on the exact sums: near the optimum the two log-likelihoods
-      // differ by less than their double rounding.
-      if ((IsMissing(ll0) && !IsMissing(llnew)) ||
-          (!IsMissing(ll0) && !IsMissing(llnew) &&
-           dd::Compare(ClampedLLExtended(), ll0Extended) >= 0)) {
-        break;
+      // "Not lower" must not be decided by rounding. Far from the optimum, where the
+      // quadratic model promises a gain f (1 - f/2) g'd far above the rounding of the
+      // log-likelihoods, the trial is the full pass and its direct log-likelihood decides when
+      // the two differ by more than their rounding can. Near it, the new log-likelihood is ll0
+      // plus its exact change from b0: for the whole step (nearly always taken there) from
+      // the full pass itself, else from a log-likelihood-only pass.
+      bool decided = false;
+      bool accept = false;
+      fullAtB = false;
+      const bool knowsScale = std::isfinite(ll0Scale);
+      if (!IsMissing(ll0) && f * (1.0 - 0.5 * f) * fSlope > kFarGain * ll0Scale) {
+        ComputeStats(m, sep, false);
+        if (fStatus.IsError()) break;
+        const double llnew = ClampedLL();
+        const double margin = kDecisiveRatio * (ll0Scale + fpStats->GetLLScale());
+        if (!IsMissing(llnew) && std::fabs(llnew - ll0) > margin) {
+          decided = true;
+          accept = llnew > ll0;
+          fullAtB = accept;
+        }
+      } else if (!IsMissing(ll0) && knowsScale && h == 0) {
+        fpStats->SetLLBase(&b0, ll0Extended);
+        ComputeStats(m, sep, false);
+        fpStats->SetLLBase(nullptr, dd::DD{});
+        if (fStatus.IsError()) break;
+        dd::DD byChange;
+        if (fpStats->GetLLByChange(byChange)) {
+          decided = true;
+          accept = dd::Compare(Clamped(byChange), ll0Extended) >= 0;
+          fullAtB = accept;
+        }
       }
+      if (!decided) {
+        if (!IsMissing(ll0)) fpStats->SetLLBase(&b0, ll0Extended);
+        ComputeStats(MCConst::kNewtonRaphson, false, true);
+        fpStats->SetLLBase(nullptr, dd::DD{});
+        if (fStatus.IsError()) break;
+        const double llnew = ClampedLL();
+        accept = (IsMissing(ll0) && !IsMissing(llnew)) ||
+                 (!IsMissing(ll0) && !IsMissing(llnew) &&
+                  dd::Compare(ClampedLLExtended(), ll0Extended) >= 0);
+      }
+      if (accept) break;
       if (h >= hmax) {
         fStopReason = 5;
         b = b0;
@@ -269,19 +338,18 @@ MCStatus MCRegOptimizer::Estimate() {
       b = b0;
     }
 
-    fpStats->SetLLBase(nullptr, dd::DD{});
     if (!fStatus.IsError() && CancelRequested()) {
       fbCancelled = true;
       fStatus = MCStatus(1, false);
     }
-    const bool sep = s0 >= 1 && fLastIteration >= s0;
-    if (!fStatus.IsError()) {
+    if (!fStatus.IsError() && !fullAtB) {
       ComputeStats(m, sep, false);
       if (fStatus.IsError()) break;
     }
     if (!fStatus.IsError()) {
       ll = ClampedLL();
       llExtended = ClampedLLExtended();
+      llScale = fpStats->GetLLScale();
       fFinalLL = ll;
       int r = FactorHessian(minPivot);
       if (fStopReason == 0) fStopReason = ConvergenceTest(b0, ll0, r, minPivot, sep);
@@ -320,13 +388,13 @@ MCStatus MCRegOptimizer::Estimate() {
   fpDataHandler->CleanStatsModel();
 
   if (!fStatus.IsError() && done && n > 0) {
-    InvertHessian();
+    if (!InvertHessian()) fStatus = MCStatus(305, false);
     int nValid = 0;
     int nInvalid = 0;
     fpStats->GetCounts(nValid, nInvalid, fAccumulatedWeight);
   }
   if (fpListener != nullptr && !fStatus.IsError() && countdown != frequency) {
-    Report(fLastIteration, 0, fFinalLL, ElapsedSeconds());
+    Report(fLastIteration, h, fFinalLL, ElapsedSeconds());
   }
   return fStatus;
 }

@@ -60,11 +60,17 @@ class MCSTAT_EXPORT MCIterationReporter : public ProgressReportVect {
 //   criterion, 3 both, 4 singular Hessian, 5 step halving exhausted, 6 iteration limit,
 //   7 complete separation, 8 quasi-complete separation, 9 nothing to estimate.
 // After Estimate the Hessian holds its (generalised) inverse, zero rows and columns for
-// redundant parameters.
+// redundant parameters; during the iterations only the factor is kept.
 //
 // The factorisation, the Newton direction, the inverse and the step-halving comparison of
 // log-likelihoods work on the accumulator's double-double sums, so no decision and no digit of
-// the direction is left to rounding; the Hessian matrix holds the double roundings.
+// the direction is left to rounding; the Hessian matrix holds the double roundings. Where the
+// accumulator gives the magnitude of its log-likelihood (GetLLScale), a step far from the
+// optimum is tried with a full pass, whose direct log-likelihood decides when it differs from
+// the previous one by far more than rounding, and which then serves as the iteration's pass:
+// one pass per iteration instead of two. Near the optimum the whole step's full pass also adds
+// the exact change of every row, which decides.
+
 class MCSTAT_EXPORT MCRegOptimizer {
  public:
   // Neither the model, the handler, the accumulator, the parameters, the listener nor the
@@ -80,14 +86,19 @@ class MCSTAT_EXPORT MCRegOptimizer {
   MCRegOptimizer& operator=(const MCRegOptimizer&) = delete;
   ~MCRegOptimizer();
 
+  // The bytes the loop allocates for n estimated parameters (about): the factor of the
+  // information and its inverse.
+  static double RequiredBytes(int n);
+
   // Runs the iterations; the parameter vector then holds the estimates. The first error of a
-  // data pass is returned at once; a cancel gives error 1 (no inverse is computed). Every stop
-  // reason ends with an OK status.
+  // data pass is returned at once; a cancel gives error 1 (no inverse is computed); 305 when the
+  // inverse cannot be allocated. Every stop reason ends with an OK status.
   MCCommon::MCStatus Estimate();
 
   int GetStopReason() const { return fStopReason; }
   const std::vector<double>& GetParameters() const { return *fpParameters; }
-  // The Hessian (its inverse after Estimate); null once released.
+  // The inverse of the information after Estimate (empty before, or when Estimate ended with
+  // an error or a cancel); null once released.
   const MCCommonMath::MCSymMatrix* GetHessian() const { return fpHessian.get(); }
   void ReleaseHessian() { fpHessian.reset(); }
   int GetLastIteration() const { return fLastIteration; }
@@ -118,12 +129,14 @@ class MCSTAT_EXPORT MCRegOptimizer {
   // The accumulator's log-likelihood, a positive value (rounding) taken as 0.
   double ClampedLL() const;
   MCCommonMath::ddkernels::DD ClampedLLExtended() const;
+  static MCCommonMath::ddkernels::DD Clamped(const MCCommonMath::ddkernels::DD& ll);
   // Copies the accumulated Hessian and factors it; returns the number of redundant rows.
   int FactorHessian(double& minPivot);
   // d = the solution of (factored Hessian) d = scores.
   void SolveDirection(std::vector<double>& d);
-  // The Hessian matrix becomes the inverse from the factor.
-  void InvertHessian();
+  // The Hessian matrix becomes the inverse from the factor, which is then freed; false when
+  // the inverse cannot be allocated.
+  bool InvertHessian();
   int ConvergenceTest(const std::vector<double>& b0, double ll0, int redundant, double minPivot,
                       bool separation);
   bool CancelRequested();
@@ -159,8 +172,14 @@ class MCSTAT_EXPORT MCRegOptimizer {
   int fIterationFrequency = 1;
   MCCommon::MCStatus fStatus;
 
-  // The factor of the Hessian in double-double, and work space of the solves.
+  // The factor of the Hessian in double-double (of fNFactorRows rows), and work space of the
+  // solves.
   std::vector<MCCommonMath::ddkernels::DD> fvFactor;
+  int fNFactorRows = 0;
+  // The scores of the last full pass and their product g'd with the direction solved from
+  // them: the gain the quadratic model promises for the whole step is g'd / 2.
+  std::vector<double> fvScores;
+  double fSlope = 0.0;
   std::vector<MCCommonMath::ddkernels::DD> fvWork;
 
   std::chrono::steady_clock::time_point fStartClock;

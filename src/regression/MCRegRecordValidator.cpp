@@ -15,17 +15,21 @@ namespace {
 
 constexpr long kShortRecord = 315;
 constexpr long kBadCategory = 316;
+constexpr long kNotAccumulable = 313;
+
+// The failure of a value at a position, which the status names.
+bool Refuse(long code, int position, double x, MCStatus& status) {
+  status = MCStatus(code, false);
+  status.SetDiscreteDatum(1, position);
+  status.SetScaleDatum(1, x);
+  return false;
+}
 
 // A categorical value: below -0.5 (the missing value included) is skipped without a status;
 // otherwise it must be whole and not above its limit, else error 316 names the position.
 bool CheckCategory(double x, int position, int limit, MCStatus& status) {
   if (x < -0.5) return false;
-  if (x != std::trunc(x) || x > limit) {
-    status = MCStatus(kBadCategory, false);
-    status.SetDiscreteDatum(1, position);
-    status.SetScaleDatum(1, x);
-    return false;
-  }
+  if (x != std::trunc(x) || x > limit) return Refuse(kBadCategory, position, x, status);
   return true;
 }
 
@@ -78,7 +82,17 @@ bool MCRegRecordValidator::Check(const Record& record, MCStatus& status, bool fo
   }
   const double* values = record.GetAll();
   for (int i = 0; i < nRoles; ++i) {
-    switch (fvVariableTypes[i]) {
+    const MCConst::MCVariableType type = fvVariableTypes[i];
+    // A covariate, dependent or weight that is not a number or infinite (the missing value is
+    // finite) cannot be accumulated by any pass: the build ends with it. Scoring leaves such a
+    // covariate to the prediction.
+    const bool accumulated = type == MCConst::kCovariate || type == MCConst::kDependent ||
+                             type == MCConst::kFrequencyWeight ||
+                             type == MCConst::kRegressionWeight;
+    if (forBuild && accumulated && !std::isfinite(values[i])) {
+      return Refuse(kNotAccumulable, i, values[i], status);
+    }
+    switch (type) {
       case MCConst::kFactor:
         if (!CheckCategory(values[i], i, fvCategoryLimits[i], status)) return false;
         break;

@@ -1,15 +1,20 @@
 // The linear model fed hostile numbers: special doubles in every record role, category codes that
 // are no codes, degenerate factor sizes, too many parameters, and numerically hopeless data. A
-// build either ends in an error status or presents finite estimates; never a crash.
+// build either ends in an error status or presents finite estimates; never a crash. Last, both
+// models' components with an allocation failing anywhere.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "HostileSupport.h"
+#include "MCLogRegSettings.h"
 #include "MCModelEffect.h"
 #include "MCRegSettings.h"
 
@@ -79,7 +84,8 @@ void ExpectSameFit(const Outcome &a, const Outcome &b) {
 // Each special value in each role, and what it must lead to: S the record is skipped (the fit
 // equals the fit without it), E error 316 naming the position, Z like 0.0, 3 error 313 (cannot be
 // accumulated), N any status but no NaN presented. A factor code below -0.5 is skipped, anything
-// else not a whole code in range is 316; only a positive weight keeps the record.
+// else not a whole code in range is 316; a value that is not a number or infinite in any other
+// role is 313; of the finite weights only a positive one keeps the record.
 const double kSpecial[] = {kMissing,
                            std::numeric_limits<double>::quiet_NaN(),
                            std::numeric_limits<double>::infinity(),
@@ -89,7 +95,7 @@ const double kSpecial[] = {kMissing,
                            std::numeric_limits<double>::denorm_min()};
 const char *const kSpecialNames[] = {"missing",  "nan",   "inf",     "neg_inf",
                                      "neg_zero", "1e308", "denormal"};
-const char *const kExpectByRole[] = {"S333ZNN", "SEESZEE", "S333ZNN", "SS3SSNN", "SS3SSNN"};
+const char *const kExpectByRole[] = {"S333ZNN", "SEESZEE", "S333ZNN", "S333SNN", "S333SNN"};
 
 struct Case {
   int role;
@@ -127,6 +133,9 @@ TEST_P(SpecialValueTest, NeverCrashesNorPresentsNaN) {
       EXPECT_TRUE(out.status.IsError());
       EXPECT_EQ(out.status.GetErrorCode(), 313);
       EXPECT_FALSE(out.built);
+      if (!std::isfinite(value)) {
+        EXPECT_EQ(out.status.GetDiscreteDatum(1), c.role);
+      }
       break;
   }
 }
@@ -264,6 +273,114 @@ TEST(NumericalTest, SingleRecordFitsTheInterceptOnly) {
   EXPECT_DOUBLE_EQ(out.estimates[0], 7.5);
   EXPECT_DOUBLE_EQ(out.rmse, 0.0);
   EXPECT_DOUBLE_EQ(out.df, 1.0 - 3.0);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Allocation failures. The program's operator new fails at the armed allocation; the library
+// may end a step with an error but must throw nothing into the host, and a step it reports as
+// not failed must give the results of a run without the failure.
+
+namespace {
+long gAllocations = 0;
+long gFailAt = -1;  // the allocation that fails, -1 for none
+}  // namespace
+
+// Not inlined: the compiler would then pair malloc with delete expressions and warn.
+__attribute__((noinline)) void *operator new(std::size_t size) {
+  if (gAllocations++ == gFailAt) throw std::bad_alloc();
+  if (void *p = std::malloc(size != 0 ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+__attribute__((noinline)) void operator delete(void *p) noexcept { std::free(p); }
+__attribute__((noinline)) void operator delete(void *p, std::size_t) noexcept { std::free(p); }
+// The other forms on the same pair, so that every allocation and release meet.
+void *operator new[](std::size_t size) { return ::operator new(size); }
+void *operator new(std::size_t size, const std::nothrow_t &) noexcept {
+  try {
+    return ::operator new(size);
+  } catch (...) {
+    return nullptr;
+  }
+}
+void *operator new[](std::size_t size, const std::nothrow_t &tag) noexcept {
+  return ::operator new(size, tag);
+}
+void operator delete[](void *p) noexcept { ::operator delete(p); }
+void operator delete[](void *p, std::size_t) noexcept { ::operator delete(p); }
+void operator delete(void *p, const std::nothrow_t &) noexcept { ::operator delete(p); }
+void operator delete[](void *p, const std::nothrow_t &) noexcept { ::operator delete(p); }
+
+namespace {
+
+// What a host sees of a factory, a build, the statistics and one score: the first error code
+// (-1 for none) or the estimates and the score. threw when anything reached it.
+struct HostRun {
+  bool threw = false;
+  long code = -1;
+  std::vector<double> estimates;
+  double score = 0.0;
+};
+
+HostRun RunAsHost(MCRegSettings &settings, const Rows &rows, long failAt) {
+  regtest::MemoryRecords data(rows);
+  const MCCommon::Record record = regtest::MakeRecord(rows[3]);
+  HostRun run;
+  gAllocations = 0;
+  gFailAt = failAt;
+  try {
+    MCRegFactory factory;
+    std::unique_ptr<IMCRegComponent> component(factory.CreateRegAlgorithm(settings));
+    MCCommon::MCStatus status = component ? component->BuildModel(data) : factory.GetStatus();
+    IMCRegOutputStats *stats = nullptr;
+    if (!status.IsError()) status = component->GetOutputStats(stats);
+    std::vector<double> probabilities;
+    if (!status.IsError()) status = component->Score(record, run.score, probabilities);
+    gFailAt = -1;  // the test's own copies below
+    if (status.IsError()) run.code = status.GetErrorCode();
+    if (!status.IsError() && component->IsModelBuilt()) run.estimates = stats->GetParamEstimates();
+  } catch (...) {
+    run.threw = true;
+  }
+  gFailAt = -1;
+  return run;
+}
+
+// Every allocation of a host's run fails in turn, for the linear model and the logistic one
+// (whose factor level 3 occurs once: its combination is stored by one record alone).
+TEST(AllocationFailureTest, NothingReachesTheHostAndNothingIsSilentlyWrong) {
+  Model linear;
+  MCLogRegSettings logistic;
+  const std::vector<int> indices{1, 2};
+  logistic.SetDependent(0);
+  logistic.AddFactor(1, 4);
+  logistic.AddCovariate(2);
+  logistic.SetDependentRefCat(-1, 3);
+  MCModelEffect a(1, 1, &indices), x(1, 1, &indices);
+  a.AddNewFactor(1, false);
+  x.AddCovariate(2);
+  logistic.AddModelEffect(a);
+  logistic.AddModelEffect(x);
+  Rows categorical;
+  for (int i = 0; i < 24; ++i) {
+    categorical.push_back({double((i * 7 + i / 5) % 3), i == 11 ? 3.0 : i % 3, 0.25 * (i % 7)});
+  }
+  const Rows base = BaseRows();
+  for (int m = 0; m < 3; ++m) {  // linear, logistic, logistic over patterns
+    logistic.SetUsePatternTabulator(m == 2);
+    const Rows &data = m == 0 ? base : categorical;
+    MCRegSettings &settings = m == 0 ? linear.settings : logistic;
+    const HostRun clean = RunAsHost(settings, data, -1);
+    ASSERT_TRUE(!clean.threw && !clean.estimates.empty()) << m;
+    for (long at = 0, total = gAllocations; at < total; ++at) {
+      const HostRun run = RunAsHost(settings, data, at);
+      ASSERT_FALSE(run.threw) << "model " << m << " allocation " << at;
+      EXPECT_TRUE(run.code == 305 ||
+                  (run.code < 0 && run.estimates == clean.estimates && run.score == clean.score))
+          << "model " << m << " allocation " << at << " status " << run.code;
+    }
+  }
 }
 
 }  // namespace

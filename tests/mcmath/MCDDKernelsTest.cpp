@@ -164,21 +164,31 @@ INSTANTIATE_TEST_SUITE_P(Blocks, DDBlocksTest,
                          ::testing::Combine(::testing::Values(1, 3, 4, 6, 7, 11),
                                             ::testing::Values(0, 1)));
 
-// The scores of a logit row: w residual[j] val[k] added exactly over many rows.
+// The scores of a logit row: w residual[j] val[k] added exactly over many rows; over dense
+// columns with the parts apart (AddScaledColumns, on each path) the same bits.
 TEST(DDKernelsTest, LogitRowScoresAreExact) {
   std::mt19937_64 g(17);
-  const int p = 5, nLogits = 3, nb = 6;
+  const int p = 7, nLogits = 3, nb = 6;
   std::vector<int> idx(p);
   std::iota(idx.begin(), idx.end(), 0);
   std::vector<int128> exact(nLogits * p, 0);
-  std::vector<DD> scores(nLogits * p), coef(nb);
+  std::vector<DD> scores(nLogits * p), coef(nb), coefR(nLogits);
   std::vector<double> information(2 * nb * dd::PackedRowStart(p));
+  std::vector<double> apart[2] = {std::vector<double>(2 * nLogits * p), {}};
+  apart[1] = apart[0];
   for (int t = 0; t < 400; ++t) {
     const std::vector<double> v = Dyadics(g, p, 28);
     const std::vector<double> residual = Dyadics(g, nLogits, 26), products = Dyadics(g, nb, 26);
     const double w = static_cast<double>(1 + t % 5);
     dd::AddLogitRow(p, idx.data(), v.data(), nLogits, p, w, residual.data(), products.data(),
                     coef.data(), scores.data(), information.data());
+    dd::TwoProducts(nLogits, w, residual.data(), coefR.data());
+    for (int path : {0, 1}) {
+      double* hi = apart[path].data();
+      if (!dd::AddScaledColumnsOn(path, p, v.data(), nLogits, coefR.data(), hi, hi + nLogits * p)) {
+        apart[path] = apart[0];  // the processor lacks the path: compare the portable one
+      }
+    }
     for (int j = 0; j < nLogits; ++j) {
       for (int k = 0; k < p; ++k) {
         exact[j * p + k] += static_cast<int128>(std::ldexp(residual[j], 25)) * (1 + t % 5) *
@@ -186,7 +196,13 @@ TEST(DDKernelsTest, LogitRowScoresAreExact) {
       }
     }
   }
-  for (int e = 0; e < nLogits * p; ++e) EXPECT_EQ(Units(dd::Normalised(scores[e])), exact[e]) << e;
+  for (int e = 0; e < nLogits * p; ++e) {
+    EXPECT_EQ(Units(dd::Normalised(scores[e])), exact[e]) << e;
+    for (const std::vector<double>& a : apart) {
+      EXPECT_EQ(a[e], scores[e].hi) << e;
+      EXPECT_EQ(a[nLogits * p + e], scores[e].lo) << e;
+    }
+  }
 }
 
 // Cancellation that plain double sums lose entirely.

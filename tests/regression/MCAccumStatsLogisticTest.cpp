@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "../../src/regression/MCAccumStats.h"
+#include "MCSparseVector.h"
 #include "RegTestSupport.h"
 
 namespace {
@@ -83,6 +84,35 @@ TEST_F(AccumStatsTest, SumsMatchDenseDefinitions) {
   EXPECT_EQ(MaxDiff(fStats.GetScores(), std::vector<double>(9, 0.0)), 0.0);
 }
 
+// A pattern's rows handed over together (parameters 0 and 2 share column 0; a row of zeros is
+// the empty row) add what they add one by one: with one row (row by row inside) and with six
+// (the pattern's column sums).
+TEST_F(AccumStatsTest, PatternRowsAddWhatTheirRowsAdd) {
+  const double x[6][2] = {{0.5, -1.2}, {0.0, 0.7}, {0.0, 0.0}, {2.0, 0.3}, {-0.4, 1.1}, {1.5, -2}};
+  for (int nRows : {1, 6}) {
+    MCAccumStatsLogistic byPattern(fSettings, 3, 4, fBeta);
+    byPattern.Reset(MCConst::kNewtonRaphson, true);
+    fStats.Reset(MCConst::kNewtonRaphson, true);
+    ASSERT_TRUE(byPattern.BeginPattern({0, 1, 2}, {0, 1, 0}, 2, nRows));
+    for (int r = 0; r < nRows; ++r) {
+      ASSERT_EQ(byPattern.UpdateForPatternRow(x[r], r % 4, 0.5 + r, false), 0);
+      const bool zero = x[r][0] == 0.0;
+      ASSERT_EQ(fStats.UpdateForRow(zero ? std::vector<int>{1} : std::vector<int>{0, 1, 2},
+                                    zero ? std::vector<double>{x[r][1]}
+                                         : std::vector<double>{x[r][0], x[r][1], x[r][0]},
+                                    r % 4, 0.5 + r, false),
+                0);
+    }
+    byPattern.EndPattern();
+    MCCommonMath::MCSymMatrix h;
+    byPattern.GetHessian(h);
+    EXPECT_EQ(byPattern.GetLL(), fStats.GetLL());
+    EXPECT_LT(MaxDiff(byPattern.GetScores(), fStats.GetScores()), 1e-15);
+    EXPECT_LT(MaxDiff(h.AsVectorConst(), Hessian()), 1e-15);
+  }
+  EXPECT_FALSE(fStats.BeginPattern({1, 0}, {0, 0}, 1, 9));  // indices not increasing
+}
+
 TEST_F(AccumStatsTest, LogLikelihoodOnlyAndNoSeparationCheckLeaveTheRestAlone) {
   fStats.Reset(MCConst::kNewtonRaphson, false);
   AddSome();
@@ -106,6 +136,34 @@ TEST_F(AccumStatsTest, HugePredictorsKeepTheSumsFinite) {
   for (double s : fStats.GetScores()) EXPECT_TRUE(std::isfinite(s));
   EXPECT_EQ(MinMax()[1], 1.0);
   EXPECT_EQ(MinMax()[2], 0.0);
+}
+
+// With the predictors as the parameters (p = 1, x = 1) every row's log-probability is the one
+// MCSparseVector::ComputeProbabilities gives, to the bit: equal predictors near and beyond exp's
+// range with several categories (three of 708.9: probability 1/3 each), unequal ones, extremes.
+TEST(AccumStatsLogisticTest, ProbabilitiesAgreeWithTheSparseVector) {
+  MCRegSettings settings;
+  const std::vector<std::vector<double>> predictors = {
+      {708.9, 708.9, 708.9}, {708.3, 708.3, 708.3}, {709.0, 709.0, 709.0}, {710.0, 710.0, 710.0},
+      {1e-3, 1e-3, 1e-3},    {0.0, 0.0, 0.0},       {-3.0, -3.0, -3.0},    {-708.5, -708.5, -708.5},
+      {708.9, 708.9, 0.5},   {-800.0, 2.0, 1.5},    {30.0, -30.0, 0.0}};
+  const std::vector<int> idx{0};
+  const std::vector<double> one{1.0};
+  for (const std::vector<double>& eta : predictors) {
+    std::vector<double> pi;
+    double logRef = 0.0;
+    ASSERT_TRUE(MCCommonMath::MCSparseVector(idx, one).ComputeProbabilities(eta, 4, 1, pi, logRef));
+    MCAccumStatsLogistic stats(settings, 1, 4, eta);
+    for (int c = 0; c < 4; ++c) {
+      stats.Reset(MCConst::kNewtonRaphson, false);
+      ASSERT_EQ(stats.UpdateForRow(idx, one, c, 1.0, false), 0) << eta[0] << " " << c;
+      EXPECT_EQ(stats.GetLL(), c < 3 ? logRef + eta[static_cast<std::size_t>(c)] : logRef)
+          << eta[0] << " " << c;
+      if (c == 0 && eta == predictors[0]) {
+        EXPECT_NEAR(stats.GetLL(), -std::log(3.0), 2e-13);
+      }
+    }
+  }
 }
 
 TEST(AccumStatsLogisticTest, ShapesWithoutParametersAndInvalidShapes) {
@@ -176,6 +234,14 @@ TEST(AccumStatsChangeTest, LogLikelihoodChangeKeepsItsDigits) {
     const double e = dd::ToDouble(expected);
     EXPECT_NEAR(change, e, std::max(0.1 * step * step, 1e-13) * std::fabs(e)) << step;
     EXPECT_EQ(stats.GetLL(), dd::ToDouble(stats.GetLLExtended()));
+    // A full pass adds the same changes besides its own direct terms.
+    const dd::DD byChanges = stats.GetLLExtended();
+    pass(false);
+    dd::DD fromFull;
+    ASSERT_TRUE(stats.GetLLByChange(fromFull));
+    EXPECT_EQ(fromFull.hi, byChanges.hi);
+    EXPECT_EQ(fromFull.lo, byChanges.lo);
+    EXPECT_NEAR(stats.GetLL(), dd::ToDouble(byChanges), 1e-9);  // direct: rounding only
   }
   // Without a base the pass is direct again.
   stats.SetLLBase(nullptr, dd::DD{});

@@ -106,7 +106,7 @@ TEST(MCGLMComponentTest, ExactLineGivesTwoAndThree) {
 }
 
 // Records that no pass may use leave the fit as if they were absent: a missing covariate, a
-// zero weight, and a factor code equal to the factor size (valid, but never tabulated).
+// zero weight, and a factor code equal to the factor size (valid, but never counted).
 TEST(MCGLMComponentTest, UnusableRecordsAreSkippedInEveryPass) {
   Rows dirty = Noisy();
   dirty.insert(dirty.begin() + 3, {100.0, 1, MCMV::Missing(), 0.0, 1});
@@ -117,6 +117,21 @@ TEST(MCGLMComponentTest, UnusableRecordsAreSkippedInEveryPass) {
   EXPECT_EQ(clean.stats->GetParamEstimates(), fit.stats->GetParamEstimates());
   EXPECT_EQ(clean.stats->GetModelFitStat(MCConst::kRSquare),
             fit.stats->GetModelFitStat(MCConst::kRSquare));
+  // The same for a declared factor that no effect uses (B at 5, two categories): a record
+  // with its code equal to its size is in none of the first pass's totals, so in no other pass.
+  MCRegSettings withB = Linear({kA, kX, kX2}, true);
+  withB.AddFactor(5, 2);
+  Rows cleanB = Noisy();
+  for (std::size_t i = 0; i < cleanB.size(); ++i) cleanB[i].push_back(double(i % 2));
+  Rows dirtyB = cleanB;
+  dirtyB.insert(dirtyB.begin() + 4, {100.0, 1, 5.0, 0.0, 1, 2});
+  Fit cleanFitB(withB, cleanB), fitB(withB, dirtyB);
+  ASSERT_TRUE(cleanFitB.status.IsOK() && fitB.status.IsOK());
+  EXPECT_EQ(cleanFitB.stats->GetParamEstimates(), fitB.stats->GetParamEstimates());
+  for (auto which : {MCConst::kRSquare, MCConst::kRMSE}) {
+    EXPECT_EQ(cleanFitB.stats->GetModelFitStat(which), fitB.stats->GetModelFitStat(which));
+  }
+  EXPECT_EQ(cleanFitB.stats->GetTotalFreqWeight(), fitB.stats->GetTotalFreqWeight());
   // Scoring a level that never occurred gives the missing value.
   EXPECT_TRUE(MCMV::IsMissing(fit.Predict({0, 3, 1.0, 0, 1})));
   EXPECT_TRUE(fit.scored.IsOK());
@@ -142,6 +157,16 @@ TEST(MCGLMStatusTest, FactoryAndSettingsErrors301And302) {
   Fit fit(noEffects, ExactLine());
   EXPECT_EQ(fit.status.GetErrorCode(), 302);
   EXPECT_EQ(fit.data.Passes(), 0);
+  // An effect naming a factor (position 5) the settings do not declare: 302 from the first
+  // pass, nothing fitted.
+  const std::vector<int> indices = {kA, 5};
+  MCModelEffect undeclared(2, 0, &indices);
+  undeclared.AddNewFactor(5, false);
+  MCRegSettings withUndeclared = Linear({kX});
+  withUndeclared.AddModelEffect(undeclared);
+  Fit none302(withUndeclared, ExactLine());
+  EXPECT_EQ(none302.status.GetErrorCode(), 302);
+  EXPECT_FALSE(none302.c.IsModelBuilt());
 }
 
 TEST(MCGLMStatusTest, TooManyParametersGive305BeforeAnyMatrix) {
@@ -190,11 +215,16 @@ TEST(MCGLMStatusTest, RepeatedStepsGive306And310) {
   IMCRegOutputStats* stats = nullptr;
   ASSERT_TRUE(c.GetOutputStats(stats).IsOK());
   const std::vector<double> first = stats->GetParamEstimates();
-  EXPECT_EQ(c.BuildModel(data).GetErrorCode(), 310);
-  EXPECT_EQ(c.CreateParameters(data, second).GetErrorCode(), 306);
-  EXPECT_TRUE(c.GetStatus().IsOK());
-  EXPECT_TRUE(c.IsModelBuilt());
-  EXPECT_EQ(stats->GetParamEstimates(), first);
+  // Whatever the source of the repeat (the same, empty, or one that cannot start a pass).
+  MemoryRecords empty(Rows{}), spent(Noisy());
+  spent.SetMaxPasses(0);
+  for (MemoryRecords* source : {&data, &empty, &spent}) {
+    EXPECT_EQ(c.BuildModel(*source).GetErrorCode(), 310);
+    EXPECT_EQ(c.CreateParameters(*source, second).GetErrorCode(), 306);
+    EXPECT_TRUE(c.GetStatus().IsOK());
+    EXPECT_TRUE(c.IsModelBuilt());
+    EXPECT_EQ(stats->GetParamEstimates(), first);
+  }
 }
 
 TEST(MCGLMStatusTest, NoModelYetGives311AndCancelFirstGives1) {
@@ -298,6 +328,12 @@ INSTANTIATE_TEST_SUITE_P(
                       BuildCase{"ProductOverflow313", 313,
                                 With(Noisy(5), 2, {1.0, 0.0, 1e200, 0.0, 1.0})},
                       BuildCase{"ShortRecord315", 315, With(ExactLine(), 2, {1.0, 0.0, 2.0})},
+                      // Not a number or infinite: a covariate no effect uses (its mean would
+                      // show it) and a weight cannot be accumulated either.
+                      BuildCase{"NaNUnusedCovariate313", 313,
+                                With(Noisy(5), 2, {1.0, 0.0, 1.0, std::nan(""), 1.0})},
+                      BuildCase{"NaNWeight313", 313,
+                                With(Noisy(5), 2, {1.0, 0.0, 1.0, 0.0, std::nan("")})},
                       BuildCase{"CancelInFirstPass", 1, ExactLine(), -1, -1, 3},
                       BuildCase{"CancelInSecondPass", 1, ExactLine(), -1, -1, 14},
                       BuildCase{"CancelInThirdPass", 1, ExactLine(), -1, -1, 27}),

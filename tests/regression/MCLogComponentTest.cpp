@@ -206,6 +206,25 @@ TEST(LogComponentTest, ClassificationTableAndScoreContributions) {
   EXPECT_EQ(table.GetElem(static_cast<int>(first[kY]), predicted), before + first[kF]);
 }
 
+// A declared factor that no effect uses (B at 4, two categories) with its code equal to its
+// size: the first pass does not count the record, so no later pass may use it, with either
+// data handler.
+TEST(LogComponentTest, RecordsTheFirstPassDidNotCountAreSkipped) {
+  for (bool pattern : {false, true}) {
+    MCLogRegSettings s = Settings(3, -1, true, true, true);
+    s.AddFactor(4, 2);
+    s.SetUsePatternTabulator(pattern);
+    Rows clean = Overlapping();
+    for (std::size_t i = 0; i < clean.size(); ++i) clean[i].push_back(double(i % 2));
+    Rows dirty = clean;
+    dirty.insert(dirty.begin() + 5, {2, 0, 3.0, 5, 2});
+    Fit a(s, clean), b(s, dirty);
+    ASSERT_TRUE(a.status.IsOK() && b.status.IsOK()) << pattern;
+    EXPECT_EQ(a.stats->GetParamEstimates(), b.stats->GetParamEstimates()) << pattern;
+    EXPECT_EQ(a.stats->GetTotalFreqWeight(), b.stats->GetTotalFreqWeight()) << pattern;
+  }
+}
+
 // Redundancy, estimates and fit statistics are checked against R in MCLogConformanceTest.
 TEST(LogComponentTest, OutputStatisticsExpandRows) {
   Fit fit(Settings(3, -1, true, true, true), Overlapping());
@@ -251,8 +270,11 @@ struct LogBuildCase {
   const char* name;
   long code;
   Rows rows;
+  int position = -1;  // the record position the status names (discrete datum 1)
   int maxPasses = -1, nullAt = -1, cancelAfter = -1;
   bool cancelFirst = false;
+  int undeclaredFactor = -1;  // an effect names this position as a factor
+  bool pattern = false;
 };
 
 class LogBuildStatusTest : public ::testing::TestWithParam<LogBuildCase> {};
@@ -265,6 +287,12 @@ TEST_P(LogBuildStatusTest, EndsTheBuild) {
   data.SetNullAt(c.nullAt);
   CancelAfter query(&data, c.cancelAfter);
   if (c.cancelAfter >= 0) s.SetCancelPointer(&query);
+  const std::vector<int> indices{kA, c.undeclaredFactor};
+  MCModelEffect undeclared(2, 0, &indices);
+  if (c.undeclaredFactor >= 0 && undeclared.AddNewFactor(c.undeclaredFactor, false)) {
+    s.AddModelEffect(undeclared);
+  }
+  s.SetUsePatternTabulator(c.pattern);
   MCLogComponent component(s);
   if (c.cancelFirst) component.Cancel();
   const MCStatus status = component.BuildModel(data);
@@ -272,29 +300,49 @@ TEST_P(LogBuildStatusTest, EndsTheBuild) {
   EXPECT_TRUE(status.IsError());
   EXPECT_EQ(component.GetStatus().GetErrorCode(), c.code);
   EXPECT_FALSE(component.IsModelBuilt());
-  if (c.code == 316) {
-    EXPECT_EQ(status.GetDiscreteDatum(1), kA);
+  if (c.position >= 0) {
+    EXPECT_EQ(status.GetDiscreteDatum(1), c.position);
+  }
+  // The validator's statuses are also among the warnings, as the linear model keeps them.
+  if (c.position >= 0 || c.code == 315) {
+    const std::vector<MCStatus> warnings = component.GetWarnings();
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0].GetErrorCode(), c.code);
+    EXPECT_EQ(warnings[0].GetDiscreteDatum(1), status.GetDiscreteDatum(1));
   }
 }
 
-Rows OverlappingWithA(double a) {
+Rows OverlappingWith(int position, double value) {
   Rows rows = Overlapping();
-  rows[4][kA] = a;
+  rows[4][static_cast<std::size_t>(position)] = value;
   return rows;
 }
+
+const double kNaN = std::nan(""), kInf = HUGE_VAL;
 
 Rows OneCategory() { return {{1, 0, 0.5, 1}, {1, 1, -0.5, 1}, {1, 2, 0.1, 1}}; }
 
 INSTANTIATE_TEST_SUITE_P(
     Statuses, LogBuildStatusTest,
-    ::testing::Values(LogBuildCase{"Empty307", 307, {}},
-                      LogBuildCase{"NoNewEstimationPass307", 307, Overlapping(), 3},
-                      LogBuildCase{"NullRecord312", 312, Overlapping(), -1, 3},
-                      LogBuildCase{"ShortRecord315", 315, {{0, 1}}},
-                      LogBuildCase{"FactorAboveSize316", 316, OverlappingWithA(7)},
-                      LogBuildCase{"OneCategory318", 318, OneCategory()},
-                      LogBuildCase{"CancelledBefore", 1, Overlapping(), -1, -1, -1, true},
-                      LogBuildCase{"CancelledInEstimation", 1, Overlapping(), -1, -1, 36 * 4 + 5}),
+    ::testing::Values(
+        LogBuildCase{"Empty307", 307, {}},
+        LogBuildCase{"NoNewEstimationPass307", 307, Overlapping(), -1, 3},
+        LogBuildCase{"NullRecord312", 312, Overlapping(), -1, -1, 3},
+        LogBuildCase{"ShortRecord315", 315, {{0, 1}}},
+        LogBuildCase{"ShortRecordPatterns315", 315, {{0, 1}}, -1, -1, -1, -1, false, -1, true},
+        LogBuildCase{"FactorAboveSize316", 316, OverlappingWith(kA, 7), kA},
+        // A value that is not a number or infinite cannot be accumulated, whatever its role.
+        LogBuildCase{"NaNCovariate313", 313, OverlappingWith(kX, kNaN), kX},
+        LogBuildCase{"InfiniteCovariatePatterns313", 313, OverlappingWith(kX, -kInf), kX, -1, -1,
+                     -1, false, -1, true},
+        LogBuildCase{"NaNDependent313", 313, OverlappingWith(kY, kNaN), kY},
+        LogBuildCase{"MinusInfiniteDependent313", 313, OverlappingWith(kY, -kInf), kY},
+        LogBuildCase{"OneCategory318", 318, OneCategory()},
+        LogBuildCase{"UndeclaredFactor302", 302, Overlapping(), -1, -1, -1, -1, false, 5},
+        LogBuildCase{"UndeclaredFactorPatterns302", 302, Overlapping(), -1, -1, -1, -1, false, 5,
+                     true},
+        LogBuildCase{"CancelledBefore", 1, Overlapping(), -1, -1, -1, -1, true},
+        LogBuildCase{"CancelledInEstimation", 1, Overlapping(), -1, -1, -1, 36 * 4 + 5}),
     [](const ::testing::TestParamInfo<LogBuildCase>& info) {
       return std::string(info.param.name);
     });
@@ -310,9 +358,38 @@ TEST(LogComponentTest, RepeatedStepsGive306And310) {
   ASSERT_TRUE(c.CreateParameters(data, parameters).IsOK());
   EXPECT_EQ(parameters.size(), 10u);
   ASSERT_TRUE(c.BuildModel(data).IsOK());
-  EXPECT_EQ(c.BuildModel(data).GetErrorCode(), 310);
-  EXPECT_EQ(c.CreateParameters(data, parameters).GetErrorCode(), 306);
-  EXPECT_TRUE(c.IsModelBuilt() && c.GetStatus().IsOK());
+  // Whatever the source of the repeat (the same, empty, or one that cannot start a pass).
+  MemoryRecords empty(Rows{}), spent(Overlapping());
+  spent.SetMaxPasses(0);
+  for (MemoryRecords* source : {&data, &empty, &spent}) {
+    EXPECT_EQ(c.BuildModel(*source).GetErrorCode(), 310);
+    EXPECT_EQ(c.CreateParameters(*source, parameters).GetErrorCode(), 306);
+    EXPECT_TRUE(c.IsModelBuilt() && c.GetStatus().IsOK());
+  }
+}
+
+// The inverse information over all (K-1) nBasic parameters is one packed matrix: more than
+// 23169 parameters give 305 with the count and the limit before X'X or any other matrix exists.
+TEST(LogModelTest, TooManyParametersGive305BeforeAnyMatrix) {
+  const int levels = 11585;  // with the intercept 11586 a logit, 23172 over two logits
+  MCLogRegSettings s;
+  s.SetDependent(0);
+  s.AddFactor(1, levels);
+  s.SetDependentRefCat(-1, 3);
+  const std::vector<int> indices{1};
+  MCModelEffect a(1, 0, &indices);
+  a.AddNewFactor(1, false);
+  s.AddModelEffect(a);
+  Rows rows;
+  for (int i = 0; i < levels; ++i) rows.push_back({double(i % 3), double(i)});
+  MCLogAlgorithm algorithm(&s);
+  MemoryRecords data(rows);
+  std::vector<MCRegrParameter> parameters;
+  const MCStatus status = algorithm.CreateParameters(data, parameters);
+  ASSERT_EQ(status.GetErrorCode(), 305);
+  EXPECT_EQ(status.GetDiscreteDatum(0), 2 * (levels + 1));
+  EXPECT_EQ(status.GetDiscreteDatum(1), 23169);
+  EXPECT_EQ(algorithm.GetModel().GetXPrimeX(), nullptr);
 }
 
 TEST(LogModelTest, StepStatusesOfTheModel) {

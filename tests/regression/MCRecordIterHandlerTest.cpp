@@ -83,11 +83,23 @@ TEST_F(RecordHandlerTest, CancelEndsThePassWithStatusOne) {
   EXPECT_EQ(ValidRows(), 4);
 }
 
-TEST_F(RecordHandlerTest, PromisedRecordThatDoesNotComeGives304) {
-  Build(regtest::MainRows(20));
+// A promised record that does not come ends the pass with 304; a record the validator refuses
+// with an error (factor A of 1.5) with that error, which is also kept among the warnings.
+TEST_F(RecordHandlerTest, PromisedRecordOrValidatorErrorEndsThePass) {
+  regtest::Rows rows = regtest::MainRows(20);
+  Build(rows);
   fProblem->fData.SetNullAt(7);
   EXPECT_EQ(Pass(), MCStatus(304, false));
   EXPECT_EQ(ValidRows(), 7);
+  EXPECT_TRUE(fHandler->GetWarnings().empty());
+  rows[6][4] = 1.5;
+  regtest::MemoryRecords changed(rows);
+  MCRecordIterHandler handler(changed, fCancel, fProblem->fValidator, 3, 1, 5);
+  handler.SetStatsModel(fStats.get(), fModel);
+  const MCStatus status = handler.ComputeStatsForOptimizer(false);
+  EXPECT_EQ(status.GetDiscreteDatum(1), 4);
+  EXPECT_EQ(handler.GetWarnings(), std::vector<MCStatus>{MCStatus(status)});
+  EXPECT_EQ(status.GetErrorCode(), 316);
 }
 
 TEST_F(RecordHandlerTest, RefusedPassAndRefusedRowStick) {

@@ -28,6 +28,7 @@ class CountsModel : public IMCRegModel {
   int GetNDependentCategories() const override { return static_cast<int>(fCategories.size()); }
   const std::vector<int>& GetDependentCategories() const override { return fCategories; }
   const std::vector<int>& GetDependentLocalIndices() const override { return fCategories; }
+  bool IsCounted(const MCCommon::Record&) const override { return false; }
   bool ExpandRecordSparse(const MCCommon::Record&, std::vector<int>&,
                           std::vector<double>&) const override {
     return false;
@@ -71,6 +72,11 @@ struct ScriptedStats : public IMCAccumStats, public IMCDataHandler {
   }
   double GetStepAdjustmentFactor() const override { return 1.0; }
   void Display(bool) const override {}
+  double GetLLScale() const override { return llScale; }
+  bool GetLLByChange(MCCommonMath::ddkernels::DD& ll) const override {
+    ll = {fLL, 0.0};  // exact already
+    return true;
+  }
 
   void SetStatsModel(IMCAccumStats*, const IMCRegModel*) override {}
   void ResetAccumStats(MCConst::MCEstimationMethod m, bool s) override { Reset(m, s); }
@@ -89,13 +95,16 @@ struct ScriptedStats : public IMCAccumStats, public IMCDataHandler {
       fScores[i] = (wrongScores ? 1.0 : -1.0) * a * (cosh ? std::sinh(u) : 2.0 * u);
       fHessian.SetElem(static_cast<int>(i), static_cast<int>(i), a * (cosh ? std::cosh(u) : 2.0));
     }
+    if (n >= 2) fHessian.SetElem(1, 0, coupling);
     return MCStatus();
   }
   const std::vector<MCStatus>& GetWarnings() const override { return fWarnings; }
   void Display() const override {}
 
   bool cosh = false, wrongScores = false;
-  double scale = 1.0;  // scales the likelihood (and so the factor pivots), not the steps
+  double scale = 1.0;         // scales the likelihood (and so the factor pivots), not the steps
+  double coupling = 0.0;      // the information's element (1, 0)
+  double llScale = INFINITY;  // the magnitude of the log-likelihood: unknown
   double fMinObs = 0.4, fMaxObs = 0.6, fMinAny = 0.1;
   int passes = 0, failAt = -1, cancelAt = -1, cleaned = 0;
   MCCommon::MCCancelInfo* cancel = nullptr;
@@ -247,6 +256,15 @@ TEST_F(OptimizerTest, ExactStepConvergesByParameterChangeOnTheNextIteration) {
   EXPECT_EQ(h.stats->cleaned, 1);
   // Passes: start, then per iteration one log-likelihood trial and one full pass.
   EXPECT_EQ(h.stats->llOnlyPasses, (std::vector<bool>{false, true, false, true, false}));
+  // With the magnitude of the log-likelihood known, the first step (a promised gain of 1.25,
+  // a change of 1.25 from -11.25) is tried and taken with one full pass; at the optimum no
+  // gain is promised and the exact change of the step's full pass decides: one pass each.
+  h.configure = [](ScriptedStats& s) { s.llScale = 11.25; };
+  ASSERT_TRUE(h.Run().IsOK());
+  EXPECT_EQ(h.params, (std::vector<double>{1.5, -0.5}));
+  EXPECT_EQ(h.stats->llOnlyPasses, (std::vector<bool>{false, false, false}));
+  EXPECT_EQ(h.optimizer->GetFinalLL(), -10.0);
+  h.configure = [](ScriptedStats&) {};
   h.settings.SetParamEstConCriterion(0.0);
   h.settings.SetLLConCriterion(0.2);
   ASSERT_TRUE(h.Run().IsOK());
@@ -260,21 +278,40 @@ TEST_F(OptimizerTest, SingularHessianStopsWithFourAndLeavesAZeroInverseRow) {
   EXPECT_EQ(h.optimizer->GetLastIteration(), 1);
   EXPECT_EQ(h.optimizer->GetHessian()->GetElem(1, 1), 0.0);
   EXPECT_EQ(h.optimizer->GetHessian()->GetElem(0, 0), 1.0);
+  // A pivot a little below 0 (the unit diagonal coupled by 1 + 2^-30) is redundant: a negative
+  // tolerance, or none at all, counts as 0 and must not accept it.
+  h.zeroCurvature.clear();
+  h.configure = [](ScriptedStats& s) { s.coupling = 1.0 + std::ldexp(1.0, -30); };
+  for (double tolerance : {1e-12, 0.0, -1.0, std::nan("")}) {
+    h.settings.SetTolerance(tolerance);
+    ASSERT_TRUE(h.Run().IsOK());
+    EXPECT_EQ(h.optimizer->GetStopReason(), 4) << tolerance;
+    EXPECT_EQ(h.optimizer->GetLastIteration(), 1) << tolerance;
+    EXPECT_EQ(h.optimizer->GetHessian()->GetElem(1, 1), 0.0) << tolerance;
+  }
 }
 
 TEST_F(OptimizerTest, ExhaustedHalvingGivesReasonFiveAndRestoresTheParameters) {
   h.settings.SetMaxStepHalvingValue(5);
   h.configure = [](ScriptedStats& s) { s.wrongScores = true; };
-  RecordingListener recorder;
-  h.listener = &recorder;
-  ASSERT_TRUE(h.Run().IsOK());
-  EXPECT_EQ(h.optimizer->GetStopReason(), 5);
-  EXPECT_EQ(h.params, (std::vector<double>{0.0, 0.0}));
-  EXPECT_EQ(h.optimizer->GetLastLLChange(), 0.0);
-  EXPECT_EQ(h.optimizer->GetLastParamChange(), 0.0);
-  // Start, then six log-likelihood trials (steps 1 .. 1/32), then the full pass at b0.
-  EXPECT_EQ(h.stats->passes, 1 + 6 + 1);
-  EXPECT_EQ(recorder.halvings, (std::vector<int>{0, 5}));
+  // The last iteration's report gives its halvings, whether it falls on the frequency or comes
+  // after the loop; far from the optimum (a known magnitude) each refused trial is a full pass,
+  // none of which may be taken for the pass at b0.
+  for (int frequency : {1, 3}) {
+    if (frequency == 3) h.configure = [](ScriptedStats& s) { s.wrongScores = true, s.llScale = 1; };
+    RecordingListener recorder;
+    h.listener = &recorder;
+    h.frequency = frequency;
+    ASSERT_TRUE(h.Run().IsOK());
+    EXPECT_EQ(h.optimizer->GetStopReason(), 5);
+    EXPECT_EQ(h.params, (std::vector<double>{0.0, 0.0}));
+    EXPECT_EQ(h.optimizer->GetLastLLChange(), 0.0);
+    EXPECT_EQ(h.optimizer->GetLastParamChange(), 0.0);
+    // Start, then six trials (steps 1 .. 1/32), then the full pass at b0.
+    EXPECT_EQ(h.stats->passes, 1 + 6 + 1);
+    EXPECT_EQ(h.stats->llOnlyPasses[1], frequency == 1);
+    EXPECT_EQ(recorder.halvings, (std::vector<int>{0, 5})) << frequency;
+  }
 }
 
 TEST_F(OptimizerTest, CompleteSeparationIsTestedFromTheStartingIterationOn) {

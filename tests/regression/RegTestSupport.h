@@ -110,6 +110,9 @@ class TableModel : public IMCRegModel {
   const std::vector<int>& GetDependentCategories() const override { return fCategories; }
   const std::vector<int>& GetDependentLocalIndices() const override { return fLocal; }
 
+  bool IsCounted(const MCCommon::Record& record) const override {
+    return fTables.IsCounted(record.GetAll());
+  }
   bool ExpandRecordSparse(const MCCommon::Record& record, std::vector<int>& indices,
                           std::vector<double>& values) const override {
     bool ok = false;
