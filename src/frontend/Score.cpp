@@ -13,6 +13,7 @@
 #include "Text.h"
 #include "frontend/DataSource.h"
 #include "frontend/OutputFile.h"
+#include "frontend/Predict.h"
 #include "MCMV.h"
 #include "MCXMLReadWrite.h"
 #include "MCXMLUtil.h"
@@ -145,6 +146,46 @@ class Reader {
     return m;
   }
 
+  // The model of a fit's result, as its PMML document (WritePmml) describes it.
+  Model FromResult(const FitResult& result) {
+    Model m;
+    m.logistic = result.model == "logistic";
+    if (m.logistic) m.targets = result.categories;
+    // One parameter per distinct name: a logistic model repeats each for every target.
+    std::map<std::string, std::size_t> index;
+    for (const ParameterResult& p : result.parameters) {
+      if (!index.emplace(p.name, index.size()).second) continue;
+      Parameter q;
+      for (const PredictorCell& cell : p.cells) {
+        const int column = Column(cell.variable);
+        if (cell.factor) {
+          q.factors.emplace_back(column, cell.category);
+          m.levels[column].insert(cell.category);
+          continue;
+        }
+        // A covariate listed twice is its square.
+        auto at = std::find_if(q.covariates.begin(), q.covariates.end(),
+                               [column](const auto& c) { return c.first == column; });
+        if (at == q.covariates.end()) {
+          q.covariates.emplace_back(column, 1);
+        } else {
+          ++at->second;
+        }
+      }
+      m.parameters.push_back(std::move(q));
+    }
+    m.beta.assign(m.logistic ? m.targets.size() : 1, std::vector<double>(index.size(), 0.0));
+    for (const ParameterResult& p : result.parameters) {
+      std::size_t row = 0;
+      if (m.logistic) {
+        while (row < m.targets.size() && (!p.target || m.targets[row] != *p.target)) ++row;
+        if (row == m.targets.size()) Bad(fFile, "a parameter names no category of the response");
+      }
+      m.beta[row][index[p.name]] = p.estimate;
+    }
+    return m;
+  }
+
   std::vector<Segment> ReadDocument(const DOMElement* root) {
     std::vector<Segment> segments;
     if (!U::TagNameEquals(root, "PMML")) Bad(fFile, "not a PMML document");
@@ -186,38 +227,63 @@ class Reader {
 
 // A record's fields as scoring reads them: a category matches the model's text when its text
 // is the same, or when it is a number written the way the fit writes numeric categories.
+// Text comes from a text file or a column's labels; numbers (binary files, columns in memory)
+// match by their number.
 class RecordFields {
  public:
-  RecordFields(const RowCursor& cursor, const std::vector<std::string>& names)
-      : fCursor(cursor), fNames(names) {}
+  RecordFields(const RowCursor& cursor, const DataSource& data, const std::vector<int>& columns,
+               const std::vector<std::string>& names)
+      : fCursor(cursor), fData(data), fColumns(columns), fNames(names) {}
 
   bool Is(int field, const std::string& category) const {
-    const Field& f = fCursor.Fields()[field];
-    if (f.kind == Field::kMissing) return false;
-    if (f.text == category) return true;
-    double v = 0.0;
-    return ParseNumber(f.text, v) && CategoryNumberText(v) == category;
+    return Matches(field, [&](std::string_view text) { return text == category; });
   }
   bool Known(int field, const std::set<std::string>& categories) const {
-    const Field& f = fCursor.Fields()[field];
-    if (f.kind == Field::kMissing) return false;
-    if (categories.count(std::string(f.text)) != 0) return true;
-    double v = 0.0;
-    return ParseNumber(f.text, v) && categories.count(CategoryNumberText(v)) != 0;
+    return Matches(field, [&](std::string_view text) {
+      return categories.count(std::string(text)) != 0;
+    });
   }
   // The number in a field, false when missing; InputError for text that is not a number.
   bool Number(int field, double& x) const {
     const Field& f = fCursor.Fields()[field];
     if (f.kind == Field::kMissing) return false;
-    if (!ParseNumber(f.text, x)) {
+    if (f.kind == Field::kNumber) {
+      x = f.number;
+      return true;
+    }
+    const std::string_view text = Text(field);
+    if (!ParseNumber(text, x)) {
       throw InputError(fCursor.Where() + ": covariate '" + fNames[static_cast<std::size_t>(field)] +
-                       "' holds '" + std::string(f.text) + "', not a number");
+                       "' holds '" + std::string(text) + "', not a number");
     }
     return true;
   }
 
  private:
+  std::string_view Text(int field) const {
+    const Field& f = fCursor.Fields()[field];
+    if (f.kind != Field::kLabel) return f.text;
+    return fData.Labels(fColumns[static_cast<std::size_t>(field)])[static_cast<std::size_t>(f.label)];
+  }
+  // Whether the field's text, or else its number as a category text, passes the test.
+  template <typename Test>
+  bool Matches(int field, Test test) const {
+    const Field& f = fCursor.Fields()[field];
+    if (f.kind == Field::kMissing) return false;
+    double v = 0.0;
+    if (f.kind == Field::kNumber) {
+      v = f.number == 0.0 ? 0.0 : f.number;  // -0.0 is the category 0
+    } else {
+      const std::string_view text = Text(field);
+      if (test(text)) return true;
+      if (!ParseNumber(text, v)) return false;
+    }
+    return test(CategoryNumberText(v));
+  }
+
   const RowCursor& fCursor;
+  const DataSource& fData;
+  const std::vector<int>& fColumns;
   const std::vector<std::string>& fNames;
 };
 
@@ -241,7 +307,65 @@ bool Design(const Model& m, const RecordFields& record, std::vector<double>& x) 
   return true;
 }
 
+// Scores the current record: false when no segment applies or the record misses what its
+// model needs. Otherwise `chosen` is the segment, eta holds its model's prediction (linear) or
+// the probability of each of its targets in their order (logistic), and `best` is the most
+// probable target (the first of them).
+bool ScoreRecord(const std::vector<Segment>& segments, const RecordFields& record,
+                 std::vector<double>& x, std::vector<double>& eta, std::size_t& chosen,
+                 std::size_t& best) {
+  for (chosen = 0; chosen < segments.size(); ++chosen) {
+    bool match = true;
+    for (const auto& [field, value] : segments[chosen].when) {
+      match = match && record.Is(field, value);
+    }
+    if (match) break;
+  }
+  if (chosen == segments.size() || !Design(segments[chosen].model, record, x)) return false;
+  const Model& m = segments[chosen].model;
+  eta.assign(m.beta.size(), 0.0);
+  for (std::size_t t = 0; t < m.beta.size(); ++t) {
+    for (std::size_t k = 0; k < x.size(); ++k) eta[t] += m.beta[t][k] * x[k];
+  }
+  if (!m.logistic) return true;
+  // Probabilities exp(eta_t) / sum exp(eta_s), shifted by the largest for safety.
+  double top = eta[0];
+  for (double e : eta) top = std::max(top, e);
+  double sum = 0.0;
+  for (double& e : eta) sum += (e = std::exp(e - top));
+  best = 0;
+  for (std::size_t t = 1; t < eta.size(); ++t) {
+    if (eta[t] > eta[best]) best = t;
+  }
+  for (double& e : eta) e /= sum;
+  return true;
+}
+
 }  // namespace
+
+Predictions Predict(const FitResult& result, DataSource& data, const CancelCheck& cancelled) {
+  Reader reader(data.Name(), data);
+  const std::vector<Segment> segments{{{}, reader.FromResult(result)}};
+  Predictions predictions;
+  predictions.categories = segments[0].model.targets;
+  const std::size_t width = std::max<std::size_t>(1, predictions.categories.size());
+  std::vector<double> x;
+  std::vector<double> eta;
+  const std::unique_ptr<RowCursor> cursor = data.Open(reader.Columns());
+  const RecordFields record(*cursor, data, reader.Columns(), reader.Names());
+  for (std::int64_t row = 1; cursor->Next(); ++row) {
+    if (row % 4096 == 0 && cancelled && cancelled()) throw Cancelled();
+    std::size_t chosen = 0;
+    std::size_t best = 0;
+    if (ScoreRecord(segments, record, x, eta, chosen, best)) {
+      predictions.values.insert(predictions.values.end(), eta.begin(), eta.end());
+    } else {
+      predictions.values.insert(predictions.values.end(), width, std::nan(""));
+    }
+  }
+  if (cancelled && cancelled()) throw Cancelled();
+  return predictions;
+}
 
 int RunScore(const ScoreOptions& options, std::ostream& out, std::ostream& err,
              MCCommon::MCQueryCancel* cancel) {
@@ -285,45 +409,23 @@ int RunScore(const ScoreOptions& options, std::ostream& out, std::ostream& err,
     std::vector<double> x;
     std::vector<double> eta;
     const std::unique_ptr<RowCursor> cursor = data->Open(reader.Columns());
-    const RecordFields record(*cursor, reader.Names());
+    const RecordFields record(*cursor, *data, reader.Columns(), reader.Names());
     for (std::int64_t row = 1; cursor->Next(); ++row) {
       if (row % 4096 == 0 && check()) throw Cancelled();
       std::size_t chosen = 0;
-      for (; chosen < segments.size(); ++chosen) {
-        bool match = true;
-        for (const auto& [field, value] : segments[chosen].when) {
-          match = match && record.Is(field, value);
-        }
-        if (match) break;
-      }
-      if (chosen == segments.size() || !Design(segments[chosen].model, record, x)) {
+      std::size_t best = 0;
+      if (!ScoreRecord(segments, record, x, eta, chosen, best)) {
         // A lone empty field is quoted: an empty line would read as no record at all.
         os << (logistic ? std::string(categories.size(), ',') : std::string("\"\"")) << "\n";
         continue;
-      }
-      const Model& m = segments[chosen].model;
-      eta.assign(m.beta.size(), 0.0);
-      for (std::size_t t = 0; t < m.beta.size(); ++t) {
-        for (std::size_t k = 0; k < x.size(); ++k) eta[t] += m.beta[t][k] * x[k];
       }
       if (!logistic) {
         os << ShortestText(eta[0]) << "\n";
         continue;
       }
-      // Probabilities exp(eta_t) / sum exp(eta_s), shifted by the largest for safety.
-      double top = eta[0];
-      for (double e : eta) top = std::max(top, e);
-      double sum = 0.0;
-      for (double& e : eta) sum += (e = std::exp(e - top));
-      std::size_t best = 0;
-      for (std::size_t t = 1; t < eta.size(); ++t) {
-        if (eta[t] > eta[best]) best = t;
-      }
       std::vector<double> probability(categories.size(), 0.0);
-      for (std::size_t t = 0; t < eta.size(); ++t) {
-        probability[columnOf[chosen][t]] = eta[t] / sum;
-      }
-      os << CsvField(m.targets[best]);
+      for (std::size_t t = 0; t < eta.size(); ++t) probability[columnOf[chosen][t]] = eta[t];
+      os << CsvField(segments[chosen].model.targets[best]);
       for (double p : probability) os << "," << ShortestText(p);
       os << "\n";
     }
