@@ -15,6 +15,9 @@ ctest --test-dir build/release --output-on-failure -j"$jobs"
 echo "== Install and link a consumer (find_package and pkg-config)"
 ./scripts/check-install.sh build/release
 
+echo "== Python package: installed into a virtual environment (its pytest suite runs in ctest)"
+python/check-install.sh build/release
+
 echo "== Sanitizer build"
 cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DMCSTAT_WERROR=ON -DMCSTAT_SANITIZE=ON \
       -DMCSTAT_BUILD_BENCHMARKS=OFF
