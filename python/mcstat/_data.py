@@ -90,6 +90,9 @@ def table(data, names=None, extra=()):
     else:
         raise TypeError("data must be a pandas DataFrame, a dict of arrays, a path or a "
                         f"DataFile, not {type(data).__name__}")
+    # The number of rows, also for a table of none of the columns (an intercept-only model).
+    rows = len(data) if isinstance(data, pd.DataFrame) else \
+        len(next(iter(columns.values()))) if columns else 0
     if names is not None:
         missing = [n for n in names if n not in columns]
         if missing:
@@ -100,7 +103,7 @@ def table(data, names=None, extra=()):
     lengths = {len(c[1]) for c in converted}
     if len(lengths) > 1:
         raise ValueError(f"{name}: columns of different lengths ({sorted(lengths)})")
-    rows = lengths.pop() if lengths else len(data) if isinstance(data, pd.DataFrame) else 0
+    rows = lengths.pop() if lengths else rows
     for label, values in extra:
         column = (label, *_column(label, values))
         if len(column[1]) != rows:

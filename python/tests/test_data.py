@@ -86,6 +86,9 @@ def test_predictions_are_empty_where_a_record_cannot_be_scored(mixed):
     assert_close(predicted["a"], expected, 1e-14)
     # Without new data: the fitted records, with the frame's index.
     assert fit.predict().index.equals(mixed.index)
+    # A model of no column predicts its intercept for every record.
+    mean = mcstat.ols(data={"y": np.arange(5.0)}, dependent="y")
+    assert mean.predict({"z": np.zeros(3)}).tolist() == [2.0, 2.0, 2.0]
 
 
 def _frame(**columns):
