@@ -26,8 +26,9 @@ def _request(model, formula, dependent, factors, covariates, effects, intercept,
     if references is not None:
         if not isinstance(references, dict):
             raise TypeError("references must be a dict of factor name to category")
-        request.references = {_data.names_of(f, "references")[0]: str(c)
-                              for f, c in references.items()}
+        if not all(isinstance(factor, str) for factor in references):
+            raise TypeError("references must map factor names (str) to categories")
+        request.references = {factor: str(c) for factor, c in references.items()}
     names = [request.dependent, *request.factors, *request.covariates]
     extra = []
     for given, field, label in ((freq_weights, "freqWeight", "(freq_weights)"),

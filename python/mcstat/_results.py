@@ -118,25 +118,21 @@ class MNLogitResults(_Results):
 
     def __init__(self, fitted, data, conf_level):
         super().__init__(fitted, data, conf_level)
-        cells = {}
-        names = []
-        targets = []
+        names, targets = {}, {}  # in order of first appearance
         for p in self._result.parameters:
-            if p.name not in names:
-                names.append(p.name)
-            if p.target not in targets:
-                targets.append(p.target)
-            cells[p.name, p.target] = p
-        rows = [n for n in names if any(not cells[n, t].redundant for t in targets
-                                        if (n, t) in cells)]
-        self.aliased = [n for n in names if n not in rows]
+            names.setdefault(p.name, len(names))
+            targets.setdefault(p.target, len(targets))
+        kept = [p for p in self._result.parameters if not p.redundant]
+        estimated = {p.name for p in kept}
+        row_of = {name: row for row, name in enumerate(n for n in names if n in estimated)}
+        self.aliased = [name for name in names if name not in estimated]
 
         def table(read):
-            frame = pd.DataFrame(np.nan, index=pd.Index(rows), columns=pd.Index(targets))
-            for (name, target), p in cells.items():
-                if not p.redundant and name in frame.index:
-                    frame.loc[name, target] = read(p)
-            return frame
+            values = np.full((len(row_of), len(targets)), np.nan)
+            for p in kept:
+                values[row_of[p.name], targets[p.target]] = read(p)
+            return pd.DataFrame(values, index=pd.Index(list(row_of)),
+                                columns=pd.Index(list(targets)))
 
         self.params = table(lambda p: p.estimate)
         self.bse = table(lambda p: _value(p.stdError))

@@ -71,22 +71,33 @@ def test_frequency_weights_count_a_record_as_its_copies(fair, given):
     assert (ours.nobs, ours.df_resid) == (theirs.nobs, theirs.df_resid)
 
 
+MNLOGIT = [
+    pytest.param("anes96", "PID", dict(covariates=ANES), ANES_FORMULA, id="anes96"),
+    pytest.param("fair", "occupation", dict(factors=["religious"], covariates=["age", "educ"]),
+                 "occupation ~ C(religious, Treatment(4)) + age + educ", id="fair"),
+]
+
+
 @pytest.mark.parametrize("reference", ["first", "last"])
-def test_mnlogit_agrees_with_statsmodels(anes96, reference):
-    ours = mcstat.mnlogit(data=anes96, dependent="PID", covariates=ANES, reference=reference)
-    # statsmodels leaves out the smallest code: recode so that it is our reference.
-    shift = 0 if reference == "first" else 1
-    recoded = anes96.assign(PID=(anes96.PID + shift) % 7)
-    theirs = smf.mnlogit(ANES_FORMULA, recoded).fit(method="newton", tol=1e-12, maxiter=100,
-                                                    disp=False)
-    assert ours.reference == ("0" if reference == "first" else "6")
+@pytest.mark.parametrize("name, response, arguments, formula", MNLOGIT)
+def test_mnlogit_agrees_with_statsmodels(request, name, response, arguments, formula,
+                                         reference):
+    data = request.getfixturevalue(name)
+    ours = mcstat.mnlogit(data=data, dependent=response, reference=reference, **arguments)
+    # statsmodels leaves out the smallest code: recode so that it stands for our reference.
+    categories = sorted(data[response].unique())
+    order = categories if reference == "first" else categories[-1:] + categories[:-1]
+    recoded = data.assign(**{response: data[response].map(order.index)})
+    theirs = smf.mnlogit(formula, recoded).fit(method="newton", tol=1e-12, maxiter=100,
+                                                disp=False)
+    assert ours.reference == ours.categories[0 if reference == "first" else -1]
     assert list(ours.params.columns) == [c for c in ours.categories if c != ours.reference]
     for attribute in ("params", "bse", "tvalues"):
         assert_close(getattr(ours, attribute), getattr(theirs, attribute), 1e-9)
     assert_pvalues(ours.pvalues, theirs.pvalues, ours.tvalues, 1e-9, stats.norm.sf)
     assert_close(ours.llf, theirs.llf, 1e-12)
     assert ours.nobs == theirs.nobs and ours.converged
-    # Our columns are the categories 0..6; theirs the recoded ones.
+    # Our columns are the categories in ascending order; theirs the recoded ones.
     probabilities = np.asarray(theirs.predict(recoded))
-    expected = probabilities[:, [(c + shift) % 7 for c in range(7)]]
-    assert_close(ours.predict(anes96), expected, 1e-9)
+    expected = probabilities[:, [order.index(c) for c in categories]]
+    assert_close(ours.predict(data), expected, 1e-9, scale=1.0)
