@@ -5,6 +5,7 @@
 MCSTAT_PACKAGES=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev
                  libxerces-c-dev libxml2-utils libcli11-dev nlohmann-json3-dev python3
                  liblapack-dev libblas-dev libfast-float-dev zlib1g-dev)
+
 # The Python package: pybind11 and the Python headers to build it, numpy and pandas to use it,
 # pytest, statsmodels and scipy (the oracles) to test it, venv for the install check.
 MCSTAT_PACKAGES+=(pybind11-dev python3-pybind11 python3-dev python3-numpy python3-pandas
