@@ -1,7 +1,7 @@
 """mcstat: linear and multinomial logistic regression with the mcstat library.
 
     import mcstat
-    res = mcstat.ols(data=df, dependent="y", factors=["A"], covariates=["x"])
+    res = mcstat.ols("y ~ C(g) + x + log(z)", df)
     print(res.summary())
 
 The fits run in the library's front end (the one ``mcfit`` is made of) without holding the

@@ -68,9 +68,10 @@ def names_of(value, what):
     return names
 
 
-def table(data, names=None, extra=()):
-    """The front end's table of data: the named columns (all when names is None) and the extra
-    (name, values) columns, which only data in memory can have."""
+def table(data, choose=None, extra=()):
+    """The front end's table of data. In memory, only the columns ``choose(name, columns)``
+    names are handed over (all when choose is None), with the extra (name, values) columns,
+    which only data in memory can have; a data file is read as it is."""
     if isinstance(data, (str, os.PathLike)):
         data = DataFile(data)
     if isinstance(data, DataFile):
@@ -93,12 +94,9 @@ def table(data, names=None, extra=()):
     # The number of rows, also for a table of none of the columns (an intercept-only model).
     rows = len(data) if isinstance(data, pd.DataFrame) else \
         len(next(iter(columns.values()))) if columns else 0
-    if names is not None:
-        missing = [n for n in names if n not in columns]
-        if missing:
-            raise ValueError(f"{name}: unknown column '{missing[0]}' "
-                             f"(columns: {', '.join(columns)})")
-        columns = {n: columns[n] for n in dict.fromkeys(names)}
+    if choose is not None:
+        chosen = choose(name, [*columns, *(label for label, _ in extra)])
+        columns = {n: columns[n] for n in chosen if n in columns}
     converted = [(n, *_column(n, v)) for n, v in columns.items()]
     lengths = {len(c[1]) for c in converted}
     if len(lengths) > 1:

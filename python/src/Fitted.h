@@ -4,9 +4,11 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "Table.h"
 #include "frontend/CodedModel.h"
+#include "frontend/Fit.h"
 #include "frontend/FitResult.h"
 #include "frontend/ModelRequest.h"
 #include "frontend/Predict.h"
@@ -14,13 +16,13 @@
 namespace MCPython {
 
 // A model fitted by the front end, with its data: the coded model stays, so that the PMML
-// document (which describes the records used) can be written at any time.
+// document (which describes the records used) can be written and new data scored at any time.
 class FittedModel {
  public:
-  // Reads the table and fits the request, without the GIL; Ctrl-C stops it (KeyboardInterrupt).
-  // The front end's InputError, FitError as they are.
+  // Reads the table and fits the request with the choices (no predictions sink), without the
+  // GIL; Ctrl-C stops it (KeyboardInterrupt). The front end's InputError, FitError as they are.
   FittedModel(std::shared_ptr<Table> table, const MCFrontEnd::ModelRequest& request,
-              const MCFrontEnd::LogisticOptions& logistic, bool collinearity);
+              const MCFrontEnd::FitChoices& choices);
   FittedModel(const FittedModel&) = delete;
   FittedModel& operator=(const FittedModel&) = delete;
   ~FittedModel();
@@ -30,10 +32,13 @@ class FittedModel {
   std::string Report() const;
   std::string Json() const;
   // The PMML document, as text or written safely to a file (OutputFile); without the GIL.
-  std::string Pmml();
-  void WritePmml(const std::string& path);
-  // The predictions for every record of data (the fitted data when null); without the GIL.
-  MCFrontEnd::Predictions Predict(Table* data);
+  std::string Pmml(const std::string& version);
+  void WritePmml(const std::string& path, const std::string& version);
+  // The columns predictions read (MCFrontEnd::PredictorColumns).
+  std::vector<std::string> PredictorColumns() const;
+  // The predictions for every record of data (the fitted data when null), with the residuals
+  // when asked; without the GIL.
+  MCFrontEnd::Predictions Predict(Table* data, bool residuals);
 
  private:
   std::shared_ptr<Table> fpTable;

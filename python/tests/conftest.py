@@ -57,11 +57,11 @@ def assert_close(ours, theirs, rtol, scale=0.0):
     assert worst <= 0, f"differences beyond {rtol}:\n{ours}\n{theirs}"
 
 
-def assert_pvalues(ours, theirs, tvalues, rtol, tail):
-    """p-values: a relative error e of a statistic t moves a tail probability by about
-    t^2 e, so that is the agreement the estimates allow. Ours must also be the two-sided tail
-    at our own statistic (to 1e-10: the library's t tail for thousands of degrees of freedom
-    is good to about 1e-11 near t = 2)."""
-    t = np.asarray(tvalues, dtype=float)
-    assert_close(ours, theirs, rtol * (1.0 + t * t))
-    assert_close(ours, 2.0 * tail(np.abs(t)), 1e-10)
+def assert_pvalues(ours, theirs, spread, exact, rtol):
+    """p-values: a relative error e of a statistic moves a tail probability by about
+    spread * e (t^2 for t and z, the statistic times its degrees of freedom for F and
+    chi-square), so that is the agreement the estimates allow. Ours must also be the tail at our
+    own statistic, exact (scipy's), to 1e-10: the library's t tail for thousands of degrees
+    of freedom is good to about 1e-11 near t = 2."""
+    assert_close(ours, theirs, rtol * (1.0 + np.asarray(spread, dtype=float)))
+    assert_close(ours, exact, 1e-10)

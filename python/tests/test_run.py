@@ -43,7 +43,7 @@ def test_a_fit_runs_without_the_gil(tmp_path):
     # neither could go on.
     feeder = Feeder(tmp_path / "records", rows=50_000)
     feeder.start()
-    fit = mcstat.ols(data=str(tmp_path / "records"), dependent="y", covariates=["x"])
+    fit = mcstat.ols("y ~ x", str(tmp_path / "records"))
     feeder.join()
     assert fit.nobs == 50_000
     assert np.allclose(fit.params.to_numpy(), [1.0, 2.0], rtol=0, atol=1e-12)
@@ -57,7 +57,7 @@ def test_ctrl_c_stops_a_fit_and_raises_keyboard_interrupt(tmp_path):
     timer.start()
     try:
         with pytest.raises(KeyboardInterrupt):
-            mcstat.ols(data=str(tmp_path / "endless"), dependent="y", covariates=["x"])
+            mcstat.ols("y ~ x", str(tmp_path / "endless"))
     finally:
         timer.cancel()
         feeder.stop.set()
@@ -79,11 +79,11 @@ def test_ctrl_c_stops_a_fit_in_memory_and_the_next_fit_runs():
     thread.start()
     try:
         with pytest.raises(KeyboardInterrupt):
-            mcstat.mnlogit(data=frame, dependent="y", factors=["A"], covariates=["x"])
+            mcstat.mnlogit("y ~ C(A) + x", frame)
     finally:
         done.set()
         thread.join()
-    fit = mcstat.ols(data=frame.head(1000), dependent="x", covariates=["y"])
+    fit = mcstat.ols("x ~ y", frame.head(1000))
     assert fit.nobs == 1000
 
 
@@ -94,11 +94,19 @@ def fair_csv(fair, tmp_path):
     return path
 
 
-FAIR_OPTIONS = ["--dependent", "affairs", "--factors", "occupation,occupation_husb",
-                "--covariates", "rate_marriage,age,yrs_married,children,religious,educ"]
-FAIR_MODEL = dict(dependent="affairs", factors=["occupation", "occupation_husb"],
-                  covariates=["rate_marriage", "age", "yrs_married", "children", "religious",
-                              "educ"])
+# A linear and a logistic model with factors, a derived covariate and an interaction.
+MODELS = {
+    "linear": ("affairs ~ C(occupation) + occupation_husb + log(age) + I(educ^2) + "
+               "C(religious):rate_marriage", {}, []),
+    "logistic": ("occupation ~ C(religious) + age + log(educ)", {"reference": "first"},
+                 ["--model", "logistic", "--reference", "first"]),
+}
+
+
+def _fit(name, data):
+    formula, arguments, _ = MODELS[name]
+    fit = mcstat.ols if name == "linear" else mcstat.mnlogit
+    return fit(formula, data, **arguments)
 
 
 def _mcfit(*arguments):
@@ -107,40 +115,29 @@ def _mcfit(*arguments):
 
 
 @needs_mcfit
-@pytest.mark.parametrize("model, options, arguments", [
-    ("linear", [], {}),
-    ("logistic", ["--reference", "first"], {"reference": "first"}),
-])
-def test_summary_and_json_are_those_of_mcfit(fair_csv, model, options, arguments):
-    if model == "linear":
-        fit = mcstat.ols(data=fair_csv, **FAIR_MODEL)
-        common = FAIR_OPTIONS
-    else:
-        fit = mcstat.mnlogit(data=fair_csv, dependent="occupation", factors=["religious"],
-                             covariates=["age", "educ"], **arguments)
-        common = ["--model", "logistic", "--dependent", "occupation", "--factors",
-                  "religious", "--covariates", "age,educ", *options]
-    report = _mcfit("fit", "--data", fair_csv, *common)
-    assert str(fit.summary()) == report
-    document = _mcfit("fit", "--data", fair_csv, *common, "--json", "-", "--quiet")
+@pytest.mark.parametrize("name", MODELS)
+def test_summary_and_json_are_those_of_mcfit(fair_csv, name):
+    fit = _fit(name, fair_csv)
+    formula, _, options = MODELS[name]
+    common = ["--data", fair_csv, "--formula", formula, *options]
+    assert str(fit.summary()) == _mcfit("fit", *common)
+    document = _mcfit("fit", *common, "--json", "-", "--quiet")
     assert json.loads(fit.to_json()) == json.loads(document)
 
 
 @needs_mcfit
-@pytest.mark.parametrize("model", ["linear", "logistic"])
-def test_pmml_scores_back_through_mcfit_to_the_predictions(fair, fair_csv, tmp_path, model):
-    if model == "linear":
-        fit = mcstat.ols(data=fair, **FAIR_MODEL)
-    else:
-        fit = mcstat.mnlogit(data=fair, dependent="occupation", factors=["religious"],
-                             covariates=["age", "educ"])
-    fit.to_pmml(tmp_path / "model.pmml")
-    assert (tmp_path / "model.pmml").read_text() == fit.to_pmml()
+@pytest.mark.parametrize("version", ["4.4", "3.2"])
+@pytest.mark.parametrize("name", MODELS)
+def test_pmml_scores_back_through_mcfit_to_the_predictions(fair, fair_csv, tmp_path, name,
+                                                           version):
+    fit = _fit(name, fair)
+    fit.to_pmml(tmp_path / "model.pmml", version=version)
+    assert (tmp_path / "model.pmml").read_text() == fit.to_pmml(version=version)
     _mcfit("score", "--pmml", tmp_path / "model.pmml", "--data", fair_csv, "--out",
            tmp_path / "scores.csv")
     scores = pd.read_csv(tmp_path / "scores.csv", float_precision="round_trip")
     predicted = fit.predict(fair)
-    if model == "linear":
+    if name == "linear":
         np.testing.assert_array_equal(scores["predicted"].to_numpy(), predicted.to_numpy())
     else:
         columns = [f"P({c})" for c in predicted.columns]
