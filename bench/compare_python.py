@@ -14,10 +14,11 @@ import pandas as pd
 import mcstat
 
 COLUMNS = ["y", "A", "B", "C"] + [f"x{i}" for i in range(1, 9)]
-COVARIATES = COLUMNS[4:]
-EFFECTS = ["A", "B", "C", *COVARIATES, "A*B"]
+COVARIATES = " + ".join(COLUMNS[4:])
+# A, B and C hold category numbers: C() makes them factors.
+OURS = "y ~ C(A) + C(B) + C(C) + " + COVARIATES + " + C(A):C(B)"
 # A column named C would hide patsy's C(): statsmodels sees it as C_ (the same memory).
-FORMULA = "y ~ C(A) + C(B) + C(C_) + " + " + ".join(COVARIATES) + " + C(A):C(B)"
+THEIRS = "y ~ C(A) + C(B) + C(C_) + " + COVARIATES + " + C(A):C(B)"
 TIMES_FASTER = 10.0
 MIB_ABOVE_FRAME = 20.0 * 1e6 / 2**20  # 20 MB
 
@@ -49,9 +50,7 @@ def main(path):
     print(f"frame: {len(frame)} rows, {block.nbytes / 2**20:.1f} MiB, columns "
           f"{'views of the records (stride %d bytes)' % block.strides[0] if views else 'copies'}")
 
-    runs = [measured(lambda: mcstat.ols(data=frame, dependent="y", factors=["A", "B", "C"],
-                                        covariates=COVARIATES, effects=EFFECTS))
-            for _ in range(3)]
+    runs = [measured(lambda: mcstat.ols(OURS, frame)) for _ in range(3)]
     ours, wall, cpu, _ = min(runs, key=lambda run: run[1])
     growth = max(run[3] for run in runs)
     print(f"mcstat.ols: fit {wall:.2f} s wall, {cpu:.2f} s CPU (fastest of 3), peak memory "
@@ -60,7 +59,7 @@ def main(path):
 
     import statsmodels.formula.api as smf
     renamed = pd.DataFrame(block, columns=[c if c != "C" else "C_" for c in COLUMNS], copy=False)
-    theirs, their_wall, their_cpu, their_growth = measured(lambda: smf.ols(FORMULA, renamed).fit())
+    theirs, their_wall, their_cpu, their_growth = measured(lambda: smf.ols(THEIRS, renamed).fit())
     print(f"statsmodels formula OLS: fit {their_wall:.2f} s wall, {their_cpu:.2f} s CPU, peak "
           f"memory +{their_growth:.1f} MiB over the frame, {len(theirs.params)} parameters, "
           f"R squared {theirs.rsquared:.15g}")

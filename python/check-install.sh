@@ -20,7 +20,7 @@ import mcstat
 
 frame = pd.DataFrame({"y": [1.0, 3.0, 2.0, 5.0, 4.0, 6.0], "x": [1.0, 2.0, 3.0, 4.0, 5.0, 6.0],
                       "g": ["a", "b", "a", "b", "a", "b"]})
-fit = mcstat.ols(data=frame, dependent="y", factors=["g"], covariates=["x"])
+fit = mcstat.ols("y ~ g + x", frame)
 assert mcstat.__file__.startswith(__import__("sys").prefix), mcstat.__file__
 assert list(fit.params.index) == ["(Intercept)", "g=a", "x"], fit.params
 assert "Coefficients" in str(fit.summary())
