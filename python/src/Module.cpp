@@ -57,7 +57,9 @@ py::array Values(std::vector<double>&& values, std::size_t width) {
 // The front end's messages name mcfit's options; a Python user gave the package's arguments.
 std::string InPythonTerms(const std::string& message) {
   static const std::map<std::string, std::string> kArguments = {
+      {"--columns", "columns"},
       {"--conf-level", "conf_level"},
+      {"--format", "format"},
       {"--formula", "formula"},
       {"--ll-criterion", "ll_criterion"},
       {"--max-iterations", "max_iter"},
@@ -72,7 +74,8 @@ std::string InPythonTerms(const std::string& message) {
     const std::size_t dashes = message.find("--", at);
     if (dashes == std::string::npos) break;
     std::size_t end = dashes + 2;
-    while (end < message.size() && ((message[end] >= 'a' && message[end] <= 'z') || message[end] == '-')) {
+    while (end < message.size() &&
+           ((message[end] >= 'a' && message[end] <= 'z') || message[end] == '-')) {
       ++end;
     }
     const auto known = kArguments.find(message.substr(dashes, end - dashes));
@@ -173,7 +176,8 @@ PYBIND11_MODULE(_mcstat, m) {
 
   py::class_<ParameterResult>(m, "ParameterResult")
       .def_property_readonly("name", [](const ParameterResult& p) { return Text(p.name); })
-      .def_property_readonly("target", [](const ParameterResult& p) { return OptionalText(p.target); })
+      .def_property_readonly("target",
+                             [](const ParameterResult& p) { return OptionalText(p.target); })
       .def_readonly("cells", &ParameterResult::cells)
       .def_readonly("term", &ParameterResult::term)
       .def_readonly("estimate", &ParameterResult::estimate)
@@ -216,7 +220,8 @@ PYBIND11_MODULE(_mcstat, m) {
                                const std::size_t n = r.parameters.size();
                                if (r.covariance.size() != n * n || n == 0) return py::none();
                                py::array_t<double> c({n, n});
-                               std::copy(r.covariance.begin(), r.covariance.end(), c.mutable_data());
+                               std::copy(r.covariance.begin(), r.covariance.end(),
+                                         c.mutable_data());
                                return std::move(c);
                              })
       .def_readonly("effectTests", &FitResult::effectTests)
@@ -242,15 +247,18 @@ PYBIND11_MODULE(_mcstat, m) {
       .def_readonly("nagelkerke", &FitResult::nagelkerke)
       .def_readonly("mcFadden", &FitResult::mcFadden)
       .def_readonly("iterations", &FitResult::iterations)
-      .def_property_readonly("stopReason", [](const FitResult& r) { return OptionalText(r.stopReason); })
+      .def_property_readonly("stopReason",
+                             [](const FitResult& r) { return OptionalText(r.stopReason); })
       .def_property_readonly("warnings", [](const FitResult& r) { return Texts(r.warnings); })
-      .def_property_readonly("reference", [](const FitResult& r) { return OptionalText(r.reference); })
+      .def_property_readonly("reference",
+                             [](const FitResult& r) { return OptionalText(r.reference); })
       .def_readonly("classification", &FitResult::classification);
 
   py::class_<FittedModel, std::shared_ptr<FittedModel>>(m, "FittedModel")
       .def(py::init<std::shared_ptr<Table>, const ModelRequest&, const FitChoices&>(),
            py::arg("table"), py::arg("request"), py::arg("choices"))
-      .def_property_readonly("result", &FittedModel::Result, py::return_value_policy::reference_internal)
+      .def_property_readonly("result", &FittedModel::Result,
+                             py::return_value_policy::reference_internal)
       .def("report", &FittedModel::Report)
       .def("json", &FittedModel::Json)
       .def("pmml", &FittedModel::Pmml, py::arg("version"))

@@ -29,9 +29,11 @@ Table::Table(const std::string& name, std::int64_t rows, const py::list& columns
     const auto column = entry[0].cast<std::string>();
     if (!py::isinstance<py::array>(entry[1])) Refuse(column, "not a numpy array");
     const auto array = entry[1].cast<py::array>();
-    if (array.ndim() != 1) Refuse(column, "an array of " + std::to_string(array.ndim()) + " dimensions");
+    if (array.ndim() != 1)
+      Refuse(column, "an array of " + std::to_string(array.ndim()) + " dimensions");
     if (array.shape(0) != rows) {
-      Refuse(column, std::to_string(array.shape(0)) + " values for " + std::to_string(rows) + " rows");
+      Refuse(column,
+             std::to_string(array.shape(0)) + " values for " + std::to_string(rows) + " rows");
     }
     const py::dtype type = array.dtype();
     if (entry[2].is_none()) {

@@ -295,7 +295,8 @@ class Reader {
         derived = *expression;
       } else {
         derived.kind = Expr::Kind::kColumn;
-        derived.name = columns[static_cast<std::size_t>(slots[static_cast<std::size_t>(plan.slot)].column)];
+        derived.name =
+            columns[static_cast<std::size_t>(slots[static_cast<std::size_t>(plan.slot)].column)];
         if (derived.name == plan.name) continue;
       }
       fDerived[plan.name] = std::move(derived);
@@ -422,7 +423,8 @@ class RecordFields {
   std::string_view Text(int field) const {
     const Field& f = fCursor.Fields()[field];
     if (f.kind != Field::kLabel) return f.text;
-    return fData.Labels(fColumns[static_cast<std::size_t>(field)])[static_cast<std::size_t>(f.label)];
+    return fData.Labels(
+        fColumns[static_cast<std::size_t>(field)])[static_cast<std::size_t>(f.label)];
   }
   // Whether the field's text, or else its number as a category text, passes the test.
   template <typename Test>
