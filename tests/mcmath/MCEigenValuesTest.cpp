@@ -6,8 +6,8 @@
 #include <random>
 #include <vector>
 
-#include "LapackOracle.h"
 #include "MCEigenValues.h"
+#include "MatrixTestUtil.h"
 
 namespace {
 
@@ -24,12 +24,7 @@ Dense RandomSym(int n, std::mt19937& rng) {
   return a;
 }
 
-MCSymMatrix ToSym(const Dense& a) {
-  MCSymMatrix s(a.rows);
-  for (int i = 0; i < a.rows; ++i)
-    for (int j = 0; j <= i; ++j) s.SetElem(i, j, a(i, j));
-  return s;
-}
+MCSymMatrix ToSym(const Dense& a) { return mctest::Sym(mctest::ToRows(a)); }
 
 // LAPACK's ascending eigenvalues (a and e are overwritten); e null: the ordinary problem.
 std::vector<double> Lapack(Dense& a, Dense* e) {
