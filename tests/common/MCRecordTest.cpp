@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -45,70 +46,55 @@ TEST(RecordTest, Resize) {
   EXPECT_EQ(r.GetAll(), nullptr);
 }
 
-class BinaryRecordIteratorTest : public testing::Test {
- protected:
-  void TearDown() override {
-    if (fFile != nullptr) std::fclose(fFile);
-  }
-  // A temporary file holding the given doubles, positioned at its start.
-  FILE* MakeFile(const std::vector<double>& values) {
-    fFile = std::tmpfile();
-    EXPECT_NE(fFile, nullptr);
-    if (!values.empty()) std::fwrite(values.data(), sizeof(double), values.size(), fFile);
-    std::rewind(fFile);
-    return fFile;
-  }
-  // Every record of one pass, flattened.
-  static std::vector<double> ReadPass(BinaryRecordIterator& it) {
-    std::vector<double> seen;
-    while (it.HasMore()) {
-      const Record* r = it.Next();
-      if (r == nullptr) {
-        ADD_FAILURE() << "null record while HasMore";
-        break;
-      }
-      seen.insert(seen.end(), r->GetAll(), r->GetAll() + r->Size());
-    }
-    return seen;
-  }
-  FILE* fFile = nullptr;
+// Every record of one pass, flattened.
+std::vector<double> ReadPass(BinaryRecordIterator& it) {
+  std::vector<double> seen;
+  for (const Record* r; it.HasMore() && (r = it.Next()) != nullptr;)
+    seen.insert(seen.end(), r->GetAll(), r->GetAll() + r->Size());
+  return seen;
+}
+
+// A file of doubles read from a start value on in records of a count: the first pass and its
+// fail reason, what NewPass returns, and a pass after it (from the start of the file).
+struct FileCase {
+  std::vector<double> file;
+  int start, count;
+  std::vector<double> first;
+  int reason, newPass;
+  std::vector<double> again;
 };
 
-TEST_F(BinaryRecordIteratorTest, EndOfDataGivesOne) {
-  BinaryRecordIterator it(MakeFile({1.0, MCMV::Missing(), 3.0}), 3);
-  EXPECT_TRUE(it.HasMore());
-  EXPECT_EQ(it.GetFailReason(), 0);
-  EXPECT_EQ(ReadPass(it), (std::vector<double>{1.0, MCMV::Missing(), 3.0}));
-  EXPECT_EQ(it.GetFailReason(), 1);
-  EXPECT_EQ(it.Next(), nullptr);
-}
-
-TEST_F(BinaryRecordIteratorTest, TruncatedLastRecordGivesThree) {
-  BinaryRecordIterator it(MakeFile({1, 2, 3, 4, 5}), 2);
-  EXPECT_EQ(ReadPass(it), (std::vector<double>{1, 2, 3, 4}));
-  EXPECT_EQ(it.GetFailReason(), 3);
-  EXPECT_EQ(it.NewPass(), 0);  // the whole records can be read again
-  BinaryRecordIterator none(MakeFile({7, 8}), 0);
-  EXPECT_FALSE(none.HasMore());
-  EXPECT_EQ(none.GetFailReason(), 3);
-  EXPECT_EQ(none.NewPass(), 3);
-}
-
-TEST_F(BinaryRecordIteratorTest, PassesRepeatFromWhereTheFileStood) {
-  FILE* f = MakeFile({1, 2, 3, 4, 5, 6, 7, 8});
-  ASSERT_EQ(std::fseek(f, 2 * sizeof(double), SEEK_SET), 0);
-  BinaryRecordIterator it(f, 2);
-  EXPECT_EQ(ReadPass(it), (std::vector<double>{3, 4, 5, 6, 7, 8}));
-  ASSERT_EQ(it.NewPass(), 0);
-  ASSERT_NE(it.Next(), nullptr);  // a pass stopped half way
-  for (int pass = 0; pass < 2; ++pass) {
-    EXPECT_EQ(it.NewPass(), 0);
-    EXPECT_EQ(ReadPass(it), (std::vector<double>{1, 2, 3, 4, 5, 6, 7, 8})) << pass;
+TEST(BinaryRecordIteratorTest, PassesAndFailReasons) {
+  const double m = MCMV::Missing();
+  const FileCase cases[] = {
+      {{1, m, 3}, 0, 3, {1, m, 3}, MCCommon::kFailEndOfData, 0, {1, m, 3}},
+      {{1, 2, 3, 4, 5}, 0, 2, {1, 2, 3, 4}, MCCommon::kFailRead, 0, {1, 2, 3, 4}},
+      {{7, 8}, 0, 0, {}, MCCommon::kFailRead, MCCommon::kFailRead, {}},
+      {{}, 0, 3, {}, MCCommon::kFailEndOfData, MCCommon::kFailEndOfData, {}},
+      {{1, 2, 3, 4, 5, 6, 7, 8}, 2, 2, {3, 4, 5, 6, 7, 8}, 1, 0, {1, 2, 3, 4, 5, 6, 7, 8}}};
+  for (const FileCase& c : cases) {
+    std::unique_ptr<FILE, int (*)(FILE*)> f(std::tmpfile(), &std::fclose);
+    if (!c.file.empty()) std::fwrite(c.file.data(), sizeof(double), c.file.size(), f.get());
+    std::fseek(f.get(), c.start * static_cast<long>(sizeof(double)), SEEK_SET);
+    BinaryRecordIterator it(f.get(), c.count);
+    EXPECT_EQ(it.GetFailReason(), c.first.empty() ? c.reason : 0);
+    EXPECT_EQ(ReadPass(it), c.first);
+    EXPECT_EQ(it.GetFailReason(), c.reason);
+    EXPECT_EQ(it.Next(), nullptr);
+    ASSERT_EQ(it.NewPass(), c.newPass);
+    if (!c.again.empty()) it.Next();  // a pass stopped after one record starts over
+    ASSERT_EQ(it.NewPass(), c.newPass);
+    EXPECT_EQ(ReadPass(it), c.again);
   }
 }
 
-TEST_F(BinaryRecordIteratorTest, CopiesShareTheFilePosition) {
-  BinaryRecordIterator a(MakeFile({1, 2, 3}), 1);
+// Copies share the file position: each reads ahead from where the other left it.
+TEST(BinaryRecordIteratorTest, CopiesShareTheFilePosition) {
+  std::unique_ptr<FILE, int (*)(FILE*)> f(std::tmpfile(), &std::fclose);
+  const double values[] = {1, 2, 3};
+  std::fwrite(values, sizeof(double), 3, f.get());
+  std::rewind(f.get());
+  BinaryRecordIterator a(f.get(), 1);
   BinaryRecordIterator b(a);
   EXPECT_EQ((*a.Next())[0], 1.0);  // a reads 2 ahead
   EXPECT_EQ((*b.Next())[0], 1.0);  // b's own look-ahead; it reads 3 ahead

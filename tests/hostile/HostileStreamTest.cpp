@@ -1,18 +1,15 @@
-// Object streams and binary record files as people send them: empty, cut short, and with lines
+// Object streams as people send them: empty, cut short, and with lines
 // at and just past the longest the reader takes (names in any encoding are in the property tests
 // of the variable lists).
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <functional>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "IOException.h"
-#include "MCRecord.h"
 #include "MCURandom.h"
 #include "MCVarList.h"
 #include "XMLObj.h"
@@ -20,7 +17,6 @@
 
 namespace {
 
-using MCCommon::BinaryRecordIterator;
 using MCCommonMath::MCURandom;
 using MCCommonMetadata::MCVarList;
 
@@ -112,37 +108,6 @@ TEST(URandomStreamTest, TruncatedAndOverlongStreamsLeaveTheGenerator) {
                                   EXPECT_EQ(random.GetUseTwister(), !ok);
                                   return ok;
                                 });
-}
-
-TEST(URandomStreamTest, SeedsOutsideThe32BitRangeAreRefused) {
-  for (const char *seed : {"-1", "4294967296", "1e300", "nan", "Missing"}) {
-    const std::string text = std::string("\n<Obj name=\"MCURandom\">\n\t<Double value=\"") + seed +
-                             "\"/>\n\t<Int value=\"1\"/>\n\t<Int value=\"0\"/>\n</Obj>";
-    MCURandom random;
-    EXPECT_FALSE(ReadRandom(text, random)) << seed;
-    EXPECT_EQ(random.GetSeed(), 34567u) << seed;
-  }
-}
-
-// A temporary binary record file of the values; a file cut inside a record is tested in
-// MCRecordTest.
-std::unique_ptr<std::FILE, int (*)(std::FILE *)> TempFile(const std::vector<double> &values) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(std::tmpfile(), &std::fclose);
-  if (!values.empty()) std::fwrite(values.data(), sizeof(double), values.size(), file.get());
-  std::rewind(file.get());
-  return file;
-}
-
-TEST(BinaryFileTest, EmptyFileEndsAtOnceInEveryPass) {
-  auto file = TempFile({});
-  BinaryRecordIterator it(file.get(), 3);
-  for (int pass = 0; pass < 3; ++pass) {
-    if (pass > 0) {
-      EXPECT_EQ(it.NewPass(), MCCommon::kFailEndOfData);
-    }
-    EXPECT_FALSE(it.HasMore());
-    EXPECT_EQ(it.Next(), nullptr);
-  }
 }
 
 }  // namespace

@@ -221,6 +221,12 @@ TEST(DDKernelsTest, CancellingSumsKeepTheSmallRemainder) {
     for (double x : c.x) dd::AddProduct(sum, x, 1.0);
     EXPECT_EQ(dd::ToDouble(dd::Normalised(sum)), c.exact);
   }
+  // The rounding error of a product enters the sum too: (1 + 2^-30)^2 - (1 + 2^-29) = 2^-60.
+  const double u = 1.0 + std::ldexp(1.0, -30);
+  DD square;
+  dd::AddProduct(square, u, u);
+  dd::AddProduct(square, -(1.0 + std::ldexp(1.0, -29)), 1.0);
+  EXPECT_EQ(dd::ToDouble(dd::Normalised(square)), std::ldexp(1.0, -60));
 }
 
 // ---------------------------------------------------------------------------------------------

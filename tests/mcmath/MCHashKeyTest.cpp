@@ -26,17 +26,6 @@ class MCHashKeyTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(MCHashKeyTest, PrimeTableHoldsTheOddPrimesUpTo229) {
-  std::vector<int> primes;
-  for (int p = 3; p <= 229; p += 2) {
-    bool prime = true;
-    for (int d = 3; d * d <= p; d += 2) prime = prime && p % d != 0;
-    if (prime) primes.push_back(p);
-  }
-  ASSERT_EQ(primes.size(), 49u);
-  for (int i = 0; i < 49; ++i) EXPECT_EQ(MCHashKey::PRIME_FACTOR[i], primes[i]);
-}
-
 TEST_F(MCHashKeyTest, HashCodes) {
   MCHashKey::SetElementOffset(0);
   EXPECT_EQ(MakeKey({1, 1}).GetHashcode(), 3 ^ 5);

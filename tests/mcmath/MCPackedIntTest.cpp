@@ -34,16 +34,6 @@ TEST_F(MCPackedIntTest, SetupFailures) {
   EXPECT_EQ(packer.GetNDiffVal(1), -1);
 }
 
-TEST_F(MCPackedIntTest, OneWordMixedRadix) {
-  const MCPackedInt packer(3, 1, {2, 3, 4});
-  ASSERT_EQ(packer.GetPackedSize(), 1);
-  std::vector<int> packed, values;
-  ASSERT_TRUE(packer.Pack({2, 3, 4}, packed, true));
-  EXPECT_EQ(packed, std::vector<int>({23}));
-  ASSERT_TRUE(packer.Unpack(values, {1 + 2 * 1 + 6 * 2}));
-  EXPECT_EQ(values, std::vector<int>({2, 2, 3}));
-}
-
 TEST_F(MCPackedIntTest, WordsCloseAtTheElementBound) {
   // sqrt(9377657) is about 3062.3: two positions of 3062 share a word, of 3063 do not.
   EXPECT_EQ(MCPackedInt(2, 0, {3062, 3062}).GetPackedSize(), 1);
@@ -53,17 +43,6 @@ TEST_F(MCPackedIntTest, WordsCloseAtTheElementBound) {
   EXPECT_EQ(MCPackedInt(4, 0, {3000, 1, 3000, 1}).GetPackedSize(), 1);
   MCHashKey::SetElementOffset(1000000);  // lowers the bound below 9e6
   EXPECT_EQ(MCPackedInt(2, 0, {3000, 3000}).GetPackedSize(), 2);
-}
-
-TEST_F(MCPackedIntTest, ManyPositionsNeedSeveralWords) {
-  const MCPackedInt packer(11, -5, std::vector<int>(11, 1000));
-  ASSERT_EQ(packer.GetPackedSize(), 6);  // two positions of 1000 per word
-  std::vector<int> values(11), packed;
-  for (int i = 0; i < 11; ++i) values[i] = -5 + (i * 97 + 999) % 1000;
-  ASSERT_TRUE(packer.Pack(values, packed, true));
-  // Word k holds positions 2k (low digit) and 2k + 1.
-  EXPECT_EQ(packed[0], (values[0] + 5) + 1000 * (values[1] + 5));
-  EXPECT_EQ(packed[5], values[10] + 5);
 }
 
 TEST_F(MCPackedIntTest, RandomSequencesRoundTrip) {

@@ -242,33 +242,3 @@ TEST_F(MCXSplitPMMLCombinerTest, RefusedModelsAddNoSegment) {
           .size(),
       1u);
 }
-
-// A model nested down to the limit is copied whole without the call depth of a recursive
-// copy; a deeper one is refused by the parser and adds nothing.
-TEST_F(MCXSplitPMMLCombinerTest, DeepModelsAreCopiedWholeAndTooDeepOnesRefused) {
-  const auto withNest = [](int levels) {
-    std::string doc = SplitDoc("1", "");
-    std::string nest = "leaf";
-    for (int i = 0; i < levels; ++i) nest = "<n>" + nest + "</n>";
-    return doc.insert(doc.find("<MiningSchema>"), "<Extension>" + nest + "</Extension>");
-  };
-  // The combined document is three levels deeper than its source: just at the limit.
-  const int levels = MCComXPrsUtil::kMaxDocumentDepth - 6;
-  MCXSplitPMMLCombiner combiner(fSplit1);
-  EXPECT_EQ(combiner.AddModel(Write("deeper.xml", withNest(levels + 4)), {"B"}).GetErrorCode(),
-            104);
-  ASSERT_TRUE(combiner.AddModel(Write("deep.xml", withNest(levels)), {"A"}).IsOK());
-  const DOMElement* root = ExportAndRead(combiner);
-  ASSERT_NE(root, nullptr) << fOut.GetXercesMessage();
-  const DOMElement* segment = GetFirstChildElmt(
-      GetFirstChildElmt(GetFirstChildElmt(root, "MiningModel"), "Segmentation"), "Segment");
-  EXPECT_EQ(GetNextSiblingElmt(segment, "Segment"), nullptr);
-  const DOMElement* n =
-      GetFirstChildElmt(GetFirstChildElmt(segment, "RegressionModel"), "Extension");
-  int depth = 0;
-  for (const DOMElement* inner = n; (inner = GetFirstChildElmt(inner, "n")) != nullptr; n = inner) {
-    ++depth;
-  }
-  EXPECT_EQ(depth, levels);
-  EXPECT_EQ(ToUTF8(n->getTextContent()), "leaf");
-}

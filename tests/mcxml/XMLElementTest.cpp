@@ -27,35 +27,27 @@ std::string Text(const MCCommonXML::XMLInterface& node, ExportFormat format = Ex
 
 // Attribute values and character data escape what they cannot hold or what a reader would
 // change, nothing else.
-struct EscapeCase {
-  bool attribute;
-  std::string value;
-  std::string escaped;
-};
-void PrintTo(const EscapeCase& c, std::ostream* os) { *os << c.escaped; }
-
-class EscapeTest : public ::testing::TestWithParam<EscapeCase> {};
-
-TEST_P(EscapeTest, WritesWhatAReaderTakesBackUnchanged) {
-  if (GetParam().attribute) {
-    std::unique_ptr<XMLAttribute> a(XMLAttribute::Create("n", GetParam().value));
-    EXPECT_EQ(Text(*a), "n=\"" + GetParam().escaped + "\"");
-  } else {
-    std::unique_ptr<XMLString> s(XMLString::Create(GetParam().value));
-    EXPECT_EQ(Text(*s), GetParam().escaped);
+TEST(XMLElementTest, EscapesWhatAReaderWouldChange) {
+  const std::pair<const char*, const char*> attributes[] = {
+      {"a<b&c\"d\"", "a&lt;b&amp;c&quot;d&quot;"},
+      {"x>y'z", "x&gt;y'z"},  // ' stays
+      {"\t\n\r", "&#9;&#10;&#13;"},
+      {"a   b", "a &#32; b"},
+      {" a ", "&#32;a&#32;"},
+      {"  ", "&#32;&#32;"}};
+  for (const auto& [value, escaped] : attributes) {
+    std::unique_ptr<XMLAttribute> a(XMLAttribute::Create("n", value));
+    EXPECT_EQ(Text(*a), "n=\"" + std::string(escaped) + "\"");
+  }
+  const std::pair<const char*, const char*> texts[] = {
+      {"a&b<c>d\"e'f\tg", "a&amp;b&lt;c>d\"e'f\tg"},
+      {"x]]>y]>z]] >", "x]]&gt;y]>z]] >"},
+      {"a\r\nb", "a&#13;\nb"}};
+  for (const auto& [value, escaped] : texts) {
+    std::unique_ptr<XMLString> t(XMLString::Create(value));
+    EXPECT_EQ(Text(*t), escaped);
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Values, EscapeTest,
-    ::testing::Values(EscapeCase{true, "a<b&c\"d\"", "a&lt;b&amp;c&quot;d&quot;"},
-                      EscapeCase{true, "x>y'z", "x&gt;y'z"},  // ' stays
-                      EscapeCase{true, "\t\n\r", "&#9;&#10;&#13;"},
-                      EscapeCase{true, "a   b", "a &#32; b"},
-                      EscapeCase{true, " a ", "&#32;a&#32;"}, EscapeCase{true, "  ", "&#32;&#32;"},
-                      EscapeCase{false, "a&b<c>d\"e'f\tg", "a&amp;b&lt;c>d\"e'f\tg"},
-                      EscapeCase{false, "x]]>y]>z]] >", "x]]&gt;y]>z]] >"},
-                      EscapeCase{false, "a\r\nb", "a&#13;\nb"}));
 
 // A tree far deeper than any call stack could follow is written and destroyed.
 TEST(XMLElementTest, DeepTreesAreWrittenAndDestroyedWithoutRecursion) {
@@ -78,7 +70,8 @@ TEST(XMLElementTest, DeepTreesAreWrittenAndDestroyedWithoutRecursion) {
 }
 
 // <root a="1"><c1 x="y"><c2/></c1><c3/></root>: by default elements and attributes on
-// indented lines of their own, with the format off one line with single spaces.
+// indented lines of their own, with the format off one line with single spaces. A string
+// child switches the layout off for the rest of the document.
 TEST(XMLElementTest, LayoutWithAndWithoutFormat) {
   std::unique_ptr<XMLElement> root(XMLElement::Create("root"));
   EXPECT_EQ(root->AddAttribute("a", 1.0), 1);
@@ -91,25 +84,21 @@ TEST(XMLElementTest, LayoutWithAndWithoutFormat) {
             "\n<root\n\ta=\"1\">\n\t<c1\n\t\tx=\"y\">\n\t\t<c2/>\n\t</c1>\n\t<c3/>\n</root>");
   ExportFormat f;
   f.SetFormat(false);
-  EXPECT_FALSE(f.IsNewParagraph());
-  EXPECT_FALSE(f.HasIndentation());
+  EXPECT_FALSE(f.IsNewParagraph() || f.HasIndentation());
   EXPECT_EQ(Text(*root, f), "<root a=\"1\"><c1 x=\"y\"><c2/></c1><c3/></root>");
-}
 
-TEST(XMLElementTest, StringChildSwitchesLayoutOffForTheRestOfTheDocument) {
   std::unique_ptr<XMLElement> outer(XMLElement::Create("outer"));
-  XMLElement* root = XMLElement::Create("root");
-  root->AddElement(XMLElement::Create("e1"));
-  root->AddElement(XMLString::Create("t&t"));
-  root->AddElement(XMLElement::Create("e2"));
-  outer->AddElement(root);
+  XMLElement* mixed = XMLElement::Create("root");
+  mixed->AddElement(XMLElement::Create("e1"));
+  mixed->AddElement(XMLString::Create("t&t"));
+  mixed->AddElement(XMLElement::Create("e2"));
+  outer->AddElement(mixed);
   outer->AddElement(XMLElement::Create("after"));
-  ExportFormat f;
+  ExportFormat on;
   std::string out;
-  outer->ToString(out, f);
+  outer->ToString(out, on);
   EXPECT_EQ(out, "\n<outer>\n\t<root>\n\t\t<e1/>t&amp;t<e2/></root><after/></outer>");
-  EXPECT_FALSE(f.IsNewParagraph());
-  EXPECT_FALSE(f.HasIndentation());
+  EXPECT_FALSE(on.IsNewParagraph() || on.HasIndentation());
 }
 
 TEST(XMLDocTypeTest, ExtensionGoesIntoInternalSubset) {
@@ -134,33 +123,24 @@ TEST(WriteTreeTest, DeclarationOrDoctypeThenRoot) {
   EXPECT_EQ(utf8.str(), kDecl + "\n\n<r\n\tv=\"\xC3\xA9\"/>");
 }
 
-struct Utf8Case {
-  std::string in;
-  std::string out;
-};
-void PrintTo(const Utf8Case& c, std::ostream* os) { *os << testing::PrintToString(c.in); }
-
-class WriteUTFTest : public ::testing::TestWithParam<Utf8Case> {};
-
-TEST_P(WriteUTFTest, ConvertsWindows1252OrPassesUtf8) {
-  std::ostringstream os;
-  EXPECT_EQ(MCCommonXML::WriteUTF(os, GetParam().in), 0);
-  EXPECT_EQ(os.str(), GetParam().out);
+// Valid UTF-8 passes unchanged; other text, even one stray byte, is taken as Windows-1252.
+TEST(WriteUTFTest, ConvertsWindows1252OrPassesUtf8) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"plain <ascii>", "plain <ascii>"},
+      {"caf\xE9", "caf\xC3\xA9"},  // U+00E9
+      {"\x80", "\xE2\x82\xAC"},    // euro sign U+20AC
+      {"\x81\xA0\xFF", "\xC2\x81\xC2\xA0\xC3\xBF"},
+      {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"},
+      {"\xC3\xA9\xE9", "\xC3\x83\xC2\xA9\xC3\xA9"},
+      {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},  // surrogate
+      {"\xE2\x82", "\xC3\xA2\xE2\x80\x9A"},              // truncated sequence
+      {"", ""}};
+  for (const auto& [in, out] : cases) {
+    std::ostringstream os;
+    EXPECT_EQ(MCCommonXML::WriteUTF(os, in), 0);
+    EXPECT_EQ(os.str(), out) << testing::PrintToString(in);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Bytes, WriteUTFTest,
-    ::testing::Values(Utf8Case{"plain <ascii>", "plain <ascii>"},
-                      Utf8Case{"caf\xE9", "caf\xC3\xA9"},  // U+00E9
-                      Utf8Case{"\x80", "\xE2\x82\xAC"},    // euro sign U+20AC
-                      Utf8Case{"\x81\xA0\xFF", "\xC2\x81\xC2\xA0\xC3\xBF"},
-                      Utf8Case{"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80",  // valid UTF-8
-                               "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"},
-                      // One stray byte makes the whole text Windows-1252.
-                      Utf8Case{"\xC3\xA9\xE9", "\xC3\x83\xC2\xA9\xC3\xA9"},
-                      Utf8Case{"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},  // surrogate
-                      Utf8Case{"\xE2\x82", "\xC3\xA2\xE2\x80\x9A"},  // truncated sequence
-                      Utf8Case{"", ""}));
 
 // Fifteen significant digits and a point, or the caller's printf format.
 TEST(NumberFormatTest, ReplaceSepAndFormat) {

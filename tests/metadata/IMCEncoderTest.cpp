@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <limits>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -13,31 +12,38 @@
 
 namespace {
 
-using MCCommonMetadata::IMCEncoder;
-using MCCommonMetadata::IMCVariable;
-using MCCommonMetadata::MCCatNumEncoder;
-using MCCommonMetadata::MCContEncoder;
-using MCCommonMetadata::MCRoundEncoder;
-using MCCommonMetadata::MCStringEncoder;
+using namespace MCCommonMetadata;
 using metadata_test::ExpectReadFailure;
 
 const double kMiss = MCMV::Missing();
 
-TEST(MCCatNumEncoderTest, CodesInOrderOfFirstSight) {
-  MCCatNumEncoder e;
-  EXPECT_EQ(e.Encode(5.0), 0);
-  EXPECT_EQ(e.Encode(3.0), 1);
-  EXPECT_EQ(e.Encode(5.0), 0);
-  EXPECT_EQ(e.Encode(7.0), 2);
-  EXPECT_EQ(e.Decode(1), "3");
-  EXPECT_EQ(e.DecodeNum(2), 7.0);
-  EXPECT_EQ(e.DecodeNum(3), kMiss);
-  EXPECT_EQ(e.DecodeNum(-1), kMiss);
-  EXPECT_EQ(e.Decode(3), "");
-  EXPECT_EQ(e.Encode(kMiss), -1);
-  EXPECT_EQ(e.Encode("5"), -1);
+// Encode (or, constant, EncodeConst) of each value in turn.
+template <class T>
+std::vector<double> Codes(IMCEncoder& e, const std::vector<T>& values, bool constant = false) {
+  std::vector<double> codes;
+  for (const T& v : values) codes.push_back(constant ? e.EncodeConst(v) : e.Encode(v));
+  return codes;
+}
 
-  // EncodeConst never learns; Encode does.
+// Decode and DecodeNum of the codes -1 to n.
+std::vector<std::string> Decoded(const IMCEncoder& e, int n) {
+  std::vector<std::string> texts;
+  for (int code = -1; code <= n; ++code) texts.push_back(e.Decode(code));
+  return texts;
+}
+std::vector<double> DecodedNum(const IMCEncoder& e, int n) {
+  std::vector<double> values;
+  for (int code = -1; code <= n; ++code) values.push_back(e.DecodeNum(code));
+  return values;
+}
+
+TEST(MCCatNumEncoderTest, CodesInOrderOfFirstSightOnlyEncodeLearns) {
+  MCCatNumEncoder e;
+  EXPECT_EQ(Codes(e, std::vector<double>{5, 3, 5, 7, kMiss}),
+            (std::vector<double>{0, 1, 0, 2, -1}));
+  EXPECT_EQ(Codes(e, std::vector<std::string>{"5"}), std::vector<double>{-1});
+  EXPECT_EQ(Decoded(e, 3), (std::vector<std::string>{"", "5", "3", "7", ""}));
+  EXPECT_EQ(DecodedNum(e, 3), (std::vector<double>{kMiss, 5, 3, 7, kMiss}));
   EXPECT_EQ(e.EncodeConst(0.25), -1);
   EXPECT_EQ(e.GetNumberOfCategories(), 3);
   EXPECT_EQ(e.Encode(0.25), 3);
@@ -45,47 +51,25 @@ TEST(MCCatNumEncoderTest, CodesInOrderOfFirstSight) {
   EXPECT_EQ(e.Decode(3), "0.25");
   EXPECT_EQ(MCCatNumEncoder(std::vector<double>{2.5, 1, 2.5, 4}).GetCategoryValues(),
             (std::vector<double>{2.5, 1, 4}));
-}
-
-TEST(MCCatNumEncoderTest, UserMissingValuesGetNoCode) {
-  MCCatNumEncoder e;
-  EXPECT_TRUE(e.AddDiscreteUserMissing(9.0, "refused"));
-  EXPECT_FALSE(e.AddDiscreteUserMissing("9", "refused"));
-  EXPECT_TRUE(e.SetMissingInterval(-2, -1));
-  EXPECT_EQ(e.Encode(9.0), -1);
-  EXPECT_EQ(e.Encode(-1.5), -1);
-  EXPECT_EQ(e.Encode(1.0), 0);
-  EXPECT_EQ(e.GetNumberOfCategories(), 1);
-}
-
-TEST(MCCatNumEncoderTest, SetValueLabelGrowsToCategoryCount) {
-  MCCatNumEncoder e(std::vector<double>{1, 2, 3});
-  e.SetValueLabel(1, "two");
-  e.SetValueLabel(3, "beyond");
+  // Labels grow to the category count; a code outside it is passed over.
+  e.SetValueLabel(1, "three");
+  e.SetValueLabel(4, "beyond");
   e.SetValueLabel(-1, "before");
-  EXPECT_EQ(*e.GetValueLabels(), (std::vector<std::string>{"", "two", ""}));
+  EXPECT_EQ(*e.GetValueLabels(), (std::vector<std::string>{"", "three", "", ""}));
   e.SetValueLabels({"a"});
   EXPECT_EQ(*e.GetValueLabels(), (std::vector<std::string>{"a"}));
 }
 
 TEST(MCStringEncoderTest, CodesDecodingAndMissingStrings) {
   MCStringEncoder e(std::vector<std::string>{"b", "a", "b"});
-  EXPECT_EQ(e.GetNumberOfCategories(), 2);
-  EXPECT_EQ(e.Decode(0), "b");
-  EXPECT_EQ(e.Decode(1), "a");
-  EXPECT_EQ(e.Decode(2), "");
-  EXPECT_EQ(e.Decode(-1), "");
+  EXPECT_EQ(Decoded(e, 2), (std::vector<std::string>{"", "b", "a", ""}));
+  EXPECT_EQ(DecodedNum(e, 0), (std::vector<double>{kMiss, kMiss}));
   EXPECT_TRUE(e.AddDiscreteUserMissing("NA", "not available"));
-  EXPECT_FALSE(e.AddDiscreteUserMissing(1.0, "x"));
-  EXPECT_FALSE(e.SetMissingInterval(0, 1));
-  EXPECT_EQ(e.Encode("NA"), -1);
-  EXPECT_EQ(e.GetNumberOfCategories(), 2);
-  EXPECT_EQ(e.EncodeConst("c"), -1);
-  EXPECT_EQ(e.Encode("c"), 2);
+  EXPECT_FALSE(e.AddDiscreteUserMissing(1.0, "x") || e.SetMissingInterval(0, 1));
+  EXPECT_EQ(Codes(e, std::vector<std::string>{"NA", "c"}, true), (std::vector<double>{-1, -1}));
+  EXPECT_EQ(Codes(e, std::vector<std::string>{"NA", "c", "a"}), (std::vector<double>{-1, 2, 1}));
   EXPECT_EQ(e.Encode(2.0), -1);
-  EXPECT_TRUE(e.IsMissing(2.0));
-  EXPECT_FALSE(e.IsMissing("a"));
-  EXPECT_EQ(e.DecodeNum(0), kMiss);
+  EXPECT_TRUE(e.IsMissing(2.0) && !e.IsMissing("a"));
   EXPECT_EQ(e.GetDiscreteMissValues(), nullptr);
   EXPECT_EQ(*e.GetDiscreteMissValuesStr(), std::vector<std::string>{"NA"});
 }
@@ -93,70 +77,49 @@ TEST(MCStringEncoderTest, CodesDecodingAndMissingStrings) {
 TEST(MCContEncoderTest, PassesValuesThroughUnlessMissing) {
   MCContEncoder e(0.0, 10.0, 5);
   EXPECT_EQ(e.GetNumberOfCategories(), 5);
-  EXPECT_EQ(e.Encode(3.7), 3.7);
+  EXPECT_TRUE(e.AddDiscreteUserMissing(99.0, "n/a"));
+  EXPECT_EQ(Codes(e, std::vector<double>{3.7, 99.0}), (std::vector<double>{3.7, kMiss}));
   EXPECT_EQ(e.Encode("3.7"), kMiss);
   EXPECT_TRUE(e.IsMissing("3.7"));
-  EXPECT_TRUE(e.AddDiscreteUserMissing(99.0, "n/a"));
-  EXPECT_EQ(e.EncodeConst(99.0), kMiss);
   EXPECT_EQ(e.GetValueLabels(), nullptr);
   EXPECT_EQ(e.Decode(0), "");
   EXPECT_EQ(MCContEncoder().GetNumberOfCategories(), 0);
   EXPECT_EQ(MCContEncoder(std::vector<double>{1, 2}).GetNumberOfCategories(), 3);
 }
 
-struct RoundCase {
-  IMCVariable::WRoundingOption option;
-  double weight;
-  double expected;
-};
-void PrintTo(const RoundCase& c, std::ostream* os) { *os << c.option << " " << c.weight; }
-
-class MCRoundEncoderTest : public ::testing::TestWithParam<RoundCase> {};
-
-TEST_P(MCRoundEncoderTest, RoundsAndRejectsNonPositive) {
-  MCRoundEncoder e(GetParam().option);
-  EXPECT_EQ(e.Encode(GetParam().weight), GetParam().expected) << GetParam().weight;
+TEST(MCRoundEncoderTest, RoundsAndRejectsNonPositive) {
+  const IMCVariable::WRoundingOption t = IMCVariable::kTruncate, c = IMCVariable::kRoundClosest,
+                                     a = IMCVariable::kAsIs;
+  const std::vector<double> weights = {2.9, 0.4, 2.5, 2.49, 0.3, 0.0, kMiss};
+  const IMCVariable::WRoundingOption options[] = {t, t, c, c, a, a, a};
+  const std::vector<double> expected = {2, kMiss, 3, 2, 0.3, kMiss, kMiss};
+  for (std::size_t k = 0; k < weights.size(); ++k)
+    EXPECT_EQ(MCRoundEncoder(options[k]).Encode(weights[k]), expected[k]) << k;
 }
 
-INSTANTIATE_TEST_SUITE_P(Options, MCRoundEncoderTest,
-                         ::testing::Values(RoundCase{IMCVariable::kTruncate, 2.9, 2},
-                                           RoundCase{IMCVariable::kTruncate, 0.4, kMiss},
-                                           RoundCase{IMCVariable::kRoundClosest, 2.5, 3},
-                                           RoundCase{IMCVariable::kRoundClosest, 2.49, 2},
-                                           RoundCase{IMCVariable::kAsIs, 0.3, 0.3},
-                                           RoundCase{IMCVariable::kAsIs, 0, kMiss},
-                                           RoundCase{IMCVariable::kAsIs, kMiss, kMiss}));
-
-// The interval and discrete-value rules shared by the three numeric encoders.
+// The interval and discrete-value rules shared by the three numeric encoders: a user-missing
+// value encodes as the system-missing value does, and no string is taken as missing.
 class NumericMissingTest : public ::testing::TestWithParam<std::function<IMCEncoder*()>> {
  protected:
   std::unique_ptr<IMCEncoder> e_{GetParam()()};
 };
 
-TEST_P(NumericMissingTest, IntervalIsClosedAndSetOnce) {
+TEST_P(NumericMissingTest, IntervalIsClosedAndSetOnceDiscreteValuesKeepTheirLabels) {
   double low = -7, high = -7;
   EXPECT_FALSE(e_->GetMissingInterval(low, high));
   EXPECT_EQ(low, -7);
-  EXPECT_FALSE(e_->SetMissingInterval(3, 3));
-  EXPECT_FALSE(e_->SetMissingInterval(4, 3));
+  EXPECT_FALSE(e_->SetMissingInterval(3, 3) || e_->SetMissingInterval(4, 3));
   EXPECT_TRUE(e_->SetMissingInterval(1, 2));
   EXPECT_FALSE(e_->SetMissingInterval(5, 6));
   ASSERT_TRUE(e_->GetMissingInterval(low, high));
-  EXPECT_EQ(low, 1);
-  EXPECT_EQ(high, 2);
-  EXPECT_TRUE(e_->IsMissing(1.0));
-  EXPECT_TRUE(e_->IsMissing(1.5));
-  EXPECT_TRUE(e_->IsMissing(2.0));
-  EXPECT_FALSE(e_->IsMissing(2.0000001));
-  EXPECT_FALSE(e_->IsMissing(5.5));
-  EXPECT_TRUE(e_->IsMissing(kMiss));
-}
-
-TEST_P(NumericMissingTest, DiscreteValuesKeepTheirLabels) {
-  EXPECT_TRUE(e_->AddDiscreteUserMissing(8.0, "eight"));
-  EXPECT_TRUE(e_->AddDiscreteUserMissing(9.0, "nine"));
-  EXPECT_TRUE(e_->IsMissing(9.0));
-  EXPECT_FALSE(e_->IsMissing(8.5));
+  EXPECT_EQ(std::make_pair(low, high), std::make_pair(1.0, 2.0));
+  EXPECT_TRUE(e_->AddDiscreteUserMissing(8.0, "eight") && e_->AddDiscreteUserMissing(9.0, "nine"));
+  EXPECT_FALSE(e_->AddDiscreteUserMissing("9", "nine"));
+  std::vector<bool> missing;
+  for (double x : {1.0, 1.5, 2.0, 2.0000001, 5.5, kMiss, 9.0, 8.5})
+    missing.push_back(e_->IsMissing(x));
+  EXPECT_EQ(missing, (std::vector<bool>{true, true, true, false, false, true, true, false}));
+  EXPECT_EQ(Codes(*e_, std::vector<double>{9.0, 1.5}), (std::vector<double>(2, e_->Encode(kMiss))));
   EXPECT_EQ(*e_->GetDiscreteMissValues(), (std::vector<double>{8, 9}));
   EXPECT_EQ(*e_->GetMissValueLabels(), (std::vector<std::string>{"eight", "nine"}));
   EXPECT_EQ(e_->GetDiscreteMissValuesStr(), nullptr);
@@ -169,59 +132,36 @@ INSTANTIATE_TEST_SUITE_P(Encoders, NumericMissingTest,
                                              return new MCRoundEncoder(IMCVariable::kAsIs);
                                            }));
 
-TEST(EncoderStreamTest, ContEncoderReadDropsBinningButKeepsCount) {
-  std::ostringstream os;
-  MCContEncoder(0, 1, 4).WriteObjectXML(os, 0);
-  MCContEncoder read(std::vector<double>{7});
-  std::istringstream is(os.str());
-  read.ReadObjectXML(is);
-  EXPECT_EQ(read.GetBinningEncoder(), nullptr);
-  EXPECT_EQ(read.GetNumberOfCategories(), 4);
-}
-
-struct BadStream {
-  std::function<IMCEncoder*()> make;
-  std::string text;
-  std::string message;
-};
-
-class EncoderFailureTest : public ::testing::TestWithParam<BadStream> {};
-
-TEST_P(EncoderFailureTest, PrintsAndThrows) {
-  std::unique_ptr<IMCEncoder> e(GetParam().make());
-  std::istringstream is(GetParam().text);
-  ExpectReadFailure([&] { e->ReadObjectXML(is); }, GetParam().message);
-}
-
-IMCEncoder* NewCont() { return new MCContEncoder(); }
-IMCEncoder* NewCatNum() { return new MCCatNumEncoder(); }
-IMCEncoder* NewString() { return new MCStringEncoder(); }
-IMCEncoder* NewRound() { return new MCRoundEncoder(); }
-
-INSTANTIATE_TEST_SUITE_P(
-    Streams, EncoderFailureTest,
-    ::testing::Values(
-        BadStream{NewCont, "\n<Obj name=\"MCCatNumEncoder\">\n<Int value=\"0\"/>",
-                  "Failure reading MCContEncoder!\n"},
-        BadStream{NewCont,
+// Each reader refuses its own malformed streams with its message.
+TEST(EncoderStreamTest, MalformedStreamsPrintAndThrow) {
+  const std::string cat = "\n<Obj name=\"MCCatNumEncoder\">\n<Int value=\"";
+  const struct {
+    IMCEncoder* encoder;
+    std::string text, name;
+  } streams[] = {{new MCContEncoder(), cat + "0\"/>", "MCContEncoder"},
+                 {new MCContEncoder(),
                   "\n<Obj name=\"MCContEncoder\">\n<Int value=\"3\"/>\n<Int value=\"0\"/>"
                   "\n<Int value=\"-1\"/>\n</Obj>",
-                  "Failure reading MCContEncoder!\n"},
-        BadStream{NewCatNum,
-                  "\n<Obj name=\"MCCatNumEncoder\">\n<Int value=\"2\"/>\n<Double value=\"1\"/>"
-                  "\n<Double value=\"1\"/>",
-                  "Failure reading MCCatNumEncoder!\n"},
-        BadStream{NewCatNum,
-                  "\n<Obj name=\"MCCatNumEncoder\">\n<Int value=\"1\"/>\n<Double value=\"nan\"/>"
-                  "\n<Int value=\"0\"/>\n<Int value=\"0\"/>\n<Int value=\"0\"/>\n</Obj>",
-                  "Failure reading MCCatNumEncoder!\n"},
-        BadStream{NewString,
+                  "MCContEncoder"},
+                 {new MCCatNumEncoder(),
+                  cat + "2\"/>\n<Double value=\"1\"/>\n<Double value=\"1\"/>", "MCCatNumEncoder"},
+                 {new MCCatNumEncoder(),
+                  cat + "1\"/>\n<Double value=\"nan\"/>\n<Int value=\"0\"/>\n<Int value=\"0\"/>"
+                        "\n<Int value=\"0\"/>\n</Obj>",
+                  "MCCatNumEncoder"},
+                 {new MCStringEncoder(),
                   "\n<Obj name=\"MCStringEncoder\">\n<Int value=\"1\"/>\n<String value=\"a\"/>"
                   "\n<Int value=\"0\"/>\n<Int value=\"0\"/>",
-                  "Failure reading MCStringEncoder!\n"},
-        BadStream{NewRound,
+                  "MCStringEncoder"},
+                 {new MCRoundEncoder(),
                   "\n<Obj name=\"MCRoundEncoder\">\n<Int value=\"1\"/>\n<Int value=\"1\"/>"
                   "\n<Double value=\"2\"/>\n<Double value=\"1\"/>",
-                  "Failure reading MCRoundEncoder from XML!\n"}));
+                  "MCRoundEncoder from XML"}};
+  for (const auto& s : streams) {
+    std::unique_ptr<IMCEncoder> e(s.encoder);
+    std::istringstream is(s.text);
+    ExpectReadFailure([&] { e->ReadObjectXML(is); }, "Failure reading " + s.name + "!\n");
+  }
+}
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "MCRNGenerator.h"
 #include "MCURandom.h"
@@ -128,12 +129,10 @@ TEST(MCURandomPersistTest, CorruptObjectStreamsAreRefusedWithAMessage) {
   std::stringstream s;
   a.WriteObjectXML(s, 0);
   const std::string text = s.str();
-  const std::string bad[] = {
-      std::string(text).replace(text.find("MCURandom"), 9, "MCVarList"),
-      std::string(text).replace(text.find("31"), 2, "x1"),
-      std::string(text).replace(text.find("31"), 2, "-5"),
-      text.substr(0, text.rfind('\n')),  // no end line
-  };
+  std::vector<std::string> bad = {std::string(text).replace(text.find("MCURandom"), 9, "MCVarList"),
+                                  text.substr(0, text.rfind('\n'))};              // no end line
+  for (const char* seed : {"x1", "-5", "4294967296", "1e300", "nan", "Missing"})  // not 32 bits
+    bad.push_back(std::string(text).replace(text.find("31"), 2, seed));
   for (const std::string& b : bad) {
     std::stringstream in(b);
     MCURandom r(3, true, false, nullptr);
