@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <map>
 #include <string>
 #include <tuple>
@@ -91,21 +90,11 @@ TEST_P(LogitFixture, JsonAgreesWithR) {
   EXPECT_TRUE(doc["collinearity"].is_null());
 
   // Classification rows add up to the (frequency-weighted) count of each observed category.
-  std::ifstream in(csv);
-  std::string line;
-  std::getline(in, line);
-  std::replace(line.begin(), line.end(), ',', ' ');
-  const std::vector<std::string> names = Words(line);
-  const auto column = [&](const std::string& n) {
-    return static_cast<std::size_t>(std::find(names.begin(), names.end(), n) - names.begin());
-  };
+  const CsvTable data = ReadCsv(csv);
+  const std::string f = ref.head["freq"][0];
   std::map<std::string, double> observed;
-  while (std::getline(in, line)) {
-    std::replace(line.begin(), line.end(), ',', ' ');
-    const std::vector<std::string> v = Words(line);
-    if (v.empty()) continue;
-    const std::string f = ref.head["freq"][0];
-    observed[v[column("y")]] += f == "-" ? 1.0 : std::stod(v[column(f)]);
+  for (std::size_t i = 0; i < data.rows.size(); ++i) {
+    observed[data.rows[i][data.Column("y")]] += f == "-" ? 1.0 : data.Number(i, data.Column(f));
   }
   const json& table = doc["classification"];
   ASSERT_EQ(table.size(), ascending.size());

@@ -28,6 +28,7 @@ class Inputs : public Program {
     Program::SetUp();
     ASSERT_EQ(Run("gen --rows 300 --seed 3 --out '" + fDir + "/d.csv'"), 0) << fErr;
     ASSERT_EQ(Run("gen --rows 300 --seed 3 --out '" + fDir + "/d.bin'"), 0) << fErr;
+    EXPECT_EQ(Read(fDir + "/d.bin").size(), 300u * 12 * 8);
   }
   std::string D(const std::string& name) { return "'" + fDir + "/" + name + "'"; }
 };
@@ -70,6 +71,9 @@ TEST_F(Inputs, EveryFormGivesTheSameJson) {
         const nlohmann::json doc = nlohmann::json::parse(first);
         EXPECT_EQ(doc["records"]["used"], 300);
         EXPECT_EQ(doc["parameters"].size(), 1u + 10 + 20 + 2);
+        // The generated data follow y = ... + 0.8 x1 - 0.5 x2 + ... + noise.
+        EXPECT_NEAR(doc["parameters"][31]["estimate"].get<double>(), 0.8, 0.2);
+        EXPECT_NEAR(doc["parameters"][32]["estimate"].get<double>(), -0.5, 0.2);
       }
       EXPECT_EQ(fOut, first);
     }
