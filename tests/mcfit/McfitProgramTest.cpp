@@ -6,10 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cmath>
 #include <fstream>
-#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -27,25 +25,24 @@ class Conformance : public Program, public ::testing::WithParamInterface<const c
 // The case's .ref file says the model; mcfit fits it from the .csv and must agree with R.
 TEST_P(Conformance, JsonAgreesWithR) {
   const std::string name = GetParam();
-  Ref ref = ReadRef(kFixtures + name + ".ref");
+  const regtest::FixtureFields ref(kFixtures + name + ".ref");
   ASSERT_FALSE(ref.params.empty()) << name;
-  std::map<std::string, std::vector<std::string>>& head = ref.head;
   const std::vector<std::vector<std::string>>& params = ref.params;
   const std::string args =
-      "fit --quiet --data '" + kFixtures + name + ".csv' --dependent y" + ref.ModelArgs();
+      "fit --quiet --data '" + kFixtures + name + ".csv' --dependent y" + ModelArgs(ref);
   const std::string json = fDir + "/fit.json";
   ASSERT_EQ(Run(args + " --json '" + json + "'"), 0) << args << "\n" << fErr;
   EXPECT_TRUE(fOut.empty());  // --quiet
   const nlohmann::json doc = nlohmann::json::parse(Read(json));
 
   EXPECT_EQ(doc["model"], "linear");
-  const double n = std::stod(head["n"][0]);
+  const double n = ref.Number("n");
   EXPECT_DOUBLE_EQ(doc["total_weight"].get<double>(), n);
   EXPECT_TRUE(doc["categories"].empty());
   const nlohmann::json& fit = doc["fit"];
-  EXPECT_TRUE(Near(fit["r_squared"].get<double>(), std::stod(head["r2"][0])));
-  EXPECT_TRUE(Near(fit["residual_std_error"].get<double>(), std::stod(head["sigma"][0])));
-  EXPECT_DOUBLE_EQ(fit["df_error"].get<double>(), n - std::stod(head["rank"][0]));
+  EXPECT_TRUE(Near(fit["r_squared"].get<double>(), ref.Number("r2")));
+  EXPECT_TRUE(Near(fit["residual_std_error"].get<double>(), ref.Number("sigma")));
+  EXPECT_DOUBLE_EQ(fit["df_error"].get<double>(), n - ref.Number("rank"));
   EXPECT_TRUE(fit["minus2_log_likelihood"].is_null());
 
   const nlohmann::json& ps = doc["parameters"];
@@ -54,7 +51,7 @@ TEST_P(Conformance, JsonAgreesWithR) {
   for (std::size_t k = 0; k < params.size(); ++k) {
     const nlohmann::json& p = ps[k];
     SCOPED_TRACE(name + " parameter " + std::to_string(k) + " " + p["name"].get<std::string>());
-    if (params[k][2] == "NA") {
+    if (params[k][1] == "NA") {
       EXPECT_TRUE(p["redundant"].get<bool>());
       EXPECT_EQ(p["estimate"].get<double>(), 0.0);
       EXPECT_TRUE(p["std_error"].is_null() && p["p_value"].is_null());
@@ -62,17 +59,17 @@ TEST_P(Conformance, JsonAgreesWithR) {
     }
     ++kept;
     EXPECT_FALSE(p["redundant"].get<bool>());
-    EXPECT_TRUE(Near(p["estimate"].get<double>(), std::stod(params[k][2])))
-        << p["estimate"] << " vs " << params[k][2];
-    EXPECT_TRUE(Near(p["std_error"].get<double>(), std::stod(params[k][3])))
-        << p["std_error"] << " vs " << params[k][3];
+    EXPECT_TRUE(Near(p["estimate"].get<double>(), std::stod(params[k][1])))
+        << p["estimate"] << " vs " << params[k][1];
+    EXPECT_TRUE(Near(p["std_error"].get<double>(), std::stod(params[k][2])))
+        << p["std_error"] << " vs " << params[k][2];
     EXPECT_TRUE(Near(p["statistic"].get<double>(),
                      p["estimate"].get<double>() / p["std_error"].get<double>()));
     const double pv = p["p_value"].get<double>();
     EXPECT_TRUE(pv >= 0.0 && pv <= 1.0);
   }
-  EXPECT_EQ(kept, std::stoi(head["rank"][0]));
-  if (head["intercept"][0] == "1") {
+  EXPECT_EQ(kept, static_cast<int>(ref.Number("rank")));
+  if (ref.One("intercept") == "1") {
     EXPECT_EQ(ps[0]["name"], "(Intercept)");
   }
 }
