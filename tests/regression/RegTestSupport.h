@@ -301,24 +301,34 @@ struct DenseStats {
   std::vector<double> score, info;
 };
 
-// The rows of <name>.csv ("NA" read as missing) and the model its .ref file describes.
+// The rows of a CSV file of numbers ("NA" read as missing) and the positions of its columns.
+inline Rows ReadCsvRows(const std::string& path, std::map<std::string, int>* position = nullptr) {
+  std::ifstream in(path);
+  std::string line;
+  std::getline(in, line);
+  std::istringstream header(line);
+  int at = 0;
+  for (std::string column; position != nullptr && std::getline(header, column, ',');) {
+    (*position)[column] = at++;
+  }
+  Rows rows;
+  while (std::getline(in, line)) {
+    if (line.empty()) continue;
+    std::istringstream cells(line);
+    rows.emplace_back();
+    for (std::string cell; std::getline(cells, cell, ',');) {
+      rows.back().push_back(cell == "NA" ? MCMV::Missing() : std::stod(cell));
+    }
+  }
+  return rows;
+}
+
+// The rows of <name>.csv and the model its .ref file describes.
 struct Fixture {
   Fixture(const std::string& dir, const std::string& name)
-      : ref(dir + name + ".ref"), sm(dir + name + ".sm") {
-    std::ifstream in(dir + name + ".csv");
-    std::string line;
-    std::getline(in, line);
-    std::istringstream header(line);
-    int at = 0;
-    for (std::string column; std::getline(header, column, ',');) position[column] = at++;
-    while (std::getline(in, line)) {
-      if (line.empty()) continue;
-      std::istringstream cells(line);
-      rows.emplace_back();
-      for (std::string cell; std::getline(cells, cell, ',');) {
-        rows.back().push_back(cell == "NA" ? MCMV::Missing() : std::stod(cell));
-      }
-    }
+      : ref(dir + name + ".ref"),
+        sm(dir + name + ".sm"),
+        rows(ReadCsvRows(dir + name + ".csv", &position)) {
     freq = ref.One("freq").empty() ? -1 : position.at(ref.One("freq"));
     regr = ref.One("regr").empty() ? -1 : position.at(ref.One("regr"));
   }
@@ -360,8 +370,8 @@ struct Fixture {
   }
 
   FixtureFields ref, sm;
+  std::map<std::string, int> position;  // before rows, which fill it
   Rows rows;
-  std::map<std::string, int> position;
   std::vector<int> indices;
   int freq = -1, regr = -1;
 };
