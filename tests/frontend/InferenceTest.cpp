@@ -1,105 +1,17 @@
-// The inference functions fed with R's own estimates, covariance matrices and sums
-// (fixtures/formula/*.ref, written by fixtures/formula/make_fixtures.R) give R's statistics;
-// and the cases where a statistic does not apply.
+// The inference functions where a statistic does not apply. Their values against R are checked
+// through whole fits in FitTest, on the same fixtures.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <fstream>
-#include <map>
-#include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "Inference.h"
-#include "RFixture.h"
+#include "MCSymMatrix.h"
 
 namespace MCFrontEnd {
 namespace {
-
-class LinearAgainstR : public ::testing::TestWithParam<const char*> {};
-
-TEST_P(LinearAgainstR, OverallStatisticsIntervalsAndEffectTests) {
-  const RFixture f = ReadRFixture(GetParam());
-  LinearSums sums;
-  sums.rss = f["rss"];
-  sums.mss = f["mss"];
-  sums.nObs = f["nobs"];
-  sums.sumLogRegWeights = f["sumlogw"];
-  sums.rank = static_cast<int>(f["rank"]);
-  sums.intercept = f["intercept"] == 1.0;
-  const LinearSummary s = SummarizeLinear(sums);
-  EXPECT_EQ(s.dfResidual, f["rdf"]);
-  ExpectR(s.sigma, f["sigma"], "sigma");
-  ExpectR(s.rSquared, f["r2"], "R squared");
-  ExpectR(s.rSquaredAdj, f["r2adj"], "adjusted R squared");
-  ExpectR(s.fStatistic, f["f"], "F");
-  EXPECT_EQ(s.fDf1, f["fdf1"]);
-  EXPECT_EQ(s.fDf2, f["fdf2"]);
-  ExpectR(s.fPValue, f["fp"], "F p-value");
-  ExpectR(s.logLikelihood, f["loglik"], "log-likelihood");
-  ExpectR(s.aic, f["aic"], "AIC");
-  ExpectR(s.bic, f["bic"], "BIC");
-
-  for (std::size_t k = 0; k < f.coefs.size(); ++k) {
-    const std::vector<double>& c = f.coefs[k];
-    const auto ci = ConfidenceInterval(c[0], c[1], f["level"], s.dfResidual);
-    ASSERT_TRUE(ci) << k;
-    ExpectR(ci->low, c[2], "low end of interval " + std::to_string(k));
-    ExpectR(ci->high, c[3], "high end of interval " + std::to_string(k));
-  }
-  // The fixtures' covariances are R's, already scaled by the residual variance.
-  for (const RFixture::Effect& e : f.effects) {
-    ExpectEffectTest(WaldFTest(FixtureEstimates(f), f.vcov, 1.0, e.parameters, s.dfResidual), e);
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(Fixtures, LinearAgainstR,
-                         ::testing::Values("lm_crossing", "lm_drop1", "lm_regression_weights",
-                                           "lm_frequency_weights", "lm_both_weights",
-                                           "lm_no_intercept"));
-
-class LogisticAgainstR : public ::testing::TestWithParam<const char*> {};
-
-TEST_P(LogisticAgainstR, LikelihoodsOddsRatiosAndEffectTests) {
-  const RFixture f = ReadRFixture(GetParam());
-  LogisticSums sums;
-  sums.logLikelihood = f["loglik"];
-  sums.categoryWeights = f.values.at("counts");
-  sums.nObs = f["nobs"];
-  sums.rank = static_cast<int>(f["rank"]);
-  sums.intercept = f["intercept"] == 1.0;
-  const LogisticSummary s = SummarizeLogistic(sums);
-  ExpectR(s.aic, f["aic"], "AIC");
-  ExpectR(s.bic, f["bic"], "BIC");
-  ExpectR(s.nullLogLikelihood, f["llnull"], "null log-likelihood");
-  ExpectR(s.lrStatistic, f["lr"], "likelihood ratio");
-  EXPECT_EQ(s.lrDf, f["lrdf"]);
-  ExpectR(s.lrPValue, f["lrp"], "likelihood-ratio p-value");
-
-  for (std::size_t k = 0; k < f.coefs.size(); ++k) {
-    const std::vector<double>& c = f.coefs[k];
-    const std::string at = " of coefficient " + std::to_string(k);
-    const auto ci = ConfidenceInterval(c[0], c[1], f["level"], INFINITY);
-    ASSERT_TRUE(ci) << k;
-    ExpectR(ci->low, c[2], "low end" + at);
-    ExpectR(ci->high, c[3], "high end" + at);
-    const auto odds = OddsRatioWithInterval(c[0], c[1], f["level"]);
-    ASSERT_TRUE(odds) << k;
-    ExpectR(odds->ratio, c[4], "odds ratio" + at);
-    ExpectR(odds->interval.low, c[5], "odds ratio low end" + at);
-    ExpectR(odds->interval.high, c[6], "odds ratio high end" + at);
-  }
-  for (const RFixture::Effect& e : f.effects) {
-    ExpectEffectTest(WaldChiSquareTest(FixtureEstimates(f), f.vcov, e.parameters), e);
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(Fixtures, LogisticAgainstR,
-                         ::testing::Values("glm_binomial", "glm_no_intercept", "multinom_infert",
-                                           "multinom_frequency_weights"));
-
-// --- Where a statistic does not apply ---------------------------------------------------------
 
 TEST(SummarizeLinearTest, StatisticsThatDoNotApply) {
   struct Case {

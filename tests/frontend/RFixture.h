@@ -89,12 +89,6 @@ inline RFixture ReadRFixture(const std::string& name) {
   return f;
 }
 
-inline std::vector<double> FixtureEstimates(const RFixture& f) {
-  std::vector<double> b;
-  for (const auto& c : f.coefs) b.push_back(c[0]);
-  return b;
-}
-
 // R's value to 1e-10, relative.
 inline void ExpectR(const std::optional<double>& got, double want, const std::string& what) {
   ASSERT_TRUE(got.has_value()) << what << " is empty; R has " << want;

@@ -1,6 +1,6 @@
-// mcfit given hostile CSV and binary files: each answer is the documented exit code, one line
-// on standard error when it fails, no output file left behind, and never a NaN presented as a
-// result.
+// mcfit given hostile CSV and binary files and bad options: each answer is the documented exit
+// code, one line on standard error naming the problem when it fails, no output file left behind,
+// and never a NaN presented as a result.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -69,9 +69,10 @@ std::string BinRecords(double y3, double a3) {
 
 struct Case {
   const char* name;
-  std::string content;
-  const char* args;  // the model, after --data
-  int code;          // 0 fitted, 1 not fittable, 2 bad input
+  std::string content;  // of the data file, named after the case
+  const char* args;     // the model, after --data; a whole command when it holds {D}, the folder
+  int code;             // 0 fitted, 1 not fittable, 2 bad input
+  const char* message = "";  // words of the message on standard error
 };
 
 std::ostream& operator<<(std::ostream& os, const Case& c) { return os << c.name; }
@@ -79,6 +80,7 @@ std::ostream& operator<<(std::ostream& os, const Case& c) { return os << c.name;
 const char* const kCsvModel = "--dependent y --covariates x";
 const char* const kCsvFactorModel = "--dependent y --covariates x --factors A";
 const char* const kBinModel = "--columns y,x,A --dependent y --covariates x --factors A";
+#define LOGIT "--dependent y --covariates x --model logistic "
 
 std::vector<Case> Cases() {
   std::vector<Case> c = {
@@ -86,9 +88,11 @@ std::vector<Case> Cases() {
       {"empty", "", kCsvModel, 2},
       {"only_blank_lines", "\n\r\n\n", kCsvModel, 2},
       {"header_only", "y,x\n", kCsvModel, 1},
-      {"cut_inside_a_record", "y,x\n1,2\n3,4\n5", kCsvModel, 2},
+      {"cut_inside_a_record", "y,x\n1,2\n3,4\n5", kCsvModel, 2,
+       "cut_inside_a_record.csv, line 4: 1 field"},
       {"cut_inside_quotes", "y,x\n1,2\n\"3", kCsvModel, 2},
-      {"ragged_long_row", "y,x\n1,2\n3,4,5\n", kCsvModel, 2},
+      {"ragged_long_row", "y,x\n1,2\n3,4,5\n", kCsvModel, 2,
+       "ragged_long_row.csv, line 3: 3 fields where the header has 2"},
       {"quote_in_unquoted_field", "y,x\n1,2\n3,4\"\n", kCsvModel, 2},
       {"text_after_closing_quote", "y,x\n1,\"2\"x\n", kCsvModel, 2},
       {"duplicate_column", "y,x,x\n1,2,3\n", kCsvModel, 2},
@@ -152,17 +156,66 @@ std::vector<Case> Cases() {
       {"all_weights_zero", Csv("y,x,w", 5, [](int i) { return Str(i) + "," + Str(2 * i) + ",0"; }),
        "--dependent y --covariates x --freq-weight w", 1},
       {"negative_weights", Csv("y,x,w", 5, [](int i) { return Str(i) + "," + Str(2 * i) + ",-1"; }),
-       "--dependent y --covariates x --regr-weight w", 2},
-      {"all_dependent_missing", Csv("y,x", 5, [](int i) { return "NA," + Str(i); }), kCsvModel, 1},
+       "--dependent y --covariates x --regr-weight w", 2,
+       "negative_weights.csv, record 1: regression weight 'w' is -1; weights cannot be negative"},
+      {"negative_frequency", "y,f\n1,1\n2,-2\n3,0\n", "--dependent y --freq-weight f", 2,
+       "negative_frequency.csv, record 2: frequency weight 'f' is -2; weights cannot be negative"},
+      {"all_dependent_missing", Csv("y,x", 5, [](int i) { return "NA," + Str(i); }), kCsvModel, 1,
+       "error 307"},
+      {"one_category", "y,x\na,1\na,2\na,3\n", LOGIT, 1, "error 318"},
       // Binary record files.
       {"bin_empty", "", kBinModel, 1},
       {"bin_truncated", BinRecords(1.0, 0.0).substr(0, 8 * 3 * 5 + 12), kBinModel, 2},
-      {"bin_nan_dependent", BinRecords(kNaN, 0.0), kBinModel, 2},
-      {"bin_inf_factor", BinRecords(1.0, kInf), kBinModel, 2},
+      {"bin_nan_dependent", BinRecords(kNaN, 0.0), kBinModel, 2,
+       "bin_nan_dependent.bin, record 4: dependent 'y' holds a value that is not a finite number"},
+      {"bin_inf_factor", BinRecords(1.0, kInf), kBinModel, 2,
+       "bin_inf_factor.bin, record 4: factor 'A' holds a value that is not a finite number"},
       {"bin_missing_values", BinRecords(kMissing, kMissing), kBinModel, 0},
       {"bin_negative_code", BinRecords(1.0, -7.0), kBinModel, 0},
       {"bin_fractional_code", BinRecords(1.0, 0.25), kBinModel, 0},
       {"bin_single_record", Bin({3.0, 1.0, 0.0}), kBinModel, 0},
+      // Bad options and models, over good data.
+      {"unknown_column", Good(), "--dependent y --factors h", 2, "unknown column 'h'"},
+      {"text_covariate", "y,x\n1,1\n2,two\n", kCsvModel, 2,
+       "text_covariate.csv, line 3: covariate 'x' holds 'two'"},
+      {"text_dependent", Good(), "--dependent A", 2, "'A' holds 'a'"},
+      {"factor_and_covariate", Good(), "--dependent y --factors A --covariates A", 2,
+       "both a factor"},
+      {"unreadable_file", "", "fit --data {D}/absent.csv --dependent y", 2,
+       "absent.csv: cannot open the file"},
+      {"unknown_option", Good(), "--dependent y --bogus", 2, "--bogus"},
+      {"empty_term_name", Good(), "--dependent y --factors A --effects 'A**A'", 2, "empty name"},
+      {"factor_twice_in_term", Good(), "--dependent y --factors A --effects 'A*A'", 2,
+       "twice in term"},
+      {"term_twice", Good(), "--dependent y --factors A --covariates x --effects 'x*A,A*x'", 2,
+       "given twice"},
+      {"unknown_reference", Good(), LOGIT "--reference 9", 2, "has no category '9'"},
+      {"bad_patterns", Good(), LOGIT "--patterns maybe", 2, "--patterns"},
+      {"no_halving", Good(), LOGIT "--max-step-halving 0", 2, "--max-step"},
+      {"negative_criterion", Good(), LOGIT "--ll-criterion -1", 2, "--ll-crit"},
+      {"logistic_option_on_linear", Good(), "--dependent y --reference 1", 2, "--model logistic"},
+      {"decimal_comma", "y;x\n1,5;2\n2,5;3\n", kCsvModel, 2,
+       "decimal_comma.csv, line 2: dependent 'y' holds '1,5', not a number (numbers need a "
+       "decimal point, not a comma)"},
+      {"gz_truncated", std::string("\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\x25\x93\x39", 13),
+       kCsvModel, 2, "gz_truncated.csv.gz: cannot decompress"},
+      {"long_separator", Good(), "--dependent y --sep ab", 2, "--sep"},
+      {"separator_not_in_file", Good(), "--dependent y --covariates x --sep ';'", 2,
+       "unknown column 'y'"},
+      {"tolerance_one", Good(), "--dependent y --covariates x --tolerance 1", 2,
+       "--tolerance must be a number with 0 <= T < 1, not 1"},
+      {"tolerance_negative", Good(), "--dependent y --covariates x --tolerance -1e-9", 2,
+       "not -1e-09"},
+      {"tolerance_nan", Good(), "--dependent y --covariates x --tolerance nan", 2,
+       "0 <= T < 1, not nan"},
+      {"tolerance_text", Good(), "--dependent y --covariates x --tolerance small", 2,
+       "--tolerance"},
+      {"no_effects", Good(), "--dependent y --no-intercept", 2, "neither an intercept nor a term"},
+      {"option_slip", Good(), "--dependent y --covariate x", 2,
+       "unknown option '--covariate' (did you mean '--covariates'?)"},
+      {"command_slip", "", "fti --data {D}/x.csv", 2, "unknown command 'fti' (did you mean 'fit'?)"},
+      {"column_slip", Good(), "--dependent y --covariates xx", 2,
+       "unknown column 'xx' (did you mean 'x'?)"},
   };
   return c;
 }
@@ -172,13 +225,18 @@ class McfitHostile : public Program, public ::testing::WithParamInterface<Case> 
 TEST_P(McfitHostile, AnswersWithTheDocumentedCode) {
   const Case& c = GetParam();
   const std::string file =
-      std::string(c.name) + (std::strncmp(c.name, "bin_", 4) == 0 ? ".bin" : ".csv");
+      std::string(c.name) + (std::strncmp(c.name, "bin_", 4) == 0  ? ".bin"
+                             : std::strncmp(c.name, "gz_", 3) == 0 ? ".csv.gz"
+                                                                   : ".csv");
   WriteFile(file, c.content);
-  const int rc =
-      Run("fit --data '" + fDir + "/" + file + "' " + c.args + " --json '" + fDir + "/out.json'");
+  std::string command = "fit --data '" + fDir + "/" + file + "' " + c.args;
+  if (std::strstr(c.args, "{D}") != nullptr) command = c.args;
+  for (std::size_t at; (at = command.find("{D}")) != std::string::npos;) command.replace(at, 3, fDir);
+  const int rc = Run(command + " --json '" + fDir + "/out.json'");
   ASSERT_GE(rc, 0);
   ASSERT_LT(rc, 128) << "crashed: " << fErr;
   EXPECT_EQ(rc, c.code) << fErr;
+  EXPECT_NE(fErr.find(c.message), std::string::npos) << fErr;
   if (rc != 0) {
     EXPECT_EQ(std::count(fErr.begin(), fErr.end(), '\n'), 1) << fErr;
     EXPECT_EQ(fErr.back(), '\n');
@@ -210,5 +268,6 @@ INSTANTIATE_TEST_SUITE_P(Files, McfitHostile, ::testing::ValuesIn(Cases()),
                          [](const ::testing::TestParamInfo<Case>& info) {
                            return std::string(info.param.name);
                          });
+#undef LOGIT
 
 }  // namespace

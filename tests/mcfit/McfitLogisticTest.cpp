@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <map>
 #include <string>
 #include <tuple>
@@ -28,12 +27,12 @@ class LogitFixture : public Program,
 // last or a category), and must agree with R's estimates, standard errors and likelihoods.
 TEST_P(LogitFixture, JsonAgreesWithR) {
   const std::string name = std::get<0>(GetParam());
-  Ref ref = ReadRef(kLogit + name + ".ref");
+  const regtest::FixtureFields ref(kLogit + name + ".ref");
   ASSERT_FALSE(ref.params.empty()) << name;
   const std::string csv = kLogit + name + ".csv";
-  std::string args = "fit --model logistic --data '" + csv + "' --dependent y" + ref.ModelArgs() +
+  std::string args = "fit --model logistic --data '" + csv + "' --dependent y" + ModelArgs(ref) +
                      " --param-criterion 1e-10";
-  const int refCode = static_cast<int>(ref.Get("ref"));
+  const int refCode = static_cast<int>(ref.Number("ref"));
   args += refCode == -2  ? " --reference first"
           : refCode >= 0 ? " --reference " + std::to_string(refCode)
                          : "";  // the default: last
@@ -49,7 +48,7 @@ TEST_P(LogitFixture, JsonAgreesWithR) {
       << warnings;
 
   // Categories ascending; the library's order (reference last) names the logits.
-  const std::vector<std::string>& libOrder = ref.head["categories"];
+  const std::vector<std::string>& libOrder = ref.List("categories");
   std::vector<std::string> ascending = libOrder;
   std::sort(ascending.begin(), ascending.end());
   EXPECT_EQ(doc["model"], "logistic");
@@ -60,20 +59,20 @@ TEST_P(LogitFixture, JsonAgreesWithR) {
   ASSERT_EQ(ps.size(), ref.params.size());
   const int nBasic = static_cast<int>(ref.params.size() / (libOrder.size() - 1));
   for (const std::vector<std::string>& w : ref.params) {
-    const int logit = std::stoi(w[1]);
-    const json& p = ps[static_cast<std::size_t>(logit * nBasic + std::stoi(w[2]))];
+    const int logit = std::stoi(w[0]);
+    const json& p = ps[static_cast<std::size_t>(logit * nBasic + std::stoi(w[1]))];
     SCOPED_TRACE(name + " " + p["name"].get<std::string>() + " for " + libOrder[logit]);
     EXPECT_EQ(p["target"], libOrder[logit]);
-    EXPECT_EQ(p["redundant"].get<bool>(), w[3] == "NA");
-    if (w[3] == "NA") {
+    EXPECT_EQ(p["redundant"].get<bool>(), w[2] == "NA");
+    if (w[2] == "NA") {
       EXPECT_EQ(Num(p["estimate"]), 0.0);
       EXPECT_TRUE(p["std_error"].is_null() && p["statistic"].is_null());
       continue;
     }
     const double b = Num(p["estimate"]);
     const double se = Num(p["std_error"]);
-    EXPECT_NEAR(b, std::stod(w[3]), 1e-7 * std::fabs(std::stod(w[3])));
-    EXPECT_NEAR(se, std::stod(w[4]), 1e-6 * std::stod(w[4]));
+    EXPECT_NEAR(b, std::stod(w[2]), 1e-7 * std::fabs(std::stod(w[2])));
+    EXPECT_NEAR(se, std::stod(w[3]), 1e-6 * std::stod(w[3]));
     EXPECT_NEAR(Num(p["statistic"]), b * b / (se * se), 1e-9 * b * b / (se * se));
     EXPECT_EQ(Num(p["df"]), 1.0);
     // Wald chi-square on 1 df: P(X > (b/se)^2) = 2 P(Z > |b/se|).
@@ -81,31 +80,21 @@ TEST_P(LogitFixture, JsonAgreesWithR) {
   }
 
   const json& fit = doc["fit"];
-  EXPECT_TRUE(Near(Num(fit["minus2_log_likelihood"]), -2.0 * ref.Get("ll"), 1e-9));
-  EXPECT_TRUE(Near(Num(fit["initial_minus2_log_likelihood"]), -2.0 * ref.Get("ll0"), 1e-12));
-  EXPECT_NEAR(Num(fit["cox_snell"]), ref.Get("coxsnell"), 1e-9);
-  EXPECT_NEAR(Num(fit["nagelkerke"]), ref.Get("nagelkerke"), 1e-9);
-  EXPECT_NEAR(Num(fit["mcfadden"]), ref.Get("mcfadden"), 1e-9);
+  EXPECT_TRUE(Near(Num(fit["minus2_log_likelihood"]), -2.0 * ref.Number("ll"), 1e-9));
+  EXPECT_TRUE(Near(Num(fit["initial_minus2_log_likelihood"]), -2.0 * ref.Number("ll0"), 1e-12));
+  EXPECT_NEAR(Num(fit["cox_snell"]), ref.Number("coxsnell"), 1e-9);
+  EXPECT_NEAR(Num(fit["nagelkerke"]), ref.Number("nagelkerke"), 1e-9);
+  EXPECT_NEAR(Num(fit["mcfadden"]), ref.Number("mcfadden"), 1e-9);
   EXPECT_TRUE(fit["r_squared"].is_null() && fit["df_error"].is_null());
   EXPECT_GT(fit["iterations"].get<int>(), 0);
   EXPECT_TRUE(doc["collinearity"].is_null());
 
   // Classification rows add up to the (frequency-weighted) count of each observed category.
-  std::ifstream in(csv);
-  std::string line;
-  std::getline(in, line);
-  std::replace(line.begin(), line.end(), ',', ' ');
-  const std::vector<std::string> names = Words(line);
-  const auto column = [&](const std::string& n) {
-    return static_cast<std::size_t>(std::find(names.begin(), names.end(), n) - names.begin());
-  };
+  const CsvTable data = ReadCsv(csv);
+  const std::string f = ref.List("freq").at(0);
   std::map<std::string, double> observed;
-  while (std::getline(in, line)) {
-    std::replace(line.begin(), line.end(), ',', ' ');
-    const std::vector<std::string> v = Words(line);
-    if (v.empty()) continue;
-    const std::string f = ref.head["freq"][0];
-    observed[v[column("y")]] += f == "-" ? 1.0 : std::stod(v[column(f)]);
+  for (std::size_t i = 0; i < data.rows.size(); ++i) {
+    observed[data.rows[i][data.Column("y")]] += f == "-" ? 1.0 : data.Number(i, data.Column(f));
   }
   const json& table = doc["classification"];
   ASSERT_EQ(table.size(), ascending.size());

@@ -6,10 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cmath>
 #include <fstream>
-#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -27,25 +25,24 @@ class Conformance : public Program, public ::testing::WithParamInterface<const c
 // The case's .ref file says the model; mcfit fits it from the .csv and must agree with R.
 TEST_P(Conformance, JsonAgreesWithR) {
   const std::string name = GetParam();
-  Ref ref = ReadRef(kFixtures + name + ".ref");
+  const regtest::FixtureFields ref(kFixtures + name + ".ref");
   ASSERT_FALSE(ref.params.empty()) << name;
-  std::map<std::string, std::vector<std::string>>& head = ref.head;
   const std::vector<std::vector<std::string>>& params = ref.params;
   const std::string args =
-      "fit --quiet --data '" + kFixtures + name + ".csv' --dependent y" + ref.ModelArgs();
+      "fit --quiet --data '" + kFixtures + name + ".csv' --dependent y" + ModelArgs(ref);
   const std::string json = fDir + "/fit.json";
   ASSERT_EQ(Run(args + " --json '" + json + "'"), 0) << args << "\n" << fErr;
   EXPECT_TRUE(fOut.empty());  // --quiet
   const nlohmann::json doc = nlohmann::json::parse(Read(json));
 
   EXPECT_EQ(doc["model"], "linear");
-  const double n = std::stod(head["n"][0]);
+  const double n = ref.Number("n");
   EXPECT_DOUBLE_EQ(doc["total_weight"].get<double>(), n);
   EXPECT_TRUE(doc["categories"].empty());
   const nlohmann::json& fit = doc["fit"];
-  EXPECT_TRUE(Near(fit["r_squared"].get<double>(), std::stod(head["r2"][0])));
-  EXPECT_TRUE(Near(fit["residual_std_error"].get<double>(), std::stod(head["sigma"][0])));
-  EXPECT_DOUBLE_EQ(fit["df_error"].get<double>(), n - std::stod(head["rank"][0]));
+  EXPECT_TRUE(Near(fit["r_squared"].get<double>(), ref.Number("r2")));
+  EXPECT_TRUE(Near(fit["residual_std_error"].get<double>(), ref.Number("sigma")));
+  EXPECT_DOUBLE_EQ(fit["df_error"].get<double>(), n - ref.Number("rank"));
   EXPECT_TRUE(fit["minus2_log_likelihood"].is_null());
 
   const nlohmann::json& ps = doc["parameters"];
@@ -54,7 +51,7 @@ TEST_P(Conformance, JsonAgreesWithR) {
   for (std::size_t k = 0; k < params.size(); ++k) {
     const nlohmann::json& p = ps[k];
     SCOPED_TRACE(name + " parameter " + std::to_string(k) + " " + p["name"].get<std::string>());
-    if (params[k][2] == "NA") {
+    if (params[k][1] == "NA") {
       EXPECT_TRUE(p["redundant"].get<bool>());
       EXPECT_EQ(p["estimate"].get<double>(), 0.0);
       EXPECT_TRUE(p["std_error"].is_null() && p["p_value"].is_null());
@@ -62,17 +59,17 @@ TEST_P(Conformance, JsonAgreesWithR) {
     }
     ++kept;
     EXPECT_FALSE(p["redundant"].get<bool>());
-    EXPECT_TRUE(Near(p["estimate"].get<double>(), std::stod(params[k][2])))
-        << p["estimate"] << " vs " << params[k][2];
-    EXPECT_TRUE(Near(p["std_error"].get<double>(), std::stod(params[k][3])))
-        << p["std_error"] << " vs " << params[k][3];
+    EXPECT_TRUE(Near(p["estimate"].get<double>(), std::stod(params[k][1])))
+        << p["estimate"] << " vs " << params[k][1];
+    EXPECT_TRUE(Near(p["std_error"].get<double>(), std::stod(params[k][2])))
+        << p["std_error"] << " vs " << params[k][2];
     EXPECT_TRUE(Near(p["statistic"].get<double>(),
                      p["estimate"].get<double>() / p["std_error"].get<double>()));
     const double pv = p["p_value"].get<double>();
     EXPECT_TRUE(pv >= 0.0 && pv <= 1.0);
   }
-  EXPECT_EQ(kept, std::stoi(head["rank"][0]));
-  if (head["intercept"][0] == "1") {
+  EXPECT_EQ(kept, static_cast<int>(ref.Number("rank")));
+  if (ref.One("intercept") == "1") {
     EXPECT_EQ(ps[0]["name"], "(Intercept)");
   }
 }
@@ -116,96 +113,6 @@ TEST_F(Program, InterceptOnlyExplainsNothing) {
   EXPECT_TRUE(fit["f_statistic"].is_null());
   EXPECT_NE(fOut.find("R squared: 0; adjusted R squared: 0\n"), std::string::npos) << fOut;
 }
-
-// Each bad input: its exit code, one line on standard error naming the problem, no file.
-struct BadCase {
-  const char* name;
-  const char* args;  // {D} is the scratch folder
-  int code;
-  const char* message;
-};
-
-class BadInput : public Program, public ::testing::WithParamInterface<BadCase> {};
-
-TEST_P(BadInput, ExitCodeMessageAndNoOutputFile) {
-  WriteFile("good.csv", "y,g,x\n1,a,1\n2,b,2\n3,a,4\n4,b,3\n");
-  WriteFile("ragged.csv", "y,g,x\n1,a,1\n2,b\n");
-  WriteFile("text.csv", "y,g,x\n1,a,1\n2,b,two\n");
-  WriteFile("empty.csv", "y,g,x\n,a,1\n,b,2\n");
-  WriteFile("one.csv", "y,x\na,1\na,2\na,3\n");
-  WriteFile("weights.csv", "y,f\n1,1\n2,-2\n3,0\n");
-  const std::vector<double> rec = {1, 0, 2, 1, 3, std::nan("")};
-  WriteFile("nan.bin", std::string(reinterpret_cast<const char*>(rec.data()), 48));
-  WriteFile("comma.csv", "y;x\n1,5;2\n2,5;3\n");
-  std::string many = "y,x\n";
-  for (int i = 0; i < 2000; ++i) many += std::to_string(i) + "," + std::to_string(i % 7) + "\n";
-  WriteFile("many.csv", many);
-  Shell("cd '" + fDir + "' && gzip -c many.csv | head -c 900 > cut.csv.gz && rm many.csv");
-  std::string args = GetParam().args;
-  for (std::size_t at; (at = args.find("{D}")) != std::string::npos;) args.replace(at, 3, fDir);
-  const std::string before = Listing();
-  EXPECT_EQ(Run(args + " --json '" + fDir + "/out.json'"), GetParam().code) << fErr;
-  EXPECT_NE(fErr.find(GetParam().message), std::string::npos) << fErr;
-  EXPECT_EQ(std::count(fErr.begin(), fErr.end(), '\n'), 1) << fErr;
-  EXPECT_EQ(Listing(), before);
-}
-
-#define GOOD "fit --data {D}/good.csv --dependent y "
-#define LOGIT GOOD "--covariates x --model logistic "
-INSTANTIATE_TEST_SUITE_P(
-    Cases, BadInput,
-    ::testing::Values(
-        BadCase{"UnknownColumn", GOOD "--factors h", 2, "unknown column 'h'"},
-        BadCase{"RaggedLine", "fit --data {D}/ragged.csv --dependent y --covariates x", 2,
-                "ragged.csv, line 3: 2 fields where the header has 3"},
-        BadCase{"TextCovariate", "fit --data {D}/text.csv --dependent y --covariates x", 2,
-                "text.csv, line 3: covariate 'x' holds 'two'"},
-        BadCase{"TextDependent", "fit --data {D}/good.csv --dependent g", 2, "'g' holds 'a'"},
-        BadCase{"FactorAndCovariate", GOOD "--factors g --covariates g", 2, "both a factor"},
-        BadCase{"UnreadableFile", "fit --data {D}/absent.csv --dependent y", 2,
-                "absent.csv: cannot open the file"},
-        BadCase{"NaNFactorInBinary",
-                "fit --data {D}/nan.bin --format bin --columns y,g --dependent y --factors g", 2,
-                "nan.bin, record 3: factor 'g' holds a value that is not a finite number"},
-        BadCase{"UnknownOption", GOOD "--bogus", 2, "--bogus"},
-        BadCase{"EmptyTermName", GOOD "--factors g --effects 'g**g'", 2, "empty name"},
-        BadCase{"FactorTwiceInTerm", GOOD "--factors g --effects 'g*g'", 2, "twice in term"},
-        BadCase{"TermTwice", GOOD "--factors g --covariates x --effects 'x*g,g*x'", 2,
-                "given twice"},
-        BadCase{"UnknownReference", LOGIT "--reference 9", 2, "has no category '9'"},
-        BadCase{"BadPatterns", LOGIT "--patterns maybe", 2, "--patterns"},
-        BadCase{"NoHalving", LOGIT "--max-step-halving 0", 2, "--max-step"},
-        BadCase{"NegativeCriterion", LOGIT "--ll-criterion -1", 2, "--ll-crit"},
-        BadCase{"LogisticOptionOnLinear", GOOD "--reference 1", 2, "--model logistic"},
-        BadCase{"DecimalComma", "fit --data {D}/comma.csv --dependent y --covariates x", 2,
-                "comma.csv, line 2: dependent 'y' holds '1,5', not a number (numbers need a "
-                "decimal point, not a comma)"},
-        BadCase{"TruncatedGzip", "fit --data {D}/cut.csv.gz --dependent y --covariates x", 2,
-                "cut.csv.gz: cannot decompress"},
-        BadCase{"LongSeparator", GOOD "--sep ab", 2, "--sep"},
-        BadCase{"SeparatorNotInFile", GOOD "--covariates x --sep ';'", 2, "unknown column 'y'"},
-        BadCase{"ToleranceOne", GOOD "--covariates x --tolerance 1", 2,
-                "--tolerance must be a number with 0 <= T < 1, not 1"},
-        BadCase{"ToleranceNegative", GOOD "--covariates x --tolerance -1e-9", 2, "not -1e-09"},
-        BadCase{"ToleranceNaN", GOOD "--covariates x --tolerance nan", 2, "0 <= T < 1, not nan"},
-        BadCase{"ToleranceText", GOOD "--covariates x --tolerance small", 2, "--tolerance"},
-        BadCase{"NoValidRecord", "fit --data {D}/empty.csv --dependent y --covariates x", 1,
-                "error 307"},
-        BadCase{"NoEffects", GOOD "--no-intercept", 2, "neither an intercept nor a term"},
-        BadCase{"OptionSlip", GOOD "--covariate x", 2,
-                "unknown option '--covariate' (did you mean '--covariates'?)"},
-        BadCase{"CommandSlip", "fti --data {D}/good.csv", 2,
-                "unknown command 'fti' (did you mean 'fit'?)"},
-        BadCase{"ColumnSlip", GOOD "--covariates xx", 2, "unknown column 'xx' (did you mean 'x'?)"},
-        BadCase{"NegativeWeight", "fit --data {D}/weights.csv --dependent y --freq-weight f", 2,
-                "weights.csv, record 2: frequency weight 'f' is -2; weights cannot be negative"},
-        BadCase{"OneCategory",
-                "fit --data {D}/one.csv --dependent y --covariates x "
-                "--model logistic",
-                1, "error 318"}),
-    [](const ::testing::TestParamInfo<BadCase>& info) { return info.param.name; });
-#undef LOGIT
-#undef GOOD
 
 // A formula that cannot be fitted: exit code 2, the message, then the formula's line and a
 // caret under the character at fault, whether reading the text, the columns or the data
@@ -278,32 +185,6 @@ TEST_F(Program, AliasedTermsWarn) {
   EXPECT_EQ(warnings[1].get<std::string>().rfind("term 'x2' is aliased", 0), 0u);
   EXPECT_EQ(fErr, "mcfit: warning: " + warnings[0].get<std::string>() + "\nmcfit: warning: " +
                       warnings[1].get<std::string>() + "\n");
-}
-
-// Generated benchmark data read back as binary records and as CSV give the same fit.
-TEST_F(Program, GeneratedDataFitsTheSameFromBothFormats) {
-  ASSERT_EQ(Run("gen --kind linear --rows 400 --seed 7 --out '" + fDir + "/d.bin'"), 0) << fErr;
-  ASSERT_EQ(Run("gen --kind linear --rows 400 --seed 7 --out '" + fDir + "/d.csv'"), 0) << fErr;
-  EXPECT_EQ(Read(fDir + "/d.bin").size(), 400u * 12 * 8);
-  const std::string model =
-      " --dependent y --factors A,B --covariates x1,x2,x3,x4,x5,x6,x7,x8 --quiet";
-  ASSERT_EQ(Run("fit --data '" + fDir + "/d.bin' --columns y,A,B,C,x1,x2,x3,x4,x5,x6,x7,x8" +
-                model + " --json '" + fDir + "/b.json'"),
-            0)
-      << fErr;
-  ASSERT_EQ(Run("fit --data '" + fDir + "/d.csv'" + model + " --json '" + fDir + "/c.json'"), 0)
-      << fErr;
-  const nlohmann::json b = nlohmann::json::parse(Read(fDir + "/b.json"));
-  const nlohmann::json c = nlohmann::json::parse(Read(fDir + "/c.json"));
-  ASSERT_EQ(b["parameters"].size(), 1u + 10 + 20 + 8);
-  for (std::size_t k = 0; k < b["parameters"].size(); ++k) {
-    EXPECT_EQ(b["parameters"][k]["name"], c["parameters"][k]["name"]);
-    EXPECT_DOUBLE_EQ(b["parameters"][k]["estimate"].get<double>(),
-                     c["parameters"][k]["estimate"].get<double>());
-  }
-  // The data follow y = ... + 0.8 x1 - 0.5 x2 ... + N(0, 1) noise.
-  EXPECT_NEAR(b["parameters"][31]["estimate"].get<double>(), 0.8, 0.2);
-  EXPECT_NEAR(b["fit"]["residual_std_error"].get<double>(), 1.0, 0.15);
 }
 
 // Ctrl-C while mcfit copies its data from a pipe into its temporary cache: exit 130, no output

@@ -18,8 +18,10 @@ namespace {
 
 using namespace mcfit_test;
 
-const char* const kModel = " --dependent y --factors A,B --covariates x1,x2 --quiet";
-const char* const kFormula = " --formula 'y ~ C(A) + C(B) + x1 + x2' --quiet";
+const char* const kModel =
+    " --dependent y --factors A,B --covariates x1,x2,x3,x4,x5,x6,x7,x8 --quiet";
+const char* const kFormula =
+    " --formula 'y ~ C(A) + C(B) + x1 + x2 + x3 + x4 + x5 + x6 + x7 + x8' --quiet";
 const char* const kColumns = " --columns y,A,B,C,x1,x2,x3,x4,x5,x6,x7,x8";
 
 class Inputs : public Program {
@@ -28,6 +30,7 @@ class Inputs : public Program {
     Program::SetUp();
     ASSERT_EQ(Run("gen --rows 300 --seed 3 --out '" + fDir + "/d.csv'"), 0) << fErr;
     ASSERT_EQ(Run("gen --rows 300 --seed 3 --out '" + fDir + "/d.bin'"), 0) << fErr;
+    EXPECT_EQ(Read(fDir + "/d.bin").size(), 300u * 12 * 8);
   }
   std::string D(const std::string& name) { return "'" + fDir + "/" + name + "'"; }
 };
@@ -69,7 +72,11 @@ TEST_F(Inputs, EveryFormGivesTheSameJson) {
         first = fOut;
         const nlohmann::json doc = nlohmann::json::parse(first);
         EXPECT_EQ(doc["records"]["used"], 300);
-        EXPECT_EQ(doc["parameters"].size(), 1u + 10 + 20 + 2);
+        EXPECT_EQ(doc["parameters"].size(), 1u + 10 + 20 + 8);
+        // The generated data follow y = ... + 0.8 x1 - 0.5 x2 ... + N(0, 1) noise.
+        EXPECT_NEAR(doc["parameters"][31]["estimate"].get<double>(), 0.8, 0.2);
+        EXPECT_NEAR(doc["parameters"][32]["estimate"].get<double>(), -0.5, 0.2);
+        EXPECT_NEAR(doc["fit"]["residual_std_error"].get<double>(), 1.0, 0.15);
       }
       EXPECT_EQ(fOut, first);
     }

@@ -10,10 +10,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
-#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "../regression/RefFields.h"
 
 namespace mcfit_test {
 
@@ -64,53 +65,24 @@ class Program : public ::testing::Test {
   std::string fErr;
 };
 
-// One line of a .ref file split at blanks.
-inline std::vector<std::string> Words(const std::string& line) {
-  std::istringstream in(line);
-  std::vector<std::string> w;
-  for (std::string s; in >> s;) w.push_back(s);
-  return w;
-}
-
 inline std::string Join(const std::vector<std::string>& items) {
   std::string s;
   for (const std::string& i : items) s += (s.empty() ? "" : ",") + i;
   return s;
 }
 
-// A fixture's .ref file: "key: words" header lines and "param ..." lines in order.
-struct Ref {
-  std::map<std::string, std::vector<std::string>> head;
-  std::vector<std::vector<std::string>> params;
-  double Get(const std::string& key) { return std::stod(head[key].at(0)); }
-  // The mcfit options of the model the header describes.
-  std::string ModelArgs() {
-    std::vector<std::string> factors;
-    for (const std::string& f : head["factors"]) factors.push_back(f.substr(0, f.find(':')));
-    std::string args;
-    if (!factors.empty()) args += " --factors " + Join(factors);
-    if (!head["covariates"].empty()) args += " --covariates " + Join(head["covariates"]);
-    args += " --effects '" + Join(head["effects"]) + "'";
-    if (head["intercept"].at(0) == "0") args += " --no-intercept";
-    if (head["freq"].at(0) != "-") args += " --freq-weight " + head["freq"][0];
-    if (head["regr"].at(0) != "-") args += " --regr-weight " + head["regr"][0];
-    return args;
-  }
-};
-
-inline Ref ReadRef(const std::string& path) {
-  Ref ref;
-  std::ifstream in(path);
-  for (std::string line; std::getline(in, line);) {
-    std::vector<std::string> w = Words(line);
-    if (w.empty()) continue;
-    if (w[0] == "param") {
-      ref.params.push_back(w);
-    } else {
-      ref.head[w[0].substr(0, w[0].size() - 1)] = std::vector<std::string>(w.begin() + 1, w.end());
-    }
-  }
-  return ref;
+// The mcfit options of the model a fixture's .ref file describes.
+inline std::string ModelArgs(const regtest::FixtureFields& ref) {
+  std::vector<std::string> factors;
+  for (const std::string& f : ref.List("factors")) factors.push_back(f.substr(0, f.find(':')));
+  std::string args;
+  if (!factors.empty()) args += " --factors " + Join(factors);
+  if (!ref.List("covariates").empty()) args += " --covariates " + Join(ref.List("covariates"));
+  args += " --effects '" + Join(ref.List("effects")) + "'";
+  if (ref.One("intercept") == "0") args += " --no-intercept";
+  if (!ref.One("freq").empty()) args += " --freq-weight " + ref.One("freq");
+  if (!ref.One("regr").empty()) args += " --regr-weight " + ref.One("regr");
+  return args;
 }
 
 // A CSV file as the tests read it back: the header's names and each record's fields, quotes

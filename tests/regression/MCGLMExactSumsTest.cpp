@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -50,14 +48,7 @@ class ExactLineTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(ExactLineTest, InterceptAndSlopeAreTheExactSolution) {
   const std::string base = std::string(MCSTAT_FIXTURES_DIR) + "/lm/" + GetParam();
-  std::ifstream csv(base + ".csv");
-  std::string line;
-  std::getline(csv, line);  // header
-  regtest::Rows rows;
-  while (std::getline(csv, line)) {
-    const std::size_t comma = line.find(',');
-    rows.push_back({std::stod(line.substr(0, comma)), std::stod(line.substr(comma + 1))});
-  }
+  const regtest::Rows rows = regtest::ReadCsvRows(base + ".csv");
   const regtest::FixtureFields exact(base + ".exact");
   ASSERT_GT(rows.size(), 100u);
   ASSERT_TRUE(exact.present);

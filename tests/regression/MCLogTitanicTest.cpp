@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -25,18 +23,7 @@ enum { kClass, kSex, kAge, kSurvived, kFreq };
 
 std::string Dir() { return std::string(MCSTAT_FIXTURES_DIR) + "/titanic/"; }
 
-regtest::Rows TableRows() {
-  std::ifstream in(Dir() + "titanic.csv");
-  std::string line;
-  std::getline(in, line);
-  regtest::Rows rows;
-  while (std::getline(in, line)) {
-    std::istringstream cells(line);
-    rows.emplace_back();
-    for (std::string cell; std::getline(cells, cell, ',');) rows.back().push_back(std::stod(cell));
-  }
-  return rows;
-}
+regtest::Rows TableRows() { return regtest::ReadCsvRows(Dir() + "titanic.csv"); }
 
 struct Model {
   const char* name;

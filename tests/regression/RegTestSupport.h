@@ -22,6 +22,7 @@
 #include "MCModelEffect.h"
 #include "MCRecord.h"
 #include "MCRegRecordValidator.h"
+#include "RefFields.h"
 
 namespace regtest {
 
@@ -300,57 +301,34 @@ struct DenseStats {
   std::vector<double> score, info;
 };
 
-// A fixture of tests/fixtures/<folder>: "key: words" fields and "param ..." lines.
-struct FixtureFields {
-  explicit FixtureFields(const std::string& path) {
-    std::ifstream in(path);
-    present = static_cast<bool>(in);
-    for (std::string line; std::getline(in, line);) {
-      std::istringstream words(line);
-      std::vector<std::string> w;
-      for (std::string word; words >> word;) w.push_back(word);
-      if (w.empty()) continue;
-      if (w[0] == "param") {
-        params.emplace_back(w.begin() + 1, w.end());
-      } else {
-        fields[w[0].substr(0, w[0].size() - 1)] = {w.begin() + 1, w.end()};
-      }
+// The rows of a CSV file of numbers ("NA" read as missing) and the positions of its columns.
+inline Rows ReadCsvRows(const std::string& path, std::map<std::string, int>* position = nullptr) {
+  std::ifstream in(path);
+  std::string line;
+  std::getline(in, line);
+  std::istringstream header(line);
+  int at = 0;
+  for (std::string column; position != nullptr && std::getline(header, column, ',');) {
+    (*position)[column] = at++;
+  }
+  Rows rows;
+  while (std::getline(in, line)) {
+    if (line.empty()) continue;
+    std::istringstream cells(line);
+    rows.emplace_back();
+    for (std::string cell; std::getline(cells, cell, ',');) {
+      rows.back().push_back(cell == "NA" ? MCMV::Missing() : std::stod(cell));
     }
   }
-  const std::vector<std::string>& List(const std::string& key) const {
-    static const std::vector<std::string> kNone;
-    const auto it = fields.find(key);
-    return it == fields.end() ? kNone : it->second;
-  }
-  // A one-word field, "" for "-".
-  std::string One(const std::string& key) const {
-    return List(key).empty() || List(key)[0] == "-" ? "" : List(key)[0];
-  }
-  double Number(const std::string& key) const { return std::stod(List(key).at(0)); }
+  return rows;
+}
 
-  bool present = false;
-  std::map<std::string, std::vector<std::string>> fields;
-  std::vector<std::vector<std::string>> params;
-};
-
-// The rows of <name>.csv ("NA" read as missing) and the model its .ref file describes.
+// The rows of <name>.csv and the model its .ref file describes.
 struct Fixture {
   Fixture(const std::string& dir, const std::string& name)
-      : ref(dir + name + ".ref"), sm(dir + name + ".sm") {
-    std::ifstream in(dir + name + ".csv");
-    std::string line;
-    std::getline(in, line);
-    std::istringstream header(line);
-    int at = 0;
-    for (std::string column; std::getline(header, column, ',');) position[column] = at++;
-    while (std::getline(in, line)) {
-      if (line.empty()) continue;
-      std::istringstream cells(line);
-      rows.emplace_back();
-      for (std::string cell; std::getline(cells, cell, ',');) {
-        rows.back().push_back(cell == "NA" ? MCMV::Missing() : std::stod(cell));
-      }
-    }
+      : ref(dir + name + ".ref"),
+        sm(dir + name + ".sm"),
+        rows(ReadCsvRows(dir + name + ".csv", &position)) {
     freq = ref.One("freq").empty() ? -1 : position.at(ref.One("freq"));
     regr = ref.One("regr").empty() ? -1 : position.at(ref.One("regr"));
   }
@@ -392,8 +370,8 @@ struct Fixture {
   }
 
   FixtureFields ref, sm;
+  std::map<std::string, int> position;  // before rows, which fill it
   Rows rows;
-  std::map<std::string, int> position;
   std::vector<int> indices;
   int freq = -1, regr = -1;
 };
