@@ -3,6 +3,7 @@
 import _thread
 import json
 import os
+import signal
 import subprocess
 import threading
 
@@ -75,7 +76,17 @@ def test_ctrl_c_stops_a_fit_in_memory_and_the_next_fit_runs():
         while not done.wait(0.02):
             _thread.interrupt_main()
 
-    thread = threading.Thread(target=interrupt)
+    # Only the first interrupt raises: one arriving after the fit has stopped must not end
+    # the test run (and leave this thread running at exit).
+    raised = []
+
+    def once(signum, frame):
+        if not raised:
+            raised.append(signum)
+            raise KeyboardInterrupt
+
+    previous = signal.signal(signal.SIGINT, once)
+    thread = threading.Thread(target=interrupt, daemon=True)
     thread.start()
     try:
         with pytest.raises(KeyboardInterrupt):
@@ -83,6 +94,7 @@ def test_ctrl_c_stops_a_fit_in_memory_and_the_next_fit_runs():
     finally:
         done.set()
         thread.join()
+        signal.signal(signal.SIGINT, previous)
     fit = mcstat.ols("x ~ y", frame.head(1000))
     assert fit.nobs == 1000
 

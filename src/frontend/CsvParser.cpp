@@ -109,8 +109,9 @@ bool CsvParser::Next() {
     const bool blank = fvFields.size() == 1 && !fvFields[0].quoted && TrimBlanks(Text(0)).empty();
     if (blank) continue;
     if (!fvNames.empty() && fvFields.size() != fvNames.size()) {
-      Fail(fRecordLine, std::to_string(fvFields.size()) + " fields where the header has " +
-                            std::to_string(fvNames.size()));
+      const std::size_t n = fvFields.size();
+      Fail(fRecordLine, std::to_string(n) + (n == 1 ? " field" : " fields") +
+                            " where the header has " + std::to_string(fvNames.size()));
     }
     return true;
   }

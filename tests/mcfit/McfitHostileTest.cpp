@@ -89,7 +89,7 @@ std::vector<Case> Cases() {
       {"only_blank_lines", "\n\r\n\n", kCsvModel, 2},
       {"header_only", "y,x\n", kCsvModel, 1},
       {"cut_inside_a_record", "y,x\n1,2\n3,4\n5", kCsvModel, 2,
-       "cut_inside_a_record.csv, line 4: 1 field"},
+       "cut_inside_a_record.csv, line 4: 1 field where the header has"},
       {"cut_inside_quotes", "y,x\n1,2\n\"3", kCsvModel, 2},
       {"ragged_long_row", "y,x\n1,2\n3,4,5\n", kCsvModel, 2,
        "ragged_long_row.csv, line 3: 3 fields where the header has 2"},
