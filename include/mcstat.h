@@ -32,6 +32,7 @@
 #include "MCPMMLExporter.h"
 #include "MCPMMLParser.h"
 #include "MCPackedInt.h"
+#include "MCPartialStats.h"
 #include "MCPower.h"
 #include "MCRNGVariates.h"
 #include "MCRNGenerator.h"
