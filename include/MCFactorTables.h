@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "MCConst.h"
+#include "MCExactSum.h"
 #include "MCHashKey.h"
 #include "MCRecord.h"
 #include "mcstat_export.h"
@@ -105,18 +106,17 @@ class MCSTAT_EXPORT MCFactorCounts {
   // Largest record position the counting reads.
   int MaxCountPosition() const { return fMaxPosition; }
 
-  // A weighted sum in double-double: hi + lo, hi the running double sum, lo its errors.
-  struct ExactSum {
-    double hi = 0.0;
-    double lo = 0.0;
-  };
-  // sum += a x b exactly (the product and every rounding error are kept); returns the double
-  // rounding of the new sum.
-  static double AddExact(ExactSum& sum, double a, double b);
-  // sum += other, keeping both error parts; returns the double rounding.
-  static double MergeExact(ExactSum& sum, const ExactSum& other);
-  // The double rounding of a / b (the missing value's job is the caller's).
-  static double Quotient(const ExactSum& a, const ExactSum& b);
+  using ExactSum = MCCommonMath::MCExactSum;
+  // sum += a x b exactly; returns the double rounding of the new sum.
+  static double AddExact(ExactSum& sum, double a, double b) {
+    sum.AddProduct(a, b);
+    return sum.Value();
+  }
+  // sum += other; returns the double rounding.
+  static double MergeExact(ExactSum& sum, const ExactSum& other) {
+    sum.Merge(other);
+    return sum.Value();
+  }
 
  private:
   friend class MCPartCodecTables;

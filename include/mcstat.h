@@ -18,6 +18,7 @@
 #include "MCContVar.h"
 #include "MCDistFun.h"
 #include "MCEigenValues.h"
+#include "MCExactSum.h"
 #include "MCExtremeNum.h"
 #include "MCFactorTables.h"
 #include "MCGLMComponent.h"

@@ -9,12 +9,10 @@
 #include "MCComponentDisplay.h"
 #include "MCHashtable.h"
 #include "MCMV.h"
-#include "mcmath/MCDDKernels.h"
 
 using MCCommon::MCComponentDisplay;
 using MCCommon::Record;
 using MCCommonMath::MCHashKey;
-namespace dd = MCCommonMath::ddkernels;
 
 namespace {
 
@@ -69,26 +67,6 @@ MCFactorCounts::MCFactorCounts(const std::vector<int>& factors, const std::vecto
 }
 
 MCFactorCounts::~MCFactorCounts() = default;
-
-double MCFactorCounts::AddExact(ExactSum& sum, double a, double b) {
-  dd::DD acc{sum.hi, sum.lo};
-  dd::AddProduct(acc, a, b);
-  sum = {acc.hi, acc.lo};
-  return dd::ToDouble(dd::Normalised(acc));
-}
-
-double MCFactorCounts::MergeExact(ExactSum& sum, const ExactSum& other) {
-  dd::DD acc{sum.hi, sum.lo};
-  const dd::DD add{other.hi, other.lo};
-  dd::Merge(1, &add, &acc);
-  sum = {acc.hi, acc.lo};
-  return dd::ToDouble(dd::Normalised(acc));
-}
-
-double MCFactorCounts::Quotient(const ExactSum& a, const ExactSum& b) {
-  return dd::ToDouble(
-      dd::Div(dd::Normalised(dd::DD{a.hi, a.lo}), dd::Normalised(dd::DD{b.hi, b.lo})));
-}
 
 double MCFactorCounts::OffsetOf(const double* values) const {
   switch (fOffsetType) {
@@ -414,7 +392,7 @@ bool MCFactorTables::UpdateAll(const Record& record) {
 const std::vector<double>& MCFactorTables::GetCovariateMeans() {
   for (int c = 0; c < fNCovariates; ++c) {
     fvCovariateMeans[c] =
-        fTotalRegrWeight > 0.0 ? Quotient(fvCovariateSums[c], fTotalRegrWeightSum) : MCMV::kMissing;
+        fTotalRegrWeight > 0.0 ? fvCovariateSums[c].Over(fTotalRegrWeightSum) : MCMV::kMissing;
   }
   fbMeansComputed = true;
   return fvCovariateMeans;

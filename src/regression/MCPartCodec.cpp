@@ -48,6 +48,11 @@ class Writer {
     F64(hi);
     F64(lo);
   }
+  void Exact(const MCCommonMath::MCExactSum& sum) {
+    double hi = 0.0, lo = 0.0;
+    sum.GetParts(hi, lo);
+    Pair(hi, lo);
+  }
   void Count(std::size_t n) { U64(static_cast<std::uint64_t>(n)); }
   void Doubles(const std::vector<double>& v) {
     Count(v.size());
@@ -350,15 +355,15 @@ class MCPartCodecTables {
     const MCFactorCounts& c = t;
     for (int j = 0; j < nFactors; ++j) {
       for (std::size_t k = 0; k < c.fvFactorCounts[j].size(); ++k) {
-        w.Pair(c.fvFactorSums[j][k].hi, c.fvFactorSums[j][k].lo);
+        w.Exact(c.fvFactorSums[j][k]);
         w.F64(c.fvFactorCounts[j][k].second);
       }
     }
     for (std::size_t k = 0; k < c.fvDependCounts.size(); ++k) {
-      w.Pair(c.fvDependSums[k].hi, c.fvDependSums[k].lo);
+      w.Exact(c.fvDependSums[k]);
       w.F64(c.fvDependCounts[k].second);
-      w.Pair(c.fvDepOffsetSums[k].first.hi, c.fvDepOffsetSums[k].first.lo);
-      w.Pair(c.fvDepOffsetSums[k].second.hi, c.fvDepOffsetSums[k].second.lo);
+      w.Exact(c.fvDepOffsetSums[k].first);
+      w.Exact(c.fvDepOffsetSums[k].second);
     }
     for (int e = 0; e < t.fNEffects; ++e) {
       const std::vector<MCHashPair<int>*>& pairs = t.fTables.fvTables[e]->GetPairs();
@@ -367,10 +372,10 @@ class MCPartCodecTables {
         for (int i = 0; i < pair->fKey.GetLength(); ++i) w.I32(pair->fKey[i]);
       }
     }
-    w.Pair(t.fTotalWeightSum.hi, t.fTotalWeightSum.lo);
-    w.Pair(t.fTotalRegrWeightSum.hi, t.fTotalRegrWeightSum.lo);
+    w.Exact(t.fTotalWeightSum);
+    w.Exact(t.fTotalRegrWeightSum);
     w.F64(t.fSampleSize);
-    for (const MCFactorCounts::ExactSum& s : t.fvCovariateSums) w.Pair(s.hi, s.lo);
+    for (const MCFactorCounts::ExactSum& s : t.fvCovariateSums) w.Exact(s);
     w.U8(t.fbAllocationFailed ? 1 : 0);
   }
 
@@ -426,9 +431,9 @@ class MCPartCodecTables {
       if (!(unweighted >= 0.0) || unweighted != std::floor(unweighted)) r.Fail();
     };
     const auto exact = [&r](MCFactorCounts::ExactSum& s) {
-      s.hi = r.F64();
-      s.lo = r.F64();
-      return MCFactorCounts::MergeExact(s, MCFactorCounts::ExactSum());
+      const double hi = r.F64();
+      s = MCFactorCounts::ExactSum::FromParts(hi, r.F64());
+      return s.Value();
     };
     for (int j = 0; j < nFactors && r.Ok(); ++j) {
       for (std::size_t k = 0; k < c.fvFactorCounts[j].size(); ++k) {
