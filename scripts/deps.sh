@@ -7,6 +7,11 @@ MCSTAT_PACKAGES=(build-essential cmake pkg-config libgtest-dev libgmock-dev libb
                  libblas-dev liblapack-dev libgfortran-12-dev libopenblas0-pthread
                  libfast-float-dev zlib1g-dev)
 
+# The Python package: pybind11 and the Python headers to build it, numpy and pandas to use it,
+# pytest, statsmodels and scipy (the oracles) to test it, venv for the install check.
+MCSTAT_PACKAGES+=(pybind11-dev python3-pybind11 python3-dev python3-numpy python3-pandas
+                  python3-pytest python3-statsmodels python3-scipy python3-venv)
+
 mcstat_install_deps() {
   local missing=()
   local p

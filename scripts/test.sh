@@ -31,6 +31,9 @@ done
 echo "== A copy of the repository alone: build, tests, install and a consumer"
 ./scripts/check-install.sh
 
+echo "== Python package: installed into a virtual environment (its pytest suite runs in ctest)"
+python/check-install.sh build/release
+
 echo "== Sanitizer build"
 cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DMCSTAT_WERROR=ON -DMCSTAT_SANITIZE=ON \
       -DMCSTAT_BUILD_BENCHMARKS=OFF

@@ -128,6 +128,13 @@ class MCFRONTEND_EXPORT CodedModel {
   std::int64_t fRecordsNotFinite = 0;
 };
 
+// The columns of source that a request reads (its variables, the columns of its derived
+// covariates, its weights), in the source's order, without reading a record: what a caller
+// holding the columns elsewhere needs to hand over. InputError (TextInputError pointing into
+// a formula) as CodedModel's constructor gives for a request that does not fit the columns.
+MCFRONTEND_EXPORT std::vector<std::string> RequestColumns(const ModelRequest& request,
+                                                          const DataSource& source);
+
 }  // namespace MCFrontEnd
 
 #endif  // MCSTAT_FRONTEND_CODEDMODEL_H_

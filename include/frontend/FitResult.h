@@ -83,6 +83,7 @@ struct FitResult {
   std::optional<double> logLikelihood;  // as R's logLik; AIC and BIC from it
   std::optional<double> aic;
   std::optional<double> bic;
+  std::optional<double> nullLogLikelihood;  // logistic: of the intercept-only model
   std::optional<double> lrStatistic;  // logistic: likelihood ratio against intercept only
   std::optional<double> lrDf;
   std::optional<double> lrPValue;

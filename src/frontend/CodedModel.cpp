@@ -394,4 +394,16 @@ std::string CodedModel::ParameterName(const MCRegrParameter& parameter) const {
   return ToUtf8(name);
 }
 
+std::vector<std::string> RequestColumns(const ModelRequest& request, const DataSource& source) {
+  const ModelLayout layout(request, source);
+  const std::vector<std::string>& names = source.ColumnNames();
+  std::vector<bool> read(names.size(), false);
+  for (const Slot& slot : layout.Slots()) read[static_cast<std::size_t>(slot.column)] = true;
+  std::vector<std::string> columns;
+  for (std::size_t c = 0; c < names.size(); ++c) {
+    if (read[c]) columns.push_back(names[c]);
+  }
+  return columns;
+}
+
 }  // namespace MCFrontEnd

@@ -224,6 +224,7 @@ FitResult FitLogistic(CodedModel& model, const FitChoices& choices,
     result.logLikelihood = summary.logLikelihood;
     result.aic = summary.aic;
     result.bic = summary.bic;
+    result.nullLogLikelihood = summary.nullLogLikelihood;
     result.lrStatistic = summary.lrStatistic;
     result.lrDf = summary.lrDf;
     result.lrPValue = summary.lrPValue;

@@ -317,5 +317,29 @@ TEST_F(Scratch, CacheLeavesNoFile) {
   }
 }
 
+// The columns a request reads, known from the names alone: each once, in the source's order.
+TEST(RequestColumns, NameWhatTheModelReads) {
+  ColumnTable names("frame", 0);
+  for (const char* c : {"w", "y", "x", "g", "z", "unused"}) names.AddNumeric(c, nullptr);
+  const struct {
+    std::string formula;
+    std::string freqWeight;
+    std::vector<std::string> columns;
+  } kCases[] = {
+      {"y ~ x", "", {"y", "x"}},
+      {"log(y) ~ C(g)*x + I(z^2) + log(x/z)", "", {"y", "x", "g", "z"}},
+      {"y ~ 1", "w", {"w", "y"}},
+  };
+  for (const auto& c : kCases) {
+    ModelRequest request;
+    request.formula = c.formula;
+    request.freqWeight = c.freqWeight;
+    EXPECT_EQ(RequestColumns(request, names), c.columns) << c.formula;
+  }
+  ModelRequest unknown;
+  unknown.formula = "y ~ x + q";
+  EXPECT_THROW(RequestColumns(unknown, names), TextInputError);
+}
+
 }  // namespace
 }  // namespace MCFrontEnd

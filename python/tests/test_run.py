@@ -1,0 +1,144 @@
+"""How fits run: without the GIL, stopped by Ctrl-C, and presented as mcfit presents them."""
+
+import _thread
+import json
+import os
+import subprocess
+import threading
+
+import numpy as np
+import pandas as pd
+import pytest
+
+import mcstat
+
+MCFIT = os.environ.get("MCFIT")
+needs_mcfit = pytest.mark.skipif(not MCFIT, reason="MCFIT names no mcfit program")
+
+
+class Feeder(threading.Thread):
+    """Writes CSV records into a FIFO from Python: `rows` of them, or until stopped."""
+
+    def __init__(self, path, rows=None):
+        super().__init__(daemon=True)
+        self.path, self.rows, self.stop = path, rows, threading.Event()
+        os.mkfifo(path)
+
+    def run(self):
+        rng = np.random.default_rng(11)
+        try:
+            with open(self.path, "w") as fifo:
+                fifo.write("y,x\n")
+                written = 0
+                while not self.stop.is_set() and (self.rows is None or written < self.rows):
+                    x = rng.normal(size=1000)
+                    fifo.write("".join(f"{2 * v + 1!r},{v!r}\n" for v in x))
+                    written += 1000
+        except BrokenPipeError:
+            pass  # the reader stopped
+
+
+def test_a_fit_runs_without_the_gil(tmp_path):
+    # The records come from a Python thread while the fit reads them: with the GIL held,
+    # neither could go on.
+    feeder = Feeder(tmp_path / "records", rows=50_000)
+    feeder.start()
+    fit = mcstat.ols("y ~ x", str(tmp_path / "records"))
+    feeder.join()
+    assert fit.nobs == 50_000
+    assert np.allclose(fit.params.to_numpy(), [1.0, 2.0], rtol=0, atol=1e-12)
+
+
+def test_ctrl_c_stops_a_fit_and_raises_keyboard_interrupt(tmp_path):
+    # Records without end: only the interrupt can stop the fit.
+    feeder = Feeder(tmp_path / "endless")
+    feeder.start()
+    timer = threading.Timer(0.2, _thread.interrupt_main)
+    timer.start()
+    try:
+        with pytest.raises(KeyboardInterrupt):
+            mcstat.ols("y ~ x", str(tmp_path / "endless"))
+    finally:
+        timer.cancel()
+        feeder.stop.set()
+    feeder.join()
+
+
+def test_ctrl_c_stops_a_fit_in_memory_and_the_next_fit_runs():
+    rng = np.random.default_rng(5)
+    n = 1_000_000
+    frame = pd.DataFrame({"y": rng.integers(0, 4, n), "x": rng.normal(size=n),
+                          "A": rng.integers(0, 30, n)})
+    done = threading.Event()
+
+    def interrupt():  # until the fit is over, whichever pass it is in
+        while not done.wait(0.02):
+            _thread.interrupt_main()
+
+    thread = threading.Thread(target=interrupt)
+    thread.start()
+    try:
+        with pytest.raises(KeyboardInterrupt):
+            mcstat.mnlogit("y ~ C(A) + x", frame)
+    finally:
+        done.set()
+        thread.join()
+    fit = mcstat.ols("x ~ y", frame.head(1000))
+    assert fit.nobs == 1000
+
+
+@pytest.fixture
+def fair_csv(fair, tmp_path):
+    path = tmp_path / "fair.csv"
+    fair.to_csv(path, index=False)
+    return path
+
+
+# A linear and a logistic model with factors, a derived covariate and an interaction.
+MODELS = {
+    "linear": ("affairs ~ C(occupation) + occupation_husb + log(age) + I(educ^2) + "
+               "C(religious):rate_marriage", {}, []),
+    "logistic": ("occupation ~ C(religious) + age + log(educ)", {"reference": "first"},
+                 ["--model", "logistic", "--reference", "first"]),
+}
+
+
+def _fit(name, data):
+    formula, arguments, _ = MODELS[name]
+    fit = mcstat.ols if name == "linear" else mcstat.mnlogit
+    return fit(formula, data, **arguments)
+
+
+def _mcfit(*arguments):
+    return subprocess.run([MCFIT, *map(str, arguments)], check=True, capture_output=True,
+                          text=True).stdout
+
+
+@needs_mcfit
+@pytest.mark.parametrize("name", MODELS)
+def test_summary_and_json_are_those_of_mcfit(fair_csv, name):
+    fit = _fit(name, fair_csv)
+    formula, _, options = MODELS[name]
+    common = ["--data", fair_csv, "--formula", formula, *options]
+    assert str(fit.summary()) == _mcfit("fit", *common)
+    document = _mcfit("fit", *common, "--json", "-", "--quiet")
+    assert json.loads(fit.to_json()) == json.loads(document)
+
+
+@needs_mcfit
+@pytest.mark.parametrize("version", ["4.4", "3.2"])
+@pytest.mark.parametrize("name", MODELS)
+def test_pmml_scores_back_through_mcfit_to_the_predictions(fair, fair_csv, tmp_path, name,
+                                                           version):
+    fit = _fit(name, fair)
+    fit.to_pmml(tmp_path / "model.pmml", version=version)
+    assert (tmp_path / "model.pmml").read_text() == fit.to_pmml(version=version)
+    _mcfit("score", "--pmml", tmp_path / "model.pmml", "--data", fair_csv, "--out",
+           tmp_path / "scores.csv")
+    scores = pd.read_csv(tmp_path / "scores.csv", float_precision="round_trip")
+    predicted = fit.predict(fair)
+    if name == "linear":
+        np.testing.assert_array_equal(scores["predicted"].to_numpy(), predicted.to_numpy())
+    else:
+        columns = [f"P({c})" for c in predicted.columns]
+        np.testing.assert_array_equal(scores[columns].to_numpy(), predicted.to_numpy())
