@@ -65,8 +65,10 @@ class MCSTAT_EXPORT MCPassPlan {
  public:
   class Impl;
 
-  // An empty plan (kNone), to be read with FromBytes.
-  MCPassPlan();
+  // An empty plan (kNone), to be read with FromBytes. Making, moving and destroying plans and
+  // partial statistics allocates nothing (a moved-from one is empty); a copy throws
+  // std::bad_alloc when memory runs out, as the standard containers do.
+  MCPassPlan() noexcept;
   MCPassPlan(const MCPassPlan& other);
   MCPassPlan& operator=(const MCPassPlan& other);
   MCPassPlan(MCPassPlan&& other) noexcept;
@@ -84,8 +86,8 @@ class MCSTAT_EXPORT MCPassPlan {
   MCCommon::MCStatus FromBytes(const void* data, std::size_t size);
 
   // The library's own state; not for hosts.
-  Impl& GetImpl() { return *fpImpl; }
-  const Impl& GetImpl() const { return *fpImpl; }
+  Impl& GetImpl();
+  const Impl& GetImpl() const;
 
  private:
   std::unique_ptr<Impl> fpImpl;
@@ -100,7 +102,7 @@ class MCSTAT_EXPORT MCPartialStats {
   class Impl;
 
   // Empty: no pass; merging a part into it copies the part.
-  MCPartialStats();
+  MCPartialStats() noexcept;
   MCPartialStats(const MCPartialStats& other);
   MCPartialStats& operator=(const MCPartialStats& other);
   MCPartialStats(MCPartialStats&& other) noexcept;
@@ -127,8 +129,8 @@ class MCSTAT_EXPORT MCPartialStats {
   MCCommon::MCStatus FromBytes(const void* data, std::size_t size);
 
   // The library's own state; not for hosts.
-  Impl& GetImpl() { return *fpImpl; }
-  const Impl& GetImpl() const { return *fpImpl; }
+  Impl& GetImpl();
+  const Impl& GetImpl() const;
 
  private:
   std::unique_ptr<Impl> fpImpl;
@@ -142,8 +144,10 @@ class MCSTAT_EXPORT MCPartWorker {
  public:
   // The settings must be those of the client's component (linear, or MCLogRegSettings for the
   // logistic model) and must outlive the worker. cancel (optional, not owned) is asked before
-  // every record instead of the settings' cancel query.
-  explicit MCPartWorker(const MCRegSettings& settings, MCCommon::MCQueryCancel* cancel = nullptr);
+  // every record instead of the settings' cancel query. Allocates nothing: the worker's state
+  // is made by its first Fill (305 when memory runs out).
+  explicit MCPartWorker(const MCRegSettings& settings,
+                        MCCommon::MCQueryCancel* cancel = nullptr) noexcept;
   MCPartWorker(const MCPartWorker&) = delete;
   MCPartWorker& operator=(const MCPartWorker&) = delete;
   ~MCPartWorker();
@@ -152,7 +156,8 @@ class MCSTAT_EXPORT MCPartWorker {
   // its statistics. Returns the part's status: OK; the pass's error (312 a record promised but
   // not delivered, 315 or 316 a record refused by the validator, 313 a record that cannot be
   // accumulated, 302 an effect naming an undeclared factor, 305 memory, 1 a cancel), which the
-  // part keeps too; 320 for a plan of another model or settings, or one it cannot use.
+  // part keeps too (but for 305 before the part could be made: it stays empty); 320 for a plan
+  // of another model or settings, or one it cannot use.
   MCCommon::MCStatus Fill(const MCPassPlan& plan, MCCommon::MultiPassRecordIter& records,
                           MCPartialStats& part);
 
@@ -161,11 +166,13 @@ class MCSTAT_EXPORT MCPartWorker {
   // cannot be formed). 303 before a residual plan, or for the logistic model.
   MCCommon::MCStatus Predict(const MCCommon::Record& record, double& prediction);
 
-  // The library's own state; not for hosts.
+  // The library's own state (made when missing); not for hosts.
   class Impl;
-  Impl& GetImpl() { return *fpImpl; }
+  Impl& GetImpl();
 
  private:
+  const MCRegSettings& fSettings;
+  MCCommon::MCQueryCancel* fpCancel;
   std::unique_ptr<Impl> fpImpl;
 };
 

@@ -78,6 +78,7 @@ struct ThreadRunner::Part {
   std::unique_ptr<MCCommon::MultiPassRecordIter> records;
   MCPartWorker worker;
   MCPartialStats stats;
+  MCCommon::MCStatus filled;
 };
 
 ThreadRunner::ThreadRunner(const CodedModel& model, const MCRegSettings& settings,
@@ -93,11 +94,13 @@ ThreadRunner::~ThreadRunner() = default;
 MCCommon::MCStatus ThreadRunner::RunPass(const MCPassPlan& plan, MCPartialStats& merged) {
   RunParallel(Parts(), [&](int i) {
     Part& part = *fvParts[static_cast<std::size_t>(i)];
-    part.worker.Fill(plan, *part.records, part.stats);
+    part.filled = part.worker.Fill(plan, *part.records, part.stats);
     part.query.Flush();
   });
   for (const auto& part : fvParts) {
-    const MCCommon::MCStatus status = merged.Merge(part->stats);
+    // A part that could not be made (out of memory) is empty, its status the fill's.
+    const MCCommon::MCStatus status =
+        part->stats.IsEmpty() && part->filled.IsError() ? part->filled : merged.Merge(part->stats);
     part->stats = MCPartialStats();
     if (status.IsError()) return status;
   }

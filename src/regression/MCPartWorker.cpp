@@ -293,19 +293,31 @@ MCStatus MCPartWorker::Impl::Predict(const Record& record, double& prediction) c
 
 // ---------------------------------------------------------------------------------------------
 
-MCPartWorker::MCPartWorker(const MCRegSettings& settings, MCCommon::MCQueryCancel* cancel)
-    : fpImpl(std::make_unique<Impl>(settings, cancel)) {}
+MCPartWorker::MCPartWorker(const MCRegSettings& settings, MCCommon::MCQueryCancel* cancel) noexcept
+    : fSettings(settings), fpCancel(cancel) {}
 
 MCPartWorker::~MCPartWorker() = default;
 
 MCStatus MCPartWorker::Fill(const MCPassPlan& plan, MultiPassRecordIter& records,
                             MCPartialStats& part) {
-  return MCRegLimits::Guarded(
-      [&] { return fpImpl->Fill(plan.GetImpl(), records, part.GetImpl()); });
+  const MCStatus status = MCRegLimits::Guarded(
+      [&] { return GetImpl().Fill(plan.GetImpl(), records, part.GetImpl()); });
+  // Out of memory: the part keeps the failure and no sums (which may miss records, be half
+  // moved or never made); a part that could not be made at all stays empty.
+  if (status.GetErrorCode() == 305 && !part.IsEmpty()) {
+    part.GetImpl().fOutcome.fStatus = status;
+    part.GetImpl().fData.emplace<std::monostate>();
+  }
+  return status;
 }
 
 MCStatus MCPartWorker::Predict(const Record& record, double& prediction) {
-  return MCRegLimits::Guarded([&] { return fpImpl->Predict(record, prediction); });
+  return MCRegLimits::Guarded([&] { return GetImpl().Predict(record, prediction); });
+}
+
+MCPartWorker::Impl& MCPartWorker::GetImpl() {
+  if (!fpImpl) fpImpl = std::make_unique<Impl>(fSettings, fpCancel);
+  return *fpImpl;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -102,60 +102,80 @@ MCPassOutcome TabulateRecords(MCCommon::MultiPassRecordIter& data,
 // ---------------------------------------------------------------------------------------------
 // MCPassPlan
 
-MCPassPlan::MCPassPlan() : fpImpl(std::make_unique<Impl>()) {}
-MCPassPlan::MCPassPlan(const MCPassPlan& other) : fpImpl(std::make_unique<Impl>(*other.fpImpl)) {}
+// A missing state is the empty one: making or moving an object allocates nothing, and the
+// state is made by the first (guarded) step that changes it.
+namespace {
+
+template <typename Impl>
+std::unique_ptr<Impl> CopyOf(const std::unique_ptr<Impl>& impl) {
+  return impl ? std::make_unique<Impl>(*impl) : nullptr;
+}
+template <typename Impl>
+Impl& Made(std::unique_ptr<Impl>& impl) {
+  if (!impl) impl = std::make_unique<Impl>();
+  return *impl;
+}
+template <typename Impl>
+const Impl& OrEmpty(const std::unique_ptr<Impl>& impl) {
+  static const Impl empty;
+  return impl ? *impl : empty;
+}
+
+}  // namespace
+
+MCPassPlan::MCPassPlan() noexcept = default;
+MCPassPlan::MCPassPlan(const MCPassPlan& other) : fpImpl(CopyOf(other.fpImpl)) {}
 MCPassPlan& MCPassPlan::operator=(const MCPassPlan& other) {
-  if (this != &other) fpImpl = std::make_unique<Impl>(*other.fpImpl);
+  if (this != &other) fpImpl = CopyOf(other.fpImpl);
   return *this;
 }
-MCPassPlan::MCPassPlan(MCPassPlan&& other) noexcept : fpImpl(std::make_unique<Impl>()) {
-  fpImpl.swap(other.fpImpl);
-}
+MCPassPlan::MCPassPlan(MCPassPlan&& other) noexcept = default;
 MCPassPlan& MCPassPlan::operator=(MCPassPlan&& other) noexcept {
   fpImpl.swap(other.fpImpl);
   return *this;
 }
 MCPassPlan::~MCPassPlan() = default;
 
-MCPassKind MCPassPlan::GetPassKind() const { return fpImpl->fKind; }
-int MCPassPlan::GetModelType() const { return fpImpl->fModel; }
+MCPassPlan::Impl& MCPassPlan::GetImpl() { return Made(fpImpl); }
+const MCPassPlan::Impl& MCPassPlan::GetImpl() const { return OrEmpty(fpImpl); }
+MCPassKind MCPassPlan::GetPassKind() const { return GetImpl().fKind; }
+int MCPassPlan::GetModelType() const { return GetImpl().fModel; }
 
 std::string MCPassPlan::ToBytes() const {
   try {
-    return MCPartCodec::Write(*fpImpl);
+    return MCPartCodec::Write(GetImpl());
   } catch (const std::exception&) {
     return std::string();
   }
 }
 
 MCStatus MCPassPlan::FromBytes(const void* data, std::size_t size) {
-  return MCRegLimits::Guarded([&] { return MCPartCodec::Read(data, size, *fpImpl); });
+  return MCRegLimits::Guarded([&] { return MCPartCodec::Read(data, size, GetImpl()); });
 }
 
 // ---------------------------------------------------------------------------------------------
 // MCPartialStats
 
-MCPartialStats::MCPartialStats() : fpImpl(std::make_unique<Impl>()) {}
-MCPartialStats::MCPartialStats(const MCPartialStats& other)
-    : fpImpl(std::make_unique<Impl>(*other.fpImpl)) {}
+MCPartialStats::MCPartialStats() noexcept = default;
+MCPartialStats::MCPartialStats(const MCPartialStats& other) : fpImpl(CopyOf(other.fpImpl)) {}
 MCPartialStats& MCPartialStats::operator=(const MCPartialStats& other) {
-  if (this != &other) fpImpl = std::make_unique<Impl>(*other.fpImpl);
+  if (this != &other) fpImpl = CopyOf(other.fpImpl);
   return *this;
 }
-MCPartialStats::MCPartialStats(MCPartialStats&& other) noexcept : fpImpl(std::make_unique<Impl>()) {
-  fpImpl.swap(other.fpImpl);
-}
+MCPartialStats::MCPartialStats(MCPartialStats&& other) noexcept = default;
 MCPartialStats& MCPartialStats::operator=(MCPartialStats&& other) noexcept {
   fpImpl.swap(other.fpImpl);
   return *this;
 }
 MCPartialStats::~MCPartialStats() = default;
 
-bool MCPartialStats::IsEmpty() const { return fpImpl->fKind == MCPassKind::kNone; }
-MCPassKind MCPartialStats::GetPassKind() const { return fpImpl->fKind; }
-int MCPartialStats::GetModelType() const { return fpImpl->fModel; }
-MCStatus MCPartialStats::GetStatus() const { return fpImpl->fOutcome.fStatus; }
-std::int64_t MCPartialStats::GetRecordCount() const { return fpImpl->Records(); }
+MCPartialStats::Impl& MCPartialStats::GetImpl() { return Made(fpImpl); }
+const MCPartialStats::Impl& MCPartialStats::GetImpl() const { return OrEmpty(fpImpl); }
+bool MCPartialStats::IsEmpty() const { return GetImpl().fKind == MCPassKind::kNone; }
+MCPassKind MCPartialStats::GetPassKind() const { return GetImpl().fKind; }
+int MCPartialStats::GetModelType() const { return GetImpl().fModel; }
+MCStatus MCPartialStats::GetStatus() const { return GetImpl().fOutcome.fStatus; }
+std::int64_t MCPartialStats::GetRecordCount() const { return GetImpl().Records(); }
 
 namespace {
 
@@ -202,10 +222,10 @@ struct MergeData {
 }  // namespace
 
 MCStatus MCPartialStats::Merge(const MCPartialStats& other) {
-  const Impl& o = *other.fpImpl;
+  const Impl& o = other.GetImpl();
   if (o.fKind == MCPassKind::kNone) return MCStatus();
   return MCRegLimits::Guarded([&] {
-    Impl& d = *fpImpl;
+    Impl& d = GetImpl();
     if (d.fKind == MCPassKind::kNone) {
       d = o;
       return MCStatus();
@@ -214,6 +234,11 @@ MCStatus MCPartialStats::Merge(const MCPartialStats& other) {
     if (d.fFingerprint != o.fFingerprint) return MCPartCodec::Refused(MCPartCodec::kSettings);
     // A pass in one stream would have stopped at this part's error: what follows adds nothing.
     if (d.fOutcome.fStatus.IsError()) return MCStatus();
+    // A part that ran out of memory ends the pass with its status alone (it keeps no sums).
+    if (o.fOutcome.fStatus.IsError() && std::holds_alternative<std::monostate>(o.fData)) {
+      d.fOutcome.Merge(o.fOutcome);
+      return MCStatus();
+    }
     if (d.fData.index() != o.fData.index()) return MCPartCodec::Refused(MCPartCodec::kShape);
     // Each merge checks the shapes before it adds anything, and adds without allocating (the
     // tables note a combination they cannot store as an allocation failure).
@@ -225,14 +250,14 @@ MCStatus MCPartialStats::Merge(const MCPartialStats& other) {
 
 std::string MCPartialStats::ToBytes() const {
   try {
-    return MCPartCodec::Write(*fpImpl);
+    return MCPartCodec::Write(GetImpl());
   } catch (const std::exception&) {
     return std::string();
   }
 }
 
 MCStatus MCPartialStats::FromBytes(const void* data, std::size_t size) {
-  return MCRegLimits::Guarded([&] { return MCPartCodec::Read(data, size, *fpImpl); });
+  return MCRegLimits::Guarded([&] { return MCPartCodec::Read(data, size, GetImpl()); });
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -378,6 +378,9 @@ TEST_F(BytesTest, PartsOfOtherPassesOrSettingsDoNotMerge) {
   MCPartialStats first = read(fParts.at(MCPassKind::kFirstPass));
   const std::string before = first.ToBytes();
   EXPECT_EQ(Reason(first.Merge(read(fParts.at(MCPassKind::kCrossProducts)))), 5);
+  std::string otherModel = fParts.at(MCPassKind::kFirstPass);
+  otherModel[7] = 1;  // the same first pass, said to be the logistic model's
+  EXPECT_EQ(Reason(first.Merge(read(Resealed(otherModel)))), 5);
   // The same first pass of a model without the intercept.
   MCRegSettings other = fLinear->linear;
   other.SetInterceptUse(false);
@@ -397,6 +400,11 @@ TEST_F(BytesTest, PartsOfOtherPassesOrSettingsDoNotMerge) {
   const std::int64_t n = first.GetRecordCount();
   EXPECT_TRUE(first.Merge(read(fParts.at(MCPassKind::kFirstPass))).IsOK());
   EXPECT_EQ(first.GetRecordCount(), 2 * n);
+  // Moved from, a part is empty and takes a merge as a new one does.
+  const MCPartialStats taken = std::move(first);
+  EXPECT_TRUE(first.IsEmpty());
+  EXPECT_TRUE(first.Merge(taken).IsOK());
+  EXPECT_TRUE(first.ToBytes() == taken.ToBytes());
 }
 
 }  // namespace
