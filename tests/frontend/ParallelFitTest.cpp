@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -176,6 +177,39 @@ TEST(ParallelFitTest, ColumnsInMemoryAndTheirBadDataAsOnOneThread) {
   };
   EXPECT_NE(error(1).find("record 1001"), std::string::npos) << error(1);
   EXPECT_EQ(error(2), error(1));
+}
+
+// Says yes from the given question on.
+class CancelAfter : public MCCommon::MCQueryCancel {
+ public:
+  explicit CancelAfter(long after) : fAfter(after) {}
+  bool IsCancel() override { return WillCancel(); }
+  bool WillCancel() override { return ++fAsked > fAfter; }
+  long Asked() const { return fAsked; }
+
+ private:
+  long fAfter;
+  std::atomic<long> fAsked{0};
+};
+
+TEST(ParallelFitTest, ACancelReachesEveryThread) {
+  FileOptions options;
+  options.columns = LinearBenchmarkColumns();
+  const std::unique_ptr<DataSource> source = OpenDataFile(Files::Path("linear", ".bin"), options);
+  // One thread asks the host before every record, each of several threads once per batch of
+  // its records (and the fit between passes): a yes at any question of the first passes ends
+  // the fit, and after it at most the part's own end, the other thread's next batch and the
+  // fit itself ask again. A thread that missed the yes would read on and ask more.
+  for (const auto& [threads, step] : {std::pair{1, 997L}, std::pair{2, 1L}}) {
+    for (long after = 0; after < 45 * step; after += step) {
+      CodedModel model(*source, BenchRequest(false), CacheMode::kAuto, {}, threads);
+      FitChoices choices;
+      choices.threads = threads;
+      CancelAfter cancel(after);
+      EXPECT_THROW(FitModel(model, choices, &cancel, nullptr), Cancelled) << threads << " " << after;
+      EXPECT_LE(cancel.Asked(), after + 3) << threads << " " << after;
+    }
+  }
 }
 
 TEST(ParallelFitTest, RecordsSplitIntoNearlyEqualRanges) {
