@@ -616,8 +616,8 @@ MCStatus MCPartCodec::Read(const void* data, std::size_t size, MCPartialStats::I
       ok = false;
   }
   // A pass that ran out of memory has no sums.
-  const bool kindFits = KindOf(stats.fData) == stats.fKind ||
-                        (tag == 0 && stats.fOutcome.fStatus.IsError());
+  const bool kindFits =
+      KindOf(stats.fData) == stats.fKind || (tag == 0 && stats.fOutcome.fStatus.IsError());
   if (!ok || !r.AtEnd() || !kindFits || !Fits(stats.fModel, stats.fKind)) {
     return Refused(kContent);
   }

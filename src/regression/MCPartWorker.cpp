@@ -300,8 +300,8 @@ MCPartWorker::~MCPartWorker() = default;
 
 MCStatus MCPartWorker::Fill(const MCPassPlan& plan, MultiPassRecordIter& records,
                             MCPartialStats& part) {
-  const MCStatus status = MCRegLimits::Guarded(
-      [&] { return GetImpl().Fill(plan.GetImpl(), records, part.GetImpl()); });
+  const MCStatus status =
+      MCRegLimits::Guarded([&] { return GetImpl().Fill(plan.GetImpl(), records, part.GetImpl()); });
   // Out of memory: the part keeps the failure and no sums (which may miss records, be half
   // moved or never made); a part that could not be made at all stays empty.
   if (status.GetErrorCode() == 305 && !part.IsEmpty()) {

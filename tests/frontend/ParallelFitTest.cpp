@@ -206,7 +206,8 @@ TEST(ParallelFitTest, ACancelReachesEveryThread) {
       FitChoices choices;
       choices.threads = threads;
       CancelAfter cancel(after);
-      EXPECT_THROW(FitModel(model, choices, &cancel, nullptr), Cancelled) << threads << " " << after;
+      EXPECT_THROW(FitModel(model, choices, &cancel, nullptr), Cancelled)
+          << threads << " " << after;
       EXPECT_LE(cancel.Asked(), after + 3) << threads << " " << after;
     }
   }

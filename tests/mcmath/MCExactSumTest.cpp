@@ -1,7 +1,5 @@
 // The exact sum: the same double in any order and any split into merged parts, and the
 // weighted sum of squares about the mean against its exact value (integer arithmetic).
-#include "MCExactSum.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +7,8 @@
 #include <cstdint>
 #include <random>
 #include <vector>
+
+#include "MCExactSum.h"
 
 namespace {
 
