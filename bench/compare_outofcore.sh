@@ -13,20 +13,8 @@
 #   BUILD_DIR=... bench/compare_outofcore.sh
 set -euo pipefail
 
-ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=${BUILD_DIR:-$ROOT/build-bench}
-TIME=/usr/bin/time
-if [ ! -x "$TIME" ]; then
-  echo "compare_outofcore: /usr/bin/time is missing (apt-get install time)" >&2
-  exit 1
-fi
-cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DMCSTAT_BUILD_TOOLS=ON \
-  -DMCSTAT_BUILD_TESTS=OFF -DMCSTAT_BUILD_EXAMPLES=OFF >/dev/null
-cmake --build "$BUILD" -j2 --target mcfit >/dev/null
-MCFIT="$BUILD/tools/mcfit/mcfit"
-
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
+NAME=compare_outofcore
+source "$(dirname "$0")/mcfit_common.sh"
 "$MCFIT" gen --rows 1000000 --out "$WORK/d1.bin"
 "$MCFIT" gen --rows 10000000 --out "$WORK/d10.bin"
 "$MCFIT" gen --rows 1000000 --out "$WORK/d1.csv"
@@ -34,28 +22,11 @@ mib() { echo $(($(stat -c %s "$1") / 1048576)); }
 echo "data: 1M binary $(mib "$WORK/d1.bin") MiB, 10M binary $(mib "$WORK/d10.bin") MiB," \
   "1M CSV $(mib "$WORK/d1.csv") MiB"
 
-COLUMNS_ARG="--columns y,A,B,C,x1,x2,x3,x4,x5,x6,x7,x8"
-MODEL=(--dependent y --factors A,B,C --covariates x1,x2,x3,x4,x5,x6,x7,x8
-       --effects A,B,C,x1,x2,x3,x4,x5,x6,x7,x8,A*B --quiet)
-
-# Runs one fit REPEAT times (default 3) and keeps the fastest run, so that other work on the
-# machine disturbs the comparison less; leaves "wall user sys peak_kib" in $WORK/NAME.time and
-# the JSON in $WORK/NAME.json.
-REPEAT=${REPEAT:-3}
+# fit NAME ARGS...: the fastest of REPEAT runs, reported.
 fit() {
-  local name=$1
-  shift
-  local run
-  for run in $(seq "$REPEAT"); do
-    "$TIME" -f "%e %U %S %M" -o "$WORK/$name.run" "$MCFIT" fit "$@" "${MODEL[@]}" \
-      --json "$WORK/$name.json"
-    if [ "$run" -eq 1 ] || awk -v a="$(awk '{print $1}' "$WORK/$name.run")" \
-        -v b="$(awk '{print $1}' "$WORK/$name.time")" 'BEGIN { exit !(a < b) }'; then
-      cp "$WORK/$name.run" "$WORK/$name.time"
-    fi
-  done
-  report "$name" "$WORK/$name.time" \
-    "$(grep -m1 '"r_squared"' "$WORK/$name.json" | tr -d ' ,' | cut -d: -f2)"
+  fastest_fit "$@"
+  report "$1" "$WORK/$1.time" \
+    "$(grep -m1 '"r_squared"' "$WORK/$1.json" | tr -d ' ,' | cut -d: -f2)"
 }
 # report NAME TIMEFILE RSQUARED: one line of the table.
 report() {

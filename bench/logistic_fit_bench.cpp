@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "LogisticBenchModel.h"
 #include "MCLogOutputStats.h"
 #include "MCLogRegSettings.h"
 #include "MCModelEffect.h"
@@ -28,82 +29,23 @@
 
 namespace {
 
-// Record layout: y, A, B, x1..x5.
-constexpr int kNValues = 8;
-constexpr int kNCategories = 4;
-constexpr int kLevels[2] = {5, 8};
-constexpr int kNCovariates = 5;
-constexpr int kNParameters = (kNCategories - 1) * (1 + kLevels[0] + kLevels[1] + kNCovariates);
+using logbench::kNValues;
+using logbench::MakeSettings;
 constexpr int kDefaultRecords = 1000000;
 
-// Reproducible data: factor levels uniform, covariates standard normal (Box-Muller on the
-// generator's 53-bit uniforms, so the numbers do not depend on the standard library), and
-// the response drawn from a true multinomial logit with the last category as reference, so
-// the fit has a finite maximum and converges.
 bool Generate(const char* path, long n) {
   FILE* out = std::fopen(path, "wb");
   if (out == nullptr) return false;
-  std::mt19937_64 gen(20261206u);
-  auto uniform = [&gen]() { return (static_cast<double>(gen() >> 11) + 0.5) * 0x1.0p-53; };
-  auto normal = [&uniform]() {
-    const double r = std::sqrt(-2.0 * std::log(uniform()));
-    return r * std::cos(6.283185307179586 * uniform());
-  };
-  constexpr int kLogits = kNCategories - 1;
-  const double intercept[kLogits] = {0.3, -0.2, 0.5};
-  const double slope[kLogits][kNCovariates] = {
-      {0.6, -0.4, 0.2, 0.0, 0.3}, {-0.3, 0.5, 0.1, -0.6, 0.2}, {0.2, 0.2, -0.5, 0.4, -0.1}};
+  logbench::RecordMaker maker;
   std::vector<double> record(kNValues);
   for (long i = 0; i < n; ++i) {
-    const int a = static_cast<int>(gen() % kLevels[0]);
-    const int b = static_cast<int>(gen() % kLevels[1]);
-    for (int k = 0; k < kNCovariates; ++k) record[3 + k] = normal();
-    double expEta[kNCategories];
-    double sum = 1.0;  // the reference's exp(0)
-    for (int j = 0; j < kLogits; ++j) {
-      double eta = intercept[j] + 0.15 * (j + 1) * (a - 2) - 0.08 * (j - 1) * (b - 3.5);
-      for (int k = 0; k < kNCovariates; ++k) eta += slope[j][k] * record[3 + k];
-      expEta[j] = std::exp(eta);
-      sum += expEta[j];
-    }
-    expEta[kLogits] = 1.0;
-    // Inverse distribution function on one uniform.
-    const double u = uniform() * sum;
-    int y = 0;
-    double cumulative = expEta[0];
-    while (y < kLogits && u > cumulative) cumulative += expEta[++y];
-    record[0] = y;
-    record[1] = a;
-    record[2] = b;
+    maker.Next(record.data());
     if (std::fwrite(record.data(), sizeof(double), kNValues, out) != kNValues) {
       std::fclose(out);
       return false;
     }
   }
   return std::fclose(out) == 0;
-}
-
-// The settings of the benchmark model; indices must outlive them.
-MCLogRegSettings MakeSettings(std::vector<int>& indices) {
-  MCLogRegSettings settings;
-  settings.SetDependent(0);
-  settings.SetDependentRefCat(-1, kNCategories);
-  for (int f = 0; f < 2; ++f) settings.AddFactor(1 + f, kLevels[f]);
-  for (int k = 0; k < kNCovariates; ++k) settings.AddCovariate(3 + k);
-  settings.SetParamEstConCriterion(1e-10);
-  settings.SetUsePatternTabulator(true);
-  indices = {1, 2, 3, 4, 5, 6, 7};
-  for (int f = 0; f < 2; ++f) {
-    MCModelEffect e(2, kNCovariates, &indices);
-    e.AddNewFactor(1 + f, false);
-    settings.AddModelEffect(e);
-  }
-  for (int k = 0; k < kNCovariates; ++k) {
-    MCModelEffect e(2, kNCovariates, &indices);
-    e.AddCovariate(3 + k);
-    settings.AddModelEffect(e);
-  }
-  return settings;
 }
 
 struct FitResult {
@@ -158,7 +100,7 @@ FitResult Fit(const char* path) {
 }
 
 void BM_LogisticFit(benchmark::State& state) {
-  bench::RunFits(state, "logistic_fit_bench", Generate, Fit, kNParameters);
+  bench::RunFits(state, "logistic_fit_bench", Generate, Fit, logbench::kNParameters);
 }
 BENCHMARK(BM_LogisticFit)->Arg(100000)->Arg(kDefaultRecords)->Unit(benchmark::kMillisecond);
 

@@ -7,17 +7,22 @@
 #include <vector>
 
 #include "MCConst.h"
+#include "MCExactSum.h"
 #include "MCHashKey.h"
 #include "MCRecord.h"
 #include "mcstat_export.h"
 
 template <typename V>
 class MCHashtable;
+class MCPartCodecTables;
 
 // Weighted and unweighted counts of the valid records per factor category and, for a
 // categorical dependent, per response category (with the weighted sums of an optional offset).
 // A category code c stands for the index c + 0.5 truncated, minus the category base; codes
 // whose index falls outside [0, number of categories) are not counted.
+//
+// Weighted sums are kept in double-double (compensated), and the counts shown are their double
+// roundings: counts of disjoint parts of the data merge (Merge) into the counts of the whole.
 class MCSTAT_EXPORT MCFactorCounts {
  public:
   // (weighted count, unweighted count), or for the offset list (sum of offset x weight, sum of
@@ -60,6 +65,12 @@ class MCSTAT_EXPORT MCFactorCounts {
   // The dependent's (offset x weight, weight) sums per category; null when none is counted.
   const CountList* GetDepCountsWithOffsetPtr() const;
 
+  // Adds the counts of other, which must count the same factors, dependent, weight and
+  // offset (counts of another part of the data). False, nothing changed, when it does not.
+  bool Merge(const MCFactorCounts& other);
+  // Whether other counts the same factors, dependent, weight and offset.
+  bool SameLayout(const MCFactorCounts& other) const;
+
   const std::vector<int>& GetFactorIndices() const { return fvFactorIndices; }
   const std::vector<int>& GetFactorSizes() const { return fvFactorNCategories; }
   int GetWeightVar() const { return fWeightVar; }
@@ -95,7 +106,21 @@ class MCSTAT_EXPORT MCFactorCounts {
   // Largest record position the counting reads.
   int MaxCountPosition() const { return fMaxPosition; }
 
+  using ExactSum = MCCommonMath::MCExactSum;
+  // sum += a x b exactly; returns the double rounding of the new sum.
+  static double AddExact(ExactSum& sum, double a, double b) {
+    sum.AddProduct(a, b);
+    return sum.Value();
+  }
+  // sum += other; returns the double rounding.
+  static double MergeExact(ExactSum& sum, const ExactSum& other) {
+    sum.Merge(other);
+    return sum.Value();
+  }
+
  private:
+  friend class MCPartCodecTables;
+
   std::vector<int> fvFactorIndices;
   std::vector<int> fvFactorNCategories;
   int fNFactors = 0;
@@ -110,6 +135,11 @@ class MCSTAT_EXPORT MCFactorCounts {
   double fOffsetValue = 0.0;
   MCConst::MCOffsetType fOffsetType = MCConst::kNoOffset;
   int fMaxPosition = -1;
+  // The exact sums behind the weighted counts above (the .first of every pair, and both
+  // members of the offset pairs).
+  std::vector<std::vector<ExactSum>> fvFactorSums;
+  std::vector<ExactSum> fvDependSums;
+  std::vector<std::pair<ExactSum, ExactSum>> fvDepOffsetSums;
 };
 
 // The factor counts plus what the design needs from the first data pass: for every model effect
@@ -121,6 +151,11 @@ class MCSTAT_EXPORT MCFactorCounts {
 // intercept included); the effects with factors are also numbered among themselves (local
 // effect indices). Row lookups are const but reuse internal buffers: the lists they return stay
 // valid until the next lookup, and one object serves one thread at a time.
+//
+// The totals and the covariate sums (sums of frequency x regression weight x value) are exact
+// double-double sums and a mean is their quotient, correctly rounded: tables of disjoint parts
+// of the data merge (Merge: the union of the combinations, the sums added) into the tables of
+// the whole, which number their parameters as those of one pass would.
 class MCSTAT_EXPORT MCFactorTables : public MCFactorCounts {
  public:
   MCFactorTables();
@@ -181,8 +216,9 @@ class MCSTAT_EXPORT MCFactorTables : public MCFactorCounts {
   // For every model effect, its local index among the effects with factors, or -1.
   const std::vector<int>& GetLocalEffectIndices() const { return fvLocalEffectIndices; }
 
-  // The weighted means of the covariates. On the first call, when the total regression weight
-  // is not above 0, every mean becomes the missing value.
+  // The weighted means of the covariates (sum of weight x value over the total regression
+  // weight, from the exact sums); the missing value for every mean when the total regression
+  // weight is not above 0.
   const std::vector<double>& GetCovariateMeans();
   bool AreCovariateMeansComputed() const { return fbMeansComputed; }
   // Whether a combination could not be stored for lack of memory: the tables then lack a
@@ -215,6 +251,14 @@ class MCSTAT_EXPORT MCFactorTables : public MCFactorCounts {
   // effect is out of range, the list has the wrong length or the combination never occurred.
   int GetEffectParameterIndex(int effect, const std::vector<int>& categories) const;
 
+  // Adds the tables of another part of the data: its counts, totals and covariate sums, and
+  // every combination it holds that these lack. other must be set up alike (the same factors,
+  // effects, covariates and weights); false, nothing changed, when it is not. Parameter indices
+  // made before are void: CreateParameterIndices numbers the merged combinations afresh.
+  bool Merge(const MCFactorTables& other);
+  // Whether other is set up alike (counts, effects, covariates, weights).
+  bool SameLayout(const MCFactorTables& other) const;
+
   // Writes the counts, the labelled fields and every table's combinations.
   void Display() const;
 
@@ -234,6 +278,8 @@ class MCSTAT_EXPORT MCFactorTables : public MCFactorCounts {
     ~CombinationTables();
     std::vector<std::unique_ptr<MCHashtable<int>>> fvTables;
   };
+
+  friend class MCPartCodecTables;
 
   // Writes the key of local effect t from per-factor category indices into its work key.
   const MCCommonMath::MCHashKey& FillKey(int t, const int* factorIndices) const;
@@ -266,6 +312,10 @@ class MCSTAT_EXPORT MCFactorTables : public MCFactorCounts {
   double fTotalWeight = 0.0;
   double fTotalRegrWeight = 0.0;
   double fSampleSize = 0.0;
+  // The exact sums behind the totals and the means.
+  ExactSum fTotalWeightSum;
+  ExactSum fTotalRegrWeightSum;
+  std::vector<ExactSum> fvCovariateSums;
 
   // Lookup scratch, reused so that a record costs no allocation.
   mutable std::vector<MCCommonMath::MCHashKey> fvWorkKeys;

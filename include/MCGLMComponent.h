@@ -10,6 +10,7 @@
 
 class MCGLMAlgorithm;
 class MCGLMOutputStats;
+class MCPassRunner;
 
 // The weighted least-squares linear model: one parameter per intercept, covariate term and
 // occurring factor combination of each effect, fitted in three passes over the records
@@ -40,6 +41,9 @@ class MCSTAT_EXPORT MCGLMComponent : public IMCRegComponent {
   // pass: 310 when built already, 313 for a refused row, 308 without weighted records in the
   // residual pass, 309 without records in the cross-product pass, 1 on cancel.
   MCCommon::MCStatus BuildModel(MCCommon::MultiPassRecordIter& data) override;
+  // The same build with every pass run in parts by the runner (MCPartialStats.h), the first
+  // one too unless CreateParameters ran it; 320 for parts of another model or settings.
+  MCCommon::MCStatus BuildModel(MCPassRunner& runner);
   bool IsModelBuilt() const override;
   // 311 (stats unchanged) while no model is built; otherwise lends the statistics, made once.
   MCCommon::MCStatus GetOutputStats(IMCRegOutputStats*& stats) override;
@@ -55,6 +59,10 @@ class MCSTAT_EXPORT MCGLMComponent : public IMCRegComponent {
   void Display() const override;
 
  private:
+  // The first pass and the parameters, with the records in the runner's parts.
+  MCCommon::MCStatus CreateParameters(MCPassRunner& runner,
+                                      std::vector<MCRegrParameter>& parameters);
+
   MCRegSettings fCompSettings;
   std::unique_ptr<MCGLMAlgorithm> fpAlgorithm;
   std::unique_ptr<MCGLMOutputStats> fpOutputStats;

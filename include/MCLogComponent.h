@@ -10,6 +10,7 @@
 
 class MCLogAlgorithm;
 class MCLogOutputStats;
+class MCPassRunner;
 
 // The multinomial logistic regression: for the K response categories present in the data
 // (the reference last) one logit per other category, each with the intercept, covariate terms
@@ -44,6 +45,9 @@ class MCSTAT_EXPORT MCLogComponent : public IMCRegComponent {
   // built already, 313 for a refused row, 303 for a category without weight, 304/307 from the
   // estimation passes, 1 on cancel; on success the last warning, if any.
   MCCommon::MCStatus BuildModel(MCCommon::MultiPassRecordIter& data) override;
+  // The same build with every pass run in parts by the runner (MCPartialStats.h), the first
+  // one too unless CreateParameters ran it; 320 for parts of another model or settings.
+  MCCommon::MCStatus BuildModel(MCPassRunner& runner);
   bool IsModelBuilt() const override;
   // 310 (stats set to null) while no model is built; otherwise lends the statistics (an
   // MCLogOutputStats), made once.
@@ -61,6 +65,10 @@ class MCSTAT_EXPORT MCLogComponent : public IMCRegComponent {
   void Display() const override;
 
  private:
+  // The first pass, the categories and the parameters, with the records in the runner's parts.
+  MCCommon::MCStatus CreateParameters(MCPassRunner& runner,
+                                      std::vector<MCRegrParameter>& parameters);
+
   MCLogRegSettings fCompSettings;
   std::unique_ptr<MCLogAlgorithm> fpAlgorithm;
   std::unique_ptr<MCLogOutputStats> fpOutputStats;

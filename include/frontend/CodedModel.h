@@ -42,16 +42,18 @@ class MCFRONTEND_EXPORT CodedModel {
  public:
   // Reads the source as the request needs it (one pass, or two when the source's passes are
   // costly and its records go into the temporary cache first; a formula's column that turns
-  // out to hold text starts the first pass over). The source must outlive the model.
+  // out to hold text starts the first pass over). The source must outlive the model. With
+  // threads above 1 the records (when their number is known) are read in as many ranges at
+  // once; the model is the same.
   // InputError for a request that does not fit the source (an unknown column, a bad term...;
   // TextInputError pointing into a formula) or bad data (text where a number is needed, a
   // negative weight); FitError for data whose scale overflows or underflows the fit's sums of
   // squares; Cancelled when cancelled says so.
-  CodedModel(DataSource& source, const ModelRequest& request,
-             CacheMode cache = CacheMode::kAuto, const CancelCheck& cancelled = {});
+  CodedModel(DataSource& source, const ModelRequest& request, CacheMode cache = CacheMode::kAuto,
+             const CancelCheck& cancelled = {}, int threads = 1);
   // The model of the records of shared data that meet the conditions (a split's records).
   CodedModel(std::shared_ptr<const PrecodedData> data, const ModelLayout& layout,
-             std::vector<SplitCondition> when, const CancelCheck& cancelled);
+             std::vector<SplitCondition> when, const CancelCheck& cancelled, int threads = 1);
   CodedModel(const CodedModel&) = delete;
   CodedModel& operator=(const CodedModel&) = delete;
   ~CodedModel();
@@ -64,6 +66,11 @@ class MCFRONTEND_EXPORT CodedModel {
   std::unique_ptr<MCCommon::MultiPassRecordIter> OpenRecords(RecordRange range) const;
   // Throws the InputError a pass of Records met (a source that became unreadable), if any.
   void CheckRecords() const;
+  // The same for records OpenRecords gave.
+  void CheckRecords(const MCCommon::MultiPassRecordIter& records) const;
+  // The number of records of the source (not only those of a split) when known without a
+  // pass, else -1: the ranges of OpenRecords split it.
+  std::int64_t SourceRecordCount() const;
 
   // Records read (those of the split when there is one), and those with every value the
   // model uses present and positive weights; among those not used, the records where a
@@ -101,7 +108,9 @@ class MCFRONTEND_EXPORT CodedModel {
   const PrecodedData& Data() const { return *fpData; }
 
  private:
-  void Scan(const CancelCheck& cancelled);
+  struct ScanPart;
+  void Scan(const CancelCheck& cancelled, int threads);
+  void ScanRange(RecordRange range, const CancelCheck& cancelled, ScanPart& part) const;
   void BuildSettings();
   void CheckScale(const std::vector<double>& largest, double totalWeight) const;
   double Derived(const double* values, int position, std::vector<double>& scratch,

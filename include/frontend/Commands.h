@@ -48,6 +48,9 @@ struct FitOptions {
   std::string idColumn;         // carried into the predictions
   std::string pmmlVersion = "4.4";  // "4.4" or "3.2"
   bool quiet = false;
+  // Threads that read the data and run the fit's passes (see FitChoices); below 1: one per
+  // core.
+  int threads = 1;
 };
 
 // Runs one fit: reads the data, fits, prints the report on out (unless quiet) and writes the

@@ -67,6 +67,9 @@ class MCFRONTEND_EXPORT DataSource {
   virtual Field::Kind FieldKind(int column) const = 0;
   // The labels of a column that delivers kLabel fields; empty for the others.
   virtual const std::vector<std::string>& Labels(int column) const;
+  // The number of records when it is known without reading them (a binary file, a table in
+  // memory), else -1: what passes split into ranges need.
+  virtual std::int64_t RecordCount() const;
   // Opens a pass over the records of the range delivering the given columns (indices into
   // ColumnNames); the sources here may open passes from several threads at once, each cursor
   // then belonging to one thread. InputError when the source cannot give another pass (standard
@@ -131,7 +134,7 @@ class MCFRONTEND_EXPORT ColumnTable : public DataSource {
   void AddCategorical(const std::string& name, const void* codes, int codeBytes,
                       std::ptrdiff_t strideBytes, std::vector<std::string> labels);
 
-  std::int64_t RecordCount() const { return fNRecords; }
+  std::int64_t RecordCount() const override { return fNRecords; }
   const std::string& Name() const override { return fName; }
   const std::vector<std::string>& ColumnNames() const override { return fvNames; }
   Passes PassCost() const override { return Passes::kCheap; }

@@ -39,6 +39,10 @@ struct FitChoices {
   double confLevel = 0.95;   // of the confidence intervals, 0 < level < 1
   bool collinearity = false;  // the collinearity diagnostics
   PredictionSink* predictions = nullptr;  // not owned; null: none
+  // Threads the fit's passes run on, each over a range of the records (when their number is
+  // known without a pass: binary files, cached or in-memory data); the numbers are those of one
+  // thread. 1: one stream.
+  int threads = 1;
 };
 
 // Fits the model of the coded data through the library's factory and component: linear or

@@ -4,11 +4,13 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
+#include <mutex>
 #include <utility>
 
 #include "MCMV.h"
 #include "MCModelEffect.h"
 #include "ModelLayout.h"
+#include "Parallel.h"
 #include "Precoded.h"
 #include "Text.h"
 
@@ -95,19 +97,19 @@ class CodedRecords : public MCCommon::MultiPassRecordIter {
 }  // namespace
 
 CodedModel::CodedModel(DataSource& source, const ModelRequest& request, CacheMode cache,
-                       const CancelCheck& cancelled)
+                       const CancelCheck& cancelled, int threads)
     : fpLayout(std::make_unique<ModelLayout>(request, source)) {
   fpData = std::make_shared<PrecodedData>(source, fpLayout->Slots(), cache, cancelled);
   fpLayout->Settle(fpData->Slots());
-  Scan(cancelled);
+  Scan(cancelled, threads);
 }
 
 CodedModel::CodedModel(std::shared_ptr<const PrecodedData> data, const ModelLayout& layout,
-                       std::vector<SplitCondition> when, const CancelCheck& cancelled)
+                       std::vector<SplitCondition> when, const CancelCheck& cancelled, int threads)
     : fpData(std::move(data)),
       fpLayout(std::make_unique<ModelLayout>(layout)),
       fvWhen(std::move(when)) {
-  Scan(cancelled);
+  Scan(cancelled, threads);
 }
 
 CodedModel::~CodedModel() = default;
@@ -115,21 +117,29 @@ CodedModel::~CodedModel() = default;
 const ModelRequest& CodedModel::Request() const { return fpLayout->Request(); }
 const std::vector<Term>& CodedModel::Terms() const { return fpLayout->Terms(); }
 
-void CodedModel::Scan(const CancelCheck& cancelled) {
+// What one range of records tells the model: the category keys of each position, the largest
+// magnitude of the others, the weight and the record counts.
+struct CodedModel::ScanPart {
+  std::vector<KeySet> keys;
+  std::vector<double> largest;
+  double totalWeight = 0.0;
+  std::int64_t read = 0, used = 0, notFinite = 0;
+};
+
+void CodedModel::ScanRange(RecordRange range, const CancelCheck& cancelled, ScanPart& part) const {
   const ModelLayout& layout = *fpLayout;
   const std::vector<PositionPlan>& positions = layout.Positions();
   const int width = layout.Width();
-  std::vector<KeySet> keys(positions.size());
-  std::vector<double> largest(positions.size(), 0.0);
+  part.keys.resize(positions.size());
+  part.largest.assign(positions.size(), 0.0);
   std::vector<double> scratch;
-  double totalWeight = 0.0;
 
   // Records as the library will see them, category keys standing in for their codes.
   std::vector<double> record(positions.size());
-  std::unique_ptr<PrecodedData::Pass> pass = fpData->Open();
+  std::unique_ptr<PrecodedData::Pass> pass = fpData->Open(range);
   while (const double* values = pass->Next()) {
     if (!Matches(values)) continue;
-    if (++fRecordsRead % kCancelEvery == 0 && cancelled && cancelled()) throw Cancelled();
+    if (++part.read % kCancelEvery == 0 && cancelled && cancelled()) throw Cancelled();
     bool notFinite = false;
     for (int p = 0; p < width; ++p) {
       const PositionPlan& plan = positions[static_cast<std::size_t>(p)];
@@ -137,7 +147,7 @@ void CodedModel::Scan(const CancelCheck& cancelled) {
                                                            : values[plan.slot];
       record[static_cast<std::size_t>(p)] = v;
       if (plan.kind == PositionPlan::kCategory && !MCMV::IsMissing(v)) {
-        keys[static_cast<std::size_t>(p)].Insert(v);
+        part.keys[static_cast<std::size_t>(p)].Insert(v);
       }
       if (p >= layout.WeightsFrom() && v < 0.0 && !MCMV::IsMissing(v)) {
         // As R refuses them: a negative weight is an error in the data, not a record to skip.
@@ -146,15 +156,46 @@ void CodedModel::Scan(const CancelCheck& cancelled) {
                          plan.name + "' is " + ShortestText(v) + "; weights cannot be negative");
       }
     }
-    if (notFinite) ++fRecordsNotFinite;
+    if (notFinite) ++part.notFinite;
     if (!layout.Used(record.data())) continue;
-    ++fRecordsUsed;
-    totalWeight += layout.Weight(record.data());
+    ++part.used;
+    part.totalWeight += layout.Weight(record.data());
     for (int p = 0; p < width; ++p) {
       if (positions[static_cast<std::size_t>(p)].kind == PositionPlan::kCategory) continue;
-      double& m = largest[static_cast<std::size_t>(p)];
+      double& m = part.largest[static_cast<std::size_t>(p)];
       m = std::max(m, std::fabs(record[static_cast<std::size_t>(p)]));
     }
+  }
+}
+
+void CodedModel::Scan(const CancelCheck& cancelled, int threads) {
+  const ModelLayout& layout = *fpLayout;
+  const std::vector<PositionPlan>& positions = layout.Positions();
+  // Ranges read at once: their first error (in the order of the records) is the one reported,
+  // and the host's check is asked by one of them at a time.
+  const std::vector<RecordRange> ranges = SplitRecords(fpData->RecordCount(), threads);
+  std::vector<ScanPart> parts(ranges.size());
+  std::mutex lock;
+  const CancelCheck check = [&]() {
+    const std::lock_guard<std::mutex> guard(lock);
+    return cancelled && cancelled();
+  };
+  RunParallel(static_cast<int>(ranges.size()), [&](int i) {
+    ScanRange(ranges[static_cast<std::size_t>(i)], ranges.size() > 1 ? check : cancelled,
+              parts[static_cast<std::size_t>(i)]);
+  });
+  std::vector<KeySet> keys(positions.size());
+  std::vector<double> largest(positions.size(), 0.0);
+  double totalWeight = 0.0;
+  for (const ScanPart& part : parts) {
+    for (std::size_t p = 0; p < positions.size(); ++p) {
+      keys[p].Merge(part.keys[p]);
+      largest[p] = std::max(largest[p], part.largest[p]);
+    }
+    totalWeight += part.totalWeight;
+    fRecordsRead += part.read;
+    fRecordsUsed += part.used;
+    fRecordsNotFinite += part.notFinite;
   }
   if (cancelled && cancelled()) throw Cancelled();
 
@@ -230,10 +271,14 @@ std::unique_ptr<MCCommon::MultiPassRecordIter> CodedModel::OpenRecords(RecordRan
   return std::make_unique<CodedRecords>(*this, range);
 }
 
-void CodedModel::CheckRecords() const {
-  const auto* records = static_cast<const CodedRecords*>(fpRecords.get());
-  if (!records->Error().empty()) throw InputError(records->Error());
+void CodedModel::CheckRecords() const { CheckRecords(*fpRecords); }
+
+void CodedModel::CheckRecords(const MCCommon::MultiPassRecordIter& records) const {
+  const auto* coded = static_cast<const CodedRecords*>(&records);
+  if (!coded->Error().empty()) throw InputError(coded->Error());
 }
+
+std::int64_t CodedModel::SourceRecordCount() const { return fpData->RecordCount(); }
 
 void CodedModel::CheckScale(const std::vector<double>& largest, double totalWeight) const {
   // The fit sums weighted squares and products of the dependent and of each term. When the

@@ -10,7 +10,7 @@
 #include "LinearFit.h"
 #include "LogisticFit.h"
 #include "ModelLayout.h"
-#include "frontend/Fit.h"
+#include "Parallel.h"
 #include "Precoded.h"
 #include "Predictions.h"
 #include "Progress.h"
@@ -18,6 +18,7 @@
 #include "Settings.h"
 #include "Split.h"
 #include "Text.h"
+#include "frontend/Fit.h"
 #include "frontend/OutputFile.h"
 
 namespace MCFrontEnd {
@@ -78,6 +79,7 @@ int RunFit(const FitOptions& options, std::ostream& out, std::ostream& err,
     FitOptions settled = options;
     if (!settled.settingsFile.empty()) ApplySettingsFile(settled.settingsFile, settled);
     CheckModel(settled);
+    if (settled.threads < 1) settled.threads = CoreCount();
     const CancelCheck check = MakeCheck(cancel);
     FileOptions file;
     file.format = options.format;
@@ -92,7 +94,7 @@ int RunFit(const FitOptions& options, std::ostream& out, std::ostream& err,
       RunSplitFits(data, layout, settled, out, err, cancel);
       return kExitOK;
     }
-    CodedModel model(data, layout, {}, check);
+    CodedModel model(data, layout, {}, check, settled.threads);
     // Predictions are written as the fit's last pass goes.
     std::unique_ptr<IdColumn> id;
     if (!settled.idColumn.empty()) id = std::make_unique<IdColumn>(*source, settled.idColumn);
@@ -168,6 +170,7 @@ FitResult FitModel(CodedModel& model, const FitOptions& options, MCCommon::MCQue
   choices.confLevel = options.confLevel;
   choices.collinearity = options.collinearity;
   choices.predictions = predictions;
+  choices.threads = options.threads;
   return FitModel(model, choices, cancel, progress);
 }
 

@@ -1,15 +1,17 @@
 #include "frontend/DataSource.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <cstring>
 #include <mutex>
 #include <set>
-#include <unistd.h>
 
 #include "ByteReader.h"
 #include "CsvParser.h"
-#include "Spool.h"
 #include "MCMV.h"
+#include "Spool.h"
 #include "Text.h"
 #include "frontend/Errors.h"
 
@@ -193,6 +195,13 @@ class BinarySource : public DataSource {
   const std::vector<std::string>& ColumnNames() const override { return fvNames; }
   Passes PassCost() const override { return fCost; }
   Field::Kind FieldKind(int /*column*/) const override { return Field::kNumber; }
+  // Whole records of a plain file (a truncated tail is found by the pass that reaches it).
+  std::int64_t RecordCount() const override {
+    struct stat info {};
+    if (fCost != Passes::kCheap || ::stat(fPath.c_str(), &info) != 0) return -1;
+    return static_cast<std::int64_t>(info.st_size) /
+           static_cast<std::int64_t>(fvNames.size() * sizeof(double));
+  }
   std::unique_ptr<RowCursor> Open(const std::vector<int>& columns, RecordRange range) override {
     std::unique_ptr<ByteReader> reader;
     {
@@ -225,6 +234,8 @@ const std::vector<std::string>& DataSource::Labels(int /*column*/) const {
   static const std::vector<std::string> kNone;
   return kNone;
 }
+
+std::int64_t DataSource::RecordCount() const { return -1; }
 
 int DataSource::Find(const std::string& name) const {
   const std::vector<std::string>& names = ColumnNames();

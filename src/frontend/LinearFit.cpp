@@ -4,12 +4,14 @@
 #include <memory>
 #include <sstream>
 
-#include "IMCRegComponent.h"
-#include "MCDistFun.h"
-#include "MCMV.h"
 #include "Aliasing.h"
-#include "MCRegFactory.h"
+#include "IMCRegComponent.h"
 #include "Inference.h"
+#include "MCDistFun.h"
+#include "MCExactSum.h"
+#include "MCMV.h"
+#include "MCPartialStats.h"
+#include "MCRegFactory.h"
 #include "ModelLayout.h"
 #include "Precoded.h"
 #include "RecordPass.h"
@@ -78,6 +80,9 @@ const char* CodeWords(long code) {
       return "the dependent variable has fewer than two categories";
     case 319:
       return "the reference category does not occur; another category is used";
+    case 320:
+      return "partial statistics of a pass are cut short, corrupt, or of another model or "
+             "settings";
     default:
       return "unexpected condition";
   }
@@ -122,16 +127,25 @@ void FillTStatistics(ParameterResult& p, double covKK, const ErrorStats& error) 
   }
 }
 
-BuiltModel BuildComponent(MCRegSettings& settings, CodedModel& model) {
+BuiltModel BuildComponent(MCRegSettings& settings, CodedModel& model, int threads,
+                          MCCommon::MCQueryCancel* cancel) {
   MCRegFactory factory;
   BuiltModel built;
   built.component.reset(factory.CreateRegAlgorithm(settings));
   if (!built.component) {
     throw FitError("the model cannot be set up: " + StatusWords(factory.GetStatus()));
   }
-  built.status = built.component->BuildModel(model.Records());
-  if (built.status.GetErrorCode() == 1) throw Cancelled();
-  model.CheckRecords();
+  const std::vector<RecordRange> ranges = SplitRecords(model.SourceRecordCount(), threads);
+  if (ranges.size() > 1) {
+    built.runner = std::make_unique<ThreadRunner>(model, settings, ranges, cancel);
+    built.status = MCBuildModelInParts(*built.component, *built.runner);
+    if (built.status.GetErrorCode() == 1) throw Cancelled();
+    built.runner->CheckRecords();
+  } else {
+    built.status = built.component->BuildModel(model.Records());
+    if (built.status.GetErrorCode() == 1) throw Cancelled();
+    model.CheckRecords();
+  }
   if (built.status.IsError()) {
     throw FitError("the model cannot be fitted: " + StatusWords(built.status));
   }
@@ -238,7 +252,7 @@ void AddCovarianceInference(const MCCommonMath::MCSymMatrixData* cov, double sca
 FitResult FitLinear(CodedModel& model, const FitChoices& choices, MCCommon::MCQueryCancel* cancel) {
   MCRegSettings& settings = model.Settings();
   settings.SetCancelPointer(cancel);
-  const BuiltModel built = BuildComponent(settings, model);
+  const BuiltModel built = BuildComponent(settings, model, choices.threads, cancel);
   IMCRegOutputStats* stats = built.stats;
   FitResult result = StartResult("linear", model, settings, *stats);
   AddParameters(model, *stats, result);
@@ -257,39 +271,69 @@ FitResult FitLinear(CodedModel& model, const FitChoices& choices, MCCommon::MCQu
 
   // One pass over the records with the fitted values: the model sum of squares as R forms it
   // (about the weighted mean of the fitted values with an intercept, about 0 without), the
-  // sum of f log r of the likelihood, and the predictions when asked.
+  // sum of f log r of the likelihood, and the predictions when asked. Exact sums: a pass split
+  // over threads gives the one-thread numbers.
   const ModelLayout& layout = model.Layout();
   const int freq = layout.FrequencyPosition();
   const int regr = layout.RegressionPosition();
-  double sumW = 0.0, mean = 0.0, aboutMean = 0.0, aboutZero = 0.0, sumLogR = 0.0;
-  std::vector<double> unused;
-  std::int64_t index = 0;
+  struct Sums {
+    MCCommonMath::MCExactSum w, wFitted, wFitted2, fLogR;
+  };
   PredictionSink* sink = choices.predictions;
   if (sink != nullptr) sink->Begin(result);
-  ForEachRecord(model, [&](const MCCommon::Record& record) {
+  std::int64_t index = 0;
+  // A record with its fitted value (NaN where the record lacks a predictor).
+  const auto add = [&](const MCCommon::Record& record, double fitted, Sums& s) {
     const double* v = record.GetAll();
-    double fitted = 0.0;
-    if (!built.component->Score(record, fitted, unused).IsOK() || MCMV::IsMissing(fitted)) {
-      fitted = std::nan("");
-    }
     if (layout.Used(v) && std::isfinite(fitted)) {
       const double f = freq >= 0 ? v[freq] : 1.0;
       const double r = regr >= 0 ? v[regr] : 1.0;
       const double w = f * r;
-      sumW += w;
-      const double d = fitted - mean;
-      mean += d * w / sumW;  // weighted running mean and sum of squares about it
-      aboutMean += w * d * (fitted - mean);
-      aboutZero += w * fitted * fitted;
-      if (regr >= 0) sumLogR += f * std::log(r);
+      s.w.Add(w);
+      s.wFitted.AddProduct(w, fitted);
+      s.wFitted2.AddProduct(w * fitted, fitted);
+      if (regr >= 0) s.fLogR.AddProduct(f, std::log(r));
     }
     if (sink != nullptr) {
       const double residual = MCMV::IsMissing(v[0]) ? std::nan("") : v[0] - fitted;
-      sink->Fitted(index, fitted, residual);
+      sink->Fitted(index++, fitted, residual);
     }
-    ++index;
-  });
+  };
+  const auto finite = [](const MCCommon::MCStatus& status, double fitted) {
+    return status.IsOK() && !MCMV::IsMissing(fitted) ? fitted : std::nan("");
+  };
+  std::vector<Sums> parts(built.runner ? static_cast<std::size_t>(built.runner->Parts()) : 1);
+  if (built.runner) {
+    // The parts' workers hold the estimates; with predictions the parts go in order.
+    built.runner->ForEachPart(
+        [&](int i, MCCommon::MultiPassRecordIter& records, MCPartWorker& worker) {
+          ForEachRecordOf(records, [&](const MCCommon::Record& record) {
+            double fitted = 0.0;
+            const MCCommon::MCStatus status = worker.Predict(record, fitted);
+            add(record, finite(status, fitted), parts[static_cast<std::size_t>(i)]);
+          });
+        },
+        sink != nullptr);
+    built.runner->CheckRecords();
+  } else {
+    std::vector<double> unused;
+    ForEachRecord(model, [&](const MCCommon::Record& record) {
+      double fitted = 0.0;
+      const MCCommon::MCStatus status = built.component->Score(record, fitted, unused);
+      add(record, finite(status, fitted), parts[0]);
+    });
+  }
   if (cancel != nullptr && cancel->WillCancel()) throw Cancelled();
+  Sums all;
+  for (const Sums& part : parts) {
+    all.w.Merge(part.w);
+    all.wFitted.Merge(part.wFitted);
+    all.wFitted2.Merge(part.wFitted2);
+    all.fLogR.Merge(part.fLogR);
+  }
+  const double aboutMean = all.wFitted2.SquaresAboutMean(all.wFitted, all.w);
+  const double aboutZero = all.wFitted2.Value();
+  const double sumLogR = all.fLogR.Value();
 
   LinearSums sums;
   sums.rss = error.rss;

@@ -4,12 +4,13 @@
 #include <memory>
 #include <string>
 
-#include "frontend/FitResult.h"
 #include "IMCRegComponent.h"
 #include "MCCancelInfo.h"
 #include "MCStatus.h"
+#include "Parallel.h"
 #include "frontend/CodedModel.h"
 #include "frontend/Fit.h"
+#include "frontend/FitResult.h"
 #include "frontend/mcfrontend_export.h"
 
 namespace MCFrontEnd {
@@ -36,10 +37,17 @@ struct BuiltModel {
   std::unique_ptr<IMCRegComponent> component;
   IMCRegOutputStats* stats = nullptr;
   MCCommon::MCStatus status;  // of the build: OK or a warning
+  // The parts of the records the passes ran on, each with its worker; null for one stream.
+  std::unique_ptr<ThreadRunner> runner;
 };
 // Creates the component for the settings through the library's factory and builds it on the
-// model's records. Throws FitError for an error status and Cancelled when cancelled.
-BuiltModel BuildComponent(MCRegSettings& settings, CodedModel& model);
+// model's records: in one stream, or with threads above 1 (and more than one record of known
+// number) every pass on as many threads over ranges of the records, which gives the same model.
+// The settings must outlive the result; cancel (may be null) is what the settings ask. Throws
+// FitError for an error status, InputError for records that could not be read and Cancelled
+// when cancelled.
+BuiltModel BuildComponent(MCRegSettings& settings, CodedModel& model, int threads,
+                          MCCommon::MCQueryCancel* cancel);
 
 // The summary every fit starts from: model kind, data name, dependent, terms, intercept,
 // record counts, total weight, the formula and what reading the formula noticed.

@@ -108,7 +108,7 @@ FitResult FitLogistic(CodedModel& model, const FitChoices& choices,
   settings.SetCancelPointer(cancel);
   settings.SetProgressListener(progress);
 
-  const BuiltModel built = BuildComponent(settings, model);
+  const BuiltModel built = BuildComponent(settings, model, choices.threads, cancel);
   auto* stats = dynamic_cast<MCLogOutputStats*>(built.stats);
   if (stats == nullptr) throw FitError("the model's statistics are not available");
   IMCRegComponent* component = built.component.get();

@@ -211,6 +211,10 @@ std::string PrecodedData::KeyText(int slot, double key) const {
   return fSource.Labels(fvColumns[k])[static_cast<std::size_t>(key)];
 }
 
+std::int64_t PrecodedData::RecordCount() const {
+  return fpSpool ? fpSpool->Records() : fSource.RecordCount();
+}
+
 std::unique_ptr<PrecodedData::Pass> PrecodedData::Open(RecordRange range) const {
   if (fpSpool) return std::make_unique<SpoolPass>(*fpSpool, fSource.Name(), range);
   return std::make_unique<SourcePass>(*this, fSource.Open(fvColumns, range));

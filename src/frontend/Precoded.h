@@ -48,6 +48,8 @@ class MCFRONTEND_EXPORT PrecodedData {
   const std::vector<Slot>& Slots() const { return fvSlots; }
   int Width() const { return static_cast<int>(fvSlots.size()); }
   bool Cached() const { return fpSpool != nullptr; }
+  // The number of records when known without a pass (cached, or the source knows it), else -1.
+  std::int64_t RecordCount() const;
 
   // The category a key of a categorical slot stands for: its number (NaN for a text that
   // does not read as one) and its text (as in the data; numbers of a binary source with 15

@@ -28,6 +28,13 @@ bool ProgressLine::WillCancel() {
   return fpInner != nullptr && fpInner->WillCancel();
 }
 
+bool ProgressLine::WillCancelAfter(std::size_t n) {
+  const std::size_t before = fAsked / kEvery;
+  fAsked += n;
+  if (fAsked / kEvery != before) Show();
+  return fpInner != nullptr && fpInner->WillCancel();
+}
+
 bool ProgressLine::Report(ProgressReport* report) {
   if (report == nullptr) return true;
   fIteration = report->DiscreteMeasure("iterNum");

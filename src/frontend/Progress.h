@@ -28,6 +28,9 @@ class ProgressLine : public MCCommon::MCQueryCancel, public ProgressListener {
 
   bool IsCancel() override;
   bool WillCancel() override;
+  // n questions at once (those of a thread, passed on in a batch): counted, then answered as
+  // one.
+  bool WillCancelAfter(std::size_t n);
   bool Report(ProgressReport* report) override;
   // Blanks the line (once something was written).
   void Clear();

@@ -5,16 +5,21 @@
 
 namespace MCFrontEnd {
 
-// One pass over a model's coded records: f(record) for each, its values in the positions of
-// the model's settings. InputError when the data could not be read.
+// One pass over records: f(record) for each.
 template <typename F>
-void ForEachRecord(CodedModel& model, F f) {
-  MCCommon::MultiPassRecordIter& records = model.Records();
+void ForEachRecordOf(MCCommon::MultiPassRecordIter& records, F f) {
   records.NewPass();
   while (records.HasMore()) {
     const MCCommon::Record* record = records.Next();
     if (record != nullptr) f(*record);
   }
+}
+
+// One pass over a model's coded records: f(record) for each, its values in the positions of
+// the model's settings. InputError when the data could not be read.
+template <typename F>
+void ForEachRecord(CodedModel& model, F f) {
+  ForEachRecordOf(model.Records(), f);
   model.CheckRecords();
 }
 

@@ -168,7 +168,7 @@ void RunSplitFits(const std::shared_ptr<const PrecodedData>& data, const ModelLa
     if (cancelled()) throw Cancelled();
     const std::string where = "split " + Describe(options.split, group.values);
     try {
-      CodedModel model(data, layout, group.when, cancelled);
+      CodedModel model(data, layout, group.when, cancelled, options.threads);
       FitResult result = FitModel(model, options, cancel, nullptr, nullptr);
       if (combiner) {
         // Each split's own document goes through a scratch file into the combiner.

@@ -4,6 +4,7 @@
 // Accumulators of one data pass of the logistic estimation: log-likelihood, score vector and
 // information matrix at given parameters. Internal to the library; exported for the tests.
 
+#include <cstdint>
 #include <vector>
 
 #include "../mcmath/MCDDKernels.h"
@@ -78,6 +79,39 @@ class MCSTAT_EXPORT IMCAccumStats {
   virtual void EndPattern();
 };
 
+// What one logistic pass accumulates, as a value: a part of the records' statistics, which
+// merges with the parts of other records into the statistics of all of them (the sums exactly,
+// the counts added, the probability extremes as extremes). The shape is that of the
+// accumulator: p parameters per logit, K categories.
+struct MCSTAT_EXPORT MCLogitSums {
+  int fNParameters = 0;
+  int fNCategories = 0;
+  // Log-likelihood (or, in a pass of changes, the sum of the changes), weight, and the changes
+  // of a full pass.
+  MCCommonMath::ddkernels::DDSums fTotals;
+  MCCommonMath::ddkernels::DDSums fScores;
+  // The information with the (K-1)K/2 blocks (j, l), l <= j, kept together per packed
+  // position of a p x p block (the layout of ddkernels::AddOuterSparseBlocks).
+  std::vector<double> fvHessian;
+  std::int64_t fNValidRows = 0;
+  std::int64_t fNInvalidCalls = 0;
+  double fMinObservedProb = 0.0;
+  double fMaxObservedProb = 0.0;
+  double fMinComputedProb = 0.0;
+  // The log-likelihood's magnitude (a bound, not an exact sum: parts add their bounds).
+  double fLLScale = 0.0;
+  // The pass added only each row's change from a base; a full pass added the changes too.
+  bool fbChangePass = false;
+  bool fbHasChanges = false;
+
+  // Sized for p and K, everything zero and the extremes at their starting values.
+  void Shape(int p, int K);
+  void Clear();
+  bool SameShape(const MCLogitSums& other) const;
+  // Adds the sums of other records; false (nothing changed) for another shape.
+  bool Merge(const MCLogitSums& other);
+};
+
 // The multinomial logit accumulator. K categories, the last (K-1) the reference; p parameters
 // per logit; the parameter vector holds (K-1) p values, block j those of logit j. It keeps a
 // reference to the caller's parameters, which must not change during a pass.
@@ -145,6 +179,18 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
                           bool llOnly) override;
   void EndPattern() override;
 
+  // The sums of the pass so far.
+  const MCLogitSums& GetSums() const { return fSums; }
+  // The pass's sums become those given (the merged parts of a pass at these parameters);
+  // false, nothing changed, for another shape.
+  bool AdoptSums(MCLogitSums&& sums);
+  // Hands the pass's sums over (the accumulator is then reset).
+  void TakeSums(MCLogitSums& out);
+  // The base of the changes and its log-likelihood (SetLLBase), null when none.
+  const std::vector<double>* GetLLBase() const { return fpBase; }
+  const MCCommonMath::ddkernels::DD& GetBaseLL() const { return fBaseLL; }
+  const std::vector<double>& GetParameters() const { return fvParameters; }
+
   const MCRegSettings& GetSettings() const { return fSettings; }
   int GetNParameters() const { return fNParameters; }
   int GetNCategories() const { return fNCategories; }
@@ -169,28 +215,19 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   int fNParameters = 0;
   int fNCategories = 0;
   const std::vector<double>& fvParameters;
-  // Filled from fScoreSums when read.
+  // Filled from the score sums when read.
   mutable std::vector<double> fvScores;
-  int fNValidRows = 0;
-  int fNInvalidCalls = 0;
   MCConst::MCEstimationMethod fEstimationMethod = MCConst::kNewtonRaphson;
   bool fbSeparationCheck = false;
-  double fMinObservedProb = 0.0;
-  double fMaxObservedProb = 0.0;
-  double fMinComputedProb = 0.0;
   bool fbValid = false;
 
   // Category probabilities of the current row, reused from row to row.
   std::vector<double> fvProb;
   // Linear predictors of the current row.
   std::vector<double> fvEta;
-  // The running sums: log-likelihood, weight and the changes from a base; scores; the Hessian
-  // with the (K-1)K/2 blocks (j, l), l <= j, kept together per packed position of a p x p block
-  // (the layout of ddkernels::AddOuterSparseBlocks), so that a row adds to one short run per
-  // pair of its non-zero entries.
-  MCCommonMath::ddkernels::DDSums fTotals;
-  MCCommonMath::ddkernels::DDSums fScoreSums;
-  std::vector<double> fvHessianSums;
+  // The running sums of the pass; a row adds to one short run of the information per pair of
+  // its non-zero entries.
+  MCLogitSums fSums;
   mutable bool fbScoresCurrent = true;
   // The row's coefficient of every block as an exact pair, and the doubles of the score and
   // information coefficients before the weight.
@@ -203,14 +240,9 @@ class MCSTAT_EXPORT MCAccumStatsLogistic : public IMCAccumStats {
   std::vector<double> fvDelta;
   std::vector<double> fvEta0;
   std::vector<double> fvProb0;
-  bool fbChangePass = false;
-  // A full pass with a base: the changes are summed in fTotals[2].
-  bool fbHasChanges = false;
   // The changes of the predictors of a row.
   std::vector<double> fvEtaChange;
-  // The log-likelihood's magnitude (GetLLScale) and, per parameter of a block, the largest
-  // absolute value over the logits (set by Reset).
-  double fLLScale = 0.0;
+  // Per parameter of a block, the largest absolute value over the logits (set by Reset).
   std::vector<double> fvLargestParameter;
   // The pattern being added (BeginPattern): its indices, their columns, a row's values, and
   // when its column sums are used, the column numbers 0..c-1 and those sums (the scores' high

@@ -162,6 +162,58 @@ void IMCAccumStats::GetHessianExtended(std::vector<dd::DD>& out) const {
   for (std::size_t t = 0; t < packed.size(); ++t) out[t] = {packed[t], 0.0};
 }
 
+void MCLogitSums::Shape(int p, int K) {
+  fNParameters = p;
+  fNCategories = K;
+  const std::size_t nLogits = static_cast<std::size_t>(std::max(K - 1, 0));
+  const std::size_t nBlocks = nLogits * static_cast<std::size_t>(std::max(K, 0)) / 2;
+  fTotals.Resize(3);
+  fScores.Resize(nLogits * static_cast<std::size_t>(std::max(p, 0)));
+  fvHessian.assign(2 * nBlocks * dd::PackedRowStart(std::max(p, 0)), 0.0);
+  Clear();
+}
+
+void MCLogitSums::Clear() {
+  fTotals.Clear();
+  fScores.Clear();
+  std::fill(fvHessian.begin(), fvHessian.end(), 0.0);
+  fNValidRows = 0;
+  fNInvalidCalls = 0;
+  fMinObservedProb = std::numeric_limits<double>::max();
+  fMaxObservedProb = -std::numeric_limits<double>::max();
+  fMinComputedProb = std::numeric_limits<double>::max();
+  fLLScale = 0.0;
+  fbChangePass = false;
+  fbHasChanges = false;
+}
+
+bool MCLogitSums::SameShape(const MCLogitSums& other) const {
+  return fNParameters == other.fNParameters && fNCategories == other.fNCategories &&
+         fTotals.Size() == other.fTotals.Size() && fScores.Size() == other.fScores.Size() &&
+         fvHessian.size() == other.fvHessian.size();
+}
+
+bool MCLogitSums::Merge(const MCLogitSums& other) {
+  if (!SameShape(other)) return false;
+  fTotals.Merge(other.fTotals);
+  fScores.Merge(other.fScores);
+  const std::size_t nBlocks = static_cast<std::size_t>(std::max(fNCategories - 1, 0)) *
+                              static_cast<std::size_t>(std::max(fNCategories, 0)) / 2;
+  if (nBlocks > 0) {
+    dd::MergeBlocks(fvHessian.size() / (2 * nBlocks), static_cast<int>(nBlocks),
+                    other.fvHessian.data(), fvHessian.data());
+  }
+  fNValidRows += other.fNValidRows;
+  fNInvalidCalls += other.fNInvalidCalls;
+  fMinObservedProb = std::min(fMinObservedProb, other.fMinObservedProb);
+  fMaxObservedProb = std::max(fMaxObservedProb, other.fMaxObservedProb);
+  fMinComputedProb = std::min(fMinComputedProb, other.fMinComputedProb);
+  fLLScale += other.fLLScale;
+  fbChangePass = fbChangePass || other.fbChangePass;
+  fbHasChanges = fbHasChanges || other.fbHasChanges;
+  return true;
+}
+
 MCAccumStatsLogistic::MCAccumStatsLogistic(const MCRegSettings& settings, int p, int K,
                                            const std::vector<double>& params)
     : fSettings(settings), fNParameters(p), fNCategories(K), fvParameters(params) {
@@ -180,9 +232,7 @@ MCAccumStatsLogistic::MCAccumStatsLogistic(const MCRegSettings& settings, int p,
     fvEta0.assign(static_cast<std::size_t>(K), 0.0);
     fvEtaChange.assign(static_cast<std::size_t>(K), 0.0);
     fvProb0.assign(static_cast<std::size_t>(K), 0.0);
-    fTotals.Resize(3);
-    fScoreSums.Resize(nParams);
-    fvHessianSums.assign(2 * nBlocks * dd::PackedRowStart(p), 0.0);
+    fSums.Shape(p, K);
     fvBlockCoef.assign(nBlocks, dd::DD{});
     fvRowWork.assign(static_cast<std::size_t>(K - 1) + nBlocks, 0.0);
   } catch (const std::exception&) {
@@ -204,21 +254,18 @@ double MCAccumStatsLogistic::RequiredBytes(int p, int K) {
 MCAccumStatsLogistic::~MCAccumStatsLogistic() = default;
 
 void MCAccumStatsLogistic::ResetExtremes() {
-  fMinObservedProb = std::numeric_limits<double>::max();
-  fMaxObservedProb = -std::numeric_limits<double>::max();
-  fMinComputedProb = std::numeric_limits<double>::max();
+  fSums.fMinObservedProb = std::numeric_limits<double>::max();
+  fSums.fMaxObservedProb = -std::numeric_limits<double>::max();
+  fSums.fMinComputedProb = std::numeric_limits<double>::max();
 }
 
 void MCAccumStatsLogistic::Reset(MCConst::MCEstimationMethod method, bool separationCheck) {
-  fbChangePass = false;
-  fbHasChanges = false;
   if (fpBase != nullptr && fpBase->size() == fvParameters.size()) {
     // Exact for the close parameters where it matters (Sterbenz).
     fvDelta.resize(fvParameters.size());
     for (std::size_t t = 0; t < fvDelta.size(); ++t) fvDelta[t] = fvParameters[t] - (*fpBase)[t];
   }
   std::fill(fvScores.begin(), fvScores.end(), 0.0);
-  fLLScale = 0.0;
   const int p = fNParameters;
   std::fill(fvLargestParameter.begin(), fvLargestParameter.end(), 0.0);
   for (int j = 0; fbValid && j + 1 < fNCategories; ++j) {
@@ -227,15 +274,23 @@ void MCAccumStatsLogistic::Reset(MCConst::MCEstimationMethod method, bool separa
       largest = std::max(largest, std::fabs(fvParameters[static_cast<std::size_t>(j) * p + i]));
     }
   }
-  fTotals.Clear();
-  fScoreSums.Clear();
-  std::fill(fvHessianSums.begin(), fvHessianSums.end(), 0.0);
+  fSums.Clear();
   fbScoresCurrent = true;
-  fNValidRows = 0;
-  fNInvalidCalls = 0;
-  ResetExtremes();
   fEstimationMethod = method;
   fbSeparationCheck = separationCheck;
+}
+
+bool MCAccumStatsLogistic::AdoptSums(MCLogitSums&& sums) {
+  if (!fbValid || !fSums.SameShape(sums)) return false;
+  fSums = std::move(sums);
+  fbScoresCurrent = false;
+  return true;
+}
+
+void MCAccumStatsLogistic::TakeSums(MCLogitSums& out) {
+  out = std::move(fSums);
+  fSums.Shape(fNParameters, fNCategories);
+  fbScoresCurrent = false;
 }
 
 bool MCAccumStatsLogistic::CheckConstraints() { return true; }
@@ -276,7 +331,7 @@ int MCAccumStatsLogistic::AddRow(const int* idx, const double* val, int m, int c
     logObserved = logRef;
   } else {
     if (fvParameters.size() < static_cast<std::size_t>(ref) * static_cast<std::size_t>(p)) {
-      ++fNInvalidCalls;
+      ++fSums.fNInvalidCalls;
       return -1;
     }
     if (!change || !RowChange(idx, val, m, category, rowChange)) {
@@ -284,7 +339,7 @@ int MCAccumStatsLogistic::AddRow(const int* idx, const double* val, int m, int c
       // log pi_c = eta_c + log pi_ref; eta_c = x' beta_c for a non-reference category.
       logObserved = category != ref ? logRef + fvEta[static_cast<std::size_t>(category)] : logRef;
       if (!std::isfinite(logRef) || !std::isfinite(logObserved)) {
-        ++fNInvalidCalls;
+        ++fSums.fNInvalidCalls;
         return -1;
       }
       if (change || (alsoChange && !RowChange(idx, val, m, category, rowChange))) {
@@ -298,30 +353,30 @@ int MCAccumStatsLogistic::AddRow(const int* idx, const double* val, int m, int c
       }
     }
   }
-  ++fNValidRows;
-  dd::AddValue(fTotals[1], weight);
+  ++fSums.fNValidRows;
+  dd::AddValue(fSums.fTotals[1], weight);
   if (change) {
-    fbChangePass = true;
-    AddWeighted(fTotals[0], weight, rowChange);
+    fSums.fbChangePass = true;
+    AddWeighted(fSums.fTotals[0], weight, rowChange);
     return 0;
   }
   if (alsoChange) {
-    fbHasChanges = true;
-    AddWeighted(fTotals[2], weight, rowChange);
+    fSums.fbHasChanges = true;
+    AddWeighted(fSums.fTotals[2], weight, rowChange);
   }
 
   double magnitude = 0.0;
   for (int k = 0; k < m; ++k) {
     magnitude += std::fabs(val[k]) * fvLargestParameter[static_cast<std::size_t>(idx[k])];
   }
-  fLLScale += weight * (std::fabs(logRef) + (m + 2.0) * magnitude);
+  fSums.fLLScale += weight * (std::fabs(logRef) + (m + 2.0) * magnitude);
   if (fbSeparationCheck) {
     const double smallest = std::min(1.0, *std::min_element(fvProb.begin(), fvProb.end()));
-    fMinObservedProb = std::min(fMinObservedProb, fvProb[category]);
-    fMaxObservedProb = std::max(fMaxObservedProb, fvProb[category]);
-    fMinComputedProb = std::min(fMinComputedProb, smallest);
+    fSums.fMinObservedProb = std::min(fSums.fMinObservedProb, fvProb[category]);
+    fSums.fMaxObservedProb = std::max(fSums.fMaxObservedProb, fvProb[category]);
+    fSums.fMinComputedProb = std::min(fSums.fMinComputedProb, smallest);
   }
-  AddWeighted(fTotals[0], weight, logObserved);
+  AddWeighted(fSums.fTotals[0], weight, logObserved);
 
   if (llOnly || emptyRow) return 0;
   dd::DD* coef = fvBlockCoef.data();
@@ -348,8 +403,8 @@ int MCAccumStatsLogistic::AddRow(const int* idx, const double* val, int m, int c
                              fvPatternInformation.data());
     fbPatternAdded = true;
   } else {
-    dd::AddLogitRow(m, idx, val, ref, p, weight, residual, products, coef, fScoreSums.Data(),
-                    fvHessianSums.data());
+    dd::AddLogitRow(m, idx, val, ref, p, weight, residual, products, coef, fSums.fScores.Data(),
+                    fSums.fvHessian.data());
   }
   fbScoresCurrent = false;
   return 0;
@@ -419,7 +474,7 @@ void MCAccumStatsLogistic::EndPattern() {
       for (int k = 0; k < m; ++k) {
         const std::size_t at = static_cast<std::size_t>(j) * c + col[k];
         const dd::DD sum{fvPatternScores[at], fvPatternScores[lows + at]};
-        dd::Merge(1, &sum, fScoreSums.Data() + static_cast<std::size_t>(j) * p + idx[k]);
+        dd::Merge(1, &sum, fSums.fScores.Data() + static_cast<std::size_t>(j) * p + idx[k]);
       }
     }
     const std::size_t stride = 2 * static_cast<std::size_t>(nb);
@@ -429,7 +484,7 @@ void MCAccumStatsLogistic::EndPattern() {
                                  static_cast<std::size_t>(std::min(col[k], col[l]));
         const std::size_t to = dd::PackedRowStart(idx[k]) + static_cast<std::size_t>(idx[l]);
         dd::MergeBlocks(1, nb, fvPatternInformation.data() + from * stride,
-                        fvHessianSums.data() + to * stride);
+                        fSums.fvHessian.data() + to * stride);
       }
     }
   }
@@ -438,7 +493,7 @@ void MCAccumStatsLogistic::EndPattern() {
 
 void MCAccumStatsLogistic::SyncScores() const {
   if (fbScoresCurrent || !fbValid) return;
-  dd::Round(static_cast<int>(fScoreSums.Size()), fScoreSums.Data(), fvScores.data(), 1);
+  dd::Round(static_cast<int>(fSums.fScores.Size()), fSums.fScores.Data(), fvScores.data(), 1);
   fbScoresCurrent = true;
 }
 
@@ -478,25 +533,25 @@ void MCAccumStatsLogistic::SetLLBase(const std::vector<double>* base, const dd::
 double MCAccumStatsLogistic::GetLL() const { return dd::ToDouble(GetLLExtended()); }
 
 bool MCAccumStatsLogistic::GetLLByChange(dd::DD& ll) const {
-  if (fbChangePass) {
+  if (fSums.fbChangePass) {
     ll = GetLLExtended();
     return true;
   }
-  if (!fbHasChanges) return false;
-  ll = dd::Add(fBaseLL, fTotals.Value(2));
+  if (!fSums.fbHasChanges) return false;
+  ll = dd::Add(fBaseLL, fSums.fTotals.Value(2));
   return true;
 }
 
-double MCAccumStatsLogistic::GetLLScale() const { return fLLScale; }
+double MCAccumStatsLogistic::GetLLScale() const { return fSums.fLLScale; }
 
 dd::DD MCAccumStatsLogistic::GetLLExtended() const {
-  const dd::DD sum = fTotals.Size() ? fTotals.Value(0) : dd::DD{};
-  return fbChangePass ? dd::Add(fBaseLL, sum) : sum;
+  const dd::DD sum = fSums.fTotals.Size() ? fSums.fTotals.Value(0) : dd::DD{};
+  return fSums.fbChangePass ? dd::Add(fBaseLL, sum) : sum;
 }
 
 void MCAccumStatsLogistic::GetScoresExtended(std::vector<dd::DD>& out) const {
-  out.resize(fScoreSums.Size());
-  for (std::size_t t = 0; t < out.size(); ++t) out[t] = fScoreSums.Value(t);
+  out.resize(fSums.fScores.Size());
+  for (std::size_t t = 0; t < out.size(); ++t) out[t] = fSums.fScores.Value(t);
 }
 
 template <typename Visit>
@@ -517,7 +572,7 @@ void MCAccumStatsLogistic::ForEachHessianElement(Visit visit) const {
           const int lo = r >= c ? c : r;
           const std::size_t e = dd::PackedRowStart(hi) + lo;
           visit(dd::PackedRowStart(j * p + r) + static_cast<std::size_t>(l * p + c),
-                dd::BlockSum(fvHessianSums.data(), nBlocks, e, t));
+                dd::BlockSum(fSums.fvHessian.data(), nBlocks, e, t));
         }
       }
     }
@@ -543,20 +598,20 @@ void MCAccumStatsLogistic::GetHessian(MCSymMatrix& out) const {
 }
 
 void MCAccumStatsLogistic::GetCounts(int& nValid, int& nInvalid, double& weight) const {
-  nValid = fNValidRows;
-  nInvalid = fNInvalidCalls;
+  nValid = static_cast<int>(fSums.fNValidRows);
+  nInvalid = static_cast<int>(fSums.fNInvalidCalls);
   weight = GetWeight();
 }
 
 double MCAccumStatsLogistic::GetWeight() const {
-  return fTotals.Size() != 0 ? fTotals.Rounded(1) : 0.0;
+  return fSums.fTotals.Size() != 0 ? fSums.fTotals.Rounded(1) : 0.0;
 }
 
 void MCAccumStatsLogistic::GetMinMaxProbabilities(double& minObserved, double& maxObserved,
                                                   double& minComputed) const {
-  minObserved = fMinObservedProb;
-  maxObserved = fMaxObservedProb;
-  minComputed = fMinComputedProb;
+  minObserved = fSums.fMinObservedProb;
+  maxObserved = fSums.fMaxObservedProb;
+  minComputed = fSums.fMinComputedProb;
 }
 
 void MCAccumStatsLogistic::Display(bool full) const {
@@ -572,13 +627,17 @@ void MCAccumStatsLogistic::Display(bool full) const {
     GetHessian(hessian);
     hessian.Display();
   }
-  MCComponentDisplay::DisplayI("Number of valid rows processed", fNValidRows);
-  MCComponentDisplay::DisplayI("Number of invalid calls to UpdateForRow()", fNInvalidCalls);
+  MCComponentDisplay::DisplayI("Number of valid rows processed",
+                               static_cast<int>(fSums.fNValidRows));
+  MCComponentDisplay::DisplayI("Number of invalid calls to UpdateForRow()",
+                               static_cast<int>(fSums.fNInvalidCalls));
   MCComponentDisplay::DisplayD("Accumulated weight", GetWeight());
   MCComponentDisplay::DisplayB("Separation check", fbSeparationCheck);
-  MCComponentDisplay::DisplayD("Minimum probability of the observed response", fMinObservedProb);
-  MCComponentDisplay::DisplayD("Maximum probability of the observed response", fMaxObservedProb);
-  MCComponentDisplay::DisplayD("Minimum computed probability", fMinComputedProb);
+  MCComponentDisplay::DisplayD("Minimum probability of the observed response",
+                               fSums.fMinObservedProb);
+  MCComponentDisplay::DisplayD("Maximum probability of the observed response",
+                               fSums.fMaxObservedProb);
+  MCComponentDisplay::DisplayD("Minimum computed probability", fSums.fMinComputedProb);
   MCComponentDisplay::DisplayB("Validity indicator", fbValid);
   MCComponentDisplay::DisplayText(1, "MCAccumStatsLogistic display end");
 }

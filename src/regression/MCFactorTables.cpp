@@ -16,8 +16,6 @@ using MCCommonMath::MCHashKey;
 
 namespace {
 
-constexpr double kMachineEpsilon = 2.220446049250313e-16;
-
 // (weighted, unweighted) pairs as the display functions print them.
 void DisplayCounts(const std::string& label, const MCFactorCounts::CountList& counts) {
   MCComponentDisplay::DisplayVPD(label, counts);
@@ -47,14 +45,18 @@ MCFactorCounts::MCFactorCounts(const std::vector<int>& factors, const std::vecto
   fvFactorNCategories.resize(n);
   fNFactors = static_cast<int>(n);
   fvFactorCounts.resize(n);
+  fvFactorSums.resize(n);
   for (std::size_t j = 0; j < n; ++j) {
     fvFactorNCategories[j] = std::max(fvFactorNCategories[j], 0);
     fvFactorCounts[j].assign(static_cast<std::size_t>(fvFactorNCategories[j]), {0.0, 0.0});
+    fvFactorSums[j].assign(static_cast<std::size_t>(fvFactorNCategories[j]), ExactSum());
   }
   if (dependent >= 0 && fNDependCategories >= 1) {
     fDependVar = dependent;
     fvDependCounts.assign(static_cast<std::size_t>(fNDependCategories), {0.0, 0.0});
     fvDepCountsWithOffset.assign(static_cast<std::size_t>(fNDependCategories), {0.0, 0.0});
+    fvDependSums.assign(static_cast<std::size_t>(fNDependCategories), ExactSum());
+    fvDepOffsetSums.assign(static_cast<std::size_t>(fNDependCategories), {});
   }
   // An offset variable only matters when the offset is read from the record.
   if (fOffsetType == MCConst::kOffsetVariable && fOffsetVar < 0) fOffsetType = MCConst::kNoOffset;
@@ -88,7 +90,7 @@ bool MCFactorCounts::CountFactors(const double* values, double f, int* indices) 
       continue;
     }
     CountPair& pair = fvFactorCounts[j][index];
-    pair.first += f;
+    pair.first = AddExact(fvFactorSums[j][index], f, 1.0);
     pair.second += 1.0;
   }
   return ok;
@@ -99,10 +101,39 @@ bool MCFactorCounts::CountDependent(const double* values, double f) {
   const int index = CategoryIndex(values[fDependVar], fCategoryBase, fNDependCategories);
   if (index < 0) return false;
   const double offset = OffsetOf(values);
-  fvDependCounts[index].first += f;
+  fvDependCounts[index].first = AddExact(fvDependSums[index], f, 1.0);
   fvDependCounts[index].second += 1.0;
-  fvDepCountsWithOffset[index].first += offset * f;
-  fvDepCountsWithOffset[index].second += f;
+  fvDepCountsWithOffset[index].first = AddExact(fvDepOffsetSums[index].first, offset, f);
+  fvDepCountsWithOffset[index].second = AddExact(fvDepOffsetSums[index].second, f, 1.0);
+  return true;
+}
+
+bool MCFactorCounts::SameLayout(const MCFactorCounts& other) const {
+  return fvFactorIndices == other.fvFactorIndices &&
+         fvFactorNCategories == other.fvFactorNCategories && fWeightVar == other.fWeightVar &&
+         fDependVar == other.fDependVar && fNDependCategories == other.fNDependCategories &&
+         fCategoryBase == other.fCategoryBase && fOffsetVar == other.fOffsetVar &&
+         fOffsetType == other.fOffsetType &&
+         (fOffsetValue == other.fOffsetValue ||
+          (std::isnan(fOffsetValue) && std::isnan(other.fOffsetValue)));
+}
+
+bool MCFactorCounts::Merge(const MCFactorCounts& other) {
+  if (!SameLayout(other)) return false;
+  for (std::size_t j = 0; j < fvFactorCounts.size(); ++j) {
+    for (std::size_t c = 0; c < fvFactorCounts[j].size(); ++c) {
+      fvFactorCounts[j][c].first = MergeExact(fvFactorSums[j][c], other.fvFactorSums[j][c]);
+      fvFactorCounts[j][c].second += other.fvFactorCounts[j][c].second;
+    }
+  }
+  for (std::size_t c = 0; c < fvDependCounts.size(); ++c) {
+    fvDependCounts[c].first = MergeExact(fvDependSums[c], other.fvDependSums[c]);
+    fvDependCounts[c].second += other.fvDependCounts[c].second;
+    fvDepCountsWithOffset[c].first =
+        MergeExact(fvDepOffsetSums[c].first, other.fvDepOffsetSums[c].first);
+    fvDepCountsWithOffset[c].second =
+        MergeExact(fvDepOffsetSums[c].second, other.fvDepOffsetSums[c].second);
+  }
   return true;
 }
 
@@ -242,6 +273,7 @@ void MCFactorTables::SetCovariates(const std::vector<int>& positions) {
   }
   fNCovariates = static_cast<int>(fvCovariateIndices.size());
   fvCovariateMeans.assign(fvCovariateIndices.size(), 0.0);
+  fvCovariateSums.assign(fvCovariateIndices.size(), ExactSum());
   fbMeansComputed = false;
   UpdateMaxPosition();
 }
@@ -345,28 +377,50 @@ bool MCFactorTables::UpdateAll(const Record& record) {
     if (fTables.fvTables[t]->Find(key) == nullptr && !UpdateHashtable(t, key)) ok = false;
   }
 
-  fTotalWeight += f;
+  fTotalWeight = AddExact(fTotalWeightSum, f, 1.0);
   fSampleSize += 1.0;
   const double fr = fRegrWeightVar >= 0 ? f * values[fRegrWeightVar] : f;
-  fTotalRegrWeight += fr;
-  if (fTotalRegrWeight > 0.0) {
-    for (int c = 0; c < fNCovariates; ++c) {
-      const double m = fvCovariateMeans[c];
-      double mean = m + ((values[fvCovariateIndices[c]] - m) / fTotalRegrWeight) * fr;
-      // Cancellation noise around a zero mean is flushed to an exact 0.
-      if (std::fabs(mean) < 2.0 * std::fabs(m) * kMachineEpsilon) mean = 0.0;
-      fvCovariateMeans[c] = mean;
-    }
+  fTotalRegrWeight = AddExact(fTotalRegrWeightSum, fr, 1.0);
+  // Sums, not running means: a mean is then exact to its rounding, whatever the order of the
+  // records or the parts they came in.
+  for (int c = 0; c < fNCovariates; ++c) {
+    AddExact(fvCovariateSums[c], fr, values[fvCovariateIndices[c]]);
   }
   return ok;
 }
 
 const std::vector<double>& MCFactorTables::GetCovariateMeans() {
-  if (!fbMeansComputed) {
-    if (!(fTotalRegrWeight > 0.0)) fvCovariateMeans.assign(fvCovariateMeans.size(), MCMV::kMissing);
-    fbMeansComputed = true;
+  for (int c = 0; c < fNCovariates; ++c) {
+    fvCovariateMeans[c] =
+        fTotalRegrWeight > 0.0 ? fvCovariateSums[c].Over(fTotalRegrWeightSum) : MCMV::kMissing;
   }
+  fbMeansComputed = true;
   return fvCovariateMeans;
+}
+
+bool MCFactorTables::SameLayout(const MCFactorTables& other) const {
+  return MCFactorCounts::SameLayout(other) && fFreqWeightVar == other.fFreqWeightVar &&
+         fRegrWeightVar == other.fRegrWeightVar && fNModelEffects == other.fNModelEffects &&
+         fvEffectFactors == other.fvEffectFactors && fvNEffectFactors == other.fvNEffectFactors &&
+         fvLocalEffectIndices == other.fvLocalEffectIndices &&
+         fvCovariateIndices == other.fvCovariateIndices;
+}
+
+bool MCFactorTables::Merge(const MCFactorTables& other) {
+  if (!SameLayout(other)) return false;
+  MCFactorCounts::Merge(other);
+  for (int t = 0; t < fNEffects; ++t) {
+    for (const MCHashPair<int>* pair : other.fTables.fvTables[t]->GetPairs()) {
+      if (fTables.fvTables[t]->Find(pair->fKey) == nullptr) UpdateHashtable(t, pair->fKey);
+    }
+  }
+  fTotalWeight = MergeExact(fTotalWeightSum, other.fTotalWeightSum);
+  fTotalRegrWeight = MergeExact(fTotalRegrWeightSum, other.fTotalRegrWeightSum);
+  fSampleSize += other.fSampleSize;
+  for (int c = 0; c < fNCovariates; ++c) MergeExact(fvCovariateSums[c], other.fvCovariateSums[c]);
+  fbAllocationFailed = fbAllocationFailed || other.fbAllocationFailed;
+  fbMeansComputed = false;
+  return true;
 }
 
 int MCFactorTables::CreateParameterIndices() {

@@ -1,10 +1,11 @@
 #include "MCGLMAlgorithm.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <variant>
 
 #include "MCComponentDisplay.h"
 #include "MCMV.h"
-#include "MCModelEffect.h"
 
 using MCCommon::MCComponentDisplay;
 using MCCommon::MCStatus;
@@ -22,11 +23,9 @@ MCGLMAlgorithm::MCGLMAlgorithm(const MCRegSettings* settings)
       fpSettings(settings),
       fValidator(settings->GetVariableTypes(), settings->GetFactors(), settings->GetFactorSizes(),
                  0),
-      fFactorTables(settings->GetFactors(), settings->GetFactorSizes(),
-                    settings->GetFrequencyWeightVar(), -1, 0, 0, -1, 0.0, MCConst::kNoOffset),
-      fModel(settings, &fCancelInfo) {
-  fFactorTables.SetRegrWeightVar(settings->GetRegrWeightVar());
-}
+      fFactorTables(FirstPassTables(*settings)),
+      fModel(settings, &fCancelInfo),
+      fFingerprint(MCPartCodec::Fingerprint(*settings)) {}
 
 MCGLMAlgorithm::~MCGLMAlgorithm() = default;
 
@@ -36,81 +35,47 @@ void MCGLMAlgorithm::AddWarning(const MCStatus& status) {
   }
 }
 
-template <typename OnValid>
-MCStatus MCGLMAlgorithm::RunPass(MultiPassRecordIter& data, OnValid onValid) {
-  data.NewPass();
-  MCStatus status;
-  while (data.HasMore()) {
-    if (fCancelInfo.WillCancel()) break;
-    const Record* record = data.Next();
-    if (record == nullptr) return Error(312);
-    MCStatus check = fStatus;
-    if (!fValidator.IsValidRecord(*record, check)) {
-      if (check.IsError()) {  // 315 or 316
-        // The failing position and value travel with the status into the warnings.
-        AddWarning(check);
-        return check;
-      }
-      continue;
-    }
-    status = onValid(*record);
-    if (status.IsError()) return status;
-  }
-  if (fCancelInfo.WillCancel()) return Error(1);
+MCPassPlan MCGLMAlgorithm::MakePlan(MCPassKind kind) const {
+  MCPassPlan plan;
+  MCPassPlan::Impl& p = plan.GetImpl();
+  p.fModel = MCConst::kLinearModel;
+  p.fKind = kind;
+  p.fFingerprint = fFingerprint;
+  if (kind != MCPassKind::kFirstPass) p.fpFirstPass = fpFirstPass;
+  return plan;
+}
+
+MCStatus MCGLMAlgorithm::RunPass(MCPassRunner& runner, const MCPassPlan& plan,
+                                 MCPartialStats& merged) {
+  MCStatus status = RunPlannedPass(runner, plan, merged);
+  for (const MCStatus& warning : merged.GetImpl().fOutcome.fvWarnings) AddWarning(warning);
+  // Workers ask their own cancel queries; the component's Cancel is seen here.
+  if (!status.IsError() && fCancelInfo.WillCancel()) status = Error(1);
   return status;
 }
 
 MCStatus MCGLMAlgorithm::ProcessData(MultiPassRecordIter& data) {
+  MCSingleStreamRunner runner(*fpSettings, data, fCancelInfo);
+  return ProcessData(runner);
+}
+
+MCStatus MCGLMAlgorithm::ProcessData(MCPassRunner& runner) {
   // A repeat is refused before the source is touched: whatever the source, it must not cost
   // the tables (or a model built from them).
   if (fbDataProcessed) return Error(306);
-  data.NewPass();
-  if (!data.HasMore()) return Error(307);
-
-  // Every effect's factors in the order of a parameter set up from it, the intercept first.
-  const std::vector<MCModelEffect>& effects = fpSettings->GetModelEffects();
-  std::vector<std::vector<int>> effectFactors;
-  if (fpSettings->GetInterceptUse()) effectFactors.emplace_back();
-  for (int j = 0; j < static_cast<int>(effects.size()); ++j) {
-    MCRegrParameter parameter;
-    parameter.SetupFromEffect(effects[j], j, 0);
-    effectFactors.push_back(parameter.GetFactors());
+  MCPartialStats merged;
+  MCStatus status = RunPass(runner, MakePlan(MCPassKind::kFirstPass), merged);
+  // No record at all (every part empty): nothing is kept.
+  if (!status.IsError() && ReadNothing(merged)) return Error(307);
+  if (MCFirstPassData* first = FirstPassOf(*fpSettings, merged)) {
+    fRecordCount = static_cast<int>(std::min<std::int64_t>(first->fNRecords, INT32_MAX));
+    fValidCount = static_cast<int>(std::min<std::int64_t>(first->fNValid, INT32_MAX));
+    fpFirstPass = std::make_shared<const MCFirstPassData>(*first);
+    fFactorTables = std::move(first->fTables);
+  } else if (!status.IsError()) {
+    status = MCPartCodec::Refused(MCPartCodec::kShape);
   }
-  // An effect naming a factor the settings do not declare: the settings describe no model.
-  if (!fFactorTables.SetModelEffectFactors(effectFactors, fpSettings->GetFactors())) {
-    fStatus = Error(302);
-    return fStatus;
-  }
-  // The dependent rides along with the covariates so that its mean comes out with theirs.
-  std::vector<int> meanPositions = fpSettings->GetCovariates();
-  meanPositions.push_back(fpSettings->GetDependent());
-  fFactorTables.SetCovariates(meanPositions);
-
-  fRecordCount = 0;
-  fValidCount = 0;
-  // The pass was started above: it counts every record read, valid or not.
-  MCStatus status;
-  while (data.HasMore()) {
-    if (fCancelInfo.WillCancel()) break;
-    const Record* record = data.Next();
-    if (record == nullptr) {
-      status = Error(312);
-      break;
-    }
-    ++fRecordCount;
-    MCStatus check = fStatus;
-    if (!fValidator.IsValidRecord(*record, check)) {
-      if (check.IsError()) {  // 315 or 316
-        AddWarning(check);
-        status = check;
-        break;
-      }
-      continue;
-    }
-    fFactorTables.UpdateAll(*record);
-    ++fValidCount;
-  }
-  const bool cancelled = fCancelInfo.WillCancel();
+  const bool cancelled = merged.GetImpl().fOutcome.fbCancelled || fCancelInfo.WillCancel();
   if (!status.IsError() && fFactorTables.HasFailedAllocation()) status = Error(305);
   if (!status.IsError() && cancelled) status = Error(1);
   if (!status.IsError() && fValidCount == 0) status = Error(307);
@@ -127,6 +92,11 @@ MCStatus MCGLMAlgorithm::SetupParameters() {
 }
 
 MCStatus MCGLMAlgorithm::BuildModel(MultiPassRecordIter& data) {
+  MCSingleStreamRunner runner(*fpSettings, data, fCancelInfo);
+  return BuildModel(runner);
+}
+
+MCStatus MCGLMAlgorithm::BuildModel(MCPassRunner& runner) {
   if (!fModel.IsReady()) return Error(309);
   if (fModel.IsBuilt() || fbModelBuilt) return Error(310);
   fModel.SetMeanAndTotalWeight(fMeanValues.empty() ? 0.0 : fMeanValues.back(),
@@ -135,14 +105,19 @@ MCStatus MCGLMAlgorithm::BuildModel(MultiPassRecordIter& data) {
   MCStatus status;
   if (!fbDataProcessed) status = Error(313);
   if (!status.IsError()) {
-    status = RunPass(data, [this](const Record& record) {
-      bool added = false;
-      return fModel.AddToMatrix(record, added);
-    });
+    MCPartialStats merged;
+    status = RunPass(runner, MakePlan(MCPassKind::kCrossProducts), merged);
+    auto* part = std::get_if<MCCrossProductData>(&merged.GetImpl().fData);
+    if (!status.IsError() && part != nullptr) status = fModel.AdoptCrossProducts(std::move(*part));
   }
   if (!status.IsError()) status = fModel.Solve();
   if (!status.IsError()) {
-    status = RunPass(data, [this](const Record& record) { return fModel.AddResidual(record); });
+    MCPassPlan plan = MakePlan(MCPassKind::kResiduals);
+    plan.GetImpl().fvValues = fModel.GetParamEstimates();
+    MCPartialStats merged;
+    status = RunPass(runner, plan, merged);
+    auto* part = std::get_if<MCResidualData>(&merged.GetImpl().fData);
+    if (!status.IsError() && part != nullptr) status = fModel.AdoptResiduals(std::move(*part));
   }
   if (!status.IsError()) status = fModel.ComputeFit();
   if (!status.IsError()) {

@@ -4,6 +4,7 @@
 // The two workers behind MCGLMComponent. They are internal to the library; they carry the
 // export macro only so that the tests can drive each step on its own.
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "MCBitSet.h"
 #include "MCCancelInfo.h"
 #include "MCFactorTables.h"
+#include "MCPartialStats.h"
+#include "MCPassData.h"
 #include "MCRecord.h"
 #include "MCRegLimits.h"
 #include "MCRegRecordValidator.h"
@@ -42,7 +45,7 @@ class MCSTAT_EXPORT MCGLMModel {
   static constexpr int kMaxParameters = MCRegLimits::kMaxParameters;
 
   // Neither pointer is owned; both must outlive the model.
-  MCGLMModel(const MCRegSettings* settings, MCCommon::MCCancelInfo* cancel);
+  MCGLMModel(const MCRegSettings* settings, const MCCommon::MCCancelInfo* cancel);
   MCGLMModel(const MCGLMModel&) = delete;
   MCGLMModel& operator=(const MCGLMModel&) = delete;
   ~MCGLMModel();
@@ -63,6 +66,12 @@ class MCSTAT_EXPORT MCGLMModel {
   // parameters are set up, 310 once solved; 313 when the total weight W is not finite and
   // positive, or the record's weight is not above 0 or its products overflow.
   MCCommon::MCStatus AddToMatrix(const MCCommon::Record& record, bool& added);
+  // Hands the sums of the cross-product pass over (a part of the records' sums); the model then
+  // takes no more records (310) until it adopts sums.
+  void TakeCrossProducts(MCCrossProductData& part);
+  // The cross-product sums become those given (the parts of every record, merged). 309 before
+  // the parameters are set up, 310 once solved, 320 for sums of another order.
+  MCCommon::MCStatus AdoptCrossProducts(MCCrossProductData&& part);
   // Sweeps the parameters in order with the settings' tolerance (negative counts as 0), reads
   // the estimates and leaves the matrix holding minus the (generalised) inverse of Z'Z, zero
   // rows for redundant parameters and the dependent. 309 with no record added, 310 when already
@@ -71,6 +80,13 @@ class MCSTAT_EXPORT MCGLMModel {
   // Adds a valid record's weighted squared residual and total deviation; a record the first
   // pass did not count is skipped. 303 before Solve.
   MCCommon::MCStatus AddResidual(const MCCommon::Record& record);
+  // For a model that fills a part of the residual pass: the estimates of the solve (P values),
+  // and the model counts as solved. 309 before the parameters, 320 for another number.
+  MCCommon::MCStatus SetEstimates(const std::vector<double>& estimates);
+  // Hands the residual sums over; the model's restart at 0.
+  void TakeResiduals(MCResidualData& part);
+  // The residual sums become those given. 303 before Solve, 320 for another shape.
+  MCCommon::MCStatus AdoptResiduals(MCResidualData&& part);
   // R squared and RMSE from the residual pass; 308 when no record had a non-zero weight or
   // W is not above 0.
   MCCommon::MCStatus ComputeFit();
@@ -108,8 +124,8 @@ class MCSTAT_EXPORT MCGLMModel {
   // frequency weight x regression weight.
   double RecordWeight(const double* values) const;
 
-  const MCRegSettings* fpSettings = nullptr;       // not owned
-  MCCommon::MCCancelInfo* fpCancelInfo = nullptr;  // not owned
+  const MCRegSettings* fpSettings = nullptr;             // not owned
+  const MCCommon::MCCancelInfo* fpCancelInfo = nullptr;  // not owned
   int fFreqWeightVar = -1;
   int fRegrWeightVar = -1;
   int fDependent = -1;
@@ -163,9 +179,12 @@ class MCSTAT_EXPORT MCGLMAlgorithm {
 
   // First pass: validates the records and fills the factor tables and the means. 306 when
   // already run (decided first), 307 when the data hold no (valid) record, 302 when an effect
-  // names a factor the settings do not declare, 305 when a combination cannot be stored, 312 for a
-  // missing record, 315 or 316 from the validator, 1 on cancel.
+  // names a factor the settings do not declare, 305 when a combination cannot be stored, 312 for
+  // a missing record, 315, 313 or 316 from the validator, 1 on cancel.
   MCCommon::MCStatus ProcessData(MCCommon::MultiPassRecordIter& data);
+  // The same with the records in the runner's parts (the tables are the merge of the parts');
+  // 320 for parts the runner gives of another model, pass or settings.
+  MCCommon::MCStatus ProcessData(MCPassRunner& runner);
   // Sets up the model's parameters (see MCGLMModel::SetupParameters); 309 before the first
   // pass.
   MCCommon::MCStatus SetupParameters();
@@ -173,6 +192,8 @@ class MCSTAT_EXPORT MCGLMAlgorithm {
   // 310 when already built, 313 when the first pass is not complete or a row is refused, the
   // pass and model statuses otherwise; on success the last warning, if any.
   MCCommon::MCStatus BuildModel(MCCommon::MultiPassRecordIter& data);
+  // The same with the records in the runner's parts (320 as for ProcessData).
+  MCCommon::MCStatus BuildModel(MCPassRunner& runner);
   // The prediction for a record; 1 when a cancel is pending, the algorithm's error if any.
   MCCommon::MCStatus Score(const MCCommon::Record& record, double& prediction) const;
 
@@ -194,10 +215,10 @@ class MCSTAT_EXPORT MCGLMAlgorithm {
   void Display() const;
 
  private:
-  // One pass: NewPass, then every record until the end, an error or a cancel; each valid
-  // record goes to onValid, which may end the pass with an error.
-  template <typename OnValid>
-  MCCommon::MCStatus RunPass(MCCommon::MultiPassRecordIter& data, OnValid onValid);
+  // A plan of the settings' model for a pass; after the first, with the merged first pass.
+  MCPassPlan MakePlan(MCPassKind kind) const;
+  // Runs a pass through the runner; the validator's errors of the parts join the warnings.
+  MCCommon::MCStatus RunPass(MCPassRunner& runner, const MCPassPlan& plan, MCPartialStats& merged);
   void AddWarning(const MCCommon::MCStatus& status);
 
   MCCommon::MCCancelInfo fCancelInfo;
@@ -212,6 +233,9 @@ class MCSTAT_EXPORT MCGLMAlgorithm {
   int fValidCount = 0;
   MCCommon::MCStatus fStatus;
   std::vector<MCCommon::MCStatus> fvWarnings;
+  // The settings' fingerprint, and the merged first pass the later passes' plans carry.
+  std::uint32_t fFingerprint = 0;
+  std::shared_ptr<const MCFirstPassData> fpFirstPass;
 };
 
 #endif  // MCSTAT_REGRESSION_MCGLMALGORITHM_H_

@@ -24,9 +24,18 @@ MCConst::MCRegModelType MCGLMComponent::GetModelType() { return MCConst::kLinear
 MCStatus MCGLMComponent::CreateParameters(MCCommon::MultiPassRecordIter& data,
                                           std::vector<MCRegrParameter>& parameters) {
   if (fStatus.IsError()) return fStatus;
+  return MCRegLimits::Guarded([&] {
+    MCSingleStreamRunner runner(fCompSettings, data, fpAlgorithm->GetCancelInfo());
+    return CreateParameters(runner, parameters);
+  });
+}
+
+MCStatus MCGLMComponent::CreateParameters(MCPassRunner& runner,
+                                          std::vector<MCRegrParameter>& parameters) {
+  if (fStatus.IsError()) return fStatus;
   bool repeat = false;
   const MCStatus result = MCRegLimits::Guarded([&] {
-    MCStatus step = fpAlgorithm->ProcessData(data);
+    MCStatus step = fpAlgorithm->ProcessData(runner);
     // A refused repeat leaves the component (and the model it may have built) as it was.
     repeat = step.IsError() && step.GetErrorCode() == 306;
     if (repeat) return step;
@@ -40,13 +49,21 @@ MCStatus MCGLMComponent::CreateParameters(MCCommon::MultiPassRecordIter& data,
 
 MCStatus MCGLMComponent::BuildModel(MCCommon::MultiPassRecordIter& data) {
   if (fStatus.IsError()) return fStatus;
+  return MCRegLimits::Guarded([&] {
+    MCSingleStreamRunner runner(fCompSettings, data, fpAlgorithm->GetCancelInfo());
+    return BuildModel(runner);
+  });
+}
+
+MCStatus MCGLMComponent::BuildModel(MCPassRunner& runner) {
+  if (fStatus.IsError()) return fStatus;
   if (!fpAlgorithm->AreParametersReady()) {
     std::vector<MCRegrParameter> scratch;
-    const MCStatus created = CreateParameters(data, scratch);
+    const MCStatus created = CreateParameters(runner, scratch);
     if (created.IsError()) return created;
   }
   if (fpAlgorithm->IsModelBuilt()) return MCStatus(310, false);
-  fStatus = MCRegLimits::Guarded([&] { return fpAlgorithm->BuildModel(data); });
+  fStatus = MCRegLimits::Guarded([&] { return fpAlgorithm->BuildModel(runner); });
   return fStatus;
 }
 

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <exception>
 #include <new>
 
@@ -21,7 +22,7 @@ MCStatus Error(long code) { return MCStatus(code, false); }
 
 }  // namespace
 
-MCGLMModel::MCGLMModel(const MCRegSettings* settings, MCCommon::MCCancelInfo* cancel)
+MCGLMModel::MCGLMModel(const MCRegSettings* settings, const MCCommon::MCCancelInfo* cancel)
     : fpSettings(settings), fpCancelInfo(cancel) {}
 
 MCGLMModel::~MCGLMModel() = default;
@@ -150,7 +151,8 @@ double MCGLMModel::RecordWeight(const double* values) const {
 MCStatus MCGLMModel::AddToMatrix(const Record& record, bool& added) {
   added = false;
   if (!fbReady) return Error(309);
-  if (fbBuilt) return Error(310);  // the sums are swept
+  // The sums are swept, or handed over.
+  if (fbBuilt || fZZSums.Size() == 0) return Error(310);
   const double* values = record.GetAll();
   if (!FormSparseRow(values, record.Size()) || !fpFactorTables->IsCounted(values)) {
     return MCStatus();
@@ -174,6 +176,50 @@ MCStatus MCGLMModel::AddToMatrix(const Record& record, bool& added) {
                      w, fZZSums.Data());
   ++fNRecordsAdded;
   added = true;
+  return MCStatus();
+}
+
+void MCGLMModel::TakeCrossProducts(MCCrossProductData& part) {
+  part.fSums = std::move(fZZSums);
+  part.fNAdded = fNRecordsAdded;
+  fZZSums = dd::DDSums();
+  fNRecordsAdded = 0;
+}
+
+MCStatus MCGLMModel::AdoptCrossProducts(MCCrossProductData&& part) {
+  if (!fbReady) return Error(309);
+  if (fbBuilt) return Error(310);
+  if (part.fSums.Size() != dd::PackedRowStart(GetNParameters() + 1)) {
+    return MCPartCodec::Refused(MCPartCodec::kShape);
+  }
+  fZZSums = std::move(part.fSums);
+  fNRecordsAdded = static_cast<int>(std::min<std::int64_t>(part.fNAdded, INT32_MAX));
+  return MCStatus();
+}
+
+MCStatus MCGLMModel::SetEstimates(const std::vector<double>& estimates) {
+  if (!fbReady) return Error(309);
+  if (estimates.size() != fvParameters.size()) return MCPartCodec::Refused(MCPartCodec::kShape);
+  fvParamEstimates = estimates;
+  fZZSums = dd::DDSums();
+  fFitSums.Clear();
+  fNWeightedRecords = 0;
+  fbBuilt = true;
+  return MCStatus();
+}
+
+void MCGLMModel::TakeResiduals(MCResidualData& part) {
+  part.fSums = fFitSums;
+  part.fNWeighted = fNWeightedRecords;
+  fFitSums.Clear();
+  fNWeightedRecords = 0;
+}
+
+MCStatus MCGLMModel::AdoptResiduals(MCResidualData&& part) {
+  if (!fbBuilt) return Error(303);
+  if (part.fSums.Size() != fFitSums.Size()) return MCPartCodec::Refused(MCPartCodec::kShape);
+  fFitSums = std::move(part.fSums);
+  fNWeightedRecords = static_cast<int>(std::min<std::int64_t>(part.fNWeighted, INT32_MAX));
   return MCStatus();
 }
 

@@ -1,11 +1,12 @@
 #include "MCLogAlgorithm.h"
 
 #include <algorithm>
+#include <utility>
+#include <variant>
 
 #include "MCAccumStats.h"
 #include "MCComponentDisplay.h"
 #include "MCDataHandler.h"
-#include "MCModelEffect.h"
 #include "MCPatternTabulator.h"
 #include "MCRegLimits.h"
 #include "MCRegOptimizer.h"
@@ -25,15 +26,12 @@ MCLogAlgorithm::MCLogAlgorithm(const MCLogRegSettings* settings)
     : fpSettings(settings),
       fExtractor(settings->GetDependent(), settings->GetFactors(), settings->GetCovariates(),
                  settings->GetFrequencyWeightVar(), settings->GetRegrWeightVar()),
-      fFactorTables(settings->GetFactors(), settings->GetFactorSizes(),
-                    settings->GetFrequencyWeightVar(), settings->GetDependent(),
-                    settings->GetDependentNCategs(), 0, -1, 0.0, MCConst::kNoOffset),
+      fFactorTables(FirstPassTables(*settings)),
       fValidator(settings->GetVariableTypes(), settings->GetFactors(), settings->GetFactorSizes(),
                  settings->GetDependentNCategs()),
       fCancelInfo(settings->GetCancelPointer()),
-      fModel(settings) {
-  fFactorTables.SetRegrWeightVar(settings->GetRegrWeightVar());
-}
+      fModel(settings),
+      fFingerprint(MCPartCodec::Fingerprint(*settings)) {}
 
 MCLogAlgorithm::~MCLogAlgorithm() = default;
 
@@ -56,57 +54,101 @@ void MCLogAlgorithm::AddWarnings(const IMCDataHandler& handler) {
   for (const MCStatus& status : handler.GetWarnings()) AddWarning(status);
 }
 
-MCStatus MCLogAlgorithm::FillFactorTables(MultiPassRecordIter& data) {
+MCPassPlan MCLogAlgorithm::MakePlan(MCPassKind kind) const {
+  MCPassPlan plan;
+  MCPassPlan::Impl& p = plan.GetImpl();
+  p.fModel = MCConst::kLogisticModel;
+  p.fKind = kind;
+  p.fFingerprint = fFingerprint;
+  if (kind != MCPassKind::kFirstPass) p.fpFirstPass = fpFirstPass;
+  p.fExpectedRows = fNTabulated;
+  return plan;
+}
+
+MCStatus MCLogAlgorithm::RunPass(MCPassRunner& runner, const MCPassPlan& plan,
+                                 MCPartialStats& merged) {
+  const MCStatus status = RunPlannedPass(runner, plan, merged);
+  for (const MCStatus& warning : merged.GetImpl().fOutcome.fvWarnings) AddWarning(warning);
+  return status;
+}
+
+namespace {
+
+// The estimation's data handler: every pass is a plan of an iteration at the accumulator's
+// parameters, run by the runner; the merged parts become the accumulator's sums.
+class RunnerHandler : public IMCDataHandler {
+ public:
+  // base: a plan with the model, the settings' fingerprint, the first pass and the
+  // non-redundant parameters.
+  RunnerHandler(MCPassRunner& runner, MCPassPlan base) : fRunner(runner), fPlan(std::move(base)) {
+    fPlan.GetImpl().fKind = MCPassKind::kLogitIteration;
+  }
+
+  void SetStatsModel(IMCAccumStats* stats, const IMCRegModel* /*model*/) override {
+    fpStats = dynamic_cast<MCAccumStatsLogistic*>(stats);
+  }
+  void ResetAccumStats(MCConst::MCEstimationMethod method, bool separationCheck) override {
+    MCPassPlan::Impl& plan = fPlan.GetImpl();
+    plan.fMethod = method;
+    plan.fbSeparation = separationCheck;
+    if (fpStats != nullptr) fpStats->Reset(method, separationCheck);
+  }
+  void CleanStatsModel() override { fpStats = nullptr; }
+  MCStatus ComputeStatsForOptimizer(bool llOnly) override {
+    if (fpStats == nullptr) return Error(303);
+    MCPassPlan::Impl& plan = fPlan.GetImpl();
+    plan.fvValues = fpStats->GetParameters();
+    const std::vector<double>* base = fpStats->GetLLBase();
+    plan.fbHasBase = base != nullptr && base->size() == plan.fvValues.size();
+    plan.fvBase = plan.fbHasBase ? *base : std::vector<double>();
+    plan.fBaseLL = plan.fbHasBase ? fpStats->GetBaseLL() : MCCommonMath::ddkernels::DD();
+    plan.fbLLOnly = llOnly;
+    MCPartialStats merged;
+    MCStatus status = RunPlannedPass(fRunner, fPlan, merged);
+    for (const MCStatus& warning : merged.GetImpl().fOutcome.fvWarnings) {
+      if (std::find(fvWarnings.begin(), fvWarnings.end(), warning) == fvWarnings.end()) {
+        fvWarnings.push_back(warning);
+      }
+    }
+    auto* sums = std::get_if<MCLogitSums>(&merged.GetImpl().fData);
+    if (!status.IsError() && sums != nullptr && !fpStats->AdoptSums(std::move(*sums))) {
+      status = MCPartCodec::Refused(MCPartCodec::kShape);
+    }
+    return status;
+  }
+  const std::vector<MCStatus>& GetWarnings() const override { return fvWarnings; }
+  void Display() const override {}
+
+ private:
+  MCPassRunner& fRunner;
+  MCPassPlan fPlan;
+  MCAccumStatsLogistic* fpStats = nullptr;
+  std::vector<MCStatus> fvWarnings;
+};
+
+}  // namespace
+
+MCStatus MCLogAlgorithm::FillFactorTables(MCPassRunner& runner) {
   // A repeat is refused before the source is touched: whatever the source, it must not cost
   // the tables (or a model built from them).
   if (fbFactorTableFilled) return Error(306);
-  data.NewPass();
-  if (!data.HasMore()) return Error(307);
-
-  // Every effect's factors in the order of a parameter set up from it, the intercept first.
-  const std::vector<MCModelEffect>& effects = fpSettings->GetModelEffects();
-  std::vector<std::vector<int>> effectFactors;
-  if (fpSettings->GetInterceptUse()) effectFactors.emplace_back();
-  for (int j = 0; j < static_cast<int>(effects.size()); ++j) {
-    MCRegrParameter parameter;
-    parameter.SetupFromEffect(effects[j], j, 0);
-    effectFactors.push_back(parameter.GetFactors());
+  MCPartialStats merged;
+  MCStatus status = RunPass(runner, MakePlan(MCPassKind::kFirstPass), merged);
+  // No record at all (every part empty).
+  if (!status.IsError() && ReadNothing(merged)) return Error(307);
+  if (MCFirstPassData* first = FirstPassOf(*fpSettings, merged)) {
+    fNTabulated = first->fNTabulated;
+    fpFirstPass = std::make_shared<const MCFirstPassData>(*first);
+    fFactorTables = std::move(first->fTables);
+  } else if (!status.IsError()) {
+    status = MCPartCodec::Refused(MCPartCodec::kShape);
   }
-  // An effect naming a factor the settings do not declare: the settings describe no model.
-  if (!fFactorTables.SetModelEffectFactors(effectFactors, fpSettings->GetFactors())) {
-    return Error(302);
-  }
-  fFactorTables.SetCovariates(fpSettings->GetCovariates());
-
-  MCStatus status;
+  const bool cancelled = merged.GetImpl().fOutcome.fbCancelled || fCancelInfo.WillCancel();
   if (fpSettings->GetUsePatternTabulator()) {
-    fPatternExtractor =
-        std::make_unique<MCPatternTabulator>(*fpSettings, fExtractor, fCancelInfo, true);
-    status = fPatternExtractor->TabulateFactors(data, fFactorTables);
-    AddWarnings(*fPatternExtractor);
+    status = MCPatternFactorPassStatus(status, fNTabulated, fFactorTables, cancelled);
   } else {
-    // The pass was started above.
-    int valid = 0;
-    while (data.HasMore()) {
-      if (fCancelInfo.WillCancel()) break;
-      const Record* record = data.Next();
-      if (record == nullptr) {
-        status = Error(312);
-        break;
-      }
-      MCStatus check;
-      if (!fValidator.IsValidRecord(*record, check)) {
-        if (check.IsError()) {  // 315, 313 or 316, with the position and value attached
-          AddWarning(check);
-          status = check;
-          break;
-        }
-        continue;
-      }
-      if (fFactorTables.UpdateAll(*record)) ++valid;
-    }
-    if (!status.IsError() && fCancelInfo.WillCancel()) status = Error(1);
-    if (!status.IsError() && valid == 0) status = Error(307);
+    if (!status.IsError() && cancelled) status = Error(1);
+    if (!status.IsError() && fNTabulated == 0) status = Error(307);
   }
   if (!status.IsError() && fFactorTables.HasFailedAllocation()) status = Error(305);
   if (status.IsError()) return status;
@@ -118,7 +160,14 @@ MCStatus MCLogAlgorithm::FillFactorTables(MultiPassRecordIter& data) {
 MCStatus MCLogAlgorithm::CreateParameters(MultiPassRecordIter& data,
                                           std::vector<MCRegrParameter>& parameters) {
   if (fStatus.IsError()) return fStatus;
-  MCStatus status = FillFactorTables(data);
+  MCSingleStreamRunner runner(*fpSettings, data, fCancelInfo);
+  return CreateParameters(runner, parameters);
+}
+
+MCStatus MCLogAlgorithm::CreateParameters(MCPassRunner& runner,
+                                          std::vector<MCRegrParameter>& parameters) {
+  if (fStatus.IsError()) return fStatus;
+  MCStatus status = FillFactorTables(runner);
   // A refused repeat leaves the algorithm (and a model it may have built) as it was.
   if (status.IsError() && status.GetErrorCode() == 306) return status;
   Keep(status);
@@ -141,46 +190,36 @@ MCStatus MCLogAlgorithm::CreateParameters(MultiPassRecordIter& data,
   return status;
 }
 
-MCStatus MCLogAlgorithm::AddRecordsToModel(MultiPassRecordIter& data) {
-  MCStatus status;
-  if (fPatternExtractor) {
-    data.NewPass();
-    status = fPatternExtractor->CreateRowPatterns(data, fFactorTables, fModel);
-    AddWarnings(*fPatternExtractor);
-    if (!status.IsError()) status = fPatternExtractor->AddPatternsToModel(fModel);
-    return status;
-  }
-  data.NewPass();
-  while (data.HasMore()) {
-    if (fCancelInfo.WillCancel()) break;
-    const Record* record = data.Next();
-    if (record == nullptr) return Error(312);
-    MCStatus check;
-    if (!fValidator.IsValidRecord(*record, check)) {
-      if (check.IsError()) {
-        AddWarning(check);
-        return check;
-      }
-      continue;
-    }
-    bool added = false;
-    status = fModel.AddRecord(*record, added);
-    if (status.IsError()) return status;
-  }
-  if (fCancelInfo.WillCancel()) return Error(1);
-  data.NewPass();
+MCStatus MCLogAlgorithm::AddRecordsToModel(MCPassRunner& runner) {
+  MCPartialStats merged;
+  MCStatus status = RunPass(runner, MakePlan(MCPassKind::kLogitCrossProducts), merged);
+  if (status.IsError()) return status;
+  auto* part = std::get_if<MCLogitCrossProductData>(&merged.GetImpl().fData);
+  const bool none = part == nullptr || part->fNAdded == 0;
+  if (part != nullptr) status = fModel.AdoptCrossProducts(std::move(*part));
+  if (status.IsError()) return status;
+  // With patterns, a pass that stores no row has nothing to estimate from.
+  if (fpSettings->GetUsePatternTabulator() && none) return Error(307);
+  if (merged.GetImpl().fOutcome.fbCancelled) return Error(1);
   return status;
 }
 
 MCStatus MCLogAlgorithm::BuildModel(MultiPassRecordIter& data) {
   if (fStatus.IsError()) return fStatus;
+  MCSingleStreamRunner runner(*fpSettings, data, fCancelInfo);
+  return BuildModel(runner);
+}
+
+MCStatus MCLogAlgorithm::BuildModel(MCPassRunner& runner) {
+  if (fStatus.IsError()) return fStatus;
   if (!fbFactorTableFilled || !fbParametersCreated) return Keep(Error(309));
   if (fbModelBuilt) return Error(310);
 
-  MCStatus status = Keep(AddRecordsToModel(data));
+  MCStatus status = Keep(AddRecordsToModel(runner));
   if (!status.IsError() && fCancelInfo.WillCancel()) status = Keep(Error(1));
   if (!status.IsError()) status = Keep(fModel.FindRedundancy(&fCancelInfo));
   if (!status.IsError()) status = Keep(fModel.ComputeStartValues(fvEstimParams));
+  std::unique_ptr<MCAccumStatsLogistic> accumulator;
   if (!status.IsError()) {
     const int K = fModel.GetNDependentCategories();
     const int p = fModel.GetNBasicNonRed();
@@ -190,7 +229,6 @@ MCStatus MCLogAlgorithm::BuildModel(MultiPassRecordIter& data) {
     const double bytes = MCAccumStatsLogistic::RequiredBytes(p, K) +
                          MCRegOptimizer::RequiredBytes(fModel.GetNEstimatedParameters()) +
                          8.0 * MCRegLimits::PackedSize(fModel.GetNAll());
-    std::unique_ptr<MCAccumStatsLogistic> accumulator;
     if (MCRegLimits::FitsInMemory(bytes)) {
       accumulator = std::make_unique<MCAccumStatsLogistic>(*fpSettings, p, K, fvEstimParams);
     }
@@ -203,20 +241,20 @@ MCStatus MCLogAlgorithm::BuildModel(MultiPassRecordIter& data) {
     }
   }
   if (!status.IsError()) {
-    IMCDataHandler* handler = fPatternExtractor.get();
-    if (handler == nullptr) {
-      fpRecordHandler = std::make_unique<MCRecordIterHandler>(
-          data, fCancelInfo, fValidator, fpSettings->GetDependent(),
-          fpSettings->GetFrequencyWeightVar(), fpSettings->GetRegrWeightVar());
-      handler = fpRecordHandler.get();
+    MCPassPlan base = MakePlan(MCPassKind::kLogitIteration);
+    const MCCommonMath::MCBitSet& kept = fModel.GetBasicRedundancy();
+    base.GetImpl().fvNonRedundant.resize(static_cast<std::size_t>(fModel.GetNBasic()));
+    for (int k = 0; k < fModel.GetNBasic(); ++k) {
+      base.GetImpl().fvNonRedundant[static_cast<std::size_t>(k)] = kept.IsIn(k) ? 1 : 0;
     }
+    RunnerHandler handler(runner, std::move(base));
     fpEstimator = std::make_unique<MCRegOptimizer>(
-        *fpSettings, &fModel, handler, fpAccumulator.get(), &fvEstimParams,
+        *fpSettings, &fModel, &handler, fpAccumulator.get(), &fvEstimParams,
         fpSettings->GetProgressListener(), fpSettings->GetIterationFrequency(),
         MCConst::kNewtonRaphson, 0, &fCancelInfo);
     fModel.SetTotals(fFactorTables.GetTotalWeight(), fFactorTables.GetSampleSize());
     status = Keep(fpEstimator->Estimate());
-    AddWarnings(*handler);
+    AddWarnings(handler);
     // The sums have served; free them before the inverse is expanded.
     fpAccumulator.reset();
     if (!status.IsError()) {
@@ -225,8 +263,6 @@ MCStatus MCLogAlgorithm::BuildModel(MultiPassRecordIter& data) {
     }
   }
   fpAccumulator.reset();
-  fPatternExtractor.reset();
-  fpRecordHandler.reset();
   fModel.FreeXPrimeX();
 
   if (status.IsError()) return status;
@@ -259,10 +295,6 @@ void MCLogAlgorithm::Display() const {
   fFactorTables.Display();
   MCComponentDisplay::DisplayText(1, "Record Validator");
   fValidator.Display();
-  if (fPatternExtractor) {
-    MCComponentDisplay::DisplayText(1, "fPatternExtractor");
-    fPatternExtractor->Display();
-  }
   MCComponentDisplay::DisplayDV("fMeanValues", fMeanValues);
   MCComponentDisplay::DisplayText(1, "fModel");
   fModel.Display();

@@ -4,6 +4,7 @@
 // The workers behind MCLogComponent: the multinomial logit model and the algorithm that runs
 // its passes. Internal to the library; exported only so that the tests can drive each step.
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -13,6 +14,8 @@
 #include "MCCancelInfo.h"
 #include "MCFactorTables.h"
 #include "MCLogRegSettings.h"
+#include "MCPartialStats.h"
+#include "MCPassData.h"
 #include "MCRecord.h"
 #include "MCRectMatrix.h"
 #include "MCRegRecordValidator.h"
@@ -23,8 +26,6 @@
 
 class IMCAccumStats;
 class IMCDataHandler;
-class MCPatternTabulator;
-class MCRecordIterHandler;
 class MCRegOptimizer;
 
 // The multinomial logit over the K response categories present in the data, the reference
@@ -68,6 +69,15 @@ class MCSTAT_EXPORT MCLogModel : public IMCRegModel {
   // uses up). 309 without X'X or without a row added to it; 310 when swept already; 313 when
   // the sums overflowed; 1 on cancel.
   MCCommon::MCStatus FindRedundancy(MCCommon::MCCancelInfo* cancel);
+  // The redundancy found (a set bit for each non-redundant basic parameter): the local
+  // indices and the counts of the estimated parameters follow from it.
+  void SetRedundancy(const MCCommonMath::MCBitSet& nonRedundant);
+  // Hands the sums of the X'X pass over (a part of the records'); the model then takes no more
+  // rows, as after the sweep.
+  void TakeCrossProducts(MCLogitCrossProductData& part);
+  // The X'X pass's sums become those given (the parts of every record, merged). 309 before the
+  // parameters, 310 once swept, 320 for sums of another shape.
+  MCCommon::MCStatus AdoptCrossProducts(MCLogitCrossProductData&& part);
   // n start values: 0, with the intercept of logit j log(w_j / w_ref) (w the sums of
   // frequency x regression weight per category). 303 when a category's sum is not positive.
   MCCommon::MCStatus ComputeStartValues(std::vector<double>& start) const;
@@ -245,10 +255,16 @@ class MCSTAT_EXPORT MCLogAlgorithm {
   // cancel; warning 319 for an absent reference category.
   MCCommon::MCStatus CreateParameters(MCCommon::MultiPassRecordIter& data,
                                       std::vector<MCRegrParameter>& parameters);
+  // The same with the records in the runner's parts; 320 for parts of another model, pass or
+  // settings.
+  MCCommon::MCStatus CreateParameters(MCPassRunner& runner,
+                                      std::vector<MCRegrParameter>& parameters);
   // The X'X pass, the redundancy, the start values and the estimation. 309 before the
   // parameters, 310 when built already (not kept), 313, 303, 305, the passes' statuses, 1 on
   // cancel; on success the last warning gathered, if any.
   MCCommon::MCStatus BuildModel(MCCommon::MultiPassRecordIter& data);
+  // The same with the records in the runner's parts (320 as for CreateParameters).
+  MCCommon::MCStatus BuildModel(MCPassRunner& runner);
   // The predicted category code (-1 when the row cannot be formed) and the K probabilities.
   // The algorithm's error, 1 when a cancel is pending, 311 before the build, the validator's
   // status for a record it rejects for scoring.
@@ -273,8 +289,12 @@ class MCSTAT_EXPORT MCLogAlgorithm {
   void Display() const;
 
  private:
-  MCCommon::MCStatus FillFactorTables(MCCommon::MultiPassRecordIter& data);
-  MCCommon::MCStatus AddRecordsToModel(MCCommon::MultiPassRecordIter& data);
+  MCCommon::MCStatus FillFactorTables(MCPassRunner& runner);
+  MCCommon::MCStatus AddRecordsToModel(MCPassRunner& runner);
+  // A plan of the settings' model for a pass; after the first, with the merged first pass.
+  MCPassPlan MakePlan(MCPassKind kind) const;
+  // Runs a pass through the runner; the validator's errors of the parts join the warnings.
+  MCCommon::MCStatus RunPass(MCPassRunner& runner, const MCPassPlan& plan, MCPartialStats& merged);
   // Warnings are gathered, errors kept; returns status.
   MCCommon::MCStatus Keep(const MCCommon::MCStatus& status);
   // Adds a status (of any severity) to the warnings unless an equal one is there: the
@@ -286,8 +306,6 @@ class MCSTAT_EXPORT MCLogAlgorithm {
   MCRecordExtractor fExtractor;
   MCFactorTables fFactorTables;
   MCRegRecordValidator fValidator;
-  std::unique_ptr<MCPatternTabulator> fPatternExtractor;
-  std::unique_ptr<MCRecordIterHandler> fpRecordHandler;
   std::vector<double> fMeanValues;
   MCCommon::MCCancelInfo fCancelInfo;
   MCLogModel fModel;
@@ -301,6 +319,11 @@ class MCSTAT_EXPORT MCLogAlgorithm {
 
   // The parameters being estimated (start values, then estimates).
   std::vector<double> fvEstimParams;
+  // The settings' fingerprint, the merged first pass the later passes' plans carry, and the
+  // records its parts tabulated.
+  std::uint32_t fFingerprint = 0;
+  std::shared_ptr<const MCFirstPassData> fpFirstPass;
+  std::int64_t fNTabulated = 0;
 };
 
 #endif  // MCSTAT_REGRESSION_MCLOGALGORITHM_H_

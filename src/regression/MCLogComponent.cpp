@@ -24,8 +24,17 @@ MCConst::MCRegModelType MCLogComponent::GetModelType() { return MCConst::kLogist
 MCStatus MCLogComponent::CreateParameters(MCCommon::MultiPassRecordIter& data,
                                           std::vector<MCRegrParameter>& parameters) {
   if (fStatus.IsError()) return fStatus;
+  return MCRegLimits::Guarded([&] {
+    MCSingleStreamRunner runner(fCompSettings, data, fpAlgorithm->GetCancelInfo());
+    return CreateParameters(runner, parameters);
+  });
+}
+
+MCStatus MCLogComponent::CreateParameters(MCPassRunner& runner,
+                                          std::vector<MCRegrParameter>& parameters) {
+  if (fStatus.IsError()) return fStatus;
   const MCStatus result =
-      MCRegLimits::Guarded([&] { return fpAlgorithm->CreateParameters(data, parameters); });
+      MCRegLimits::Guarded([&] { return fpAlgorithm->CreateParameters(runner, parameters); });
   // A refused repeat leaves the component (and the model it may have built) as it was.
   if (result.IsError() && result.GetErrorCode() == 306) return result;
   fStatus = result;
@@ -34,13 +43,21 @@ MCStatus MCLogComponent::CreateParameters(MCCommon::MultiPassRecordIter& data,
 
 MCStatus MCLogComponent::BuildModel(MCCommon::MultiPassRecordIter& data) {
   if (fStatus.IsError()) return fStatus;
+  return MCRegLimits::Guarded([&] {
+    MCSingleStreamRunner runner(fCompSettings, data, fpAlgorithm->GetCancelInfo());
+    return BuildModel(runner);
+  });
+}
+
+MCStatus MCLogComponent::BuildModel(MCPassRunner& runner) {
+  if (fStatus.IsError()) return fStatus;
   if (!fpAlgorithm->AreParametersCreated() && !fpAlgorithm->IsModelBuilt()) {
     std::vector<MCRegrParameter> scratch;
-    const MCStatus created = CreateParameters(data, scratch);
+    const MCStatus created = CreateParameters(runner, scratch);
     if (created.IsError()) return created;
   }
   if (fpAlgorithm->IsModelBuilt()) return MCStatus(310, false);
-  const MCStatus result = MCRegLimits::Guarded([&] { return fpAlgorithm->BuildModel(data); });
+  const MCStatus result = MCRegLimits::Guarded([&] { return fpAlgorithm->BuildModel(runner); });
   if (!result.IsOK()) fStatus = result;
   return result;
 }

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <exception>
 #include <new>
 
@@ -419,6 +420,11 @@ MCStatus MCLogModel::FindRedundancy(MCCommon::MCCancelInfo* cancel) {
   fbSwept = true;
   MCBitSet swept(fNBasic);
   for (int k = 0; k < fNBasic; ++k) swept.Set(k, bits[k] != 0);
+  SetRedundancy(swept);
+  return MCStatus();
+}
+
+void MCLogModel::SetRedundancy(const MCBitSet& swept) {
   fBasicNonRedundant = swept;
   fvBasicLocalIndex.assign(static_cast<std::size_t>(fNBasic), -1);
   fNBasicNonRed = 0;
@@ -434,6 +440,31 @@ MCStatus MCLogModel::FindRedundancy(MCCommon::MCCancelInfo* cancel) {
     }
   }
   fNAllNonRed = (K - 1) * fNBasicNonRed;
+}
+
+void MCLogModel::TakeCrossProducts(MCLogitCrossProductData& part) {
+  part.fSums = std::move(fXXSums);
+  part.fCategorySums = fCategorySums;
+  part.fNAdded = fNRecordsAdded;
+  fXXSums = dd::DDSums();
+  fCategorySums.Clear();
+  fNRecordsAdded = 0;
+  // The sums are gone: no row may be added any more.
+  fbSwept = true;
+}
+
+MCStatus MCLogModel::AdoptCrossProducts(MCLogitCrossProductData&& part) {
+  if (!fbParametersCreated || !fpXPrimeX) return Error(309);
+  if (fbSwept || fbEstimatesStored) return Error(310);
+  if (part.fSums.Size() != fXXSums.Size() || part.fCategorySums.Size() != fCategorySums.Size()) {
+    return MCPartCodec::Refused(MCPartCodec::kShape);
+  }
+  fXXSums = std::move(part.fSums);
+  fCategorySums = std::move(part.fCategorySums);
+  for (std::size_t c = 0; c < fvCategoryWeights.size(); ++c) {
+    fvCategoryWeights[c] = fCategorySums.Rounded(c);
+  }
+  fNRecordsAdded = static_cast<int>(std::min<std::int64_t>(part.fNAdded, INT32_MAX));
   return MCStatus();
 }
 

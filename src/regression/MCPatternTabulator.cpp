@@ -8,6 +8,7 @@
 #include "IMCRegModel.h"
 #include "MCComponentDisplay.h"
 #include "MCHashtable.h"
+#include "MCPassData.h"
 
 using MCCommon::MCComponentDisplay;
 using MCCommon::MCStatus;
@@ -122,33 +123,49 @@ bool MCPatternTabulator::NextRecord(MultiPassRecordIter& data, const Record*& re
   return true;
 }
 
+MCStatus MCPatternFactorPassStatus(const MCStatus& pass, std::int64_t tabulated,
+                                   const MCFactorTables& tables, bool cancelled) {
+  if (pass.IsError()) return pass;
+  if (tabulated == 0) return Error(307);
+  if (!(tables.GetTotalWeight() > 0.0)) return Error(308);
+  if (cancelled) return Error(1);
+  return pass;
+}
+
 MCStatus MCPatternTabulator::TabulateFactors(MultiPassRecordIter& data, MCFactorTables& tables) {
   if (fStatus.IsError()) return fStatus;
   data.NewPass();
   if (!data.HasMore()) return Keep(Error(307));
   if (fbFactorTableFilled) return Keep(Error(303));
-  fRecordCount = 0;
-  fValidCount = 0;
-  while (!fStatus.IsError() && data.HasMore() && !fCancelInfo.WillCancel()) {
-    const Record* record = nullptr;
-    if (!NextRecord(data, record)) break;
-    if (IsValid(*record) && tables.UpdateAll(*record)) ++fValidCount;
-  }
-  if (fStatus.IsError()) return fStatus;
-  if (fValidCount == 0) return Keep(Error(307));
-  if (!(tables.GetTotalWeight() > 0.0)) return Keep(Error(308));
-  if (fCancelInfo.WillCancel()) return Keep(Error(1));
-  fbFactorTableFilled = true;
+  MCFirstPassData counts;
+  const MCPassOutcome outcome = TabulateRecords(data, fValidator, tables, fCancelInfo, counts);
+  for (const MCStatus& warning : outcome.fvWarnings) AddWarning(warning);
+  fRecordCount = static_cast<int>(counts.fNRecords);
+  fValidCount = static_cast<int>(counts.fNTabulated);
+  Keep(MCPatternFactorPassStatus(outcome.fStatus, counts.fNTabulated, tables,
+                                 fCancelInfo.WillCancel()));
+  if (!fStatus.IsError()) fbFactorTableFilled = true;
   return fStatus;
 }
 
 MCStatus MCPatternTabulator::CreateRowPatterns(MultiPassRecordIter& data,
                                                const MCFactorTables& tables,
                                                const IMCRegModel& model) {
+  return RowPatternPass(data, tables, model, true);
+}
+
+MCStatus MCPatternTabulator::StoreRowPatterns(MultiPassRecordIter& data,
+                                              const MCFactorTables& tables,
+                                              const IMCRegModel& model) {
+  return RowPatternPass(data, tables, model, false);
+}
+
+MCStatus MCPatternTabulator::RowPatternPass(MultiPassRecordIter& data, const MCFactorTables& tables,
+                                            const IMCRegModel& model, bool whole) {
   if (fStatus.IsError()) return fStatus;
   if (fbRowPatternsCreated || !fpRowPatternTable) {
     data.NewPass();
-    return Keep(Error(data.HasMore() ? 313 : 307));
+    return Keep(Error(data.HasMore() || !whole ? 313 : 307));
   }
 
   fvDependCategories = model.GetDependentCategories();
@@ -180,7 +197,7 @@ MCStatus MCPatternTabulator::CreateRowPatterns(MultiPassRecordIter& data,
   fvPacked.assign(static_cast<std::size_t>(fNPackedKey), 0);
 
   data.NewPass();
-  if (!data.HasMore()) return Keep(Error(307));
+  if (whole && !data.HasMore()) return Keep(Error(307));
   // At most the records the factor pass accepted are stored: reserved once, the store is
   // never moved and holds no slack.
   try {
@@ -200,8 +217,9 @@ MCStatus MCPatternTabulator::CreateRowPatterns(MultiPassRecordIter& data,
     AddRecordToPatterns(*record, model);
   }
   if (fStatus.IsError()) return fStatus;
-  if (fNRowsStored == 0) return Keep(Error(307));
-  if (fCancelInfo.WillCancel()) return Keep(Error(1));
+  if (whole && fNRowsStored == 0) return Keep(Error(307));
+  // A part that stores no row is complete whatever else is pending.
+  if (fNRowsStored > 0 && fCancelInfo.WillCancel()) return Keep(Error(1));
   try {
     GroupRowsByPattern();
   } catch (const std::exception&) {

@@ -4,6 +4,7 @@
 // Covariate pattern tabulation for the logistic estimation. Internal to the library; exported
 // for the tests.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -22,8 +23,17 @@
 #include "mcstat_export.h"
 
 class IMCRegModel;
+struct MCPassOutcome;
 template <typename V>
 class MCHashtable;
+
+// The status that ends a factor pass for the pattern tabulation: the pass's error; 307 when no
+// record was tabulated; 308 when the tables' total weight is not positive; 1 when a cancel is
+// pending; OK otherwise.
+MCSTAT_EXPORT MCCommon::MCStatus MCPatternFactorPassStatus(const MCCommon::MCStatus& pass,
+                                                           std::int64_t tabulated,
+                                                           const MCFactorTables& tables,
+                                                           bool cancelled);
 
 // One pattern of the table: its number (patterns are numbered in the order they first occur)
 // and the number of rows stored under it. The rows themselves live in the tabulator.
@@ -87,6 +97,16 @@ class MCSTAT_EXPORT MCPatternTabulator : public IMCDataHandler {
   virtual MCCommon::MCStatus CreateRowPatterns(MCCommon::MultiPassRecordIter& data,
                                                const MCFactorTables& tables,
                                                const IMCRegModel& model);
+  // The row-pattern pass over one part of the records (the tables those of all): as
+  // CreateRowPatterns, but a part without records or rows is complete, with none.
+  MCCommon::MCStatus StoreRowPatterns(MCCommon::MultiPassRecordIter& data,
+                                      const MCFactorTables& tables, const IMCRegModel& model);
+  // The rows the row-pattern pass may store at most (the records its factor pass tabulated);
+  // the store is reserved for them once.
+  void ExpectRows(std::int64_t rows) {
+    fValidCount =
+        static_cast<int>(std::min<std::int64_t>(std::max<std::int64_t>(rows, 0), INT32_MAX));
+  }
   // Hands every stored row with its pattern's parameter positions to the model. 303 before
   // the patterns exist, 313 when the model refuses a row, 1 when a cancel is pending.
   virtual MCCommon::MCStatus AddPatternsToModel(IMCRegModel& model);
@@ -118,6 +138,11 @@ class MCSTAT_EXPORT MCPatternTabulator : public IMCDataHandler {
   const std::vector<int>& GetPatternPositions(int pattern) const;
 
  private:
+  // The row-pattern pass; with whole (the records are all there are) an empty source and a
+  // pass that stores no row are 307.
+  MCCommon::MCStatus RowPatternPass(MCCommon::MultiPassRecordIter& data,
+                                    const MCFactorTables& tables, const IMCRegModel& model,
+                                    bool whole);
   // Reads the next record of a pass into record; false (status set) on 312 or 315.
   bool NextRecord(MCCommon::MultiPassRecordIter& data, const MCCommon::Record*& record);
   // Parameter positions of a new pattern from its factor effects' local parameter indices.

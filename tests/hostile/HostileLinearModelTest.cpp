@@ -16,6 +16,7 @@
 #include "HostileSupport.h"
 #include "MCLogRegSettings.h"
 #include "MCModelEffect.h"
+#include "MCPartialStats.h"
 #include "MCRegSettings.h"
 
 namespace {
@@ -277,8 +278,38 @@ void operator delete[](void *p, const std::nothrow_t &) noexcept { ::operator de
 
 namespace {
 
-// What a host sees of a factory, a build, the statistics and one score: the first error code
-// (-1 for none) or the estimates and the score. threw when anything reached it.
+// A host's runner over the two halves of the records, whose plans and parts travel as bytes
+// (bytes that cannot be held are out of memory).
+class HalvesRunner : public MCPassRunner {
+ public:
+  HalvesRunner(const MCRegSettings &settings, regtest::MemoryRecords (&halves)[2])
+      : fHalves(halves), fWorkers{MCPartWorker(settings), MCPartWorker(settings)} {}
+  MCCommon::MCStatus RunPass(const MCPassPlan &plan, MCPartialStats &merged) override {
+    const std::string sent = plan.ToBytes();
+    if (sent.empty()) return MCCommon::MCStatus(305, false);
+    MCPassPlan received;
+    MCCommon::MCStatus status = received.FromBytes(sent.data(), sent.size());
+    for (int i = 0; i < 2 && !status.IsError(); ++i) {
+      MCPartialStats part, back;
+      // The part keeps the pass's status, unless it could not be made.
+      const MCCommon::MCStatus filled = fWorkers[i].Fill(received, fHalves[i], part);
+      if (part.IsEmpty() && filled.IsError()) return filled;
+      const std::string bytes = part.ToBytes();
+      if (bytes.empty()) return MCCommon::MCStatus(305, false);
+      status = back.FromBytes(bytes.data(), bytes.size());
+      if (!status.IsError()) status = merged.Merge(back);
+    }
+    return status.IsError() ? status : merged.GetStatus();
+  }
+
+ private:
+  regtest::MemoryRecords (&fHalves)[2];
+  MCPartWorker fWorkers[2];
+};
+
+// What a host sees of a factory, a build (in one stream, or in halves), the statistics and one
+// score: the first error code (-1 for none) or the estimates and the score. threw when
+// anything reached it.
 struct HostRun {
   bool threw = false;
   long code = -1;
@@ -286,8 +317,11 @@ struct HostRun {
   double score = 0.0;
 };
 
-HostRun RunAsHost(MCRegSettings &settings, const Rows &rows, long failAt) {
+HostRun RunAsHost(MCRegSettings &settings, const Rows &rows, long failAt, bool inParts) {
   regtest::MemoryRecords data(rows);
+  const auto half = rows.begin() + static_cast<long>(rows.size() / 2);
+  regtest::MemoryRecords halves[2] = {regtest::MemoryRecords(Rows(rows.begin(), half)),
+                                      regtest::MemoryRecords(Rows(half, rows.end()))};
   const MCCommon::Record record = regtest::MakeRecord(rows[3]);
   HostRun run;
   gAllocations = 0;
@@ -295,7 +329,10 @@ HostRun RunAsHost(MCRegSettings &settings, const Rows &rows, long failAt) {
   try {
     MCRegFactory factory;
     std::unique_ptr<IMCRegComponent> component(factory.CreateRegAlgorithm(settings));
-    MCCommon::MCStatus status = component ? component->BuildModel(data) : factory.GetStatus();
+    HalvesRunner runner(settings, halves);
+    MCCommon::MCStatus status = !component ? factory.GetStatus()
+                                : inParts  ? MCBuildModelInParts(*component, runner)
+                                           : component->BuildModel(data);
     IMCRegOutputStats *stats = nullptr;
     if (!status.IsError()) status = component->GetOutputStats(stats);
     std::vector<double> probabilities;
@@ -330,14 +367,16 @@ TEST(AllocationFailureTest, NothingReachesTheHostAndNothingIsSilentlyWrong) {
     categorical.push_back({double((i * 7 + i / 5) % 3), i == 11 ? 3.0 : i % 3, 0.25 * (i % 7)});
   }
   const Rows base = BaseRows();
-  for (int m = 0; m < 3; ++m) {  // linear, logistic, logistic over patterns
-    logistic.SetUsePatternTabulator(m == 2);
-    const Rows &data = m == 0 ? base : categorical;
-    MCRegSettings &settings = m == 0 ? linear.settings : logistic;
-    const HostRun clean = RunAsHost(settings, data, -1);
+  // Linear, logistic, logistic over patterns; each in one stream and in halves.
+  for (int m = 0; m < 6; ++m) {
+    logistic.SetUsePatternTabulator(m % 3 == 2);
+    const Rows &data = m % 3 == 0 ? base : categorical;
+    MCRegSettings &settings = m % 3 == 0 ? linear.settings : logistic;
+    const bool inParts = m >= 3;
+    const HostRun clean = RunAsHost(settings, data, -1, inParts);
     ASSERT_TRUE(!clean.threw && !clean.estimates.empty()) << m;
     for (long at = 0, total = gAllocations; at < total; ++at) {
-      const HostRun run = RunAsHost(settings, data, at);
+      const HostRun run = RunAsHost(settings, data, at, inParts);
       ASSERT_FALSE(run.threw) << "model " << m << " allocation " << at;
       EXPECT_TRUE(run.code == 305 ||
                   (run.code < 0 && run.estimates == clean.estimates && run.score == clean.score))

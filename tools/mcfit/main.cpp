@@ -103,6 +103,13 @@ int main(int argc, char** argv) {
   fitCmd->add_option("--id", fit.idColumn, "a column to carry into the predictions");
   fitCmd->add_flag("--collinearity", fit.collinearity, "eigenvalues and condition indices");
   fitCmd->add_flag("--quiet", fit.quiet, "no report on standard output");
+  fit.threads = 0;  // one per core
+  fitCmd
+      ->add_option("--threads", fit.threads,
+                   "threads that read a binary or cached file and run the fit's passes, each "
+                   "over a range of the records; the numbers are those of one thread "
+                   "(default: one per core; 1: one stream)")
+      ->check(CLI::PositiveNumber);
 
   MCFrontEnd::ScoreOptions score;
   CLI::App* scoreCmd = app.add_subcommand("score", "score records with a model fit wrote");

@@ -1,0 +1,237 @@
+// Fits through the front end on several threads: the benchmark models (mcfit gen's data, from
+// binary and cached CSV files and from columns in memory) give, on 2 and 3 threads, the
+// numbers and predictions of one thread; bad data is reported as one thread reports it.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Parallel.h"
+#include "frontend/CodedModel.h"
+#include "frontend/Commands.h"
+#include "frontend/DataSource.h"
+#include "frontend/Fit.h"
+
+namespace MCFrontEnd {
+namespace {
+
+class Files : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    fDir = ::testing::TempDir() + "parallel_fit_" + std::to_string(::getpid());
+    std::filesystem::create_directories(fDir);
+    std::ostringstream out, err;
+    for (const char* kind : {"linear", "logistic"}) {
+      for (const char* ext : {".bin", ".csv"}) {
+        GenOptions gen;
+        gen.kind = kind;
+        gen.rows = std::string(kind) == "linear" ? 30000 : 20000;
+        gen.out = Path(kind, ext);
+        ASSERT_EQ(RunGen(gen, out, err, nullptr), kExitOK) << err.str();
+      }
+    }
+  }
+  void TearDown() override { std::filesystem::remove_all(fDir); }
+  static std::string Path(const std::string& kind, const std::string& ext) {
+    return fDir + "/" + kind + ext;
+  }
+  static std::string fDir;
+};
+std::string Files::fDir;
+const auto* const kFiles = ::testing::AddGlobalTestEnvironment(new Files);
+
+// Every prediction, in the order the sink hears them.
+class Collector : public PredictionSink {
+ public:
+  void Fitted(std::int64_t index, double fitted, double residual) override {
+    values.insert(values.end(), {static_cast<double>(index), fitted, residual});
+  }
+  void Classified(std::int64_t index, int category,
+                  const std::vector<double>& probabilities) override {
+    values.insert(values.end(), {static_cast<double>(index), static_cast<double>(category)});
+    values.insert(values.end(), probabilities.begin(), probabilities.end());
+  }
+  std::vector<double> values;
+};
+
+struct Outcome {
+  std::string json;
+  std::vector<double> predictions;
+};
+
+ModelRequest BenchRequest(bool logistic) {
+  ModelRequest request;
+  request.model = logistic ? "logistic" : "linear";
+  request.formula = logistic ? "y ~ C(A) + C(B) + x1 + x2 + x3 + x4 + x5"
+                             : "y ~ C(A) + C(B) + C(C) + x1 + x2 + x3 + x4 + x5 + x6 + x7 + "
+                               "x8 + C(A):C(B)";
+  return request;
+}
+
+Outcome FitOn(DataSource& source, bool logistic, bool patterns, int threads) {
+  CodedModel model(source, BenchRequest(logistic), CacheMode::kAuto, {}, threads);
+  FitChoices choices;
+  choices.threads = threads;
+  choices.logistic.patterns = patterns;
+  choices.logistic.paramCriterion = 1e-10;
+  Collector sink;
+  choices.predictions = &sink;
+  FitResult result = FitModel(model, choices, nullptr, nullptr);
+  result.source.clear();
+  return {JsonText(result), sink.values};
+}
+
+// Equal texts, but for numbers that differ by at most 1e-15 relative (a merge that rounds
+// apart); returns how many do.
+int ExpectSameJson(const std::string& a, const std::string& b) {
+  static const std::regex number(R"(-?[0-9]+(\.[0-9]+)?([eE][-+]?[0-9]+)?)");
+  std::sregex_token_iterator ta(a.begin(), a.end(), number, {-1, 0}),
+      tb(b.begin(), b.end(), number, {-1, 0}), end;
+  int differ = 0;
+  bool isNumber = false;
+  for (; ta != end && tb != end; ++ta, ++tb, isNumber = !isNumber) {
+    if (ta->str() == tb->str()) continue;
+    const double x = std::stod(ta->str()), y = std::stod(tb->str());
+    EXPECT_TRUE(isNumber && std::fabs(x - y) <= 1e-15 * std::max(std::fabs(x), std::fabs(y)))
+        << ta->str() << " against " << tb->str();
+    ++differ;
+  }
+  EXPECT_TRUE(ta == end && tb == end);
+  return differ;
+}
+
+struct Case {
+  const char* name;
+  bool logistic;
+  bool patterns;
+  const char* ext;
+};
+
+class ParallelFitTest : public ::testing::TestWithParam<Case> {};
+
+TEST_P(ParallelFitTest, ThreadsGiveTheNumbersOfOneThread) {
+  const Case& c = GetParam();
+  const std::string kind = c.logistic ? "logistic" : "linear";
+  FileOptions options;
+  if (std::string(c.ext) == ".bin") {
+    options.columns = c.logistic ? LogisticBenchmarkColumns() : LinearBenchmarkColumns();
+  }
+  const std::unique_ptr<DataSource> source = OpenDataFile(Files::Path(kind, c.ext), options);
+  const Outcome one = FitOn(*source, c.logistic, c.patterns, 1);
+  for (int threads : {2, 3}) {
+    const Outcome many = FitOn(*source, c.logistic, c.patterns, threads);
+    EXPECT_EQ(ExpectSameJson(many.json, one.json), 0) << threads << " threads";
+    EXPECT_EQ(many.predictions, one.predictions) << threads << " threads";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(BenchmarkData, ParallelFitTest,
+                         ::testing::Values(Case{"LinearBinary", false, false, ".bin"},
+                                           Case{"LinearCachedCsv", false, false, ".csv"},
+                                           Case{"LogisticBinary", true, false, ".bin"},
+                                           Case{"LogisticPatternsCsv", true, true, ".csv"}),
+                         [](const ::testing::TestParamInfo<Case>& info) {
+                           return info.param.name;
+                         });
+
+TEST(ParallelFitTest, ColumnsInMemoryAndTheirBadDataAsOnOneThread) {
+  // y = 2 + 3x + noise with a frequency weight w; then negative weights in both halves.
+  const int n = 5000;
+  std::vector<double> y(n), x(n), w(n);
+  for (int i = 0; i < n; ++i) {
+    x[i] = std::sin(0.37 * i);
+    y[i] = 2.0 + 3.0 * x[i] + 0.1 * std::cos(1.3 * i);
+    w[i] = 1 + i % 3;
+  }
+  ColumnTable table("table", n);
+  table.AddNumeric("y", y.data());
+  table.AddNumeric("x", x.data());
+  table.AddNumeric("w", w.data());
+  ModelRequest request;
+  request.formula = "y ~ x";
+  request.freqWeight = "w";
+  const auto fit = [&](int threads) {
+    CodedModel model(table, request, CacheMode::kAuto, {}, threads);
+    FitChoices choices;
+    choices.threads = threads;
+    return JsonText(FitModel(model, choices, nullptr, nullptr));
+  };
+  EXPECT_EQ(ExpectSameJson(fit(2), fit(1)), 0);
+  w[1000] = -1.0;
+  w[4000] = -2.0;
+  const auto error = [&](int threads) {
+    try {
+      CodedModel model(table, request, CacheMode::kAuto, {}, threads);
+    } catch (const InputError& e) {
+      return std::string(e.what());
+    }
+    return std::string("no error");
+  };
+  EXPECT_NE(error(1).find("record 1001"), std::string::npos) << error(1);
+  EXPECT_EQ(error(2), error(1));
+}
+
+// Says yes from the given question on.
+class CancelAfter : public MCCommon::MCQueryCancel {
+ public:
+  explicit CancelAfter(long after) : fAfter(after) {}
+  bool IsCancel() override { return WillCancel(); }
+  bool WillCancel() override { return ++fAsked > fAfter; }
+  long Asked() const { return fAsked; }
+
+ private:
+  long fAfter;
+  std::atomic<long> fAsked{0};
+};
+
+TEST(ParallelFitTest, ACancelReachesEveryThread) {
+  FileOptions options;
+  options.columns = LinearBenchmarkColumns();
+  const std::unique_ptr<DataSource> source = OpenDataFile(Files::Path("linear", ".bin"), options);
+  // One thread asks the host before every record, each of several threads once per batch of
+  // its records and at the end of its range (and the fit between passes): a yes at any
+  // question of the first passes ends the fit, and after it every thread asks at most once
+  // more (its next batch, or the end of its range) and the fit at most twice. A thread that
+  // missed the yes would read on and ask more.
+  for (const auto& [threads, step] : {std::pair{1, 997L}, std::pair{2, 1L}}) {
+    for (long after = 0; after < 45 * step; after += step) {
+      CodedModel model(*source, BenchRequest(false), CacheMode::kAuto, {}, threads);
+      FitChoices choices;
+      choices.threads = threads;
+      CancelAfter cancel(after);
+      EXPECT_THROW(FitModel(model, choices, &cancel, nullptr), Cancelled)
+          << threads << " " << after;
+      EXPECT_LE(cancel.Asked(), after + threads + 2) << threads << " " << after;
+    }
+  }
+}
+
+TEST(ParallelFitTest, RecordsSplitIntoNearlyEqualRanges) {
+  struct Split {
+    std::int64_t count;
+    int n;
+    std::vector<std::int64_t> sizes;  // -1: to the end
+  };
+  for (const Split& s : std::vector<Split>{
+           {10, 3, {4, 3, -1}}, {2, 5, {1, -1}}, {0, 4, {-1}}, {-1, 4, {-1}}, {7, 1, {-1}}}) {
+    const std::vector<RecordRange> ranges = SplitRecords(s.count, s.n);
+    ASSERT_EQ(ranges.size(), s.sizes.size()) << s.count << " in " << s.n;
+    std::int64_t first = 0;
+    for (std::size_t i = 0; i < ranges.size(); ++i) {
+      EXPECT_EQ(ranges[i].first, first);
+      EXPECT_EQ(ranges[i].count, s.sizes[i]);
+      first += s.sizes[i];
+    }
+  }
+}
+
+}  // namespace
+}  // namespace MCFrontEnd
