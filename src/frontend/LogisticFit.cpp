@@ -15,6 +15,7 @@
 #include "ModelLayout.h"
 #include "RecordPass.h"
 #include "Text.h"
+#include "frontend/Parts.h"
 
 namespace MCFrontEnd {
 
@@ -77,9 +78,8 @@ std::string StopReasonWords(int reason) {
   }
 }
 
-FitResult FitLogistic(CodedModel& model, const FitChoices& choices,
-                      MCCommon::MCQueryCancel* cancel, ProgressListener* progress) {
-  const LogisticOptions& options = choices.logistic;
+void SetLogisticSettings(CodedModel& model, const LogisticOptions& options,
+                         MCLogRegSettings& settings) {
   CheckOptions(options);
   const int nCodes = model.ResponseCategoryCount();
   // A reference the formula names (C(y, ref=...)) stands unless the options name another.
@@ -96,7 +96,6 @@ FitResult FitLogistic(CodedModel& model, const FitChoices& choices,
     model.Layout().FailAt(model.Request().dependent, e.what());
   }
 
-  MCLogRegSettings settings;
   static_cast<MCRegSettings&>(settings) = model.Settings();
   // With fewer than two categories the library reports that itself (as a fit error).
   settings.SetDependentRefCat(refCode, nCodes < 2 ? 2 : nCodes);
@@ -105,10 +104,17 @@ FitResult FitLogistic(CodedModel& model, const FitChoices& choices,
   settings.SetLLConCriterion(options.llCriterion);
   settings.SetParamEstConCriterion(options.paramCriterion);
   settings.SetUsePatternTabulator(options.patterns);
+}
+
+FitResult FitLogistic(CodedModel& model, const FitChoices& choices,
+                      MCCommon::MCQueryCancel* cancel, ProgressListener* progress) {
+  const LogisticOptions& options = choices.logistic;
+  MCLogRegSettings settings;
+  SetLogisticSettings(model, options, settings);
   settings.SetCancelPointer(cancel);
   settings.SetProgressListener(progress);
 
-  const BuiltModel built = BuildComponent(settings, model, choices.threads, cancel);
+  const BuiltModel built = BuildComponent(settings, model, choices, cancel);
   auto* stats = dynamic_cast<MCLogOutputStats*>(built.stats);
   if (stats == nullptr) throw FitError("the model's statistics are not available");
   IMCRegComponent* component = built.component.get();
@@ -202,15 +208,23 @@ FitResult FitLogistic(CodedModel& model, const FitChoices& choices,
   if (cancel != nullptr && cancel->WillCancel()) throw Cancelled();
   const MCCommonMath::MCRectMatrix& table = stats->GetClassificationTable();
   const std::size_t K = libOrder.size();
-  result.classification.assign(K, std::vector<double>(K, 0.0));
+  // The table in the library's order, then the category weights: with parts, those of all.
+  std::vector<double> counts(K * K, 0.0);
   if (table.GetNRows() == static_cast<int>(K)) {
-    for (std::size_t i = 0; i < K; ++i) {
-      for (std::size_t j = 0; j < K; ++j) {
-        result.classification[static_cast<std::size_t>(ascendingIndex(libOrder[i]))]
-                             [static_cast<std::size_t>(ascendingIndex(libOrder[j]))] =
-            table.GetElem(static_cast<int>(i), static_cast<int>(j));
-      }
+    for (std::size_t i = 0; i < K * K; ++i) {
+      counts[i] = table.GetElem(static_cast<int>(i / K), static_cast<int>(i % K));
     }
+  }
+  if (choices.parts != nullptr) {
+    counts.insert(counts.end(), categoryWeights.begin(), categoryWeights.end());
+    ReadFinalSums(choices.parts->FinalPass(FinalSums(counts)), counts);
+    std::copy(counts.begin() + static_cast<std::ptrdiff_t>(K * K), counts.end(),
+              categoryWeights.begin());
+  }
+  result.classification.assign(K, std::vector<double>(K, 0.0));
+  for (std::size_t i = 0; i < K * K; ++i) {
+    result.classification[static_cast<std::size_t>(ascendingIndex(libOrder[i / K]))]
+                         [static_cast<std::size_t>(ascendingIndex(libOrder[i % K]))] = counts[i];
   }
 
   if (result.minus2LogLikelihood && result.totalWeight > 0.0) {

@@ -1,0 +1,155 @@
+#include "frontend/Parts.h"
+
+#include <cstring>
+
+#include "LinearFit.h"
+#include "LogisticFit.h"
+#include "MCLogRegSettings.h"
+#include "frontend/Fit.h"
+
+namespace MCFrontEnd {
+
+namespace {
+
+// Final sums travel as a kind byte and doubles: exact sums as their two parts, plain ones.
+constexpr char kExact = 'x';
+constexpr char kPlain = 'p';
+
+std::string Pack(char kind, const std::vector<double>& values) {
+  std::string bytes(1 + values.size() * sizeof(double), kind);
+  if (!values.empty()) std::memcpy(&bytes[1], values.data(), values.size() * sizeof(double));
+  return bytes;
+}
+
+std::vector<double> Unpack(char kind, const std::string& bytes) {
+  if (bytes.empty() || bytes[0] != kind || (bytes.size() - 1) % sizeof(double) != 0) {
+    throw InputError("the final sums of a part of the data are cut short or of another fit");
+  }
+  std::vector<double> values((bytes.size() - 1) / sizeof(double));
+  if (!values.empty()) std::memcpy(values.data(), &bytes[1], bytes.size() - 1);
+  return values;
+}
+
+MCPartialStats ReadPart(const std::string& bytes) {
+  MCPartialStats part;
+  const MCCommon::MCStatus status = part.FromBytes(bytes.data(), bytes.size());
+  if (status.IsError()) throw FitError("a part's statistics cannot be read: " + StatusWords(status));
+  return part;
+}
+
+// The settings a part's worker needs: the model's, or its logistic ones.
+struct PartSettings {
+  PartSettings(CodedModel& part, const FitChoices& choices) {
+    if (part.Request().model == "logistic") SetLogisticSettings(part, choices.logistic, logistic);
+  }
+  const MCRegSettings& Of(CodedModel& part) const {
+    if (part.Request().model == "logistic") return logistic;
+    return part.Settings();
+  }
+  MCLogRegSettings logistic;
+};
+
+// The client's build again from its merged statistics, pass by pass, and the part's own
+// final sums, which stand for all of them.
+class ReplayHost : public PartsHost, public MCPassRunner {
+ public:
+  explicit ReplayHost(const std::vector<std::string>& passes) : fPasses(passes) {}
+  MCPassRunner& Runner() override { return *this; }
+  MCCommon::MCStatus RunPass(const MCPassPlan& plan, MCPartialStats& merged) override {
+    if (fNext >= fPasses.size()) return MCCommon::MCStatus(320, false);
+    merged = ReadPart(fPasses[fNext++]);
+    if (merged.GetPassKind() != plan.GetPassKind()) return MCCommon::MCStatus(320, false);
+    return merged.GetStatus();
+  }
+  std::string FinalPass(const std::string& local) override {
+    fFinal = local;
+    return local;
+  }
+  const std::string& Final() const { return fFinal; }
+
+ private:
+  const std::vector<std::string>& fPasses;
+  std::size_t fNext = 0;
+  std::string fFinal;
+};
+
+}  // namespace
+
+PartsHost::~PartsHost() = default;
+
+std::string FinalSums(const std::vector<MCCommonMath::MCExactSum>& exact) {
+  std::vector<double> parts(2 * exact.size());
+  for (std::size_t i = 0; i < exact.size(); ++i) exact[i].GetParts(parts[2 * i], parts[2 * i + 1]);
+  return Pack(kExact, parts);
+}
+
+std::string FinalSums(const std::vector<double>& plain) { return Pack(kPlain, plain); }
+
+void ReadFinalSums(const std::string& bytes, std::vector<MCCommonMath::MCExactSum>& exact) {
+  const std::vector<double> parts = Unpack(kExact, bytes);
+  if (parts.size() != 2 * exact.size()) {
+    throw InputError("the final sums of a part of the data are of another fit");
+  }
+  for (std::size_t i = 0; i < exact.size(); ++i) {
+    exact[i] = MCCommonMath::MCExactSum::FromParts(parts[2 * i], parts[2 * i + 1]);
+  }
+}
+
+void ReadFinalSums(const std::string& bytes, std::vector<double>& plain) {
+  std::vector<double> values = Unpack(kPlain, bytes);
+  if (values.size() != plain.size()) {
+    throw InputError("the final sums of a part of the data are of another fit");
+  }
+  plain = std::move(values);
+}
+
+std::string MergeFinalSums(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty() || a.size() != b.size() || a[0] != b[0]) {
+    throw InputError("the final sums of parts of the data do not match");
+  }
+  if (a[0] == kPlain) {
+    std::vector<double> sum = Unpack(kPlain, a);
+    const std::vector<double> other = Unpack(kPlain, b);
+    for (std::size_t i = 0; i < sum.size(); ++i) sum[i] += other[i];
+    return FinalSums(sum);
+  }
+  const std::size_t n = (a.size() - 1) / (2 * sizeof(double));
+  std::vector<MCCommonMath::MCExactSum> sum(n), other(n);
+  ReadFinalSums(a, sum);
+  ReadFinalSums(b, other);
+  for (std::size_t i = 0; i < n; ++i) sum[i].Merge(other[i]);
+  return FinalSums(sum);
+}
+
+std::string MergePartBytes(const std::string& a, const std::string& b) {
+  MCPartialStats merged = ReadPart(a);
+  const MCCommon::MCStatus status = merged.Merge(ReadPart(b));
+  if (status.IsError()) throw FitError("parts' statistics cannot be merged: " + StatusWords(status));
+  return merged.ToBytes();
+}
+
+std::string FillPart(CodedModel& part, const FitChoices& choices, const std::string& plan) {
+  MCPassPlan read;
+  MCCommon::MCStatus status = read.FromBytes(plan.data(), plan.size());
+  const PartSettings settings(part, choices);
+  MCPartWorker worker(settings.Of(part));
+  MCPartialStats stats;
+  // The part's own error (a refused record) stays in its statistics, for the merge to order.
+  if (status.IsOK()) status = worker.Fill(read, part.Records(), stats);
+  if (status.GetErrorCode() == 320) throw FitError("a pass cannot run: " + StatusWords(status));
+  part.CheckRecords();
+  return stats.ToBytes();
+}
+
+std::string FinalOfPart(CodedModel& part, const FitChoices& choices,
+                        const std::vector<std::string>& passes) {
+  ReplayHost host(passes);
+  FitChoices replay = choices;
+  replay.predictions = nullptr;
+  replay.collinearity = false;
+  replay.parts = &host;
+  FitModel(part, replay, nullptr, nullptr);
+  return host.Final();
+}
+
+}  // namespace MCFrontEnd
