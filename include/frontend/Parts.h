@@ -38,12 +38,12 @@ void ReadFinalSums(const std::string& bytes, std::vector<double>& plain);
 // a merged with b, the sums of records that follow a's; InputError when they do not match.
 MCFRONTEND_EXPORT std::string MergeFinalSums(const std::string& a, const std::string& b);
 
-// Partial statistics (bytes) a merged with b, those of records that follow a's; FitError
-// for bytes that cannot be read or merged.
+// Partial statistics (bytes) a merged with b, those of records that follow a's (empty bytes:
+// a part without records); FitError for bytes that cannot be read or merged.
 MCFRONTEND_EXPORT std::string MergePartBytes(const std::string& a, const std::string& b);
 
 // One pass of the client's plan (bytes) over the records of a part: the part's statistics
-// as bytes. part: the model of the part's records with the whole's summary; choices as the
+// as bytes (empty for a part without records). part: the model of the part's records with the whole's summary; choices as the
 // client's (the logistic options). FitError for a plan of another model or settings,
 // InputError for records that could not be read.
 MCFRONTEND_EXPORT std::string FillPart(CodedModel& part, const FitChoices& choices,

@@ -73,11 +73,11 @@ def _fit_parts(ddf, setup):
 
     def run_pass(plan):
         return _tree([dask.delayed(_fill)(p, shape, summary, plan) for p in parts],
-                     _mcstat.merge_parts).compute()
+                     _merge_parts).compute()
 
     def final_pass(passes):
         return _tree([dask.delayed(_final)(p, shape, summary, passes) for p in parts],
-                     _mcstat.merge_final).compute()
+                     _merge_final).compute()
 
     return _mcstat.fit_in_parts(schema, request, summary, choices, run_pass, final_pass)
 
@@ -125,6 +125,15 @@ def _summarize(frame, shape):
 def _merge_summaries(a, b):
     a.merge(b)
     return a
+
+
+# The module's functions travel to the workers by name; an extension's cannot be pickled.
+def _merge_parts(a, b):
+    return _mcstat.merge_parts(a, b)
+
+
+def _merge_final(a, b):
+    return _mcstat.merge_final(a, b)
 
 
 def _fill(frame, shape, summary, plan):

@@ -32,12 +32,13 @@ class PythonHost : public PartsHost, public MCPassRunner {
   MCCommon::MCStatus RunPass(const MCPassPlan& plan, MCPartialStats& merged) override {
     try {
       const auto bytes = fRunPass(py::bytes(plan.ToBytes())).cast<std::string>();
+      fPasses.push_back(bytes);
+      if (bytes.empty()) return MCCommon::MCStatus();  // no part has records
       const MCCommon::MCStatus status = merged.FromBytes(bytes.data(), bytes.size());
       if (status.IsError()) return status;
-      fPasses.push_back(bytes);
       return merged.GetStatus();
-    } catch (py::error_already_set&) {
-      fpRaised = std::make_unique<py::error_already_set>();
+    } catch (py::error_already_set& e) {
+      fpRaised = std::make_unique<py::error_already_set>(std::move(e));
       return MCCommon::MCStatus(1, false);
     }
   }
@@ -47,8 +48,8 @@ class PythonHost : public PartsHost, public MCPassRunner {
       py::list passes;
       for (const std::string& p : fPasses) passes.append(py::bytes(p));
       return fFinalPass(passes).cast<std::string>();
-    } catch (py::error_already_set&) {
-      fpRaised = std::make_unique<py::error_already_set>();
+    } catch (py::error_already_set& e) {
+      fpRaised = std::make_unique<py::error_already_set>(std::move(e));
       throw Cancelled();
     }
   }

@@ -57,14 +57,20 @@ class ReplayHost : public PartsHost, public MCPassRunner {
   MCPassRunner& Runner() override { return *this; }
   MCCommon::MCStatus RunPass(const MCPassPlan& plan, MCPartialStats& merged) override {
     if (fNext >= fPasses.size()) return MCCommon::MCStatus(320, false);
-    merged = ReadPart(fPasses[fNext++]);
+    const std::string& bytes = fPasses[fNext++];
+    if (bytes.empty()) return MCCommon::MCStatus();  // no part had records
+    // Statuses, not exceptions, go back to the library.
+    const MCCommon::MCStatus read = merged.FromBytes(bytes.data(), bytes.size());
+    if (read.IsError()) return read;
     if (merged.GetPassKind() != plan.GetPassKind()) return MCCommon::MCStatus(320, false);
     return merged.GetStatus();
   }
+  // Ends the part's fit: what follows the final pass is the client's.
   std::string FinalPass(const std::string& local) override {
     fFinal = local;
-    return local;
+    throw Taken();
   }
+  struct Taken {};
   const std::string& Final() const { return fFinal; }
 
  private:
@@ -122,6 +128,7 @@ std::string MergeFinalSums(const std::string& a, const std::string& b) {
 }
 
 std::string MergePartBytes(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty()) return a.empty() ? b : a;
   MCPartialStats merged = ReadPart(a);
   const MCCommon::MCStatus status = merged.Merge(ReadPart(b));
   if (status.IsError()) throw FitError("parts' statistics cannot be merged: " + StatusWords(status));
@@ -134,8 +141,14 @@ std::string FillPart(CodedModel& part, const FitChoices& choices, const std::str
   const PartSettings settings(part, choices);
   MCPartWorker worker(settings.Of(part));
   MCPartialStats stats;
+  // A part without records adds nothing; the library's passes are for parts that have some.
+  MCCommon::MultiPassRecordIter& records = part.Records();
+  records.NewPass();
+  if (status.IsOK() && !records.HasMore() && records.GetFailReason() == MCCommon::kFailEndOfData) {
+    return std::string();
+  }
   // The part's own error (a refused record) stays in its statistics, for the merge to order.
-  if (status.IsOK()) status = worker.Fill(read, part.Records(), stats);
+  if (status.IsOK()) status = worker.Fill(read, records, stats);
   if (status.GetErrorCode() == 320) throw FitError("a pass cannot run: " + StatusWords(status));
   part.CheckRecords();
   return stats.ToBytes();
@@ -148,8 +161,12 @@ std::string FinalOfPart(CodedModel& part, const FitChoices& choices,
   replay.predictions = nullptr;
   replay.collinearity = false;
   replay.parts = &host;
-  FitModel(part, replay, nullptr, nullptr);
-  return host.Final();
+  try {
+    FitModel(part, replay, nullptr, nullptr);
+  } catch (const ReplayHost::Taken&) {
+    return host.Final();
+  }
+  throw FitError("the fit of a part ended without its final pass");
 }
 
 }  // namespace MCFrontEnd
