@@ -71,6 +71,18 @@ class PythonHost : public PartsHost, public MCPassRunner {
 
 py::bytes Bytes(const std::string& s) { return py::bytes(s); }
 
+// f(the part's model, coded with the whole's summary) without the GIL, as bytes.
+template <typename F>
+py::bytes OnPart(Table& part, const ModelRequest& request, const ScanSummary& summary, F f) {
+  std::string bytes;
+  {
+    py::gil_scoped_release release;
+    CodedModel model(part.Source(), request, summary);
+    bytes = f(model);
+  }
+  return Bytes(bytes);
+}
+
 }  // namespace
 
 void BindParts(py::module_& m) {
@@ -107,13 +119,8 @@ void BindParts(py::module_& m) {
       "fill_part",
       [](Table& part, const ModelRequest& request, const ScanSummary& summary,
          const FitChoices& choices, const std::string& plan) {
-        std::string bytes;
-        {
-          py::gil_scoped_release release;
-          CodedModel model(part.Source(), request, summary);
-          bytes = FillPart(model, choices, plan);
-        }
-        return Bytes(bytes);
+        return OnPart(part, request, summary,
+                      [&](CodedModel& model) { return FillPart(model, choices, plan); });
       },
       py::arg("part"), py::arg("request"), py::arg("summary"), py::arg("choices"),
       py::arg("plan"));
@@ -121,13 +128,8 @@ void BindParts(py::module_& m) {
       "final_of_part",
       [](Table& part, const ModelRequest& request, const ScanSummary& summary,
          const FitChoices& choices, const std::vector<std::string>& passes) {
-        std::string bytes;
-        {
-          py::gil_scoped_release release;
-          CodedModel model(part.Source(), request, summary);
-          bytes = FinalOfPart(model, choices, passes);
-        }
-        return Bytes(bytes);
+        return OnPart(part, request, summary,
+                      [&](CodedModel& model) { return FinalOfPart(model, choices, passes); });
       },
       py::arg("part"), py::arg("request"), py::arg("summary"), py::arg("choices"),
       py::arg("passes"));
