@@ -29,13 +29,11 @@ class MCFRONTEND_EXPORT PartsHost {
   virtual std::string FinalPass(const std::string& local) = 0;
 };
 
-// The final sums of a fit in bytes: exact sums, or plain doubles (counts).
+// The final sums of a fit (exact sums) in bytes, and back: InputError for bytes of another
+// kind or number of sums. Merged: a then b, the sums of records that follow a's; InputError
+// when they do not match.
 MCFRONTEND_EXPORT std::string FinalSums(const std::vector<MCCommonMath::MCExactSum>& exact);
-MCFRONTEND_EXPORT std::string FinalSums(const std::vector<double>& plain);
-// Reads them back; InputError for bytes of another kind or size.
 void ReadFinalSums(const std::string& bytes, std::vector<MCCommonMath::MCExactSum>& exact);
-void ReadFinalSums(const std::string& bytes, std::vector<double>& plain);
-// a merged with b, the sums of records that follow a's; InputError when they do not match.
 MCFRONTEND_EXPORT std::string MergeFinalSums(const std::string& a, const std::string& b);
 
 // Partial statistics (bytes) a merged with b, those of records that follow a's (empty bytes:
@@ -43,9 +41,9 @@ MCFRONTEND_EXPORT std::string MergeFinalSums(const std::string& a, const std::st
 MCFRONTEND_EXPORT std::string MergePartBytes(const std::string& a, const std::string& b);
 
 // One pass of the client's plan (bytes) over the records of a part: the part's statistics
-// as bytes (empty for a part without records). part: the model of the part's records with the whole's summary; choices as the
-// client's (the logistic options). FitError for a plan of another model or settings,
-// InputError for records that could not be read.
+// as bytes (empty for a part without records). part: the model of the part's records with the
+// whole's summary; choices as the client's (the logistic options). FitError for a plan of another
+// model or settings, InputError for records that could not be read.
 MCFRONTEND_EXPORT std::string FillPart(CodedModel& part, const FitChoices& choices,
                                        const std::string& plan);
 

@@ -1,5 +1,7 @@
 // Fits of data in parts (mcstat.dask): what a part computes on a worker, how parts merge, and
 // the client's fit, whose host hands every pass to Python.
+#include "Parts.h"
+
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
@@ -8,7 +10,6 @@
 #include <vector>
 
 #include "Fitted.h"
-#include "Parts.h"
 #include "Table.h"
 #include "frontend/Parts.h"
 
@@ -122,8 +123,7 @@ void BindParts(py::module_& m) {
         return OnPart(part, request, summary,
                       [&](CodedModel& model) { return FillPart(model, choices, plan); });
       },
-      py::arg("part"), py::arg("request"), py::arg("summary"), py::arg("choices"),
-      py::arg("plan"));
+      py::arg("part"), py::arg("request"), py::arg("summary"), py::arg("choices"), py::arg("plan"));
   m.def(
       "final_of_part",
       [](Table& part, const ModelRequest& request, const ScanSummary& summary,
@@ -149,8 +149,7 @@ void BindParts(py::module_& m) {
          const FitChoices& choices, py::object runPass, py::object finalPass) {
         PythonHost host(std::move(runPass), std::move(finalPass));
         try {
-          return std::make_shared<FittedModel>(std::move(schema), request, summary, choices,
-                                               host);
+          return std::make_shared<FittedModel>(std::move(schema), request, summary, choices, host);
         } catch (const Cancelled&) {
           host.Raise();
           throw;

@@ -67,6 +67,9 @@ CASES = [
      ["params", "bse", "rsquared", "llf", "nobs"]),
     ("mnlogit", logistic, "y ~ A + C(B) + x1 + x2 + x3 + x4 + x5", {"reference": "k2"},
      ["params", "bse", "llf", "llnull", "llr", "aic", "pred_table", "iterations"]),
+    # Weights that are not whole: the category weights are exact sums too.
+    ("mnlogit", logistic, "y ~ A + x1", {"weights": "x4sq", "reference": "first"},
+     ["params", "bse", "llf", "llnull", "pred_table"]),
 ]
 
 

@@ -192,10 +192,15 @@ CodedModel::CodedModel(DataSource& source, const ModelRequest& request, const Sc
   fpData = std::make_shared<PrecodedData>(source, fpLayout->Slots(), CacheMode::kAuto,
                                           CancelCheck());
   fpLayout->Settle(fpData->Slots());
-  const std::size_t width = fpLayout->Positions().size();
-  if (whole.keys.size() != width || whole.largest.size() != width) {
-    throw InputError("the summary of the data does not belong to this model");
+  const std::vector<PositionPlan>& positions = fpLayout->Positions();
+  bool fits = whole.keys.size() == positions.size() && whole.largest.size() == positions.size();
+  for (std::size_t p = 0; fits && p < positions.size(); ++p) {
+    for (const double key : whole.keys[p]) {
+      fits = fits && positions[p].kind == PositionPlan::kCategory &&
+             fpData->ValidKey(positions[p].slot, key);
+    }
   }
+  if (!fits) throw InputError("the summary of the data does not belong to this model");
   Settle(whole);
 }
 

@@ -8,6 +8,7 @@
 #include "IMCRegComponent.h"
 #include "LinearFit.h"
 #include "MCDistFun.h"
+#include "MCExactSum.h"
 #include "MCLogOutputStats.h"
 #include "MCLogRegSettings.h"
 #include "MCMV.h"
@@ -178,7 +179,8 @@ FitResult FitLogistic(CodedModel& model, const FitChoices& choices,
   // Every record through the fitted model once more: the classification table and the
   // weight of each category of the records the fit used, the predictions of all of them.
   const ModelLayout& layout = model.Layout();
-  std::vector<double> categoryWeights(ascending.size(), 0.0);
+  // Exact sums: the same whatever parts the records come in.
+  std::vector<MCCommonMath::MCExactSum> categoryWeights(ascending.size());
   std::vector<double> contributions;
   std::vector<double> libProbabilities;
   std::vector<double> probabilities(ascending.size());
@@ -190,7 +192,7 @@ FitResult FitLogistic(CodedModel& model, const FitChoices& choices,
     if (layout.Used(v)) {
       stats->AddToClassification(record, contributions);
       const int at = ascendingIndex(static_cast<int>(v[0]));
-      if (at >= 0) categoryWeights[static_cast<std::size_t>(at)] += layout.Weight(v);
+      if (at >= 0) categoryWeights[static_cast<std::size_t>(at)].Add(layout.Weight(v));
     }
     if (sink == nullptr) return;
     double predicted = -1.0;
@@ -209,28 +211,27 @@ FitResult FitLogistic(CodedModel& model, const FitChoices& choices,
   const MCCommonMath::MCRectMatrix& table = stats->GetClassificationTable();
   const std::size_t K = libOrder.size();
   // The table in the library's order, then the category weights: with parts, those of all.
-  std::vector<double> counts(K * K, 0.0);
+  std::vector<MCCommonMath::MCExactSum> counts(K * K);
   if (table.GetNRows() == static_cast<int>(K)) {
     for (std::size_t i = 0; i < K * K; ++i) {
-      counts[i] = table.GetElem(static_cast<int>(i / K), static_cast<int>(i % K));
+      counts[i].Add(table.GetElem(static_cast<int>(i / K), static_cast<int>(i % K)));
     }
   }
-  if (choices.parts != nullptr) {
-    counts.insert(counts.end(), categoryWeights.begin(), categoryWeights.end());
-    ReadFinalSums(choices.parts->FinalPass(FinalSums(counts)), counts);
-    std::copy(counts.begin() + static_cast<std::ptrdiff_t>(K * K), counts.end(),
-              categoryWeights.begin());
-  }
+  counts.insert(counts.end(), categoryWeights.begin(), categoryWeights.end());
+  if (choices.parts != nullptr) ReadFinalSums(choices.parts->FinalPass(FinalSums(counts)), counts);
   result.classification.assign(K, std::vector<double>(K, 0.0));
   for (std::size_t i = 0; i < K * K; ++i) {
     result.classification[static_cast<std::size_t>(ascendingIndex(libOrder[i / K]))]
-                         [static_cast<std::size_t>(ascendingIndex(libOrder[i % K]))] = counts[i];
+                         [static_cast<std::size_t>(ascendingIndex(libOrder[i % K]))] =
+        counts[i].Value();
   }
 
   if (result.minus2LogLikelihood && result.totalWeight > 0.0) {
     LogisticSums sums;
     sums.logLikelihood = -0.5 * *result.minus2LogLikelihood;
-    sums.categoryWeights = categoryWeights;
+    for (std::size_t k = 0; k < categoryWeights.size(); ++k) {
+      sums.categoryWeights.push_back(counts[K * K + k].Value());
+    }
     sums.nObs = result.totalWeight;
     sums.rank = stats->GetRedundancyIndicators().InSet();
     sums.intercept = result.intercept;

@@ -11,29 +11,14 @@ namespace MCFrontEnd {
 
 namespace {
 
-// Final sums travel as a kind byte and doubles: exact sums as their two parts, plain ones.
+// Final sums travel as a kind byte and the two parts of each exact sum.
 constexpr char kExact = 'x';
-constexpr char kPlain = 'p';
-
-std::string Pack(char kind, const std::vector<double>& values) {
-  std::string bytes(1 + values.size() * sizeof(double), kind);
-  if (!values.empty()) std::memcpy(&bytes[1], values.data(), values.size() * sizeof(double));
-  return bytes;
-}
-
-std::vector<double> Unpack(char kind, const std::string& bytes) {
-  if (bytes.empty() || bytes[0] != kind || (bytes.size() - 1) % sizeof(double) != 0) {
-    throw InputError("the final sums of a part of the data are cut short or of another fit");
-  }
-  std::vector<double> values((bytes.size() - 1) / sizeof(double));
-  if (!values.empty()) std::memcpy(values.data(), &bytes[1], bytes.size() - 1);
-  return values;
-}
 
 MCPartialStats ReadPart(const std::string& bytes) {
   MCPartialStats part;
   const MCCommon::MCStatus status = part.FromBytes(bytes.data(), bytes.size());
-  if (status.IsError()) throw FitError("a part's statistics cannot be read: " + StatusWords(status));
+  if (status.IsError())
+    throw FitError("a part's statistics cannot be read: " + StatusWords(status));
   return part;
 }
 
@@ -84,42 +69,28 @@ class ReplayHost : public PartsHost, public MCPassRunner {
 PartsHost::~PartsHost() = default;
 
 std::string FinalSums(const std::vector<MCCommonMath::MCExactSum>& exact) {
-  std::vector<double> parts(2 * exact.size());
-  for (std::size_t i = 0; i < exact.size(); ++i) exact[i].GetParts(parts[2 * i], parts[2 * i + 1]);
-  return Pack(kExact, parts);
+  std::string bytes(1 + 2 * exact.size() * sizeof(double), kExact);
+  for (std::size_t i = 0; i < exact.size(); ++i) {
+    double parts[2];
+    exact[i].GetParts(parts[0], parts[1]);
+    std::memcpy(&bytes[1 + 2 * i * sizeof(double)], parts, sizeof parts);
+  }
+  return bytes;
 }
-
-std::string FinalSums(const std::vector<double>& plain) { return Pack(kPlain, plain); }
 
 void ReadFinalSums(const std::string& bytes, std::vector<MCCommonMath::MCExactSum>& exact) {
-  const std::vector<double> parts = Unpack(kExact, bytes);
-  if (parts.size() != 2 * exact.size()) {
-    throw InputError("the final sums of a part of the data are of another fit");
+  if (bytes.size() != 1 + 2 * exact.size() * sizeof(double) || bytes[0] != kExact) {
+    throw InputError("the final sums of a part of the data are cut short or of another fit");
   }
   for (std::size_t i = 0; i < exact.size(); ++i) {
-    exact[i] = MCCommonMath::MCExactSum::FromParts(parts[2 * i], parts[2 * i + 1]);
+    double parts[2];
+    std::memcpy(parts, &bytes[1 + 2 * i * sizeof(double)], sizeof parts);
+    exact[i] = MCCommonMath::MCExactSum::FromParts(parts[0], parts[1]);
   }
-}
-
-void ReadFinalSums(const std::string& bytes, std::vector<double>& plain) {
-  std::vector<double> values = Unpack(kPlain, bytes);
-  if (values.size() != plain.size()) {
-    throw InputError("the final sums of a part of the data are of another fit");
-  }
-  plain = std::move(values);
 }
 
 std::string MergeFinalSums(const std::string& a, const std::string& b) {
-  if (a.empty() || b.empty() || a.size() != b.size() || a[0] != b[0]) {
-    throw InputError("the final sums of parts of the data do not match");
-  }
-  if (a[0] == kPlain) {
-    std::vector<double> sum = Unpack(kPlain, a);
-    const std::vector<double> other = Unpack(kPlain, b);
-    for (std::size_t i = 0; i < sum.size(); ++i) sum[i] += other[i];
-    return FinalSums(sum);
-  }
-  const std::size_t n = (a.size() - 1) / (2 * sizeof(double));
+  const std::size_t n = a.size() / (2 * sizeof(double));
   std::vector<MCCommonMath::MCExactSum> sum(n), other(n);
   ReadFinalSums(a, sum);
   ReadFinalSums(b, other);
@@ -131,7 +102,8 @@ std::string MergePartBytes(const std::string& a, const std::string& b) {
   if (a.empty() || b.empty()) return a.empty() ? b : a;
   MCPartialStats merged = ReadPart(a);
   const MCCommon::MCStatus status = merged.Merge(ReadPart(b));
-  if (status.IsError()) throw FitError("parts' statistics cannot be merged: " + StatusWords(status));
+  if (status.IsError())
+    throw FitError("parts' statistics cannot be merged: " + StatusWords(status));
   return merged.ToBytes();
 }
 
