@@ -29,6 +29,20 @@ struct SplitCondition {
   int code = -1;
 };
 
+// What reading records tells a model before its categories are coded: per record position,
+// the category keys met (ascending; empty for other positions) and the largest magnitude of
+// the values used, with the weight and the record counts. Summaries of disjoint parts of the
+// data merge into the summary of the whole, when the parts' sources key categories alike (the
+// same numbers, the same label lists).
+struct MCFRONTEND_EXPORT ScanSummary {
+  std::vector<std::vector<double>> keys;
+  std::vector<double> largest;
+  double totalWeight = 0.0;
+  std::int64_t read = 0, used = 0, notFinite = 0;
+  // Adds other, the summary of other records.
+  void Merge(const ScanSummary& other);
+};
+
 // A model set up for the library over a data source: the regression settings, and the
 // records coded pass by pass (dependent at position 0, then the factors, the covariates and
 // the weights) as the library's record iterator. Memory holds the categories and the
@@ -51,6 +65,12 @@ class MCFRONTEND_EXPORT CodedModel {
   // squares; Cancelled when cancelled says so.
   CodedModel(DataSource& source, const ModelRequest& request, CacheMode cache = CacheMode::kAuto,
              const CancelCheck& cancelled = {}, int threads = 1);
+  // The model of the source with the categories and counts of whole (the merged summaries of
+  // all parts of some data, of which the source is one, or none): the model every part of the
+  // data is coded with, without a pass over the source. Errors as above.
+  CodedModel(DataSource& source, const ModelRequest& request, const ScanSummary& whole);
+  // The summary of the source's records for the request (one pass); InputError as above.
+  static ScanSummary Summarize(DataSource& source, const ModelRequest& request);
   // The model of the records of shared data that meet the conditions (a split's records).
   CodedModel(std::shared_ptr<const PrecodedData> data, const ModelLayout& layout,
              std::vector<SplitCondition> when, const CancelCheck& cancelled, int threads = 1);
@@ -109,7 +129,11 @@ class MCFRONTEND_EXPORT CodedModel {
 
  private:
   struct ScanPart;
+  // A model that only reads its records (Gather): nothing coded, no settings.
+  CodedModel(std::shared_ptr<const PrecodedData> data, std::unique_ptr<ModelLayout> layout);
   void Scan(const CancelCheck& cancelled, int threads);
+  ScanSummary Gather(const CancelCheck& cancelled, int threads) const;
+  void Settle(const ScanSummary& whole);
   void ScanRange(RecordRange range, const CancelCheck& cancelled, ScanPart& part) const;
   void BuildSettings();
   void CheckScale(const std::vector<double>& largest, double totalWeight) const;

@@ -15,6 +15,8 @@
 
 namespace MCFrontEnd {
 
+class PartsHost;
+
 // Receives a fit's prediction for every record of its data, in order (FitChoices).
 class MCFRONTEND_EXPORT PredictionSink {
  public:
@@ -43,6 +45,10 @@ struct FitChoices {
   // known without a pass: binary files, cached or in-memory data); the numbers are those of one
   // thread. 1: one stream.
   int threads = 1;
+  // Not owned; when set, the records lie elsewhere in parts and the host runs every pass over
+  // them (frontend/Parts.h); the model's own records are not read. Predictions need the
+  // records here.
+  PartsHost* parts = nullptr;
 };
 
 // Fits the model of the coded data through the library's factory and component: linear or

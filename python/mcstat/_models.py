@@ -24,14 +24,13 @@ def _whole(value, what):
     return int(value)
 
 
-def _fit(model, formula, data, freq_weights, weights, tolerance, conf_level, collinearity,
-         logistic=None):
-    """Fits the formula's model of data; the weights are column names or arrays."""
+def _setup(model, formula, freq_weights, weights, tolerance, conf_level, collinearity,
+           logistic=None):
+    """(request, choices, extra) of a fit: extra holds the (label, values) of weights given
+    as arrays."""
     if not isinstance(formula, str):
         raise TypeError(f"formula must be a str such as 'y ~ x + C(g)', not "
                         f"{type(formula).__name__}")
-    if data is None:
-        raise TypeError("data is needed: a DataFrame, a dict of arrays, a path or a DataFile")
     request = _mcstat.ModelRequest()
     request.model = model
     request.formula = formula
@@ -50,10 +49,34 @@ def _fit(model, formula, data, freq_weights, weights, tolerance, conf_level, col
     choices.confLevel = _number(conf_level, "conf_level")
     choices.collinearity = _flag(collinearity, "collinearity")
     if logistic is not None:
-        choices.logistic = logistic
+        choices.logistic = _logistic_options(**logistic)
+    return request, choices, extra
+
+
+def _fit(model, formula, data, freq_weights, weights, tolerance, conf_level, collinearity,
+         logistic=None):
+    """Fits the formula's model of data; the weights are column names or arrays."""
+    request, choices, extra = _setup(model, formula, freq_weights, weights, tolerance,
+                                     conf_level, collinearity, logistic)
+    if data is None:
+        raise TypeError("data is needed: a DataFrame, a dict of arrays, a path or a DataFile")
     table = _data.table(data, lambda name, columns: _mcstat.request_columns(request, name,
                                                                             columns), extra)
     return _mcstat.FittedModel(table, request, choices)
+
+
+def _logistic_options(reference, max_iter, max_step_halving, ll_criterion, param_criterion,
+                      patterns):
+    options = _mcstat.LogisticOptions()
+    if not isinstance(reference, (str, numbers.Real)) or isinstance(reference, bool):
+        raise TypeError(f"reference must be 'last', 'first' or a category, not {reference!r}")
+    options.reference = str(reference)
+    options.maxIterations = _whole(max_iter, "max_iter")
+    options.maxStepHalving = _whole(max_step_halving, "max_step_halving")
+    options.llCriterion = _number(ll_criterion, "ll_criterion")
+    options.paramCriterion = _number(param_criterion, "param_criterion")
+    options.patterns = _flag(patterns, "patterns")
+    return options
 
 
 def ols(formula, data, *, freq_weights=None, weights=None, tolerance=1e-12, conf_level=0.95,
@@ -95,15 +118,9 @@ def mnlogit(formula, data, *, reference="last", max_iter=100, max_step_halving=5
     them; patterns: group the records into covariate patterns first. weights count a
     record's log-likelihood that many times.
     """
-    options = _mcstat.LogisticOptions()
-    if not isinstance(reference, (str, numbers.Real)) or isinstance(reference, bool):
-        raise TypeError(f"reference must be 'last', 'first' or a category, not {reference!r}")
-    options.reference = str(reference)
-    options.maxIterations = _whole(max_iter, "max_iter")
-    options.maxStepHalving = _whole(max_step_halving, "max_step_halving")
-    options.llCriterion = _number(ll_criterion, "ll_criterion")
-    options.paramCriterion = _number(param_criterion, "param_criterion")
-    options.patterns = _flag(patterns, "patterns")
+    logistic = dict(reference=reference, max_iter=max_iter, max_step_halving=max_step_halving,
+                    ll_criterion=ll_criterion, param_criterion=param_criterion,
+                    patterns=patterns)
     fitted = _fit("logistic", formula, data, freq_weights, weights, tolerance, conf_level,
-                  collinearity, options)
+                  collinearity, logistic)
     return MNLogitResults(fitted, data)

@@ -21,7 +21,25 @@ FittedModel::FittedModel(std::shared_ptr<Table> table, const MCFrontEnd::ModelRe
   });
 }
 
+FittedModel::FittedModel(std::shared_ptr<Table> schema, const MCFrontEnd::ModelRequest& request,
+                         const MCFrontEnd::ScanSummary& summary,
+                         const MCFrontEnd::FitChoices& choices, MCFrontEnd::PartsHost& host)
+    : fpTable(std::move(schema)), fbInParts(true) {
+  fpModel = std::make_unique<MCFrontEnd::CodedModel>(fpTable->Source(), request, summary);
+  MCFrontEnd::FitChoices fit = choices;
+  fit.predictions = nullptr;
+  fit.parts = &host;
+  fResult = MCFrontEnd::FitModel(*fpModel, fit, nullptr, nullptr);
+}
+
 FittedModel::~FittedModel() = default;
+
+void FittedModel::CheckRecordsHere(const char* what) const {
+  if (!fbInParts) return;
+  throw MCFrontEnd::InputError(std::string(what) +
+                               " needs the fitted records, which a fit of data in parts (a Dask "
+                               "fit) does not hold; predict new data instead");
+}
 
 std::string FittedModel::Report() const {
   std::ostringstream text;
@@ -32,6 +50,7 @@ std::string FittedModel::Report() const {
 std::string FittedModel::Json() const { return MCFrontEnd::JsonText(fResult); }
 
 std::string FittedModel::Pmml(const std::string& version) {
+  CheckRecordsHere("the PMML document (its statistics of the records)");
   return Interruptible([&](PythonInterrupt&) {
     const std::lock_guard<std::mutex> lock(fPasses);
     std::ostringstream text;
@@ -41,6 +60,7 @@ std::string FittedModel::Pmml(const std::string& version) {
 }
 
 void FittedModel::WritePmml(const std::string& path, const std::string& version) {
+  CheckRecordsHere("the PMML document (its statistics of the records)");
   Interruptible([&](PythonInterrupt&) {
     const std::lock_guard<std::mutex> lock(fPasses);
     MCFrontEnd::OutputFile file(path, std::cout, true);
@@ -55,6 +75,7 @@ std::vector<std::string> FittedModel::PredictorColumns() const {
 }
 
 MCFrontEnd::Predictions FittedModel::Predict(Table* data, bool residuals) {
+  if (data == nullptr) CheckRecordsHere("predicting the fitted data");
   Table& table = data != nullptr ? *data : *fpTable;
   return Interruptible([&](PythonInterrupt& query) {
     return MCFrontEnd::Predict(fResult, *fpModel, table.Source(), residuals, query.Check());

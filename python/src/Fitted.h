@@ -11,6 +11,7 @@
 #include "frontend/Fit.h"
 #include "frontend/FitResult.h"
 #include "frontend/ModelRequest.h"
+#include "frontend/Parts.h"
 #include "frontend/Predict.h"
 
 namespace MCPython {
@@ -23,6 +24,13 @@ class FittedModel {
   // GIL; Ctrl-C stops it (KeyboardInterrupt). The front end's InputError, FitError as they are.
   FittedModel(std::shared_ptr<Table> table, const MCFrontEnd::ModelRequest& request,
               const MCFrontEnd::FitChoices& choices);
+  // A fit of data that lie elsewhere in parts, whose host runs every pass over them: the table
+  // holds the columns without records, summary is the merge of the parts' summaries. Not
+  // released from the GIL (the host calls Python). The PMML document (which describes the
+  // records) and the fitted data's predictions are not available: InputError.
+  FittedModel(std::shared_ptr<Table> schema, const MCFrontEnd::ModelRequest& request,
+              const MCFrontEnd::ScanSummary& summary, const MCFrontEnd::FitChoices& choices,
+              MCFrontEnd::PartsHost& host);
   FittedModel(const FittedModel&) = delete;
   FittedModel& operator=(const FittedModel&) = delete;
   ~FittedModel();
@@ -45,6 +53,8 @@ class FittedModel {
   std::unique_ptr<MCFrontEnd::CodedModel> fpModel;
   MCFrontEnd::FitResult fResult;
   std::mutex fPasses;  // one pass over the coded records at a time
+  bool fbInParts = false;
+  void CheckRecordsHere(const char* what) const;
 };
 
 }  // namespace MCPython

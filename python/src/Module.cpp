@@ -11,6 +11,7 @@
 
 #include "Fitted.h"
 #include "Interrupt.h"
+#include "Parts.h"
 #include "Table.h"
 #include "frontend/CodedModel.h"
 #include "frontend/Commands.h"
@@ -277,4 +278,6 @@ PYBIND11_MODULE(_mcstat, m) {
             return py::make_tuple(Texts(p.categories), Values(std::move(p.values), width), r);
           },
           py::arg("data").none(true), py::arg("residuals") = false);
+
+  MCPython::BindParts(m);
 }

@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <mutex>
 #include <utility>
 
@@ -168,9 +169,59 @@ void CodedModel::ScanRange(RecordRange range, const CancelCheck& cancelled, Scan
   }
 }
 
+void ScanSummary::Merge(const ScanSummary& other) {
+  if (keys.size() < other.keys.size()) keys.resize(other.keys.size());
+  if (largest.size() < other.largest.size()) largest.resize(other.largest.size(), 0.0);
+  for (std::size_t p = 0; p < other.keys.size(); ++p) {
+    std::vector<double> both;
+    std::set_union(keys[p].begin(), keys[p].end(), other.keys[p].begin(), other.keys[p].end(),
+                   std::back_inserter(both));
+    keys[p] = std::move(both);
+  }
+  for (std::size_t p = 0; p < other.largest.size(); ++p) {
+    largest[p] = std::max(largest[p], other.largest[p]);
+  }
+  totalWeight += other.totalWeight;
+  read += other.read;
+  used += other.used;
+  notFinite += other.notFinite;
+}
+
+CodedModel::CodedModel(DataSource& source, const ModelRequest& request, const ScanSummary& whole)
+    : fpLayout(std::make_unique<ModelLayout>(request, source)) {
+  fpData = std::make_shared<PrecodedData>(source, fpLayout->Slots(), CacheMode::kAuto,
+                                          CancelCheck());
+  fpLayout->Settle(fpData->Slots());
+  const std::vector<PositionPlan>& positions = fpLayout->Positions();
+  bool fits = whole.keys.size() == positions.size() && whole.largest.size() == positions.size();
+  for (std::size_t p = 0; fits && p < positions.size(); ++p) {
+    for (const double key : whole.keys[p]) {
+      fits = fits && positions[p].kind == PositionPlan::kCategory &&
+             fpData->ValidKey(positions[p].slot, key);
+    }
+  }
+  if (!fits) throw InputError("the summary of the data does not belong to this model");
+  Settle(whole);
+}
+
+CodedModel::CodedModel(std::shared_ptr<const PrecodedData> data,
+                       std::unique_ptr<ModelLayout> layout)
+    : fpData(std::move(data)), fpLayout(std::move(layout)) {}
+
+ScanSummary CodedModel::Summarize(DataSource& source, const ModelRequest& request) {
+  auto layout = std::make_unique<ModelLayout>(request, source);
+  auto data =
+      std::make_shared<PrecodedData>(source, layout->Slots(), CacheMode::kAuto, CancelCheck());
+  layout->Settle(data->Slots());
+  return CodedModel(std::move(data), std::move(layout)).Gather(CancelCheck(), 1);
+}
+
 void CodedModel::Scan(const CancelCheck& cancelled, int threads) {
-  const ModelLayout& layout = *fpLayout;
-  const std::vector<PositionPlan>& positions = layout.Positions();
+  Settle(Gather(cancelled, threads));
+}
+
+ScanSummary CodedModel::Gather(const CancelCheck& cancelled, int threads) const {
+  const std::vector<PositionPlan>& positions = fpLayout->Positions();
   // Ranges read at once: their first error (in the order of the records) is the one reported,
   // and the host's check is asked by one of them at a time.
   const std::vector<RecordRange> ranges = SplitRecords(fpData->RecordCount(), threads);
@@ -185,20 +236,29 @@ void CodedModel::Scan(const CancelCheck& cancelled, int threads) {
               parts[static_cast<std::size_t>(i)]);
   });
   std::vector<KeySet> keys(positions.size());
-  std::vector<double> largest(positions.size(), 0.0);
-  double totalWeight = 0.0;
+  ScanSummary whole;
+  whole.largest.assign(positions.size(), 0.0);
   for (const ScanPart& part : parts) {
     for (std::size_t p = 0; p < positions.size(); ++p) {
       keys[p].Merge(part.keys[p]);
-      largest[p] = std::max(largest[p], part.largest[p]);
+      whole.largest[p] = std::max(whole.largest[p], part.largest[p]);
     }
-    totalWeight += part.totalWeight;
-    fRecordsRead += part.read;
-    fRecordsUsed += part.used;
-    fRecordsNotFinite += part.notFinite;
+    whole.totalWeight += part.totalWeight;
+    whole.read += part.read;
+    whole.used += part.used;
+    whole.notFinite += part.notFinite;
   }
   if (cancelled && cancelled()) throw Cancelled();
+  for (const KeySet& k : keys) whole.keys.push_back(k.Keys());
+  return whole;
+}
 
+void CodedModel::Settle(const ScanSummary& whole) {
+  const ModelLayout& layout = *fpLayout;
+  const std::vector<PositionPlan>& positions = layout.Positions();
+  fRecordsRead = whole.read;
+  fRecordsUsed = whole.used;
+  fRecordsNotFinite = whole.notFinite;
   fvCodings.resize(positions.size());
   const ModelRequest& request = layout.Request();
   for (std::size_t p = 0; p < positions.size(); ++p) {
@@ -206,16 +266,18 @@ void CodedModel::Scan(const CancelCheck& cancelled, int threads) {
     if (plan.kind != PositionPlan::kCategory) continue;
     const auto ref = request.references.find(plan.name);
     const bool factor = p > 0;
+    KeySet keys;
+    for (const double key : whole.keys[p]) keys.Insert(key);
     try {
       fvCodings[p] = std::make_unique<CategoryCoding>(
-          *fpData, plan.slot, keys[p],
+          *fpData, plan.slot, keys,
           factor && ref != request.references.end() ? ref->second : std::string(),
           "factor '" + plan.name + "'");
     } catch (const InputError& e) {
       layout.FailAt(plan.name, e.what());
     }
   }
-  CheckScale(largest, totalWeight);
+  CheckScale(whole.largest, whole.totalWeight);
   BuildSettings();
   fpRecords = std::make_unique<CodedRecords>(*this, RecordRange{});
 }

@@ -13,6 +13,7 @@
 #include "MCPartialStats.h"
 #include "MCRegFactory.h"
 #include "ModelLayout.h"
+#include "frontend/Parts.h"
 #include "Precoded.h"
 #include "RecordPass.h"
 
@@ -127,7 +128,7 @@ void FillTStatistics(ParameterResult& p, double covKK, const ErrorStats& error) 
   }
 }
 
-BuiltModel BuildComponent(MCRegSettings& settings, CodedModel& model, int threads,
+BuiltModel BuildComponent(MCRegSettings& settings, CodedModel& model, const FitChoices& choices,
                           MCCommon::MCQueryCancel* cancel) {
   MCRegFactory factory;
   BuiltModel built;
@@ -135,8 +136,12 @@ BuiltModel BuildComponent(MCRegSettings& settings, CodedModel& model, int thread
   if (!built.component) {
     throw FitError("the model cannot be set up: " + StatusWords(factory.GetStatus()));
   }
-  const std::vector<RecordRange> ranges = SplitRecords(model.SourceRecordCount(), threads);
-  if (ranges.size() > 1) {
+  const std::vector<RecordRange> ranges =
+      SplitRecords(model.SourceRecordCount(), choices.parts ? 1 : choices.threads);
+  if (choices.parts != nullptr) {
+    built.status = MCBuildModelInParts(*built.component, choices.parts->Runner());
+    if (built.status.GetErrorCode() == 1) throw Cancelled();
+  } else if (ranges.size() > 1) {
     built.runner = std::make_unique<ThreadRunner>(model, settings, ranges, cancel);
     built.status = MCBuildModelInParts(*built.component, *built.runner);
     if (built.status.GetErrorCode() == 1) throw Cancelled();
@@ -252,7 +257,7 @@ void AddCovarianceInference(const MCCommonMath::MCSymMatrixData* cov, double sca
 FitResult FitLinear(CodedModel& model, const FitChoices& choices, MCCommon::MCQueryCancel* cancel) {
   MCRegSettings& settings = model.Settings();
   settings.SetCancelPointer(cancel);
-  const BuiltModel built = BuildComponent(settings, model, choices.threads, cancel);
+  const BuiltModel built = BuildComponent(settings, model, choices, cancel);
   IMCRegOutputStats* stats = built.stats;
   FitResult result = StartResult("linear", model, settings, *stats);
   AddParameters(model, *stats, result);
@@ -330,6 +335,11 @@ FitResult FitLinear(CodedModel& model, const FitChoices& choices, MCCommon::MCQu
     all.wFitted.Merge(part.wFitted);
     all.wFitted2.Merge(part.wFitted2);
     all.fLogR.Merge(part.fLogR);
+  }
+  if (choices.parts != nullptr) {
+    std::vector<MCCommonMath::MCExactSum> sums = {all.w, all.wFitted, all.wFitted2, all.fLogR};
+    ReadFinalSums(choices.parts->FinalPass(FinalSums(sums)), sums);
+    all = Sums{sums[0], sums[1], sums[2], sums[3]};
   }
   const double aboutMean = all.wFitted2.SquaresAboutMean(all.wFitted, all.w);
   const double aboutZero = all.wFitted2.Value();

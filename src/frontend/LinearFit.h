@@ -46,7 +46,8 @@ struct BuiltModel {
 // The settings must outlive the result; cancel (may be null) is what the settings ask. Throws
 // FitError for an error status, InputError for records that could not be read and Cancelled
 // when cancelled.
-BuiltModel BuildComponent(MCRegSettings& settings, CodedModel& model, int threads,
+// With parts, the parts' host runs every pass.
+BuiltModel BuildComponent(MCRegSettings& settings, CodedModel& model, const FitChoices& choices,
                           MCCommon::MCQueryCancel* cancel);
 
 // The summary every fit starts from: model kind, data name, dependent, terms, intercept,

@@ -8,6 +8,7 @@
 #include "IMCRegComponent.h"
 #include "LinearFit.h"
 #include "MCDistFun.h"
+#include "MCExactSum.h"
 #include "MCLogOutputStats.h"
 #include "MCLogRegSettings.h"
 #include "MCMV.h"
@@ -15,6 +16,7 @@
 #include "ModelLayout.h"
 #include "RecordPass.h"
 #include "Text.h"
+#include "frontend/Parts.h"
 
 namespace MCFrontEnd {
 
@@ -77,9 +79,8 @@ std::string StopReasonWords(int reason) {
   }
 }
 
-FitResult FitLogistic(CodedModel& model, const FitChoices& choices,
-                      MCCommon::MCQueryCancel* cancel, ProgressListener* progress) {
-  const LogisticOptions& options = choices.logistic;
+void SetLogisticSettings(CodedModel& model, const LogisticOptions& options,
+                         MCLogRegSettings& settings) {
   CheckOptions(options);
   const int nCodes = model.ResponseCategoryCount();
   // A reference the formula names (C(y, ref=...)) stands unless the options name another.
@@ -96,7 +97,6 @@ FitResult FitLogistic(CodedModel& model, const FitChoices& choices,
     model.Layout().FailAt(model.Request().dependent, e.what());
   }
 
-  MCLogRegSettings settings;
   static_cast<MCRegSettings&>(settings) = model.Settings();
   // With fewer than two categories the library reports that itself (as a fit error).
   settings.SetDependentRefCat(refCode, nCodes < 2 ? 2 : nCodes);
@@ -105,10 +105,17 @@ FitResult FitLogistic(CodedModel& model, const FitChoices& choices,
   settings.SetLLConCriterion(options.llCriterion);
   settings.SetParamEstConCriterion(options.paramCriterion);
   settings.SetUsePatternTabulator(options.patterns);
+}
+
+FitResult FitLogistic(CodedModel& model, const FitChoices& choices,
+                      MCCommon::MCQueryCancel* cancel, ProgressListener* progress) {
+  const LogisticOptions& options = choices.logistic;
+  MCLogRegSettings settings;
+  SetLogisticSettings(model, options, settings);
   settings.SetCancelPointer(cancel);
   settings.SetProgressListener(progress);
 
-  const BuiltModel built = BuildComponent(settings, model, choices.threads, cancel);
+  const BuiltModel built = BuildComponent(settings, model, choices, cancel);
   auto* stats = dynamic_cast<MCLogOutputStats*>(built.stats);
   if (stats == nullptr) throw FitError("the model's statistics are not available");
   IMCRegComponent* component = built.component.get();
@@ -172,7 +179,8 @@ FitResult FitLogistic(CodedModel& model, const FitChoices& choices,
   // Every record through the fitted model once more: the classification table and the
   // weight of each category of the records the fit used, the predictions of all of them.
   const ModelLayout& layout = model.Layout();
-  std::vector<double> categoryWeights(ascending.size(), 0.0);
+  // Exact sums: the same whatever parts the records come in.
+  std::vector<MCCommonMath::MCExactSum> categoryWeights(ascending.size());
   std::vector<double> contributions;
   std::vector<double> libProbabilities;
   std::vector<double> probabilities(ascending.size());
@@ -184,7 +192,7 @@ FitResult FitLogistic(CodedModel& model, const FitChoices& choices,
     if (layout.Used(v)) {
       stats->AddToClassification(record, contributions);
       const int at = ascendingIndex(static_cast<int>(v[0]));
-      if (at >= 0) categoryWeights[static_cast<std::size_t>(at)] += layout.Weight(v);
+      if (at >= 0) categoryWeights[static_cast<std::size_t>(at)].Add(layout.Weight(v));
     }
     if (sink == nullptr) return;
     double predicted = -1.0;
@@ -202,21 +210,28 @@ FitResult FitLogistic(CodedModel& model, const FitChoices& choices,
   if (cancel != nullptr && cancel->WillCancel()) throw Cancelled();
   const MCCommonMath::MCRectMatrix& table = stats->GetClassificationTable();
   const std::size_t K = libOrder.size();
-  result.classification.assign(K, std::vector<double>(K, 0.0));
+  // The table in the library's order, then the category weights: with parts, those of all.
+  std::vector<MCCommonMath::MCExactSum> counts(K * K);
   if (table.GetNRows() == static_cast<int>(K)) {
-    for (std::size_t i = 0; i < K; ++i) {
-      for (std::size_t j = 0; j < K; ++j) {
-        result.classification[static_cast<std::size_t>(ascendingIndex(libOrder[i]))]
-                             [static_cast<std::size_t>(ascendingIndex(libOrder[j]))] =
-            table.GetElem(static_cast<int>(i), static_cast<int>(j));
-      }
+    for (std::size_t i = 0; i < K * K; ++i) {
+      counts[i].Add(table.GetElem(static_cast<int>(i / K), static_cast<int>(i % K)));
     }
+  }
+  counts.insert(counts.end(), categoryWeights.begin(), categoryWeights.end());
+  if (choices.parts != nullptr) ReadFinalSums(choices.parts->FinalPass(FinalSums(counts)), counts);
+  result.classification.assign(K, std::vector<double>(K, 0.0));
+  for (std::size_t i = 0; i < K * K; ++i) {
+    result.classification[static_cast<std::size_t>(ascendingIndex(libOrder[i / K]))]
+                         [static_cast<std::size_t>(ascendingIndex(libOrder[i % K]))] =
+        counts[i].Value();
   }
 
   if (result.minus2LogLikelihood && result.totalWeight > 0.0) {
     LogisticSums sums;
     sums.logLikelihood = -0.5 * *result.minus2LogLikelihood;
-    sums.categoryWeights = categoryWeights;
+    for (std::size_t k = 0; k < categoryWeights.size(); ++k) {
+      sums.categoryWeights.push_back(counts[K * K + k].Value());
+    }
     sums.nObs = result.totalWeight;
     sums.rank = stats->GetRedundancyIndicators().InSet();
     sums.intercept = result.intercept;

@@ -8,12 +8,19 @@
 #include "MCCancelInfo.h"
 #include "frontend/CodedModel.h"
 #include "frontend/Fit.h"
+#include "MCLogRegSettings.h"
 #include "ProgressListener.h"
 
 namespace MCFrontEnd {
 
 // The estimation's stop reason (1 to 9) in words.
 std::string StopReasonWords(int reason);
+
+// Sets the logistic settings of the model (its coded data's settings, the reference of the
+// formula or of the options, the iteration limits and criteria). InputError for a bad option or
+// a reference category the data do not have.
+void SetLogisticSettings(CodedModel& model, const LogisticOptions& options,
+                         MCLogRegSettings& settings);
 
 // Fits the multinomial logistic model (the model's dependent coded as categories) through the
 // library's factory and component, then classifies every record the fit used (and predicts

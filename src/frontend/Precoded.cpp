@@ -204,6 +204,15 @@ double PrecodedData::KeyNumber(int slot, double key) const {
   }
 }
 
+bool PrecodedData::ValidKey(int slot, double key) const {
+  const auto k = static_cast<std::size_t>(slot);
+  if (fvKinds[k] == Field::kNumber) return std::isfinite(key);
+  const std::size_t n = fvKinds[k] == Field::kText && fvTexts[k]
+                            ? fvTexts[k]->Size()
+                            : fvKinds[k] == Field::kLabel ? fSource.Labels(fvColumns[k]).size() : 0;
+  return key >= 0.0 && key < static_cast<double>(n) && std::floor(key) == key;
+}
+
 std::string PrecodedData::KeyText(int slot, double key) const {
   const auto k = static_cast<std::size_t>(slot);
   if (fvKinds[k] == Field::kNumber) return CategoryNumberText(key);

@@ -56,6 +56,9 @@ class MCFRONTEND_EXPORT PrecodedData {
   // significant digits).
   double KeyNumber(int slot, double key) const;
   std::string KeyText(int slot, double key) const;
+  // Whether key can stand for a category of the slot: any finite number of a number column,
+  // else the index of one of its labels or texts.
+  bool ValidKey(int slot, double key) const;
 
   // A pass over the records of a range: each record's slot values in slot order, the
   // system-missing value where missing.
