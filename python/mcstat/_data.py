@@ -88,6 +88,10 @@ def table(data, choose=None, extra=()):
             if not isinstance(key, str):
                 raise TypeError(f"the dict's keys must be column names (str), not {key!r}")
             columns[key] = values
+    elif hasattr(data, "map_partitions"):  # a Dask collection, never read here whole
+        raise TypeError("data is a Dask collection: fit it with mcstat.dask.ols or "
+                        "mcstat.dask.mnlogit; the in-memory fits and predict take data in "
+                        "memory (compute the partitions first)")
     else:
         raise TypeError("data must be a pandas DataFrame, a dict of arrays, a path or a "
                         f"DataFile, not {type(data).__name__}")

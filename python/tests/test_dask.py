@@ -102,3 +102,12 @@ def test_what_needs_the_fitted_records_is_refused(client, use):
         use(fit)
     # New data in memory is scored as by the fit in memory.
     np.testing.assert_array_equal(fit.predict(frame), mcstat.ols("y ~ A + x1", frame).predict())
+
+
+def test_a_dask_frame_where_data_in_memory_is_needed_is_refused_with_the_way_out(client):
+    ddf = dd.from_pandas(linear(np.random.default_rng(6), 400), npartitions=3)
+    fit = mcstat.dask.ols("y ~ A + x1", ddf)
+    with pytest.raises(TypeError, match="compute the partitions"):
+        fit.predict(ddf)
+    with pytest.raises(TypeError, match="mcstat.dask.ols"):
+        mcstat.ols("y ~ A + x1", ddf)
