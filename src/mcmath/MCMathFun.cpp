@@ -1,5 +1,7 @@
 #include "MCMathFun.h"
 
+#include "Blas1.h"
+
 #include <cmath>
 #include <limits>
 
@@ -35,28 +37,23 @@ int Search(const std::vector<T>& v, int lo, int hi, T value, bool insert) {
 
 }  // namespace
 
+// The offset forms walk the same elements as the level-1 BLAS from x + ox, so they are
+// those kernels (which take writable pointers, as published, and do not write x).
 double MCMathFun::DDot(int n, const double* x, int ox, int incx, const double* y, int oy,
                        int incy) {
   if (n < 1) return 0.0;
-  double sum = 0.0;
-  long ix = StartOf(n, ox, incx);
-  long iy = StartOf(n, oy, incy);
-  for (int i = 0; i < n; ++i, ix += incx, iy += incy) sum += x[ix] * y[iy];
-  return sum;
+  return Blas1::DDot(n, const_cast<double*>(x) + ox, incx, const_cast<double*>(y) + oy, incy);
 }
 
 void MCMathFun::Daxpy(int n, double a, const double* x, int ox, int incx, double* y, int oy,
                       int incy) {
-  if (n < 1 || a == 0.0) return;
-  long ix = StartOf(n, ox, incx);
-  long iy = StartOf(n, oy, incy);
-  for (int i = 0; i < n; ++i, ix += incx, iy += incy) y[iy] = y[iy] + a * x[ix];
+  if (n < 1) return;
+  Blas1::Daxpy(n, a, const_cast<double*>(x) + ox, incx, y + oy, incy);
 }
 
 void MCMathFun::DScal(int n, double a, double* x, int ox, int incx) {
-  if (n < 1 || incx < 1) return;
-  long ix = ox;
-  for (int i = 0; i < n; ++i, ix += incx) x[ix] = a * x[ix];
+  if (n < 1) return;
+  Blas1::DScal(n, a, x + ox, incx);
 }
 
 void MCMathFun::DLoad(int n, double a, double* x, int ox, int incx) {
@@ -66,11 +63,8 @@ void MCMathFun::DLoad(int n, double a, double* x, int ox, int incx) {
 }
 
 double MCMathFun::DASum(int n, const double* x, int ox, int incx) {
-  if (n < 1 || incx < 1) return 0.0;
-  double sum = 0.0;
-  long ix = ox;
-  for (int i = 0; i < n; ++i, ix += incx) sum += std::fabs(x[ix]);
-  return sum;
+  if (n < 1) return 0.0;
+  return Blas1::DASum(n, const_cast<double*>(x) + ox, incx);
 }
 
 double MCMathFun::DSum(int n, const double* x, int ox) {
@@ -80,24 +74,8 @@ double MCMathFun::DSum(int n, const double* x, int ox) {
 }
 
 double MCMathFun::DNrm2(int n, const double* x, int ox, int incx) {
-  if (n < 1 || incx < 1) return 0.0;
-  if (n == 1) return std::fabs(x[ox]);
-  double scale = 0.0;
-  double ssq = 1.0;
-  long ix = ox;
-  for (int i = 0; i < n; ++i, ix += incx) {
-    if (x[ix] == 0.0) continue;
-    double absxi = std::fabs(x[ix]);
-    if (scale < absxi) {
-      double r = scale / absxi;
-      ssq = 1.0 + ssq * (r * r);
-      scale = absxi;
-    } else {
-      double r = absxi / scale;
-      ssq = ssq + r * r;
-    }
-  }
-  return scale * std::sqrt(ssq);
+  if (n < 1) return 0.0;
+  return Blas1::DNrm2(n, const_cast<double*>(x) + ox, incx);
 }
 
 double MCMathFun::DDot(int n, const std::vector<double>& x, int ox, int incx,
