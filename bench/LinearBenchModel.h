@@ -5,41 +5,30 @@
 #define MCSTAT_BENCH_LINEARBENCHMODEL_H_
 
 #include <cmath>
-#include <cstdint>
 #include <random>
 #include <vector>
 
+#include "../src/frontend/BenchmarkRecords.h"
 #include "MCModelEffect.h"
 #include "MCRegSettings.h"
 
 namespace linbench {
 
-// Record layout: y, A, B, C, x1..x8.
+// Record layout: y, A, B, C, x1..x8 (the records of `mcfit gen --kind linear`).
 constexpr int kNValues = 12;
-constexpr int kLevels[3] = {10, 20, 50};
+inline constexpr const int (&kLevels)[3] = MCFrontEnd::kLinearLevels;
 constexpr int kNParameters = 289;
 
-// Reproducible records: factor levels uniform, covariates standard normal (Box-Muller on the
-// generator's 53-bit uniforms, so the numbers do not depend on the standard library), and y
-// linear in all of them plus an A*B term and noise. Each maker starts the same sequence.
+// Reproducible records of the front end's benchmark model, drawn from a generator of their own:
+// uniforms from the 53 high bits, normals by Box-Muller, so the numbers do not depend on the
+// standard library. Each maker starts the same sequence.
 class RecordMaker {
  public:
   RecordMaker() : fGen(20261205u) {}
   // Writes the next record's kNValues values.
   void Next(double* record) {
-    const int a = static_cast<int>(fGen() % kLevels[0]);
-    const int b = static_cast<int>(fGen() % kLevels[1]);
-    const int c = static_cast<int>(fGen() % kLevels[2]);
-    const double beta[8] = {0.8, -0.5, 0.3, 1.2, -0.7, 0.05, 0.4, -1.1};
-    double y = 1.0 + 0.1 * a - 0.05 * b + 0.02 * c + 0.01 * a * b;
-    for (int k = 0; k < 8; ++k) {
-      record[4 + k] = Normal();
-      y += beta[k] * record[4 + k];
-    }
-    record[0] = y + Normal();
-    record[1] = a;
-    record[2] = b;
-    record[3] = c;
+    MCFrontEnd::LinearBenchmarkRecord([this]() { return Uniform(); },
+                                      [this]() { return Normal(); }, record);
   }
 
  private:

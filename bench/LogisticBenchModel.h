@@ -6,55 +6,31 @@
 #define MCSTAT_BENCH_LOGISTICBENCHMODEL_H_
 
 #include <cmath>
-#include <cstdint>
 #include <random>
 #include <vector>
 
+#include "../src/frontend/BenchmarkRecords.h"
 #include "MCLogRegSettings.h"
 #include "MCModelEffect.h"
 
 namespace logbench {
 
-// Record layout: y, A, B, x1..x5.
+// Record layout: y, A, B, x1..x5 (the records of `mcfit gen --kind logistic`).
 constexpr int kNValues = 8;
-constexpr int kNCategories = 4;
-constexpr int kLevels[2] = {5, 8};
-constexpr int kNCovariates = 5;
+constexpr int kNCategories = MCFrontEnd::kLogisticCategories;
+inline constexpr const int (&kLevels)[2] = MCFrontEnd::kLogisticLevels;
+constexpr int kNCovariates = MCFrontEnd::kLogisticCovariates;
 constexpr int kNParameters = (kNCategories - 1) * (1 + kLevels[0] + kLevels[1] + kNCovariates);
 
-// Reproducible records: factor levels uniform, covariates standard normal (Box-Muller on the
-// generator's 53-bit uniforms, so the numbers do not depend on the standard library), and the
-// response drawn from a true multinomial logit with the last category as reference, so the fit
-// has a finite maximum and converges. Each maker starts the same sequence.
+// Reproducible records of the front end's benchmark model, drawn from a generator of their own
+// (see linbench::RecordMaker). Each maker starts the same sequence.
 class RecordMaker {
  public:
   RecordMaker() : fGen(20261206u) {}
   // Writes the next record's kNValues values.
   void Next(double* record) {
-    constexpr int kLogits = kNCategories - 1;
-    const double intercept[kLogits] = {0.3, -0.2, 0.5};
-    const double slope[kLogits][kNCovariates] = {
-        {0.6, -0.4, 0.2, 0.0, 0.3}, {-0.3, 0.5, 0.1, -0.6, 0.2}, {0.2, 0.2, -0.5, 0.4, -0.1}};
-    const int a = static_cast<int>(fGen() % kLevels[0]);
-    const int b = static_cast<int>(fGen() % kLevels[1]);
-    for (int k = 0; k < kNCovariates; ++k) record[3 + k] = Normal();
-    double expEta[kNCategories];
-    double sum = 1.0;  // the reference's exp(0)
-    for (int j = 0; j < kLogits; ++j) {
-      double eta = intercept[j] + 0.15 * (j + 1) * (a - 2) - 0.08 * (j - 1) * (b - 3.5);
-      for (int k = 0; k < kNCovariates; ++k) eta += slope[j][k] * record[3 + k];
-      expEta[j] = std::exp(eta);
-      sum += expEta[j];
-    }
-    expEta[kLogits] = 1.0;
-    // Inverse distribution function on one uniform.
-    const double u = Uniform() * sum;
-    int y = 0;
-    double cumulative = expEta[0];
-    while (y < kLogits && u > cumulative) cumulative += expEta[++y];
-    record[0] = y;
-    record[1] = a;
-    record[2] = b;
+    MCFrontEnd::LogisticBenchmarkRecord([this]() { return Uniform(); },
+                                        [this]() { return Normal(); }, record);
   }
 
  private:
