@@ -182,9 +182,9 @@ class MCSTAT_EXPORT MCPassRunner {
   virtual ~MCPassRunner();
   // Fills one part per piece of the data with the plan (MCPartWorker::Fill), merges them into
   // merged (empty on entry) in the order of the records and returns merged's status, or an
-  // error of its own (e.g. 320 for bytes a worker sent that cannot be read). It must not
-  // throw: the build cannot tell a host's exception from a failed allocation and ends with 305
-  // either way, so a runner keeps its own failure and returns an error status instead.
+  // error of its own (e.g. 320 for bytes a worker sent that cannot be read). What it throws
+  // ends the build: std::bad_alloc with 305, anything else with 321; a runner that can say
+  // what failed keeps that itself and returns an error status.
   virtual MCCommon::MCStatus RunPass(const MCPassPlan& plan, MCPartialStats& merged) = 0;
 };
 

@@ -84,6 +84,8 @@ const char* CodeWords(long code) {
     case 320:
       return "partial statistics of a pass are cut short, corrupt, or of another model or "
              "settings";
+    case 321:
+      return "the pass over the parts failed";
     default:
       return "unexpected condition";
   }

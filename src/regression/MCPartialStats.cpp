@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <new>
 
 #include "MCGLMAlgorithm.h"
 #include "MCGLMComponent.h"
@@ -282,7 +283,15 @@ MCFirstPassData* FirstPassOf(const MCRegSettings& settings, MCPartialStats& merg
 }
 
 MCStatus RunPlannedPass(MCPassRunner& runner, const MCPassPlan& plan, MCPartialStats& merged) {
-  MCStatus status = runner.RunPass(plan, merged);
+  MCStatus status;
+  // The runner is the host's code: what it throws must not pass for a failed allocation of ours.
+  try {
+    status = runner.RunPass(plan, merged);
+  } catch (const std::bad_alloc&) {
+    return MCStatus(305, false);
+  } catch (...) {
+    return MCStatus(321, false);
+  }
   if (status.IsError()) return status;
   const MCPartialStats::Impl& part = merged.GetImpl();
   const MCPassPlan::Impl& planned = plan.GetImpl();
