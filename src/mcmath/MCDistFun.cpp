@@ -165,17 +165,34 @@ namespace {
 // continued fraction loses digits in proportion to df (1e-11 at 1e4, 1e-5 at 1e12).
 constexpr double kLargeTDf = 1e4;
 
+// Hill's deviate is f(y) sqrt(y) with y = (df - 1/2) ln(1 + t^2 / df); this is f.
+double HillFactor(double y, double df) {
+  const double a = df - 0.5;
+  const double b = 48.0 * a * a;
+  return ((((-0.4 * y - 3.3) * y - 24.0) * y - 85.5) / (0.8 * y * y + 100.0 + b) + y + 3.0) / b +
+         1.0;
+}
+
 // Hill's normal deviate of |t| with df degrees of freedom: P(T > |t|) = P(Z > deviate).
 double LargeDfDeviate(double t, double df) {
   const double w = std::fabs(t) / std::sqrt(df);
   // ln(1 + t^2 / df), also where t^2 / df overflows.
   const double l = (w < 1e150) ? std::log1p(w * w) : 2.0 * std::log(w);
-  const double a = df - 0.5;
-  const double b = 48.0 * a * a;
-  const double y = a * l;
-  return (((((-0.4 * y - 3.3) * y - 24.0) * y - 85.5) / (0.8 * y * y + 100.0 + b) + y + 3.0) / b +
-          1.0) *
-         std::sqrt(y);
+  const double y = (df - 0.5) * l;
+  return HillFactor(y, df) * std::sqrt(y);
+}
+
+// The |t| whose deviate is z >= 0: y from f(y) sqrt(y) = z by fixed-point steps, which
+// contract by about y / (48 df^2), then t^2 = df (exp(y / (df - 1/2)) - 1).
+double LargeDfQuantile(double z, double df) {
+  double y = z * z;
+  for (int i = 0; i < 20; ++i) {
+    const double f = HillFactor(y, df);
+    const double next = (z / f) * (z / f);
+    if (next == y) break;
+    y = next;
+  }
+  return std::sqrt(df * std::expm1(y / (df - 0.5)));
 }
 
 }  // namespace
@@ -250,6 +267,11 @@ double MCDistFun::zelkidft(double p, double df, long& code) {
     return Missing();
   }
   if (p == 0.5) return 0.0;
+  if (df >= kLargeTDf) {
+    // 1 - p is exact above 0.5.
+    const double t = LargeDfQuantile(-probit(p < 0.5 ? p : 1.0 - p), df);
+    return (p < 0.5) ? -t : t;
+  }
   const double q = (p < 0.5) ? 2.0 * p : 2.0 - 2.0 * p;
   // t^2 = df (1/x - 1) = df (1 - x) / x from the logarithms of x and 1 - x, which keep
   // their digits near either end; a t beyond the double range fails.
