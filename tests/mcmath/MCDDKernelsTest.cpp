@@ -17,7 +17,6 @@ namespace dd = MCCommonMath::ddkernels;
 using dd::DD;
 __extension__ typedef __int128 int128;
 
-// ---------------------------------------------------------------------------------------------
 // Dyadic numbers k 2^-kShift, exact as 128-bit integers in units of 2^-kShift.
 constexpr int kShift = 50;
 
@@ -203,7 +202,6 @@ TEST(DDKernelsTest, CancellingSumsKeepTheSmallRemainder) {
   EXPECT_EQ(dd::ToDouble(dd::Normalised(square)), std::ldexp(1.0, -60));
 }
 
-// ---------------------------------------------------------------------------------------------
 // 128-bit rationals, reduced; an overflow fails the test instead of giving a wrong reference.
 struct Q {
   int128 n = 0, d = 1;
