@@ -449,27 +449,20 @@ TEST_P(LinpackSolvers, CholeskyUpdateDowndateAndExchange) {
       -1);
   EXPECT_EQ(r, before);
 
-  // Circular shifts of columns k..l: R'R becomes E'AE.
-  if (p >= 2) {
-    Dense Ar = rtr(r);
-    for (int job : {1, 2}) {
-      int k = 1, l = p;
-      std::vector<double> rr = r;
-      Linpack::Dchex(rr.data(), ld, p, k, l, nullptr, 1, 0, c.data(), s.data(), job);
-      std::vector<int> order(p);
-      std::iota(order.begin(), order.end(), 0);
-      if (job == 1)
-        std::rotate(order.begin(), order.end() - 1, order.end());
-      else
-        std::rotate(order.begin(), order.begin() + 1, order.end());
-      Dense expect(p, p);
-      for (int j = 0; j < p; ++j)
-        for (int i = 0; i < p; ++i) expect(i, j) = Ar(order[i], order[j]);
-      EXPECT_LE(MatRelDiff(rtr(rr), expect), 1e3 * DBL_EPSILON) << "job " << job;
-      for (int j = 0; j < p; ++j)
-        for (int i = j + 1; i < p; ++i)
-          EXPECT_EQ(rr[i + static_cast<size_t>(j) * ld], r[i + static_cast<size_t>(j) * ld]);
-    }
+  // Circular shifts of all columns: job 1 moves the last one first, job 2 the first one last;
+  // R'R becomes E'AE and the parts below the diagonal stay as they were.
+  const Dense Ar = rtr(r);
+  for (int job : {1, 2}) {
+    std::vector<double> rr = r;
+    Linpack::Dchex(rr.data(), ld, p, 1, p, nullptr, 1, 0, c.data(), s.data(), job);
+    const auto from = [&](int i) { return (job == 1 ? i + p - 1 : i + 1) % p; };
+    Dense expect(p, p);
+    for (int j = 0; j < p; ++j)
+      for (int i = 0; i < p; ++i) expect(i, j) = Ar(from(i), from(j));
+    EXPECT_LE(MatRelDiff(rtr(rr), expect), 1e3 * DBL_EPSILON) << "job " << job;
+    for (int j = 0; j < p; ++j)
+      for (int i = j + 1; i < p; ++i)
+        EXPECT_EQ(rr[i + static_cast<size_t>(j) * ld], r[i + static_cast<size_t>(j) * ld]);
   }
 }
 
