@@ -57,31 +57,13 @@ TEST(SparseVector, Validity) {
   EXPECT_FALSE(w.ComputeProbabilities(x, 2, 5, p, logTerm));
 }
 
-TEST(SparseVector, InnerProductsMatchDense) {
+TEST(SparseVector, InnerProductOfRawArrays) {
   const int a0[] = {0, 3}, b0[] = {1, 2, 3};
   const double av[] = {5, 7}, bv[] = {1, 1, 1};
   EXPECT_EQ(MCSparseVector::InnerProduct(a0, av, 2, b0, bv, 3), 7.0);
   EXPECT_EQ(MCSparseVector::InnerProduct(a0, av, 0, b0, bv, 3), 0.0);
   EXPECT_TRUE(MCMV::IsMissing(MCSparseVector::InnerProduct(nullptr, av, 2, b0, bv, 3)));
   EXPECT_TRUE(MCMV::IsMissing(MCSparseVector::InnerProduct(a0, av, -1, b0, bv, 3)));
-
-  for (unsigned seed = 1; seed <= 20; ++seed) {
-    std::vector<int> ia, ib;
-    std::vector<double> va, vb;
-    RandomSparse(12, seed, ia, va);
-    RandomSparse(12, seed + 100, ib, vb);
-    const std::vector<double> da = Dense(ia, va, 12), db = Dense(ib, vb, 12);
-    double dense = 0.0;
-    for (int i = 0; i < 12; ++i) dense += da[i] * db[i];
-    EXPECT_NEAR(MCSparseVector::InnerProduct(ia.data(), va.data(), int(ia.size()), ib.data(),
-                                             vb.data(), int(ib.size())),
-                dense, 1e-12);
-    // With a dense vector at an offset.
-    MCSparseVector sa(ia, va);
-    std::vector<double> beta(3 + 12);
-    for (int i = 0; i < 12; ++i) beta[3 + i] = db[i];
-    EXPECT_NEAR(sa.InnerProductWithPart(beta, 3), dense, 1e-12);
-  }
 }
 
 TEST(SparseVector, DenseConversionAndIncrements) {
@@ -110,29 +92,39 @@ TEST(SparseVector, DenseConversionAndIncrements) {
   EXPECT_FALSE(v.IncrementRowPart(s, 0, 2, 1.0));  // column 5 is outside
 }
 
-TEST(SparseVector, OuterProductsMatchDenseUpdate) {
-  for (unsigned seed = 1; seed <= 10; ++seed) {
-    std::vector<int> idx;
-    std::vector<double> val;
-    RandomSparse(9, seed, idx, val);
+// Inner products, and outer products added to a matrix, against dense arithmetic.
+TEST(SparseVector, RandomVectorsMatchDenseArithmetic) {
+  for (unsigned seed = 1; seed <= 20; ++seed) {
+    std::vector<int> idx, ib;
+    std::vector<double> val, vb;
+    RandomSparse(12, seed, idx, val);
+    RandomSparse(12, seed + 100, ib, vb);
     MCSparseVector v(idx, val);
     const int len = v.GetMinVecSize();
-    const std::vector<double> d = Dense(idx, val, len);
+    const std::vector<double> d = Dense(idx, val, len), db = Dense(ib, vb, 12);
+    double dense = 0.0;
+    for (int i = 0; i < len; ++i) dense += d[i] * db[i];
+    EXPECT_NEAR(MCSparseVector::InnerProduct(idx.data(), val.data(), int(idx.size()), ib.data(),
+                                             vb.data(), int(ib.size())),
+                dense, 1e-12);
+    std::vector<double> beta(3 + 12);  // a dense vector at an offset
+    for (int i = 0; i < 12; ++i) beta[3 + i] = db[i];
+    EXPECT_NEAR(v.InnerProductWithPart(beta, 3), dense, 1e-12);
 
-    MCSymMatrix sparse(len), dense(len);
+    MCSymMatrix sparse(len), ref(len);
     sparse.SetElem(0, 0, 1.5);
-    dense.SetElem(0, 0, 1.5);
+    ref.SetElem(0, 0, 1.5);
     ASSERT_TRUE(v.QuadraticOuterProductIncr(sparse, 0.75));
-    dense.UpdateXXPosNegW(d, 0.75);
-    EXPECT_EQ(sparse.AsVectorConst(), dense.AsVectorConst());
+    ref.UpdateXXPosNegW(d, 0.75);
+    EXPECT_EQ(sparse.AsVectorConst(), ref.AsVectorConst());
 
     // Shifted by an offset into a bigger matrix.
-    MCSymMatrix part(len + 3), ref(len + 3);
+    MCSymMatrix part(len + 3), shiftedRef(len + 3);
     ASSERT_TRUE(v.QuadraticOuterProductPartIncr(part, 2, -2.0));
     std::vector<double> shifted(len + 3, 0.0);
     for (int i = 0; i < len; ++i) shifted[i + 2] = d[i];
-    ref.UpdateXXPosNegW(shifted, -2.0);
-    EXPECT_EQ(part.AsVectorConst(), ref.AsVectorConst());
+    shiftedRef.UpdateXXPosNegW(shifted, -2.0);
+    EXPECT_EQ(part.AsVectorConst(), shiftedRef.AsVectorConst());
     EXPECT_FALSE(v.QuadraticOuterProductPartIncr(part, 4, 1.0));
 
     MCSymMatrix outer(len + 1);
