@@ -482,6 +482,7 @@ TEST(LinpackSingular, InfoNamesTheFirstZeroPivotAndRcondIsZero) {
   EXPECT_EQ(Linpack::Dgeco(A({1, 2, 2, 4}), 2, 2, p, z), 0.0);
   EXPECT_EQ(Linpack::Dgefa(A({0, 0, 1, 3}), 2, 2, p), 1);
   EXPECT_EQ(Linpack::Dgbfa(A(V(6)), 3, 2, 1, 0, p), 2);
+  EXPECT_EQ(Linpack::Dgbfa(A({0, 0, 0, 0, 1, 0}), 3, 2, 1, 0, p), 1);  // only a(2, 2) = 1
   EXPECT_EQ(Linpack::Dpofa(A({1, 2, 2, 1}), 2, 2), 2);
   EXPECT_EQ(Linpack::Dpoco(A({1, 2, 2, 1}), 2, 2, z), 0.0);
   EXPECT_EQ(Linpack::Dppfa(A({1, 2, 1}), 2), 2);

@@ -111,8 +111,9 @@ TEST_P(DDBlocksTest, BlockSumsAreExactAndMergeExactly) {
   std::vector<double> whole(2 * nb * positions), half[2] = {whole, whole};
   std::vector<int128> exact(nb * positions, 0);
   for (int t = 0; t < 200; ++t) {
-    const Row r = RandomRow(g, n, 20, 1024);
-    const std::vector<double> c = Dyadics(g, nb, 20);
+    // w c longer than a double: the coefficient pairs have low parts.
+    const Row r = RandomRow(g, n, 20, 1ull << 30);
+    const std::vector<double> c = Dyadics(g, nb, 28);
     std::vector<DD> coef;
     for (double x : c) coef.push_back(dd::TwoProd(r.w, x));
     const int m = static_cast<int>(r.idx.size());
