@@ -325,23 +325,18 @@ TEST(DistFunGPTile, InterpolatesInsideTheClassAndRefusesBadArguments) {
     EXPECT_EQ(code, 0);
     EXPECT_NEAR(r, expected, 1e-12) << pct;
   }
-  // Too few groups, pct above 100, unknown method, negative weight, classes out of order;
-  // then a total weight of 0 (code 2).
+  // Too few groups, pct above 100, unknown methods, a negative weight, classes out of order
+  // (code 1); a total weight of 0 (code 2).
   const std::vector<double> l2{0, 1}, h2{1, 2}, w2{1, 1};
-  D::GPTile(3, 50.0, l2, h2, w2, 0, r, code);
-  EXPECT_EQ(code, 1);
-  EXPECT_EQ(r, kMiss);
-  for (long m : {-1L, 2L}) {  // -1: pct above 100
-    D::GPTile(2, m < 0 ? 101.0 : 50.0, l2, h2, w2, m < 0 ? 0 : m, r, code);
-    EXPECT_EQ(code, 1);
+  const std::tuple<int, double, std::vector<double>, std::vector<double>, long, long> bad[] = {
+      {3, 50, l2, w2, 0, 1},    {2, 101, l2, w2, 0, 1},     {2, 50, l2, w2, 2, 1},
+      {2, 50, l2, w2, -1, 1},   {2, 50, l2, {1, -1}, 0, 1}, {2, 50, {1, 0}, w2, 0, 1},
+      {2, 50, l2, {0, 0}, 0, 2}};
+  for (const auto& [n, pct, lo, weights, method, want] : bad) {
+    D::GPTile(n, pct, lo, lo == l2 ? h2 : std::vector<double>{2, 1}, weights, method, r, code);
+    EXPECT_EQ(code, want) << n << " " << pct << " " << method;
+    EXPECT_EQ(r, kMiss);
   }
-  D::GPTile(2, 50.0, l2, h2, {1, -1}, 0, r, code);
-  EXPECT_EQ(code, 1);
-  D::GPTile(2, 50.0, {1, 0}, {2, 1}, w2, 0, r, code);
-  EXPECT_EQ(code, 1);
-  D::GPTile(2, 50.0, l2, h2, {0, 0}, 0, r, code);
-  EXPECT_EQ(code, 2);
-  EXPECT_EQ(r, kMiss);
 }
 
 // Bounds from B binomial(N, q): 10 values at 95%, P(B <= 1) = 11/1024 <= 0.025 < P(B <= 2)
