@@ -45,7 +45,6 @@ void dsygv_(const int* itype, const char* jobz, const char* uplo, const int* n, 
 
 namespace mctest {
 
-// Column-major dense matrix with 0-based access.
 struct Dense {
   int rows = 0, cols = 0;
   std::vector<double> v;
@@ -103,7 +102,6 @@ inline Dense RandomOrthogonal(int n, std::mt19937& rng) {
     std::vector<double> v(n);
     for (double& e : v) e = g(rng);
     const double vv = std::inner_product(v.begin(), v.end(), v.begin(), 0.0);
-    // q := q (I - 2 v v' / v'v)
     for (int i = 0; i < n; ++i) {
       double s = 0.0;
       for (int k = 0; k < n; ++k) s += q(i, k) * v[k];
@@ -120,7 +118,6 @@ inline std::vector<double> Spectrum(int n, double cond) {
   return s;
 }
 
-// U diag(s) V' with the spectrum above.
 inline Dense GeneralWithCondition(int n, double cond, std::mt19937& rng) {
   Dense u = RandomOrthogonal(n, rng);
   Dense vt = Transpose(RandomOrthogonal(n, rng));
@@ -160,7 +157,6 @@ inline std::vector<double> WithLeadingDim(const Dense& a, int ld) {
   return out;
 }
 
-// Solves a x = b (or a' x = b) with LAPACK; returns the LAPACK info.
 inline int LapackSolve(Dense a, std::vector<double>& b, bool transposed = false) {
   if (transposed) a = Transpose(a);
   int n = a.rows, one = 1, info = 0;
@@ -178,7 +174,6 @@ inline Dense LapackInverse(Dense a) {
   return a;
 }
 
-// Determinant from LAPACK's LU factors.
 inline double LapackDet(Dense a) {
   int n = a.rows, info = 0;
   std::vector<int> ipiv(n);

@@ -74,7 +74,6 @@ std::vector<double> Band(const Dense& a, int ml, int mu, int lda, int top) {
   return abd;
 }
 
-// R'R for the upper triangle R of a.
 Dense RtR(const std::vector<double>& a, int ld, int n) {
   Dense r = Unpad(a, ld, n, 1);
   return mctest::Multiply(mctest::Transpose(r), r);
@@ -127,7 +126,6 @@ Dense Make(Kind kind, int n, double cond, std::mt19937& rng) {
   }
 }
 
-// The arrays one storage scheme works on.
 struct Work {
   int n = 0, ld = 0, ml = 0, mu = 0;
   std::vector<double> a, z;
@@ -242,7 +240,6 @@ const Scheme kSchemes[] = {
      nullptr},
 };
 
-// (scheme, n, log10 of the condition number)
 class LinpackSchemes : public ::testing::TestWithParam<std::tuple<int, int, int>> {};
 
 TEST_P(LinpackSchemes, ConditionSolveDeterminantAndInverseMatchLapack) {
@@ -290,7 +287,6 @@ INSTANTIATE_TEST_SUITE_P(
              std::to_string(std::get<2>(i.param));
     });
 
-// (n, log10 of the condition number)
 class LinpackSolvers : public ::testing::TestWithParam<std::tuple<int, int>> {
  protected:
   void SetUp() override {

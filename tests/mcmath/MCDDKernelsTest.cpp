@@ -23,7 +23,6 @@ constexpr int kShift = 50;
 int128 Units(double x) { return static_cast<int128>(std::ldexp(x, kShift)); }
 // The exact value of a pair in units; every part of the pairs below is a multiple of a unit.
 int128 Units(const DD& x) { return Units(x.hi) + Units(x.lo); }
-// The double nearest an exact number of units.
 double Nearest(int128 units) { return std::ldexp(static_cast<double>(units), -kShift); }
 // k of a value k 2^-25 drawn below.
 int128 K(double x) { return static_cast<int128>(std::ldexp(x, 25)); }

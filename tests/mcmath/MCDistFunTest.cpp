@@ -189,7 +189,6 @@ TEST(DistFunDomain, CodesOfTheWorkers) {
                             A::cdfbet(0.5, 1.0, -1.0, code),  A::dnlbnc(3.0, 4.0, code)};
   EXPECT_EQ(code, 1);
   for (double r : refused) EXPECT_EQ(r, kMiss);
-  // A successful call resets the code.
   EXPECT_EQ(A::zelkcdft(0.0, 3.0, code), 0.5);
   EXPECT_EQ(code, 0);
   code = 1;

@@ -72,7 +72,6 @@ TEST_F(PackedColumns, WalksGoDownAColumnFromAnyRow) {
   for (int j = 0; j < kN; ++j) {
     for (int r = j; r < kN; ++r) {
       int len = kN - r;
-      // Column j against column k (k <= j), both from row r.
       for (int k = 0; k <= j; ++k) {
         double expect = 0.0;
         for (int i = r; i < kN; ++i) expect += M(i, j) * M(i, k);

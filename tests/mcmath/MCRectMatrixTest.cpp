@@ -110,7 +110,6 @@ TEST_P(RectShapes, SymmetricRectangularProductsMatchDense) {
   ASSERT_TRUE(acc.UpdateXXMat2(A, mctest::Rect(b), 0.5));
   ExpectNear(ToRows(acc), Mul(Trans(ab), ab), 1e-12);
 
-  // Size mismatches refuse.
   EXPECT_FALSE(MCSymMatrix(c + 1).ComputeRS(A, rs));
   EXPECT_FALSE(MCSymMatrix(r + 1).ComputeRTransSR(A, out));
   EXPECT_FALSE(acc.UpdateXXMat2(A, mctest::Rect(Random(g, r, 3)), 1.0));
@@ -156,7 +155,6 @@ TEST_P(RankTools, RedundantColumnsAndRowsAreFound) {
   for (size_t k = 0; k < expected.size(); ++k)
     for (int i = 0; i < n; ++i) EXPECT_EQ(full.GetElem(i, int(k)), x[i][expected[k]]);
 
-  // The same through the transpose, by rows.
   MCRectMatrix xt(X);
   xt.Transpose();
   EXPECT_EQ(xt.FindRedundancies(kRankTol, nonRed, true), static_cast<int>(dep.size()));
@@ -186,7 +184,6 @@ TEST_P(RankTools, ResidualsAreOrthogonalToTheColumns) {
 }
 
 TEST_P(RankTools, GeneralisedInverseSolvesAndReproduces) {
-  // Consistent right-hand side.
   const Dense beta = Random(g, p, 1);
   std::vector<double> b(n), sol;
   for (int i = 0; i < n; ++i)

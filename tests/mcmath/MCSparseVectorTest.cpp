@@ -118,7 +118,6 @@ TEST(SparseVector, RandomVectorsMatchDenseArithmetic) {
     ref.UpdateXXPosNegW(d, 0.75);
     EXPECT_EQ(sparse.AsVectorConst(), ref.AsVectorConst());
 
-    // Shifted by an offset into a bigger matrix.
     MCSymMatrix part(len + 3), shiftedRef(len + 3);
     ASSERT_TRUE(v.QuadraticOuterProductPartIncr(part, 2, -2.0));
     std::vector<double> shifted(len + 3, 0.0);
@@ -153,7 +152,6 @@ TEST_P(Probabilities, StayFiniteAtExtremePredictors) {
   const std::vector<double> one{1.0};
   MCSparseVector v(idx, one);
   for (double eta : {800.0, -1000.0}) {
-    // Category 0 extreme, the others at 0 or 1.
     std::vector<double> beta(nCat - 1, 0.0), p;
     beta[0] = eta;
     if (nCat > 2) beta[1] = 1.0;

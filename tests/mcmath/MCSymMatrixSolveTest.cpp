@@ -78,7 +78,6 @@ TEST_P(CholProperty, CholInverseIsGeneralisedInverse) {
   } else {
     EXPECT_LT(MaxAbsDiff(Mul(gd, a), mctest::Identity(n)), 1e-8);
   }
-  // LTInverse on a factor gives the same matrix.
   MCSymMatrix f = Sym(a);
   f.LTChol(diag, 1e-10, false);
   f.LTInverse();

@@ -56,7 +56,6 @@ TEST_P(SymSizeTest, SweepTwiceRestoresAndSweepAllGivesMinusInverse) {
     EXPECT_FALSE(swept.IsIn(k));
     mctest::ExpectNear(ToRows(m), a, 1e-12);
   }
-  // All forward, then all back in the other order.
   for (int k = 0; k < n_; ++k) ASSERT_TRUE(m.Sweep(k, 1e-12, ref, swept, true));
   m.ChangeSign();
   mctest::ExpectNear(mctest::Mul(ToRows(m), a), mctest::Identity(n_), 1e-12);
@@ -106,7 +105,6 @@ TEST_P(SymSizeTest, ProductsMatchDenseArithmetic) {
   EXPECT_NEAR(m.SquareRootVSV(v), std::sqrt(vav), s);
   std::vector<double> sv, lv, ltv;
   ASSERT_TRUE(m.ComputeSV(v, sv));
-  // Lower triangle L (diagonal included) of the matrix.
   Rows l = a;
   for (int i = 0; i < n_; ++i)
     for (int j = i + 1; j < n_; ++j) l[i][j] = 0.0;
@@ -133,7 +131,6 @@ TEST_P(SymSizeTest, ProductsMatchDenseArithmetic) {
   EXPECT_TRUE(m.CheckGMG(g, 1e-10));
   EXPECT_FALSE(m.CheckGMG(m2, 1e-10));
 
-  // Row and part products against the dense rows.
   const int i = n_ / 2, first = n_ / 3, cnt = n_ - first;
   EXPECT_NEAR(m.ComputeRVD(i, v.data(), n_), av[i], s);
   EXPECT_NEAR(m.ComputeRowDotProductS(i, v, n_), av[i], s);
