@@ -324,7 +324,7 @@ TEST_P(LinpackSolvers, QrLeastSquaresWithAndWithoutPivoting) {
     EXPECT_EQ(Linpack::Dqrsl(x.data(), lx, rows, n, qraux.data(), y.data(), nullptr, qty.data(),
                              b.data(), rsd.data(), xb.data(), 111),
               0);
-    std::vector<double> coef(n);
+    std::vector<double> coef(n);  // a wrong permutation misplaces coefficients
     for (int j = 0; j < n; ++j) coef[job ? jpvt[j] - 1 : j] = b[j];
     std::vector<double> refCoef(ref.begin(), ref.begin() + n);
     EXPECT_LE(mctest::RelDiff(coef, refCoef), Tol(rows, 1.0 / cond)) << "job " << job;
@@ -340,11 +340,6 @@ TEST_P(LinpackSolvers, QrLeastSquaresWithAndWithoutPivoting) {
     Linpack::Dqrsl(x.data(), lx, rows, n, qraux.data(), qty.data(), back.data(), nullptr, nullptr,
                    nullptr, nullptr, 10000);
     EXPECT_LE(mctest::RelDiff(back, y), 1e-13);
-    if (job) {
-      std::vector<int> sorted = jpvt;
-      std::sort(sorted.begin(), sorted.end());
-      for (int j = 0; j < n; ++j) EXPECT_EQ(sorted[j], j + 1);
-    }
   }
 }
 
