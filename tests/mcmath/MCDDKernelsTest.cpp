@@ -208,14 +208,8 @@ struct Q {
 };
 
 int128 Gcd(int128 a, int128 b) {
-  if (a < 0) a = -a;
-  if (b < 0) b = -b;
-  while (b != 0) {
-    const int128 t = a % b;
-    a = b;
-    b = t;
-  }
-  return a == 0 ? 1 : a;
+  if (b != 0) return Gcd(b, a % b);
+  return a == 0 ? 1 : a < 0 ? -a : a;
 }
 int128 MulChecked(int128 a, int128 b) {
   int128 r = 0;
@@ -274,29 +268,19 @@ QMatrix Inverse(QMatrix a) {
   return inv;
 }
 
-// X'X (with y last) of integer design rows: polynomial terms of x, so that the matrix is badly
-// conditioned (x far from 0 makes the columns nearly collinear).
-QMatrix CrossProducts(const std::vector<std::vector<int64_t>>& rows) {
-  const std::size_t n = rows[0].size();
-  QMatrix a(n, std::vector<Q>(n));
-  for (const auto& r : rows) {
-    for (std::size_t i = 0; i < n; ++i) {
-      for (std::size_t j = 0; j < n; ++j) a[i][j] = a[i][j] + Q{MulChecked(r[i], r[j]), 1};
-    }
-  }
-  return a;
-}
-
-std::vector<std::vector<int64_t>> PolynomialRows(int64_t x0, int degree, int count) {
-  std::vector<std::vector<int64_t>> rows;
+// X'X (with y last) of the design rows (1, x, ..., x^degree, y) for x = x0, x0 + 1, ...: the
+// matrix is badly conditioned (x far from 0 makes the columns nearly collinear).
+QMatrix PolynomialCrossProducts(int64_t x0, int degree, int count) {
+  QMatrix a(degree + 2, std::vector<Q>(degree + 2));
   for (int t = 0; t < count; ++t) {
     std::vector<int64_t> r;
     int64_t x = x0 + t, p = 1;
     for (int k = 0; k <= degree; ++k, p *= x) r.push_back(p);
     r.push_back(7 + 3 * (t % 5) - (t * t) % 11);  // y
-    rows.push_back(r);
+    for (int i = 0; i <= degree + 1; ++i)
+      for (int j = 0; j <= degree + 1; ++j) a[i][j] = a[i][j] + Q{MulChecked(r[i], r[j]), 1};
   }
-  return rows;
+  return a;
 }
 
 std::vector<DD> Packed(const QMatrix& a) {
@@ -309,8 +293,7 @@ std::vector<DD> Packed(const QMatrix& a) {
 
 struct SweepCase {
   int64_t x0;
-  int degree;
-  int count;
+  int degree, count;
   double worst;  // largest relative error allowed
 };
 
@@ -320,7 +303,7 @@ class DDSweepTest : public ::testing::TestWithParam<SweepCase> {};
 // pivot ratios of these designs go down to 1e-13, where a double sweep keeps few digits.
 TEST_P(DDSweepTest, SweepGivesTheExactInverseAndSolution) {
   const SweepCase& c = GetParam();
-  const QMatrix full = CrossProducts(PolynomialRows(c.x0, c.degree, c.count));
+  const QMatrix full = PolynomialCrossProducts(c.x0, c.degree, c.count);
   const int n = static_cast<int>(full.size());
   const int p = n - 1;
   QMatrix a(p, std::vector<Q>(p));
