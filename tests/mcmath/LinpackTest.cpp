@@ -137,19 +137,6 @@ struct Work {
   double* Z() { return z.data(); }
 };
 
-// A storage scheme: its layout of the matrix, and its condition estimator (which factors),
-// solver (transposed too where it can) and determinant routine, which also gives the
-// inverse where the scheme has one. The tridiagonal solvers factor as they solve.
-struct Scheme {
-  const char* name;
-  Kind kind;
-  void (*layout)(const Dense&, Work&);
-  double (*co)(Work&);
-  void (*sl)(Work&, double* b, int trans);
-  bool transposes;
-  Dense (*di)(Work&);
-};
-
 void Full(const Dense& a, Work& w) { w.ld = w.n + 3, w.a = mctest::WithLeadingDim(a, w.ld); }
 void Packed(const Dense& a, Work& w) { w.a = PackUpper(a); }
 void GeneralBand(const Dense& a, Work& w) {
@@ -169,76 +156,66 @@ void PositiveBand(const Dense& a, Work& w) {
   w.a = Band(a, 0, w.ml, w.ld, w.ml);
 }
 
-const Scheme kSchemes[] = {
-    {"ge", kGe, Full, [](Work& w) { return Linpack::Dgeco(w.A(), w.ld, w.n, w.P(), w.Z()); },
-     [](Work& w, double* b, int t) { Linpack::Dgesl(w.A(), w.ld, w.n, w.P(), b, t); }, true,
-     [](Work& w) {
-       Linpack::Dgedi(w.A(), w.ld, w.n, w.P(), w.det, w.Z(), 11);
-       return Unpad(w.a, w.ld, w.n);
-     }},
-    {"gb", kGb, GeneralBand,
-     [](Work& w) { return Linpack::Dgbco(w.A(), w.ld, w.n, w.ml, w.mu, w.P(), w.Z()); },
-     [](Work& w, double* b, int t) { Linpack::Dgbsl(w.A(), w.ld, w.n, w.ml, w.mu, w.P(), b, t); },
-     true,
-     [](Work& w) {
-       Linpack::Dgbdi(w.A(), w.ld, w.n, w.ml, w.mu, w.P(), w.det);
-       return Dense(0, 0);
-     }},
-    {"po", kPo, Full, [](Work& w) { return Linpack::Dpoco(w.A(), w.ld, w.n, w.Z()); },
-     [](Work& w, double* b, int) { Linpack::Dposl(w.A(), w.ld, w.n, b); }, false,
-     [](Work& w) {
-       Linpack::Dpodi(w.A(), w.ld, w.n, w.det, 11);
-       return Unpad(w.a, w.ld, w.n, 2);
-     }},
-    {"pp", kPo, Packed, [](Work& w) { return Linpack::Dppco(w.A(), w.n, w.Z()); },
-     [](Work& w, double* b, int) { Linpack::Dppsl(w.A(), w.n, b); }, false,
-     [](Work& w) {
-       Linpack::Dppdi(w.A(), w.n, w.det, 11);
-       return UnpackUpper(w.a, w.n);
-     }},
-    {"pb", kPb, PositiveBand, [](Work& w) { return Linpack::Dpbco(w.A(), w.ld, w.n, w.ml, w.Z()); },
-     [](Work& w, double* b, int) { Linpack::Dpbsl(w.A(), w.ld, w.n, w.ml, b); }, false,
-     [](Work& w) {
-       Linpack::Dpbdi(w.A(), w.ld, w.n, w.ml, w.det);
-       return Dense(0, 0);
-     }},
-    {"si", kSi, Full, [](Work& w) { return Linpack::Dsico(w.A(), w.ld, w.n, w.P(), w.Z()); },
-     [](Work& w, double* b, int) { Linpack::Dsisl(w.A(), w.ld, w.n, w.P(), b); }, false,
-     [](Work& w) {
-       Linpack::Dsidi(w.A(), w.ld, w.n, w.P(), w.det, w.inert, w.Z(), 111);
-       return Unpad(w.a, w.ld, w.n, 2);
-     }},
-    {"sp", kSi, Packed, [](Work& w) { return Linpack::Dspco(w.A(), w.n, w.P(), w.Z()); },
-     [](Work& w, double* b, int) { Linpack::Dspsl(w.A(), w.n, w.P(), b); }, false,
-     [](Work& w) {
-       Linpack::Dspdi(w.A(), w.n, w.P(), w.det, w.inert, w.Z(), 111);
-       return UnpackUpper(w.a, w.n);
-     }},
-    {"trl", kTrl, Full, [](Work& w) { return Linpack::Dtrco(w.A(), w.ld, w.n, w.Z(), 0); },
-     [](Work& w, double* b, int t) { EXPECT_EQ(Linpack::Dtrsl(w.A(), w.ld, w.n, b, 10 * t), 0); },
-     true,
-     [](Work& w) {
-       EXPECT_EQ(Linpack::Dtrdi(w.A(), w.ld, w.n, w.det, 110), 0);
-       return Unpad(w.a, w.ld, w.n, -1);
-     }},
-    {"tru", kTru, Full, [](Work& w) { return Linpack::Dtrco(w.A(), w.ld, w.n, w.Z(), 1); },
-     [](Work& w, double* b, int t) {
-       EXPECT_EQ(Linpack::Dtrsl(w.A(), w.ld, w.n, b, 10 * t + 1), 0);
-     },
-     true,
-     [](Work& w) {
-       EXPECT_EQ(Linpack::Dtrdi(w.A(), w.ld, w.n, w.det, 111), 0);
-       return Unpad(w.a, w.ld, w.n, 1);
-     }},
-    {"gt", kGt, Tridiagonal, nullptr,
-     [](Work& w, double* b, int) {
-       EXPECT_EQ(Linpack::Dgtsl(w.n, w.A(), w.A() + w.n, w.A() + 2 * w.n, b), 0);
-     },
-     false, nullptr},
-    {"pt", kPt, Tridiagonal, nullptr,
-     [](Work& w, double* b, int) { Linpack::Dptsl(w.n, w.A() + w.n, w.A() + 2 * w.n, b); }, false,
-     nullptr},
+// A storage scheme: its layout of the matrix, and whether its solver also solves the
+// transposed system.
+struct Scheme {
+  const char* name;
+  Kind kind;
+  void (*layout)(const Dense&, Work&);
+  bool transposes;
 };
+
+const Scheme kSchemes[] = {
+    {"ge", kGe, Full, true},         {"gb", kGb, GeneralBand, true},   {"po", kPo, Full, false},
+    {"pp", kPo, Packed, false},      {"pb", kPb, PositiveBand, false}, {"si", kSi, Full, false},
+    {"sp", kSi, Packed, false},      {"trl", kTrl, Full, true},        {"tru", kTru, Full, true},
+    {"gt", kGt, Tridiagonal, false}, {"pt", kPt, Tridiagonal, false}};
+
+// The scheme's condition estimator, which factors (the tridiagonal solvers have none: they
+// factor as they solve).
+double Condition(const std::string& s, Work& w) {
+  if (s == "ge") return Linpack::Dgeco(w.A(), w.ld, w.n, w.P(), w.Z());
+  if (s == "gb") return Linpack::Dgbco(w.A(), w.ld, w.n, w.ml, w.mu, w.P(), w.Z());
+  if (s == "po") return Linpack::Dpoco(w.A(), w.ld, w.n, w.Z());
+  if (s == "pp") return Linpack::Dppco(w.A(), w.n, w.Z());
+  if (s == "pb") return Linpack::Dpbco(w.A(), w.ld, w.n, w.ml, w.Z());
+  if (s == "si") return Linpack::Dsico(w.A(), w.ld, w.n, w.P(), w.Z());
+  if (s == "sp") return Linpack::Dspco(w.A(), w.n, w.P(), w.Z());
+  return Linpack::Dtrco(w.A(), w.ld, w.n, w.Z(), s == "tru");
+}
+
+// Solves in place (the transposed system for trans 1); the status where the solver gives one.
+int Solve(const std::string& s, Work& w, double* b, int trans) {
+  if (s == "ge") Linpack::Dgesl(w.A(), w.ld, w.n, w.P(), b, trans);
+  if (s == "gb") Linpack::Dgbsl(w.A(), w.ld, w.n, w.ml, w.mu, w.P(), b, trans);
+  if (s == "po") Linpack::Dposl(w.A(), w.ld, w.n, b);
+  if (s == "pp") Linpack::Dppsl(w.A(), w.n, b);
+  if (s == "pb") Linpack::Dpbsl(w.A(), w.ld, w.n, w.ml, b);
+  if (s == "si") Linpack::Dsisl(w.A(), w.ld, w.n, w.P(), b);
+  if (s == "sp") Linpack::Dspsl(w.A(), w.n, w.P(), b);
+  if (s == "pt") Linpack::Dptsl(w.n, w.A() + w.n, w.A() + 2 * w.n, b);
+  if (s == "gt") return Linpack::Dgtsl(w.n, w.A(), w.A() + w.n, w.A() + 2 * w.n, b);
+  if (s[0] == 't') return Linpack::Dtrsl(w.A(), w.ld, w.n, b, 10 * trans + (s == "tru"));
+  return 0;
+}
+
+// The determinant into w.det (and the inertia for the indefinite schemes); returns the
+// inverse where the scheme has one, else an empty matrix.
+Dense Determinant(const std::string& s, Work& w) {
+  if (s == "ge") Linpack::Dgedi(w.A(), w.ld, w.n, w.P(), w.det, w.Z(), 11);
+  if (s == "gb") Linpack::Dgbdi(w.A(), w.ld, w.n, w.ml, w.mu, w.P(), w.det);
+  if (s == "po") Linpack::Dpodi(w.A(), w.ld, w.n, w.det, 11);
+  if (s == "pp") Linpack::Dppdi(w.A(), w.n, w.det, 11);
+  if (s == "pb") Linpack::Dpbdi(w.A(), w.ld, w.n, w.ml, w.det);
+  if (s == "si") Linpack::Dsidi(w.A(), w.ld, w.n, w.P(), w.det, w.inert, w.Z(), 111);
+  if (s == "sp") Linpack::Dspdi(w.A(), w.n, w.P(), w.det, w.inert, w.Z(), 111);
+  if (s[0] == 't') {
+    EXPECT_EQ(Linpack::Dtrdi(w.A(), w.ld, w.n, w.det, 110 + (s == "tru")), 0);
+  }
+  if (s == "gb" || s == "pb") return Dense(0, 0);
+  if (s == "pp" || s == "sp") return UnpackUpper(w.a, w.n);
+  return Unpad(w.a, w.ld, w.n, s == "ge" ? 0 : s == "trl" ? -1 : s == "tru" ? 1 : 2);
+}
 
 class LinpackSchemes : public ::testing::TestWithParam<std::tuple<int, int, int>> {};
 
@@ -253,15 +230,17 @@ TEST_P(LinpackSchemes, ConditionSolveDeterminantAndInverseMatchLapack) {
   scheme.layout(a, w);
   const auto pads = std::count(w.a.begin(), w.a.end(), kPad);
 
-  if (scheme.co != nullptr) ExpectRcondBounds(scheme.co(w), truth);
+  const std::string name = scheme.name;
+  const bool tridiagonal = scheme.layout == Tridiagonal;
+  if (!tridiagonal) ExpectRcondBounds(Condition(name, w), truth);
   for (int trans = 0; trans <= (scheme.transposes ? 1 : 0); ++trans) {
     std::vector<double> b = mctest::RandomVector(n, rng), x = b;
-    scheme.sl(w, x.data(), trans);
+    EXPECT_EQ(Solve(name, w, x.data(), trans), 0);
     ASSERT_EQ(mctest::LapackSolve(a, b, trans != 0), 0);
     EXPECT_LE(mctest::RelDiff(x, b), tol) << "transposed " << trans;
   }
-  if (scheme.di != nullptr) {
-    const Dense inverse = scheme.di(w);
+  if (!tridiagonal) {
+    const Dense inverse = Determinant(name, w);
     const double det = mctest::LapackDet(a);
     EXPECT_GE(std::fabs(w.det[0]), 1.0);
     EXPECT_LT(std::fabs(w.det[0]), 10.0);
