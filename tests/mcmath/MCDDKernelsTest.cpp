@@ -148,8 +148,8 @@ TEST(DDKernelsTest, LogitRowScoresAreExact) {
   std::vector<int128> exact(nLogits * p, 0);
   std::vector<DD> scores(nLogits * p), coef(nb), coefR(nLogits);
   std::vector<double> information(2 * nb * dd::PackedRowStart(p));
-  std::vector<double> apart[2] = {std::vector<double>(2 * nLogits * p), {}};
-  apart[1] = apart[0];
+  std::vector<double> apart[2] = {std::vector<double>(2 * nLogits * p),
+                                  std::vector<double>(2 * nLogits * p)};
   for (int t = 0; t < 400; ++t) {
     const std::vector<double> v = Dyadics(g, p, 28);
     const std::vector<double> residual = Dyadics(g, nLogits, 26), products = Dyadics(g, nb, 26);
@@ -163,11 +163,8 @@ TEST(DDKernelsTest, LogitRowScoresAreExact) {
         apart[path] = apart[0];  // the processor lacks the path: compare the portable one
       }
     }
-    for (int j = 0; j < nLogits; ++j) {
-      for (int k = 0; k < p; ++k) {
-        exact[j * p + k] += K(residual[j]) * (1 + t % 5) * K(v[k]);
-      }
-    }
+    for (int j = 0; j < nLogits; ++j)
+      for (int k = 0; k < p; ++k) exact[j * p + k] += K(residual[j]) * (1 + t % 5) * K(v[k]);
   }
   for (int e = 0; e < nLogits * p; ++e) {
     EXPECT_EQ(Units(dd::Normalised(scores[e])), exact[e]) << e;
