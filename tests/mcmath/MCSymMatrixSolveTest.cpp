@@ -203,8 +203,7 @@ TEST(Indefinite, SolvesIndefiniteSingularAndMaskedSystems) {
 
   // Mask form: rows 0 and 2 of the system restricted to columns 0 and 2.
   MCBitSet mask(3);
-  mask.Set(0);
-  mask.Set(2);
+  mask.SetSubset({0, 2});
   ASSERT_TRUE(Sym(a).SolveIndefinite(mask, b, x));
   ASSERT_EQ(x.size(), 3u);
   EXPECT_EQ(x[1], 0.0);

@@ -94,9 +94,7 @@ TEST_P(SymSizeTest, ProductsMatchDenseArithmetic) {
   const Rows a = RandomSpd(gen_, n_), b = RandomSpd(gen_, n_), c = RandomSpd(gen_, n_);
   const MCSymMatrix m = Sym(a), m2 = Sym(b), m3 = Sym(c);
   const std::vector<double> v = RandomVec(gen_, n_), w = RandomVec(gen_, n_);
-  double s = 0;  // absolute tolerance: 4e-12 n times the largest entry
-  for (const auto& row : a)
-    for (double x : row) s = std::max(s, 4e-12 * n_ * std::fabs(x));
+  const double s = 4e-12 * n_ * mctest::MaxAbs(mctest::ToDense(a).v);  // absolute tolerance
   const std::vector<double> av = mctest::MulV(a, v), aw = mctest::MulV(a, w);
   double vaw = 0, vav = 0;
   for (int i = 0; i < n_; ++i) vaw += v[i] * aw[i], vav += v[i] * av[i];
