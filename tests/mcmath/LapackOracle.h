@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <numeric>
 #include <random>
 #include <vector>
 
@@ -44,10 +45,8 @@ void dsygv_(const int* itype, const char* jobz, const char* uplo, const int* n, 
 
 namespace mctest {
 
-// Column-major dense matrix with 0-based access.
 struct Dense {
-  int rows = 0;
-  int cols = 0;
+  int rows = 0, cols = 0;
   std::vector<double> v;
   Dense(int r, int c) : rows(r), cols(c), v(static_cast<std::size_t>(r) * c, 0.0) {}
   double& operator()(int i, int j) { return v[i + static_cast<std::size_t>(j) * rows]; }
@@ -101,12 +100,8 @@ inline Dense RandomOrthogonal(int n, std::mt19937& rng) {
   for (int i = 0; i < n; ++i) q(i, i) = 1.0;
   for (int r = 0; r < n; ++r) {
     std::vector<double> v(n);
-    double vv = 0.0;
-    for (double& e : v) {
-      e = g(rng);
-      vv += e * e;
-    }
-    // q := q (I - 2 v v' / v'v)
+    for (double& e : v) e = g(rng);
+    const double vv = std::inner_product(v.begin(), v.end(), v.begin(), 0.0);
     for (int i = 0; i < n; ++i) {
       double s = 0.0;
       for (int k = 0; k < n; ++k) s += q(i, k) * v[k];
@@ -123,7 +118,6 @@ inline std::vector<double> Spectrum(int n, double cond) {
   return s;
 }
 
-// U diag(s) V' with the spectrum above.
 inline Dense GeneralWithCondition(int n, double cond, std::mt19937& rng) {
   Dense u = RandomOrthogonal(n, rng);
   Dense vt = Transpose(RandomOrthogonal(n, rng));
@@ -163,32 +157,25 @@ inline std::vector<double> WithLeadingDim(const Dense& a, int ld) {
   return out;
 }
 
-// Solves a x = b (or a' x = b) with LAPACK; returns the LAPACK info.
 inline int LapackSolve(Dense a, std::vector<double>& b, bool transposed = false) {
   if (transposed) a = Transpose(a);
-  int n = a.rows;
-  int one = 1;
-  int info = 0;
+  int n = a.rows, one = 1, info = 0;
   std::vector<int> ipiv(n);
   dgesv_(&n, &one, a.v.data(), &n, ipiv.data(), b.data(), &n, &info);
   return info;
 }
 
 inline Dense LapackInverse(Dense a) {
-  int n = a.rows;
-  int info = 0;
+  int n = a.rows, info = 0, lwork = 64 * n;
   std::vector<int> ipiv(n);
   dgetrf_(&n, &n, a.v.data(), &n, ipiv.data(), &info);
-  int lwork = 64 * n;
   std::vector<double> work(lwork);
   dgetri_(&n, a.v.data(), &n, ipiv.data(), work.data(), &lwork, &info);
   return a;
 }
 
-// Determinant from LAPACK's LU factors.
 inline double LapackDet(Dense a) {
-  int n = a.rows;
-  int info = 0;
+  int n = a.rows, info = 0;
   std::vector<int> ipiv(n);
   dgetrf_(&n, &n, a.v.data(), &n, ipiv.data(), &info);
   double det = 1.0;

@@ -9,7 +9,6 @@ using MCCommonMath::MCBitSet;
 
 namespace {
 
-// Checks every bit and the count against a plain reference vector.
 void ExpectMatches(const MCBitSet& set, const std::vector<bool>& ref) {
   ASSERT_EQ(set.Size(), static_cast<int>(ref.size()));
   int count = 0;
@@ -28,7 +27,6 @@ MCBitSet FromBits(const std::vector<bool>& bits) {
 
 }  // namespace
 
-// Set, SetRange and InRange refusals are covered by the random-operation test below.
 TEST(MCBitSetTest, OutOfRangeIndicesAreRefused) {
   EXPECT_EQ(MCBitSet(-3).Size(), 0);
   MCBitSet set(40);
@@ -94,7 +92,6 @@ TEST(MCBitSetTest, BooleanAlgebraUsesTheShorterSize) {
   EXPECT_FALSE(here.IsNewFalse(here, 10));
 }
 
-// Random operation sequences compared against std::vector<bool>.
 TEST(MCBitSetTest, AgreesWithReferenceUnderRandomOperations) {
   std::mt19937 gen(12345);
   MCBitSet set(50);

@@ -17,15 +17,15 @@ namespace dd = MCCommonMath::ddkernels;
 using dd::DD;
 __extension__ typedef __int128 int128;
 
-// ---------------------------------------------------------------------------------------------
 // Dyadic numbers k 2^-kShift, exact as 128-bit integers in units of 2^-kShift.
 constexpr int kShift = 50;
 
 int128 Units(double x) { return static_cast<int128>(std::ldexp(x, kShift)); }
 // The exact value of a pair in units; every part of the pairs below is a multiple of a unit.
 int128 Units(const DD& x) { return Units(x.hi) + Units(x.lo); }
-// The double nearest an exact number of units.
 double Nearest(int128 units) { return std::ldexp(static_cast<double>(units), -kShift); }
+// k of a value k 2^-25 drawn below.
+int128 K(double x) { return static_cast<int128>(std::ldexp(x, 25)); }
 
 // Values k 2^-25 with |k| < 2^30: products are whole units, sums of many stay below 2^127.
 std::vector<double> Dyadics(std::mt19937_64& g, int n, int bits) {
@@ -37,26 +37,20 @@ std::vector<double> Dyadics(std::mt19937_64& g, int n, int bits) {
   return v;
 }
 
-// A sparse record set: rows of m entries among n, with weights.
-struct Records {
-  std::vector<std::vector<int>> idx;
-  std::vector<std::vector<double>> val;
-  std::vector<double> w;
+// A row over the columns [0, n) that pass a draw of one in three, values of `bits` bits and
+// a whole weight in [1, maxWeight].
+struct Row {
+  std::vector<int> idx;
+  std::vector<double> val;
+  double w;
 };
 
-Records MakeRecords(std::mt19937_64& g, int n, int count, bool unitWeights) {
-  Records r;
-  for (int t = 0; t < count; ++t) {
-    std::vector<int> cols;
-    for (int c = 0; c < n; ++c) {
-      if (g() % 3 != 0) cols.push_back(c);
-    }
-    r.idx.push_back(cols);
-    r.val.push_back(Dyadics(g, static_cast<int>(cols.size()), 28));
-    // Whole-number weights keep val w val in units of 2^-50; up to 2^30 they make val w longer
-    // than a double, so the pair that carries it has a non-zero low part.
-    r.w.push_back(unitWeights ? 1.0 : static_cast<double>(1 + g() % (1ull << 30)));
-  }
+Row RandomRow(std::mt19937_64& g, int n, int bits, uint64_t maxWeight) {
+  Row r;
+  for (int c = 0; c < n; ++c)
+    if (g() % 3 != 0) r.idx.push_back(c);
+  r.val = Dyadics(g, static_cast<int>(r.idx.size()), bits);
+  r.w = static_cast<double>(1 + g() % maxWeight);
   return r;
 }
 
@@ -67,24 +61,20 @@ class DDAccumulateTest : public ::testing::TestWithParam<bool> {};
 TEST_P(DDAccumulateTest, OuterProductSumsAreExactAndMergeExactly) {
   std::mt19937_64 g(11);
   const int n = 9;
-  const Records r = MakeRecords(g, n, 600, GetParam());
   const std::size_t size = dd::PackedRowStart(n);
   std::vector<int128> exact(size, 0);
   dd::DDSums whole(size);
   std::vector<dd::DDSums> parts(3, dd::DDSums(size));
-  for (std::size_t t = 0; t < r.w.size(); ++t) {
-    const std::vector<int>& ix = r.idx[t];
-    const std::vector<double>& vx = r.val[t];
-    for (std::size_t k = 0; k < ix.size(); ++k) {
-      for (std::size_t l = 0; l <= k; ++l) {
-        exact[dd::PackedRowStart(ix[k]) + ix[l]] += static_cast<int128>(std::ldexp(vx[k], 25)) *
-                                                    static_cast<int128>(std::ldexp(vx[l], 25)) *
-                                                    static_cast<int128>(r.w[t]);
-      }
-    }
-    const int m = static_cast<int>(ix.size());
-    dd::AddOuterSparse(m, ix.data(), vx.data(), r.w[t], whole.Data());
-    dd::AddOuterSparse(m, ix.data(), vx.data(), r.w[t], parts[t % 3].Data());
+  for (int t = 0; t < 600; ++t) {
+    // Weights up to 2^30 make val w longer than a double: the pair carrying it has a low part.
+    const Row r = RandomRow(g, n, 28, GetParam() ? 1 : 1ull << 30);
+    for (std::size_t k = 0; k < r.idx.size(); ++k)
+      for (std::size_t l = 0; l <= k; ++l)
+        exact[dd::PackedRowStart(r.idx[k]) + r.idx[l]] +=
+            K(r.val[k]) * K(r.val[l]) * static_cast<int128>(r.w);
+    const int m = static_cast<int>(r.idx.size());
+    dd::AddOuterSparse(m, r.idx.data(), r.val.data(), r.w, whole.Data());
+    dd::AddOuterSparse(m, r.idx.data(), r.val.data(), r.w, parts[t % 3].Data());
   }
   parts[0].Merge(parts[1]);
   parts[0].Merge(parts[2]);
@@ -115,40 +105,24 @@ TEST_P(DDBlocksTest, BlockSumsAreExactAndMergeExactly) {
     dd::AddOuterSparseBlocksOn(path, m, i, v, b, c, s);
   };
   std::mt19937_64 g(23);
-  const auto units = [](double x) { return static_cast<int128>(std::ldexp(x, 60)); };
+  const auto units = [](double x) { return static_cast<int128>(std::ldexp(x, 75)); };
   const std::size_t positions = dd::PackedRowStart(n);
   std::vector<double> whole(2 * nb * positions), half[2] = {whole, whole};
   std::vector<int128> exact(nb * positions, 0);
-  for (int r = 0; r < 200; ++r) {
-    std::vector<int> idx;
-    std::vector<double> val;
-    for (int c = 0; c < n; ++c) {
-      if (g() % 2 == 0) continue;
-      idx.push_back(c);
-      val.push_back(
-          std::ldexp(static_cast<double>(static_cast<int64_t>(g() % (1u << 20)) - (1 << 19)), -20));
-    }
-    const double w = static_cast<double>(1 + g() % 1024);
+  for (int t = 0; t < 200; ++t) {
+    // w c longer than a double: the coefficient pairs have low parts.
+    const Row r = RandomRow(g, n, 20, 1ull << 30);
+    const std::vector<double> c = Dyadics(g, nb, 28);
     std::vector<DD> coef;
-    std::vector<int128> coefUnits;
-    for (int t = 0; t < nb; ++t) {
-      const double c =
-          std::ldexp(static_cast<double>(static_cast<int64_t>(g() % (1u << 20)) - (1 << 19)), -20);
-      coef.push_back(dd::TwoProd(w, c));
-      coefUnits.push_back(static_cast<int128>(w) * static_cast<int128>(std::ldexp(c, 20)));
-    }
-    const int m = static_cast<int>(idx.size());
-    add(m, idx.data(), val.data(), nb, coef.data(), whole.data());
-    add(m, idx.data(), val.data(), nb, coef.data(), half[r % 2].data());
-    for (int k = 0; k < m; ++k) {
-      for (int l = 0; l <= k; ++l) {
-        const std::size_t e = dd::PackedRowStart(idx[k]) + idx[l];
-        for (int t = 0; t < nb; ++t) {
-          exact[e * nb + t] += coefUnits[t] * static_cast<int128>(std::ldexp(val[k], 20)) *
-                               static_cast<int128>(std::ldexp(val[l], 20));
-        }
-      }
-    }
+    for (double x : c) coef.push_back(dd::TwoProd(r.w, x));
+    const int m = static_cast<int>(r.idx.size());
+    add(m, r.idx.data(), r.val.data(), nb, coef.data(), whole.data());
+    add(m, r.idx.data(), r.val.data(), nb, coef.data(), half[t % 2].data());
+    for (int k = 0; k < m; ++k)
+      for (int l = 0; l <= k; ++l)
+        for (int b = 0; b < nb; ++b)
+          exact[(dd::PackedRowStart(r.idx[k]) + r.idx[l]) * nb + b] +=
+              K(c[b]) * static_cast<int128>(r.w) * K(r.val[k]) * K(r.val[l]);
   }
   dd::MergeBlocks(positions, nb, half[1].data(), half[0].data());
   for (std::size_t e = 0; e < positions; ++e) {
@@ -174,8 +148,8 @@ TEST(DDKernelsTest, LogitRowScoresAreExact) {
   std::vector<int128> exact(nLogits * p, 0);
   std::vector<DD> scores(nLogits * p), coef(nb), coefR(nLogits);
   std::vector<double> information(2 * nb * dd::PackedRowStart(p));
-  std::vector<double> apart[2] = {std::vector<double>(2 * nLogits * p), {}};
-  apart[1] = apart[0];
+  std::vector<double> apart[2] = {std::vector<double>(2 * nLogits * p),
+                                  std::vector<double>(2 * nLogits * p)};
   for (int t = 0; t < 400; ++t) {
     const std::vector<double> v = Dyadics(g, p, 28);
     const std::vector<double> residual = Dyadics(g, nLogits, 26), products = Dyadics(g, nb, 26);
@@ -189,12 +163,8 @@ TEST(DDKernelsTest, LogitRowScoresAreExact) {
         apart[path] = apart[0];  // the processor lacks the path: compare the portable one
       }
     }
-    for (int j = 0; j < nLogits; ++j) {
-      for (int k = 0; k < p; ++k) {
-        exact[j * p + k] += static_cast<int128>(std::ldexp(residual[j], 25)) * (1 + t % 5) *
-                            static_cast<int128>(std::ldexp(v[k], 25));
-      }
-    }
+    for (int j = 0; j < nLogits; ++j)
+      for (int k = 0; k < p; ++k) exact[j * p + k] += K(residual[j]) * (1 + t % 5) * K(v[k]);
   }
   for (int e = 0; e < nLogits * p; ++e) {
     EXPECT_EQ(Units(dd::Normalised(scores[e])), exact[e]) << e;
@@ -229,21 +199,14 @@ TEST(DDKernelsTest, CancellingSumsKeepTheSmallRemainder) {
   EXPECT_EQ(dd::ToDouble(dd::Normalised(square)), std::ldexp(1.0, -60));
 }
 
-// ---------------------------------------------------------------------------------------------
 // 128-bit rationals, reduced; an overflow fails the test instead of giving a wrong reference.
 struct Q {
   int128 n = 0, d = 1;
 };
 
 int128 Gcd(int128 a, int128 b) {
-  if (a < 0) a = -a;
-  if (b < 0) b = -b;
-  while (b != 0) {
-    const int128 t = a % b;
-    a = b;
-    b = t;
-  }
-  return a == 0 ? 1 : a;
+  if (b != 0) return Gcd(b, a % b);
+  return a == 0 ? 1 : a < 0 ? -a : a;
 }
 int128 MulChecked(int128 a, int128 b) {
   int128 r = 0;
@@ -302,29 +265,19 @@ QMatrix Inverse(QMatrix a) {
   return inv;
 }
 
-// X'X (with y last) of integer design rows: polynomial terms of x, so that the matrix is badly
-// conditioned (x far from 0 makes the columns nearly collinear).
-QMatrix CrossProducts(const std::vector<std::vector<int64_t>>& rows) {
-  const std::size_t n = rows[0].size();
-  QMatrix a(n, std::vector<Q>(n));
-  for (const auto& r : rows) {
-    for (std::size_t i = 0; i < n; ++i) {
-      for (std::size_t j = 0; j < n; ++j) a[i][j] = a[i][j] + Q{MulChecked(r[i], r[j]), 1};
-    }
-  }
-  return a;
-}
-
-std::vector<std::vector<int64_t>> PolynomialRows(int64_t x0, int degree, int count) {
-  std::vector<std::vector<int64_t>> rows;
+// X'X (with y last) of the design rows (1, x, ..., x^degree, y) for x = x0, x0 + 1, ...: the
+// matrix is badly conditioned (x far from 0 makes the columns nearly collinear).
+QMatrix PolynomialCrossProducts(int64_t x0, int degree, int count) {
+  QMatrix a(degree + 2, std::vector<Q>(degree + 2));
   for (int t = 0; t < count; ++t) {
     std::vector<int64_t> r;
     int64_t x = x0 + t, p = 1;
     for (int k = 0; k <= degree; ++k, p *= x) r.push_back(p);
     r.push_back(7 + 3 * (t % 5) - (t * t) % 11);  // y
-    rows.push_back(r);
+    for (int i = 0; i <= degree + 1; ++i)
+      for (int j = 0; j <= degree + 1; ++j) a[i][j] = a[i][j] + Q{MulChecked(r[i], r[j]), 1};
   }
-  return rows;
+  return a;
 }
 
 std::vector<DD> Packed(const QMatrix& a) {
@@ -337,8 +290,7 @@ std::vector<DD> Packed(const QMatrix& a) {
 
 struct SweepCase {
   int64_t x0;
-  int degree;
-  int count;
+  int degree, count;
   double worst;  // largest relative error allowed
 };
 
@@ -348,7 +300,7 @@ class DDSweepTest : public ::testing::TestWithParam<SweepCase> {};
 // pivot ratios of these designs go down to 1e-13, where a double sweep keeps few digits.
 TEST_P(DDSweepTest, SweepGivesTheExactInverseAndSolution) {
   const SweepCase& c = GetParam();
-  const QMatrix full = CrossProducts(PolynomialRows(c.x0, c.degree, c.count));
+  const QMatrix full = PolynomialCrossProducts(c.x0, c.degree, c.count);
   const int n = static_cast<int>(full.size());
   const int p = n - 1;
   QMatrix a(p, std::vector<Q>(p));

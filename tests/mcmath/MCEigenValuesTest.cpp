@@ -39,35 +39,15 @@ std::vector<double> Lapack(Dense& a, Dense* e) {
   return w;
 }
 
-// Sorted values within 1e-10 of LAPACK's largest, and eigenpairs: H v = lambda E v for each
-// column v of the vectors, which are E-orthonormal (V'EV = I); that fixes each vector of a
-// simple eigenvalue up to its sign.
-void ExpectEigenpairs(const Dense& h, const Dense& e, const std::vector<double>& val,
-                      const MCRectMatrix& vec, const std::vector<double>& ref) {
-  const int n = static_cast<int>(ref.size());
-  ASSERT_EQ(static_cast<int>(val.size()), n);
-  ASSERT_EQ(vec.GetNRows(), n);
-  const double scale = std::max(mctest::MaxAbs(ref), 1.0);
-  for (int j = 0; j < n; ++j) EXPECT_NEAR(val[j], ref[j], 1e-10 * scale) << "value " << j;
-  Dense v(n, n);
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j < n; ++j) v(i, j) = vec.GetElem(i, j);
-  const Dense hv = mctest::Multiply(h, v), ev = mctest::Multiply(e, v);
-  const Dense vev = mctest::Multiply(mctest::Transpose(v), ev);
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j < n; ++j) {
-      EXPECT_NEAR(hv(i, j), val[j] * ev(i, j), 1e-10 * scale) << i << "," << j;
-      EXPECT_NEAR(vev(i, j), i == j ? 1.0 : 0.0, 1e-10) << i << "," << j;
-    }
-}
-
 class EigenBySize : public ::testing::TestWithParam<int> {
  protected:
   std::mt19937 rng{static_cast<unsigned>(1000 + GetParam())};
 };
 
 // The ordinary problem against dsyev, then the generalised one (E well conditioned) against
-// dsygv; descending order is the reverse of ascending.
+// dsygv: sorted values within 1e-10 of LAPACK's largest, and eigenpairs H v = lambda E v for
+// vectors that are E-orthonormal (V'EV = I), which fixes each vector of a simple eigenvalue up
+// to its sign. Descending order is the reverse of ascending.
 TEST_P(EigenBySize, OrdinaryAndGeneralisedProblemsMatchLapack) {
   const int n = GetParam();
   for (bool generalised : {false, true}) {
@@ -80,7 +60,17 @@ TEST_P(EigenBySize, OrdinaryAndGeneralisedProblemsMatchLapack) {
     ASSERT_TRUE(!generalised || eig.IsValidEMatrix());
     MCRectMatrix vec;
     ASSERT_EQ(eig.GetSorted(val, vec, true), n);
-    ExpectEigenpairs(h, e, val, vec, ref);
+    ASSERT_EQ(vec.GetNRows(), n);
+    const double scale = std::max(mctest::MaxAbs(ref), 1.0);
+    for (int j = 0; j < n; ++j) EXPECT_NEAR(val[j], ref[j], 1e-10 * scale) << "value " << j;
+    const Dense v = mctest::ToDense(mctest::ToRows(vec));
+    const Dense hv = mctest::Multiply(h, v), ev = mctest::Multiply(e, v);
+    const Dense vev = mctest::Multiply(mctest::Transpose(v), ev);
+    for (int i = 0; i < n; ++i)
+      for (int j = 0; j < n; ++j) {
+        EXPECT_NEAR(hv(i, j), val[j] * ev(i, j), 1e-10 * scale) << i << "," << j;
+        EXPECT_NEAR(vev(i, j), i == j ? 1.0 : 0.0, 1e-10) << i << "," << j;
+      }
     ASSERT_EQ(eig.GetSorted(desc, false), n);
     for (int j = 0; j < n; ++j) EXPECT_EQ(desc[j], val[n - 1 - j]);
   }
@@ -112,11 +102,9 @@ TEST_P(EigenBySize, RankDeficientEWorksOnItsRange) {
     // H v = lambda E v on the rows of E's range.
     std::vector<double> v(n);
     vec.GetCol(j, v);
-    for (int i = 0; i < k; ++i) {
-      double hv = 0.0, ev = 0.0;
-      for (int c = 0; c < n; ++c) hv += h(i, c) * v[c], ev += e(i, c) * v[c];
-      EXPECT_NEAR(hv, val[j] * ev, 1e-8 * scale * (1.0 + mctest::MaxAbs(v))) << i << "," << j;
-    }
+    const std::vector<double> hv = mctest::Apply(h, v), ev = mctest::Apply(e, v);
+    for (int i = 0; i < k; ++i)
+      EXPECT_NEAR(hv[i], val[j] * ev[i], 1e-8 * scale * (1.0 + mctest::MaxAbs(v))) << i << "," << j;
   }
   EXPECT_GE(zeros, n - k);
   std::sort(val.begin(), val.end());

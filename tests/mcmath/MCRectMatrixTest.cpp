@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <tuple>
@@ -36,8 +37,6 @@ Dense WithDependentColumns(std::mt19937_64& g, int n, int p, const std::vector<i
     for (int i = 0; i < n; ++i) d[i][j] = 2.0 * d[i][0] - 0.5 * d[i][j - 1];
   return d;
 }
-
-// ---- Products against dense arithmetic, over shapes -------------------------------------
 
 class RectShapes : public ::testing::TestWithParam<std::tuple<int, int>> {
  protected:
@@ -111,7 +110,6 @@ TEST_P(RectShapes, SymmetricRectangularProductsMatchDense) {
   ASSERT_TRUE(acc.UpdateXXMat2(A, mctest::Rect(b), 0.5));
   ExpectNear(ToRows(acc), Mul(Trans(ab), ab), 1e-12);
 
-  // Size mismatches refuse.
   EXPECT_FALSE(MCSymMatrix(c + 1).ComputeRS(A, rs));
   EXPECT_FALSE(MCSymMatrix(r + 1).ComputeRTransSR(A, out));
   EXPECT_FALSE(acc.UpdateXXMat2(A, mctest::Rect(Random(g, r, 3)), 1.0));
@@ -123,8 +121,6 @@ INSTANTIATE_TEST_SUITE_P(Shapes, RectShapes,
                          ::testing::Values(std::make_tuple(1, 1), std::make_tuple(2, 3),
                                            std::make_tuple(5, 2), std::make_tuple(30, 5),
                                            std::make_tuple(4, 30)));
-
-// ---- Rank tools on matrices with known dependent columns --------------------------------
 
 // The rank tools square their tolerance (they factor cross products), so 1e-8 would sit at
 // the rounding level of the squared lengths.
@@ -138,11 +134,7 @@ class RankTools : public ::testing::TestWithParam<std::tuple<int, int, std::vect
   std::vector<int> dep = std::get<2>(GetParam());
   Dense x = WithDependentColumns(g, n, p, dep);
   MCRectMatrix X = mctest::Rect(x);
-  bool IsDep(int j) const {
-    for (int d : dep)
-      if (d == j) return true;
-    return false;
-  }
+  bool IsDep(int j) const { return std::count(dep.begin(), dep.end(), j) > 0; }
 };
 
 TEST_P(RankTools, RedundantColumnsAndRowsAreFound) {
@@ -163,7 +155,6 @@ TEST_P(RankTools, RedundantColumnsAndRowsAreFound) {
   for (size_t k = 0; k < expected.size(); ++k)
     for (int i = 0; i < n; ++i) EXPECT_EQ(full.GetElem(i, int(k)), x[i][expected[k]]);
 
-  // The same through the transpose, by rows.
   MCRectMatrix xt(X);
   xt.Transpose();
   EXPECT_EQ(xt.FindRedundancies(kRankTol, nonRed, true), static_cast<int>(dep.size()));
@@ -193,7 +184,6 @@ TEST_P(RankTools, ResidualsAreOrthogonalToTheColumns) {
 }
 
 TEST_P(RankTools, GeneralisedInverseSolvesAndReproduces) {
-  // Consistent right-hand side.
   const Dense beta = Random(g, p, 1);
   std::vector<double> b(n), sol;
   for (int i = 0; i < n; ++i)
@@ -254,8 +244,6 @@ INSTANTIATE_TEST_SUITE_P(Dependent, RankTools,
                                            std::make_tuple(30, 6, std::vector<int>{3, 5}),
                                            std::make_tuple(30, 30, std::vector<int>{4, 17})));
 
-// ---- Square solves ----------------------------------------------------------------------
-
 TEST(MCRectMatrixSolve, SquareSystemsAndSingularFallback) {
   std::mt19937_64 g{3};
   for (int n : {1, 2, 5, 30}) {
@@ -278,8 +266,6 @@ TEST(MCRectMatrixSolve, SquareSystemsAndSingularFallback) {
   EXPECT_EQ(S.EstimateLinearGI({1, 3}, sol, 0.0), -1);
   EXPECT_EQ(MCRectMatrix().EstimateLinearGI({}, sol, 1e-8), -1);
 }
-
-// ---- Edge cases -------------------------------------------------------------------------
 
 TEST(MCRectMatrixEdge, EmptyMatrixAndOutOfRange) {
   EXPECT_EQ(MCRectMatrix().GetElem(0, 0), MCMV::Missing());
@@ -373,8 +359,6 @@ TEST(MCRectMatrixEdge, RowMultiplesPivotsAndColumnRedundancies) {
   in.Set(2, true);
   EXPECT_EQ(r.CheckAddColRedundancies(in, out), 2);  // row 0 has two: columns 0 and 2 count
 }
-
-// ---- Shape and copies -------------------------------------------------------------------
 
 TEST(MCRectMatrixShape, ReshapingAndCopies) {
   MCRectMatrix m = mctest::Rect({{1, 2}, {3, 4}, {5, 6}});

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <numeric>
 #include <random>
@@ -57,31 +58,13 @@ TEST(SparseVector, Validity) {
   EXPECT_FALSE(w.ComputeProbabilities(x, 2, 5, p, logTerm));
 }
 
-TEST(SparseVector, InnerProductsMatchDense) {
+TEST(SparseVector, InnerProductOfRawArrays) {
   const int a0[] = {0, 3}, b0[] = {1, 2, 3};
   const double av[] = {5, 7}, bv[] = {1, 1, 1};
   EXPECT_EQ(MCSparseVector::InnerProduct(a0, av, 2, b0, bv, 3), 7.0);
   EXPECT_EQ(MCSparseVector::InnerProduct(a0, av, 0, b0, bv, 3), 0.0);
   EXPECT_TRUE(MCMV::IsMissing(MCSparseVector::InnerProduct(nullptr, av, 2, b0, bv, 3)));
   EXPECT_TRUE(MCMV::IsMissing(MCSparseVector::InnerProduct(a0, av, -1, b0, bv, 3)));
-
-  for (unsigned seed = 1; seed <= 20; ++seed) {
-    std::vector<int> ia, ib;
-    std::vector<double> va, vb;
-    RandomSparse(12, seed, ia, va);
-    RandomSparse(12, seed + 100, ib, vb);
-    const std::vector<double> da = Dense(ia, va, 12), db = Dense(ib, vb, 12);
-    double dense = 0.0;
-    for (int i = 0; i < 12; ++i) dense += da[i] * db[i];
-    EXPECT_NEAR(MCSparseVector::InnerProduct(ia.data(), va.data(), int(ia.size()), ib.data(),
-                                             vb.data(), int(ib.size())),
-                dense, 1e-12);
-    // With a dense vector at an offset.
-    MCSparseVector sa(ia, va);
-    std::vector<double> beta(3 + 12);
-    for (int i = 0; i < 12; ++i) beta[3 + i] = db[i];
-    EXPECT_NEAR(sa.InnerProductWithPart(beta, 3), dense, 1e-12);
-  }
 }
 
 TEST(SparseVector, DenseConversionAndIncrements) {
@@ -110,29 +93,38 @@ TEST(SparseVector, DenseConversionAndIncrements) {
   EXPECT_FALSE(v.IncrementRowPart(s, 0, 2, 1.0));  // column 5 is outside
 }
 
-TEST(SparseVector, OuterProductsMatchDenseUpdate) {
-  for (unsigned seed = 1; seed <= 10; ++seed) {
-    std::vector<int> idx;
-    std::vector<double> val;
-    RandomSparse(9, seed, idx, val);
+// Inner products, and outer products added to a matrix, against dense arithmetic.
+TEST(SparseVector, RandomVectorsMatchDenseArithmetic) {
+  for (unsigned seed = 1; seed <= 20; ++seed) {
+    std::vector<int> idx, ib;
+    std::vector<double> val, vb;
+    RandomSparse(12, seed, idx, val);
+    RandomSparse(12, seed + 100, ib, vb);
     MCSparseVector v(idx, val);
     const int len = v.GetMinVecSize();
-    const std::vector<double> d = Dense(idx, val, len);
+    const std::vector<double> d = Dense(idx, val, len), db = Dense(ib, vb, 12);
+    double dense = 0.0;
+    for (int i = 0; i < len; ++i) dense += d[i] * db[i];
+    EXPECT_NEAR(MCSparseVector::InnerProduct(idx.data(), val.data(), int(idx.size()), ib.data(),
+                                             vb.data(), int(ib.size())),
+                dense, 1e-12);
+    std::vector<double> beta(3 + 12);  // a dense vector at an offset
+    for (int i = 0; i < 12; ++i) beta[3 + i] = db[i];
+    EXPECT_NEAR(v.InnerProductWithPart(beta, 3), dense, 1e-12);
 
-    MCSymMatrix sparse(len), dense(len);
+    MCSymMatrix sparse(len), ref(len);
     sparse.SetElem(0, 0, 1.5);
-    dense.SetElem(0, 0, 1.5);
+    ref.SetElem(0, 0, 1.5);
     ASSERT_TRUE(v.QuadraticOuterProductIncr(sparse, 0.75));
-    dense.UpdateXXPosNegW(d, 0.75);
-    EXPECT_EQ(sparse.AsVectorConst(), dense.AsVectorConst());
+    ref.UpdateXXPosNegW(d, 0.75);
+    EXPECT_EQ(sparse.AsVectorConst(), ref.AsVectorConst());
 
-    // Shifted by an offset into a bigger matrix.
-    MCSymMatrix part(len + 3), ref(len + 3);
+    MCSymMatrix part(len + 3), shiftedRef(len + 3);
     ASSERT_TRUE(v.QuadraticOuterProductPartIncr(part, 2, -2.0));
     std::vector<double> shifted(len + 3, 0.0);
     for (int i = 0; i < len; ++i) shifted[i + 2] = d[i];
-    ref.UpdateXXPosNegW(shifted, -2.0);
-    EXPECT_EQ(part.AsVectorConst(), ref.AsVectorConst());
+    shiftedRef.UpdateXXPosNegW(shifted, -2.0);
+    EXPECT_EQ(part.AsVectorConst(), shiftedRef.AsVectorConst());
     EXPECT_FALSE(v.QuadraticOuterProductPartIncr(part, 4, 1.0));
 
     MCSymMatrix outer(len + 1);
@@ -155,48 +147,34 @@ TEST(SparseVector, OuterIncrementResizesSmallMatrix) {
 
 class Probabilities : public ::testing::TestWithParam<int> {};
 
-TEST_P(Probabilities, StayFiniteAtExtremePredictors) {
-  const int nCat = GetParam();
-  const std::vector<int> idx{0};
-  const std::vector<double> one{1.0};
-  MCSparseVector v(idx, one);
-  for (double eta : {800.0, -1000.0}) {
-    // Category 0 extreme, the others at 0 or 1.
-    std::vector<double> beta(nCat - 1, 0.0), p;
-    beta[0] = eta;
-    if (nCat > 2) beta[1] = 1.0;
-    double logTerm = 0.0;
-    ASSERT_TRUE(v.ComputeProbabilities(beta, nCat, 1, p, logTerm));
-    EXPECT_NEAR(std::accumulate(p.begin(), p.end(), 0.0), 1.0, 1e-12);
-    EXPECT_NEAR(p[0], eta > 0 ? 1.0 : 0.0, 1e-12);
-    if (eta > 0) {
-      EXPECT_NEAR(logTerm, -eta, 1e-9);
-    }
-  }
-}
-
-// Every predictor equal, from far below the underflow limit to beyond the overflow limit,
-// against long double arithmetic, whose exponent range holds exp(800).
-TEST_P(Probabilities, EqualPredictorsMatchExtendedPrecision) {
+// Predictors from far below the underflow limit to beyond the overflow limit, against long
+// double arithmetic, whose exponent range holds exp(800): every predictor equal (closed forms,
+// to 4e-16, subnormal results included), or the first one at eta and the second at 1 (the
+// shifted exponents lose |eta| eps; results below the normal range may be flushed to 0).
+TEST_P(Probabilities, MatchExtendedPrecision) {
   const int nCat = GetParam(), ref = nCat - 1;
   const std::vector<int> idx{0};
   const std::vector<double> one{1.0};
   MCSparseVector v(idx, one);
-  auto near = [](double got, long double want) {
-    const double w = static_cast<double>(want);
-    return std::fabs(got - w) <= 4e-16 * w + 1e-322;  // subnormal results included
-  };
-  for (double eta : {-1000.0, -708.3, -30.0, 0.0, 30.0, 708.3, 708.9, 709.0, 800.0}) {
-    std::vector<double> p;
-    double logTerm = 1.0;
-    ASSERT_TRUE(v.ComputeProbabilities(std::vector<double>(ref, eta), nCat, 1, p, logTerm));
-    const long double e = std::exp(static_cast<long double>(eta));
-    const long double den = 1.0L + ref * e;
-    EXPECT_TRUE(near(p[0], e / den)) << eta << " " << p[0];
-    EXPECT_TRUE(near(p[ref], 1.0L / den)) << eta << " " << p[ref];
-    EXPECT_NEAR(logTerm, static_cast<double>(-std::log1p(ref * e)),
-                1e-15 * std::max(1.0, std::fabs(eta)))
-        << eta;
+  for (bool equal : {true, false}) {
+    for (double eta : {-1000.0, -708.3, -30.0, 0.0, 30.0, 708.3, 708.9, 709.0, 800.0}) {
+      std::vector<double> beta(ref, equal ? eta : 0.0), p;
+      beta[0] = eta;
+      if (!equal && ref > 1) beta[1] = 1.0;
+      double logTerm = 1.0;
+      ASSERT_TRUE(v.ComputeProbabilities(beta, nCat, 1, p, logTerm));
+      long double den = 1.0L;
+      for (double b : beta) den += std::exp(static_cast<long double>(b));
+      for (int c = 0; c <= ref; ++c) {
+        const long double e = c < ref ? std::exp(static_cast<long double>(beta[c])) : 1.0L;
+        const double want = static_cast<double>(e / den);
+        EXPECT_LE(std::fabs(p[c] - want), equal ? 4e-16 * want + 1e-322 : 1e-13 * want + DBL_MIN)
+            << eta << " " << c << " " << p[c];
+      }
+      EXPECT_NEAR(logTerm, static_cast<double>(-std::log(den)),
+                  1e-15 * std::max(1.0, std::fabs(eta)))
+          << eta;
+    }
   }
 }
 

@@ -26,17 +26,14 @@ inline Rows Identity(size_t n) {
   return d;
 }
 
-inline Rows ToRows(const MCCommonMath::MCSymMatrixData& m) {
-  Rows d = Zeros(m.GetNRows(), m.GetNRows());
-  for (int i = 0; i < m.GetNRows(); ++i)
-    for (int j = 0; j < m.GetNRows(); ++j) d[i][j] = m.GetElem(i, j);
-  return d;
-}
+inline int NCols(const MCCommonMath::MCSymMatrixData& m) { return m.GetNRows(); }
+inline int NCols(const MCCommonMath::MCRectMatrix& m) { return m.GetNCols(); }
 
-inline Rows ToRows(const MCCommonMath::MCRectMatrix& m) {
-  Rows d = Zeros(m.GetNRows(), m.GetNCols());
+template <class M>
+Rows ToRows(const M& m) {
+  Rows d = Zeros(m.GetNRows(), NCols(m));
   for (int i = 0; i < m.GetNRows(); ++i)
-    for (int j = 0; j < m.GetNCols(); ++j) d[i][j] = m.GetElem(i, j);
+    for (int j = 0; j < NCols(m); ++j) d[i][j] = m.GetElem(i, j);
   return d;
 }
 
