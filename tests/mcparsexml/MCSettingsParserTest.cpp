@@ -119,6 +119,7 @@ std::pair<MCStatus, std::string> Call(const MCSettingsParser& p, const std::stri
   if (g == "contPred") return {p.GetContPredictors(vs), Show(vs)};
   if (g == "catResp") return {p.GetCatResponseVars(vs), Show(vs)};
   if (g == "contResp") return {p.GetContResponseVars(vs), Show(vs)};
+  if (g == "type") return {MCStatus(), Show(p.GetParameterType(n))};
   ADD_FAILURE() << "no getter " << g;
   return {MCStatus(), ""};
 }
@@ -162,22 +163,16 @@ INSTANTIATE_TEST_SUITE_P(
         GetterCase{"weight", "", 0, "w"}, GetterCase{"target", "", 0, "[y1,y2,]"},
         GetterCase{"inputs", "", 0, "[x1,]"}, GetterCase{"contPred", "", 0, "[c1,c2,]"},
         GetterCase{"catPred", "", 122, "[keep,]"}, GetterCase{"catResp", "", 120, "[keep,]"},
-        GetterCase{"vars", "badList", 108, "[keep,]"}, GetterCase{"var", "target", 121, "keep"}));
+        GetterCase{"vars", "badList", 108, "[keep,]"}, GetterCase{"var", "target", 121, "keep"},
+        GetterCase{"type", "s", 0, "0"}, GetterCase{"type", "d", 0, "1"},
+        GetterCase{"type", "i", 0, "2"}, GetterCase{"type", "t", 0, "3"},
+        GetterCase{"type", "e", 0, "4"}, GetterCase{"type", "fld", 0, "5"},
+        GetterCase{"type", "absent", 0, "6"}, GetterCase{"type", "odd", 0, "6"},
+        GetterCase{"type", "untyped", 0, "6"}));
 
-TEST(MCSettingsParserTest, ParameterTypesAndComplexScopes) {
+TEST(MCSettingsParserTest, ComplexParameterScopes) {
   MCSettingsParser parser;
   Parse(parser, SettingsDoc(kParameters));
-  const std::pair<const char*, int> types[] = {{"s", MCSettingsParser::kString},
-                                               {"d", MCSettingsParser::kDouble},
-                                               {"i", MCSettingsParser::kInteger},
-                                               {"t", MCSettingsParser::kBoolean},
-                                               {"e", MCSettingsParser::kEnum},
-                                               {"fld", MCSettingsParser::kFieldName},
-                                               {"absent", 6},
-                                               {"odd", MCSettingsParser::kUnknownType},
-                                               {"untyped", MCSettingsParser::kUnknownType}};
-  for (const auto& t : types) EXPECT_EQ(parser.GetParameterType(t.first), t.second) << t.first;
-
   const xercesc::DOMElement* cx = parser.GetComplexParameter("cx");
   ASSERT_NE(cx, nullptr);
   EXPECT_EQ(parser.GetComplexParameter("i"), nullptr);  // a Parameter, not complex
@@ -193,36 +188,27 @@ TEST(MCSettingsParserTest, ParameterTypesAndComplexScopes) {
   EXPECT_EQ(parser.GetComplexParameter("inner"), nullptr);
 }
 
-TEST(MCSettingsParserTest, MissingParameterRootGives119) {
-  for (const char* text :
-       {"<PMML><MiningBuildTask><Extension name=\"x\"/></MiningBuildTask></PMML>",
-        "<PMML><Parameters><Parameter name=\"a\" value=\"1\"/></Parameters></PMML>"}) {
+// Without a parse every getter gives 107, after a failed parse too (104 is the parse's), and
+// without the settings' Parameters element 119.
+TEST(MCSettingsParserTest, NoParametersToRead) {
+  const std::pair<const char*, long> documents[] = {
+      {nullptr, 107},
+      {"<PMML><MiningBuildTask>", 107},
+      {"<PMML><MiningBuildTask><Extension name=\"x\"/></MiningBuildTask></PMML>", 119},
+      {"<PMML><Parameters><Parameter name=\"a\" value=\"1\"/></Parameters></PMML>", 119}};
+  for (const auto& [text, code] : documents) {
     MCSettingsParser parser;
-    Parse(parser, text, 119);
-    EXPECT_NE(parser.GetRootElement(), nullptr);
-    int a = 0;
-    ExpectStatus(parser.GetParameter("a", a), 119);
-    std::vector<std::string> v;
-    ExpectStatus(parser.GetVariables("a", v), 119);
+    if (text != nullptr) Parse(parser, text, code == 107 ? 104 : code);
+    EXPECT_EQ(parser.GetStatus().GetErrorCode(), text == nullptr ? 0 : code == 107 ? 104 : code);
+    EXPECT_EQ(parser.GetRootElement() != nullptr, code == 119);
+    for (const char* getter : {"i", "vars", "mi"}) ExpectStatus(Call(parser, getter, "a").first, code);
     EXPECT_EQ(parser.GetComplexParameter("a"), nullptr);
+    EXPECT_EQ(parser.GetParameterType("a"), MCSettingsParser::kUnknownType);
   }
-}
-
-TEST(MCSettingsParserTest, NothingParsedGives107AndBadXml104) {
   MCSettingsParser parser;
-  std::string s;
-  ExpectStatus(parser.GetParameter("a", s), 107);
-  std::vector<std::vector<int>> m;
-  ExpectStatus(parser.GetMatrix("a", m), 107);
-  EXPECT_EQ(parser.GetParameterType("a"), MCSettingsParser::kUnknownType);
   MCVarList list;
   EXPECT_EQ(parser.FillVarList(list, false).GetErrorCode(), 107);
   EXPECT_EQ(parser.FillTransDict(list).GetErrorCode(), 107);
-
-  Parse(parser, "<PMML><MiningBuildTask>", 104);
-  EXPECT_EQ(parser.GetStatus().GetErrorCode(), 104);
-  EXPECT_EQ(parser.GetRootElement(), nullptr);
-  ExpectStatus(parser.GetParameter("a", s), 107);
 }
 
 TEST(MCPMMLParserTest, SetModelElmtTakesOnlyElementsOfItsDocument) {
