@@ -2,18 +2,15 @@
 
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "IMCEncoder.h"
 #include "MCMV.h"
-#include "MetadataTestUtil.h"
 
 namespace {
 
 using namespace MCCommonMetadata;
-using metadata_test::ExpectReadFailure;
 
 const double kMiss = MCMV::Missing();
 
@@ -131,37 +128,5 @@ INSTANTIATE_TEST_SUITE_P(Encoders, NumericMissingTest,
                                            []() -> IMCEncoder* {
                                              return new MCRoundEncoder(IMCVariable::kAsIs);
                                            }));
-
-// Each reader refuses its own malformed streams with its message.
-TEST(EncoderStreamTest, MalformedStreamsPrintAndThrow) {
-  const std::string cat = "\n<Obj name=\"MCCatNumEncoder\">\n<Int value=\"";
-  const struct {
-    IMCEncoder* encoder;
-    std::string text, name;
-  } streams[] = {{new MCContEncoder(), cat + "0\"/>", "MCContEncoder"},
-                 {new MCContEncoder(),
-                  "\n<Obj name=\"MCContEncoder\">\n<Int value=\"3\"/>\n<Int value=\"0\"/>"
-                  "\n<Int value=\"-1\"/>\n</Obj>",
-                  "MCContEncoder"},
-                 {new MCCatNumEncoder(),
-                  cat + "2\"/>\n<Double value=\"1\"/>\n<Double value=\"1\"/>", "MCCatNumEncoder"},
-                 {new MCCatNumEncoder(),
-                  cat + "1\"/>\n<Double value=\"nan\"/>\n<Int value=\"0\"/>\n<Int value=\"0\"/>"
-                        "\n<Int value=\"0\"/>\n</Obj>",
-                  "MCCatNumEncoder"},
-                 {new MCStringEncoder(),
-                  "\n<Obj name=\"MCStringEncoder\">\n<Int value=\"1\"/>\n<String value=\"a\"/>"
-                  "\n<Int value=\"0\"/>\n<Int value=\"0\"/>",
-                  "MCStringEncoder"},
-                 {new MCRoundEncoder(),
-                  "\n<Obj name=\"MCRoundEncoder\">\n<Int value=\"1\"/>\n<Int value=\"1\"/>"
-                  "\n<Double value=\"2\"/>\n<Double value=\"1\"/>",
-                  "MCRoundEncoder from XML"}};
-  for (const auto& s : streams) {
-    std::unique_ptr<IMCEncoder> e(s.encoder);
-    std::istringstream is(s.text);
-    ExpectReadFailure([&] { e->ReadObjectXML(is); }, "Failure reading " + s.name + "!\n");
-  }
-}
 
 }  // namespace

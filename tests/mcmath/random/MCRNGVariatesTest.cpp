@@ -88,21 +88,15 @@ TEST(MCRNGNormalTest, ParametersOwnedSourcesAndFit) {
                          [](double v) { return MCDistFun::CdfNorm(v, 1.0, 2.0); });
 }
 
-TEST(MCRNGBetaTest, ShapeOneCasesInvertTheDistribution) {
-  ScriptedRNG u({0.3, 0.25, 0.0, 0.25, 0.0, 0.1});
-  MCRNGBeta b;
+TEST(MCRNGBetaTest, ParametersPerCallAndInvalidShapes) {
+  ScriptedRNG u({0.25});
+  MCRNGBeta b, invalid(0, 2);  // becomes (1, 1)
   b.SetURNGenerator(u);
-  EXPECT_EQ(b.GetNext(), 0.3);             // (1, 1): the uniform
-  EXPECT_DOUBLE_EQ(b.GetNext(2, 1), 0.5);  // u^(1/a)
-  EXPECT_EQ(b.GetNext(2, 1), 0.0);         // u = 0
-  EXPECT_DOUBLE_EQ(b.GetNext(1, 2), 0.5);  // 1 - u^(1/b)
-  EXPECT_EQ(b.GetNext(1, 2), 1.0);         // u = 0
-  EXPECT_EQ(b.GetNext(1e-3, 1), 0.0);      // ln(0.1)/a below -708
-  EXPECT_EQ(b.GetNext(0.5, -1), -1.0);
-  EXPECT_EQ(u.Calls(), 6);
-  MCRNGBeta invalid(0, 2);  // becomes (1, 1)
   invalid.SetURNGenerator(u);
-  EXPECT_EQ(invalid.GetNext(), 0.3);
+  EXPECT_DOUBLE_EQ(b.GetNext(2, 1), 0.5);
+  EXPECT_EQ(b.GetNext(0.5, -1), -1.0);
+  EXPECT_EQ(invalid.GetNext(), 0.25);
+  EXPECT_EQ(u.Calls(), 2);
 }
 
 struct BetaBranch {
@@ -124,12 +118,18 @@ TEST_P(BetaBranchTest, ValueAndDraws) {
   EXPECT_EQ(u.Calls(), c.draws);
 }
 
-// Johnk (shapes below 1) redraws a zero and accepts X + Y <= 1; after 5000 rejections both
+// A shape of 1 inverts the distribution: the uniform, u^(1/a), 1 - u^(1/b), also at u = 0 and
+// where ln(u)/a is below -708. Johnk (shapes below 1) redraws a zero and accepts X + Y <= 1; after 5000 rejections both
 // methods fall back on the inverse (the arcsine quantile; the Beta(2, 2) cdf 3x^2 - 2x^3 =
 // 0.2). The normal envelope at u = 0.5: z = A(1.1311 * 0.5 + 0.5 - 1), x = 0.5 + z/(2 sqrt 2).
 INSTANTIATE_TEST_SUITE_P(
     Branches, BetaBranchTest,
     ::testing::Values(
+        BetaBranch{"uniform", 1, 1, {0.3}, 1, 0.3, 0}, BetaBranch{"power", 2, 1, {0.25}, 1, 0.5, 1e-16},
+        BetaBranch{"powerOfZero", 2, 1, {0.0}, 1, 0.0, 0},
+        BetaBranch{"reflected", 1, 2, {0.25}, 1, 0.5, 1e-16},
+        BetaBranch{"reflectedOfZero", 1, 2, {0.0}, 1, 1.0, 0},
+        BetaBranch{"underflow", 1e-3, 1, {0.1}, 1, 0.0, 0},
         BetaBranch{"johnk", 0.5, 0.5, {0.0, 0.25, 0.81}, 3, 0.0625 / (0.0625 + 0.6561), 1e-16},
         BetaBranch{
             "johnkFallback", 0.5, 0.5, {0.9}, 10001, std::pow(std::sin(kPi * 0.45), 2), 1e-8},
@@ -163,11 +163,8 @@ INSTANTIATE_TEST_SUITE_P(Shapes, MCRNGBetaFitTest,
 TEST(MCRNGBinomialTest, EdgeCases) {
   MCRNGBinomial b(10.5, 0.3);  // stored as (0, 0)
   EXPECT_EQ(b.GetNext(), 0.0);
-  EXPECT_EQ(b.GetNext(-1, 0.5), 0.0);
-  EXPECT_EQ(b.GetNext(5, 1.5), 0.0);
-  EXPECT_EQ(b.GetNext(5, 0), 0.0);
-  EXPECT_EQ(b.GetNext(10, 1), 10.0);
-  EXPECT_EQ(b.GetNext(1001, 1), 1001.0);
+  const double cases[][3] = {{-1, 0.5, 0}, {5, 1.5, 0}, {5, 0, 0}, {10, 1, 10}, {1001, 1, 1001}};
+  for (const auto& c : cases) EXPECT_EQ(b.GetNext(c[0], c[1]), c[2]) << c[0] << " " << c[1];
   ScriptedRNG u({0.1, 0.5, 0.2, 0.31, 0.3});
   b.SetURNGenerator(u);
   b.SetParameters(5, 0.3);
