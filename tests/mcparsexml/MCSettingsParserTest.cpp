@@ -201,7 +201,8 @@ TEST(MCSettingsParserTest, NoParametersToRead) {
     if (text != nullptr) Parse(parser, text, code == 107 ? 104 : code);
     EXPECT_EQ(parser.GetStatus().GetErrorCode(), text == nullptr ? 0 : code == 107 ? 104 : code);
     EXPECT_EQ(parser.GetRootElement() != nullptr, code == 119);
-    for (const char* getter : {"i", "vars", "mi"}) ExpectStatus(Call(parser, getter, "a").first, code);
+    for (const char* getter : {"i", "vars", "mi"})
+      ExpectStatus(Call(parser, getter, "a").first, code);
     EXPECT_EQ(parser.GetComplexParameter("a"), nullptr);
     EXPECT_EQ(parser.GetParameterType("a"), MCSettingsParser::kUnknownType);
   }

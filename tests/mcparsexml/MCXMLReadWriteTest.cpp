@@ -35,8 +35,9 @@ TEST(MCXMLReadWriteTest, ReadsStreamsAndWritesFilesThatReadBack) {
   ASSERT_TRUE(rw.GetInitStatus().IsOK());
   EXPECT_EQ(rw.GetDocument(), nullptr);
   EXPECT_EQ(rw.WriteFromDOM(TempPath("null.xml"), nullptr).GetErrorCode(), 118);
-  std::istringstream in("garbage<PMML><DataDictionary><DataField name=\"\xC3\xA5ge\">t\xC3\xA9xt"
-                        "</DataField></DataDictionary></PMML>");
+  std::istringstream in(
+      "garbage<PMML><DataDictionary><DataField name=\"\xC3\xA5ge\">t\xC3\xA9xt"
+      "</DataField></DataDictionary></PMML>");
   in.seekg(7);
   ASSERT_TRUE(rw.ParseToDOM(in).IsOK());
   const std::string path = TempPath("written.xml");

@@ -57,37 +57,51 @@ TEST(MCXMLStringTest, UTF8AndUTF16Convert) {
   EXPECT_TRUE(XStrEqualsUTF8Str(nullptr, nullptr));
 }
 
-// The attribute readers' result: 0 read, 1 refused, -1 absent (text null); out changes only
-// when read. The integer reader takes any sign (0), only positive (1) or only non-positive (-1).
+// The attribute readers' result: 0 read, 1 refused, -1 absent (text null); out, which starts
+// at -99, changes only when read. The integer reader takes any sign (0), only positive (1) or
+// only non-positive (-1); kDouble marks the double reader.
 TEST_F(MCXMLUtilTest, NumberAttributes) {
-  const struct {
-    const char* text;
-    int sign, result, value;
-  } ints[] = {{"0", 0, 0, 0},          {"-1", 0, 1, -99},          {"0", 1, 1, -99},
-              {"-7", -1, 0, -7},        {" +12 ", 0, 0, 12},        {"2147483647", 1, 0, INT_MAX},
-              {"-2147483648", -1, 0, INT_MIN}, {"2147483648", -1, 1, -99}, {"1.0", -1, 1, -99},
-              {"12abc", -1, 1, -99},    {"", -1, 1, -99},           {nullptr, -1, -1, -99}};
-  for (const auto& c : ints) {
-    Parse(c.text == nullptr ? "<e/>" : std::string("<e v=\"") + c.text + "\"/>");
-    int out = -99;
-    EXPECT_EQ(GetIntAttribute(Root(), "v", c.sign, out), c.result) << c.text << " " << c.sign;
-    EXPECT_EQ(out, c.value) << c.text;
-  }
+  const int kDouble = 2;
   const double kMax = std::numeric_limits<double>::max();
   const struct {
     const char* text;
-    int result;
+    int sign, result;
     double value;
-  } doubles[] = {{"-2E-3", 0, -0.002},   {" .5 ", 0, 0.5},   {"NaN", 0, MCMV::Missing()},
-                 {"1.79769313486232e+308", 0, kMax},       {"-1e400", 0, -kMax},
-                 {"INF", 1, 42.0},       {" 5e-324", 0, 5e-324}, {"-2.5e-320", 0, -2.5e-320},
-                 {"1e-400", 0, 0.0},     {"nan", 1, 42.0},   {"1,5", 1, 42.0},
-                 {"", 1, 42.0},          {nullptr, -1, 42.0}};
-  for (const auto& c : doubles) {
+  } cases[] = {{"0", 0, 0, 0},
+               {"-1", 0, 1, -99},
+               {"0", 1, 1, -99},
+               {"-7", -1, 0, -7},
+               {" +12 ", 0, 0, 12},
+               {"2147483647", 1, 0, INT_MAX},
+               {"-2147483648", -1, 0, INT_MIN},
+               {"2147483648", -1, 1, -99},
+               {"1.0", -1, 1, -99},
+               {"12abc", -1, 1, -99},
+               {"", -1, 1, -99},
+               {nullptr, -1, -1, -99},
+               {"-2E-3", kDouble, 0, -0.002},
+               {" .5 ", kDouble, 0, 0.5},
+               {"NaN", kDouble, 0, MCMV::Missing()},
+               {"1.79769313486232e+308", kDouble, 0, kMax},
+               {"-1e400", kDouble, 0, -kMax},
+               {"INF", kDouble, 1, -99},
+               {" 5e-324", kDouble, 0, 5e-324},
+               {"-2.5e-320", kDouble, 0, -2.5e-320},
+               {"1e-400", kDouble, 0, 0.0},
+               {"nan", kDouble, 1, -99},
+               {"1,5", kDouble, 1, -99},
+               {"", kDouble, 1, -99},
+               {nullptr, kDouble, -1, -99}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.text != nullptr ? c.text : "(absent)") + " " +
+                 std::to_string(c.sign));
     Parse(c.text == nullptr ? "<e/>" : std::string("<e v=\"") + c.text + "\"/>");
-    double out = 42.0;
-    EXPECT_EQ(GetDoubleAttribute(Root(), "v", out), c.result) << c.text;
-    EXPECT_EQ(out, c.value) << c.text;
+    double out = -99;
+    int intOut = -99;
+    EXPECT_EQ(c.sign == kDouble ? GetDoubleAttribute(Root(), "v", out)
+                                : GetIntAttribute(Root(), "v", c.sign, intOut),
+              c.result);
+    EXPECT_EQ(c.sign == kDouble ? out : intOut, c.value);
   }
 }
 
@@ -202,11 +216,17 @@ TEST_F(MCXMLUtilTest, BuildsAndEditsElements) {
 // Numbers in the text of the element and its descendants, in document order as the text
 // content has it (comments left out); any word that is no number refuses the list.
 TEST_F(MCXMLUtilTest, AssemblesNumberLists) {
-  Parse("<r><a>1 2.5\n\t-3E2   NaN </a><b>4 five 6</b><c>7 INF</c><d>  </d>"
-        "<e>1 <b>2 <c>3</c><!-- 9 --></b> 4<![CDATA[ 5 ]]><d/>6</e><f>7<f/>8</f></r>");
+  Parse(
+      "<r><a>1 2.5\n\t-3E2   NaN </a><b>4 five 6</b><c>7 INF</c><d>  </d>"
+      "<e>1 <b>2 <c>3</c><!-- 9 --></b> 4<![CDATA[ 5 ]]><d/>6</e><f>7<f/>8</f></r>");
   const std::pair<const char*, std::vector<double>> lists[] = {
-      {"a", {1.0, 2.5, -300.0, MCMV::Missing()}}, {"b", {-1}}, {"c", {-1}}, {"d", {}},
-      {"e", {1, 2, 3, 4, 5, 6}}, {"f", {78}}, {"zz", {-1}}};
+      {"a", {1.0, 2.5, -300.0, MCMV::Missing()}},
+      {"b", {-1}},
+      {"c", {-1}},
+      {"d", {}},
+      {"e", {1, 2, 3, 4, 5, 6}},
+      {"f", {78}},
+      {"zz", {-1}}};
   for (const auto& [tag, want] : lists) {
     std::vector<double> values = {-1};
     const bool ok = want != std::vector<double>{-1};

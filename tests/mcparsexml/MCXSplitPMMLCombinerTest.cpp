@@ -54,8 +54,8 @@ std::vector<std::string> Segments(const DOMElement* root) {
   using MCComXPrsUtil::TagNameEquals;
   std::vector<std::string> out;
   const auto simple = [](const DOMElement* p) { return Attr(p, "field") + "=" + Attr(p, "value"); };
-  for (const DOMElement* segment :
-       Children(GetFirstChildElmt(GetFirstChildElmt(root, "MiningModel"), "Segmentation"), "Segment")) {
+  for (const DOMElement* segment : Children(
+           GetFirstChildElmt(GetFirstChildElmt(root, "MiningModel"), "Segmentation"), "Segment")) {
     const DOMElement* predicate = GetFirstChildElmt(segment, nullptr);
     std::string text = TagNameEquals(predicate, "SimplePredicate") ? simple(predicate) : "?";
     if (TagNameEquals(predicate, "CompoundPredicate")) {

@@ -150,8 +150,8 @@ IMCEncoder* AssignedCopy(const IMCEncoder& e) {
 
 // The counts and indexes a list keeps.
 std::vector<int> Indexes(const MCVarList& l) {
-  return {l.Size(), l.GetNumContVar(), l.GetNumCatVar(), l.GetTargetIndex(), l.GetTargetRespIndex(),
-          l.GetFreqWeightIndex()};
+  return {l.Size(),           l.GetNumContVar(),      l.GetNumCatVar(),
+          l.GetTargetIndex(), l.GetTargetRespIndex(), l.GetFreqWeightIndex()};
 }
 
 // Generated lists of every kind of variable, with infinities, NaN, 1/3, 0.1 + 0.2 beside 0.3,

@@ -42,32 +42,28 @@ struct NormalCase {
   long draws;
 };
 
-class KindermanRamageTest : public ::testing::TestWithParam<NormalCase> {};
-
-TEST_P(KindermanRamageTest, RegionRangeSignAndDraws) {
-  const NormalCase& c = GetParam();
-  ScriptedRNG u(c.uniforms);
-  MCRNGNormal n;
-  n.SetURNGenerator(u);
-  const double z = n.GetNext();
-  EXPECT_EQ(u.Calls(), c.draws);
-  EXPECT_EQ(z < 0, c.negative) << z;
-  EXPECT_GE(std::fabs(z), c.lo);
-  EXPECT_LE(std::fabs(z), c.hi);
+TEST(KindermanRamageTest, RegionRangeSignAndDraws) {
+  const NormalCase cases[] = {
+      {"central", {0.5, 0.25}, 0.408, 0.409, true, 2},
+      {"tail", {0.98, 0.5, 0.5}, kA, 10, false, 3},
+      {"tailRejectNegative", {0.99, 0.99, 0.01, 0.5, 0.5}, kA, 10, true, 5},
+      {"region3Box", {0.96, 0.2, 0.5}, 2.0898, 2.0899, false, 3},
+      {"region4Box", {0.93, 0.5, 0.3}, 0.811, 0.812, true, 3},
+      {"region4ByDensity", {0.93, 0.95, 0.95}, 1.529, 1.531, true, 3},
+      {"region4DensityReject", {0.93, 0.95, 0.99, 0.5, 0.3}, 0.811, 0.812, true, 5},
+      {"region5NegativeT", {0.9, 0.9, 0.95, 0.1, 0.2}, 0.42, 0.4203, false, 5}};
+  for (const NormalCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedRNG u(c.uniforms);
+    MCRNGNormal n;
+    n.SetURNGenerator(u);
+    const double z = n.GetNext();
+    EXPECT_EQ(u.Calls(), c.draws);
+    EXPECT_EQ(z < 0, c.negative) << z;
+    EXPECT_GE(std::fabs(z), c.lo);
+    EXPECT_LE(std::fabs(z), c.hi);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Regions, KindermanRamageTest,
-    ::testing::Values(
-        NormalCase{"central", {0.5, 0.25}, 0.408, 0.409, true, 2},
-        NormalCase{"tail", {0.98, 0.5, 0.5}, kA, 10, false, 3},
-        NormalCase{"tailRejectNegative", {0.99, 0.99, 0.01, 0.5, 0.5}, kA, 10, true, 5},
-        NormalCase{"region3Box", {0.96, 0.2, 0.5}, 2.0898, 2.0899, false, 3},
-        NormalCase{"region4Box", {0.93, 0.5, 0.3}, 0.811, 0.812, true, 3},
-        NormalCase{"region4ByDensity", {0.93, 0.95, 0.95}, 1.529, 1.531, true, 3},
-        NormalCase{"region4DensityReject", {0.93, 0.95, 0.99, 0.5, 0.3}, 0.811, 0.812, true, 5},
-        NormalCase{"region5NegativeT", {0.9, 0.9, 0.95, 0.1, 0.2}, 0.42, 0.4203, false, 5}),
-    [](const ::testing::TestParamInfo<NormalCase>& i) { return std::string(i.param.name); });
 
 TEST(MCRNGNormalTest, ParametersOwnedSourcesAndFit) {
   ScriptedRNG u({0.5, 0.25});
@@ -107,41 +103,38 @@ struct BetaBranch {
   double expected, tol;
 };
 
-class BetaBranchTest : public ::testing::TestWithParam<BetaBranch> {};
-
-TEST_P(BetaBranchTest, ValueAndDraws) {
-  const BetaBranch& c = GetParam();
-  ScriptedRNG u(c.uniforms);
-  MCRNGBeta b(c.a, c.b);
-  b.SetURNGenerator(u);
-  EXPECT_NEAR(b.GetNext(), c.expected, c.tol);
-  EXPECT_EQ(u.Calls(), c.draws);
-}
-
 // A shape of 1 inverts the distribution: the uniform, u^(1/a), 1 - u^(1/b), also at u = 0 and
-// where ln(u)/a is below -708. Johnk (shapes below 1) redraws a zero and accepts X + Y <= 1; after 5000 rejections both
-// methods fall back on the inverse (the arcsine quantile; the Beta(2, 2) cdf 3x^2 - 2x^3 =
-// 0.2). The normal envelope at u = 0.5: z = A(1.1311 * 0.5 + 0.5 - 1), x = 0.5 + z/(2 sqrt 2).
-INSTANTIATE_TEST_SUITE_P(
-    Branches, BetaBranchTest,
-    ::testing::Values(
-        BetaBranch{"uniform", 1, 1, {0.3}, 1, 0.3, 0}, BetaBranch{"power", 2, 1, {0.25}, 1, 0.5, 1e-16},
-        BetaBranch{"powerOfZero", 2, 1, {0.0}, 1, 0.0, 0},
-        BetaBranch{"reflected", 1, 2, {0.25}, 1, 0.5, 1e-16},
-        BetaBranch{"reflectedOfZero", 1, 2, {0.0}, 1, 1.0, 0},
-        BetaBranch{"underflow", 1e-3, 1, {0.1}, 1, 0.0, 0},
-        BetaBranch{"johnk", 0.5, 0.5, {0.0, 0.25, 0.81}, 3, 0.0625 / (0.0625 + 0.6561), 1e-16},
-        BetaBranch{
-            "johnkFallback", 0.5, 0.5, {0.9}, 10001, std::pow(std::sin(kPi * 0.45), 2), 1e-8},
-        BetaBranch{"envelope",
-                   2,
-                   2,
-                   {0.5},
-                   3,
-                   0.5 + kA*(1.13113163544418 * 0.5 - 0.5) / std::sqrt(8.0),
-                   1e-15},
-        BetaBranch{"envelopeFallback", 2, 2, {0.2, 0.2, 0.9}, 15001, 0.28714072541674047, 1e-8}),
-    [](const ::testing::TestParamInfo<BetaBranch>& i) { return std::string(i.param.name); });
+// where ln(u)/a is below -708. Johnk (shapes below 1) redraws a zero and accepts X + Y <= 1; after
+// 5000 rejections both methods fall back on the inverse (the arcsine quantile; the Beta(2, 2) cdf
+// 3x^2 - 2x^3 = 0.2). The normal envelope at u = 0.5: z = A(1.1311 * 0.5 + 0.5 - 1), x = 0.5 + z/(2
+// sqrt 2).
+TEST(BetaBranchTest, ValueAndDraws) {
+  const BetaBranch cases[] = {
+      {"uniform", 1, 1, {0.3}, 1, 0.3, 0},
+      {"power", 2, 1, {0.25}, 1, 0.5, 1e-16},
+      {"powerOfZero", 2, 1, {0.0}, 1, 0.0, 0},
+      {"reflected", 1, 2, {0.25}, 1, 0.5, 1e-16},
+      {"reflectedOfZero", 1, 2, {0.0}, 1, 1.0, 0},
+      {"underflow", 1e-3, 1, {0.1}, 1, 0.0, 0},
+      {"johnk", 0.5, 0.5, {0.0, 0.25, 0.81}, 3, 0.0625 / (0.0625 + 0.6561), 1e-16},
+      {"johnkFallback", 0.5, 0.5, {0.9}, 10001, std::pow(std::sin(kPi * 0.45), 2), 1e-8},
+      {"envelope",
+       2,
+       2,
+       {0.5},
+       3,
+       0.5 + kA * (1.13113163544418 * 0.5 - 0.5) / std::sqrt(8.0),
+       1e-15},
+      {"envelopeFallback", 2, 2, {0.2, 0.2, 0.9}, 15001, 0.28714072541674047, 1e-8}};
+  for (const BetaBranch& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedRNG u(c.uniforms);
+    MCRNGBeta b(c.a, c.b);
+    b.SetURNGenerator(u);
+    EXPECT_NEAR(b.GetNext(), c.expected, c.tol);
+    EXPECT_EQ(u.Calls(), c.draws);
+  }
+}
 
 class MCRNGBetaFitTest : public ::testing::TestWithParam<std::pair<double, double>> {};
 
