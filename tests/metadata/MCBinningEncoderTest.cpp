@@ -15,16 +15,11 @@ using MCCommonMetadata::MCBinningEncoder;
 constexpr double kLowest = std::numeric_limits<double>::lowest();
 constexpr double kHighest = std::numeric_limits<double>::max();
 
-TEST(MCBinningEncoderTest, EqualWidthBins) {
+// Where a value falls is the binary search's test below.
+TEST(MCBinningEncoderTest, EqualWidthBinsAndMissingValues) {
   MCBinningEncoder b(0, 10, 5);
   EXPECT_EQ(b.GetNumberOfCategories(), 5);
   EXPECT_EQ(b.GetBinningCutpoints(), (std::vector<double>{2, 4, 6, 8}));
-  EXPECT_EQ(b.Encode(2), 0);
-  EXPECT_EQ(b.Encode(2.0001), 1);
-  EXPECT_EQ(b.Encode(8), 3);
-  EXPECT_EQ(b.Encode(8.5), 4);
-  EXPECT_EQ(b.Encode(11), 4);
-  EXPECT_EQ(b.Encode(-5), 0);
   EXPECT_EQ(b.Encode(MCMV::Missing()), -1);
   EXPECT_EQ(b.Encode(std::nan("")), -1);
   EXPECT_TRUE(MCBinningEncoder(0, 1, 1).GetBinningCutpoints().empty());
