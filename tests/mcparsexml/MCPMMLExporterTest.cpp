@@ -100,62 +100,53 @@ TEST_F(PMMLExporterTest, LabelsOfAnotherCategoryCountAreLeftOut) {
 // XML 1.0 document cannot hold, or string categories that would be read back as one, make the
 // variable's field impossible to write: 102 too. The status names the index; the fields
 // before it are kept.
-struct RefusedCase {
-  const char* name;
-  long code;
-  int index;
-  std::size_t fieldsBefore;
-  std::function<void(MCVarList&)> spoil;
-  std::vector<int> indices = {};
-};
-void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
-
-class PMMLRefusedFieldTest : public PMMLExporterTest,
-                             public ::testing::WithParamInterface<RefusedCase> {};
-
-TEST_P(PMMLRefusedFieldTest, StatusNamesTheIndex) {
-  GetParam().spoil(list_);
-  MCPMMLExporter exporter(nullptr);
-  MCStatus status;
-  Owned dict = Dictionary(exporter, GetParam().indices, status);
-  EXPECT_EQ(status.GetErrorCode(), GetParam().code);
-  EXPECT_EQ(status.GetDiscreteDatum(0), GetParam().index);
-  ASSERT_NE(dict, nullptr);
-  EXPECT_EQ(dict->GetNumChildren(), GetParam().fieldsBefore);
+TEST_F(PMMLExporterTest, RefusedFieldStatusNamesTheIndex) {
+  const auto unspoilt = [](MCVarList&) {};
+  const struct {
+    const char* name;
+    long code;
+    int index;
+    std::size_t fieldsBefore;
+    std::function<void(MCVarList&)> spoil;
+    std::vector<int> indices = {};
+  } cases[] = {
+      {"IndexBeyondTheList", 101, 6, 1, unspoilt, {4, 6, 0}},
+      {"NegativeIndex", 101, -1, 1, unspoilt, {4, -1, 0}},
+      {"EmptySlot", 102, 3, 3,
+       [](MCVarList& l) {
+         std::ostringstream os;
+         l.WriteObjectXML(os, 0);
+         std::istringstream is(os.str().substr(0, os.str().find("<Obj name=\"MCStringEncoder\">")));
+         metadata_test::ExpectReadFailure([&] { l.ReadObjectXML(is); },
+                                          "Failure reading MCStringEncoder!\n");
+       }},
+      {"ControlInName", 102, 6, 5,
+       [](MCVarList& l) { l.AddContVar("a\x01", "", IMCVariable::kInput); }},
+      {"ControlInLabel", 102, 1, 1,
+       [](MCVarList& l) { l.GetVarAt(1)->SetVariableLabel("bell\x07"); }},
+      {"ControlInCategory", 102, 3, 3,
+       [](MCVarList& l) { l.GetEncoderAt(3)->Encode(std::string("\x0B")); }},
+      {"NonCharacterInValueLabel", 102, 3, 3,
+       [](MCVarList& l) { l.GetEncoderAt(3)->SetValueLabel(0, "\xEF\xBF\xBF"); }},
+      {"ControlInMissingLabel", 102, 2, 2,
+       [](MCVarList& l) { l.GetEncoderAt(2)->AddDiscreteUserMissing(7.0, "\x1B"); }},
+      {"CategoriesAlikeInUtf8", 102, 3, 3, [](MCVarList& l) {
+         l.GetEncoderAt(3)->Encode(std::string("caf\xE9"));
+         l.GetEncoderAt(3)->Encode(std::string("caf\xC3\xA9"));
+       }}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    list_ = metadata_test::SampleList();
+    c.spoil(list_);
+    MCPMMLExporter exporter(nullptr);
+    MCStatus status;
+    Owned dict = Dictionary(exporter, c.indices, status);
+    EXPECT_EQ(status.GetErrorCode(), c.code);
+    EXPECT_EQ(status.GetDiscreteDatum(0), c.index);
+    ASSERT_NE(dict, nullptr);
+    EXPECT_EQ(dict->GetNumChildren(), c.fieldsBefore);
+  }
 }
-
-void Unspoilt(MCVarList&) {}
-
-INSTANTIATE_TEST_SUITE_P(
-    Fields, PMMLRefusedFieldTest,
-    ::testing::Values(
-        RefusedCase{"IndexBeyondTheList", 101, 6, 1, Unspoilt, {4, 6, 0}},
-        RefusedCase{"NegativeIndex", 101, -1, 1, Unspoilt, {4, -1, 0}},
-        RefusedCase{"EmptySlot", 102, 3, 3,
-                    [](MCVarList& l) {
-                      std::ostringstream os;
-                      l.WriteObjectXML(os, 0);
-                      std::istringstream is(
-                          os.str().substr(0, os.str().find("<Obj name=\"MCStringEncoder\">")));
-                      metadata_test::ExpectReadFailure([&] { l.ReadObjectXML(is); },
-                                                       "Failure reading MCStringEncoder!\n");
-                    }},
-        RefusedCase{"ControlInName", 102, 6, 5,
-                    [](MCVarList& l) { l.AddContVar("a\x01", "", IMCVariable::kInput); }},
-        RefusedCase{"ControlInLabel", 102, 1, 1,
-                    [](MCVarList& l) { l.GetVarAt(1)->SetVariableLabel("bell\x07"); }},
-        RefusedCase{"ControlInCategory", 102, 3, 3,
-                    [](MCVarList& l) { l.GetEncoderAt(3)->Encode(std::string("\x0B")); }},
-        RefusedCase{"NonCharacterInValueLabel", 102, 3, 3,
-                    [](MCVarList& l) { l.GetEncoderAt(3)->SetValueLabel(0, "\xEF\xBF\xBF"); }},
-        RefusedCase{"ControlInMissingLabel", 102, 2, 2,
-                    [](MCVarList& l) { l.GetEncoderAt(2)->AddDiscreteUserMissing(7.0, "\x1B"); }},
-        RefusedCase{"CategoriesAlikeInUtf8", 102, 3, 3,
-                    [](MCVarList& l) {
-                      l.GetEncoderAt(3)->Encode(std::string("caf\xE9"));
-                      l.GetEncoderAt(3)->Encode(std::string("caf\xC3\xA9"));
-                    }}),
-    [](const ::testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.name); });
 
 TEST(PMMLExporterTextTest, HeaderExtensionAndStatisticsRefuseWhatXmlCannotHold) {
   MCPMMLExporter exporter(nullptr);
@@ -184,20 +175,18 @@ TEST(PMMLExporterTextTest, HeaderExtensionAndStatisticsRefuseWhatXmlCannotHold) 
 }
 
 // A yes at any question, the one after the loop included, discards the dictionary.
-class PMMLCancelTest : public PMMLExporterTest, public ::testing::WithParamInterface<int> {};
-
-TEST_P(PMMLCancelTest, CancelGivesStatus1AndNoDictionary) {
-  CountingCancel cancel(GetParam());
-  MCPMMLExporter exporter(&cancel);
-  Owned sentinel(XMLElement::Create("sentinel"));
-  XMLElement* out = sentinel.get();  // must be overwritten
-  const MCStatus status = exporter.ExportDataDictionary(list_, {}, out);
-  EXPECT_EQ(out, nullptr);
-  EXPECT_TRUE(status.IsError());
-  EXPECT_EQ(status.GetErrorCode(), 1);
-  EXPECT_EQ(cancel.fCalls, GetParam() + 1);  // a yes is remembered, not asked again
+TEST_F(PMMLExporterTest, CancelGivesStatus1AndNoDictionary) {
+  for (int yesAt : {0, 2, 5}) {
+    CountingCancel cancel(yesAt);
+    MCPMMLExporter exporter(&cancel);
+    Owned sentinel(XMLElement::Create("sentinel"));
+    XMLElement* out = sentinel.get();  // must be overwritten
+    const MCStatus status = exporter.ExportDataDictionary(list_, {}, out);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_TRUE(status.IsError());
+    EXPECT_EQ(status.GetErrorCode(), 1);
+    EXPECT_EQ(cancel.fCalls, yesAt + 1);  // a yes is remembered, not asked again
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Questions, PMMLCancelTest, ::testing::Values(0, 2, 5));
 
 }  // namespace

@@ -91,128 +91,113 @@ struct FieldsCase {
   std::vector<std::string> names = {};
   bool bins = false;
 };
-void PrintTo(const FieldsCase& c, std::ostream* os) { *os << c.name; }
-
-class MCPMMLParserFields : public testing::TestWithParam<FieldsCase> {};
-
-TEST_P(MCPMMLParserFields, StatusAndList) {
-  const FieldsCase& c = GetParam();
-  MCPMMLParser unparsed;
-  Parsed doc(c.document);
-  MCVarList list;
-  const MCPMMLParser& parser = c.document.empty() ? unparsed : doc.parser;
-  EXPECT_EQ(parser.FillVarList(list, c.names, c.bins).GetErrorCode(), c.code);
-  EXPECT_EQ(Describe(list), c.read);
-}
-
 const std::string kAB = Field("a", "continuous", "float") + Field("b", "continuous", "float");
 const std::string kXY = Field("x", "continuous", "double") + Field("y", "continuous", "double");
 const std::string kBinnedX = Binned("x", {"0", "10", "25", "40"});
 
-INSTANTIATE_TEST_SUITE_P(
-    Documents, MCPMMLParserFields,
-    testing::Values(
-        FieldsCase{
-            "DataTypes",
-            Doc(Dict(Field("d", "continuous", "dateDaysSince[1970]") +
-                     Field("i", "categorical", "integer", Value("4") + Value("x") + Value("7")) +
-                     Field("b", "categorical", "boolean") + Field("z", "continuous", "double"))),
-            109, "d C0 range MV..max bins -1/0\ni N1 {4 7}\n"},
-        // What the writer never writes: an "invalid" value is missing too, an ordinal field
-        // is categorical.
-        FieldsCase{"InvalidAndOrdinal",
-                   Doc(Dict(Field("n", "ordinal", "double",
-                                  Value("2") + Value("-9", "invalid") + Value("1", "valid")))),
-                   0, "n N2 {2 1} miss{-9}\n"},
-        // A category listed twice (as text, or as the same number written another way) and
-        // values that cannot be categories are passed over with their labels.
-        FieldsCase{"RepeatedCategories",
-                   Doc(Dict(Field("s", "categorical", "string",
-                                  Value("a", "", "A") + Value("b", "", "B") +
-                                      Value("a", "", "again") + Value("c", "", "C")) +
-                            Field("n", "categorical", "double",
-                                  Value("1", "", "one") + Value("NaN", "", "nan") +
-                                      Value("1.0", "", "dup") + Value("INF", "", "inf") +
-                                      Value("-0", "", "zero") + Value("0", "", "dup")))),
-                   0, "s S3 {a=A b=B c=C}\nn N2 {1=one inf=inf -0=zero}\n"},
-        FieldsCase{"NamesFilter",
-                   Doc(Dict(kAB + Field("a", "continuous", "float"))),
-                   0,
-                   "b C2 range MV..max bins -1/0\n",
-                   {"b"}},
-        FieldsCase{"DuplicateName", Doc(Dict(kAB + Field("a", "continuous", "float"))), 111,
-                   "a C2 range MV..max bins -1/0\nb C2 range MV..max bins -1/0\n"},
-        FieldsCase{"NoName", Doc(Dict(Field("", "continuous", "float"))), 108, ""},
-        FieldsCase{"NoDataType", Doc(Dict(Field("x", "continuous", ""))), 108, ""},
-        FieldsCase{"NoOptype", Doc(Dict(Field("x", "", "float"))), 108, ""},
-        // A field left out by the filter is not checked.
-        FieldsCase{"FilteredOutNotChecked",
-                   Doc(Dict(Field("x", "continuous", "") + kAB)),
-                   0,
-                   "b C2 range MV..max bins -1/0\n",
-                   {"b"}},
-        FieldsCase{"NothingParsed", "", 107, ""},
-        FieldsCase{"NoDictionary", Doc("<Header/>"), 107, ""},
-        FieldsCase{"NotXml", "<PMML><DataDictionary>", 104, ""},
-        // y has no bins.
-        FieldsCase{"Bins",
-                   Doc(Dict(kXY) + kBinnedX),
-                   110,
-                   "x C2 range 0..40 cuts{10 25} bins 3/3\n",
-                   {},
-                   true},
-        FieldsCase{"BinsNotAskedFor", Doc(Dict(kXY) + kBinnedX), 0,
-                   "x C2 range MV..max bins -1/0\ny C2 range MV..max bins -1/0\n"},
-        FieldsCase{"NoTransformationDictionary", Doc(Dict(kXY)), 110, "", {"x"}, true}),
-    [](const testing::TestParamInfo<FieldsCase>& info) { return std::string(info.param.name); });
+TEST(MCPMMLParserFields, StatusAndList) {
+  const FieldsCase cases[] = {
+      {"DataTypes",
+       Doc(Dict(Field("d", "continuous", "dateDaysSince[1970]") +
+                Field("i", "categorical", "integer", Value("4") + Value("x") + Value("7")) +
+                Field("b", "categorical", "boolean") + Field("z", "continuous", "double"))),
+       109, "d C0 range MV..max bins -1/0\ni N1 {4 7}\n"},
+      // What the writer never writes: an "invalid" value is missing too, an ordinal field
+      // is categorical.
+      {"InvalidAndOrdinal",
+       Doc(Dict(Field("n", "ordinal", "double",
+                      Value("2") + Value("-9", "invalid") + Value("1", "valid")))),
+       0, "n N2 {2 1} miss{-9}\n"},
+      // A category listed twice (as text, or as the same number written another way) and
+      // values that cannot be categories are passed over with their labels.
+      {"RepeatedCategories",
+       Doc(Dict(Field("s", "categorical", "string",
+                      Value("a", "", "A") + Value("b", "", "B") + Value("a", "", "again") +
+                          Value("c", "", "C")) +
+                Field("n", "categorical", "double",
+                      Value("1", "", "one") + Value("NaN", "", "nan") + Value("1.0", "", "dup") +
+                          Value("INF", "", "inf") + Value("-0", "", "zero") +
+                          Value("0", "", "dup")))),
+       0, "s S3 {a=A b=B c=C}\nn N2 {1=one inf=inf -0=zero}\n"},
+      {"NamesFilter",
+       Doc(Dict(kAB + Field("a", "continuous", "float"))),
+       0,
+       "b C2 range MV..max bins -1/0\n",
+       {"b"}},
+      {"DuplicateName", Doc(Dict(kAB + Field("a", "continuous", "float"))), 111,
+       "a C2 range MV..max bins -1/0\nb C2 range MV..max bins -1/0\n"},
+      {"NoName", Doc(Dict(Field("", "continuous", "float"))), 108, ""},
+      {"NoDataType", Doc(Dict(Field("x", "continuous", ""))), 108, ""},
+      {"NoOptype", Doc(Dict(Field("x", "", "float"))), 108, ""},
+      // A field left out by the filter is not checked.
+      {"FilteredOutNotChecked",
+       Doc(Dict(Field("x", "continuous", "") + kAB)),
+       0,
+       "b C2 range MV..max bins -1/0\n",
+       {"b"}},
+      {"NothingParsed", "", 107, ""},
+      {"NoDictionary", Doc("<Header/>"), 107, ""},
+      {"NotXml", "<PMML><DataDictionary>", 104, ""},
+      // y has no bins.
+      {"Bins", Doc(Dict(kXY) + kBinnedX), 110, "x C2 range 0..40 cuts{10 25} bins 3/3\n", {}, true},
+      {"BinsNotAskedFor", Doc(Dict(kXY) + kBinnedX), 0,
+       "x C2 range MV..max bins -1/0\ny C2 range MV..max bins -1/0\n"},
+      {"NoTransformationDictionary", Doc(Dict(kXY)), 110, "", {"x"}, true}};
+  for (const FieldsCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    MCPMMLParser unparsed;
+    Parsed doc(c.document);
+    MCVarList list;
+    const MCPMMLParser& parser = c.document.empty() ? unparsed : doc.parser;
+    EXPECT_EQ(parser.FillVarList(list, c.names, c.bins).GetErrorCode(), c.code);
+    EXPECT_EQ(Describe(list), c.read);
+  }
+}
 
 struct UniCase {
   const char* body;
   long code;
   const char* field = "v";
 };
-void PrintTo(const UniCase& c, std::ostream* os) { *os << c.body; }
-
-class UniStatsMalformedTest : public testing::TestWithParam<UniCase> {};
-
-TEST_P(UniStatsMalformedTest, RefusedWithoutChangingTheStatistics) {
-  const std::string body = GetParam().body;
-  Parsed doc(Doc(El("UnivariateStats", {{"field", GetParam().field}}, body)));
-  const xercesc::DOMElement* current =
-      MCComXPrsUtil::GetFirstChildElmt(doc.parser.GetRootElement(), "UnivariateStats");
-  MCUniStats stats("old", 1.0, {1.0});
-  EXPECT_EQ(doc.parser.FillUniStats(stats, current).GetErrorCode(), GetParam().code);
-  EXPECT_EQ(stats.GetVarName(), GetParam().code == 0 ? GetParam().field : "old");
+#define MCX_COUNTS "<Counts totalFreq=\"3\"/>"
+TEST(UniStatsMalformedTest, RefusedWithoutChangingTheStatistics) {
+  const UniCase cases[] = {
+      {MCX_COUNTS "<DiscrStats><Array>1 2</Array></DiscrStats>", 108},
+      {MCX_COUNTS "<DiscrStats><Array type=\"string\">1</Array></DiscrStats>", 109},
+      {MCX_COUNTS "<DiscrStats><Array type=\"int\">1 -2</Array></DiscrStats>", 114},
+      {MCX_COUNTS "<ContStats><Interval closure=\"openClosed\"/></ContStats>", 108},
+      {MCX_COUNTS "<ContStats><Interval closure=\"openClosed\" leftMargin=\"5\" "
+                  "rightMargin=\"1\"/></ContStats>",
+       108},
+      {MCX_COUNTS "<NumericInfo mean=\"x\"/>", 108},
+      {"<DiscrStats/>", 108},
+      // What the schema allows: infinite statistics, infinite margins as open ends.
+      {MCX_COUNTS "<NumericInfo minimum=\"-INF\" maximum=\" INF \" mean=\"NaN\"/>", 0},
+      {MCX_COUNTS "<ContStats><Interval closure=\"openClosed\" leftMargin=\"-INF\" "
+                  "rightMargin=\"1\"/><Interval closure=\"openClosed\" leftMargin=\"1\" "
+                  "rightMargin=\"INF\"/><Array type=\"int\">2 3</Array></ContStats>",
+       0},
+      {MCX_COUNTS "<ContStats><Interval closure=\"openClosed\" leftMargin=\"INF\"/>"
+                  "</ContStats>",
+       108},
+      // A gap between intervals cannot be told by cut points.
+      {MCX_COUNTS "<ContStats><Interval closure=\"openClosed\" leftMargin=\"0\" "
+                  "rightMargin=\"1\"/><Interval closure=\"openClosed\" leftMargin=\"2\" "
+                  "rightMargin=\"3\"/></ContStats>",
+       108},
+      {MCX_COUNTS "<DiscrStats><Array type=\"int\">4 5</Array></DiscrStats>", 0},
+      {MCX_COUNTS, 108, ""}};  // no field name
+  for (const UniCase& c : cases) {
+    SCOPED_TRACE(c.body);
+    Parsed doc(Doc(El("UnivariateStats", {{"field", c.field}}, c.body)));
+    const xercesc::DOMElement* current =
+        MCComXPrsUtil::GetFirstChildElmt(doc.parser.GetRootElement(), "UnivariateStats");
+    MCUniStats stats("old", 1.0, {1.0});
+    EXPECT_EQ(doc.parser.FillUniStats(stats, current).GetErrorCode(), c.code);
+    EXPECT_EQ(stats.GetVarName(), c.code == 0 ? c.field : "old");
+  }
 }
 
-#define MCX_COUNTS "<Counts totalFreq=\"3\"/>"
-INSTANTIATE_TEST_SUITE_P(
-    Bodies, UniStatsMalformedTest,
-    testing::Values(
-        UniCase{MCX_COUNTS "<DiscrStats><Array>1 2</Array></DiscrStats>", 108},
-        UniCase{MCX_COUNTS "<DiscrStats><Array type=\"string\">1</Array></DiscrStats>", 109},
-        UniCase{MCX_COUNTS "<DiscrStats><Array type=\"int\">1 -2</Array></DiscrStats>", 114},
-        UniCase{MCX_COUNTS "<ContStats><Interval closure=\"openClosed\"/></ContStats>", 108},
-        UniCase{MCX_COUNTS "<ContStats><Interval closure=\"openClosed\" leftMargin=\"5\" "
-                           "rightMargin=\"1\"/></ContStats>",
-                108},
-        UniCase{MCX_COUNTS "<NumericInfo mean=\"x\"/>", 108}, UniCase{"<DiscrStats/>", 108},
-        // What the schema allows: infinite statistics, infinite margins as open ends.
-        UniCase{MCX_COUNTS "<NumericInfo minimum=\"-INF\" maximum=\" INF \" mean=\"NaN\"/>", 0},
-        UniCase{MCX_COUNTS "<ContStats><Interval closure=\"openClosed\" leftMargin=\"-INF\" "
-                           "rightMargin=\"1\"/><Interval closure=\"openClosed\" leftMargin=\"1\" "
-                           "rightMargin=\"INF\"/><Array type=\"int\">2 3</Array></ContStats>",
-                0},
-        UniCase{MCX_COUNTS "<ContStats><Interval closure=\"openClosed\" leftMargin=\"INF\"/>"
-                           "</ContStats>",
-                108},
-        // A gap between intervals cannot be told by cut points.
-        UniCase{MCX_COUNTS "<ContStats><Interval closure=\"openClosed\" leftMargin=\"0\" "
-                           "rightMargin=\"1\"/><Interval closure=\"openClosed\" leftMargin=\"2\" "
-                           "rightMargin=\"3\"/></ContStats>",
-                108},
-        UniCase{MCX_COUNTS "<DiscrStats><Array type=\"int\">4 5</Array></DiscrStats>", 0},
-        UniCase{MCX_COUNTS, 108, ""}));  // no field name
 #undef MCX_COUNTS
 
 // The texts as a UTF-8 document holds them.

@@ -237,22 +237,6 @@ struct FillCase {
   bool bins = false;
   bool derived = false;  // the transformation dictionary rather than the data dictionary
 };
-void PrintTo(const FillCase& c, std::ostream* os) { *os << c.name; }
-
-class MCSettingsParserFillTest : public testing::TestWithParam<FillCase> {};
-
-TEST_P(MCSettingsParserFillTest, StatusAndList) {
-  const FillCase& c = GetParam();
-  MCSettingsParser parser;
-  std::istringstream in(c.document);
-  parser.ParseToDOM(in);
-  MCVarList list;
-  EXPECT_EQ(
-      (c.derived ? parser.FillTransDict(list) : parser.FillVarList(list, c.bins)).GetErrorCode(),
-      c.code);
-  EXPECT_EQ(Describe(list), c.read);
-}
-
 const std::string kWeight = P("FrequencyWeightVar", "w");
 
 std::string Storages() {
@@ -284,28 +268,38 @@ const std::string kDerived = SettingsDoc(
            Interval("closedClosed", "3", "1")) +
         "</TransformationDictionary>");
 
-INSTANTIATE_TEST_SUITE_P(
-    Documents, MCSettingsParserFillTest,
-    testing::Values(
-        FillCase{"Storages", Storages(), 0,
-                 "v_integer N1\nv_double N2\nv_float N2\nv_string S3\nv_date N4\nv_time N5\n"
-                 "v_dateTime N6\n"},
-        // The PMML reader's wider list of types is not a settings document's.
-        FillCase{"PMMLOnlyType",
-                 SettingsDoc(kWeight, Field("d", "continuous", "dateDaysSince[1970]")), 109, ""},
-        FillCase{"WeightAndRanges", kRanges, 0,
-                 "x C2 'X' miss{-1} [90,max] range -5..50 bins -1/0\nw W1\n"
-                 "y C2 range 1..max bins -1/0\n"},
-        // The range still comes from the field's interval; y has no discretisation.
-        FillCase{"Bins", kRanges, 110,
-                 "x C2 'X' miss{-1} [90,max] range -5..50 cuts{20} bins 2/2\nw W1\n", true},
-        // e's interval is reversed.
-        FillCase{"Derived", kDerived, 108, "d S3 {p} miss{q}\n", false, true},
-        FillCase{"NoTransformationDictionary", SettingsDoc(kWeight, Field("a", "x", "float")), 107,
-                 "", false, true},
-        // Without parameters the fields still read, with no weight.
-        FillCase{"NoParameters", Doc(Dict(Field("w", "continuous", "float"))), 0,
-                 "w C2 range MV..max bins -1/0\n"}),
-    [](const testing::TestParamInfo<FillCase>& info) { return std::string(info.param.name); });
+TEST(MCSettingsParserFillTest, StatusAndList) {
+  const FillCase cases[] = {
+      {"Storages", Storages(), 0,
+       "v_integer N1\nv_double N2\nv_float N2\nv_string S3\nv_date N4\nv_time N5\n"
+       "v_dateTime N6\n"},
+      // The PMML reader's wider list of types is not a settings document's.
+      {"PMMLOnlyType", SettingsDoc(kWeight, Field("d", "continuous", "dateDaysSince[1970]")), 109,
+       ""},
+      {"WeightAndRanges", kRanges, 0,
+       "x C2 'X' miss{-1} [90,max] range -5..50 bins -1/0\nw W1\n"
+       "y C2 range 1..max bins -1/0\n"},
+      // The range still comes from the field's interval; y has no discretisation.
+      {"Bins", kRanges, 110, "x C2 'X' miss{-1} [90,max] range -5..50 cuts{20} bins 2/2\nw W1\n",
+       true},
+      // e's interval is reversed.
+      {"Derived", kDerived, 108, "d S3 {p} miss{q}\n", false, true},
+      {"NoTransformationDictionary", SettingsDoc(kWeight, Field("a", "x", "float")), 107, "", false,
+       true},
+      // Without parameters the fields still read, with no weight.
+      {"NoParameters", Doc(Dict(Field("w", "continuous", "float"))), 0,
+       "w C2 range MV..max bins -1/0\n"}};
+  for (const FillCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    MCSettingsParser parser;
+    std::istringstream in(c.document);
+    parser.ParseToDOM(in);
+    MCVarList list;
+    EXPECT_EQ(
+        (c.derived ? parser.FillTransDict(list) : parser.FillVarList(list, c.bins)).GetErrorCode(),
+        c.code);
+    EXPECT_EQ(Describe(list), c.read);
+  }
+}
 
 }  // namespace
