@@ -136,22 +136,18 @@ TEST(BetaBranchTest, ValueAndDraws) {
   }
 }
 
-class MCRNGBetaFitTest : public ::testing::TestWithParam<std::pair<double, double>> {};
-
-TEST_P(MCRNGBetaFitTest, GoodnessOfFit) {
-  const double a = GetParam().first, b = GetParam().second;
-  MCRNGBeta g(a, b);
-  g.SetSeed(8675309);
-  // X ~ beta(a, b) <=> (b X) / (a (1 - X)) ~ F(2a, 2b).
-  randomtest::ExpectFits(
-      [&g] { return g.GetNext(); },
-      [a, b](double x) { return MCDistFun::CdfF(b * x / (a * (1 - x)), 2 * a, 2 * b); });
+TEST(MCRNGBetaFitTest, GoodnessOfFit) {
+  for (const auto& [a, b] :
+       {std::make_pair(2.5, 3.5), {40.0, 7.0}, {0.5, 0.7}, {3.0, 0.4}, {1.0, 3.0}}) {
+    SCOPED_TRACE(testing::PrintToString(std::make_pair(a, b)));
+    MCRNGBeta g(a, b);
+    g.SetSeed(8675309);
+    // X ~ beta(a, b) <=> (b X) / (a (1 - X)) ~ F(2a, 2b).
+    randomtest::ExpectFits(
+        [&g] { return g.GetNext(); },
+        [a = a, b = b](double x) { return MCDistFun::CdfF(b * x / (a * (1 - x)), 2 * a, 2 * b); });
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Shapes, MCRNGBetaFitTest,
-                         ::testing::Values(std::make_pair(2.5, 3.5), std::make_pair(40.0, 7.0),
-                                           std::make_pair(0.5, 0.7), std::make_pair(3.0, 0.4),
-                                           std::make_pair(1.0, 3.0)));
 
 TEST(MCRNGBinomialTest, EdgeCases) {
   MCRNGBinomial b(10.5, 0.3);  // stored as (0, 0)
@@ -165,37 +161,32 @@ TEST(MCRNGBinomialTest, EdgeCases) {
   EXPECT_EQ(u.Calls(), 5);
 }
 
-class MCRNGBinomialFitTest : public ::testing::TestWithParam<std::pair<int, double>> {};
-
 // Chi-square over cells pooled to an expected count of at least 20, at the 0.1% level.
-TEST_P(MCRNGBinomialFitTest, ChiSquareAgainstTheExactProbabilities) {
-  const int n = GetParam().first, draws = 100000;
-  const double p = GetParam().second;
-  MCRNGBinomial b(n, p);
-  b.SetSeed(4242);
-  std::vector<double> counts(n + 1, 0.0);
-  for (int i = 0; i < draws; ++i) {
-    const double k = b.GetNext();
-    ASSERT_TRUE(k >= 0 && k <= n && k == std::floor(k));
-    counts[static_cast<int>(k)] += 1;
-  }
-  double chi2 = 0, expected = 0, observed = 0;
-  int bins = 0;
-  long code = 0;
-  for (int k = 0; k <= n; ++k) {
-    expected += draws * MCDistFun::PdfBin(k, n, p, code);
-    observed += counts[k];
-    if (expected >= 20 || k == n) {
-      chi2 += (observed - expected) * (observed - expected) / expected;
-      expected = observed = 0;
-      ++bins;
+TEST(MCRNGBinomialFitTest, ChiSquareAgainstTheExactProbabilities) {
+  for (const auto& [n, p] : {std::make_pair(20, 0.4), {1000, 0.3}, {250, 0.02}}) {
+    const int draws = 100000;
+    MCRNGBinomial b(n, p);
+    b.SetSeed(4242);
+    std::vector<double> counts(n + 1, 0.0);
+    for (int i = 0; i < draws; ++i) {
+      const double k = b.GetNext();
+      ASSERT_TRUE(k >= 0 && k <= n && k == std::floor(k));
+      counts[static_cast<int>(k)] += 1;
     }
+    double chi2 = 0, expected = 0, observed = 0;
+    int bins = 0;
+    long code = 0;
+    for (int k = 0; k <= n; ++k) {
+      expected += draws * MCDistFun::PdfBin(k, n, p, code);
+      observed += counts[k];
+      if (expected >= 20 || k == n) {
+        chi2 += (observed - expected) * (observed - expected) / expected;
+        expected = observed = 0;
+        ++bins;
+      }
+    }
+    EXPECT_LT(chi2, MCDistFun::IdfChi(0.999, bins - 1)) << n << " " << p << ": " << bins << " bins";
   }
-  EXPECT_LT(chi2, MCDistFun::IdfChi(0.999, bins - 1)) << bins << " bins";
 }
-
-INSTANTIATE_TEST_SUITE_P(Sizes, MCRNGBinomialFitTest,
-                         ::testing::Values(std::make_pair(20, 0.4), std::make_pair(1000, 0.3),
-                                           std::make_pair(250, 0.02)));
 
 }  // namespace
