@@ -93,10 +93,8 @@ TEST_F(PMMLExporterTest, DictionaryLeavesOutUnusedVariablesAndStaleLabels) {
   EXPECT_EQ(text.find("displayValue=\"N\""), std::string::npos) << text;
 }
 
-// An index outside the list gives 101, an empty slot of a list whose read failed 102; text an
-// XML 1.0 document cannot hold, or string categories that would be read back as one, make the
-// variable's field impossible to write: 102 too. The status names the index; the fields
-// before it are kept.
+// 101 for an index outside the list, 102 for an empty slot, text XML 1.0 cannot hold or string
+// categories that would read back as one; the status names the index, earlier fields are kept.
 TEST_F(PMMLExporterTest, RefusedFieldStatusNamesTheIndex) {
   const auto unspoilt = [](MCVarList&) {};
   const struct {

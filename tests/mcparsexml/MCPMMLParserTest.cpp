@@ -248,11 +248,9 @@ void ExpectReadFromPMML(const IMCVariable& want, const IMCVariable& got) {
   EXPECT_TRUE(metadata_test::SameDouble(la, lb) && metadata_test::SameDouble(ha, hb));
 }
 
-// The generated lists of the object-stream property test, written as PMML 3.2 documents as a
-// host assembles them (header, dictionary, a model holding univariate statistics): each valid
-// against the schema, the variables read back with the same categories and codes, the
-// statistics as they were with the case count a whole number. Weighted counts need not be
-// whole, and large ones must take no exponent.
+// Generated lists in PMML 3.2 documents as a host assembles them (header, dictionary, a model
+// with univariate statistics): each valid against the schema, variables read back with the same
+// categories and codes, statistics as written; case counts may be fractional or huge.
 TEST(MCPMMLParserRoundTrip, GeneratedDocumentsAreValidAndReadBack) {
   MCUniStats::SummStats summ;
   summ.fMinimum = -3.5;

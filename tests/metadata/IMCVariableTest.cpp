@@ -154,11 +154,9 @@ std::vector<int> Indexes(const MCVarList& l) {
           l.GetTargetIndex(), l.GetTargetRespIndex(), l.GetFreqWeightIndex()};
 }
 
-// Generated lists of every kind of variable, with infinities, NaN, 1/3, 0.1 + 0.2 beside 0.3,
-// the extreme doubles, markup, tabs, CRLF, UTF-8 and Windows-1252 bytes and 1,000-character
-// labels. Copies of the list and clones and assigned copies of its variables and encoders equal
-// a twin of the original after the original has been changed and destroyed. The list is
-// written, read (over the list the round before read) and written again to the same text; each
+// Generated lists (see VarListGenerator): copies of the list, clones and assigned copies of its
+// variables and encoders equal a twin of the original after it has been changed and destroyed.
+// The list is written, read over the last round's list and written again to the same text; each
 // variable and encoder reads back from its own stream over a changed copy of itself.
 TEST(VariablePropertyTest, CopiesAndStreamedCopiesAreEqualAndOwnEverything) {
   metadata_test::VarListGenerator generator(20240518), twin(20240518);

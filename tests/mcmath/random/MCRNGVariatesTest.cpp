@@ -103,11 +103,10 @@ struct BetaBranch {
   double expected, tol;
 };
 
-// A shape of 1 inverts the distribution: the uniform, u^(1/a), 1 - u^(1/b), also at u = 0 and
-// where ln(u)/a is below -708. Johnk (shapes below 1) redraws a zero and accepts X + Y <= 1; after
-// 5000 rejections both methods fall back on the inverse (the arcsine quantile; the Beta(2, 2) cdf
-// 3x^2 - 2x^3 = 0.2). The normal envelope at u = 0.5: z = A(1.1311 * 0.5 + 0.5 - 1), x = 0.5 + z/(2
-// sqrt 2).
+// A shape of 1 inverts the distribution (u^(1/a), 1 - u^(1/b)). Johnk (shapes below 1) redraws a
+// zero and accepts X + Y <= 1; after 5000 rejections both methods fall back on the inverse (the
+// arcsine quantile; the Beta(2, 2) cdf 3x^2 - 2x^3 = 0.2). The normal envelope at u = 0.5:
+// z = A(1.1311 * 0.5 + 0.5 - 1), x = 0.5 + z/(2 sqrt 2).
 TEST(BetaBranchTest, ValueAndDraws) {
   const BetaBranch cases[] = {
       {"uniform", 1, 1, {0.3}, 1, 0.3, 0},
