@@ -87,9 +87,15 @@ std::string Show(const std::vector<T>& v) {
 }
 
 // One getter called on the shared document: its status and its output as text. The outputs
-// start from values a failed call must leave alone.
+// start from values a failed call must leave alone. A name "a/b/n" is looked up in complex
+// parameter b of complex parameter a.
 std::pair<MCStatus, std::string> Call(const MCSettingsParser& p, const std::string& g,
-                                      const std::string& n) {
+                                      std::string n) {
+  const xercesc::DOMElement* scope = nullptr;
+  for (std::size_t slash; (slash = n.find('/')) != std::string::npos; n.erase(0, slash + 1)) {
+    scope = p.GetComplexParameter(n.substr(0, slash), scope);
+    if (scope == nullptr) return {MCStatus(), "no scope " + n.substr(0, slash)};
+  }
   std::string s = "keep";
   int i = 3;
   double d = 7;
@@ -100,10 +106,11 @@ std::pair<MCStatus, std::string> Call(const MCSettingsParser& p, const std::stri
   std::vector<std::vector<int>> mi{{9}};
   std::vector<std::vector<double>> md{{8}};
   std::vector<std::vector<std::string>> ms{{"keep"}};
-  if (g == "s") return {p.GetParameter(n, s), Show(s)};
-  if (g == "i") return {p.GetParameter(n, i), Show(i)};
-  if (g == "d") return {p.GetParameter(n, d), Show(d)};
-  if (g == "b") return {p.GetParameter(n, b), Show(b)};
+  if (g == "s") return {p.GetParameter(n, s, scope), Show(s)};
+  if (g == "i") return {p.GetParameter(n, i, scope), Show(i)};
+  if (g == "d") return {p.GetParameter(n, d, scope), Show(d)};
+  if (g == "b") return {p.GetParameter(n, b, scope), Show(b)};
+  if (g == "complex") return {MCStatus(), p.GetComplexParameter(n, scope) ? "found" : "none"};
   if (g == "vs") return {p.GetArray(n, vs), Show(vs)};
   if (g == "vi") return {p.GetArray(n, vi), Show(vi)};
   if (g == "vd") return {p.GetArray(n, vd), Show(vd)};
@@ -168,25 +175,11 @@ INSTANTIATE_TEST_SUITE_P(
         GetterCase{"type", "i", 0, "2"}, GetterCase{"type", "t", 0, "3"},
         GetterCase{"type", "e", 0, "4"}, GetterCase{"type", "fld", 0, "5"},
         GetterCase{"type", "absent", 0, "6"}, GetterCase{"type", "odd", 0, "6"},
-        GetterCase{"type", "untyped", 0, "6"}));
-
-TEST(MCSettingsParserTest, ComplexParameterScopes) {
-  MCSettingsParser parser;
-  Parse(parser, SettingsDoc(kParameters));
-  const xercesc::DOMElement* cx = parser.GetComplexParameter("cx");
-  ASSERT_NE(cx, nullptr);
-  EXPECT_EQ(parser.GetComplexParameter("i"), nullptr);  // a Parameter, not complex
-  int i = 0;
-  EXPECT_TRUE(parser.GetParameter("i", i, cx).IsOK());
-  EXPECT_EQ(i, 5);
-  std::string s;
-  ExpectStatus(parser.GetParameter("s", s, cx), 120);  // not inherited from the root
-  const xercesc::DOMElement* inner = parser.GetComplexParameter("inner", cx);
-  ASSERT_NE(inner, nullptr);
-  EXPECT_TRUE(parser.GetParameter("s", s, inner).IsOK());
-  EXPECT_EQ(s, "deep");
-  EXPECT_EQ(parser.GetComplexParameter("inner"), nullptr);
-}
+        GetterCase{"type", "untyped", 0, "6"}, GetterCase{"complex", "cx", 0, "found"},
+        GetterCase{"complex", "i", 0, "none"},      // a Parameter, not complex
+        GetterCase{"complex", "inner", 0, "none"},  // only inside cx
+        GetterCase{"i", "cx/i", 0, "5"}, GetterCase{"s", "cx/inner/s", 0, "deep"},
+        GetterCase{"s", "cx/s", 120, "keep"}));  // not inherited from the root
 
 // Without a parse every getter gives 107, after a failed parse too (104 is the parse's), and
 // without the settings' Parameters element 119.
