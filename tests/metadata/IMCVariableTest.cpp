@@ -289,7 +289,9 @@ TEST(MalformedStreamTest, EachReaderPrintsItsMessageAndThrows) {
        "\n<Obj name=\"MCContEncoder\">\n<Int value=\"3\"/>\n<Int value=\"0\"/>"
        "\n<Int value=\"-1\"/>\n</Obj>",
        "MCContEncoder"},
-      {Fresh<MCCatNumEncoder>(), cat + "2\"/>\n<Double value=\"1\"/>\n<Double value=\"1\"/>",
+      {Fresh<MCCatNumEncoder>(),
+       cat + "2\"/>\n<Double value=\"1\"/>\n<Double value=\"1\"/>\n<Int value=\"0\"/>"
+             "\n<Int value=\"0\"/>\n<Int value=\"0\"/>\n</Obj>",
        "MCCatNumEncoder"},
       {Fresh<MCCatNumEncoder>(),
        cat + "1\"/>\n<Double value=\"nan\"/>\n<Int value=\"0\"/>\n<Int value=\"0\"/>"
