@@ -23,6 +23,7 @@ using namespace MCCommonMetadata;
 using metadata_test::ExpectReadFailure;
 using metadata_test::ExpectSameEncoder;
 using metadata_test::ExpectSameVariable;
+using metadata_test::Indexes;
 
 constexpr double kHighest = std::numeric_limits<double>::max();
 
@@ -146,12 +147,6 @@ IMCEncoder* AssignedCopy(const IMCEncoder& e) {
     default:
       return Assigned(e, new MCRoundEncoder(IMCVariable::kTruncate));
   }
-}
-
-// The counts and indexes a list keeps.
-std::vector<int> Indexes(const MCVarList& l) {
-  return {l.Size(),           l.GetNumContVar(),      l.GetNumCatVar(),
-          l.GetTargetIndex(), l.GetTargetRespIndex(), l.GetFreqWeightIndex()};
 }
 
 // Generated lists (see VarListGenerator): copies of the list, clones and assigned copies of its

@@ -14,8 +14,8 @@ using MCCommonMetadata::IMCVariable;
 using MCCommonMetadata::MCCatNumEncoder;
 using MCCommonMetadata::MCStringEncoder;
 using MCCommonMetadata::MCVarList;
-using metadata_test::CountLines;
 using metadata_test::ExpectReadFailure;
+using metadata_test::Indexes;
 
 const char kListFailure[] = "Failure reading MCVarList!\n";
 
@@ -31,15 +31,9 @@ class VarListTest : public ::testing::Test {
   MCVarList list_ = metadata_test::SampleList();
 };
 
-// Size, continuous and categorical counts, target, target response and weight indexes.
-void ExpectIndexes(const MCVarList& l, std::vector<int> want) {
-  EXPECT_EQ((std::vector<int>{l.Size(), l.GetNumContVar(), l.GetNumCatVar(), l.GetTargetIndex(),
-                              l.GetTargetRespIndex(), l.GetFreqWeightIndex()}),
-            want);
-}
-
 TEST_F(VarListTest, AddingKeepsCountsAndIndexes) {
-  ExpectIndexes(list_, {6, 2, 3, 2, 3, 4});  // the weight is not counted as categorical
+  EXPECT_EQ(Indexes(list_),
+            (std::vector<int>{6, 2, 3, 2, 3, 4}));  // the weight is not counted as categorical
   EXPECT_EQ(list_.GetNTargetCats(), 3);
   EXPECT_EQ(list_.GetNOutputCats(), 2);
   EXPECT_EQ(list_.GetEncoderAt(2)->EncodeConst(1.0), 1.0);  // value k has code k
@@ -69,7 +63,7 @@ TEST_F(VarListTest, EmptyOrDuplicateNameAddsNothing) {
             -1);
   EXPECT_EQ(list_.AddCatVar("w", "", std::vector<std::string>{"a"}, IMCVariable::kTargetResponse),
             -1);
-  ExpectIndexes(list_, {6, 2, 3, 2, 3, 4});
+  EXPECT_EQ(Indexes(list_), (std::vector<int>{6, 2, 3, 2, 3, 4}));
 }
 
 TEST_F(VarListTest, RoleChangesFollowTheTargetRules) {
@@ -89,12 +83,12 @@ TEST_F(VarListTest, RemovingShiftsOrClearsTheIndexes) {
   EXPECT_FALSE(list_.RemoveVar(6));
   EXPECT_FALSE(list_.RemoveVar("nobody"));
   ASSERT_TRUE(list_.RemoveVar("income"));
-  ExpectIndexes(list_, {5, 1, 3, 1, 2, 3});
+  EXPECT_EQ(Indexes(list_), (std::vector<int>{5, 1, 3, 1, 2, 3}));
   ASSERT_TRUE(list_.RemoveVar(1));  // the target: its categorical count is not given back
-  ExpectIndexes(list_, {4, 1, 3, -1, 1, 2});
+  EXPECT_EQ(Indexes(list_), (std::vector<int>{4, 1, 3, -1, 1, 2}));
   ASSERT_TRUE(list_.RemoveVar("spare"));
   ASSERT_TRUE(list_.RemoveVar("w"));
-  ExpectIndexes(list_, {2, 1, 2, -1, 1, -1});
+  EXPECT_EQ(Indexes(list_), (std::vector<int>{2, 1, 2, -1, 1, -1}));
 }
 
 TEST_F(VarListTest, TargetEncoderIsReplacedAndJudged) {
