@@ -59,49 +59,37 @@ TEST(MCXMLStringTest, UTF8AndUTF16Convert) {
 
 // The attribute readers' result: 0 read, 1 refused, -1 absent (text null); out, which starts
 // at -99, changes only when read. The integer reader takes any sign (0), only positive (1) or
-// only non-positive (-1); kDouble marks the double reader.
+// only non-positive (-1).
 TEST_F(MCXMLUtilTest, NumberAttributes) {
-  const int kDouble = 2;
-  const double kMax = std::numeric_limits<double>::max();
   const struct {
     const char* text;
-    int sign, result;
+    int sign, result, value;
+  } ints[] = {{"0", 0, 0, 0},      {"-1", 0, 1, -99},      {"0", 1, 1, -99},
+              {"-7", -1, 0, -7},   {" +12 ", 0, 0, 12},    {"2147483647", 1, 0, INT_MAX},
+              {"1.0", -1, 1, -99}, {"12abc", -1, 1, -99},  {"-2147483648", -1, 0, INT_MIN},
+              {"", -1, 1, -99},    {nullptr, -1, -1, -99}, {"2147483648", -1, 1, -99}};
+  for (const auto& c : ints) {
+    Parse(c.text == nullptr ? "<e/>" : std::string("<e v=\"") + c.text + "\"/>");
+    int out = -99;
+    EXPECT_EQ(GetIntAttribute(Root(), "v", c.sign, out), c.result) << c.text << " " << c.sign;
+    EXPECT_EQ(out, c.value) << c.text;
+  }
+  const double kMax = std::numeric_limits<double>::max();
+  const char* kMaxText = "1.79769313486232e+308";  // as written with 15 digits, above the max
+  const struct {
+    const char* text;
+    int result;
     double value;
-  } cases[] = {{"0", 0, 0, 0},
-               {"-1", 0, 1, -99},
-               {"0", 1, 1, -99},
-               {"-7", -1, 0, -7},
-               {" +12 ", 0, 0, 12},
-               {"2147483647", 1, 0, INT_MAX},
-               {"-2147483648", -1, 0, INT_MIN},
-               {"2147483648", -1, 1, -99},
-               {"1.0", -1, 1, -99},
-               {"12abc", -1, 1, -99},
-               {"", -1, 1, -99},
-               {nullptr, -1, -1, -99},
-               {"-2E-3", kDouble, 0, -0.002},
-               {" .5 ", kDouble, 0, 0.5},
-               {"NaN", kDouble, 0, MCMV::Missing()},
-               {"1.79769313486232e+308", kDouble, 0, kMax},
-               {"-1e400", kDouble, 0, -kMax},
-               {"INF", kDouble, 1, -99},
-               {" 5e-324", kDouble, 0, 5e-324},
-               {"-2.5e-320", kDouble, 0, -2.5e-320},
-               {"1e-400", kDouble, 0, 0.0},
-               {"nan", kDouble, 1, -99},
-               {"1,5", kDouble, 1, -99},
-               {"", kDouble, 1, -99},
-               {nullptr, kDouble, -1, -99}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.text != nullptr ? c.text : "(absent)") + " " +
-                 std::to_string(c.sign));
+  } doubles[] = {{"-2E-3", 0, -0.002}, {" .5 ", 0, 0.5}, {"NaN", 0, MCMV::Missing()},
+                 {"-1e400", 0, -kMax}, {"INF", 1, -99},  {" 5e-324", 0, 5e-324},
+                 {"1e-400", 0, 0.0},   {"nan", 1, -99},  {"-2.5e-320", 0, -2.5e-320},
+                 {"1,5", 1, -99},      {"", 1, -99},     {nullptr, -1, -99},
+                 {kMaxText, 0, kMax}};
+  for (const auto& c : doubles) {
     Parse(c.text == nullptr ? "<e/>" : std::string("<e v=\"") + c.text + "\"/>");
     double out = -99;
-    int intOut = -99;
-    EXPECT_EQ(c.sign == kDouble ? GetDoubleAttribute(Root(), "v", out)
-                                : GetIntAttribute(Root(), "v", c.sign, intOut),
-              c.result);
-    EXPECT_EQ(c.sign == kDouble ? out : intOut, c.value);
+    EXPECT_EQ(GetDoubleAttribute(Root(), "v", out), c.result) << c.text;
+    EXPECT_EQ(out, c.value) << c.text;
   }
 }
 
