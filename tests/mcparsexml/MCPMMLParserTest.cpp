@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
-#include <limits>
 #include <memory>
 #include <sstream>
 #include <string>

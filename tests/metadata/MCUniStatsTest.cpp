@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <string>
-#include <vector>
 
 #include "MCUniStats.h"
 
