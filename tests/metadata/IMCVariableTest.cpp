@@ -298,7 +298,7 @@ TEST(MalformedStreamTest, EachReaderPrintsItsMessageAndThrows) {
        "MCStringEncoder"},
       {Fresh<MCRoundEncoder>(),
        "\n<Obj name=\"MCRoundEncoder\">\n<Int value=\"1\"/>\n<Int value=\"1\"/>"
-       "\n<Double value=\"2\"/>\n<Double value=\"1\"/>",
+       "\n<Double value=\"2\"/>\n<Double value=\"1\"/>\n<Int value=\"0\"/>\n</Obj>",
        "MCRoundEncoder from XML"},
       {catVar, noEncoder, "MCCatVar"},
       {catVar, std::string(text).replace(text.find("MCCatNumEncoder"), 15, "MCCatNumEncodeR"),
