@@ -16,8 +16,9 @@ namespace {
 
 std::vector<double> Values(const Record& r) { return {r.GetAll(), r.GetAll() + r.Size()}; }
 
-// Copies are deep, assignment takes the source size, and moves leave no double owner (ASan).
-TEST(RecordTest, SizesCopiesAndAssignment) {
+// Copies are deep, assignment takes the source size, moves leave no double owner, and resized
+// storage is writable throughout (ASan).
+TEST(RecordTest, SizesCopiesAssignmentAndResize) {
   EXPECT_EQ(Record(0).GetAll(), nullptr);
   EXPECT_EQ(Values(Record(-5)), std::vector<double>{0.0});
   Record a(4);
@@ -32,9 +33,6 @@ TEST(RecordTest, SizesCopiesAndAssignment) {
   std::vector<Record> rows(20, a);
   Record moved(std::move(rows.back()));
   EXPECT_EQ(moved[3], 3.25);
-}
-
-TEST(RecordTest, Resize) {
   Record r(3);
   double* const before = r.GetAll();
   EXPECT_TRUE(r.Resize(3));
@@ -104,31 +102,26 @@ TEST(BinaryRecordIteratorTest, CopiesShareTheFilePosition) {
   EXPECT_FALSE(b.HasMore());
 }
 
-TEST(BinaryRecordIteratorNullTest, NullFilePrintsAndStopsWithThree) {
+// No file: a message and fail reason 3; a pipe cannot start a new pass: 4.
+TEST(BinaryRecordIteratorTest, NullFileGivesThreeUnseekableStreamFour) {
   testing::internal::CaptureStdout();
-  BinaryRecordIterator it(nullptr, 2);
+  BinaryRecordIterator none(nullptr, 2);
   EXPECT_FALSE(testing::internal::GetCapturedStdout().empty());
-  EXPECT_FALSE(it.HasMore());
-  EXPECT_EQ(it.GetFailReason(), 3);
-  EXPECT_EQ(it.Next(), nullptr);
-  EXPECT_EQ(it.NewPass(), 3);
-}
-
-TEST(BinaryRecordIteratorPipeTest, UnseekableStreamCannotStartANewPassGivesFour) {
+  EXPECT_FALSE(none.HasMore());
+  EXPECT_EQ(none.GetFailReason(), 3);
+  EXPECT_EQ(none.Next(), nullptr);
+  EXPECT_EQ(none.NewPass(), 3);
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
   const double data[2] = {1.0, 2.0};
   ASSERT_EQ(write(fds[1], data, sizeof data), static_cast<ssize_t>(sizeof data));
   close(fds[1]);
-  FILE* f = fdopen(fds[0], "rb");
+  std::unique_ptr<FILE, int (*)(FILE*)> f(fdopen(fds[0], "rb"), &std::fclose);
   ASSERT_NE(f, nullptr);
-  {
-    BinaryRecordIterator it(f, 2);
-    ASSERT_NE(it.Next(), nullptr);
-    EXPECT_EQ(it.NewPass(), 4);
-    EXPECT_FALSE(it.HasMore());
-  }
-  std::fclose(f);
+  BinaryRecordIterator it(f.get(), 2);
+  ASSERT_NE(it.Next(), nullptr);
+  EXPECT_EQ(it.NewPass(), 4);
+  EXPECT_FALSE(it.HasMore());
 }
 
 }  // namespace

@@ -73,108 +73,90 @@ TEST_F(PMMLExporterTest, HeaderTimestampIsTheCallTime) {
 }
 
 // Field content is checked by the parser's round trips; here the count, the unused variable
-// left out, and one cancel question per field plus one at the end.
-TEST_F(PMMLExporterTest, DictionaryLeavesOutUnusedVariables) {
+// left out, one cancel question per field plus one at the end, and labels of a variable whose
+// encoder has grown past its category count left out.
+TEST_F(PMMLExporterTest, DictionaryLeavesOutUnusedVariablesAndStaleLabels) {
   CountingCancel never(1000);
   MCPMMLExporter exporter(&never);
   MCStatus status;
   Owned dict = Dictionary(exporter, {}, status);
   EXPECT_TRUE(status.IsOK());
   EXPECT_EQ(never.fCalls, 6);
-  const std::string text = Xml(dict.get());
+  std::string text = Xml(dict.get());
   EXPECT_EQ(text.rfind("<DataDictionary numberOfFields=\"5\">", 0), 0u) << text;
   EXPECT_EQ(text.find("spare"), std::string::npos) << text;
   EXPECT_EQ(dict->GetNumChildren(), 5u);
-}
-
-TEST_F(PMMLExporterTest, LabelsOfAnotherCategoryCountAreLeftOut) {
+  EXPECT_NE(text.find("displayValue=\"N\""), std::string::npos) << text;
   list_.GetEncoderAt(3)->Encode(std::string("east"));  // the encoder now has 3, the variable 2
-  MCPMMLExporter exporter(nullptr);
-  MCStatus status;
-  const std::string text = Xml(Dictionary(exporter, {3}, status).get());
+  text = Xml(Dictionary(exporter, {3}, status).get());
   EXPECT_NE(text.find("<Value value=\"east\" property=\"valid\"/>"), std::string::npos) << text;
   EXPECT_EQ(text.find("displayValue=\"N\""), std::string::npos) << text;
 }
 
-// An index outside the list gives 101, an empty slot of a list whose read failed 102; text an
-// XML 1.0 document cannot hold, or string categories that would be read back as one, make the
-// variable's field impossible to write: 102 too. The status names the index; the fields
-// before it are kept.
-struct RefusedCase {
-  const char* name;
-  long code;
-  int index;
-  std::size_t fieldsBefore;
-  std::function<void(MCVarList&)> spoil;
-  std::vector<int> indices = {};
-};
-void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
-
-class PMMLRefusedFieldTest : public PMMLExporterTest,
-                             public ::testing::WithParamInterface<RefusedCase> {};
-
-TEST_P(PMMLRefusedFieldTest, StatusNamesTheIndex) {
-  GetParam().spoil(list_);
-  MCPMMLExporter exporter(nullptr);
-  MCStatus status;
-  Owned dict = Dictionary(exporter, GetParam().indices, status);
-  EXPECT_EQ(status.GetErrorCode(), GetParam().code);
-  EXPECT_EQ(status.GetDiscreteDatum(0), GetParam().index);
-  ASSERT_NE(dict, nullptr);
-  EXPECT_EQ(dict->GetNumChildren(), GetParam().fieldsBefore);
+// 101 for an index outside the list, 102 for an empty slot, text XML 1.0 cannot hold or string
+// categories that would read back as one; the status names the index, earlier fields are kept.
+TEST_F(PMMLExporterTest, RefusedFieldStatusNamesTheIndex) {
+  const auto unspoilt = [](MCVarList&) {};
+  const struct {
+    const char* name;
+    long code;
+    int index;
+    std::size_t fieldsBefore;
+    std::function<void(MCVarList&)> spoil;
+    std::vector<int> indices = {};
+  } cases[] = {
+      {"IndexBeyondTheList", 101, 6, 1, unspoilt, {4, 6, 0}},
+      {"NegativeIndex", 101, -1, 1, unspoilt, {4, -1, 0}},
+      {"EmptySlot", 102, 3, 3,
+       [](MCVarList& l) {
+         std::ostringstream os;
+         l.WriteObjectXML(os, 0);
+         std::istringstream is(os.str().substr(0, os.str().find("<Obj name=\"MCStringEncoder\">")));
+         metadata_test::ExpectReadFailure([&] { l.ReadObjectXML(is); },
+                                          "Failure reading MCStringEncoder!\n");
+       }},
+      {"ControlInName", 102, 6, 5,
+       [](MCVarList& l) { l.AddContVar("a\x01", "", IMCVariable::kInput); }},
+      {"ControlInLabel", 102, 1, 1,
+       [](MCVarList& l) { l.GetVarAt(1)->SetVariableLabel("bell\x07"); }},
+      {"ControlInCategory", 102, 3, 3,
+       [](MCVarList& l) { l.GetEncoderAt(3)->Encode(std::string("\x0B")); }},
+      {"NonCharacterInValueLabel", 102, 3, 3,
+       [](MCVarList& l) { l.GetEncoderAt(3)->SetValueLabel(0, "\xEF\xBF\xBF"); }},
+      {"ControlInMissingLabel", 102, 2, 2,
+       [](MCVarList& l) { l.GetEncoderAt(2)->AddDiscreteUserMissing(7.0, "\x1B"); }},
+      {"CategoriesAlikeInUtf8", 102, 3, 3, [](MCVarList& l) {
+         l.GetEncoderAt(3)->Encode(std::string("caf\xE9"));
+         l.GetEncoderAt(3)->Encode(std::string("caf\xC3\xA9"));
+       }}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    list_ = metadata_test::SampleList();
+    c.spoil(list_);
+    MCPMMLExporter exporter(nullptr);
+    MCStatus status;
+    Owned dict = Dictionary(exporter, c.indices, status);
+    EXPECT_EQ(status.GetErrorCode(), c.code);
+    EXPECT_EQ(status.GetDiscreteDatum(0), c.index);
+    ASSERT_NE(dict, nullptr);
+    EXPECT_EQ(dict->GetNumChildren(), c.fieldsBefore);
+  }
 }
-
-void Unspoilt(MCVarList&) {}
-
-INSTANTIATE_TEST_SUITE_P(
-    Fields, PMMLRefusedFieldTest,
-    ::testing::Values(
-        RefusedCase{"IndexBeyondTheList", 101, 6, 1, Unspoilt, {4, 6, 0}},
-        RefusedCase{"NegativeIndex", 101, -1, 1, Unspoilt, {4, -1, 0}},
-        RefusedCase{"EmptySlot", 102, 3, 3,
-                    [](MCVarList& l) {
-                      std::ostringstream os;
-                      l.WriteObjectXML(os, 0);
-                      std::istringstream is(
-                          os.str().substr(0, os.str().find("<Obj name=\"MCStringEncoder\">")));
-                      metadata_test::ExpectReadFailure([&] { l.ReadObjectXML(is); },
-                                                       "Failure reading MCStringEncoder!\n");
-                    }},
-        RefusedCase{"ControlInName", 102, 6, 5,
-                    [](MCVarList& l) { l.AddContVar("a\x01", "", IMCVariable::kInput); }},
-        RefusedCase{"ControlInLabel", 102, 1, 1,
-                    [](MCVarList& l) { l.GetVarAt(1)->SetVariableLabel("bell\x07"); }},
-        RefusedCase{"ControlInCategory", 102, 3, 3,
-                    [](MCVarList& l) { l.GetEncoderAt(3)->Encode(std::string("\x0B")); }},
-        RefusedCase{"NonCharacterInValueLabel", 102, 3, 3,
-                    [](MCVarList& l) { l.GetEncoderAt(3)->SetValueLabel(0, "\xEF\xBF\xBF"); }},
-        RefusedCase{"ControlInMissingLabel", 102, 2, 2,
-                    [](MCVarList& l) { l.GetEncoderAt(2)->AddDiscreteUserMissing(7.0, "\x1B"); }},
-        RefusedCase{"CategoriesAlikeInUtf8", 102, 3, 3,
-                    [](MCVarList& l) {
-                      l.GetEncoderAt(3)->Encode(std::string("caf\xE9"));
-                      l.GetEncoderAt(3)->Encode(std::string("caf\xC3\xA9"));
-                    }}),
-    [](const ::testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.name); });
 
 TEST(PMMLExporterTextTest, HeaderExtensionAndStatisticsRefuseWhatXmlCannotHold) {
   MCPMMLExporter exporter(nullptr);
   XMLElement* out = nullptr;
   MCApplicInfo4XML info;
   info.fAppVersion = "1.0\x02";
-  EXPECT_EQ(exporter.ExportHeader(&info, "", false, out).GetErrorCode(), 117);
-  EXPECT_EQ(exporter
-                .ExportHeader(nullptr,
-                              "a\x1F"
-                              "b",
-                              false, out)
-                .GetErrorCode(),
-            117);
-  EXPECT_EQ(exporter.ExportExtension("n", std::string("v\x03"), out).GetErrorCode(), 117);
-  EXPECT_EQ(exporter.ExportUniStats(MCUniStats("x\x04", 1.0, {1.0}), out).GetErrorCode(), 117);
-  // More cases than XML tools read as an integer (24 digits) is no count of real data.
-  EXPECT_EQ(exporter.ExportUniStats(MCUniStats("x", 1e24, {1.0}), out).GetErrorCode(), 117);
-  EXPECT_EQ(exporter.ExportUniStats(MCUniStats("g", -1.0, {}), out).GetErrorCode(), 117);
+  const std::function<MCStatus()> refused[] = {
+      [&] { return exporter.ExportHeader(&info, "", false, out); },
+      [&] { return exporter.ExportHeader(nullptr, "a\x1F", false, out); },
+      [&] { return exporter.ExportExtension("n", std::string("v\x03"), out); },
+      [&] { return exporter.ExportUniStats(MCUniStats("x\x04", 1.0, {1.0}), out); },
+      // More cases than XML tools read as an integer (24 digits) is no count of real data.
+      [&] { return exporter.ExportUniStats(MCUniStats("x", 1e24, {1.0}), out); },
+      [&] { return exporter.ExportUniStats(MCUniStats("g", -1.0, {}), out); }};
+  for (const auto& call : refused) EXPECT_EQ(call().GetErrorCode(), 117);
   EXPECT_EQ(out, nullptr);
   // Tab, line breaks, DEL and C1 controls (here from Windows-1252 bytes) are characters.
   ASSERT_TRUE(exporter.ExportHeader(nullptr, "a\tb\r\n\x7F\x81", false, out).IsOK());
@@ -184,20 +166,18 @@ TEST(PMMLExporterTextTest, HeaderExtensionAndStatisticsRefuseWhatXmlCannotHold) 
 }
 
 // A yes at any question, the one after the loop included, discards the dictionary.
-class PMMLCancelTest : public PMMLExporterTest, public ::testing::WithParamInterface<int> {};
-
-TEST_P(PMMLCancelTest, CancelGivesStatus1AndNoDictionary) {
-  CountingCancel cancel(GetParam());
-  MCPMMLExporter exporter(&cancel);
-  Owned sentinel(XMLElement::Create("sentinel"));
-  XMLElement* out = sentinel.get();  // must be overwritten
-  const MCStatus status = exporter.ExportDataDictionary(list_, {}, out);
-  EXPECT_EQ(out, nullptr);
-  EXPECT_TRUE(status.IsError());
-  EXPECT_EQ(status.GetErrorCode(), 1);
-  EXPECT_EQ(cancel.fCalls, GetParam() + 1);  // a yes is remembered, not asked again
+TEST_F(PMMLExporterTest, CancelGivesStatus1AndNoDictionary) {
+  for (int yesAt : {0, 2, 5}) {
+    CountingCancel cancel(yesAt);
+    MCPMMLExporter exporter(&cancel);
+    Owned sentinel(XMLElement::Create("sentinel"));
+    XMLElement* out = sentinel.get();  // must be overwritten
+    const MCStatus status = exporter.ExportDataDictionary(list_, {}, out);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_TRUE(status.IsError());
+    EXPECT_EQ(status.GetErrorCode(), 1);
+    EXPECT_EQ(cancel.fCalls, yesAt + 1);  // a yes is remembered, not asked again
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Questions, PMMLCancelTest, ::testing::Values(0, 2, 5));
 
 }  // namespace

@@ -87,9 +87,15 @@ std::string Show(const std::vector<T>& v) {
 }
 
 // One getter called on the shared document: its status and its output as text. The outputs
-// start from values a failed call must leave alone.
+// start from values a failed call must leave alone. A name "a/b/n" is looked up in complex
+// parameter b of complex parameter a.
 std::pair<MCStatus, std::string> Call(const MCSettingsParser& p, const std::string& g,
-                                      const std::string& n) {
+                                      std::string n) {
+  const xercesc::DOMElement* scope = nullptr;
+  for (std::size_t slash; (slash = n.find('/')) != std::string::npos; n.erase(0, slash + 1)) {
+    scope = p.GetComplexParameter(n.substr(0, slash), scope);
+    if (scope == nullptr) return {MCStatus(), "no scope " + n.substr(0, slash)};
+  }
   std::string s = "keep";
   int i = 3;
   double d = 7;
@@ -100,10 +106,11 @@ std::pair<MCStatus, std::string> Call(const MCSettingsParser& p, const std::stri
   std::vector<std::vector<int>> mi{{9}};
   std::vector<std::vector<double>> md{{8}};
   std::vector<std::vector<std::string>> ms{{"keep"}};
-  if (g == "s") return {p.GetParameter(n, s), Show(s)};
-  if (g == "i") return {p.GetParameter(n, i), Show(i)};
-  if (g == "d") return {p.GetParameter(n, d), Show(d)};
-  if (g == "b") return {p.GetParameter(n, b), Show(b)};
+  if (g == "s") return {p.GetParameter(n, s, scope), Show(s)};
+  if (g == "i") return {p.GetParameter(n, i, scope), Show(i)};
+  if (g == "d") return {p.GetParameter(n, d, scope), Show(d)};
+  if (g == "b") return {p.GetParameter(n, b, scope), Show(b)};
+  if (g == "complex") return {MCStatus(), p.GetComplexParameter(n, scope) ? "found" : "none"};
   if (g == "vs") return {p.GetArray(n, vs), Show(vs)};
   if (g == "vi") return {p.GetArray(n, vi), Show(vi)};
   if (g == "vd") return {p.GetArray(n, vd), Show(vd)};
@@ -119,6 +126,7 @@ std::pair<MCStatus, std::string> Call(const MCSettingsParser& p, const std::stri
   if (g == "contPred") return {p.GetContPredictors(vs), Show(vs)};
   if (g == "catResp") return {p.GetCatResponseVars(vs), Show(vs)};
   if (g == "contResp") return {p.GetContResponseVars(vs), Show(vs)};
+  if (g == "type") return {MCStatus(), Show(p.GetParameterType(n))};
   ADD_FAILURE() << "no getter " << g;
   return {MCStatus(), ""};
 }
@@ -162,67 +170,39 @@ INSTANTIATE_TEST_SUITE_P(
         GetterCase{"weight", "", 0, "w"}, GetterCase{"target", "", 0, "[y1,y2,]"},
         GetterCase{"inputs", "", 0, "[x1,]"}, GetterCase{"contPred", "", 0, "[c1,c2,]"},
         GetterCase{"catPred", "", 122, "[keep,]"}, GetterCase{"catResp", "", 120, "[keep,]"},
-        GetterCase{"vars", "badList", 108, "[keep,]"}, GetterCase{"var", "target", 121, "keep"}));
+        GetterCase{"vars", "badList", 108, "[keep,]"}, GetterCase{"var", "target", 121, "keep"},
+        GetterCase{"type", "s", 0, "0"}, GetterCase{"type", "d", 0, "1"},
+        GetterCase{"type", "i", 0, "2"}, GetterCase{"type", "t", 0, "3"},
+        GetterCase{"type", "e", 0, "4"}, GetterCase{"type", "fld", 0, "5"},
+        GetterCase{"type", "absent", 0, "6"}, GetterCase{"type", "odd", 0, "6"},
+        GetterCase{"type", "untyped", 0, "6"}, GetterCase{"complex", "cx", 0, "found"},
+        GetterCase{"complex", "i", 0, "none"},      // a Parameter, not complex
+        GetterCase{"complex", "inner", 0, "none"},  // only inside cx
+        GetterCase{"i", "cx/i", 0, "5"}, GetterCase{"s", "cx/inner/s", 0, "deep"},
+        GetterCase{"s", "cx/s", 120, "keep"}));  // not inherited from the root
 
-TEST(MCSettingsParserTest, ParameterTypesAndComplexScopes) {
-  MCSettingsParser parser;
-  Parse(parser, SettingsDoc(kParameters));
-  const std::pair<const char*, int> types[] = {{"s", MCSettingsParser::kString},
-                                               {"d", MCSettingsParser::kDouble},
-                                               {"i", MCSettingsParser::kInteger},
-                                               {"t", MCSettingsParser::kBoolean},
-                                               {"e", MCSettingsParser::kEnum},
-                                               {"fld", MCSettingsParser::kFieldName},
-                                               {"absent", 6},
-                                               {"odd", MCSettingsParser::kUnknownType},
-                                               {"untyped", MCSettingsParser::kUnknownType}};
-  for (const auto& t : types) EXPECT_EQ(parser.GetParameterType(t.first), t.second) << t.first;
-
-  const xercesc::DOMElement* cx = parser.GetComplexParameter("cx");
-  ASSERT_NE(cx, nullptr);
-  EXPECT_EQ(parser.GetComplexParameter("i"), nullptr);  // a Parameter, not complex
-  int i = 0;
-  EXPECT_TRUE(parser.GetParameter("i", i, cx).IsOK());
-  EXPECT_EQ(i, 5);
-  std::string s;
-  ExpectStatus(parser.GetParameter("s", s, cx), 120);  // not inherited from the root
-  const xercesc::DOMElement* inner = parser.GetComplexParameter("inner", cx);
-  ASSERT_NE(inner, nullptr);
-  EXPECT_TRUE(parser.GetParameter("s", s, inner).IsOK());
-  EXPECT_EQ(s, "deep");
-  EXPECT_EQ(parser.GetComplexParameter("inner"), nullptr);
-}
-
-TEST(MCSettingsParserTest, MissingParameterRootGives119) {
-  for (const char* text :
-       {"<PMML><MiningBuildTask><Extension name=\"x\"/></MiningBuildTask></PMML>",
-        "<PMML><Parameters><Parameter name=\"a\" value=\"1\"/></Parameters></PMML>"}) {
+// Without a parse every getter gives 107, after a failed parse too (104 is the parse's), and
+// without the settings' Parameters element 119.
+TEST(MCSettingsParserTest, NoParametersToRead) {
+  const std::pair<const char*, long> documents[] = {
+      {nullptr, 107},
+      {"<PMML><MiningBuildTask>", 107},
+      {"<PMML><MiningBuildTask><Extension name=\"x\"/></MiningBuildTask></PMML>", 119},
+      {"<PMML><Parameters><Parameter name=\"a\" value=\"1\"/></Parameters></PMML>", 119}};
+  for (const auto& [text, code] : documents) {
     MCSettingsParser parser;
-    Parse(parser, text, 119);
-    EXPECT_NE(parser.GetRootElement(), nullptr);
-    int a = 0;
-    ExpectStatus(parser.GetParameter("a", a), 119);
-    std::vector<std::string> v;
-    ExpectStatus(parser.GetVariables("a", v), 119);
+    if (text != nullptr) Parse(parser, text, code == 107 ? 104 : code);
+    EXPECT_EQ(parser.GetStatus().GetErrorCode(), text == nullptr ? 0 : code == 107 ? 104 : code);
+    EXPECT_EQ(parser.GetRootElement() != nullptr, code == 119);
+    for (const char* getter : {"i", "vars", "mi"})
+      ExpectStatus(Call(parser, getter, "a").first, code);
     EXPECT_EQ(parser.GetComplexParameter("a"), nullptr);
+    EXPECT_EQ(parser.GetParameterType("a"), MCSettingsParser::kUnknownType);
   }
-}
-
-TEST(MCSettingsParserTest, NothingParsedGives107AndBadXml104) {
   MCSettingsParser parser;
-  std::string s;
-  ExpectStatus(parser.GetParameter("a", s), 107);
-  std::vector<std::vector<int>> m;
-  ExpectStatus(parser.GetMatrix("a", m), 107);
-  EXPECT_EQ(parser.GetParameterType("a"), MCSettingsParser::kUnknownType);
   MCVarList list;
   EXPECT_EQ(parser.FillVarList(list, false).GetErrorCode(), 107);
   EXPECT_EQ(parser.FillTransDict(list).GetErrorCode(), 107);
-
-  Parse(parser, "<PMML><MiningBuildTask>", 104);
-  EXPECT_EQ(parser.GetStatus().GetErrorCode(), 104);
-  EXPECT_EQ(parser.GetRootElement(), nullptr);
-  ExpectStatus(parser.GetParameter("a", s), 107);
 }
 
 TEST(MCPMMLParserTest, SetModelElmtTakesOnlyElementsOfItsDocument) {
@@ -250,22 +230,6 @@ struct FillCase {
   bool bins = false;
   bool derived = false;  // the transformation dictionary rather than the data dictionary
 };
-void PrintTo(const FillCase& c, std::ostream* os) { *os << c.name; }
-
-class MCSettingsParserFillTest : public testing::TestWithParam<FillCase> {};
-
-TEST_P(MCSettingsParserFillTest, StatusAndList) {
-  const FillCase& c = GetParam();
-  MCSettingsParser parser;
-  std::istringstream in(c.document);
-  parser.ParseToDOM(in);
-  MCVarList list;
-  EXPECT_EQ(
-      (c.derived ? parser.FillTransDict(list) : parser.FillVarList(list, c.bins)).GetErrorCode(),
-      c.code);
-  EXPECT_EQ(Describe(list), c.read);
-}
-
 const std::string kWeight = P("FrequencyWeightVar", "w");
 
 std::string Storages() {
@@ -297,28 +261,38 @@ const std::string kDerived = SettingsDoc(
            Interval("closedClosed", "3", "1")) +
         "</TransformationDictionary>");
 
-INSTANTIATE_TEST_SUITE_P(
-    Documents, MCSettingsParserFillTest,
-    testing::Values(
-        FillCase{"Storages", Storages(), 0,
-                 "v_integer N1\nv_double N2\nv_float N2\nv_string S3\nv_date N4\nv_time N5\n"
-                 "v_dateTime N6\n"},
-        // The PMML reader's wider list of types is not a settings document's.
-        FillCase{"PMMLOnlyType",
-                 SettingsDoc(kWeight, Field("d", "continuous", "dateDaysSince[1970]")), 109, ""},
-        FillCase{"WeightAndRanges", kRanges, 0,
-                 "x C2 'X' miss{-1} [90,max] range -5..50 bins -1/0\nw W1\n"
-                 "y C2 range 1..max bins -1/0\n"},
-        // The range still comes from the field's interval; y has no discretisation.
-        FillCase{"Bins", kRanges, 110,
-                 "x C2 'X' miss{-1} [90,max] range -5..50 cuts{20} bins 2/2\nw W1\n", true},
-        // e's interval is reversed.
-        FillCase{"Derived", kDerived, 108, "d S3 {p} miss{q}\n", false, true},
-        FillCase{"NoTransformationDictionary", SettingsDoc(kWeight, Field("a", "x", "float")), 107,
-                 "", false, true},
-        // Without parameters the fields still read, with no weight.
-        FillCase{"NoParameters", Doc(Dict(Field("w", "continuous", "float"))), 0,
-                 "w C2 range MV..max bins -1/0\n"}),
-    [](const testing::TestParamInfo<FillCase>& info) { return std::string(info.param.name); });
+TEST(MCSettingsParserFillTest, StatusAndList) {
+  const FillCase cases[] = {
+      {"Storages", Storages(), 0,
+       "v_integer N1\nv_double N2\nv_float N2\nv_string S3\nv_date N4\nv_time N5\n"
+       "v_dateTime N6\n"},
+      // The PMML reader's wider list of types is not a settings document's.
+      {"PMMLOnlyType", SettingsDoc(kWeight, Field("d", "continuous", "dateDaysSince[1970]")), 109,
+       ""},
+      {"WeightAndRanges", kRanges, 0,
+       "x C2 'X' miss{-1} [90,max] range -5..50 bins -1/0\nw W1\n"
+       "y C2 range 1..max bins -1/0\n"},
+      // The range still comes from the field's interval; y has no discretisation.
+      {"Bins", kRanges, 110, "x C2 'X' miss{-1} [90,max] range -5..50 cuts{20} bins 2/2\nw W1\n",
+       true},
+      // e's interval is reversed.
+      {"Derived", kDerived, 108, "d S3 {p} miss{q}\n", false, true},
+      {"NoTransformationDictionary", SettingsDoc(kWeight, Field("a", "x", "float")), 107, "", false,
+       true},
+      // Without parameters the fields still read, with no weight.
+      {"NoParameters", Doc(Dict(Field("w", "continuous", "float"))), 0,
+       "w C2 range MV..max bins -1/0\n"}};
+  for (const FillCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    MCSettingsParser parser;
+    std::istringstream in(c.document);
+    parser.ParseToDOM(in);
+    MCVarList list;
+    EXPECT_EQ(
+        (c.derived ? parser.FillTransDict(list) : parser.FillVarList(list, c.bins)).GetErrorCode(),
+        c.code);
+    EXPECT_EQ(Describe(list), c.read);
+  }
+}
 
 }  // namespace

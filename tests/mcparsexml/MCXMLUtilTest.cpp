@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -56,70 +57,41 @@ TEST(MCXMLStringTest, UTF8AndUTF16Convert) {
   EXPECT_TRUE(XStrEqualsUTF8Str(nullptr, nullptr));
 }
 
-struct IntCase {
-  const char* text;  // null: attribute absent
-  int sign;
-  int result;
-  int value;  // expected out, which starts at -99
-};
-void PrintTo(const IntCase& c, std::ostream* os) {
-  *os << (c.text ? c.text : "(absent)") << " sign " << c.sign;
+// The attribute readers' result: 0 read, 1 refused, -1 absent (text null); out, which starts
+// at -99, changes only when read. The integer reader takes any sign (0), only positive (1) or
+// only non-positive (-1).
+TEST_F(MCXMLUtilTest, NumberAttributes) {
+  const struct {
+    const char* text;
+    int sign, result, value;
+  } ints[] = {{"0", 0, 0, 0},      {"-1", 0, 1, -99},      {"0", 1, 1, -99},
+              {"-7", -1, 0, -7},   {" +12 ", 0, 0, 12},    {"2147483647", 1, 0, INT_MAX},
+              {"1.0", -1, 1, -99}, {"12abc", -1, 1, -99},  {"-2147483648", -1, 0, INT_MIN},
+              {"", -1, 1, -99},    {nullptr, -1, -1, -99}, {"2147483648", -1, 1, -99}};
+  for (const auto& c : ints) {
+    Parse(c.text == nullptr ? "<e/>" : std::string("<e v=\"") + c.text + "\"/>");
+    int out = -99;
+    EXPECT_EQ(GetIntAttribute(Root(), "v", c.sign, out), c.result) << c.text << " " << c.sign;
+    EXPECT_EQ(out, c.value) << c.text;
+  }
+  const double kMax = std::numeric_limits<double>::max();
+  const char* kMaxText = "1.79769313486232e+308";  // as written with 15 digits, above the max
+  const struct {
+    const char* text;
+    int result;
+    double value;
+  } doubles[] = {{"-2E-3", 0, -0.002}, {" .5 ", 0, 0.5}, {"NaN", 0, MCMV::Missing()},
+                 {"-1e400", 0, -kMax}, {"INF", 1, -99},  {" 5e-324", 0, 5e-324},
+                 {"1e-400", 0, 0.0},   {"nan", 1, -99},  {"-2.5e-320", 0, -2.5e-320},
+                 {"1,5", 1, -99},      {"", 1, -99},     {nullptr, -1, -99},
+                 {kMaxText, 0, kMax}};
+  for (const auto& c : doubles) {
+    Parse(c.text == nullptr ? "<e/>" : std::string("<e v=\"") + c.text + "\"/>");
+    double out = -99;
+    EXPECT_EQ(GetDoubleAttribute(Root(), "v", out), c.result) << c.text;
+    EXPECT_EQ(out, c.value) << c.text;
+  }
 }
-
-class GetIntAttributeTest : public MCXMLUtilTest, public testing::WithParamInterface<IntCase> {};
-
-TEST_P(GetIntAttributeTest, FollowsSignConvention) {
-  const IntCase& c = GetParam();
-  std::string doc = "<e";
-  if (c.text != nullptr) doc += std::string(" v=\"") + c.text + "\"";
-  Parse(doc + "/>");
-  int out = -99;
-  EXPECT_EQ(GetIntAttribute(Root(), "v", c.sign, out), c.result);
-  EXPECT_EQ(out, c.value);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, GetIntAttributeTest,
-    testing::Values(IntCase{"0", 0, 0, 0}, IntCase{"-1", 0, 1, -99}, IntCase{"0", 1, 1, -99},
-                    IntCase{"-7", -1, 0, -7}, IntCase{" +12 ", 0, 0, 12},
-                    IntCase{"2147483647", 1, 0, 2147483647},
-                    IntCase{"-2147483648", -1, 0, std::numeric_limits<int>::min()},
-                    IntCase{"2147483648", -1, 1, -99}, IntCase{"1.0", -1, 1, -99},
-                    IntCase{"12abc", -1, 1, -99}, IntCase{"", -1, 1, -99},
-                    IntCase{nullptr, -1, -1, -99}));
-
-struct DoubleCase {
-  const char* text;  // null: attribute absent
-  int result;
-  double value;  // expected out, which starts at 42
-};
-void PrintTo(const DoubleCase& c, std::ostream* os) { *os << (c.text ? c.text : "(absent)"); }
-
-class GetDoubleAttributeTest : public MCXMLUtilTest,
-                               public testing::WithParamInterface<DoubleCase> {};
-
-TEST_P(GetDoubleAttributeTest, ReadsSchemaDoubles) {
-  const DoubleCase& c = GetParam();
-  std::string doc = "<e";
-  if (c.text != nullptr) doc += std::string(" v=\"") + c.text + "\"";
-  Parse(doc + "/>");
-  double out = 42.0;
-  EXPECT_EQ(GetDoubleAttribute(Root(), "v", out), c.result);
-  EXPECT_EQ(out, c.value);
-}
-
-const double kMax = std::numeric_limits<double>::max();
-
-INSTANTIATE_TEST_SUITE_P(Cases, GetDoubleAttributeTest,
-                         testing::Values(DoubleCase{"-2E-3", 0, -0.002}, DoubleCase{" .5 ", 0, 0.5},
-                                         DoubleCase{"NaN", 0, MCMV::Missing()},
-                                         DoubleCase{"1.79769313486232e+308", 0, kMax},
-                                         DoubleCase{"-1e400", 0, -kMax}, DoubleCase{"INF", 1, 42.0},
-                                         DoubleCase{" 5e-324", 0, 5e-324},
-                                         DoubleCase{"-2.5e-320", 0, -2.5e-320},
-                                         DoubleCase{"1e-400", 0, 0.0}, DoubleCase{"nan", 1, 42.0},
-                                         DoubleCase{"1,5", 1, 42.0}, DoubleCase{"", 1, 42.0},
-                                         DoubleCase{nullptr, -1, 42.0}));
 
 TEST(MCXMLDoubleTest, ParsesWithoutAnyParserObject) {
   // Holds its own reference on the parser library.
@@ -229,25 +201,26 @@ TEST_F(MCXMLUtilTest, BuildsAndEditsElements) {
   EXPECT_FALSE(InsertElement(e, root, nullptr));  // an ancestor cannot become a child
 }
 
+// Numbers in the text of the element and its descendants, in document order as the text
+// content has it (comments left out); any word that is no number refuses the list.
 TEST_F(MCXMLUtilTest, AssemblesNumberLists) {
-  Parse("<r><a>1 2.5\n\t-3E2   NaN </a><b>4 five 6</b><c>7 INF</c><d>  </d></r>");
-  std::vector<double> values = {99.0};
-  EXPECT_TRUE(AssembleDoublesList(GetFirstChildElmt(Root(), "a"), values));
-  const std::vector<double> expected = {1.0, 2.5, -300.0, MCMV::Missing()};
-  EXPECT_EQ(values, expected);
-  EXPECT_FALSE(AssembleDoublesList(GetFirstChildElmt(Root(), "b"), values));
-  EXPECT_FALSE(AssembleDoublesList(GetFirstChildElmt(Root(), "c"), values));
-  EXPECT_TRUE(AssembleDoublesList(GetFirstChildElmt(Root(), "d"), values));
-  EXPECT_TRUE(values.empty());
-  EXPECT_FALSE(AssembleDoublesList(nullptr, values));
-}
-
-// The text of descendants counts in document order, as the element's text content has it.
-TEST_F(MCXMLUtilTest, AssemblesTheTextOfDescendantsInOrder) {
-  Parse("<r><a>1 <b>2 <c>3</c><!-- 9 --></b> 4<![CDATA[ 5 ]]><d/>6</a><e>7<f/>8</e></r>");
-  std::vector<double> values;
-  EXPECT_TRUE(AssembleDoublesList(GetFirstChildElmt(Root(), "a"), values));
-  EXPECT_EQ(values, (std::vector<double>{1, 2, 3, 4, 5, 6}));
-  EXPECT_TRUE(AssembleDoublesList(GetFirstChildElmt(Root(), "e"), values));
-  EXPECT_EQ(values, std::vector<double>{78});
+  Parse(
+      "<r><a>1 2.5\n\t-3E2   NaN </a><b>4 five 6</b><c>7 INF</c><d>  </d>"
+      "<e>1 <b>2 <c>3</c><!-- 9 --></b> 4<![CDATA[ 5 ]]><d/>6</e><f>7<f/>8</f></r>");
+  const std::pair<const char*, std::vector<double>> lists[] = {
+      {"a", {1.0, 2.5, -300.0, MCMV::Missing()}},
+      {"b", {-1}},
+      {"c", {-1}},
+      {"d", {}},
+      {"e", {1, 2, 3, 4, 5, 6}},
+      {"f", {78}},
+      {"zz", {-1}}};
+  for (const auto& [tag, want] : lists) {
+    std::vector<double> values = {-1};
+    const bool ok = want != std::vector<double>{-1};
+    EXPECT_EQ(AssembleDoublesList(GetFirstChildElmt(Root(), tag), values), ok) << tag;
+    if (ok) {
+      EXPECT_EQ(values, want) << tag;
+    }
+  }
 }

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -33,6 +32,12 @@ void ExpectReadFailure(Read read, const std::string& message) {
   const std::string err = testing::internal::GetCapturedStderr();
   EXPECT_TRUE(thrown) << "no IOException for expected message " << message;
   EXPECT_EQ(err, message);
+}
+
+// Size, continuous and categorical counts, target, target response and weight indexes.
+inline std::vector<int> Indexes(const MCCommonMetadata::MCVarList& l) {
+  return {l.Size(),           l.GetNumContVar(),      l.GetNumCatVar(),
+          l.GetTargetIndex(), l.GetTargetRespIndex(), l.GetFreqWeightIndex()};
 }
 
 inline int CountLines(const std::string& text) {

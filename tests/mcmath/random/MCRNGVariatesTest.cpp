@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <string>
 #include <vector>
 
 #include "MCDistFun.h"
@@ -42,32 +41,28 @@ struct NormalCase {
   long draws;
 };
 
-class KindermanRamageTest : public ::testing::TestWithParam<NormalCase> {};
-
-TEST_P(KindermanRamageTest, RegionRangeSignAndDraws) {
-  const NormalCase& c = GetParam();
-  ScriptedRNG u(c.uniforms);
-  MCRNGNormal n;
-  n.SetURNGenerator(u);
-  const double z = n.GetNext();
-  EXPECT_EQ(u.Calls(), c.draws);
-  EXPECT_EQ(z < 0, c.negative) << z;
-  EXPECT_GE(std::fabs(z), c.lo);
-  EXPECT_LE(std::fabs(z), c.hi);
+TEST(KindermanRamageTest, RegionRangeSignAndDraws) {
+  const NormalCase cases[] = {
+      {"central", {0.5, 0.25}, 0.408, 0.409, true, 2},
+      {"tail", {0.98, 0.5, 0.5}, kA, 10, false, 3},
+      {"tailRejectNegative", {0.99, 0.99, 0.01, 0.5, 0.5}, kA, 10, true, 5},
+      {"region3Box", {0.96, 0.2, 0.5}, 2.0898, 2.0899, false, 3},
+      {"region4Box", {0.93, 0.5, 0.3}, 0.811, 0.812, true, 3},
+      {"region4ByDensity", {0.93, 0.95, 0.95}, 1.529, 1.531, true, 3},
+      {"region4DensityReject", {0.93, 0.95, 0.99, 0.5, 0.3}, 0.811, 0.812, true, 5},
+      {"region5NegativeT", {0.9, 0.9, 0.95, 0.1, 0.2}, 0.42, 0.4203, false, 5}};
+  for (const NormalCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedRNG u(c.uniforms);
+    MCRNGNormal n;
+    n.SetURNGenerator(u);
+    const double z = n.GetNext();
+    EXPECT_EQ(u.Calls(), c.draws);
+    EXPECT_EQ(z < 0, c.negative) << z;
+    EXPECT_GE(std::fabs(z), c.lo);
+    EXPECT_LE(std::fabs(z), c.hi);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Regions, KindermanRamageTest,
-    ::testing::Values(
-        NormalCase{"central", {0.5, 0.25}, 0.408, 0.409, true, 2},
-        NormalCase{"tail", {0.98, 0.5, 0.5}, kA, 10, false, 3},
-        NormalCase{"tailRejectNegative", {0.99, 0.99, 0.01, 0.5, 0.5}, kA, 10, true, 5},
-        NormalCase{"region3Box", {0.96, 0.2, 0.5}, 2.0898, 2.0899, false, 3},
-        NormalCase{"region4Box", {0.93, 0.5, 0.3}, 0.811, 0.812, true, 3},
-        NormalCase{"region4ByDensity", {0.93, 0.95, 0.95}, 1.529, 1.531, true, 3},
-        NormalCase{"region4DensityReject", {0.93, 0.95, 0.99, 0.5, 0.3}, 0.811, 0.812, true, 5},
-        NormalCase{"region5NegativeT", {0.9, 0.9, 0.95, 0.1, 0.2}, 0.42, 0.4203, false, 5}),
-    [](const ::testing::TestParamInfo<NormalCase>& i) { return std::string(i.param.name); });
 
 TEST(MCRNGNormalTest, ParametersOwnedSourcesAndFit) {
   ScriptedRNG u({0.5, 0.25});
@@ -88,21 +83,15 @@ TEST(MCRNGNormalTest, ParametersOwnedSourcesAndFit) {
                          [](double v) { return MCDistFun::CdfNorm(v, 1.0, 2.0); });
 }
 
-TEST(MCRNGBetaTest, ShapeOneCasesInvertTheDistribution) {
-  ScriptedRNG u({0.3, 0.25, 0.0, 0.25, 0.0, 0.1});
-  MCRNGBeta b;
+TEST(MCRNGBetaTest, ParametersPerCallAndInvalidShapes) {
+  ScriptedRNG u({0.25});
+  MCRNGBeta b, invalid(0, 2);  // becomes (1, 1)
   b.SetURNGenerator(u);
-  EXPECT_EQ(b.GetNext(), 0.3);             // (1, 1): the uniform
-  EXPECT_DOUBLE_EQ(b.GetNext(2, 1), 0.5);  // u^(1/a)
-  EXPECT_EQ(b.GetNext(2, 1), 0.0);         // u = 0
-  EXPECT_DOUBLE_EQ(b.GetNext(1, 2), 0.5);  // 1 - u^(1/b)
-  EXPECT_EQ(b.GetNext(1, 2), 1.0);         // u = 0
-  EXPECT_EQ(b.GetNext(1e-3, 1), 0.0);      // ln(0.1)/a below -708
-  EXPECT_EQ(b.GetNext(0.5, -1), -1.0);
-  EXPECT_EQ(u.Calls(), 6);
-  MCRNGBeta invalid(0, 2);  // becomes (1, 1)
   invalid.SetURNGenerator(u);
-  EXPECT_EQ(invalid.GetNext(), 0.3);
+  EXPECT_DOUBLE_EQ(b.GetNext(2, 1), 0.5);
+  EXPECT_EQ(b.GetNext(0.5, -1), -1.0);
+  EXPECT_EQ(invalid.GetNext(), 0.25);
+  EXPECT_EQ(u.Calls(), 2);
 }
 
 struct BetaBranch {
@@ -113,61 +102,56 @@ struct BetaBranch {
   double expected, tol;
 };
 
-class BetaBranchTest : public ::testing::TestWithParam<BetaBranch> {};
-
-TEST_P(BetaBranchTest, ValueAndDraws) {
-  const BetaBranch& c = GetParam();
-  ScriptedRNG u(c.uniforms);
-  MCRNGBeta b(c.a, c.b);
-  b.SetURNGenerator(u);
-  EXPECT_NEAR(b.GetNext(), c.expected, c.tol);
-  EXPECT_EQ(u.Calls(), c.draws);
+// A shape of 1 inverts the distribution (u^(1/a), 1 - u^(1/b)). Johnk (shapes below 1) redraws a
+// zero and accepts X + Y <= 1; after 5000 rejections both methods fall back on the inverse (the
+// arcsine quantile; the Beta(2, 2) cdf 3x^2 - 2x^3 = 0.2). The normal envelope at u = 0.5:
+// z = A(1.1311 * 0.5 + 0.5 - 1), x = 0.5 + z/(2 sqrt 2).
+TEST(BetaBranchTest, ValueAndDraws) {
+  const BetaBranch cases[] = {
+      {"uniform", 1, 1, {0.3}, 1, 0.3, 0},
+      {"power", 2, 1, {0.25}, 1, 0.5, 1e-16},
+      {"powerOfZero", 2, 1, {0.0}, 1, 0.0, 0},
+      {"reflected", 1, 2, {0.25}, 1, 0.5, 1e-16},
+      {"reflectedOfZero", 1, 2, {0.0}, 1, 1.0, 0},
+      {"underflow", 1e-3, 1, {0.1}, 1, 0.0, 0},
+      {"johnk", 0.5, 0.5, {0.0, 0.25, 0.81}, 3, 0.0625 / (0.0625 + 0.6561), 1e-16},
+      {"johnkFallback", 0.5, 0.5, {0.9}, 10001, std::pow(std::sin(kPi * 0.45), 2), 1e-8},
+      {"envelope",
+       2,
+       2,
+       {0.5},
+       3,
+       0.5 + kA * (1.13113163544418 * 0.5 - 0.5) / std::sqrt(8.0),
+       1e-15},
+      {"envelopeFallback", 2, 2, {0.2, 0.2, 0.9}, 15001, 0.28714072541674047, 1e-8}};
+  for (const BetaBranch& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedRNG u(c.uniforms);
+    MCRNGBeta b(c.a, c.b);
+    b.SetURNGenerator(u);
+    EXPECT_NEAR(b.GetNext(), c.expected, c.tol);
+    EXPECT_EQ(u.Calls(), c.draws);
+  }
 }
 
-// Johnk (shapes below 1) redraws a zero and accepts X + Y <= 1; after 5000 rejections both
-// methods fall back on the inverse (the arcsine quantile; the Beta(2, 2) cdf 3x^2 - 2x^3 =
-// 0.2). The normal envelope at u = 0.5: z = A(1.1311 * 0.5 + 0.5 - 1), x = 0.5 + z/(2 sqrt 2).
-INSTANTIATE_TEST_SUITE_P(
-    Branches, BetaBranchTest,
-    ::testing::Values(
-        BetaBranch{"johnk", 0.5, 0.5, {0.0, 0.25, 0.81}, 3, 0.0625 / (0.0625 + 0.6561), 1e-16},
-        BetaBranch{
-            "johnkFallback", 0.5, 0.5, {0.9}, 10001, std::pow(std::sin(kPi * 0.45), 2), 1e-8},
-        BetaBranch{"envelope",
-                   2,
-                   2,
-                   {0.5},
-                   3,
-                   0.5 + kA*(1.13113163544418 * 0.5 - 0.5) / std::sqrt(8.0),
-                   1e-15},
-        BetaBranch{"envelopeFallback", 2, 2, {0.2, 0.2, 0.9}, 15001, 0.28714072541674047, 1e-8}),
-    [](const ::testing::TestParamInfo<BetaBranch>& i) { return std::string(i.param.name); });
-
-class MCRNGBetaFitTest : public ::testing::TestWithParam<std::pair<double, double>> {};
-
-TEST_P(MCRNGBetaFitTest, GoodnessOfFit) {
-  const double a = GetParam().first, b = GetParam().second;
-  MCRNGBeta g(a, b);
-  g.SetSeed(8675309);
-  // X ~ beta(a, b) <=> (b X) / (a (1 - X)) ~ F(2a, 2b).
-  randomtest::ExpectFits(
-      [&g] { return g.GetNext(); },
-      [a, b](double x) { return MCDistFun::CdfF(b * x / (a * (1 - x)), 2 * a, 2 * b); });
+TEST(MCRNGBetaFitTest, GoodnessOfFit) {
+  for (const auto& [a, b] :
+       {std::make_pair(2.5, 3.5), {40.0, 7.0}, {0.5, 0.7}, {3.0, 0.4}, {1.0, 3.0}}) {
+    SCOPED_TRACE(testing::PrintToString(std::make_pair(a, b)));
+    MCRNGBeta g(a, b);
+    g.SetSeed(8675309);
+    // X ~ beta(a, b) <=> (b X) / (a (1 - X)) ~ F(2a, 2b).
+    randomtest::ExpectFits(
+        [&g] { return g.GetNext(); },
+        [a = a, b = b](double x) { return MCDistFun::CdfF(b * x / (a * (1 - x)), 2 * a, 2 * b); });
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Shapes, MCRNGBetaFitTest,
-                         ::testing::Values(std::make_pair(2.5, 3.5), std::make_pair(40.0, 7.0),
-                                           std::make_pair(0.5, 0.7), std::make_pair(3.0, 0.4),
-                                           std::make_pair(1.0, 3.0)));
 
 TEST(MCRNGBinomialTest, EdgeCases) {
   MCRNGBinomial b(10.5, 0.3);  // stored as (0, 0)
   EXPECT_EQ(b.GetNext(), 0.0);
-  EXPECT_EQ(b.GetNext(-1, 0.5), 0.0);
-  EXPECT_EQ(b.GetNext(5, 1.5), 0.0);
-  EXPECT_EQ(b.GetNext(5, 0), 0.0);
-  EXPECT_EQ(b.GetNext(10, 1), 10.0);
-  EXPECT_EQ(b.GetNext(1001, 1), 1001.0);
+  const double cases[][3] = {{-1, 0.5, 0}, {5, 1.5, 0}, {5, 0, 0}, {10, 1, 10}, {1001, 1, 1001}};
+  for (const auto& c : cases) EXPECT_EQ(b.GetNext(c[0], c[1]), c[2]) << c[0] << " " << c[1];
   ScriptedRNG u({0.1, 0.5, 0.2, 0.31, 0.3});
   b.SetURNGenerator(u);
   b.SetParameters(5, 0.3);
@@ -175,37 +159,32 @@ TEST(MCRNGBinomialTest, EdgeCases) {
   EXPECT_EQ(u.Calls(), 5);
 }
 
-class MCRNGBinomialFitTest : public ::testing::TestWithParam<std::pair<int, double>> {};
-
 // Chi-square over cells pooled to an expected count of at least 20, at the 0.1% level.
-TEST_P(MCRNGBinomialFitTest, ChiSquareAgainstTheExactProbabilities) {
-  const int n = GetParam().first, draws = 100000;
-  const double p = GetParam().second;
-  MCRNGBinomial b(n, p);
-  b.SetSeed(4242);
-  std::vector<double> counts(n + 1, 0.0);
-  for (int i = 0; i < draws; ++i) {
-    const double k = b.GetNext();
-    ASSERT_TRUE(k >= 0 && k <= n && k == std::floor(k));
-    counts[static_cast<int>(k)] += 1;
-  }
-  double chi2 = 0, expected = 0, observed = 0;
-  int bins = 0;
-  long code = 0;
-  for (int k = 0; k <= n; ++k) {
-    expected += draws * MCDistFun::PdfBin(k, n, p, code);
-    observed += counts[k];
-    if (expected >= 20 || k == n) {
-      chi2 += (observed - expected) * (observed - expected) / expected;
-      expected = observed = 0;
-      ++bins;
+TEST(MCRNGBinomialFitTest, ChiSquareAgainstTheExactProbabilities) {
+  for (const auto& [n, p] : {std::make_pair(20, 0.4), {1000, 0.3}, {250, 0.02}}) {
+    const int draws = 100000;
+    MCRNGBinomial b(n, p);
+    b.SetSeed(4242);
+    std::vector<double> counts(n + 1, 0.0);
+    for (int i = 0; i < draws; ++i) {
+      const double k = b.GetNext();
+      ASSERT_TRUE(k >= 0 && k <= n && k == std::floor(k));
+      counts[static_cast<int>(k)] += 1;
     }
+    double chi2 = 0, expected = 0, observed = 0;
+    int bins = 0;
+    long code = 0;
+    for (int k = 0; k <= n; ++k) {
+      expected += draws * MCDistFun::PdfBin(k, n, p, code);
+      observed += counts[k];
+      if (expected >= 20 || k == n) {
+        chi2 += (observed - expected) * (observed - expected) / expected;
+        expected = observed = 0;
+        ++bins;
+      }
+    }
+    EXPECT_LT(chi2, MCDistFun::IdfChi(0.999, bins - 1)) << n << " " << p << ": " << bins << " bins";
   }
-  EXPECT_LT(chi2, MCDistFun::IdfChi(0.999, bins - 1)) << bins << " bins";
 }
-
-INSTANTIATE_TEST_SUITE_P(Sizes, MCRNGBinomialFitTest,
-                         ::testing::Values(std::make_pair(20, 0.4), std::make_pair(1000, 0.3),
-                                           std::make_pair(250, 0.02)));
 
 }  // namespace

@@ -73,28 +73,26 @@ struct EncodedSeed {
   uint32_t key[3];
 };
 
-class MCRNGUTwisterEncodeTest : public ::testing::TestWithParam<EncodedSeed> {};
-
-TEST_P(MCRNGUTwisterEncodeTest, KeyCarriesSignExponentAndSignificand) {
-  const EncodedSeed& c = GetParam();
-  uint32_t key[3];
-  MCRNGUTwister::EncodeSeed(c.seed, key);
-  EXPECT_EQ(std::vector<uint32_t>(key, key + 3), std::vector<uint32_t>(c.key, c.key + 3));
-  MCRNGUTwister t;
-  t.SetSeed(c.seed);
-  MCRandomTwister r;
-  const unsigned long longKey[3] = {c.key[0], c.key[1], c.key[2]};
-  r.InitByArray(longKey, 3);
-  EXPECT_EQ(t.GetNext(), r.GetRealRes53());
-}
-
 // 0.75 = 0.75 * 2^0; -3 = -0.75 * 2^2; 2^31 = 0.5 * 2^32; 0.1 = 0.8 * 2^-3, whose
 // significand 0x1999999999999A splits into 26 and 27 bits.
-INSTANTIATE_TEST_SUITE_P(Seeds, MCRNGUTwisterEncodeTest,
-                         ::testing::Values(EncodedSeed{0.5, {0, 1u << 25, 0}},
-                                           EncodedSeed{0.75, {0, 3u << 24, 0}},
-                                           EncodedSeed{-3.0, {2 + 4 + 16, 3u << 24, 0}},
-                                           EncodedSeed{2147483648.0, {4 + 8 * 32, 1u << 25, 0}},
-                                           EncodedSeed{0.1, {8 * 3, 0x3333333u, 0x199999Au}}));
+TEST(MCRNGUTwisterEncodeTest, KeyCarriesSignExponentAndSignificand) {
+  const EncodedSeed cases[] = {{0.5, {0, 1u << 25, 0}},
+                               {0.75, {0, 3u << 24, 0}},
+                               {-3.0, {2 + 4 + 16, 3u << 24, 0}},
+                               {2147483648.0, {4 + 8 * 32, 1u << 25, 0}},
+                               {0.1, {8 * 3, 0x3333333u, 0x199999Au}}};
+  for (const EncodedSeed& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.seed));
+    uint32_t key[3];
+    MCRNGUTwister::EncodeSeed(c.seed, key);
+    EXPECT_EQ(std::vector<uint32_t>(key, key + 3), std::vector<uint32_t>(c.key, c.key + 3));
+    MCRNGUTwister t;
+    t.SetSeed(c.seed);
+    MCRandomTwister r;
+    const unsigned long longKey[3] = {c.key[0], c.key[1], c.key[2]};
+    r.InitByArray(longKey, 3);
+    EXPECT_EQ(t.GetNext(), r.GetRealRes53());
+  }
+}
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <string>
 #include <vector>
 
 #include "MCDistFun.h"
@@ -96,56 +95,49 @@ struct GammaCase {
   long draws;
 };
 
-class GammaBranchTest : public ::testing::TestWithParam<GammaCase> {};
-
-TEST_P(GammaBranchTest, ValueAndDraws) {
-  const GammaCase& c = GetParam();
-  ScriptedHost host(c.uniforms);
-  MCURandom source(0, false, false, &host);
-  MCRandomValues rv;
-  ASSERT_TRUE(rv.SetURNGPtr(&source));
-  ASSERT_TRUE(rv.SetParamChi(c.df));
-  const double x = rv.GetRandom();
-  if (MCMV::IsMissing(c.expected)) {
-    EXPECT_TRUE(MCMV::IsMissing(x)) << x;
-  } else {
-    EXPECT_NEAR(x, c.expected, 1e-12 * c.expected);
-  }
-  EXPECT_EQ(host.Calls(), c.draws);
-}
-
 const double kE = 2.718281828459045;
 const double kGsC = (0.5 + kE) / kE;  // Ahrens-Dieter constant for shape 1/2
 
-INSTANTIATE_TEST_SUITE_P(
-    Branches, GammaBranchTest,
-    ::testing::Values(
-        // Shape 1: an exponential, 2 (-ln u).
-        GammaCase{"exponential", 2, {0.5}, 2 * std::log(2.0), 1},
-        GammaCase{"exponentialOfOne", 2, {1.0}, MCMV::Missing(), 1},
-        // Shape 5/2 (Fishman): V1 = 1 always passes, V1 = 0.01 fails against ln 0.5.
-        GammaCase{"fishman", 5, {std::exp(-1.0), 0.5}, 5.0, 2},
-        GammaCase{"fishmanReject", 5, {0.99, 0.5, std::exp(-1.0), 0.5}, 5.0, 4},
-        // Shape 1/2 (GS): P = c u <= 1 gives x = P^2; P > 1 gives x = -ln(2 (c - P)).
-        GammaCase{"gsPower", 1, {0.0, 0.5, 0.5}, 2 * std::pow(kGsC * 0.5, 2), 3},
-        GammaCase{"gsLog", 1, {0.95, 0.5}, -2 * std::log(2 * (kGsC - kGsC * 0.95)), 2},
-        GammaCase{"gsLogReject", 1, {0.95, 0.9, 0.5, 0.5}, 2 * std::pow(kGsC * 0.5, 2), 4}),
-    [](const ::testing::TestParamInfo<GammaCase>& i) { return std::string(i.param.name); });
-
-class ChiSquareFitTest : public ::testing::TestWithParam<double> {};
-
-// One degree of freedom per gamma branch, and a large one.
-TEST_P(ChiSquareFitTest, KolmogorovSmirnov) {
-  const double df = GetParam();
-  MCRandomValues rv;
-  rv.SetSeed(1234567);
-  ASSERT_TRUE(rv.SetParamChi(df));
-  randomtest::ExpectFits([&rv] { return rv.GetRandom(); },
-                         [df](double v) { return MCDistFun::CdfChi(v, df); });
+TEST(GammaBranchTest, ValueAndDraws) {
+  const GammaCase cases[] = {
+      // Shape 1: an exponential, 2 (-ln u).
+      {"exponential", 2, {0.5}, 2 * std::log(2.0), 1},
+      {"exponentialOfOne", 2, {1.0}, MCMV::Missing(), 1},
+      // Shape 5/2 (Fishman): V1 = 1 always passes, V1 = 0.01 fails against ln 0.5.
+      {"fishman", 5, {std::exp(-1.0), 0.5}, 5.0, 2},
+      {"fishmanReject", 5, {0.99, 0.5, std::exp(-1.0), 0.5}, 5.0, 4},
+      // Shape 1/2 (GS): P = c u <= 1 gives x = P^2; P > 1 gives x = -ln(2 (c - P)).
+      {"gsPower", 1, {0.0, 0.5, 0.5}, 2 * std::pow(kGsC * 0.5, 2), 3},
+      {"gsLog", 1, {0.95, 0.5}, -2 * std::log(2 * (kGsC - kGsC * 0.95)), 2},
+      {"gsLogReject", 1, {0.95, 0.9, 0.5, 0.5}, 2 * std::pow(kGsC * 0.5, 2), 4}};
+  for (const GammaCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedHost host(c.uniforms);
+    MCURandom source(0, false, false, &host);
+    MCRandomValues rv;
+    ASSERT_TRUE(rv.SetURNGPtr(&source));
+    ASSERT_TRUE(rv.SetParamChi(c.df));
+    const double x = rv.GetRandom();
+    if (MCMV::IsMissing(c.expected)) {
+      EXPECT_TRUE(MCMV::IsMissing(x)) << x;
+    } else {
+      EXPECT_NEAR(x, c.expected, 1e-12 * c.expected);
+    }
+    EXPECT_EQ(host.Calls(), c.draws);
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(DegreesOfFreedom, ChiSquareFitTest,
-                         ::testing::Values(1.0, 0.3, 2.0, 5.0, 40.0));
+// One degree of freedom per gamma branch, and a large one.
+TEST(ChiSquareFitTest, KolmogorovSmirnov) {
+  for (double df : {1.0, 0.3, 2.0, 5.0, 40.0}) {
+    SCOPED_TRACE(df);
+    MCRandomValues rv;
+    rv.SetSeed(1234567);
+    ASSERT_TRUE(rv.SetParamChi(df));
+    randomtest::ExpectFits([&rv] { return rv.GetRandom(); },
+                           [df](double v) { return MCDistFun::CdfChi(v, df); });
+  }
+}
 
 TEST(MCRandomValuesFitTest, MultivariateNormalMoments) {
   MCRandomValues rv;

@@ -61,85 +61,71 @@ TEST(MCURandomTest, HostGeneratorTakesPrecedence) {
   for (double r : {0.25, 0.75}) EXPECT_EQ(u.GetRandom(), r);
 }
 
-TEST(MCURandomPersistTest, BinaryRecordLayoutAndRoundTrips) {
+int WriteXML(const MCURandom& u, std::ostream& os) { return u.WriteObjectXML(os, 1); }
+
+// Both forms carry the seed and the flags: a congruential stream goes on where it was written,
+// a Twister starts over from its seed, and the reader drops the generator it held.
+TEST(MCURandomPersistTest, RoundTrips) {
+  for (bool binary : {true, false}) {
+    for (const auto& [seed, twister] : {std::make_pair(4294967295ul, false), {777ul, true}}) {
+      SCOPED_TRACE(std::to_string(binary) + " " + std::to_string(seed));
+      MCURandom a(seed, true, twister, nullptr), fresh(seed, true, twister, nullptr);
+      for (int i = 0; i < 3; ++i) a.GetRandom();
+      std::stringstream s;
+      ASSERT_EQ(binary ? a.WriteObject(s) : WriteXML(a, s), binary ? 20 : 5);
+      MCURandom b(1, twister, !twister, nullptr);
+      ASSERT_EQ(binary ? b.ReadObject(s) : b.ReadObjectXML(s), binary ? 20 : 5);
+      EXPECT_TRUE(b.GetUsePortable());
+      EXPECT_EQ(b.GetUseTwister(), twister);
+      for (int i = 0; i < 5; ++i) EXPECT_EQ(b.GetRandom(), (twister ? fresh : a).GetRandom());
+    }
+  }
   MCURandom a(4000000000ul, true, false, nullptr);
-  for (int i = 0; i < 3; ++i) a.GetRandom();
-  std::stringstream s;
-  ASSERT_EQ(a.WriteObject(s), 20);
+  std::stringstream s, xml;
+  a.WriteObject(s);
   const std::string bytes = s.str();
   ASSERT_EQ(bytes.size(), 20u);
   EXPECT_EQ(bytes.substr(0, 4), "MCUR");
   const double seed = a.GetSeed();
   EXPECT_EQ(std::memcmp(bytes.data() + 4, &seed, 8), 0);  // the test machine is little-endian
   EXPECT_EQ(bytes.substr(12), std::string("\1\0\0\0\0\0\0\0", 8));
-  MCURandom b;  // holds a Twister that must go
-  ASSERT_EQ(b.ReadObject(s), 20);
-  EXPECT_FALSE(b.GetUseTwister());
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(b.GetRandom(), a.GetRandom());  // the stream goes on
-
-  MCURandom t(777, true, true, nullptr), fresh(777, true, true, nullptr),
-      c(1, false, false, nullptr);
-  t.GetRandom();
-  std::stringstream s2;
-  t.WriteObject(s2);
-  ASSERT_EQ(c.ReadObject(s2), 20);
-  EXPECT_TRUE(c.GetUseTwister());
-  EXPECT_EQ(c.GetRandom(), fresh.GetRandom());
-}
-
-TEST(MCURandomPersistTest, CorruptBinaryRecordsAreRefused) {
-  MCURandom a(777, true, true, nullptr);
-  std::stringstream good;
-  a.WriteObject(good);
-  std::string badMagic = good.str(), negativeSeed = good.str();
-  badMagic[3] = 'X';
-  const double minusOne = -1.0;
-  std::memcpy(&negativeSeed[4], &minusOne, 8);
-  for (const std::string& bad : {badMagic, good.str().substr(0, 10), negativeSeed, std::string()}) {
-    std::stringstream s(bad);
-    MCURandom b(3, true, false, nullptr);
-    EXPECT_EQ(b.ReadObject(s), 0);
-    EXPECT_EQ(b.GetSeed(), 3u);
-    EXPECT_FALSE(b.GetUseTwister());
-  }
+  WriteXML(a, xml);
+  EXPECT_EQ(xml.str().rfind("\n\t<Obj name=\"MCURandom\">", 0), 0u);
   std::stringstream failed;
   failed.setstate(std::ios::failbit);
   EXPECT_EQ(a.WriteObject(failed), 0);
+  EXPECT_EQ(a.WriteObjectXML(failed, 0), 0);
   EXPECT_TRUE(failed.str().empty());
 }
 
-TEST(MCURandomPersistTest, ObjectStreamRoundTrip) {
-  MCURandom a(4294967295ul, true, false, nullptr), t(31, true, true, nullptr);
-  std::stringstream s;
-  ASSERT_EQ(a.WriteObjectXML(s, 1), 5);
-  ASSERT_EQ(t.WriteObjectXML(s, 0), 5);
-  EXPECT_NE(s.str().find("\n\t<Obj name=\"MCURandom\">"), std::string::npos);
-  MCURandom b, c(8, false, false, nullptr), fresh(31, true, true, nullptr);
-  ASSERT_EQ(b.ReadObjectXML(s), 5);
-  EXPECT_EQ(b.GetSeed(), 4294967295u);
-  EXPECT_TRUE(b.GetUsePortable());
-  EXPECT_FALSE(b.GetUseTwister());
-  ASSERT_EQ(c.ReadObjectXML(s), 5);
-  EXPECT_TRUE(c.GetUseTwister());
-  EXPECT_EQ(c.GetRandom(), fresh.GetRandom());
-}
-
-TEST(MCURandomPersistTest, CorruptObjectStreamsAreRefusedWithAMessage) {
+// A corrupt record or stream leaves the generator as it was; the stream reader says so.
+TEST(MCURandomPersistTest, CorruptFormsAreRefused) {
   MCURandom a(31, true, true, nullptr);
-  std::stringstream s;
-  a.WriteObjectXML(s, 0);
-  const std::string text = s.str();
-  std::vector<std::string> bad = {std::string(text).replace(text.find("MCURandom"), 9, "MCVarList"),
-                                  text.substr(0, text.rfind('\n'))};              // no end line
+  std::stringstream good, goodXML;
+  a.WriteObject(good);
+  a.WriteObjectXML(goodXML, 0);
+  const std::string bytes = good.str(), text = goodXML.str();
+  std::string badMagic = bytes, negativeSeed = bytes;
+  badMagic[3] = 'X';
+  const double minusOne = -1.0;
+  std::memcpy(&negativeSeed[4], &minusOne, 8);
+  std::vector<std::pair<bool, std::string>> bad = {
+      {true, badMagic},
+      {true, bytes.substr(0, 10)},
+      {true, negativeSeed},
+      {true, ""},
+      {false, std::string(text).replace(text.find("MCURandom"), 9, "MCVarList")},
+      {false, text.substr(0, text.rfind('\n'))}};                                 // no end line
   for (const char* seed : {"x1", "-5", "4294967296", "1e300", "nan", "Missing"})  // not 32 bits
-    bad.push_back(std::string(text).replace(text.find("31"), 2, seed));
-  for (const std::string& b : bad) {
+    bad.emplace_back(false, std::string(text).replace(text.find("31"), 2, seed));
+  for (const auto& [binary, b] : bad) {
     std::stringstream in(b);
     MCURandom r(3, true, false, nullptr);
     testing::internal::CaptureStderr();
-    EXPECT_EQ(r.ReadObjectXML(in), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Failure reading MCURandom!\n");
+    EXPECT_EQ(binary ? r.ReadObject(in) : r.ReadObjectXML(in), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), binary ? "" : "Failure reading MCURandom!\n");
     EXPECT_EQ(r.GetSeed(), 3u);
+    EXPECT_FALSE(r.GetUseTwister());
   }
 }
 
