@@ -172,10 +172,39 @@ def binom_pdf(k, n, p):
                   k * mp.log(p) + (n - k) * mp.log(1 - p))
 
 
+def _t_density(df):
+    c = mp.loggamma((df + 1) / 2) - mp.loggamma(df / 2) - mp.log(df * mp.pi) / 2
+    return lambda s: mp.exp(c - (df + 1) / 2 * mp.log1p(s * s / df))
+
+
+def t_upper(t, df):
+    """P(T > t) where R's is a normal approximation: mpmath's betainc, or where its series
+    fails (tails far below the double range) a quadrature of the density."""
+    if t < 0:
+        return 1 - t_upper(-t, df)
+    if t > 1e100:
+        return mp.mpf(0)
+    try:
+        return mp.betainc(df / 2, mp.mpf(0.5), 0, df / (df + t * t), regularized=True) / 2
+    except (ValueError, mp.libmp.NoConvergence):
+        h = 1 / max(t, 1)  # the scale on which the tail's density falls
+        return mp.quad(_t_density(df), [t + k * h for k in (0, 1, 4, 16, 64)] + [mp.inf])
+
+
 def t_quantile(p, df):
     p = mp.mpf(p)
     if p == 0.5:
         return mp.mpf(0)
+    if df > 4e5:  # Newton on the logarithm of the tail
+        q, f = min(p, 1 - p), _t_density(df)
+        t = mp.sqrt(-2 * mp.log(q)) if q < 0.1 else -mp.sqrt(2) * mp.erfinv(2 * q - 1)
+        for _ in range(50):
+            upper = t_upper(t, df)
+            step = (mp.log(upper) - mp.log(q)) * upper / f(t)
+            t += step
+            if abs(step) < abs(t) * mp.mpf(10) ** -30:
+                break
+        return -t if p < 0.5 else t
     q = 2 * p if p < 0.5 else 2 * (1 - p)
     x, y = beta_quantile(q, df / 2, mp.mpf(0.5))  # x = df / (df + t^2)
     t = mp.sqrt(df * y / x) if x > 0 else mp.inf
@@ -196,6 +225,9 @@ def reference(fn, a):
         return f_quantile(m[0], m[1], m[2])
     if fn == "qt":
         return t_quantile(m[0], m[1])
+    if fn.startswith("pt") and m[1] > 4e5:  # R's is a normal approximation there
+        upper = t_upper(m[0], m[1])
+        return upper if fn.endswith("upper") else 1 - upper
     if fn.startswith("pt") and abs(m[0]) > 1e100:  # P(T beyond abs(t)), on the side of t
         t2 = m[0] ** 2
         tail = ibeta(m[1] / 2, mp.mpf(0.5), m[1] / (m[1] + t2), t2 / (m[1] + t2)) / 2
