@@ -12,8 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "MCGLMComponent.h"
-#include "MCRegFactory.h"
 #include "MCRegSettings.h"
 #include "RegTestSupport.h"
 
@@ -87,19 +85,14 @@ Fit FitSet(const StRD& set, const std::string& name, double tolerance) {
     settings.AddModelEffect(effect);
   }
   settings.SetTolerance(tolerance);
-  MCRegFactory factory;
-  std::unique_ptr<IMCRegComponent> component(factory.CreateRegAlgorithm(settings));
+  regtest::Built built(settings, set.rows);
+  EXPECT_FALSE(built.status.IsError()) << built.status.GetErrorCode();
   Fit fit;
-  if (component == nullptr) return fit;
-  regtest::MemoryRecords data(set.rows);
-  const MCCommon::MCStatus built = component->BuildModel(data);
-  EXPECT_FALSE(built.IsError()) << built.GetErrorCode();
-  IMCRegOutputStats* stats = nullptr;
-  if (built.IsError() || component->GetOutputStats(stats).IsError()) return fit;
+  IMCRegOutputStats* stats = built.stats;
+  if (stats == nullptr) return fit;
   const int p = static_cast<int>(stats->GetParamEstimates().size());
   const double n = static_cast<double>(set.rows.size());
-  int rank = 0;
-  for (int k = 0; k < p; ++k) rank += stats->GetRedundancyIndicators().IsIn(k) ? 1 : 0;
+  const int rank = stats->GetRedundancyIndicators().InSet();
   // RMSE is the root of the residual sum over W = n.
   const double rmse = stats->GetModelFitStat(MCConst::kRMSE);
   fit.residualSD = rmse * std::sqrt(n / (n - rank));

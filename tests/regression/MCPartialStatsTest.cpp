@@ -17,7 +17,6 @@
 #include "../../bench/LogisticBenchModel.h"
 #include "MCLogOutputStats.h"
 #include "MCPartialStats.h"
-#include "MCRegFactory.h"
 #include "RegTestSupport.h"
 
 namespace {
@@ -167,16 +166,12 @@ std::unique_ptr<Model> MakeModel(bool logistic, bool patterns) {
 }
 
 Fit FitOneStream(MCRegSettings& settings, const Rows& rows) {
-  MCRegFactory factory;
-  std::unique_ptr<IMCRegComponent> component(factory.CreateRegAlgorithm(settings));
-  MemoryRecords data(rows);
-  const MCCommon::MCStatus status = component->BuildModel(data);
-  return Summarise(*component, status);
+  regtest::Built b(settings, rows);
+  return Summarise(*b.component, b.status);
 }
 
 Fit FitInParts(MCRegSettings& settings, PartsRunner& runner) {
-  MCRegFactory factory;
-  std::unique_ptr<IMCRegComponent> component(factory.CreateRegAlgorithm(settings));
+  std::unique_ptr<IMCRegComponent> component = regtest::MakeComponent(settings);
   const MCCommon::MCStatus status = MCBuildModelInParts(*component, runner);
   return Summarise(*component, status);
 }
@@ -260,8 +255,7 @@ TEST(PartsFitTest, AWorkerPredictsAsTheComponentScores) {
   const std::unique_ptr<Model> model = MakeModel(false, false);
   const Rows rows = MakeRows(false, 4000);
   PartsRunner runner(model->Settings(), Split(rows, 2), true);
-  MCRegFactory factory;
-  std::unique_ptr<IMCRegComponent> component(factory.CreateRegAlgorithm(model->linear));
+  std::unique_ptr<IMCRegComponent> component = regtest::MakeComponent(model->linear);
   ASSERT_FALSE(MCBuildModelInParts(*component, runner).IsError());
   std::vector<double> unused;
   for (std::size_t r = 0; r < rows.size(); r += 97) {
