@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <memory>
-#include <tuple>
 #include <vector>
 
 #include "../../src/regression/MCLogAlgorithm.h"
@@ -30,35 +29,54 @@ using regtest::Overlapping;
 using regtest::Rows;
 using Fit = regtest::Built;
 
-class ReferenceRuleTest : public ::testing::TestWithParam<std::tuple<int, int, bool>> {};
-
-// Categories 0, 2 and 5 occur (6 declared); the reference goes last, the others in code order.
-TEST_P(ReferenceRuleTest, ResolvesAgainstThePresentCategories) {
-  int requested, expected;
-  bool warns;
-  std::tie(requested, expected, warns) = GetParam();
-  Rows rows;
-  for (int i = 0; i < 18; ++i)
-    rows.push_back({double(i % 3 == 0 ? 0 : i % 3 == 1 ? 2 : 5), double(i % 3), 0.1 * (i % 5), 0, 1});
-  Fit fit(Logistic({}, false, 6, requested), rows);
-  ASSERT_FALSE(fit.status.IsError());
-  ASSERT_NE(fit.log, nullptr);
+// An intercept-only fit on weighted categories: the reference goes last, the others in code
+// order; scoring takes the largest predictor above 0, the earlier category on a tie, and the
+// reference when all are below 0.
+struct RuleCase {
+  int nCategories, reference;
+  std::vector<std::pair<int, double>> weights;  // code, frequency weight
   std::vector<int> order;
-  for (int c : {0, 2, 5}) {
-    if (c != expected) order.push_back(c);
+  bool warns;
+  double predicted;
+};
+
+class ReferenceRuleTest : public ::testing::TestWithParam<RuleCase> {};
+
+TEST_P(ReferenceRuleTest, ResolvesAgainstThePresentCategoriesAndScores) {
+  const RuleCase& c = GetParam();
+  Rows rows;
+  double total = 0.0;
+  for (const auto& [code, w] : c.weights) {
+    rows.push_back({double(code), 0, 0.0, 0, w});
+    total += w;
   }
-  order.push_back(expected);
-  EXPECT_EQ(fit.log->GetDependCategories(), order);
-  EXPECT_EQ(fit.status.IsWarning(), warns);
-  const std::vector<MCStatus> warnings = fit.component->GetWarnings();
-  EXPECT_EQ(warnings, warns ? std::vector<MCStatus>{MCStatus(319, true)} : std::vector<MCStatus>{});
+  Fit fit(Logistic({}, true, c.nCategories, c.reference), rows);
+  ASSERT_NE(fit.log, nullptr);
+  EXPECT_EQ(fit.log->GetDependCategories(), c.order);
+  EXPECT_EQ(fit.component->GetWarnings(),
+            c.warns ? std::vector<MCStatus>{MCStatus(319, true)} : std::vector<MCStatus>{});
+  EXPECT_EQ(fit.status.IsWarning(), c.warns);
+  EXPECT_EQ(fit.Predict({9, 0, 0.0, 0, 1}), c.predicted);
+  ASSERT_TRUE(fit.scored.IsOK());
+  ASSERT_EQ(fit.pi.size(), c.order.size());
+  for (std::size_t j = 0; j < c.order.size(); ++j) {
+    for (const auto& [code, w] : c.weights) {
+      if (code == c.order[j]) {
+        EXPECT_NEAR(fit.pi[j], w / total, 1e-15) << j;
+      }
+    }
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rules, ReferenceRuleTest,
-                         ::testing::Values(std::make_tuple(-2, 0, false),
-                                           std::make_tuple(-1, 5, false),
-                                           std::make_tuple(2, 2, false),
-                                           std::make_tuple(3, 5, true)));
+INSTANTIATE_TEST_SUITE_P(
+    Rules, ReferenceRuleTest,
+    ::testing::Values(RuleCase{6, -2, {{0, 1}, {2, 2}, {5, 3}}, {2, 5, 0}, false, 5},
+                      RuleCase{6, -1, {{0, 1}, {2, 2}, {5, 3}}, {0, 2, 5}, false, 5},
+                      RuleCase{6, 2, {{0, 1}, {2, 2}, {5, 3}}, {0, 5, 2}, false, 5},
+                      RuleCase{6, 3, {{0, 1}, {2, 2}, {5, 3}}, {0, 2, 5}, true, 5},
+                      RuleCase{3, -1, {{0, 4}, {1, 4}, {2, 2}}, {0, 1, 2}, false, 0},
+                      RuleCase{3, -1, {{0, 2}, {1, 2}, {2, 4}}, {0, 1, 2}, false, 2},
+                      RuleCase{3, -2, {{0, 2}, {1, 4}, {2, 4}}, {1, 2, 0}, false, 1}));
 
 TEST(LogComponentTest, InterceptOnlyGivesTheStartValuesWithoutIterating) {
   // Weighted counts 6, 3, 2 for categories 0, 1, 2 (frequency weights).
@@ -87,22 +105,6 @@ TEST(LogComponentTest, InterceptOnlyGivesTheStartValuesWithoutIterating) {
   ASSERT_NE(cov, nullptr);
   EXPECT_NEAR(cov->GetElem(0, 0), 1.0 / 6 + 1.0 / 2, 1e-12);
   EXPECT_NEAR(cov->GetElem(1, 0), 1.0 / 2, 1e-12);
-}
-
-TEST(LogComponentTest, ScoringTieRulePrefersTheEarlierCategory) {
-  // Intercept-only estimates log(4/2) for categories 0 and 1: an exact tie above 0.
-  Fit tie(Logistic({}, true), {{0, 0, 0.0, 0, 4}, {1, 0, 0.0, 0, 4}, {2, 0, 0.0, 0, 2}});
-  EXPECT_EQ(tie.Predict({9, 0, 0.0, 0, 1}), 0.0);
-  ASSERT_TRUE(tie.scored.IsOK());
-  ASSERT_EQ(tie.pi.size(), 3u);
-  for (int j = 0; j < 3; ++j) EXPECT_NEAR(tie.pi[j], j < 2 ? 0.4 : 0.2, 1e-15);
-  // Both predictors below 0: the reference.
-  Fit low(Logistic({}, true), {{0, 0, 0.0, 0, 2}, {1, 0, 0.0, 0, 2}, {2, 0, 0.0, 0, 4}});
-  EXPECT_EQ(low.Predict({0, 0, 0.0, 0, 1}), 2.0);
-  // Reference first in code order (-2): the reference is category 0, listed last.
-  Fit first(Logistic({}, true, 3, -2), {{0, 0, 0.0, 0, 2}, {1, 0, 0.0, 0, 4}, {2, 0, 0.0, 0, 4}});
-  EXPECT_EQ(first.Predict({0, 0, 0.0, 0, 1}), 1.0);
-  EXPECT_NEAR(first.pi[2], 0.2, 1e-15);
 }
 
 TEST(LogComponentTest, ScoringFailures) {
