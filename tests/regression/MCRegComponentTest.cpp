@@ -71,6 +71,9 @@ TEST_P(BuildStatusTest, EndsTheBuildAndStays) {
     if (c.cancelAfter >= 0 || c.cancelFirst) {
       EXPECT_EQ(data.Delivered(), std::max(c.cancelAfter, 0));
     }
+    if (c.noEffects) {
+      EXPECT_EQ(data.Passes(), 0);
+    }
     if (c.position >= 0) {
       EXPECT_EQ(status.GetDiscreteDatum(1), c.position);
     }
