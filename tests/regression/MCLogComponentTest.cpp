@@ -30,8 +30,9 @@ using regtest::Rows;
 using Fit = regtest::Built;
 
 // An intercept-only fit on weighted categories: the reference goes last, the others in code
-// order; scoring takes the largest predictor above 0, the earlier category on a tie, and the
-// reference when all are below 0.
+// order. The start values are the fit, log(w_j / w_ref), with the inverse information
+// delta_jl / w_j + 1 / w_ref, and no iteration. Scoring takes the largest predictor above 0, the
+// earlier category on a tie, and the reference when all are below 0.
 struct RuleCase {
   int nCategories, reference;
   std::vector<std::pair<int, double>> weights;  // code, frequency weight
@@ -46,26 +47,42 @@ TEST_P(ReferenceRuleTest, ResolvesAgainstThePresentCategoriesAndScores) {
   const RuleCase& c = GetParam();
   Rows rows;
   double total = 0.0;
-  for (const auto& [code, w] : c.weights) {
-    rows.push_back({double(code), 0, 0.0, 0, w});
-    total += w;
+  for (const auto& [code, weight] : c.weights) {
+    rows.push_back({double(code), 0, 0.0, 0, weight});
+    total += weight;
   }
   Fit fit(Logistic({}, true, c.nCategories, c.reference), rows);
   ASSERT_NE(fit.log, nullptr);
   EXPECT_EQ(fit.log->GetDependCategories(), c.order);
+  const std::size_t K = c.order.size();
+  std::vector<double> w(K, 0.0);  // in the order of the categories
+  for (std::size_t j = 0; j < K; ++j) {
+    for (const auto& [code, weight] : c.weights) w[j] += code == c.order[j] ? weight : 0.0;
+  }
+  const MCCommonMath::MCSymMatrixData* cov = fit.log->GetCovarianceMatrix();
+  ASSERT_NE(cov, nullptr);
+  for (std::size_t j = 0; j + 1 < K; ++j) {
+    EXPECT_DOUBLE_EQ(fit.log->GetParamEstimates()[j], std::log(w[j] / w[K - 1]));
+    for (std::size_t l = 0; l <= j; ++l) {
+      EXPECT_NEAR(cov->GetElem(int(j), int(l)), (j == l) / w[j] + 1 / w[K - 1], 1e-12);
+    }
+  }
+  EXPECT_EQ(fit.log->GetStopReason(), 9);
+  EXPECT_EQ(fit.log->GetNIterations(), 0);
+  for (auto which :
+       {MCConst::kCoxSnellRSquare, MCConst::kNagelkerkeRSquare, MCConst::kMcFaddenRSquare}) {
+    EXPECT_EQ(fit.log->GetModelFitStat(which), 0.0);
+  }
+  EXPECT_TRUE(MCMV::IsMissing(fit.log->GetModelFitStat(MCConst::kRMSE)));
+  EXPECT_TRUE(MCMV::IsMissing(fit.log->GetModelFitStat(MCConst::kRSquare)));
+  EXPECT_EQ(fit.log->GetNDegFreedom(), total - double(K - 1));
   EXPECT_EQ(fit.component->GetWarnings(),
             c.warns ? std::vector<MCStatus>{MCStatus(319, true)} : std::vector<MCStatus>{});
   EXPECT_EQ(fit.status.IsWarning(), c.warns);
   EXPECT_EQ(fit.Predict({9, 0, 0.0, 0, 1}), c.predicted);
   ASSERT_TRUE(fit.scored.IsOK());
   ASSERT_EQ(fit.pi.size(), c.order.size());
-  for (std::size_t j = 0; j < c.order.size(); ++j) {
-    for (const auto& [code, w] : c.weights) {
-      if (code == c.order[j]) {
-        EXPECT_NEAR(fit.pi[j], w / total, 1e-15) << j;
-      }
-    }
-  }
+  for (std::size_t j = 0; j < K; ++j) EXPECT_NEAR(fit.pi[j], w[j] / total, 1e-15) << j;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -75,37 +92,9 @@ INSTANTIATE_TEST_SUITE_P(
                       RuleCase{6, 2, {{0, 1}, {2, 2}, {5, 3}}, {0, 5, 2}, false, 5},
                       RuleCase{6, 3, {{0, 1}, {2, 2}, {5, 3}}, {0, 2, 5}, true, 5},
                       RuleCase{3, -1, {{0, 4}, {1, 4}, {2, 2}}, {0, 1, 2}, false, 0},
+                      RuleCase{3, -1, {{0, 4}, {1, 3}, {0, 2}, {2, 2}}, {0, 1, 2}, false, 0},
                       RuleCase{3, -1, {{0, 2}, {1, 2}, {2, 4}}, {0, 1, 2}, false, 2},
                       RuleCase{3, -2, {{0, 2}, {1, 4}, {2, 4}}, {1, 2, 0}, false, 1}));
-
-TEST(LogComponentTest, InterceptOnlyGivesTheStartValuesWithoutIterating) {
-  // Weighted counts 6, 3, 2 for categories 0, 1, 2 (frequency weights).
-  Fit fit(Logistic({}, true), {{0, 0, 0.0, 0, 4},
-                               {0, 1, 0.0, 0, 2},
-                               {1, 2, 0.0, 0, 3},
-                               {2, 0, 0.0, 0, 1},
-                               {2, 1, 0.0, 0, 1}});
-  ASSERT_TRUE(fit.status.IsOK());
-  ASSERT_NE(fit.log, nullptr);
-  const std::vector<double>& b = fit.log->GetParamEstimates();
-  ASSERT_EQ(b.size(), 2u);
-  EXPECT_DOUBLE_EQ(b[0], std::log(6.0 / 2.0));
-  EXPECT_DOUBLE_EQ(b[1], std::log(3.0 / 2.0));
-  EXPECT_EQ(fit.log->GetStopReason(), 9);
-  EXPECT_EQ(fit.log->GetNIterations(), 0);
-  for (auto which :
-       {MCConst::kCoxSnellRSquare, MCConst::kNagelkerkeRSquare, MCConst::kMcFaddenRSquare}) {
-    EXPECT_EQ(fit.log->GetModelFitStat(which), 0.0);
-  }
-  EXPECT_TRUE(MCMV::IsMissing(fit.log->GetModelFitStat(MCConst::kRMSE)));
-  EXPECT_TRUE(MCMV::IsMissing(fit.log->GetModelFitStat(MCConst::kRSquare)));
-  EXPECT_EQ(fit.log->GetNDegFreedom(), 9.0);  // total weight 11 minus 2 parameters
-  // The inverse information of the intercepts: block (j, l) = (delta_jl / w_j + 1 / w_ref).
-  const MCCommonMath::MCSymMatrixData* cov = fit.log->GetCovarianceMatrix();
-  ASSERT_NE(cov, nullptr);
-  EXPECT_NEAR(cov->GetElem(0, 0), 1.0 / 6 + 1.0 / 2, 1e-12);
-  EXPECT_NEAR(cov->GetElem(1, 0), 1.0 / 2, 1e-12);
-}
 
 TEST(LogComponentTest, ScoringFailures) {
   // A factor level the data never had: no row, category -1, probabilities missing.
