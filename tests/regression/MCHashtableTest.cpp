@@ -1,6 +1,6 @@
 // The table is internal to the library and header-only, so the test compiles it directly. Its
 // growth, collisions, sorting and copies are exercised by the factor tables and the pattern
-// tabulator (MCFactorTablesTest, MCPatternTabulatorTest), whose tables are these.
+// tabulator (MCFactorTablesTest, MCDataHandlerTest), whose tables are these.
 #include <gtest/gtest.h>
 
 #include <vector>

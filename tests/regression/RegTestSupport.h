@@ -270,15 +270,6 @@ struct Problem {
     fTables.SetModelEffectFactors(l.effectFactors, l.factors);
     fTables.SetCovariates(l.covariates);
   }
-  // The first pass as the algorithm makes it without pattern tabulation.
-  void FillTables() {
-    fData.NewPass();
-    MCCommon::MCStatus status;
-    while (fData.HasMore()) {
-      const MCCommon::Record* r = fData.Next();
-      if (r != nullptr && fValidator.IsValidRecord(*r, status)) fTables.UpdateAll(*r);
-    }
-  }
   TableModel& MakeModel() {
     fTables.CreateParameterIndices();
     fModel.reset(new TableModel(fTables, fExtractor, fLayout.effectCovariates));
