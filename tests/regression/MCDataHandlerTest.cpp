@@ -217,7 +217,8 @@ TEST_P(TabulatorFaultTest, EndsThePassWithItsStatus) {
     status = handler.ComputeStatsForOptimizer(false);
     EXPECT_EQ(ValidRows(stats), 12);
     const bool refused = fault.kind == 1 || fault.kind == 2;
-    EXPECT_EQ(handler.GetWarnings(), refused ? std::vector<MCStatus>{status} : std::vector<MCStatus>{});
+    EXPECT_EQ(handler.GetWarnings(),
+              refused ? std::vector<MCStatus>{status} : std::vector<MCStatus>{});
   } else {
     status = fault.pass == 0 ? fTab->TabulateFactors(faulty, fProblem->fTables)
                              : fTab->CreateRowPatterns(faulty, fProblem->fTables, *fModel);

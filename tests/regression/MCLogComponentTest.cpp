@@ -232,7 +232,8 @@ TEST(LogModelTest, StepStatusesOfTheModel) {
   EXPECT_EQ(algorithm.GetModel().ComputeStartValues(start).GetErrorCode(), 303);
   ASSERT_TRUE(algorithm.BuildModel(data).IsOK());
   // Estimates stored: rows are refused.
-  EXPECT_EQ(algorithm.GetModel().AddRecord(MakeRecord({0, 0, 0.5, 0, 1}), added).GetErrorCode(), 310);
+  EXPECT_EQ(algorithm.GetModel().AddRecord(MakeRecord({0, 0, 0.5, 0, 1}), added).GetErrorCode(),
+            310);
 }
 
 }  // namespace

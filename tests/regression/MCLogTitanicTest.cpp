@@ -97,7 +97,8 @@ TEST_P(TitanicTest, AgreesWithRToConvergence) {
         const double estimate = std::stod(w[1]), se = std::stod(w[2]);
         EXPECT_NEAR(b[k], estimate, 1e-10 * std::fabs(estimate));
         EXPECT_NEAR(std::sqrt(cov->GetElem(k, k)), se, 1e-10 * se);
-        EXPECT_NEAR(b[k], table->log->GetParamEstimates()[k], 1e-14 * std::max(1.0, std::fabs(b[k])));
+        EXPECT_NEAR(b[k], table->log->GetParamEstimates()[k],
+                    1e-14 * std::max(1.0, std::fabs(b[k])));
       }
       EXPECT_EQ(fit->log->GetNIterations(), table->log->GetNIterations());
     }

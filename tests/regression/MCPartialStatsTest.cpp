@@ -138,19 +138,16 @@ struct Model {
   MCRegSettings& Settings() { return isLogistic ? logistic : linear; }
 };
 
-Rows MakeRows(bool logistic, int n) {
-  Rows rows(static_cast<std::size_t>(n));
-  linbench::RecordMaker linear;
-  logbench::RecordMaker logit;
-  for (std::vector<double>& row : rows) {
-    row.resize(logistic ? logbench::kNValues : linbench::kNValues);
-    if (logistic) {
-      logit.Next(row.data());
-    } else {
-      linear.Next(row.data());
-    }
-  }
+template <class Maker>
+Rows MakeRowsOf(int n, int width) {
+  Maker maker;
+  Rows rows(static_cast<std::size_t>(n), std::vector<double>(static_cast<std::size_t>(width)));
+  for (std::vector<double>& row : rows) maker.Next(row.data());
   return rows;
+}
+Rows MakeRows(bool logistic, int n) {
+  return logistic ? MakeRowsOf<logbench::RecordMaker>(n, logbench::kNValues)
+                  : MakeRowsOf<linbench::RecordMaker>(n, linbench::kNValues);
 }
 
 std::unique_ptr<Model> MakeModel(bool logistic, bool patterns) {

@@ -51,8 +51,8 @@ TEST_P(BuildStatusTest, EndsTheBuildAndStays) {
   for (int model : {kLin, kLogRecords, kLogPatterns}) {
     if ((c.models & model) == 0) continue;
     SCOPED_TRACE(model);
-    std::unique_ptr<MCRegSettings> s = Settings(model, c.noEffects ? std::vector<int>{}
-                                                                   : std::vector<int>{kA, kX});
+    std::unique_ptr<MCRegSettings> s =
+        Settings(model, c.noEffects ? std::vector<int>{} : std::vector<int>{kA, kX});
     if (c.noEffects) s->SetInterceptUse(false);
     const std::vector<int> indices{kA, 5};
     MCModelEffect undeclared(2, 0, &indices);  // a factor (position 5) not declared
