@@ -8,9 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "MCGLMComponent.h"
 #include "MCMV.h"
-#include "MCRegFactory.h"
 #include "MCRegSettings.h"
 #include "RegTestSupport.h"
 
@@ -62,15 +60,9 @@ class GLMConformanceTest : public ::testing::TestWithParam<std::string> {
 };
 
 TEST_P(GLMConformanceTest, MatchesR) {
-  MCRegFactory factory;
-  std::unique_ptr<IMCRegComponent> component(factory.CreateRegAlgorithm(settings_));
-  ASSERT_NE(component, nullptr);
-  regtest::MemoryRecords data(fix_.rows);
-  const MCCommon::MCStatus built = component->BuildModel(data);
-  ASSERT_FALSE(built.IsError()) << built.GetErrorCode();
-  ASSERT_TRUE(component->IsModelBuilt());
-  IMCRegOutputStats* stats = nullptr;
-  ASSERT_FALSE(component->GetOutputStats(stats).IsError());
+  regtest::Built fit(settings_, fix_.rows);
+  ASSERT_FALSE(fit.status.IsError()) << fit.status.GetErrorCode();
+  IMCRegOutputStats* stats = fit.stats;
   ASSERT_NE(stats, nullptr);
 
   const std::vector<MCRegrParameter>& params = stats->GetParameters();
@@ -120,7 +112,7 @@ TEST_P(GLMConformanceTest, MatchesR) {
     ASSERT_EQ(expanded, z);
     double prediction = 0.0;
     std::vector<double> unused;
-    ASSERT_FALSE(component->Score(record, prediction, unused).IsError());
+    ASSERT_FALSE(fit.component->Score(record, prediction, unused).IsError());
     EXPECT_NEAR(prediction, fitted, 1e-12 * std::max(1.0, std::fabs(fitted)));
   }
   EXPECT_EQ(n, fix_.ref.Number("n"));

@@ -9,28 +9,21 @@
 #include <vector>
 
 #include "../../bench/LinearBenchModel.h"
-#include "MCGLMComponent.h"
-#include "MCRegFactory.h"
 #include "MCRegSettings.h"
 #include "RegTestSupport.h"
 
 namespace {
 
 struct Built {
+  Built(const MCRegSettings& settings, MCCommon::MultiPassRecordIter& data)
+      : component(regtest::MakeComponent(settings)) {
+    const MCCommon::MCStatus status = component->BuildModel(data);
+    EXPECT_FALSE(status.IsError()) << status.GetErrorCode();
+    if (!status.IsError()) component->GetOutputStats(stats);
+  }
   std::unique_ptr<IMCRegComponent> component;
   IMCRegOutputStats* stats = nullptr;
 };
-
-Built Build(MCRegSettings settings, MCCommon::MultiPassRecordIter& data) {
-  Built b;
-  MCRegFactory factory;
-  b.component.reset(factory.CreateRegAlgorithm(settings));
-  if (b.component == nullptr) return b;
-  const MCCommon::MCStatus status = b.component->BuildModel(data);
-  EXPECT_FALSE(status.IsError()) << status.GetErrorCode();
-  if (!status.IsError()) b.component->GetOutputStats(b.stats);
-  return b;
-}
 
 // y ~ x with the intercept; columns y, x.
 MCRegSettings LineSettings(std::vector<int>& indices) {
@@ -55,7 +48,7 @@ TEST_P(ExactLineTest, InterceptAndSlopeAreTheExactSolution) {
 
   std::vector<int> indices;
   regtest::MemoryRecords data(rows);
-  const Built b = Build(LineSettings(indices), data);
+  const Built b(LineSettings(indices), data);
   ASSERT_NE(b.stats, nullptr);
   EXPECT_EQ(b.stats->GetRedundancyIndicators().InSet(), 2);
   const std::vector<double>& estimates = b.stats->GetParamEstimates();
@@ -81,7 +74,7 @@ TEST(GLMExactSumsTest, FrequencyWeightsEqualRepeatedRecords) {
   MCRegSettings settings = LineSettings(indices);
   settings.SetFrequencyWeightVar(2);
   regtest::MemoryRecords a(weighted), b(repeated);
-  const Built fa = Build(settings, a), fb = Build(settings, b);
+  const Built fa(settings, a), fb(settings, b);
   ASSERT_NE(fa.stats, nullptr);
   ASSERT_NE(fb.stats, nullptr);
   EXPECT_EQ(fa.stats->GetRedundancyIndicators().InSet(), 2);
@@ -127,7 +120,7 @@ class BenchRecords : public MCCommon::MultiPassRecordIter {
 TEST(GLMExactSumsTest, BenchmarkModelHasTheRankOfItsDesign) {
   std::vector<int> indices;
   BenchRecords data(300000);
-  const Built b = Build(linbench::MakeSettings(indices), data);
+  const Built b(linbench::MakeSettings(indices), data);
   ASSERT_NE(b.stats, nullptr);
   const MCCommonMath::MCBitSet& kept = b.stats->GetRedundancyIndicators();
   EXPECT_EQ(kept.InSet(), 257);

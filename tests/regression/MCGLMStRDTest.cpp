@@ -12,8 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "MCGLMComponent.h"
-#include "MCRegFactory.h"
 #include "MCRegSettings.h"
 #include "RegTestSupport.h"
 
@@ -58,15 +56,9 @@ double LRE(double x, double c) {
   return err == 0.0 ? 15.0 : std::min(15.0, -std::log10(err));
 }
 
-struct Fit {
-  std::vector<double> estimate, se;
-  std::vector<bool> kept;
-  double residualSD = 0.0, rSquare = 0.0;
-};
-
 // One predictor: a polynomial in x of the certified degree (the NoInt sets: x without the
 // intercept); several: each predictor once, with the intercept.
-Fit FitSet(const StRD& set, const std::string& name, double tolerance) {
+std::unique_ptr<regtest::Built> FitSet(const StRD& set, const std::string& name, double tolerance) {
   MCRegSettings settings;
   settings.SetDependent(0);
   std::vector<int> indices;
@@ -87,29 +79,7 @@ Fit FitSet(const StRD& set, const std::string& name, double tolerance) {
     settings.AddModelEffect(effect);
   }
   settings.SetTolerance(tolerance);
-  MCRegFactory factory;
-  std::unique_ptr<IMCRegComponent> component(factory.CreateRegAlgorithm(settings));
-  Fit fit;
-  if (component == nullptr) return fit;
-  regtest::MemoryRecords data(set.rows);
-  const MCCommon::MCStatus built = component->BuildModel(data);
-  EXPECT_FALSE(built.IsError()) << built.GetErrorCode();
-  IMCRegOutputStats* stats = nullptr;
-  if (built.IsError() || component->GetOutputStats(stats).IsError()) return fit;
-  const int p = static_cast<int>(stats->GetParamEstimates().size());
-  const double n = static_cast<double>(set.rows.size());
-  int rank = 0;
-  for (int k = 0; k < p; ++k) rank += stats->GetRedundancyIndicators().IsIn(k) ? 1 : 0;
-  // RMSE is the root of the residual sum over W = n.
-  const double rmse = stats->GetModelFitStat(MCConst::kRMSE);
-  fit.residualSD = rmse * std::sqrt(n / (n - rank));
-  fit.rSquare = stats->GetModelFitStat(MCConst::kRSquare);
-  fit.estimate = stats->GetParamEstimates();
-  for (int k = 0; k < p; ++k) {
-    fit.kept.push_back(stats->GetRedundancyIndicators().IsIn(k));
-    fit.se.push_back(std::sqrt(stats->GetCovarianceMatrix()->GetElem(k, k)) * fit.residualSD);
-  }
-  return fit;
+  return std::make_unique<regtest::Built>(settings, set.rows);
 }
 
 // A line of exact_sweep.txt: the terms a sweep in exact rational arithmetic keeps at a
@@ -144,17 +114,26 @@ TEST_P(StRDTest, KeepsTheExactTermsWithTheCertifiedDigits) {
   const StRD set(e.name);
   ASSERT_FALSE(set.rows.empty());
   ASSERT_FALSE(set.estimate.empty());
-  const Fit fit = FitSet(set, e.name, std::stod(e.tolerance));
-  ASSERT_EQ(fit.estimate.size(), set.estimate.size());
-  std::vector<bool> kept(set.estimate.size(), false);
+  const std::unique_ptr<regtest::Built> fit = FitSet(set, e.name, std::stod(e.tolerance));
+  ASSERT_FALSE(fit->status.IsError()) << fit->status.GetErrorCode();
+  IMCRegOutputStats& stats = *fit->stats;
+  const std::vector<double>& estimate = stats.GetParamEstimates();
+  ASSERT_EQ(estimate.size(), set.estimate.size());
+  std::vector<bool> kept(set.estimate.size(), false), fitKept;
   for (int k : e.kept) kept[static_cast<std::size_t>(k)] = true;
-  EXPECT_EQ(fit.kept, kept);
+  for (std::size_t k = 0; k < kept.size(); ++k)
+    fitKept.push_back(stats.GetRedundancyIndicators().IsIn(int(k)));
+  EXPECT_EQ(fitKept, kept);
   if (e.kept.size() != set.estimate.size()) return;
 
-  double worst = std::min(LRE(fit.residualSD, set.residualSD), LRE(fit.rSquare, set.rSquare));
+  // RMSE is the root of the residual sum over W = n.
+  const double n = static_cast<double>(set.rows.size()), rank = e.kept.size();
+  const double residualSD = stats.GetModelFitStat(MCConst::kRMSE) * std::sqrt(n / (n - rank));
+  double worst = std::min(LRE(residualSD, set.residualSD),
+                          LRE(stats.GetModelFitStat(MCConst::kRSquare), set.rSquare));
   for (std::size_t k = 0; k < set.estimate.size(); ++k) {
-    worst = std::min(worst, LRE(fit.estimate[k], set.estimate[k]));
-    worst = std::min(worst, LRE(fit.se[k], set.se[k]));
+    const double se = std::sqrt(stats.GetCovarianceMatrix()->GetElem(int(k), int(k))) * residualSD;
+    worst = std::min({worst, LRE(estimate[k], set.estimate[k]), LRE(se, set.se[k])});
   }
   EXPECT_GE(worst, e.name == "Filip" ? 7.0 : 12.0);
   std::printf("%-9s tolerance %s: at least %.1f correct digits\n", e.name.c_str(),

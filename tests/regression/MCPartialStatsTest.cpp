@@ -17,7 +17,6 @@
 #include "../../bench/LogisticBenchModel.h"
 #include "MCLogOutputStats.h"
 #include "MCPartialStats.h"
-#include "MCRegFactory.h"
 #include "RegTestSupport.h"
 
 namespace {
@@ -139,19 +138,16 @@ struct Model {
   MCRegSettings& Settings() { return isLogistic ? logistic : linear; }
 };
 
-Rows MakeRows(bool logistic, int n) {
-  Rows rows(static_cast<std::size_t>(n));
-  linbench::RecordMaker linear;
-  logbench::RecordMaker logit;
-  for (std::vector<double>& row : rows) {
-    row.resize(logistic ? logbench::kNValues : linbench::kNValues);
-    if (logistic) {
-      logit.Next(row.data());
-    } else {
-      linear.Next(row.data());
-    }
-  }
+template <class Maker>
+Rows MakeRowsOf(int n, int width) {
+  Maker maker;
+  Rows rows(static_cast<std::size_t>(n), std::vector<double>(static_cast<std::size_t>(width)));
+  for (std::vector<double>& row : rows) maker.Next(row.data());
   return rows;
+}
+Rows MakeRows(bool logistic, int n) {
+  return logistic ? MakeRowsOf<logbench::RecordMaker>(n, logbench::kNValues)
+                  : MakeRowsOf<linbench::RecordMaker>(n, linbench::kNValues);
 }
 
 std::unique_ptr<Model> MakeModel(bool logistic, bool patterns) {
@@ -167,16 +163,12 @@ std::unique_ptr<Model> MakeModel(bool logistic, bool patterns) {
 }
 
 Fit FitOneStream(MCRegSettings& settings, const Rows& rows) {
-  MCRegFactory factory;
-  std::unique_ptr<IMCRegComponent> component(factory.CreateRegAlgorithm(settings));
-  MemoryRecords data(rows);
-  const MCCommon::MCStatus status = component->BuildModel(data);
-  return Summarise(*component, status);
+  regtest::Built b(settings, rows);
+  return Summarise(*b.component, b.status);
 }
 
 Fit FitInParts(MCRegSettings& settings, PartsRunner& runner) {
-  MCRegFactory factory;
-  std::unique_ptr<IMCRegComponent> component(factory.CreateRegAlgorithm(settings));
+  std::unique_ptr<IMCRegComponent> component = regtest::MakeComponent(settings);
   const MCCommon::MCStatus status = MCBuildModelInParts(*component, runner);
   return Summarise(*component, status);
 }
@@ -260,8 +252,7 @@ TEST(PartsFitTest, AWorkerPredictsAsTheComponentScores) {
   const std::unique_ptr<Model> model = MakeModel(false, false);
   const Rows rows = MakeRows(false, 4000);
   PartsRunner runner(model->Settings(), Split(rows, 2), true);
-  MCRegFactory factory;
-  std::unique_ptr<IMCRegComponent> component(factory.CreateRegAlgorithm(model->linear));
+  std::unique_ptr<IMCRegComponent> component = regtest::MakeComponent(model->linear);
   ASSERT_FALSE(MCBuildModelInParts(*component, runner).IsError());
   std::vector<double> unused;
   for (std::size_t r = 0; r < rows.size(); r += 97) {

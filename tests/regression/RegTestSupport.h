@@ -17,6 +17,9 @@
 #include "../../src/regression/IMCRegModel.h"
 #include "MCCancelInfo.h"
 #include "MCFactorTables.h"
+#include "MCGLMComponent.h"
+#include "MCLogComponent.h"
+#include "MCLogOutputStats.h"
 #include "MCLogRegSettings.h"
 #include "MCMV.h"
 #include "MCModelEffect.h"
@@ -167,6 +170,77 @@ struct Layout {
   std::vector<std::vector<int>> effectFactors, effectCovariates;
 };
 
+// The components' small problems: y at 0, factor A (3 levels) at 1, covariates x at 2 and x2 at
+// 3, frequency weight at 4. Effects in order: kA the factor, kX or kX2 a covariate.
+constexpr int kY = 0, kA = 1, kX = 2, kX2 = 3, kF = 4;
+
+inline void Declare(MCRegSettings& s, const std::vector<int>& effects, bool freq) {
+  static const std::vector<int> indices = {kA, kX, kX2};
+  s.SetDependent(kY);
+  s.AddFactor(kA, 3);
+  s.AddCovariate(kX);
+  s.AddCovariate(kX2);
+  if (freq) s.SetFrequencyWeightVar(kF);
+  for (int e : effects) {
+    MCModelEffect effect(1, 2, &indices);
+    if (e == kA) effect.AddNewFactor(kA, false);
+    if (e != kA) effect.AddCovariate(e);
+    s.AddModelEffect(effect);
+  }
+}
+inline MCRegSettings Linear(const std::vector<int>& effects, bool freq = false) {
+  MCRegSettings s;
+  Declare(s, effects, freq);
+  return s;
+}
+inline MCLogRegSettings Logistic(const std::vector<int>& effects, bool freq = false,
+                                 int nCategories = 3, int reference = -1) {
+  MCLogRegSettings s;
+  Declare(s, effects, freq);
+  s.SetDependentRefCat(reference, nCategories);
+  return s;
+}
+
+// 36 records of three overlapping classes: y depends on x and A but is not separated.
+inline Rows Overlapping() {
+  Rows rows;
+  const double xs[] = {-1.2, -0.7, -0.3, 0.1, 0.4, 0.9, 1.3, -0.1, 0.6, -0.9, 1.1, 0.2};
+  for (int i = 0; i < 36; ++i) {
+    const double x = xs[i % 12];
+    const int a = i % 3;
+    rows.push_back({double((i * 7 + a + (x > 0 ? 1 : 0)) % 3), double(a), x, std::cos(1.3 * i),
+                    1.0 + (i % 2)});
+  }
+  return rows;
+}
+
+// The component of the settings' model: logistic for MCLogRegSettings.
+inline std::unique_ptr<IMCRegComponent> MakeComponent(const MCRegSettings& s) {
+  const auto* logistic = dynamic_cast<const MCLogRegSettings*>(&s);
+  if (logistic != nullptr) return std::make_unique<MCLogComponent>(*logistic);
+  return std::make_unique<MCGLMComponent>(s);
+}
+
+// That component built on the rows.
+struct Built {
+  Built(const MCRegSettings& s, const Rows& rows) : data(rows), component(MakeComponent(s)) {
+    status = component->BuildModel(data);
+    if (!status.IsError()) component->GetOutputStats(stats);
+    log = dynamic_cast<MCLogOutputStats*>(stats);
+  }
+  double Predict(const std::vector<double>& row) {
+    double predicted = -12345.0;
+    scored = component->Score(MakeRecord(row), predicted, pi);
+    return predicted;
+  }
+  MemoryRecords data;
+  std::unique_ptr<IMCRegComponent> component;
+  MCCommon::MCStatus status, scored;
+  IMCRegOutputStats* stats = nullptr;
+  MCLogOutputStats* log = nullptr;
+  std::vector<double> pi;
+};
+
 // Positions: 0 covariate X, 1 frequency weight, 2 factor B (2 categories), 3 dependent (codes
 // 0, 2, 5 of 6), 4 factor A (3 categories), 5 regression weight, 6 no role. Effects:
 // intercept, A, B, X, A*X: 10 parameters a logit.
@@ -195,15 +269,6 @@ struct Problem {
     fTables.SetRegrWeightVar(l.regrWeight);
     fTables.SetModelEffectFactors(l.effectFactors, l.factors);
     fTables.SetCovariates(l.covariates);
-  }
-  // The first pass as the algorithm makes it without pattern tabulation.
-  void FillTables() {
-    fData.NewPass();
-    MCCommon::MCStatus status;
-    while (fData.HasMore()) {
-      const MCCommon::Record* r = fData.Next();
-      if (r != nullptr && fValidator.IsValidRecord(*r, status)) fTables.UpdateAll(*r);
-    }
   }
   TableModel& MakeModel() {
     fTables.CreateParameterIndices();
