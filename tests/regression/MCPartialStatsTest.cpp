@@ -10,6 +10,8 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -167,7 +169,7 @@ Fit FitOneStream(MCRegSettings& settings, const Rows& rows) {
   return Summarise(*b.component, b.status);
 }
 
-Fit FitInParts(MCRegSettings& settings, PartsRunner& runner) {
+Fit FitInParts(MCRegSettings& settings, MCPassRunner& runner) {
   std::unique_ptr<IMCRegComponent> component = regtest::MakeComponent(settings);
   const MCCommon::MCStatus status = MCBuildModelInParts(*component, runner);
   return Summarise(*component, status);
@@ -246,6 +248,18 @@ TEST(PartsFitTest, AnErrorInALaterPartStopsTheFitAsInOneStream) {
   // Every part empty: no record to fit.
   PartsRunner empty(model->Settings(), std::vector<Rows>(3), false);
   EXPECT_EQ(FitInParts(model->Settings(), empty).code, 307);
+  // A host's runner that throws: out of memory is 305, any other failure 321.
+  struct Throwing : MCPassRunner {
+    bool fbMemory = false;
+    MCCommon::MCStatus RunPass(const MCPassPlan&, MCPartialStats&) override {
+      if (fbMemory) throw std::bad_alloc();
+      throw std::runtime_error("the host lost a worker");
+    }
+  } throwing;
+  for (const bool memory : {true, false}) {
+    throwing.fbMemory = memory;
+    EXPECT_EQ(FitInParts(model->Settings(), throwing).code, memory ? 305 : 321);
+  }
 }
 
 TEST(PartsFitTest, AWorkerPredictsAsTheComponentScores) {
