@@ -195,15 +195,6 @@ INSTANTIATE_TEST_SUITE_P(
         OrderCase{"numeric_reference_as_number", {"3", "1", "2"}, "1.0", "2 3 1"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Scratch, UnknownReferenceIsBadInput) {
-  const auto source = OpenDataFile(Write("g.csv", "y,g\n1,a\n2,b\n"), {});
-  ModelRequest request;
-  request.dependent = "y";
-  request.factors = {"g"};
-  request.references["g"] = "c";
-  EXPECT_THROW(CodedModel(*source, request), InputError);
-}
-
 // log(x) as a derived covariate: records with x <= 0 (or missing) are not used, and the fit
 // equals the fit of a column holding log(x) computed beforehand.
 TEST_F(Scratch, DerivedCovariateEqualsAPrecomputedColumn) {
@@ -315,30 +306,6 @@ TEST_F(Scratch, CacheLeavesNoFile) {
   } else {
     ::unsetenv("TMPDIR");
   }
-}
-
-// The columns a request reads, known from the names alone: each once, in the source's order.
-TEST(RequestColumns, NameWhatTheModelReads) {
-  ColumnTable names("frame", 0);
-  for (const char* c : {"w", "y", "x", "g", "z", "unused"}) names.AddNumeric(c, nullptr);
-  const struct {
-    std::string formula;
-    std::string freqWeight;
-    std::vector<std::string> columns;
-  } kCases[] = {
-      {"y ~ x", "", {"y", "x"}},
-      {"log(y) ~ C(g)*x + I(z^2) + log(x/z)", "", {"y", "x", "g", "z"}},
-      {"y ~ 1", "w", {"w", "y"}},
-  };
-  for (const auto& c : kCases) {
-    ModelRequest request;
-    request.formula = c.formula;
-    request.freqWeight = c.freqWeight;
-    EXPECT_EQ(RequestColumns(request, names), c.columns) << c.formula;
-  }
-  ModelRequest unknown;
-  unknown.formula = "y ~ x + q";
-  EXPECT_THROW(RequestColumns(unknown, names), TextInputError);
 }
 
 }  // namespace
