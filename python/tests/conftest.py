@@ -65,3 +65,13 @@ def assert_pvalues(ours, theirs, spread, exact, rtol):
     of freedom is good to about 1e-11 near t = 2."""
     assert_close(ours, theirs, rtol * (1.0 + np.asarray(spread, dtype=float)))
     assert_close(ours, exact, 1e-10)
+
+
+def assert_attributes(ours, theirs, attributes, rtol, methods=("conf_int", "cov_params")):
+    """The named attributes, then the named methods' tables (on the scale of their largest
+    entry), agree to rtol."""
+    for attribute in attributes:
+        assert_close(getattr(ours, attribute), getattr(theirs, attribute), rtol)
+    for method in methods:
+        assert_close(getattr(ours, method)(), getattr(theirs, method)(), rtol,
+                     scale=np.abs(getattr(theirs, method)()).max().max())
