@@ -172,21 +172,4 @@ TEST_F(Program, ClassificationAndLikelihoodOfTheRecordsUsed) {
       << fOut;
 }
 
-// Response categories ascend numerically for numbers and by bytes for text; the reference
-// given as a number finds its category however it is written.
-TEST_F(Program, ResponseCategoriesAscend) {
-  WriteFile("n.csv", "y,x\n10,1\n2,2\n9.5,3\n10,4\n2,6\n9.5,5\n2,7\n10,8\n9.5,9\n");
-  WriteFile("t.csv", "y,x\nb,1\nB,2\na,3\nb,4\nB,6\na,5\nB,7\nb,8\na,9\n");
-  const std::string fit = "fit --quiet --model logistic --dependent y --covariates x --data '";
-  ASSERT_EQ(Run(fit + fDir + "/n.csv' --reference 9.50 --json '" + fDir + "/n.json'"), 0) << fErr;
-  ASSERT_EQ(Run(fit + fDir + "/t.csv' --json '" + fDir + "/t.json'"), 0) << fErr;
-  const json n = json::parse(Read(fDir + "/n.json"));
-  const json t = json::parse(Read(fDir + "/t.json"));
-  EXPECT_EQ(n["categories"], json({"2", "9.5", "10"}));
-  EXPECT_EQ(n["reference"], "9.5");
-  EXPECT_EQ(n["parameters"][2]["target"], "10");
-  EXPECT_EQ(t["categories"], json({"B", "a", "b"}));
-  EXPECT_EQ(t["reference"], "b");
-}
-
 }  // namespace

@@ -116,7 +116,7 @@ TEST_F(Program, InterceptOnlyExplainsNothing) {
 
 // A formula that cannot be fitted: exit code 2, the message, then the formula's line and a
 // caret under the character at fault, whether reading the text, the columns or the data
-// finds the problem.
+// finds the problem (the positions of every error are the formula reader's tests).
 struct FormulaCase {
   const char* formula;
   const char* model;
@@ -152,15 +152,10 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, FormulaErrors,
     ::testing::Values(
         FormulaCase{"mpg ~ wt + + hp", "linear", 11, "found '+'"},
-        FormulaCase{"mpg ~ (wt + hp", "linear", 6, "not closed"},
-        FormulaCase{"mpg ~ foo(wt)", "linear", 6, "unknown function"},
         FormulaCase{"mpg ~ wt + hpp", "linear", 11, "unknown column 'hpp' (did you mean 'hp'?)"},
         FormulaCase{"mpg ~ wt + log(model)", "linear", 15, "holds text"},
-        FormulaCase{"mpg ~ model^2 + wt", "linear", 6, "cannot be raised to a power"},
         FormulaCase{"mpg ~ C(cyl, ref=5) + wt", "linear", 6, "has no category '5'"},
-        FormulaCase{"mpg ~ wt + mpg", "linear", 11, "also in the term"},
         FormulaCase{"C(mpg) ~ wt", "linear", 0, "would make it a factor"},
-        FormulaCase{"mpg ~ 0", "linear", 6, "neither an intercept nor a term"},
         FormulaCase{"log(grade) ~ temp", "logistic", 0, "is a column"},
         FormulaCase{"C(grade, ref='bad') ~ temp", "logistic", 0, "no category 'bad'"}));
 
