@@ -1,29 +1,22 @@
 """Data sets Debian's statsmodels ships, and the oracle fits they are compared with."""
 
+import functools
+
 import numpy as np
 import pandas as pd
 import pytest
 import statsmodels.api as sm
 
 
-@pytest.fixture(scope="session")
-def longley():
-    return sm.datasets.longley.load_pandas().data
+@functools.cache
+def dataset(name):
+    """One of statsmodels' data sets as a frame, read once."""
+    return getattr(sm.datasets, name).load_pandas().data
 
 
-@pytest.fixture(scope="session")
-def stackloss():
-    return sm.datasets.stackloss.load_pandas().data
-
-
-@pytest.fixture(scope="session")
+@pytest.fixture
 def fair():
-    return sm.datasets.fair.load_pandas().data
-
-
-@pytest.fixture(scope="session")
-def anes96():
-    return sm.datasets.anes96.load_pandas().data
+    return dataset("fair")
 
 
 @pytest.fixture

@@ -6,7 +6,7 @@ import statsmodels.formula.api as smf
 from scipy import stats
 
 import mcstat
-from conftest import assert_attributes, assert_close, assert_pvalues
+from conftest import assert_attributes, assert_close, assert_pvalues, dataset
 
 FAIR = "rate_marriage + age + yrs_married + children + religious + educ"
 ANES = "logpopul + selfLR + age + educ + income"  # the model of MNLogit's documentation
@@ -31,8 +31,8 @@ LINEAR = [
 
 
 @pytest.mark.parametrize("name, formula, theirs_formula, weights", LINEAR)
-def test_linear_model_agrees_with_statsmodels(request, name, formula, theirs_formula, weights):
-    data = request.getfixturevalue(name)
+def test_linear_model_agrees_with_statsmodels(name, formula, theirs_formula, weights):
+    data = dataset(name)
     theirs_formula = theirs_formula or formula
     ours = mcstat.ols(formula, data, weights=weights)
     if weights is None:
@@ -90,8 +90,8 @@ MNLOGIT = [
 
 @pytest.mark.parametrize("reference", ["first", "last"])
 @pytest.mark.parametrize("name, formula, theirs_formula", MNLOGIT)
-def test_mnlogit_agrees_with_statsmodels(request, name, formula, theirs_formula, reference):
-    data = request.getfixturevalue(name)
+def test_mnlogit_agrees_with_statsmodels(name, formula, theirs_formula, reference):
+    data = dataset(name)
     response = formula.split(" ~ ")[0]
     ours = mcstat.mnlogit(formula, data, reference=reference)
     # statsmodels leaves out the smallest code: recode so that it stands for our reference.
@@ -137,7 +137,8 @@ def test_mnlogit_agrees_with_statsmodels(request, name, formula, theirs_formula,
     assert_close(ours.predict(data), expected, rtol, scale=1.0)
 
 
-def test_intervals_are_those_of_the_fits_level(stackloss):
+def test_intervals_are_those_of_the_fits_level():
+    stackloss = dataset("stackloss")
     formula = "STACKLOSS ~ AIRFLOW + WATERTEMP + ACIDCONC"
     ours = mcstat.ols(formula, stackloss, conf_level=0.9)
     theirs = smf.ols(formula, stackloss).fit()
