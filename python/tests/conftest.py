@@ -1,29 +1,22 @@
 """Data sets Debian's statsmodels ships, and the oracle fits they are compared with."""
 
+import functools
+
 import numpy as np
 import pandas as pd
 import pytest
 import statsmodels.api as sm
 
 
-@pytest.fixture(scope="session")
-def longley():
-    return sm.datasets.longley.load_pandas().data
+@functools.cache
+def dataset(name):
+    """One of statsmodels' data sets as a frame, read once."""
+    return getattr(sm.datasets, name).load_pandas().data
 
 
-@pytest.fixture(scope="session")
-def stackloss():
-    return sm.datasets.stackloss.load_pandas().data
-
-
-@pytest.fixture(scope="session")
+@pytest.fixture
 def fair():
-    return sm.datasets.fair.load_pandas().data
-
-
-@pytest.fixture(scope="session")
-def anes96():
-    return sm.datasets.anes96.load_pandas().data
+    return dataset("fair")
 
 
 @pytest.fixture
@@ -65,3 +58,13 @@ def assert_pvalues(ours, theirs, spread, exact, rtol):
     of freedom is good to about 1e-11 near t = 2."""
     assert_close(ours, theirs, rtol * (1.0 + np.asarray(spread, dtype=float)))
     assert_close(ours, exact, 1e-10)
+
+
+def assert_attributes(ours, theirs, attributes, rtol, methods=("conf_int", "cov_params")):
+    """The named attributes, then the named methods' tables (on the scale of their largest
+    entry), agree to rtol."""
+    for attribute in attributes:
+        assert_close(getattr(ours, attribute), getattr(theirs, attribute), rtol)
+    for method in methods:
+        assert_close(getattr(ours, method)(), getattr(theirs, method)(), rtol,
+                     scale=np.abs(getattr(theirs, method)()).max().max())

@@ -93,21 +93,16 @@ def test_dask_fit_is_the_fit_in_memory(client, function, make, formula, options,
         np.testing.assert_array_equal(np.asarray(mine), np.asarray(theirs), err_msg=field)
 
 
-@pytest.mark.parametrize("use", [lambda r: r.fittedvalues, lambda r: r.predict(),
-                                 lambda r: r.to_pmml()])
-def test_what_needs_the_fitted_records_is_refused(client, use):
+def test_what_needs_the_records_in_memory_is_refused_with_the_way_out(client):
     frame = linear(np.random.default_rng(5), 400)
-    fit = mcstat.dask.ols("y ~ A + x1", dd.from_pandas(frame, npartitions=3))
-    with pytest.raises(mcstat.InputError, match="Dask fit"):
-        use(fit)
-    # New data in memory is scored as by the fit in memory.
-    np.testing.assert_array_equal(fit.predict(frame), mcstat.ols("y ~ A + x1", frame).predict())
-
-
-def test_a_dask_frame_where_data_in_memory_is_needed_is_refused_with_the_way_out(client):
-    ddf = dd.from_pandas(linear(np.random.default_rng(6), 400), npartitions=3)
+    ddf = dd.from_pandas(frame, npartitions=3)
     fit = mcstat.dask.ols("y ~ A + x1", ddf)
+    for use in (lambda r: r.fittedvalues, lambda r: r.predict(), lambda r: r.to_pmml()):
+        with pytest.raises(mcstat.InputError, match="Dask fit"):
+            use(fit)
     with pytest.raises(TypeError, match="compute the partitions"):
         fit.predict(ddf)
     with pytest.raises(TypeError, match="mcstat.dask.ols"):
         mcstat.ols("y ~ A + x1", ddf)
+    # New data in memory is scored as by the fit in memory.
+    np.testing.assert_array_equal(fit.predict(frame), mcstat.ols("y ~ A + x1", frame).predict())

@@ -50,26 +50,19 @@ def test_a_fit_runs_without_the_gil(tmp_path):
     assert np.allclose(fit.params.to_numpy(), [1.0, 2.0], rtol=0, atol=1e-12)
 
 
-def test_ctrl_c_stops_a_fit_and_raises_keyboard_interrupt(tmp_path):
-    # Records without end: only the interrupt can stop the fit.
-    feeder = Feeder(tmp_path / "endless")
-    feeder.start()
-    timer = threading.Timer(0.2, _thread.interrupt_main)
-    timer.start()
-    try:
-        with pytest.raises(KeyboardInterrupt):
-            mcstat.ols("y ~ x", str(tmp_path / "endless"))
-    finally:
-        timer.cancel()
-        feeder.stop.set()
-    feeder.join()
-
-
-def test_ctrl_c_stops_a_fit_in_memory_and_the_next_fit_runs():
-    rng = np.random.default_rng(5)
-    n = 1_000_000
-    frame = pd.DataFrame({"y": rng.integers(0, 4, n), "x": rng.normal(size=n),
-                          "A": rng.integers(0, 30, n)})
+@pytest.mark.parametrize("source", ["endless file", "frame in memory"])
+def test_ctrl_c_stops_a_fit_and_the_next_fit_runs(tmp_path, source):
+    feeder = None
+    if source == "endless file":  # records without end: only the interrupt can stop the fit
+        feeder = Feeder(tmp_path / "endless")
+        feeder.start()
+        data, model = str(tmp_path / "endless"), "y ~ x"
+    else:
+        rng = np.random.default_rng(5)
+        n = 1_000_000
+        data = pd.DataFrame({"y": rng.integers(0, 4, n), "x": rng.normal(size=n),
+                             "A": rng.integers(0, 30, n)})
+        model = "y ~ C(A) + x"
     done = threading.Event()
 
     def interrupt():  # until the fit is over, whichever pass it is in
@@ -90,12 +83,15 @@ def test_ctrl_c_stops_a_fit_in_memory_and_the_next_fit_runs():
     thread.start()
     try:
         with pytest.raises(KeyboardInterrupt):
-            mcstat.mnlogit("y ~ C(A) + x", frame)
+            (mcstat.ols if feeder else mcstat.mnlogit)(model, data)
     finally:
         done.set()
         thread.join()
         signal.signal(signal.SIGINT, previous)
-    fit = mcstat.ols("x ~ y", frame.head(1000))
+        if feeder:
+            feeder.stop.set()
+            feeder.join()
+    fit = mcstat.ols("x ~ y", {"x": np.arange(1000.0), "y": np.arange(1000.0) % 7})
     assert fit.nobs == 1000
 
 

@@ -4,12 +4,10 @@
 #include "frontend/CodedModel.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -195,17 +193,8 @@ INSTANTIATE_TEST_SUITE_P(
         OrderCase{"numeric_reference_as_number", {"3", "1", "2"}, "1.0", "2 3 1"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Scratch, UnknownReferenceIsBadInput) {
-  const auto source = OpenDataFile(Write("g.csv", "y,g\n1,a\n2,b\n"), {});
-  ModelRequest request;
-  request.dependent = "y";
-  request.factors = {"g"};
-  request.references["g"] = "c";
-  EXPECT_THROW(CodedModel(*source, request), InputError);
-}
-
-// log(x) as a derived covariate: records with x <= 0 (or missing) are not used, and the fit
-// equals the fit of a column holding log(x) computed beforehand.
+// log(x) in a formula: records with x <= 0 are not used, and the fit equals the fit of a
+// column holding log(x) computed beforehand.
 TEST_F(Scratch, DerivedCovariateEqualsAPrecomputedColumn) {
   std::string raw = "y,x\n";
   std::string logged = "y,lx\n";
@@ -222,34 +211,26 @@ TEST_F(Scratch, DerivedCovariateEqualsAPrecomputedColumn) {
   }
   const auto rawSource = OpenDataFile(Write("raw.csv", raw), {});
   const auto loggedSource = OpenDataFile(Write("logged.csv", logged), {});
-  ModelRequest derived;
-  derived.dependent = "y";
-  derived.covariates = {"log(x)"};
-  derived.derived.push_back({"log(x)", {"x"}, [](const double* v) { return std::log(v[0]); }});
   ModelRequest plain;
   plain.dependent = "y";
   plain.covariates = {"lx"};
   ModelRequest formula;
   formula.formula = "y ~ log(x)";
-  CodedModel a(*rawSource, derived);
   CodedModel b(*loggedSource, plain);
   CodedModel c(*rawSource, formula);
-  EXPECT_EQ(a.RecordsRead(), 40);
-  EXPECT_EQ(a.RecordsUsed(), b.RecordsUsed());
-  EXPECT_LT(a.RecordsUsed(), 40);
+  EXPECT_EQ(c.RecordsRead(), 40);
+  EXPECT_EQ(c.RecordsUsed(), b.RecordsUsed());
+  EXPECT_LT(c.RecordsUsed(), 40);
   // Every record has x: those not used are those where log(x) is not finite.
   EXPECT_EQ(c.RecordsNotFinite(), 40 - b.RecordsUsed());
-  EXPECT_EQ(a.RecordsNotFinite(), c.RecordsNotFinite());
   EXPECT_EQ(b.RecordsNotFinite(), 0);
   const FitResult fb = FitModel(b, FitChoices(), nullptr, nullptr);
-  for (CodedModel* m : {&a, &c}) {
-    const FitResult fa = FitModel(*m, FitChoices(), nullptr, nullptr);
-    ASSERT_EQ(fa.parameters.size(), 2u);
-    EXPECT_EQ(fa.parameters[1].name, "log(x)");
-    for (std::size_t k = 0; k < 2; ++k) {
-      EXPECT_EQ(fa.parameters[k].estimate, fb.parameters[k].estimate);
-      EXPECT_EQ(fa.parameters[k].stdError, fb.parameters[k].stdError);
-    }
+  const FitResult fc = FitModel(c, FitChoices(), nullptr, nullptr);
+  ASSERT_EQ(fc.parameters.size(), 2u);
+  EXPECT_EQ(fc.parameters[1].name, "log(x)");
+  for (std::size_t k = 0; k < 2; ++k) {
+    EXPECT_EQ(fc.parameters[k].estimate, fb.parameters[k].estimate);
+    EXPECT_EQ(fc.parameters[k].stdError, fb.parameters[k].stdError);
   }
 }
 
@@ -293,52 +274,6 @@ TEST_F(Scratch, FormulaColumnsHoldingTextAreFactors) {
     EXPECT_FALSE(model.NumericCategories(0));
     EXPECT_TRUE(model.NumericCategories(1));
   }
-}
-
-// The temporary cache has no name in the temporary folder, during the fit or after it.
-TEST_F(Scratch, CacheLeavesNoFile) {
-  const std::string csv = Write("d.csv", CsvText());
-  const std::string tmp = fDir + "/tmp";
-  std::filesystem::create_directory(tmp);
-  const char* old = std::getenv("TMPDIR");
-  const std::string saved = old != nullptr ? old : "";
-  ::setenv("TMPDIR", tmp.c_str(), 1);
-  {
-    const auto source = OpenDataFile(csv, {});
-    CodedModel model(*source, Request(), CacheMode::kAlways);
-    EXPECT_EQ(Passes(model.Records()).size(), 16u);
-    EXPECT_TRUE(std::filesystem::is_empty(tmp));
-  }
-  EXPECT_TRUE(std::filesystem::is_empty(tmp));
-  if (old != nullptr) {
-    ::setenv("TMPDIR", saved.c_str(), 1);
-  } else {
-    ::unsetenv("TMPDIR");
-  }
-}
-
-// The columns a request reads, known from the names alone: each once, in the source's order.
-TEST(RequestColumns, NameWhatTheModelReads) {
-  ColumnTable names("frame", 0);
-  for (const char* c : {"w", "y", "x", "g", "z", "unused"}) names.AddNumeric(c, nullptr);
-  const struct {
-    std::string formula;
-    std::string freqWeight;
-    std::vector<std::string> columns;
-  } kCases[] = {
-      {"y ~ x", "", {"y", "x"}},
-      {"log(y) ~ C(g)*x + I(z^2) + log(x/z)", "", {"y", "x", "g", "z"}},
-      {"y ~ 1", "w", {"w", "y"}},
-  };
-  for (const auto& c : kCases) {
-    ModelRequest request;
-    request.formula = c.formula;
-    request.freqWeight = c.freqWeight;
-    EXPECT_EQ(RequestColumns(request, names), c.columns) << c.formula;
-  }
-  ModelRequest unknown;
-  unknown.formula = "y ~ x + q";
-  EXPECT_THROW(RequestColumns(unknown, names), TextInputError);
 }
 
 }  // namespace

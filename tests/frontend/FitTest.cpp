@@ -7,16 +7,103 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <map>
 #include <memory>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "RFixture.h"
 #include "frontend/CodedModel.h"
 #include "frontend/DataSource.h"
 
 namespace MCFrontEnd {
 namespace {
+
+// R's answers for model formulas and their inference, as fixtures/formula/*.ref hold them.
+struct RFixture {
+  struct Effect {
+    std::string label;
+    std::vector<double> numbers;  // statistic, df1, df2 (NaN for chi-square), p
+    std::vector<int> parameters;
+  };
+  std::string formula;  // ours, with the weights in words after it: "(frequency weight: f)"
+  std::string data;     // the data file, relative to the repository
+  std::map<std::string, std::vector<double>> values;
+  std::vector<std::vector<double>> coefs;
+  std::vector<std::vector<double>> vcov;  // lower triangle, by rows
+  std::vector<Effect> effects;
+
+  double operator[](const std::string& key) const {
+    const auto it = values.find(key);
+    if (it == values.end() || it->second.empty()) {
+      ADD_FAILURE() << "no " << key << " in the fixture";
+      return NAN;
+    }
+    return it->second[0];
+  }
+};
+
+double FixtureNumber(const std::string& s) {
+  return s == "NA" ? NAN : std::strtod(s.c_str(), nullptr);
+}
+
+RFixture ReadRFixture(const std::string& name) {
+  RFixture f;
+  std::ifstream in(std::string(MCSTAT_FIXTURES_DIR) + "/formula/" + name + ".ref");
+  EXPECT_TRUE(in) << name;
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream ss(line);
+    std::string key, word;
+    ss >> key;
+    if (key == "formula" || key == "data") {
+      std::getline(ss >> std::ws, key == "formula" ? f.formula : f.data);
+      continue;
+    }
+    if (key == "rcall") continue;
+    if (key == "effect") {
+      RFixture::Effect e;
+      ss >> e.label;
+      for (int i = 0; i < 4 && ss >> word; ++i) e.numbers.push_back(FixtureNumber(word));
+      for (int k; ss >> k;) e.parameters.push_back(k);
+      f.effects.push_back(e);
+      continue;
+    }
+    std::vector<double> numbers;
+    while (ss >> word) numbers.push_back(FixtureNumber(word));
+    if (key == "coef") {
+      f.coefs.push_back(numbers);
+    } else if (key == "vcov") {
+      f.vcov.push_back(numbers);
+    } else {
+      f.values[key] = numbers;
+    }
+  }
+  EXPECT_FALSE(f.coefs.empty()) << name;
+  EXPECT_EQ(f.vcov.size(), f.coefs.size()) << name;
+  return f;
+}
+
+// R's value to 1e-10, relative.
+void ExpectR(const std::optional<double>& got, double want, const std::string& what) {
+  ASSERT_TRUE(got.has_value()) << what << " is empty; R has " << want;
+  EXPECT_LE(std::fabs(*got - want), 1e-10 * std::fabs(want))
+      << what << ": " << *got << " vs R " << want;
+}
+
+void ExpectEffectTest(const std::optional<EffectTest>& t, const RFixture::Effect& e) {
+  ASSERT_TRUE(t.has_value()) << e.label;
+  ExpectR(t->statistic, e.numbers[0], e.label + " statistic");
+  EXPECT_EQ(t->df1, e.numbers[1]) << e.label;
+  if (std::isnan(e.numbers[2])) {
+    EXPECT_FALSE(t->df2.has_value()) << e.label;
+  } else {
+    EXPECT_EQ(t->df2, e.numbers[2]) << e.label;
+  }
+  ExpectR(t->pValue, e.numbers[3], e.label + " p-value");
+}
 
 // The request a fixture's formula line states: "FORMULA (frequency weight: f, regression
 // weight: r)".
@@ -85,7 +172,7 @@ void ExpectParameters(const RFixture& f, const Fitted& fit, bool logistic) {
     }
     // Relative to the variances: a covariance near 0 is as exact as they are.
     const auto v = [&f](std::size_t a, std::size_t b) {
-      return f.vcov.GetElem(static_cast<int>(a), static_cast<int>(b));
+      return a >= b ? f.vcov[a][b] : f.vcov[b][a];
     };
     for (std::size_t j = 0; j < fit.kept.size(); ++j) {
       const double got = r.covariance[fit.kept[i] * n + fit.kept[j]];

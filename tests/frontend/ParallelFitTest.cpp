@@ -214,24 +214,5 @@ TEST(ParallelFitTest, ACancelReachesEveryThread) {
   }
 }
 
-TEST(ParallelFitTest, RecordsSplitIntoNearlyEqualRanges) {
-  struct Split {
-    std::int64_t count;
-    int n;
-    std::vector<std::int64_t> sizes;  // -1: to the end
-  };
-  for (const Split& s : std::vector<Split>{
-           {10, 3, {4, 3, -1}}, {2, 5, {1, -1}}, {0, 4, {-1}}, {-1, 4, {-1}}, {7, 1, {-1}}}) {
-    const std::vector<RecordRange> ranges = SplitRecords(s.count, s.n);
-    ASSERT_EQ(ranges.size(), s.sizes.size()) << s.count << " in " << s.n;
-    std::int64_t first = 0;
-    for (std::size_t i = 0; i < ranges.size(); ++i) {
-      EXPECT_EQ(ranges[i].first, first);
-      EXPECT_EQ(ranges[i].count, s.sizes[i]);
-      first += s.sizes[i];
-    }
-  }
-}
-
 }  // namespace
 }  // namespace MCFrontEnd

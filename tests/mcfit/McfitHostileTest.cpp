@@ -84,19 +84,13 @@ const char* const kBinModel = "--columns y,x,A --dependent y --covariates x --fa
 
 std::vector<Case> Cases() {
   std::vector<Case> c = {
-      // Empty, cut short, malformed.
+      // Empty, cut short, malformed (the reader's own tests have every malformation).
       {"empty", "", kCsvModel, 2},
-      {"only_blank_lines", "\n\r\n\n", kCsvModel, 2},
       {"header_only", "y,x\n", kCsvModel, 1},
       {"cut_inside_a_record", "y,x\n1,2\n3,4\n5", kCsvModel, 2,
        "cut_inside_a_record.csv, line 4: 1 field where the header has"},
-      {"cut_inside_quotes", "y,x\n1,2\n\"3", kCsvModel, 2},
       {"ragged_long_row", "y,x\n1,2\n3,4,5\n", kCsvModel, 2,
        "ragged_long_row.csv, line 3: 3 fields where the header has 2"},
-      {"quote_in_unquoted_field", "y,x\n1,2\n3,4\"\n", kCsvModel, 2},
-      {"text_after_closing_quote", "y,x\n1,\"2\"x\n", kCsvModel, 2},
-      {"duplicate_column", "y,x,x\n1,2,3\n", kCsvModel, 2},
-      {"unnamed_column", "y,,x\n1,2,3\n", kCsvModel, 2},
       {"nul_bytes", std::string("y,x\n1,\0\n", 8), kCsvModel, 2},
       // Line ends and marks that are fine.
       {"bom_and_crlf", "\xEF\xBB\xBF" + Good("\r\n"), kCsvFactorModel, 0},
@@ -251,8 +245,11 @@ TEST_P(McfitHostile, AnswersWithTheDocumentedCode) {
   }
   const nlohmann::json doc = nlohmann::json::parse(Read(fDir + "/out.json"));
   ASSERT_FALSE(doc["parameters"].empty());
+  // Without residual degrees of freedom there is no standard error to present.
+  const bool noDf = doc["fit"]["df_error"] == 0;
   for (const auto& p : doc["parameters"]) {
     ASSERT_TRUE(p["estimate"].is_number()) << p;
+    EXPECT_TRUE(!noDf || p["std_error"].is_null()) << p;
     EXPECT_TRUE(std::isfinite(p["estimate"].get<double>())) << p;
     for (const char* key : {"std_error", "statistic", "p_value"}) {
       EXPECT_TRUE(p[key].is_null() || std::isfinite(p[key].get<double>())) << p;

@@ -1,12 +1,8 @@
-// Runs the built mcfit's multinomial logistic fit as a user would: JSON against a subset of the R
-// fixtures (the library's conformance test runs them all), collinearity and category order.
+// mcfit's collinearity diagnostics and logistic summaries count only the records the fit used.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
-#include <map>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "ProgramSupport.h"
@@ -16,101 +12,8 @@ namespace {
 
 using namespace mcfit_test;
 using nlohmann::json;
-const std::string kLogit = kFixturesRoot + "logit/";
 
 double Num(const json& j) { return j.get<double>(); }
-
-class LogitFixture : public Program,
-                     public ::testing::WithParamInterface<std::tuple<const char*, bool>> {};
-
-// mcfit fits the case's model from its .csv, the reference category as the .ref says (first,
-// last or a category), and must agree with R's estimates, standard errors and likelihoods.
-TEST_P(LogitFixture, JsonAgreesWithR) {
-  const std::string name = std::get<0>(GetParam());
-  const regtest::FixtureFields ref(kLogit + name + ".ref");
-  ASSERT_FALSE(ref.params.empty()) << name;
-  const std::string csv = kLogit + name + ".csv";
-  std::string args = "fit --model logistic --data '" + csv + "' --dependent y" + ModelArgs(ref) +
-                     " --param-criterion 1e-10";
-  const int refCode = static_cast<int>(ref.Number("ref"));
-  args += refCode == -2  ? " --reference first"
-          : refCode >= 0 ? " --reference " + std::to_string(refCode)
-                         : "";  // the default: last
-  if (std::get<1>(GetParam())) args += " --patterns on";
-  const std::string out = fDir + "/fit.json";
-  ASSERT_EQ(Run(args + " --json '" + out + "'"), 0) << args << "\n" << fErr;
-  const json doc = json::parse(Read(out));
-  // No progress line on a pipe; the warnings, there and in the JSON.
-  std::string warnings;
-  for (const json& w : doc["warnings"]) warnings += "mcfit: warning: " + w.get<std::string>() + "\n";
-  EXPECT_EQ(fErr, warnings);
-  EXPECT_EQ(warnings.find("term 'x2' is aliased") != std::string::npos, name == "aliased_covariate")
-      << warnings;
-
-  // Categories ascending; the library's order (reference last) names the logits.
-  const std::vector<std::string>& libOrder = ref.List("categories");
-  std::vector<std::string> ascending = libOrder;
-  std::sort(ascending.begin(), ascending.end());
-  EXPECT_EQ(doc["model"], "logistic");
-  EXPECT_EQ(doc["categories"].get<std::vector<std::string>>(), ascending);
-  EXPECT_EQ(doc["reference"], libOrder.back());
-
-  const json& ps = doc["parameters"];
-  ASSERT_EQ(ps.size(), ref.params.size());
-  const int nBasic = static_cast<int>(ref.params.size() / (libOrder.size() - 1));
-  for (const std::vector<std::string>& w : ref.params) {
-    const int logit = std::stoi(w[0]);
-    const json& p = ps[static_cast<std::size_t>(logit * nBasic + std::stoi(w[1]))];
-    SCOPED_TRACE(name + " " + p["name"].get<std::string>() + " for " + libOrder[logit]);
-    EXPECT_EQ(p["target"], libOrder[logit]);
-    EXPECT_EQ(p["redundant"].get<bool>(), w[2] == "NA");
-    if (w[2] == "NA") {
-      EXPECT_EQ(Num(p["estimate"]), 0.0);
-      EXPECT_TRUE(p["std_error"].is_null() && p["statistic"].is_null());
-      continue;
-    }
-    const double b = Num(p["estimate"]);
-    const double se = Num(p["std_error"]);
-    EXPECT_NEAR(b, std::stod(w[2]), 1e-7 * std::fabs(std::stod(w[2])));
-    EXPECT_NEAR(se, std::stod(w[3]), 1e-6 * std::stod(w[3]));
-    EXPECT_NEAR(Num(p["statistic"]), b * b / (se * se), 1e-9 * b * b / (se * se));
-    EXPECT_EQ(Num(p["df"]), 1.0);
-    // Wald chi-square on 1 df: P(X > (b/se)^2) = 2 P(Z > |b/se|).
-    EXPECT_NEAR(Num(p["p_value"]), std::erfc(std::fabs(b / se) / std::sqrt(2.0)), 1e-9);
-  }
-
-  const json& fit = doc["fit"];
-  EXPECT_TRUE(Near(Num(fit["minus2_log_likelihood"]), -2.0 * ref.Number("ll"), 1e-9));
-  EXPECT_TRUE(Near(Num(fit["initial_minus2_log_likelihood"]), -2.0 * ref.Number("ll0"), 1e-12));
-  EXPECT_NEAR(Num(fit["cox_snell"]), ref.Number("coxsnell"), 1e-9);
-  EXPECT_NEAR(Num(fit["nagelkerke"]), ref.Number("nagelkerke"), 1e-9);
-  EXPECT_NEAR(Num(fit["mcfadden"]), ref.Number("mcfadden"), 1e-9);
-  EXPECT_TRUE(fit["r_squared"].is_null() && fit["df_error"].is_null());
-  EXPECT_GT(fit["iterations"].get<int>(), 0);
-  EXPECT_TRUE(doc["collinearity"].is_null());
-
-  // Classification rows add up to the (frequency-weighted) count of each observed category.
-  const CsvTable data = ReadCsv(csv);
-  const std::string f = ref.List("freq").at(0);
-  std::map<std::string, double> observed;
-  for (std::size_t i = 0; i < data.rows.size(); ++i) {
-    observed[data.rows[i][data.Column("y")]] += f == "-" ? 1.0 : data.Number(i, data.Column(f));
-  }
-  const json& table = doc["classification"];
-  ASSERT_EQ(table.size(), ascending.size());
-  for (std::size_t i = 0; i < ascending.size(); ++i) {
-    double sum = 0.0;
-    for (const json& cell : table[i]) sum += Num(cell);
-    EXPECT_DOUBLE_EQ(sum, observed[ascending[i]]) << ascending[i];
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, LogitFixture,
-    ::testing::Combine(::testing::Values("contingency_table", "factor_covariate_interaction",
-                                         "no_intercept", "aliased_covariate", "reference_explicit",
-                                         "reference_first"),
-                       ::testing::Bool()));
 
 // For an intercept and one covariate the scaled cross products are [[1, r], [r, 1]] with
 // r = sum(x) / sqrt(n sum(x^2)): eigenvalues 1 + r and 1 - r. Records the fit leaves out
@@ -170,23 +73,6 @@ TEST_F(Program, ClassificationAndLikelihoodOfTheRecordsUsed) {
   EXPECT_NE(fOut.find("-2 log-likelihood: " + std::to_string(16 * std::log(2.0)).substr(0, 6)),
             std::string::npos)
       << fOut;
-}
-
-// Response categories ascend numerically for numbers and by bytes for text; the reference
-// given as a number finds its category however it is written.
-TEST_F(Program, ResponseCategoriesAscend) {
-  WriteFile("n.csv", "y,x\n10,1\n2,2\n9.5,3\n10,4\n2,6\n9.5,5\n2,7\n10,8\n9.5,9\n");
-  WriteFile("t.csv", "y,x\nb,1\nB,2\na,3\nb,4\nB,6\na,5\nB,7\nb,8\na,9\n");
-  const std::string fit = "fit --quiet --model logistic --dependent y --covariates x --data '";
-  ASSERT_EQ(Run(fit + fDir + "/n.csv' --reference 9.50 --json '" + fDir + "/n.json'"), 0) << fErr;
-  ASSERT_EQ(Run(fit + fDir + "/t.csv' --json '" + fDir + "/t.json'"), 0) << fErr;
-  const json n = json::parse(Read(fDir + "/n.json"));
-  const json t = json::parse(Read(fDir + "/t.json"));
-  EXPECT_EQ(n["categories"], json({"2", "9.5", "10"}));
-  EXPECT_EQ(n["reference"], "9.5");
-  EXPECT_EQ(n["parameters"][2]["target"], "10");
-  EXPECT_EQ(t["categories"], json({"B", "a", "b"}));
-  EXPECT_EQ(t["reference"], "b");
 }
 
 }  // namespace

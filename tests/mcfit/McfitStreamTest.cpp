@@ -152,9 +152,4 @@ TEST_F(Inputs, OutputTargets) {
   EXPECT_EQ(Listing().find("null.tmp"), std::string::npos);
 }
 
-TEST_F(Program, VersionIsTheProjectVersion) {
-  ASSERT_EQ(Run("--version"), 0);
-  EXPECT_EQ(fOut, std::string("mcfit ") + MCSTAT_VERSION + "\n");
-}
-
 }  // namespace
