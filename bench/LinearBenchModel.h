@@ -27,8 +27,8 @@ class RecordMaker {
   RecordMaker() : fGen(20261205u) {}
   // Writes the next record's kNValues values.
   void Next(double* record) {
-    MCFrontEnd::LinearBenchmarkRecord([this]() { return Uniform(); },
-                                      [this]() { return Normal(); }, record);
+    MCFrontEnd::LinearBenchmarkRecord([this]() { return Uniform(); }, [this]() { return Normal(); },
+                                      record);
   }
 
  private:

@@ -135,6 +135,9 @@ class MCSTAT_EXPORT MCDistFun {
   // Same with the complement y = 1 - x given separately, so that callers who know it
   // exactly do not lose it to rounding.
   static double cdfbet2(double x, double y, double a, double b, long& code);
+  // cdfbet2 with ln x and ln y given too, exact to rounding where x or y lies near 1.
+  static double cdfbetln(double x, double y, double lnx, double lny, double a, double b,
+                         long& code);
   // I_x(a, b) at x = u / (1 + u) for odds u >= 0, taken from ln u where u lies below the
   // double range (t^2 overflowing in the t tails, extreme F ratios).
   static double cdfbetodds(double u, double lnu, double a, double b, long& code);

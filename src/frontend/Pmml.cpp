@@ -232,9 +232,8 @@ void WritePmml(const FitResult& result, CodedModel& model, std::ostream& os,
   }
   // A PMML 3.2 model needs a cell in its predictor-to-parameter matrix, which a model of the
   // intercept alone does not have: such a document would not validate.
-  if (version == "3.2" &&
-      std::none_of(result.parameters.begin(), result.parameters.end(),
-                   [](const ParameterResult& p) { return !p.cells.empty(); })) {
+  if (version == "3.2" && std::none_of(result.parameters.begin(), result.parameters.end(),
+                                       [](const ParameterResult& p) { return !p.cells.empty(); })) {
     throw InputError("--pmml: PMML 3.2 cannot hold a model without predictors; write PMML 4.4");
   }
   const ModelRequest& request = model.Request();

@@ -75,6 +75,58 @@ double MCDistFun::IdfChi(double p, double df) {
   return code != 0 ? Missing() : r;
 }
 
+namespace {
+
+// Large degrees of freedom: t, and F with one numerator degree of freedom.
+
+// From this many degrees of freedom on, the t distribution function is the normal one at Hill's
+// (1970) asymptotic deviate: against 40-digit values it keeps all but the digits that the
+// rounding of t itself decides (1e-13 relative at |t| = 37), where the incomplete beta's
+// continued fraction loses digits in proportion to df (1e-11 at 1e4, 1e-5 at 1e12).
+constexpr double kLargeTDf = 1e4;
+
+// Hill's deviate is f(y) sqrt(y) with y = (df - 1/2) ln(1 + t^2 / df); this is f.
+double HillFactor(double y, double df) {
+  const double a = df - 0.5;
+  const double b = 48.0 * a * a;
+  return ((((-0.4 * y - 3.3) * y - 24.0) * y - 85.5) / (0.8 * y * y + 100.0 + b) + y + 3.0) / b +
+         1.0;
+}
+
+// Hill's normal deviate of |t| with df degrees of freedom: P(T > |t|) = P(Z > deviate).
+double LargeDfDeviate(double t, double df) {
+  const double w = std::fabs(t) / std::sqrt(df);
+  // ln(1 + t^2 / df), also where t^2 / df overflows.
+  const double l = (w < 1e150) ? std::log1p(w * w) : 2.0 * std::log(w);
+  const double y = (df - 0.5) * l;
+  // Beyond this every tail lies below the double range, and the factor's powers would
+  // overflow.
+  if (!(y < 1e100)) return std::sqrt(y);
+  return HillFactor(y, df) * std::sqrt(y);
+}
+
+// F with one numerator degree of freedom is t^2: P(F <= f) = P(|Z| <= deviate of sqrt(f)),
+// which keeps the digits the incomplete beta loses to a small shape beside a large one.
+bool OneDfF(double f, double df2) { return df2 >= kLargeTDf && std::isfinite(f); }
+double OneDfFDeviate(double f, double df2) {
+  return LargeDfDeviate(std::sqrt(f), df2) / std::sqrt(2.0);
+}
+
+// The |t| whose deviate is z >= 0: y from f(y) sqrt(y) = z by fixed-point steps, which
+// contract by about y / (48 df^2), then t^2 = df (exp(y / (df - 1/2)) - 1).
+double LargeDfQuantile(double z, double df) {
+  double y = z * z;
+  for (int i = 0; i < 20; ++i) {
+    const double f = HillFactor(y, df);
+    const double next = (z / f) * (z / f);
+    if (next == y) break;
+    y = next;
+  }
+  return std::sqrt(df * std::expm1(y / (df - 0.5)));
+}
+
+}  // namespace
+
 // ---------------------------------------------------------------------------------------
 // F
 
@@ -85,6 +137,7 @@ double MCDistFun::zelkcdff(double f, double df1, double df2, long& code) {
     return Missing();
   }
   if (f <= 0.0) return 0.0;
+  if (df1 == 1.0 && OneDfF(f, df2)) return derf(OneDfFDeviate(f, df2));
   const double r = df2 / df1;
   long c = 0;
   double v;
@@ -112,6 +165,7 @@ double MCDistFun::CdfF(double f, double df1, double df2) {
 double MCDistFun::SigF(double f, double df1, double df2) {
   if (!(df1 > 0.0) || !(df2 > 0.0) || std::isnan(f)) return Missing();
   if (f <= 0.0) return 1.0;
+  if (df1 == 1.0 && OneDfF(f, df2)) return derfc(OneDfFDeviate(f, df2));
   const double r = df2 / df1;
   long c = 0;
   double v;
@@ -156,46 +210,6 @@ double MCDistFun::IdfF(double p, double df1, double df2) {
 
 // ---------------------------------------------------------------------------------------
 // Student t
-
-namespace {
-
-// From this many degrees of freedom on, the t distribution function is the normal one at Hill's
-// (1970) asymptotic deviate: against 40-digit values it keeps all but the digits that the
-// rounding of t itself decides (1e-13 relative at |t| = 37), where the incomplete beta's
-// continued fraction loses digits in proportion to df (1e-11 at 1e4, 1e-5 at 1e12).
-constexpr double kLargeTDf = 1e4;
-
-// Hill's deviate is f(y) sqrt(y) with y = (df - 1/2) ln(1 + t^2 / df); this is f.
-double HillFactor(double y, double df) {
-  const double a = df - 0.5;
-  const double b = 48.0 * a * a;
-  return ((((-0.4 * y - 3.3) * y - 24.0) * y - 85.5) / (0.8 * y * y + 100.0 + b) + y + 3.0) / b +
-         1.0;
-}
-
-// Hill's normal deviate of |t| with df degrees of freedom: P(T > |t|) = P(Z > deviate).
-double LargeDfDeviate(double t, double df) {
-  const double w = std::fabs(t) / std::sqrt(df);
-  // ln(1 + t^2 / df), also where t^2 / df overflows.
-  const double l = (w < 1e150) ? std::log1p(w * w) : 2.0 * std::log(w);
-  const double y = (df - 0.5) * l;
-  return HillFactor(y, df) * std::sqrt(y);
-}
-
-// The |t| whose deviate is z >= 0: y from f(y) sqrt(y) = z by fixed-point steps, which
-// contract by about y / (48 df^2), then t^2 = df (exp(y / (df - 1/2)) - 1).
-double LargeDfQuantile(double z, double df) {
-  double y = z * z;
-  for (int i = 0; i < 20; ++i) {
-    const double f = HillFactor(y, df);
-    const double next = (z / f) * (z / f);
-    if (next == y) break;
-    y = next;
-  }
-  return std::sqrt(df * std::expm1(y / (df - 0.5)));
-}
-
-}  // namespace
 
 double MCDistFun::zelkcdft(double t, double df, long& code) {
   code = 0;

@@ -37,6 +37,44 @@ bool AlmostEqual(double a, double b, double k) {
   return std::fabs(aa - ab) / std::max(aa, ab) <= k * kEpsilon;
 }
 
+// DiDonato and Morris's continued fraction for I_x(a, b) / (x^a y^b / B(a, b)), a, b > 1, in
+// terms of lambda = (a + b) y - b >= 0 (x at or below the mean): its terms stay well scaled
+// however large the shapes, so it settles to a few units in the last place.
+bool DMFraction(double a, double b, double x, double y, double lambda, double& r) {
+  const double c = lambda + 1.0;
+  const double c0 = b / a;
+  const double c1 = 1.0 / a + 1.0;
+  const double yp1 = y + 1.0;
+  double n = 0.0, p = 1.0, s = a + 1.0;
+  double an = 0.0, bn = 1.0, anp1 = 1.0, bnp1 = c / c1;
+  r = c1 / c;
+  for (int m = 0; m < kMaxBetaTerms; ++m) {
+    n += 1.0;
+    double t = n / a;
+    const double w = n * (b - n) * x;
+    double e = a / s;
+    const double alpha = p * (p + c0) * e * e * (w * x);
+    e = (t + 1.0) / (c1 + t + t);
+    const double beta = n + w / s + e * (c + n * yp1);
+    p = t + 1.0;
+    s += 2.0;
+    t = alpha * an + beta * anp1;
+    an = anp1;
+    anp1 = t;
+    t = alpha * bn + beta * bnp1;
+    bn = bnp1;
+    bnp1 = t;
+    const double r0 = r;
+    r = anp1 / bnp1;
+    if (std::fabs(r - r0) <= 4.0 * kEpsilon * r) return true;
+    an /= bnp1;
+    bn /= bnp1;
+    anp1 = r;
+    bnp1 = 1.0;
+  }
+  return false;
+}
+
 // zeta(k) - 1 for k = 2..31: coefficients of the Taylor series of ln Gamma about 2.
 constexpr double kZetaMinusOne[30] = {
     0.64493406684822641,    0.20205690315959429,    0.082323233711138186,   0.036927755143369927,
@@ -461,6 +499,17 @@ bool MCDistFun::betparts(double x, double y, double lnx, double lny, double a, d
     return true;
   };
   auto fraction = [&]() {
+    if (a > 1.0 && b > 1.0 && a + b > 100.0) {
+      // Below the mean, lambda >= 0; above it, the exchanged arguments are below theirs.
+      // lambda = (a + b) y - b = a y - b x, with the product b x carried exactly: the first
+      // form cancels all but a few of its digits when x is small.
+      const double bx = b * x;
+      const double lambda = std::fma(a, y, -bx) - std::fma(b, x, -bx);
+      const bool sw = lambda < 0.0;
+      double r = 0.0;
+      return DMFraction(sw ? b : a, sw ? a : b, sw ? y : x, sw ? x : y, std::fabs(lambda), r) &&
+             take(sw, r * (sw ? b : a));
+    }
     const bool sw = x > (a + 1.0) / (a + b + 2.0);
     double h = 0.0;
     return betcf(sw ? y : x, sw ? b : a, sw ? a : b, h) && take(sw, h);
@@ -504,16 +553,27 @@ double MCDistFun::cdfbet2(double x, double y, double a, double b, long& code) {
     const double e = a * ((y < 0.5) ? std::log1p(-y) : std::log(x));
     return (e < kMinExp) ? 0.0 : std::exp(e);
   }
+  return cdfbetln(x, y, std::log(x), std::log(y), a, b, code);
+}
+
+double MCDistFun::cdfbetln(double x, double y, double lnx, double lny, double a, double b,
+                           long& code) {
   double lnf = 0.0, s = 0.0;
   bool swapped = false;
-  if (!betparts(x, y, std::log(x), std::log(y), a, b, lnf, s, swapped)) {
-    return cdfbetpp(x, y, a, b, code);
-  }
+  if (!betparts(x, y, lnx, lny, a, b, lnf, s, swapped)) return cdfbetpp(x, y, a, b, code);
   const double r = (lnf < kMinExp) ? 0.0 : std::exp(lnf) * s;
   return swapped ? 1.0 - r : r;
 }
 
 double MCDistFun::cdfbetodds(double u, double lnu, double a, double b, long& code) {
+  if (u >= 1e-300 && !std::isinf(u) && a != 1.0 && b != 1.0 && a > 0.0 && b > 0.0) {
+    // The logarithms from the odds, ln x = -ln(1 + 1/u) and ln y = -ln(1 + u): ln of the
+    // rounded x = u / (1 + u) near 1 would be wrong by its rounding times a in x^a, a loss of
+    // digits in proportion to the degrees of freedom in the F and t tails.
+    code = 0;
+    return cdfbetln(u / (1.0 + u), 1.0 / (1.0 + u), -std::log1p(1.0 / u), -std::log1p(u), a, b,
+                    code);
+  }
   if (u >= 1e-300 || std::isinf(lnu)) {
     return cdfbet2(u / (1.0 + u), 1.0 / (1.0 + u), a, b, code);
   }

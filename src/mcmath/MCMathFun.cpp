@@ -1,9 +1,9 @@
 #include "MCMathFun.h"
 
-#include "Blas1.h"
-
 #include <cmath>
 #include <limits>
+
+#include "Blas1.h"
 
 namespace MCCommonMath {
 

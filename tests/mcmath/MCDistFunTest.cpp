@@ -99,13 +99,13 @@ struct RFun {
 };
 
 // Chi-square and binomial keep double precision at every size; far tails lose about |ln value|
-// eps to the exponent; so does t, whose rows reach 1e10 degrees of freedom. The quantiles:
+// eps to the exponent; so do t and F, whose rows reach 1e10 degrees of freedom. The quantiles:
 // AS 241 (normal), AS 91 (chi-square), AS 109 (beta, and through it F and t below 1e4 df).
 // Digamma is held absolutely near its root at 1.46.
 const RFun kRFuns[] = {
     {"pnorm", kProb, 0},        {"qnorm", 1e-12, 0},    {"pchisq", 3e-13, 0},
-    {"pchisq.upper", 3e-13, 0}, {"qchisq", 1e-6, 0},    {"pf", kProb, 0},
-    {"pf.upper", kProb, 0},     {"qf", 1e-12, 0, true}, {"pt", 1e-12, 0},
+    {"pchisq.upper", 3e-13, 0}, {"qchisq", 1e-6, 0},    {"pf", 1e-12, 0},
+    {"pf.upper", 1e-12, 0},     {"qf", 1e-12, 0, true}, {"pt", 1e-12, 0},
     {"pt.upper", 1e-12, 0},     {"qt", 1e-12, 0, true}, {"qbeta", 1e-12, 0, true},
     {"pbeta", kProb, 0},        {"pbinom", 3e-13, 0},   {"dbinom", 3e-13, 0},
     {"qbinom", 0, 0},           {"phyper", kProb, 0},   {"lgamma", 1e-13, 0},

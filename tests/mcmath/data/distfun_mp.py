@@ -232,6 +232,10 @@ def reference(fn, a):
         t2 = m[0] ** 2
         tail = ibeta(m[1] / 2, mp.mpf(0.5), m[1] / (m[1] + t2), t2 / (m[1] + t2)) / 2
         return tail if (m[0] < 0) != fn.endswith("upper") else 1 - tail
+    if fn.startswith("pf") and m[2] > 1e5 and 1e-100 < m[0] < 1e100:
+        x, y = m[0] * m[1] / (m[2] + m[0] * m[1]), m[2] / (m[2] + m[0] * m[1])
+        a, b, z = (m[2] / 2, m[1] / 2, y) if fn.endswith("upper") else (m[1] / 2, m[2] / 2, x)
+        return mp.betainc(a, b, 0, z, regularized=True)  # each tail straight, never 1 - the other
     if fn.startswith("pf") and not 1e-100 < m[0] < 1e100:
         x = m[0] * m[1] / (m[2] + m[0] * m[1])
         cdf = ibeta(m[1] / 2, m[2] / 2, x, m[2] / (m[2] + m[0] * m[1]))

@@ -82,6 +82,12 @@ for (d in list(c(1, 1), c(2, 5), c(10, 3), c(0.5, 7), c(30, 40), c(100, 200), c(
                                 function(x, l) pf(x, d[1], d[2], lower.tail = l),
                                 function(x) df(x, d[1], d[2])))
 }
+# Large denominator degrees of freedom, as in the F tests of models fitted to millions of records.
+for (d in list(c(1, 1e6), c(3, 1e6), c(30, 1e8), c(1, 1e10)))
+  for (f in c(0.01, 0.5, 2, 5, 20)) {
+    add("pf", c(f, d), pf(f, d[1], d[2]))
+    add("pf.upper", c(f, d), pf(f, d[1], d[2], lower.tail = FALSE))
+  }
 # Odds f df1 / df2 below the double range.
 for (f in c(1e-300, 1e300)) {
   add("pf", c(f, 1e6, 1e-4), pf(f, 1e6, 1e-4))
