@@ -4,11 +4,10 @@
 #ifndef MCSTAT_BENCH_LINEARBENCHMODEL_H_
 #define MCSTAT_BENCH_LINEARBENCHMODEL_H_
 
-#include <cmath>
-#include <random>
 #include <vector>
 
 #include "../src/frontend/BenchmarkRecords.h"
+#include "BenchNumbers.h"
 #include "MCModelEffect.h"
 #include "MCRegSettings.h"
 
@@ -19,25 +18,15 @@ constexpr int kNValues = 12;
 inline constexpr const int (&kLevels)[3] = MCFrontEnd::kLinearLevels;
 constexpr int kNParameters = 289;
 
-// Reproducible records of the front end's benchmark model, drawn from a generator of their own:
-// uniforms from the 53 high bits, normals by Box-Muller, so the numbers do not depend on the
-// standard library. Each maker starts the same sequence.
+// Reproducible records of the front end's benchmark model, drawn from bench::Numbers. Each maker
+// starts the same sequence.
 class RecordMaker {
  public:
-  RecordMaker() : fGen(20261205u) {}
   // Writes the next record's kNValues values.
-  void Next(double* record) {
-    MCFrontEnd::LinearBenchmarkRecord([this]() { return Uniform(); }, [this]() { return Normal(); },
-                                      record);
-  }
+  void Next(double* record) { MCFrontEnd::LinearBenchmarkRecord(fNumbers, record); }
 
  private:
-  double Uniform() { return (static_cast<double>(fGen() >> 11) + 0.5) * 0x1.0p-53; }
-  double Normal() {
-    const double r = std::sqrt(-2.0 * std::log(Uniform()));
-    return r * std::cos(6.283185307179586 * Uniform());
-  }
-  std::mt19937_64 fGen;
+  bench::Numbers fNumbers{20261205u};
 };
 
 // The settings of the model; indices must outlive them.

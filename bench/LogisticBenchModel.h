@@ -5,11 +5,10 @@
 #ifndef MCSTAT_BENCH_LOGISTICBENCHMODEL_H_
 #define MCSTAT_BENCH_LOGISTICBENCHMODEL_H_
 
-#include <cmath>
-#include <random>
 #include <vector>
 
 #include "../src/frontend/BenchmarkRecords.h"
+#include "BenchNumbers.h"
 #include "MCLogRegSettings.h"
 #include "MCModelEffect.h"
 
@@ -22,24 +21,15 @@ inline constexpr const int (&kLevels)[2] = MCFrontEnd::kLogisticLevels;
 constexpr int kNCovariates = MCFrontEnd::kLogisticCovariates;
 constexpr int kNParameters = (kNCategories - 1) * (1 + kLevels[0] + kLevels[1] + kNCovariates);
 
-// Reproducible records of the front end's benchmark model, drawn from a generator of their own
-// (see linbench::RecordMaker). Each maker starts the same sequence.
+// Reproducible records of the front end's benchmark model, drawn from bench::Numbers. Each
+// maker starts the same sequence.
 class RecordMaker {
  public:
-  RecordMaker() : fGen(20261206u) {}
   // Writes the next record's kNValues values.
-  void Next(double* record) {
-    MCFrontEnd::LogisticBenchmarkRecord([this]() { return Uniform(); },
-                                        [this]() { return Normal(); }, record);
-  }
+  void Next(double* record) { MCFrontEnd::LogisticBenchmarkRecord(fNumbers, record); }
 
  private:
-  double Uniform() { return (static_cast<double>(fGen() >> 11) + 0.5) * 0x1.0p-53; }
-  double Normal() {
-    const double r = std::sqrt(-2.0 * std::log(Uniform()));
-    return r * std::cos(6.283185307179586 * Uniform());
-  }
-  std::mt19937_64 fGen;
+  bench::Numbers fNumbers{20261206u};
 };
 
 // The settings of the benchmark model (parameter criterion 1e-10, covariate patterns); indices

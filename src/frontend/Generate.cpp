@@ -49,17 +49,21 @@ int RunGen(const GenOptions& options, std::ostream& out, std::ostream& err,
     MCCommonMath::MCRandomValues normal;
     normal.SetURNGPtr(&uniform);
     normal.SetParamNormal();
-    auto u = [&uniform]() { return uniform.GetRandom(); };
-    auto z = [&normal]() { return normal.GetRandom(); };
+    struct {
+      MCCommonMath::MCURandom& u;
+      MCCommonMath::MCRandomValues& z;
+      double Uniform() { return u.GetRandom(); }
+      double Normal() { return z.GetRandom(); }
+    } numbers{uniform, normal};
     std::vector<double> record(names.size());
     std::string line;
     char buf[32];
     for (long i = 0; i < options.rows; ++i) {
       if (i % 4096 == 0 && cancel != nullptr && cancel->WillCancel()) throw Cancelled();
       if (logistic) {
-        LogisticBenchmarkRecord(u, z, record.data());
+        LogisticBenchmarkRecord(numbers, record.data());
       } else {
-        LinearBenchmarkRecord(u, z, record.data());
+        LinearBenchmarkRecord(numbers, record.data());
       }
       if (csv) {
         // The shortest text that reads back as the same double.
