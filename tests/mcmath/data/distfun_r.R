@@ -94,7 +94,7 @@ for (f in c(1e-300, 1e300)) {
   add("pf.upper", c(f, 1e-4, 1e6), pf(f, 1e-4, 1e6, lower.tail = FALSE))
 }
 
-for (df in c(0.1, 1, 1.5, 3, 10, 100, 1e4, 1e6, 1e10)) {
+for (df in c(0.1, 1, 1.5, 3, 10, 100, 5000, 1e4, 1e6, 1e10)) {
   for (t in c(-1e200, -50, -5, -1e-3, 0.2, 0.99, 1.01, 3, 1e3)) {
     add("pt", c(t, df), pt(t, df))
     add("pt.upper", c(t, df), pt(t, df, lower.tail = FALSE))
