@@ -1,5 +1,6 @@
-// Runs the built mcfit as a user would and checks its exit codes, its files and its JSON
-// (linear and logistic) against the R reference fixtures.
+// Runs the built mcfit as a user would: its option mapping and JSON on the R reference
+// fixtures (the model's and the front end's tests compare every number with R), exit codes,
+// warnings and interrupts.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -9,7 +10,6 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
-#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -21,7 +21,6 @@ namespace {
 
 using namespace mcfit_test;
 using nlohmann::json;
-const std::string kFixtures = kFixturesRoot + "lm/";
 
 struct Fixture {
   std::string name;  // under tests/fixtures, without ".ref"
@@ -32,8 +31,8 @@ void PrintTo(const Fixture& f, std::ostream* os) { *os << f.name << (f.patterns 
 class Conformance : public Program, public ::testing::WithParamInterface<Fixture> {};
 
 // The case's .ref file says the model (for a logistic one also the reference category: first,
-// last or a category); mcfit fits it from the .csv and its JSON must agree with R's estimates,
-// standard errors and fit statistics.
+// last or a category); mcfit fits it from the .csv with the options that say it, and its JSON
+// carries R's estimates, standard errors and fit statistics, and the warnings it printed.
 TEST_P(Conformance, JsonAgreesWithR) {
   const std::string& name = GetParam().name;
   const bool logistic = name.rfind("logit/", 0) == 0;
@@ -66,7 +65,6 @@ TEST_P(Conformance, JsonAgreesWithR) {
   const json& ps = doc["parameters"];
   ASSERT_EQ(ps.size(), ref.params.size());
   const std::size_t nBasic = logistic ? ref.params.size() / (libOrder.size() - 1) : 0;
-  int kept = 0;
   for (std::size_t r = 0; r < ref.params.size(); ++r) {
     const std::vector<std::string>& w = ref.params[r];
     const std::size_t logit = logistic ? std::stoul(w[0]) : 0;
@@ -77,41 +75,22 @@ TEST_P(Conformance, JsonAgreesWithR) {
       EXPECT_EQ(p["target"], libOrder[logit]);
     }
     EXPECT_EQ(p["redundant"].get<bool>(), estimate == "NA");
-    if (estimate == "NA") {
-      EXPECT_EQ(p["estimate"].get<double>(), 0.0);
-      EXPECT_TRUE(p["std_error"].is_null() && p["statistic"].is_null() && p["p_value"].is_null());
-      continue;
-    }
-    ++kept;
+    if (estimate == "NA") continue;
     const double b = p["estimate"].get<double>(), se = p["std_error"].get<double>();
     // R's logistic fits stop at their own convergence criterion.
     EXPECT_NEAR(b, std::stod(estimate), (logistic ? 1e-7 : 1e-9) * std::fabs(std::stod(estimate)));
     EXPECT_NEAR(se, std::stod(w.back()), (logistic ? 1e-6 : 1e-9) * std::stod(w.back()));
-    // t, or the Wald chi-square on 1 df: P(X > (b/se)^2) = 2 P(Z > |b/se|).
+    // t, or the Wald chi-square on 1 df.
     const double statistic = logistic ? b * b / (se * se) : b / se;
     EXPECT_NEAR(p["statistic"].get<double>(), statistic, 1e-9 * std::fabs(statistic));
-    const double pv = p["p_value"].get<double>();
-    EXPECT_TRUE(pv >= 0.0 && pv <= 1.0);
-    if (logistic) {
-      EXPECT_EQ(p["df"].get<double>(), 1.0);
-      EXPECT_NEAR(pv, std::erfc(std::fabs(b / se) / std::sqrt(2.0)), 1e-9);
-    }
-  }
-  if (ref.One("intercept") == "1") {
-    EXPECT_EQ(ps[0]["name"], "(Intercept)");
   }
   const json& fit = doc["fit"];
-  EXPECT_TRUE(doc["collinearity"].is_null());
+  EXPECT_EQ(doc["records"]["read"].get<std::size_t>(), ReadCsv(csv).rows.size());
   if (!logistic) {
-    EXPECT_EQ(kept, static_cast<int>(ref.Number("rank")));
     EXPECT_EQ(doc["model"], "linear");
-    const double n = ref.Number("n");
-    EXPECT_DOUBLE_EQ(doc["total_weight"].get<double>(), n);
-    EXPECT_TRUE(doc["categories"].empty());
+    EXPECT_DOUBLE_EQ(doc["total_weight"].get<double>(), ref.Number("n"));
     EXPECT_TRUE(Near(fit["r_squared"].get<double>(), ref.Number("r2")));
     EXPECT_TRUE(Near(fit["residual_std_error"].get<double>(), ref.Number("sigma")));
-    EXPECT_DOUBLE_EQ(fit["df_error"].get<double>(), n - ref.Number("rank"));
-    EXPECT_TRUE(fit["minus2_log_likelihood"].is_null());
     return;
   }
   // Categories ascending; the reference is the library's last.
@@ -126,76 +105,19 @@ TEST_P(Conformance, JsonAgreesWithR) {
   EXPECT_NEAR(fit["cox_snell"].get<double>(), ref.Number("coxsnell"), 1e-9);
   EXPECT_NEAR(fit["nagelkerke"].get<double>(), ref.Number("nagelkerke"), 1e-9);
   EXPECT_NEAR(fit["mcfadden"].get<double>(), ref.Number("mcfadden"), 1e-9);
-  EXPECT_TRUE(fit["r_squared"].is_null() && fit["df_error"].is_null());
-  EXPECT_GT(fit["iterations"].get<int>(), 0);
-
-  // Classification rows add up to the (frequency-weighted) count of each observed category.
-  const CsvTable data = ReadCsv(csv);
-  const std::string f = ref.List("freq").at(0);
-  std::map<std::string, double> observed;
-  for (std::size_t i = 0; i < data.rows.size(); ++i) {
-    observed[data.rows[i][data.Column("y")]] += f == "-" ? 1.0 : data.Number(i, data.Column(f));
-  }
-  const json& table = doc["classification"];
-  ASSERT_EQ(table.size(), ascending.size());
-  for (std::size_t i = 0; i < ascending.size(); ++i) {
-    double sum = 0.0;
-    for (const json& cell : table[i]) sum += cell.get<double>();
-    EXPECT_DOUBLE_EQ(sum, observed[ascending[i]]) << ascending[i];
-  }
 }
 
-// Every linear case; the logistic ones (a subset: the library's conformance test runs them all)
-// with and without patterns.
-std::vector<Fixture> Fixtures() {
-  std::vector<Fixture> all;
-  for (const char* lm : {"one_factor", "two_factors_interaction", "factor_by_covariate",
-                         "covariate_power", "regression_weights", "frequency_weights",
-                         "no_intercept", "duplicated_covariate", "missing_values"}) {
-    all.push_back({std::string("lm/") + lm, false});
-  }
-  for (const char* logit : {"contingency_table", "factor_covariate_interaction", "no_intercept",
-                            "aliased_covariate", "reference_explicit", "reference_first"}) {
-    all.push_back({std::string("logit/") + logit, false});
-    all.push_back({std::string("logit/") + logit, true});
-  }
-  return all;
-}
-
-INSTANTIATE_TEST_SUITE_P(Fixtures, Conformance, ::testing::ValuesIn(Fixtures()));
-
-// Parameter names are checked by the PMML tests, which read them back into predictions.
-TEST_F(Program, RecordCountsAndReport) {
-  const std::string json = fDir + "/m.json";
-  const std::string data = kFixtures + "missing_values.csv";
-  ASSERT_EQ(Run("fit --data '" + data + "' --dependent y --factors A,B --covariates x --json '" +
-                json + "'"),
-            0)
-      << fErr;
-  const nlohmann::json doc = nlohmann::json::parse(Read(json));
-  // Three records lack x, two lack y, two lack A.
-  EXPECT_EQ(doc["records"]["read"], 120);
-  EXPECT_EQ(doc["records"]["used"], 113);
-  EXPECT_NE(fOut.find("A=3"), std::string::npos);
-  EXPECT_NE(fOut.find("(aliased)"), std::string::npos);
-  EXPECT_NE(fOut.find("Residual standard error"), std::string::npos);
-}
-
-// The model of the intercept alone explains nothing: R squared and its adjusted form are 0
-// exactly (not the rounding of total minus residual sums), and there is no F test.
-TEST_F(Program, InterceptOnlyExplainsNothing) {
-  // Seven numbers whose sums of squares about the mean do not cancel exactly.
-  WriteFile("d.csv", "y\n2.3796462709189137\n5.442292252959518\n3.6995516654807927\n"
-                     "6.039200385961944\n6.25720304108054\n0.6552885923981311\n"
-                     "0.13167991554874137\n");
-  ASSERT_EQ(Run("fit --data '" + fDir + "/d.csv' --dependent y --json '" + fDir + "/o.json'"), 0)
-      << fErr;
-  const nlohmann::json fit = nlohmann::json::parse(Read(fDir + "/o.json"))["fit"];
-  EXPECT_EQ(fit["r_squared"].get<double>(), 0.0);
-  EXPECT_EQ(fit["r_squared_adj"].get<double>(), 0.0);
-  EXPECT_TRUE(fit["f_statistic"].is_null());
-  EXPECT_NE(fOut.find("R squared: 0; adjusted R squared: 0\n"), std::string::npos) << fOut;
-}
+// A case for each option that says the model: effects, weights, no intercept, missing values,
+// an aliased term, the reference category and patterns.
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, Conformance,
+    ::testing::Values(Fixture{"lm/factor_by_covariate", false}, Fixture{"lm/frequency_weights", false},
+                      Fixture{"lm/regression_weights", false}, Fixture{"lm/no_intercept", false},
+                      Fixture{"lm/duplicated_covariate", false}, Fixture{"lm/missing_values", false},
+                      Fixture{"logit/contingency_table", false},
+                      Fixture{"logit/aliased_covariate", true},
+                      Fixture{"logit/reference_explicit", false},
+                      Fixture{"logit/reference_first", true}));
 
 // A formula that cannot be fitted: exit code 2, the message, then the formula's line and a
 // caret under the character at fault, whether reading the text, the columns or the data
@@ -237,32 +159,26 @@ INSTANTIATE_TEST_SUITE_P(
         FormulaCase{"mpg ~ wt + + hp", "linear", 11, "found '+'"},
         FormulaCase{"mpg ~ wt + hpp", "linear", 11, "unknown column 'hpp' (did you mean 'hp'?)"},
         FormulaCase{"mpg ~ wt + log(model)", "linear", 15, "holds text"},
-        FormulaCase{"mpg ~ C(cyl, ref=5) + wt", "linear", 6, "has no category '5'"},
-        FormulaCase{"C(mpg) ~ wt", "linear", 0, "would make it a factor"},
-        FormulaCase{"log(grade) ~ temp", "logistic", 0, "is a column"},
         FormulaCase{"C(grade, ref='bad') ~ temp", "logistic", 0, "no category 'bad'"}));
 
-// Terms the data do not identify are named on standard error and in the JSON: an interaction
-// with a cell without records, and a covariate that repeats another.
-TEST_F(Program, AliasedTermsWarn) {
-  std::string csv = "y,A,B,x,x2\n";
+// An interaction with a cell without records is named on standard error and in the JSON (the
+// fixtures above warn of a covariate that repeats another).
+TEST_F(Program, InteractionWithAnEmptyCellWarns) {
+  std::string csv = "y,A,B\n";
   for (int i = 0; i < 30; ++i) {
     const char* a = i % 3 == 0 ? "b" : "a";
     const char* b = i % 3 == 1 ? "y" : "x";  // no record has both b and y
-    csv += std::to_string(i % 5 + 0.1 * i) + "," + a + "," + b + "," + std::to_string(i) + "," +
-           std::to_string(2 * i) + "\n";
+    csv += std::to_string(i % 5 + 0.1 * i) + "," + a + "," + b + "\n";
   }
   WriteFile("d.csv", csv);
   ASSERT_EQ(Run("fit --quiet --data '" + fDir + "/d.csv' --dependent y --factors A,B "
-                "--covariates x,x2 --effects A,B,A*B,x,x2 --json '" + fDir + "/o.json'"),
+                "--effects A,B,A*B --json '" + fDir + "/o.json'"),
             0)
       << fErr;
-  const nlohmann::json warnings = nlohmann::json::parse(Read(fDir + "/o.json"))["warnings"];
-  ASSERT_EQ(warnings.size(), 2u) << warnings;
+  const json warnings = json::parse(Read(fDir + "/o.json"))["warnings"];
+  ASSERT_EQ(warnings.size(), 1u) << warnings;
   EXPECT_EQ(warnings[0].get<std::string>().rfind("term 'A*B' is aliased", 0), 0u);
-  EXPECT_EQ(warnings[1].get<std::string>().rfind("term 'x2' is aliased", 0), 0u);
-  EXPECT_EQ(fErr, "mcfit: warning: " + warnings[0].get<std::string>() + "\nmcfit: warning: " +
-                      warnings[1].get<std::string>() + "\n");
+  EXPECT_EQ(fErr, "mcfit: warning: " + warnings[0].get<std::string>() + "\n");
 }
 
 // Ctrl-C while mcfit copies its data from a pipe into its temporary cache: exit 130, no output
