@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,17 +12,6 @@
 #include "RegTestSupport.h"
 
 namespace {
-
-struct Built {
-  Built(const MCRegSettings& settings, MCCommon::MultiPassRecordIter& data)
-      : component(regtest::MakeComponent(settings)) {
-    const MCCommon::MCStatus status = component->BuildModel(data);
-    EXPECT_FALSE(status.IsError()) << status.GetErrorCode();
-    if (!status.IsError()) component->GetOutputStats(stats);
-  }
-  std::unique_ptr<IMCRegComponent> component;
-  IMCRegOutputStats* stats = nullptr;
-};
 
 // y ~ x with the intercept; columns y, x.
 MCRegSettings LineSettings(std::vector<int>& indices) {
@@ -47,8 +35,7 @@ TEST_P(ExactLineTest, InterceptAndSlopeAreTheExactSolution) {
   ASSERT_TRUE(exact.present);
 
   std::vector<int> indices;
-  regtest::MemoryRecords data(rows);
-  const Built b(LineSettings(indices), data);
+  const regtest::Built b(LineSettings(indices), rows);
   ASSERT_NE(b.stats, nullptr);
   EXPECT_EQ(b.stats->GetRedundancyIndicators().InSet(), 2);
   const std::vector<double>& estimates = b.stats->GetParamEstimates();
@@ -73,8 +60,7 @@ TEST(GLMExactSumsTest, FrequencyWeightsEqualRepeatedRecords) {
   std::vector<int> indices;
   MCRegSettings settings = LineSettings(indices);
   settings.SetFrequencyWeightVar(2);
-  regtest::MemoryRecords a(weighted), b(repeated);
-  const Built fa(settings, a), fb(settings, b);
+  const regtest::Built fa(settings, weighted), fb(settings, repeated);
   ASSERT_NE(fa.stats, nullptr);
   ASSERT_NE(fb.stats, nullptr);
   EXPECT_EQ(fa.stats->GetRedundancyIndicators().InSet(), 2);
@@ -88,39 +74,14 @@ TEST(GLMExactSumsTest, FrequencyWeightsEqualRepeatedRecords) {
   same(fa.stats->GetModelFitStat(MCConst::kRMSE), fb.stats->GetModelFitStat(MCConst::kRMSE));
 }
 
-// The benchmark's records, made anew on every pass.
-class BenchRecords : public MCCommon::MultiPassRecordIter {
- public:
-  explicit BenchRecords(int n) : fN(n), fRecord(linbench::kNValues) {}
-  int NewPass() override {
-    fMaker = linbench::RecordMaker();
-    fPosition = 0;
-    return MCCommon::kFailNone;
-  }
-  bool HasMore() const override { return fPosition < fN; }
-  const MCCommon::Record* Next() override {
-    if (!HasMore()) return nullptr;
-    ++fPosition;
-    fMaker.Next(&fRecord[0]);
-    return &fRecord;
-  }
-  int GetFailReason() const override {
-    return HasMore() ? MCCommon::kFailNone : MCCommon::kFailEndOfData;
-  }
-
- private:
-  int fN;
-  int fPosition = 0;
-  linbench::RecordMaker fMaker;
-  MCCommon::Record fRecord;
-};
-
 // 1 + 9 + 19 + 49 + 8 + 9 x 19 non-redundant parameters: every A*B cell of the last level of
 // A or B is aliased exactly, and exact sums leave their pivots at rounding size.
 TEST(GLMExactSumsTest, BenchmarkModelHasTheRankOfItsDesign) {
+  regtest::Rows rows(300000, std::vector<double>(linbench::kNValues));
+  linbench::RecordMaker maker;
+  for (std::vector<double>& row : rows) maker.Next(row.data());
   std::vector<int> indices;
-  BenchRecords data(300000);
-  const Built b(linbench::MakeSettings(indices), data);
+  const regtest::Built b(linbench::MakeSettings(indices), rows);
   ASSERT_NE(b.stats, nullptr);
   const MCCommonMath::MCBitSet& kept = b.stats->GetRedundancyIndicators();
   EXPECT_EQ(kept.InSet(), 257);
