@@ -190,13 +190,31 @@ void ExpectParameters(const RFixture& f, const Fitted& fit, bool logistic) {
   }
 }
 
-class LinearFormulaAgainstR : public ::testing::TestWithParam<const char*> {};
+struct RCase {
+  const char* name;
+  bool logistic;
+};
+void PrintTo(const RCase& c, std::ostream* os) { *os << c.name; }
 
-TEST_P(LinearFormulaAgainstR, EstimatesIntervalsAndTests) {
-  const RFixture f = ReadRFixture(GetParam());
-  const Fitted fit = Fit(f, false);
+class FormulaAgainstR : public ::testing::TestWithParam<RCase> {};
+
+TEST_P(FormulaAgainstR, EstimatesIntervalsAndTests) {
+  const bool logistic = GetParam().logistic;
+  const RFixture f = ReadRFixture(GetParam().name);
+  const Fitted fit = Fit(f, logistic);
   const FitResult& r = fit.result;
-  ExpectParameters(f, fit, false);
+  ExpectParameters(f, fit, logistic);
+  ExpectR(r.logLikelihood, f["loglik"], "log-likelihood");
+  ExpectR(r.aic, f["aic"], "AIC");
+  ExpectR(r.bic, f["bic"], "BIC");
+  EXPECT_TRUE(r.converged);
+  if (logistic) {
+    ExpectR(r.lrStatistic, f["lr"], "likelihood ratio");
+    EXPECT_EQ(r.lrDf, f["lrdf"]);
+    ExpectR(r.lrPValue, f["lrp"], "likelihood-ratio p-value");
+    EXPECT_FALSE(r.fStatistic || r.rSquaredAdj);
+    return;
+  }
   EXPECT_EQ(r.dfError, f["rdf"]);
   ExpectR(r.residualStdError, f["sigma"], "sigma");
   ExpectR(r.rSquared, f["r2"], "R squared");
@@ -205,38 +223,16 @@ TEST_P(LinearFormulaAgainstR, EstimatesIntervalsAndTests) {
   EXPECT_EQ(r.fDf1, f["fdf1"]);
   EXPECT_EQ(r.fDf2, f["fdf2"]);
   ExpectR(r.fPValue, f["fp"], "F p-value");
-  ExpectR(r.logLikelihood, f["loglik"], "log-likelihood");
-  ExpectR(r.aic, f["aic"], "AIC");
-  ExpectR(r.bic, f["bic"], "BIC");
   EXPECT_FALSE(r.lrStatistic);
-  EXPECT_TRUE(r.converged);
 }
 
-INSTANTIATE_TEST_SUITE_P(Fixtures, LinearFormulaAgainstR,
-                         ::testing::Values("lm_crossing", "lm_drop1", "lm_regression_weights",
-                                           "lm_frequency_weights", "lm_both_weights",
-                                           "lm_no_intercept"));
-
-class LogisticFormulaAgainstR : public ::testing::TestWithParam<const char*> {};
-
-TEST_P(LogisticFormulaAgainstR, OddsRatiosLikelihoodRatioAndTests) {
-  const RFixture f = ReadRFixture(GetParam());
-  const Fitted fit = Fit(f, true);
-  const FitResult& r = fit.result;
-  ExpectParameters(f, fit, true);
-  ExpectR(r.logLikelihood, f["loglik"], "log-likelihood");
-  ExpectR(r.aic, f["aic"], "AIC");
-  ExpectR(r.bic, f["bic"], "BIC");
-  ExpectR(r.lrStatistic, f["lr"], "likelihood ratio");
-  EXPECT_EQ(r.lrDf, f["lrdf"]);
-  ExpectR(r.lrPValue, f["lrp"], "likelihood-ratio p-value");
-  EXPECT_TRUE(r.converged);
-  EXPECT_FALSE(r.fStatistic || r.rSquaredAdj);
-}
-
-INSTANTIATE_TEST_SUITE_P(Fixtures, LogisticFormulaAgainstR,
-                         ::testing::Values("glm_binomial", "glm_no_intercept", "multinom_infert",
-                                           "multinom_frequency_weights"));
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, FormulaAgainstR,
+    ::testing::Values(RCase{"lm_crossing", false}, RCase{"lm_drop1", false},
+                      RCase{"lm_regression_weights", false}, RCase{"lm_frequency_weights", false},
+                      RCase{"lm_both_weights", false}, RCase{"lm_no_intercept", false},
+                      RCase{"glm_binomial", true}, RCase{"glm_no_intercept", true},
+                      RCase{"multinom_infert", true}, RCase{"multinom_frequency_weights", true}));
 
 }  // namespace
 }  // namespace MCFrontEnd
