@@ -176,11 +176,9 @@ TEST(ParallelFitTest, ACancelReachesEveryThread) {
   FileOptions options;
   options.columns = LinearBenchmarkColumns();
   const std::unique_ptr<DataSource> source = OpenDataFile(Files::Path("linear", ".bin"), options);
-  // One thread asks the host before every record, each of several threads once per batch of
-  // its records and at the end of its range (and the fit between passes): a yes at any
-  // question of the first passes ends the fit, and after it every thread asks at most once
-  // more (its next batch, or the end of its range) and the fit at most twice. A thread that
-  // missed the yes would read on and ask more.
+  // One thread asks before every record, several once per batch and at the end of their
+  // ranges: after a yes each thread asks at most once more and the fit at most twice; a thread
+  // that missed the yes would read on and ask more.
   for (const auto& [threads, step] : {std::pair{1, 997L}, std::pair{2, 1L}}) {
     for (long after = 0; after < 45 * step; after += step) {
       CodedModel model(*source, BenchRequest(false), CacheMode::kAuto, {}, threads);

@@ -1,6 +1,5 @@
-// Fits every case of the logistic fixtures (tests/fixtures/logit: R's Newton fit checked against
-// nnet::multinom, and statsmodels' MNLogit) with and without pattern tabulation and compares
-// estimates, standard errors, log-likelihood and pseudo R-squares.
+// The logistic model on the cases of tests/fixtures/logit against R's Newton fit (checked with
+// nnet::multinom) and statsmodels' MNLogit, with and without pattern tabulation.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -51,7 +50,6 @@ const std::vector<std::string> kCases = {
     "no_intercept",    "aliased_covariate", "reference_explicit",           "reference_first",
     "reference_last",  "reference_absent"};
 
-// Estimates, standard errors, log-likelihoods and pseudo R-squares of R and statsmodels.
 void ExpectPeersFit(const Case& c, const std::string& name) {
   ASSERT_FALSE(c.fit->status.IsError()) << c.fit->status.GetErrorCode();
   // Only the absent reference category warns.
@@ -127,10 +125,8 @@ void ExpectPeersFit(const Case& c, const std::string& name) {
 
 class LogConformanceTest : public ::testing::TestWithParam<std::string> {};
 
-// With and without pattern tabulation. Pattern tabulation only changes where the rows come
-// from, not the order in which they are added up: the two fits take the same steps and stop at
-// the same iteration for the same reason, also where the last step is lost in the rounding of
-// the log-likelihood (reason 5).
+// Patterns change where the rows come from, not the order of the sums: both fits take the same
+// steps and stop alike, also where the last step is lost in the rounding (reason 5).
 TEST_P(LogConformanceTest, MatchesPeers) {
   const Case plain(GetParam(), false), patterns(GetParam(), true);
   for (const Case* c : {&plain, &patterns}) {

@@ -1,7 +1,5 @@
-// The logistic model on R's Titanic table (tests/fixtures/titanic, with the R script that made
-// the references): Survived ~ Class + Sex + Age against glm and Class ~ Sex + Age + Survived
-// against a full-precision Newton fit checked with nnet, each as the frequency-weighted table
-// and as its 2,201 (passengers: 1,316) expanded records, with and without covariate patterns.
+// The logistic model on R's Titanic table (tests/fixtures/titanic, with its R script): a binary
+// and a three-category response, as the frequency-weighted table and as its expanded records.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -64,10 +62,8 @@ std::unique_ptr<regtest::Built> FitTitanic(const Model& model, bool expanded, bo
 
 class TitanicTest : public ::testing::TestWithParam<const Model*> {};
 
-// As the table and as its records, with and without patterns: estimates and standard errors to
-// 1e-10 of the peers', the log-likelihood to 1e-13, and the fit stops because the parameters
-// stopped changing, not because step halving ran out. The table and its records add the same
-// terms, so their fits take the same steps.
+// The fit stops because the parameters stopped changing, not because step halving ran out; the
+// table and its records add the same terms, so their fits take the same steps.
 TEST_P(TitanicTest, AgreesWithRToConvergence) {
   const Model& model = *GetParam();
   const regtest::FixtureFields ref(Dir() + model.name + ".ref");
