@@ -124,29 +124,16 @@ def _mcfit(*arguments):
 
 @needs_mcfit
 @pytest.mark.parametrize("name", MODELS)
-def test_summary_and_json_are_those_of_mcfit(fair_csv, name):
+def test_summary_json_and_pmml_are_those_of_mcfit(fair, fair_csv, tmp_path, name):
     fit = _fit(name, fair_csv)
     formula, _, options = MODELS[name]
     common = ["--data", fair_csv, "--formula", formula, *options]
     assert str(fit.summary()) == _mcfit("fit", *common)
     document = _mcfit("fit", *common, "--json", "-", "--quiet")
     assert json.loads(fit.to_json()) == json.loads(document)
-
-
-@needs_mcfit
-@pytest.mark.parametrize("version", ["4.4", "3.2"])
-@pytest.mark.parametrize("name", MODELS)
-def test_pmml_scores_back_through_mcfit_to_the_predictions(fair, fair_csv, tmp_path, name,
-                                                           version):
-    fit = _fit(name, fair)
-    fit.to_pmml(tmp_path / "model.pmml", version=version)
-    assert (tmp_path / "model.pmml").read_text() == fit.to_pmml(version=version)
-    _mcfit("score", "--pmml", tmp_path / "model.pmml", "--data", fair_csv, "--out",
-           tmp_path / "scores.csv")
-    scores = pd.read_csv(tmp_path / "scores.csv", float_precision="round_trip")
-    predicted = fit.predict(fair)
-    if name == "linear":
-        np.testing.assert_array_equal(scores["predicted"].to_numpy(), predicted.to_numpy())
-    else:
-        columns = [f"P({c})" for c in predicted.columns]
-        np.testing.assert_array_equal(scores[columns].to_numpy(), predicted.to_numpy())
+    # mcfit's scoring of its PMML is its own tests' business; a fit in memory writes its PMML.
+    in_memory = _fit(name, fair)
+    for version in ("4.4", "3.2"):
+        in_memory.to_pmml(tmp_path / "model.pmml", version=version)
+        assert (tmp_path / "model.pmml").read_text() == in_memory.to_pmml(version=version) == \
+            _mcfit("fit", *common, "--pmml", "-", "--pmml-version", version, "--quiet")
