@@ -22,33 +22,28 @@
 namespace MCFrontEnd {
 namespace {
 
-// R's answers for model formulas and their inference, as fixtures/formula/*.ref hold them.
+// R's answers for a model formula, as fixtures/formula/*.ref hold them: the formula and data
+// lines, then rows of numbers by key ("NA" read as NaN): one for each statistic, a "coef" row
+// per parameter, the "vcov" lower triangle by rows, and "effect LABEL statistic df1 df2 p".
 struct RFixture {
-  struct Effect {
-    std::string label;
-    std::vector<double> numbers;  // statistic, df1, df2 (NaN for chi-square), p
-    std::vector<int> parameters;
-  };
   std::string formula;  // ours, with the weights in words after it: "(frequency weight: f)"
   std::string data;     // the data file, relative to the repository
-  std::map<std::string, std::vector<double>> values;
-  std::vector<std::vector<double>> coefs;
-  std::vector<std::vector<double>> vcov;  // lower triangle, by rows
-  std::vector<Effect> effects;
+  std::map<std::string, std::vector<std::vector<double>>> rows;
+  std::vector<std::string> effects;  // the labels of the effect rows
 
+  const std::vector<std::vector<double>>& Rows(const std::string& key) const {
+    static const std::vector<std::vector<double>> kNone;
+    const auto it = rows.find(key);
+    return it == rows.end() ? kNone : it->second;
+  }
   double operator[](const std::string& key) const {
-    const auto it = values.find(key);
-    if (it == values.end() || it->second.empty()) {
+    if (Rows(key).empty() || Rows(key)[0].empty()) {
       ADD_FAILURE() << "no " << key << " in the fixture";
       return NAN;
     }
-    return it->second[0];
+    return Rows(key)[0][0];
   }
 };
-
-double FixtureNumber(const std::string& s) {
-  return s == "NA" ? NAN : std::strtod(s.c_str(), nullptr);
-}
 
 RFixture ReadRFixture(const std::string& name) {
   RFixture f;
@@ -63,26 +58,12 @@ RFixture ReadRFixture(const std::string& name) {
       continue;
     }
     if (key == "rcall") continue;
-    if (key == "effect") {
-      RFixture::Effect e;
-      ss >> e.label;
-      for (int i = 0; i < 4 && ss >> word; ++i) e.numbers.push_back(FixtureNumber(word));
-      for (int k; ss >> k;) e.parameters.push_back(k);
-      f.effects.push_back(e);
-      continue;
-    }
-    std::vector<double> numbers;
-    while (ss >> word) numbers.push_back(FixtureNumber(word));
-    if (key == "coef") {
-      f.coefs.push_back(numbers);
-    } else if (key == "vcov") {
-      f.vcov.push_back(numbers);
-    } else {
-      f.values[key] = numbers;
-    }
+    if (key == "effect" && ss >> word) f.effects.push_back(word);
+    std::vector<double>& numbers = f.rows[key].emplace_back();
+    while (ss >> word) numbers.push_back(word == "NA" ? NAN : std::strtod(word.c_str(), nullptr));
   }
-  EXPECT_FALSE(f.coefs.empty()) << name;
-  EXPECT_EQ(f.vcov.size(), f.coefs.size()) << name;
+  EXPECT_FALSE(f.Rows("coef").empty()) << name;
+  EXPECT_EQ(f.Rows("vcov").size(), f.Rows("coef").size()) << name;
   return f;
 }
 
@@ -91,18 +72,6 @@ void ExpectR(const std::optional<double>& got, double want, const std::string& w
   ASSERT_TRUE(got.has_value()) << what << " is empty; R has " << want;
   EXPECT_LE(std::fabs(*got - want), 1e-10 * std::fabs(want))
       << what << ": " << *got << " vs R " << want;
-}
-
-void ExpectEffectTest(const std::optional<EffectTest>& t, const RFixture::Effect& e) {
-  ASSERT_TRUE(t.has_value()) << e.label;
-  ExpectR(t->statistic, e.numbers[0], e.label + " statistic");
-  EXPECT_EQ(t->df1, e.numbers[1]) << e.label;
-  if (std::isnan(e.numbers[2])) {
-    EXPECT_FALSE(t->df2.has_value()) << e.label;
-  } else {
-    EXPECT_EQ(t->df2, e.numbers[2]) << e.label;
-  }
-  ExpectR(t->pValue, e.numbers[3], e.label + " p-value");
 }
 
 // The request a fixture's formula line states: "FORMULA (frequency weight: f, regression
@@ -147,12 +116,12 @@ Fitted Fit(const RFixture& f, bool logistic) {
 // parameters, and the test of each term.
 void ExpectParameters(const RFixture& f, const Fitted& fit, bool logistic) {
   const FitResult& r = fit.result;
-  ASSERT_EQ(fit.kept.size(), f.coefs.size()) << f.formula;
+  ASSERT_EQ(fit.kept.size(), f.Rows("coef").size()) << f.formula;
   const std::size_t n = r.parameters.size();
   ASSERT_EQ(r.covariance.size(), n * n);
   for (std::size_t i = 0; i < fit.kept.size(); ++i) {
     const ParameterResult& p = r.parameters[fit.kept[i]];
-    const std::vector<double>& c = f.coefs[i];
+    const std::vector<double>& c = f.Rows("coef")[i];
     const std::string what = p.name + (p.target ? " for " + *p.target : "");
     ExpectR(p.estimate, c[0], what + " estimate");
     ExpectR(p.stdError, c[1], what + " standard error");
@@ -172,7 +141,7 @@ void ExpectParameters(const RFixture& f, const Fitted& fit, bool logistic) {
     }
     // Relative to the variances: a covariance near 0 is as exact as they are.
     const auto v = [&f](std::size_t a, std::size_t b) {
-      return a >= b ? f.vcov[a][b] : f.vcov[b][a];
+      return a >= b ? f.Rows("vcov")[a][b] : f.Rows("vcov")[b][a];
     };
     for (std::size_t j = 0; j < fit.kept.size(); ++j) {
       const double got = r.covariance[fit.kept[i] * n + fit.kept[j]];
@@ -183,10 +152,17 @@ void ExpectParameters(const RFixture& f, const Fitted& fit, bool logistic) {
   for (std::size_t k = 0; k < n; ++k) {
     EXPECT_EQ(std::isnan(r.covariance[k * n + k]), r.parameters[k].redundant) << k;
   }
+  // Statistic, df1, df2 (NaN for chi-square) and p of each term.
   ASSERT_EQ(r.effectTests.size(), f.effects.size());
   for (std::size_t e = 0; e < f.effects.size(); ++e) {
-    ExpectEffectTest(r.effectTests[e], f.effects[e]);
-    EXPECT_EQ(r.effectTests[e].effect, r.terms[e]);
+    const EffectTest& t = r.effectTests[e];
+    const std::vector<double>& want = f.Rows("effect")[e];
+    ExpectR(t.statistic, want[0], f.effects[e] + " statistic");
+    EXPECT_EQ(t.df1, want[1]) << f.effects[e];
+    EXPECT_EQ(t.df2, std::isnan(want[2]) ? std::nullopt : std::optional<double>(want[2]))
+        << f.effects[e];
+    ExpectR(t.pValue, want[3], f.effects[e] + " p-value");
+    EXPECT_EQ(t.effect, r.terms[e]);
   }
 }
 
