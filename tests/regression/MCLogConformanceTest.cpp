@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,16 +18,6 @@ namespace {
 std::string FixtureDir() {
   const std::string file = __FILE__;
   return file.substr(0, file.find_last_of('/')) + "/../fixtures/logit/";
-}
-
-// "param logit basic estimate se" lines by (logit, basic); no words for an aliased parameter.
-std::map<std::pair<int, int>, std::vector<double>> Params(const regtest::FixtureFields& f) {
-  std::map<std::pair<int, int>, std::vector<double>> out;
-  for (const std::vector<std::string>& w : f.params) {
-    std::vector<double>& p = out[{std::stoi(w[0]), std::stoi(w[1])}];
-    if (w[2] != "NA") p = {std::stod(w[2]), std::stod(w[3])};
-  }
-  return out;
 }
 
 // A fitted case: its settings from the reference header and the built component.
@@ -65,19 +54,19 @@ void ExpectPeersFit(const Case& c, const std::string& name) {
   for (const std::string& s : c.ref.List("categories")) categories.push_back(std::stoi(s));
   ASSERT_EQ(stats->GetDependCategories(), categories);
   const int K = static_cast<int>(categories.size());
-  const auto ref = Params(c.ref), sm = Params(c.sm);
-  const int nAll = static_cast<int>(ref.size());
-  const int nBasic = nAll / (K - 1);
+  const int nAll = static_cast<int>(c.ref.params.size());
   ASSERT_EQ(static_cast<int>(stats->GetParamEstimates().size()), nAll);
   const MCCommonMath::MCSymMatrixData* cov = stats->GetCovarianceMatrix();
   ASSERT_NE(cov, nullptr);
   ASSERT_EQ(cov->GetNRows(), nAll);
 
-  for (const auto& entry : ref) {
-    const int at = entry.first.first * nBasic + entry.first.second;
-    const bool aliased = entry.second.empty();
+  // "param logit basic estimate se" lines in the order of the parameters, NA when aliased;
+  // statsmodels' in the same order.
+  for (int at = 0; at < nAll; ++at) {
+    const std::vector<std::string>& w = c.ref.params[static_cast<std::size_t>(at)];
+    const bool aliased = w[2] == "NA";
     SCOPED_TRACE("parameter " + std::to_string(at));
-    EXPECT_EQ(stats->GetParameters()[at].GetTargetCategory(), categories[entry.first.first]);
+    EXPECT_EQ(stats->GetParameters()[at].GetTargetCategory(), categories[std::stoul(w[0])]);
     EXPECT_EQ(stats->GetRedundancyIndicators().IsIn(at), !aliased);
     const double b = stats->GetParamEstimates()[at];
     const double se = std::sqrt(cov->GetElem(at, at));
@@ -86,10 +75,10 @@ void ExpectPeersFit(const Case& c, const std::string& name) {
       EXPECT_EQ(cov->GetElem(at, at), 0.0);
       continue;
     }
-    for (const std::vector<double>& peer :
-         {entry.second, c.sm.present ? sm.at(entry.first) : entry.second}) {
-      EXPECT_NEAR(b, peer[0], 1e-7 * std::fabs(peer[0]));
-      EXPECT_NEAR(se, peer[1], 1e-6 * peer[1]);
+    for (const std::vector<std::string>* peer :
+         {&w, c.sm.present ? &c.sm.params.at(static_cast<std::size_t>(at)) : &w}) {
+      EXPECT_NEAR(b, std::stod((*peer)[2]), 1e-7 * std::fabs(std::stod((*peer)[2])));
+      EXPECT_NEAR(se, std::stod((*peer)[3]), 1e-6 * std::stod((*peer)[3]));
     }
   }
 
