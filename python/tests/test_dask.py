@@ -60,21 +60,17 @@ def logistic(rng, n):
 
 COVARIATES = " + ".join(f"x{k}" for k in range(1, 9))
 CASES = [
-    ("ols", linear, f"y ~ A + C(B) + C(C) + {COVARIATES} + A:C(B)", {},
-     ["params", "bse", "pvalues", "rsquared", "rsquared_adj", "fvalue", "llf", "aic", "bic",
-      "df_resid"]),
-    ("ols", linear, "y ~ A + x1 + log(x2 ** 2)", {"weights": "x4sq"},
-     ["params", "bse", "rsquared", "llf", "nobs"]),
-    ("mnlogit", logistic, "y ~ A + C(B) + x1 + x2 + x3 + x4 + x5", {"reference": "k2"},
-     ["params", "bse", "llf", "llnull", "llr", "aic", "pred_table", "iterations"]),
+    ("ols", linear, f"y ~ A + C(B) + C(C) + {COVARIATES} + A:C(B)", {}),
+    ("ols", linear, "y ~ A + x1 + log(x2 ** 2)", {"weights": "x4sq"}),
+    ("mnlogit", logistic, "y ~ A + C(B) + x1 + x2 + x3 + x4 + x5", {"reference": "k2"}),
     # Weights that are not whole: the category weights are exact sums too.
-    ("mnlogit", logistic, "y ~ A + x1", {"weights": "x4sq", "reference": "first"},
-     ["params", "bse", "llf", "llnull", "pred_table"]),
+    ("mnlogit", logistic, "y ~ A + x1", {"weights": "x4sq", "reference": "first"}),
 ]
 
 
-@pytest.mark.parametrize("function, make, formula, options, fields", CASES)
-def test_dask_fit_is_the_fit_in_memory(client, function, make, formula, options, fields):
+@pytest.mark.parametrize("function, make, formula, options", CASES)
+def test_dask_fit_is_the_fit_in_memory(client, function, make, formula, options):
+    # The JSON holds every number of the fit, to the last bit.
     parts = frames(np.random.default_rng(23), 12000, make)
     for p in parts:
         p.insert(len(p.columns), "x4sq", p["x4"] ** 2 if "x4" in p else 1.0)
@@ -86,11 +82,6 @@ def test_dask_fit_is_the_fit_in_memory(client, function, make, formula, options,
     assert type(ours) is type(whole)
     assert ours.summary() == whole.summary()
     assert ours.to_json() == whole.to_json()
-    for field in fields:
-        mine, theirs = getattr(ours, field), getattr(whole, field)
-        if callable(mine):
-            mine, theirs = mine(), theirs()
-        np.testing.assert_array_equal(np.asarray(mine), np.asarray(theirs), err_msg=field)
 
 
 def test_what_needs_the_records_in_memory_is_refused_with_the_way_out(client):
