@@ -92,12 +92,7 @@ ModelRequest RequestOf(const RFixture& f, bool logistic) {
   return r;
 }
 
-struct Fitted {
-  FitResult result;
-  std::vector<std::size_t> kept;  // the non-redundant parameters, R's coefficients in order
-};
-
-Fitted Fit(const RFixture& f, bool logistic) {
+FitResult FitOf(const RFixture& f, bool logistic) {
   const std::unique_ptr<DataSource> data =
       OpenDataFile(std::string(MCSTAT_FIXTURES_DIR) + "/../../" + f.data, FileOptions());
   CodedModel model(*data, RequestOf(f, logistic));
@@ -105,22 +100,21 @@ Fitted Fit(const RFixture& f, bool logistic) {
   choices.confLevel = f["level"];
   // Newton steps converge quadratically: after a change below 1e-10 the estimates are exact.
   choices.logistic.paramCriterion = 1e-10;
-  Fitted out{FitModel(model, choices, nullptr, nullptr), {}};
-  for (std::size_t k = 0; k < out.result.parameters.size(); ++k) {
-    if (!out.result.parameters[k].redundant) out.kept.push_back(k);
-  }
-  return out;
+  return FitModel(model, choices, nullptr, nullptr);
 }
 
 // Estimates, standard errors, intervals and the covariance block of the non-redundant
-// parameters, and the test of each term.
-void ExpectParameters(const RFixture& f, const Fitted& fit, bool logistic) {
-  const FitResult& r = fit.result;
-  ASSERT_EQ(fit.kept.size(), f.Rows("coef").size()) << f.formula;
+// parameters (R's coefficients, in order), and the test of each term.
+void ExpectParameters(const RFixture& f, const FitResult& r, bool logistic) {
+  std::vector<std::size_t> kept;
+  for (std::size_t k = 0; k < r.parameters.size(); ++k) {
+    if (!r.parameters[k].redundant) kept.push_back(k);
+  }
+  ASSERT_EQ(kept.size(), f.Rows("coef").size()) << f.formula;
   const std::size_t n = r.parameters.size();
   ASSERT_EQ(r.covariance.size(), n * n);
-  for (std::size_t i = 0; i < fit.kept.size(); ++i) {
-    const ParameterResult& p = r.parameters[fit.kept[i]];
+  for (std::size_t i = 0; i < kept.size(); ++i) {
+    const ParameterResult& p = r.parameters[kept[i]];
     const std::vector<double>& c = f.Rows("coef")[i];
     const std::string what = p.name + (p.target ? " for " + *p.target : "");
     ExpectR(p.estimate, c[0], what + " estimate");
@@ -143,8 +137,8 @@ void ExpectParameters(const RFixture& f, const Fitted& fit, bool logistic) {
     const auto v = [&f](std::size_t a, std::size_t b) {
       return a >= b ? f.Rows("vcov")[a][b] : f.Rows("vcov")[b][a];
     };
-    for (std::size_t j = 0; j < fit.kept.size(); ++j) {
-      const double got = r.covariance[fit.kept[i] * n + fit.kept[j]];
+    for (std::size_t j = 0; j < kept.size(); ++j) {
+      const double got = r.covariance[kept[i] * n + kept[j]];
       EXPECT_LE(std::fabs(got - v(i, j)), 1e-10 * std::sqrt(v(i, i) * v(j, j)))
           << what << " covariance " << j;
     }
@@ -177,9 +171,8 @@ class FormulaAgainstR : public ::testing::TestWithParam<RCase> {};
 TEST_P(FormulaAgainstR, EstimatesIntervalsAndTests) {
   const bool logistic = GetParam().logistic;
   const RFixture f = ReadRFixture(GetParam().name);
-  const Fitted fit = Fit(f, logistic);
-  const FitResult& r = fit.result;
-  ExpectParameters(f, fit, logistic);
+  const FitResult r = FitOf(f, logistic);
+  ExpectParameters(f, r, logistic);
   ExpectR(r.logLikelihood, f["loglik"], "log-likelihood");
   ExpectR(r.aic, f["aic"], "AIC");
   ExpectR(r.bic, f["bic"], "BIC");
