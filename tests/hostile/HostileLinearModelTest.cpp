@@ -35,7 +35,8 @@ struct Outcome {
   double rmse = 0.0, rsquare = 0.0, df = 0.0;
 };
 
-Outcome Fit(MCRegSettings &settings, MCCommon::MultiPassRecordIter &data) {
+Outcome Fit(MCRegSettings &settings, const Rows &rows) {
+  regtest::MemoryRecords data(rows);
   Outcome out;
   MCRegFactory factory;
   std::unique_ptr<IMCRegComponent> component(factory.CreateRegAlgorithm(settings));
@@ -56,11 +57,6 @@ Outcome Fit(MCRegSettings &settings, MCCommon::MultiPassRecordIter &data) {
     out.df = stats->GetNDegFreedom();
   }
   return out;
-}
-
-Outcome Fit(MCRegSettings &settings, const Rows &rows) {
-  regtest::MemoryRecords data(rows);
-  return Fit(settings, data);
 }
 
 // A build that does not end in an error must present a model with numbers, never NaN.
