@@ -1,5 +1,6 @@
 // The PMML that mcfit writes: it validates against the PMML schemas, and `mcfit score` reads it
-// back to the predictions worked out from the JSON estimates (checked against R elsewhere).
+// back to the fit's own predictions and to those worked out from the JSON estimates (checked
+// against R elsewhere).
 #include <gtest/gtest.h>
 
 #include <algorithm>
