@@ -83,8 +83,6 @@ std::vector<FormCase> Forms() {
        ',', "y|t", {"1|a \"q\"", "2|two\nlines", "3|"}, {2, 3, 5}},
       {"lone_carriage_return_is_data", "y,t\n1,a\rb\n", ',', "y|t", {"1|a\rb"}, {2}},
       {"carriage_return_at_the_end", "y,x\n1,2\r", ',', "y|x", {"1|2"}, {2}},
-      {"r_index_column", "\"\",\"y\"\n\"1\",5\n", ',', "|y", {"1|5"}, {2}},
-      {"pandas_index_column", ",y\n0,5\n", ',', "|y", {"0|5"}, {2}},
       {"blanks_around_names", " y , x \n1,2\n", ',', "y|x", {"1|2"}, {2}},
   };
 }

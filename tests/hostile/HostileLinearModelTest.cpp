@@ -35,7 +35,8 @@ struct Outcome {
   double rmse = 0.0, rsquare = 0.0, df = 0.0;
 };
 
-Outcome Fit(MCRegSettings &settings, MCCommon::MultiPassRecordIter &data) {
+Outcome Fit(MCRegSettings &settings, const Rows &rows) {
+  regtest::MemoryRecords data(rows);
   Outcome out;
   MCRegFactory factory;
   std::unique_ptr<IMCRegComponent> component(factory.CreateRegAlgorithm(settings));
@@ -58,11 +59,6 @@ Outcome Fit(MCRegSettings &settings, MCCommon::MultiPassRecordIter &data) {
   return out;
 }
 
-Outcome Fit(MCRegSettings &settings, const Rows &rows) {
-  regtest::MemoryRecords data(rows);
-  return Fit(settings, data);
-}
-
 // A build that does not end in an error must present a model with numbers, never NaN.
 void ExpectNoNaNPresented(const Outcome &out) {
   if (out.status.IsError()) return;
@@ -80,7 +76,6 @@ void ExpectNoNaNPresented(const Outcome &out) {
 constexpr int kY = 0, kA = 1, kX = 2, kF = 3, kR = 4;
 constexpr int kASize = 3;
 constexpr int kHostileRow = 5;
-const double kMissing = -std::numeric_limits<double>::max();
 
 // y ~ A + x with the intercept, both weights in use.
 struct Model {
@@ -132,25 +127,15 @@ void ExpectSameFit(const Outcome &a, const Outcome &b) {
   EXPECT_NEAR(a.rsquare, b.rsquare, 1e-12);
 }
 
-// Each special value in each role (a factor code beyond the int range and one just off a whole
-// code among them), and what it must lead to: S the record is skipped (the fit
-// equals the fit without it), E error 316 naming the position, Z like 0.0, 3 error 313 (cannot be
-// accumulated), N any status but no NaN presented. A factor code below -0.5 is skipped, anything
-// else not a whole code in range is 316; a value that is not a number or infinite in any other
-// role is 313; of the finite weights only a positive one keeps the record.
-const double kSpecial[] = {kMissing,
-                           std::numeric_limits<double>::quiet_NaN(),
-                           std::numeric_limits<double>::infinity(),
-                           -std::numeric_limits<double>::infinity(),
-                           -0.0,
-                           1e308,
-                           std::numeric_limits<double>::denorm_min(),
-                           2147483648.0,
+// Values at the edges of the doubles in each role (the missing value, NaN and infinities are the
+// record validator's and the build statuses' tests), and what each must lead to: S the record
+// is skipped (the fit equals the fit without it), E error 316 naming the position (a factor
+// code beyond the int range or just off a whole code), Z like 0.0, N any status but no NaN
+// presented.
+const double kSpecial[] = {-0.0, 1e308, std::numeric_limits<double>::denorm_min(), 2147483648.0,
                            1.0000000001};
-const char *const kSpecialNames[] = {"missing", "nan",      "inf",  "neg_inf", "neg_zero",
-                                     "1e308",   "denormal", "2e31", "near_1"};
-const char *const kExpectByRole[] = {"S333ZNNNN", "SEESZEEEE", "S333ZNNNN", "S333SNNNN",
-                                     "S333SNNNN"};
+const char *const kSpecialNames[] = {"neg_zero", "1e308", "denormal", "2e31", "near_1"};
+const char *const kExpectByRole[] = {"ZNNNN", "ZEEEE", "ZNNNN", "SNNNN", "SNNNN"};
 
 struct Case {
   int role;
@@ -176,9 +161,7 @@ TEST_P(SpecialValueTest, NeverCrashesNorPresentsNaN) {
       EXPECT_TRUE(out.status.IsError());
       EXPECT_EQ(out.status.GetErrorCode(), 316);
       EXPECT_EQ(out.status.GetDiscreteDatum(1), c.role);
-      if (!std::isnan(value)) {
-        EXPECT_EQ(out.status.GetScaleDatum(1), value);
-      }
+      EXPECT_EQ(out.status.GetScaleDatum(1), value);
       EXPECT_FALSE(out.built);
       break;
     case 'Z': {
@@ -187,21 +170,13 @@ TEST_P(SpecialValueTest, NeverCrashesNorPresentsNaN) {
       if (expected.built) ExpectSameFit(out, expected);
       break;
     }
-    case '3':
-      EXPECT_TRUE(out.status.IsError());
-      EXPECT_EQ(out.status.GetErrorCode(), 313);
-      EXPECT_FALSE(out.built);
-      if (!std::isfinite(value)) {
-        EXPECT_EQ(out.status.GetDiscreteDatum(1), c.role);
-      }
-      break;
   }
 }
 
 std::vector<Case> AllCases() {
   std::vector<Case> cases;
   for (int role = 0; role < 5; ++role) {
-    for (int v = 0; v < 9; ++v) cases.push_back({role, v});
+    for (int v = 0; v < 5; ++v) cases.push_back({role, v});
   }
   return cases;
 }
@@ -212,37 +187,18 @@ INSTANTIATE_TEST_SUITE_P(EveryRole, SpecialValueTest, testing::ValuesIn(AllCases
                                   kSpecialNames[info.param.value];
                          });
 
-// y ~ A for one factor of the given size at position 1.
-struct OneFactor {
-  explicit OneFactor(int size) {
-    settings.SetDependent(0);
-    settings.AddFactor(1, size);
-    MCModelEffect a(1, 0, &indices);
-    a.AddNewFactor(1, false);
-    settings.AddModelEffect(a);
-  }
-  std::vector<int> indices{1};
-  MCRegSettings settings;
-};
-
-TEST(FactorSizeTest, SizeOneKeepsCodesZeroAndOneOnly) {
-  OneFactor m(1);
-  // Code 0 forms the only counted category; code 1 (the size) passes but is not counted.
-  const Outcome out = Fit(m.settings, {{1.0, 0.0}, {3.0, 0.0}, {7.0, 1.0}});
-  ASSERT_TRUE(out.status.IsOK()) << out.status.GetErrorCode();
-  ExpectNoNaNPresented(out);
-  ASSERT_EQ(out.estimates.size(),
-            2u);  // intercept and A=0, which is aliased with it
-  EXPECT_EQ(out.nonRedundant, (std::vector<bool>{true, false}));
-  EXPECT_DOUBLE_EQ(out.estimates[0], 2.0);
-  EXPECT_EQ(Fit(m.settings, {{1.0, 0.0}, {3.0, 2.0}}).status.GetErrorCode(), 316);
-}
-
+// y ~ A with A declared at 100,000 categories, of which four occur.
 TEST(FactorSizeTest, HundredThousandCategoriesMakeParametersOnlyForCodesSeen) {
-  OneFactor m(100000);
+  const std::vector<int> indices{1};
+  MCRegSettings settings;
+  settings.SetDependent(0);
+  settings.AddFactor(1, 100000);
+  MCModelEffect a(1, 0, &indices);
+  a.AddNewFactor(1, false);
+  settings.AddModelEffect(a);
   Rows rows;
   for (int i = 0; i < 40; ++i) rows.push_back({static_cast<double>(i % 4), 99990.0 + i % 4});
-  const Outcome out = Fit(m.settings, rows);
+  const Outcome out = Fit(settings, rows);
   ASSERT_TRUE(out.status.IsOK()) << out.status.GetErrorCode();
   ExpectNoNaNPresented(out);
   ASSERT_EQ(out.estimates.size(), 5u);

@@ -1,14 +1,17 @@
 // The PMML that mcfit writes: it validates against the PMML schemas, and `mcfit score` reads it
-// back to the predictions worked out from the JSON estimates (checked against R elsewhere).
+// back to the fit's own predictions and to those worked out from the JSON estimates (checked
+// against R elsewhere).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "../mcparsexml/PMMLTestDocs.h"
 #include "ProgramSupport.h"
 #include "nlohmann/json.hpp"
 
@@ -57,65 +60,114 @@ std::optional<double> Eta(const json& params, const CsvTable& data, std::size_t 
 // The PMML versions fit writes, each with its schema.
 const char* const kVersions[][2] = {{"4.4", "pmml-4-4.xsd"}, {"3.2", "pmml-3-2.xsd"}};
 
-class Pmml : public Program {
- protected:
-  static bool HaveXmllint() { return Shell("command -v xmllint >/dev/null 2>&1") == 0; }
-  // Valid against the schema, or no xmllint to tell.
-  bool Valid(const std::string& file, const char* schema) {
-    return !HaveXmllint() || Shell("xmllint --noout --schema '" + std::string(MCSTAT_SCHEMA_DIR) +
-                                   "/" + schema + "' '" + file + "' >/dev/null 2>&1") == 0;
-  }
-};
-
-// A model over a fixture: linear, logistic, or linear with one model per value of B (split).
+// A model over a file of the fixtures' folder (or "ties", made by the test), and the column
+// that identifies its records in the fit's predictions (none: no predictions are compared).
 struct Case {
-  const char* file;  // fixture without ".csv"
+  const char* file;
   const char* model;
-  bool logistic, split;
+  const char* id;
 };
 void PrintTo(const Case& c, std::ostream* os) { *os << c.file << " " << c.model; }
 
-class Scores : public Pmml, public ::testing::WithParamInterface<Case> {};
+class Scores : public Program, public ::testing::WithParamInterface<Case> {};
 
-// Each record's score from the PMML equals the prediction worked out from the JSON estimates:
-// the linear predictor (that of the record's own segment for a split fit), or the probabilities
-// and the most probable category. Records without the response are scored too.
-TEST_P(Scores, EqualTheEstimates) {
+// Each record's score from the PMML equals the fit's own prediction and, for a model of
+// options, the one worked out from the JSON estimates: the linear predictor (that of the
+// record's own segment for a split fit), or the probabilities and the most probable category.
+// Records without the response are scored too. Ties of the linear predictors go to the
+// reference category, as the library's scoring has it.
+TEST_P(Scores, EqualThePredictions) {
   const Case& c = GetParam();
-  const std::string data = kFixturesRoot + c.file + ".csv";
+  const bool logistic = std::strstr(c.model, "logistic") != nullptr;
+  const bool split = std::strstr(c.model, "--split") != nullptr;
+  const bool predictions = *c.id != '\0';
+  const bool intercepts = std::strcmp(c.file, "ties") == 0;
+  std::string data = kFixturesRoot + c.file;
+  if (intercepts) {
+    // Three categories in equal numbers: their start values log(4 / 4) are the estimates,
+    // every category ties at 0, and the reference (c) is predicted.
+    std::string ties = "id,y,A\n";
+    for (int i = 0; i < 12; ++i) {
+      ties += "r" + std::to_string(i) + "," + "abc"[i % 3] + "," + "uv"[i / 6] + "\n";
+    }
+    WriteFile("ties.csv", ties);
+    data = fDir + "/ties.csv";
+  }
+  const std::string id = predictions ? std::string(" --id ") + c.id : "";
   for (const auto& [version, schema] : kVersions) {
-    if (c.split && *version == '3') continue;  // segments need PMML 4
+    if (split && *version == '3') continue;  // segments need PMML 4
     SCOPED_TRACE(version);
-    ASSERT_EQ(
-        Run("fit --quiet --data '" + data + "' --dependent y " + c.model + " --pmml-version " +
-            version + " --json '" + fDir + "/m.json' --pmml '" + fDir + "/m.pmml'"),
-        0)
+    const std::string fit = "fit --quiet --data '" + data + "' " + c.model + " --pmml-version " +
+                            version + " --json '" + fDir + "/m.json' --pmml '" + fDir + "/m.pmml'";
+    // PMML 3.2 wants a cell in the PP matrix, which a model of intercepts has none of: such a
+    // document would not validate, so it is refused.
+    if (intercepts && *version == '3') {
+      EXPECT_EQ(Run(fit), 2);
+      EXPECT_NE(fErr.find("PMML 3.2 cannot hold a model without predictors"), std::string::npos)
+          << fErr;
+      continue;
+    }
+    ASSERT_EQ(Run(fit + (predictions ? " --predictions '" + fDir + "/p.csv'" + id : "")), 0)
         << fErr;
-    ASSERT_EQ(
-        Run("score --pmml '" + fDir + "/m.pmml' --data '" + data + "' --out '" + fDir + "/s.csv'"),
-        0)
+    ASSERT_EQ(Run("score --pmml '" + fDir + "/m.pmml' --data '" + data + "' --out '" + fDir +
+                  "/s.csv'" + id),
+              0)
         << fErr;
+    // Valid against the schema, or no xmllint to tell.
+    const pmml_test::SchemaCheck check = pmml_test::ValidateAgainst(schema, {fDir + "/m.pmml"});
+    EXPECT_TRUE(check.status == 0 || check.status == -1) << check.report;
     const json doc = json::parse(Read(fDir + "/m.json"));
     const CsvTable scores = ReadCsv(fDir + "/s.csv");
     const CsvTable rows = ReadCsv(data);
     ASSERT_EQ(scores.rows.size(), rows.rows.size());
-    const json segments = c.split ? doc["splits"] : json::array({doc});
+    if (predictions) {
+      const CsvTable p = ReadCsv(fDir + "/p.csv");
+      ASSERT_EQ(p.rows.size(), rows.rows.size());
+      EXPECT_EQ(p.names[0], c.id);
+      EXPECT_EQ(scores.names[0], c.id);
+      for (std::size_t i = 0; i < p.rows.size(); ++i) {
+        SCOPED_TRACE("row " + std::to_string(i));
+        EXPECT_EQ(p.rows[i][0], scores.rows[i][0]);
+        if (logistic) {
+          EXPECT_EQ(p.rows[i][1], scores.rows[i][1]);
+          EXPECT_TRUE(!intercepts || scores.rows[i][1] == "c");
+        }
+        for (std::size_t k = logistic ? 2 : 1; k < scores.names.size(); ++k) {
+          ASSERT_EQ(scores.rows[i][k].empty(), p.rows[i][k].empty());
+          if (!p.rows[i][k].empty()) {
+            EXPECT_TRUE(Near(scores.Number(i, k), p.Number(i, k), 1e-12));
+          }
+        }
+      }
+    }
+    const std::string pmml = Read(fDir + "/m.pmml");
+    if (logistic) {
+      EXPECT_EQ(pmml.find("targetReferenceCategory=\"" + doc["reference"].get<std::string>() +
+                          "\"") != std::string::npos,
+                *version == '4');
+    }
+    // The data dictionary lists the values of the split variable.
+    if (split) {
+      EXPECT_NE(pmml.find("<Value property=\"valid\" value=\"1\"/>"), std::string::npos);
+    }
+    if (std::strstr(c.model, "--formula") != nullptr) continue;
+    const json segments = split ? doc["splits"] : json::array({doc});
     const json categories = doc.value("categories", json::array());  // none in a split fit
-    ASSERT_EQ(scores.names.size(), c.logistic ? categories.size() + 1 : 1);
+    const std::size_t first = predictions ? 1 : 0;  // the first column after the id
     int scored = 0;
     for (std::size_t i = 0; i < rows.rows.size(); ++i) {
       SCOPED_TRACE("row " + std::to_string(i));
-      const json* params = c.split ? nullptr : &doc["parameters"];
+      const json* params = split ? nullptr : &doc["parameters"];
       for (const json& s : segments) {
-        if (c.split && s["split_values"]["B"] == Text(rows, i, rows.Column("B"))) {
+        if (split && s["split_values"]["B"] == Text(rows, i, rows.Column("B"))) {
           params = &s["parameters"];
         }
       }
-      if (!c.logistic) {
+      if (!logistic) {
         const std::optional<double> eta = params ? Eta(*params, rows, i, nullptr) : std::nullopt;
-        ASSERT_EQ(std::isnan(scores.Number(i, 0)), !eta.has_value());
+        ASSERT_EQ(std::isnan(scores.Number(i, first)), !eta.has_value());
         if (eta) {
-          EXPECT_TRUE(Near(scores.Number(i, 0), *eta, 1e-12));
+          EXPECT_TRUE(Near(scores.Number(i, first), *eta, 1e-12));
         }
         scored += eta.has_value();
         continue;
@@ -128,108 +180,39 @@ TEST_P(Scores, EqualTheEstimates) {
         sum += p.back();
       }
       const std::size_t best = std::max_element(p.begin(), p.end()) - p.begin();
-      EXPECT_EQ(Text(scores, i, 0), categories[best].get<std::string>());
+      EXPECT_EQ(Text(scores, i, first), categories[best].get<std::string>());
       for (std::size_t k = 0; k < p.size(); ++k) {
-        EXPECT_TRUE(Near(scores.Number(i, k + 1), p[k] / sum, 1e-12));
+        EXPECT_TRUE(Near(scores.Number(i, first + k + 1), p[k] / sum, 1e-12));
       }
     }
     int used = 0;
     for (const json& s : segments) used += s["records"]["used"].get<int>();
-    if (!c.logistic) {
+    if (!logistic) {
       EXPECT_GE(scored, used);
-    }
-    EXPECT_TRUE(Valid(fDir + "/m.pmml", schema));
-    const std::string pmml = Read(fDir + "/m.pmml");
-    if (c.logistic) {
-      EXPECT_EQ(pmml.find("targetReferenceCategory=\"" + doc["reference"].get<std::string>() +
-                          "\"") != std::string::npos,
-                *version == '4');
-    }
-    // The data dictionary lists the values of the split variable.
-    if (c.split) {
-      EXPECT_NE(pmml.find("<Value property=\"valid\" value=\"1\"/>"), std::string::npos);
     }
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Fixtures, Scores,
+    Fits, Scores,
     ::testing::Values(
-        Case{"lm/factor_by_covariate", "--factors A --covariates x --effects 'A,x,A*x'", false,
-             false},
-        Case{"lm/covariate_power", "--covariates x,z --effects 'x,z,x*x'", false, false},
-        Case{"lm/missing_values", "--factors A,B --covariates x", false, false},
-        Case{"lm/missing_values", "--factors A --covariates x --split B", false, true},
-        Case{"logit/covariates_only", "--model logistic --covariates x,z", true, false},
-        Case{"logit/factor_covariate_interaction",
-             "--model logistic --factors A --covariates x --effects 'A,x,A*x'", true, false}));
-
-// Models of formulas (C() factors, powers, arithmetic in PMML's functions) score every record
-// as the fit predicts it, the id carried through both; ties of the linear predictors go to the
-// reference category in both, as the library's scoring has it.
-TEST_F(Pmml, ScoresEqualTheFitsPredictions) {
-  const std::string examples = kFixturesRoot + "../../examples/";
-  // Three categories in equal numbers and only intercepts: their start values log(4 / 4) are
-  // the estimates, every category ties at 0, and the reference (c) is predicted.
-  std::string ties = "id,y,A\n";
-  for (int i = 0; i < 12; ++i) {
-    ties += "r" + std::to_string(i) + "," + std::string(1, "abc"[i % 3]) + "," + "uv"[i / 6] + "\n";
-  }
-  WriteFile("ties.csv", ties);
-  const struct {
-    std::string args, data, id;
-  } fits[] = {
-      {"--formula 'mpg ~ C(cyl, ref=6) * C(am) + wt + I(wt^2) + log(hp) + log2(disp) + "
-       "I(-qsec/2)'",
-       examples + "mtcars.csv", "model"},
-      {"--model logistic --formula \"C(grade, ref='good') ~ site + temp + log(light) + C(dose)\"",
-       examples + "growth.csv", "precision"},
-      {"--model logistic --formula 'y ~ 1'", fDir + "/ties.csv", "id"},
-  };
-  for (const auto& fit : fits) {
-    for (const auto& [version, schema] : kVersions) {
-      SCOPED_TRACE(fit.args + " " + version);
-      // PMML 3.2 wants a cell in the PP matrix, which a model of intercepts has none of: such
-      // a document would not validate, so it is refused.
-      const bool intercepts = fit.id == "id";
-      if (intercepts && *version == '3') {
-        EXPECT_EQ(Run("fit --quiet --data '" + fit.data + "' " + fit.args +
-                      " --pmml-version 3.2 --pmml '" + fDir + "/m.pmml'"),
-                  2);
-        EXPECT_NE(fErr.find("PMML 3.2 cannot hold a model without predictors"), std::string::npos)
-            << fErr;
-        continue;
-      }
-      ASSERT_EQ(
-          Run("fit --quiet --data '" + fit.data + "' " + fit.args + " --pmml-version " + version +
-              " --pmml '" + fDir + "/m.pmml' --predictions '" + fDir + "/p.csv' --id " + fit.id),
-          0)
-          << fErr;
-      ASSERT_EQ(Run("score --pmml '" + fDir + "/m.pmml' --data '" + fit.data + "' --out '" + fDir +
-                    "/s.csv' --id " + fit.id),
-                0)
-          << fErr;
-      EXPECT_TRUE(Valid(fDir + "/m.pmml", schema));
-      const CsvTable p = ReadCsv(fDir + "/p.csv");
-      const CsvTable s = ReadCsv(fDir + "/s.csv");
-      ASSERT_EQ(p.rows.size(), ReadCsv(fit.data).rows.size());
-      ASSERT_EQ(s.rows.size(), p.rows.size());
-      EXPECT_EQ(p.names[0], fit.id);
-      EXPECT_EQ(s.names[0], fit.id);
-      const bool logistic = p.names[1] == "predicted";
-      for (std::size_t i = 0; i < p.rows.size(); ++i) {
-        EXPECT_EQ(p.rows[i][0], s.rows[i][0]) << "row " << i;
-        if (logistic) {
-          EXPECT_EQ(p.rows[i][1], s.rows[i][1]) << "row " << i;
-          EXPECT_TRUE(!intercepts || s.rows[i][1] == "c") << "row " << i;
-        }
-        for (std::size_t k = logistic ? 2 : 1; k < s.names.size(); ++k) {
-          EXPECT_TRUE(Near(s.Number(i, k), p.Number(i, k), 1e-12)) << "row " << i;
-        }
-      }
-    }
-  }
-}
+        Case{"lm/factor_by_covariate.csv",
+             "--dependent y --factors A --covariates x --effects 'A,x,A*x'", "x"},
+        Case{"lm/covariate_power.csv", "--dependent y --covariates x,z --effects 'x,z,x*x'", "x"},
+        Case{"lm/missing_values.csv", "--dependent y --factors A,B --covariates x", ""},
+        Case{"lm/missing_values.csv", "--dependent y --factors A --covariates x --split B", ""},
+        Case{"logit/covariates_only.csv", "--dependent y --model logistic --covariates x,z", "x"},
+        Case{"logit/factor_covariate_interaction.csv",
+             "--dependent y --model logistic --factors A --covariates x --effects 'A,x,A*x'", "A"},
+        Case{"../../examples/mtcars.csv",
+             "--formula 'mpg ~ C(cyl, ref=6) * C(am) + wt + I(wt^2) + log(hp) + log2(disp) + "
+             "I(-qsec/2)'",
+             "model"},
+        Case{"../../examples/growth.csv",
+             "--model logistic --formula \"C(grade, ref='good') ~ site + temp + log(light) + "
+             "C(dose)\"",
+             "precision"},
+        Case{"ties", "--model logistic --formula 'y ~ 1'", "id"}));
 
 // Each case leaves its input files and nothing else; the exit code is 2.
 struct BadCase {

@@ -246,8 +246,8 @@ const std::string kRanges = SettingsDoc(
     kWeight,
     El("DataField",
        {{"name", "x"}, {"displayName", "X"}, {"optype", "continuous"}, {"dataType", "double"}},
-       Ext("invalidRangeLower", "90") + Interval("closedClosed", "-5", "50") +
-           Value("-1", "missing")) +
+       El("Extension", {{"name", "invalidRangeLower"}, {"value", "90"}}) +
+           Interval("closedClosed", "-5", "50") + Value("-1", "missing")) +
         Field("w", "continuous", "integer") +
         Field("y", "continuous", "float", Interval("closedOpen", "1", "")),
     Binned("x", {"0", "20", "30"}));

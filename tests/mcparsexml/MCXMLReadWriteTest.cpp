@@ -64,6 +64,20 @@ TEST(MCXMLReadWriteTest, ReadsStreamsAndWritesFilesThatReadBack) {
   EXPECT_FALSE(rw.GetXercesMessage().empty());
 }
 
+// Text arrives as UTF-8 whatever encoding the document declares; bytes that are not UTF-8 in a
+// document that says it is UTF-8 are a parse failure.
+TEST(MCXMLReadWriteTest, TextArrivesAsUTF8) {
+  MCXMLReadWrite rw;
+  ASSERT_TRUE(
+      ParseText(rw, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r n=\"gr\xF6\xDF\"/>").IsOK());
+  EXPECT_EQ(ToUTF8(GetAttribute(rw.GetDocument()->getDocumentElement(), "n")),
+            "gr\xC3\xB6\xC3\x9F");
+  for (const char* bad : {"\xC3", "\xED\xA0\x80", "\xFF\xFE"}) {
+    const std::string text = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?><r n=\"") + bad;
+    EXPECT_EQ(ParseText(rw, text + "\"/>").GetErrorCode(), 104);
+  }
+}
+
 // Nothing outside the document may be read, and nothing it declares is expanded (larger
 // documents are in the hostile suite): any document type declaration is refused before its
 // subset is read, so a malformed one gets the same answer.

@@ -104,20 +104,14 @@ TEST(MCXMLDoubleTest, ParsesWithoutAnyParserObject) {
   EXPECT_FALSE(MCXMLDouble(static_cast<const char*>(nullptr)).IsNumber());
 }
 
+// The child and sibling walks by name are what every reader uses (their tests cover them); here
+// the node forms, the table form and the name lists.
 TEST_F(MCXMLUtilTest, FindsChildrenSiblingsAndAttributes) {
   Parse("<r>text<a n=\"1\"/><!-- c --><b n=\"2\"/><a n=\"3\"/><c n=\"4\"/></r>");
   DOMElement* root = Root();
   EXPECT_TRUE(TagNameEquals(root, "r"));
   EXPECT_FALSE(TagNameEquals(root, "R"));
-
-  EXPECT_EQ(Name(GetFirstChildElmt(root, nullptr)), "1");
-  EXPECT_EQ(Name(GetFirstChildElmt(root, "b")), "2");
-  EXPECT_EQ(GetFirstChildElmt(root, "zz"), nullptr);
   DOMElement* a1 = GetFirstChildElmt(root, "a");
-  EXPECT_EQ(Name(GetNextSiblingElmt(a1, "a")), "3");
-  EXPECT_EQ(Name(GetNextSiblingElmt(a1, nullptr)), "2");
-  EXPECT_EQ(GetNextSiblingElmt(GetNextSiblingElmt(a1, "a"), "a"), nullptr);
-
   // Text and comment nodes are not elements.
   EXPECT_EQ(AsElement(root->getFirstChild(), nullptr), nullptr);
   EXPECT_EQ(GetAttribute(root->getFirstChild(), "n"), nullptr);

@@ -40,10 +40,6 @@ inline std::string Value(const std::string& v, const std::string& property = "",
   return El("Value", {{"value", v}, {"property", property}, {"displayValue", display}});
 }
 
-inline std::string Ext(const std::string& name, const std::string& value) {
-  return El("Extension", {{"name", name}, {"value", value}});
-}
-
 inline std::string Interval(const std::string& closure, const std::string& left,
                             const std::string& right) {
   return El("Interval", {{"closure", closure}, {"leftMargin", left}, {"rightMargin", right}});

@@ -203,6 +203,12 @@ TEST(XMLObjLineLengthTest, WriterAndReaderAgreeOnTheLimit) {
     o.WriteSubElement(os, value);
     EXPECT_TRUE(os.fail() && os.str().empty());
   }
+  // One character more is refused by the reader too, whatever the line end.
+  for (const char* end : {"", "\n", "\r\n"}) {
+    std::istringstream is("\t\t\t<String value=\"" + std::string(fit + 1, 'q') + "\"/>" + end);
+    std::string v;
+    EXPECT_FALSE(XMLObj::ParseValue(is, v)) << end;
+  }
   std::ostringstream root;
   XMLObj::WriteHeader(root, std::string(XMLObj::kMaxLineLength, 'c'));
   EXPECT_TRUE(root.fail());
