@@ -149,18 +149,6 @@ TEST_P(SymSizeTest, ProductsMatchDenseArithmetic) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, SymSizeTest, ::testing::Values(1, 2, 5, 7, 17, 64));
 
-TEST(SymSweepTest, PivotAtToleranceIsRefusedAndChangesNothing) {
-  MCSymMatrix m = Sym({{0.25, 0}, {0.125, 2.0}});
-  const std::vector<double> ref = {1.0, 1.0};
-  MCBitSet swept(2);
-  const auto before = m.AsVectorConst();
-  EXPECT_FALSE(m.Sweep(0, 0.25, ref, swept, true));
-  EXPECT_EQ(m.AsVectorConst(), before);
-  EXPECT_EQ(swept.InSet(), 0);
-  EXPECT_TRUE(m.Sweep(0, 0.2499999, ref, swept, true));
-  EXPECT_TRUE(swept.IsIn(0));
-}
-
 TEST(SymSweepTest, ConditioningTestRefusesAPivotThatInflatesASweptRow) {
   // Correlations: rows 0 and 1 strongly related, row 2 mildly related to row 0 only.
   const Rows r = {{1.0, 0.9, 0.4}, {0.9, 1.0, 0.0}, {0.4, 0.0, 1.0}};
