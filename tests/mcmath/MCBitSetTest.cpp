@@ -58,8 +58,10 @@ TEST(MCBitSetTest, AgreesWithReferenceUnderRandomOperations) {
         break;
       case 3:
         EXPECT_EQ(set.InRange(a, b), rangeOk ? count : -1);
-        EXPECT_EQ(set.InRangeS(a, b - a + 1),
-                  a < 0 || b < a - 1 ? -1 : b == a - 1 ? 0 : b >= n ? -1 : count);
+        EXPECT_EQ(set.InRangeS(a, b - a + 1), a < 0 || b < a - 1 ? -1
+                                              : b == a - 1       ? 0
+                                              : b >= n           ? -1
+                                                                 : count);
         break;
       case 4:
         if (n < 120) {
@@ -100,8 +102,9 @@ TEST(MCBitSetTest, AgreesWithReferenceUnderRandomOperations) {
       case 9: {
         const int first = std::max(a, 0), last = std::min(b + 30, n - 1);
         ExpectMatches(set.GetSubset(a, b + 30),
-                      first > last ? std::vector<bool>()
-                                   : std::vector<bool>(ref.begin() + first, ref.begin() + last + 1));
+                      first > last
+                          ? std::vector<bool>()
+                          : std::vector<bool>(ref.begin() + first, ref.begin() + last + 1));
         break;
       }
       default: {  // equality needs the same size and the same bits
