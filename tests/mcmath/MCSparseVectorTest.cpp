@@ -147,10 +147,8 @@ TEST(SparseVector, OuterIncrementResizesSmallMatrix) {
 
 class Probabilities : public ::testing::TestWithParam<int> {};
 
-// Predictors from far below the underflow limit to beyond the overflow limit, against long
-// double arithmetic, whose exponent range holds exp(800): every predictor equal (closed forms,
-// to 4e-16, subnormal results included), or the first one at eta and the second at 1 (the
-// shifted exponents lose |eta| eps; results below the normal range may be flushed to 0).
+// Predictors beyond both exp limits against long double (whose range holds exp(800)): all equal
+// (to 4e-16, subnormals too), or eta and 1 (losing |eta| eps; subnormals may flush to 0).
 TEST_P(Probabilities, MatchExtendedPrecision) {
   const int nCat = GetParam(), ref = nCat - 1;
   const std::vector<int> idx{0};
