@@ -9,8 +9,10 @@
 
 #include "Blas1.h"
 #include "LapackOracle.h"
+#include "MCMathFun.h"
 
 using MCCommonMath::Blas1;
+using MCCommonMath::MCMathFun;
 
 namespace {
 
@@ -51,6 +53,16 @@ TEST_P(Blas1VsReference, DotAxpyCopySwapRotMatchReference) {
              [&](double* u, double* v) { dswap_(&n, u, &incx, v, &incy); });
   ExpectSame([&](double* u, double* v) { Blas1::DRot(n, u, incx, v, incy, c, s); },
              [&](double* u, double* v) { drot_(&n, u, &incx, v, &incy, &c, &s); }, true);
+  // MCMathFun's offset forms start at element 1 of the same arrays.
+  EXPECT_DOUBLE_EQ(MCMathFun::DDot(n, x, 1, incx, y, 1, incy),
+                   ddot_(&n, x.data() + 1, &incx, y.data() + 1, &incy));
+  ExpectSame([&](double* u, double* v) { MCMathFun::Daxpy(n, a, u, 1, incx, v, 1, incy); },
+             [&](double* u, double* v) { daxpy_(&n, &a, u + 1, &incx, v + 1, &incy); });
+  // DLoad sets exactly the walked elements, in either direction.
+  std::vector<double> loaded = x, want = x;
+  MCMathFun::DLoad(n, 7.0, loaded, 1, incx);
+  for (int i = 0; i < n; ++i) want[1 + i * std::abs(incx)] = 7.0;
+  EXPECT_EQ(loaded, want);
 }
 
 TEST_P(Blas1VsReference, SingleVectorRoutinesMatchReferenceForPositiveStrides) {
@@ -64,12 +76,16 @@ TEST_P(Blas1VsReference, SingleVectorRoutinesMatchReferenceForPositiveStrides) {
     return;
   }
   EXPECT_DOUBLE_EQ(Blas1::DASum(n, x.data(), incx), dasum_(&n, x.data(), &incx));
-  double refNorm = dnrm2_(&n, x.data(), &incx);
+  EXPECT_DOUBLE_EQ(MCMathFun::DASum(n, x, 1, incx), dasum_(&n, x.data() + 1, &incx));
+  double refNorm = dnrm2_(&n, x.data(), &incx), offNorm = dnrm2_(&n, x.data() + 1, &incx);
   EXPECT_NEAR(Blas1::DNrm2(n, x.data(), incx), refNorm, 1e-14 * refNorm);
+  EXPECT_NEAR(MCMathFun::DNrm2(n, x, 1, incx), offNorm, 1e-14 * offNorm);
   EXPECT_EQ(Blas1::IDAMax(n, x.data(), incx), idamax_(&n, x.data(), &incx));
   double a = 2.5;
   ExpectSame([&](double* u, double*) { Blas1::DScal(n, a, u, incx); },
              [&](double* u, double*) { dscal_(&n, &a, u, &incx); });
+  ExpectSame([&](double* u, double*) { MCMathFun::DScal(n, a, u, 1, incx); },
+             [&](double* u, double*) { dscal_(&n, &a, u + 1, &incx); });
 }
 
 INSTANTIATE_TEST_SUITE_P(SizesAndStrides, Blas1VsReference,

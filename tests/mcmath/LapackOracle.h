@@ -1,5 +1,4 @@
-// Test support: the reference BLAS and LAPACK as an oracle for the LINPACK and BLAS-1
-// routines, and generators of test matrices with a chosen condition.
+// Test support: the reference BLAS and LAPACK as oracle, and matrices of a chosen condition.
 #ifndef MCSTAT_TESTS_LAPACKORACLE_H_
 #define MCSTAT_TESTS_LAPACKORACLE_H_
 
@@ -9,9 +8,8 @@
 #include <random>
 #include <vector>
 
-// The reference BLAS and LAPACK, linked statically from the reference libraries: the
-// libblas.so.3 the system selects may be an optimised library that sums in another order,
-// and the BLAS-1 checks are bit for bit.
+// Linked statically from the reference libraries: the system's libblas.so.3 may be an
+// optimised one that sums in another order, and the BLAS-1 checks are bit for bit.
 extern "C" {
 double ddot_(const int* n, const double* x, const int* incx, const double* y, const int* incy);
 void daxpy_(const int* n, const double* a, const double* x, const int* incx, double* y,
@@ -148,8 +146,7 @@ inline std::vector<double> RandomVector(int n, std::mt19937& rng) {
   return x;
 }
 
-// Copies a into an array with leading dimension ld >= a.rows (padding filled with a
-// sentinel so that stray reads show up in the results).
+// a with leading dimension ld >= a.rows, padded with a sentinel that stray reads would show.
 inline std::vector<double> WithLeadingDim(const Dense& a, int ld) {
   std::vector<double> out(static_cast<std::size_t>(ld) * a.cols, 1e300);
   for (int j = 0; j < a.cols; ++j)

@@ -19,22 +19,19 @@ namespace {
 
 constexpr double kPad = 1e300;  // fills the unused rows of every array, so stray writes show
 
-double DetValue(const double* det) { return det[0] * std::pow(10.0, det[1]); }
-
 // Accuracy to expect of a backward-stable solve with this reciprocal condition.
 double Tol(int n, double rcond) { return 1e3 * n * DBL_EPSILON / rcond; }
 
 double MatRelDiff(const Dense& a, const Dense& b) { return mctest::RelDiff(a.v, b.v); }
 
-// The estimate of norm(inverse) is a lower bound, so rcond is never below the truth, and for
-// these matrices it is within a factor of 10.
+// The estimate of norm(inverse) is a lower bound: rcond is at or above the truth (here within 10x).
 void ExpectRcondBounds(double est, double truth) {
   EXPECT_GE(est, truth * (1.0 - 1e-6));
   EXPECT_LE(est, 10.0 * truth);
 }
 
-// The n x n matrix held in a column-major array with leading dimension ld; part 1 keeps the
-// upper triangle, -1 the lower one, 2 the upper one mirrored, 0 everything.
+// The n x n matrix in a column-major array: part 1 the upper triangle, -1 the lower, 2 the
+// upper mirrored, 0 all.
 Dense Unpad(const std::vector<double>& a, int ld, int n, int part = 0) {
   Dense m(n, n);
   for (int j = 0; j < n; ++j)
@@ -44,15 +41,7 @@ Dense Unpad(const std::vector<double>& a, int ld, int n, int part = 0) {
   return m;
 }
 
-// The upper triangle column by column, followed by padding; and back, mirrored.
-std::vector<double> PackUpper(const Dense& a) {
-  std::vector<double> ap;
-  for (int j = 0; j < a.cols; ++j)
-    for (int i = 0; i <= j; ++i) ap.push_back(a(i, j));
-  ap.resize(ap.size() + 3, kPad);
-  return ap;
-}
-
+// The packed upper triangle (see Packed below) back as a symmetric matrix.
 Dense UnpackUpper(const std::vector<double>& ap, int n) {
   Dense s(n, n);
   int k = 0;
@@ -62,8 +51,7 @@ Dense UnpackUpper(const std::vector<double>& ap, int n) {
 }
 
 // Band of A with ml sub- and mu superdiagonals: (i, j) in row i - j + top of column j. The
-// rows above row top - mu are the factorisation's fill-in space, which the caller need not
-// set: they hold -kPad, so that reading them before they are written shows too.
+// fill-in rows above top - mu hold -kPad, so that reading them before writing shows.
 std::vector<double> Band(const Dense& a, int ml, int mu, int lda, int top) {
   std::vector<double> abd(static_cast<size_t>(lda) * a.cols, kPad);
   for (int j = 0; j < a.cols; ++j) {
@@ -79,9 +67,7 @@ Dense RtR(const std::vector<double>& a, int ld, int n) {
   return mctest::Multiply(mctest::Transpose(r), r);
 }
 
-// The matrix kinds, named by their LINPACK prefixes: general, general band, positive
-// definite, positive definite band, symmetric indefinite (every third eigenvalue negative),
-// lower and upper triangular, tridiagonal and positive definite tridiagonal.
+// The matrix kinds by their LINPACK prefixes (si: every third eigenvalue negative).
 enum Kind { kGe, kGb, kPo, kPb, kSi, kTrl, kTru, kGt, kPt };
 
 // A matrix of the kind whose condition grows with cond (exactly cond for the dense kinds).
@@ -138,7 +124,12 @@ struct Work {
 };
 
 void Full(const Dense& a, Work& w) { w.ld = w.n + 3, w.a = mctest::WithLeadingDim(a, w.ld); }
-void Packed(const Dense& a, Work& w) { w.a = PackUpper(a); }
+void Packed(const Dense& a, Work& w) {
+  w.a.clear();
+  for (int j = 0; j < a.cols; ++j)
+    for (int i = 0; i <= j; ++i) w.a.push_back(a(i, j));
+  w.a.resize(w.a.size() + 3, kPad);
+}
 void GeneralBand(const Dense& a, Work& w) {
   w.ml = std::min(2, w.n - 1), w.mu = std::min(1, w.n - 1), w.ld = 2 * w.ml + w.mu + 2;
   w.a = Band(a, w.ml, w.mu, w.ld, w.ml + w.mu);
@@ -156,8 +147,7 @@ void PositiveBand(const Dense& a, Work& w) {
   w.a = Band(a, 0, w.ml, w.ld, w.ml);
 }
 
-// A storage scheme: its layout of the matrix, and whether its solver also solves the
-// transposed system.
+// A storage scheme: its layout, and whether its solver also solves the transposed system.
 struct Scheme {
   const char* name;
   Kind kind;
@@ -171,8 +161,7 @@ const Scheme kSchemes[] = {
     {"sp", kSi, Packed, false},      {"trl", kTrl, Full, true},        {"tru", kTru, Full, true},
     {"gt", kGt, Tridiagonal, false}, {"pt", kPt, Tridiagonal, false}};
 
-// The scheme's condition estimator, which factors (the tridiagonal solvers have none: they
-// factor as they solve).
+// The scheme's condition estimator, which factors (the tridiagonal solvers factor as they solve).
 double Condition(const std::string& s, Work& w) {
   if (s == "ge") return Linpack::Dgeco(w.A(), w.ld, w.n, w.P(), w.Z());
   if (s == "gb") return Linpack::Dgbco(w.A(), w.ld, w.n, w.ml, w.mu, w.P(), w.Z());
@@ -199,8 +188,7 @@ int Solve(const std::string& s, Work& w, double* b, int trans) {
   return 0;
 }
 
-// The determinant into w.det (and the inertia for the indefinite schemes); returns the
-// inverse where the scheme has one, else an empty matrix.
+// The determinant (and inertia) into w; the inverse where the scheme has one, else empty.
 Dense Determinant(const std::string& s, Work& w) {
   if (s == "ge") Linpack::Dgedi(w.A(), w.ld, w.n, w.P(), w.det, w.Z(), 11);
   if (s == "gb") Linpack::Dgbdi(w.A(), w.ld, w.n, w.ml, w.mu, w.P(), w.det);
@@ -244,7 +232,7 @@ TEST_P(LinpackSchemes, ConditionSolveDeterminantAndInverseMatchLapack) {
     const double det = mctest::LapackDet(a);
     EXPECT_GE(std::fabs(w.det[0]), 1.0);
     EXPECT_LT(std::fabs(w.det[0]), 10.0);
-    EXPECT_NEAR(DetValue(w.det), det, tol * std::fabs(det));
+    EXPECT_NEAR(w.det[0] * std::pow(10.0, w.det[1]), det, tol * std::fabs(det));
     if (inverse.rows > 0) {
       EXPECT_LE(MatRelDiff(inverse, mctest::LapackInverse(a)), tol);
     }
@@ -419,8 +407,8 @@ TEST_P(LinpackSolvers, CholeskyUpdateDowndateAndExchange) {
       -1);
   EXPECT_EQ(r, before);
 
-  // Circular shifts of all columns: job 1 moves the last one first, job 2 the first one last;
-  // R'R becomes E'AE and the parts below the diagonal stay as they were.
+  // Circular shifts (job 1: last column first, job 2: first last): R'R becomes E'AE, and
+  // the parts below the diagonal stay.
   const Dense Ar = rtr(r);
   for (int job : {1, 2}) {
     std::vector<double> rr = r;
@@ -440,8 +428,8 @@ INSTANTIATE_TEST_SUITE_P(SizesAndConditions, LinpackSolvers,
                          ::testing::Combine(::testing::Values(1, 2, 5, 17, 40),
                                             ::testing::Values(1, 6)));
 
-// Singular inputs: each factorisation reports the order of the first zero pivot (or of the
-// leading minor that is not positive definite) and each condition estimator gives rcond 0.
+// Each factorisation reports the order of the first zero pivot (or non-positive leading minor)
+// and each condition estimator gives rcond 0.
 TEST(LinpackSingular, InfoNamesTheFirstZeroPivotAndRcondIsZero) {
   using V = std::vector<double>;
   const auto A = [](V&& v) { return v.data(); };  // an array that lives for the statement

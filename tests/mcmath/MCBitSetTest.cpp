@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <random>
 #include <vector>
 
@@ -10,13 +12,11 @@ using MCCommonMath::MCBitSet;
 namespace {
 
 void ExpectMatches(const MCBitSet& set, const std::vector<bool>& ref) {
-  ASSERT_EQ(set.Size(), static_cast<int>(ref.size()));
-  int count = 0;
-  for (int i = 0; i < set.Size(); ++i) {
-    EXPECT_EQ(set.IsIn(i), ref[i]) << "bit " << i;
-    count += ref[i] ? 1 : 0;
-  }
-  EXPECT_EQ(set.InSet(), count);
+  const int n = static_cast<int>(ref.size());
+  ASSERT_EQ(set.Size(), n);
+  EXPECT_EQ(set.InSet(), std::count(ref.begin(), ref.end(), true));
+  EXPECT_FALSE(set.IsIn(-1) || set.IsIn(n));
+  for (int i = 0; i < n; ++i) EXPECT_EQ(set.IsIn(i), ref[i]) << "bit " << i;
 }
 
 MCBitSet FromBits(const std::vector<bool>& bits) {
@@ -25,113 +25,102 @@ MCBitSet FromBits(const std::vector<bool>& bits) {
   return set;
 }
 
-}  // namespace
-
-TEST(MCBitSetTest, OutOfRangeIndicesAreRefused) {
-  EXPECT_EQ(MCBitSet(-3).Size(), 0);
-  MCBitSet set(40);
-  set.SetRange(0, 39, true);
-  const MCBitSet before = set;
-  EXPECT_FALSE(set.SetSubset({1, 2, 40}, false));
-  EXPECT_FALSE(set.SetSubset({-1, 5}, false));
-  EXPECT_EQ(set, before);  // a refused subset changes nothing
-  EXPECT_FALSE(set.IsIn(-1) || set.IsIn(40));
-  for (int r : {set.InRangeS(0, -1), set.InRangeS(1, 40), set.InRangeS(1, 2147483647)})
-    EXPECT_EQ(r, -1);
-  EXPECT_EQ(set.InRangeS(1, 39), 39);
-  EXPECT_EQ(set.InRangeS(2, 0), 0);
-}
-
-TEST(MCBitSetTest, RangesAcrossWordBoundaries) {
-  MCBitSet set(70);
-  EXPECT_TRUE(set.SetSubset({0, 31, 32, 63, 64, 69}));
-  EXPECT_EQ(set.InRange(31, 32), 2);
-  EXPECT_EQ(set.InRangeS(32, 33), 3);  // 32, 63, 64
-  EXPECT_TRUE(set.SetRange(30, 65, true));
-  EXPECT_EQ(set.InSet(), 38);
-  EXPECT_TRUE(set.SetRange(31, 64, false));
-  EXPECT_TRUE(set.SetSubset({30, 69}, false));
-  std::vector<bool> ref(70, false);
-  ref[0] = ref[65] = true;
-  ExpectMatches(set, ref);
-  ExpectMatches(set.GetSubset(-4, 1), {true, false});
-  ExpectMatches(set.GetSubset(64, 99), {false, true, false, false, false, false});
-  EXPECT_EQ(set.GetSubset(3, 2).Size(), 0);
-  EXPECT_EQ(set.GetSubset(70, 80).Size(), 0);
-}
-
-TEST(MCBitSetTest, ResizeSetsEveryBitAndEqualityNeedsSameSize) {
-  MCBitSet set(10);
-  set.Set(4);
-  set.Resize(3, true);
-  ExpectMatches(set, {true, true, true});
-  set.Resize(33, true);
-  MCBitSet other(32);
-  other.SetRange(0, 31, true);
-  EXPECT_NE(set, other);
-  EXPECT_EQ(other.Append(true), 33);
-  EXPECT_EQ(set, other);
-}
-
-TEST(MCBitSetTest, BooleanAlgebraUsesTheShorterSize) {
-  const MCBitSet a = FromBits({true, true, false, false});
-  const MCBitSet b = FromBits({true, false, true, false, true, true});
-  MCBitSet result;
-  result.DoAND(a, b);
-  ExpectMatches(result, {true, false, false, false});
-  result.DoOR(b, a);
-  ExpectMatches(result, {true, true, true, false});
-  MCBitSet self = b;
-  self.DoAND(self, a);  // operand aliases the target
-  ExpectMatches(self, {true, false, false, false});
-
-  const MCBitSet here = FromBits({false, true, false, true});
-  EXPECT_FALSE(here.IsNewFalse(FromBits({false, true, false, false}), 3));
-  EXPECT_TRUE(here.IsNewFalse(FromBits({false, true, false, false}), 4));
-  EXPECT_TRUE(here.IsNewFalse(FromBits({false, true}), 10));  // absent bits count as clear
-  EXPECT_FALSE(here.IsNewFalse(here, 10));
-}
-
+// Every operation on a set and on a vector<bool> beside it, with indices a little outside the
+// set and sizes up to 120, so that ranges cross the 32-bit words.
 TEST(MCBitSetTest, AgreesWithReferenceUnderRandomOperations) {
   std::mt19937 gen(12345);
   MCBitSet set(50);
   std::vector<bool> ref(50, false);
-  for (int step = 0; step < 2000; ++step) {
+  for (int step = 0; step < 4000; ++step) {
     const int n = static_cast<int>(ref.size());
     const int a = static_cast<int>(gen() % (n + 4)) - 2;
     const int b = static_cast<int>(gen() % (n + 4)) - 2;
-    const bool v = gen() % 2 == 0;
-    const bool range_ok = a >= 0 && a <= b && b < n;
-    int expected = range_ok ? 0 : -1;
-    switch (gen() % 6) {
+    const bool v = gen() % 2 == 0, in = a >= 0 && a < n, rangeOk = a >= 0 && a <= b && b < n;
+    int count = 0;
+    for (int i = std::max(a, 0); i <= std::min(b, n - 1); ++i) count += ref[i] ? 1 : 0;
+    // A second set of another size, for the operations between sets.
+    std::vector<bool> oref(std::max(1, n - 1 + static_cast<int>(gen() % 4)));
+    for (size_t i = 0; i < oref.size(); ++i) oref[i] = gen() % 2 == 0;
+    const MCBitSet other = FromBits(oref);
+    const int m = static_cast<int>(std::min(ref.size(), oref.size()));
+    switch (gen() % 11) {
       case 0:
-        EXPECT_EQ(set.Set(a, v), a >= 0 && a < n);
-        if (a >= 0 && a < n) ref[a] = v;
+        EXPECT_EQ(set.Set(a, v), in);
+        if (in) ref[a] = v;
         break;
       case 1:
-        EXPECT_EQ(set.SetRange(a, b, v), range_ok);
-        for (int i = a; range_ok && i <= b; ++i) ref[i] = v;
+        EXPECT_EQ(set.SetRange(a, b, v), rangeOk);
+        for (int i = a; rangeOk && i <= b; ++i) ref[i] = v;
         break;
-      case 2:
-        for (int i = a; range_ok && i <= b; ++i) expected += ref[i] ? 1 : 0;
-        EXPECT_EQ(set.InRange(a, b), expected);
+      case 2:  // a refused subset changes nothing
+        EXPECT_EQ(set.SetSubset({a, b}, v), in && b >= 0 && b < n);
+        if (in && b >= 0 && b < n) ref[a] = ref[b] = v;
         break;
       case 3:
+        EXPECT_EQ(set.InRange(a, b), rangeOk ? count : -1);
+        EXPECT_EQ(set.InRangeS(a, b - a + 1), a < 0 || b < a - 1 ? -1
+                                              : b == a - 1       ? 0
+                                              : b >= n           ? -1
+                                                                 : count);
+        break;
+      case 4:
         if (n < 120) {
           EXPECT_EQ(set.Append(v), n + 1);
           ref.push_back(v);
         }
         break;
-      case 4:
-        if (step % 10 == 0) {
+      case 5:  // Resize sets every bit
+        if (step % 10 == 0) {  // to -1 .. 120
+          const int size = static_cast<int>(gen() % 122) - 1;
+          set.Resize(size, v);
+          ref.assign(std::max(size, 0), v);
+        } else if (step % 10 == 1) {
           set.Clear();
           ref.assign(ref.size(), false);
         }
         break;
-      default:
+      case 6:
         set.Negate();
         ref.flip();
+        break;
+      case 7: {  // the shorter size; the operand may be the target
+        MCBitSet orSet;
+        orSet.DoOR(other, set);
+        set.DoAND(set, other);
+        std::vector<bool> orRef(ref.begin(), ref.begin() + m);
+        for (int i = 0; i < m; ++i) orRef[i] = orRef[i] || oref[i];
+        for (int i = 0; i < m; ++i) ref[i] = ref[i] && oref[i];
+        ref.resize(m);
+        ExpectMatches(orSet, orRef);
+        break;
+      }
+      case 8: {  // absent bits count as clear
+        bool newFalse = false;
+        for (int i = 0; i < std::min(a, n); ++i) newFalse |= ref[i] && !(i < m && oref[i]);
+        EXPECT_EQ(set.IsNewFalse(other, a), newFalse);
+        break;
+      }
+      case 9: {
+        const int first = std::max(a, 0), last = std::min(b + 30, n - 1);
+        ExpectMatches(set.GetSubset(a, b + 30),
+                      first > last
+                          ? std::vector<bool>()
+                          : std::vector<bool>(ref.begin() + first, ref.begin() + last + 1));
+        break;
+      }
+      default: {  // equality needs the same size and the same bits
+        std::vector<bool> longer = ref, flipped = ref;
+        longer.push_back(false);
+        if (n > 0) flipped[a < 0 ? 0 : a % n] = !flipped[a < 0 ? 0 : a % n];
+        EXPECT_EQ(set, FromBits(ref));
+        EXPECT_NE(set, FromBits(longer));
+        EXPECT_EQ(set == FromBits(flipped), n == 0);
+      }
     }
+    ExpectMatches(set, ref);
   }
-  ExpectMatches(set, ref);
+  EXPECT_EQ(MCBitSet(-3).Size(), 0);
+  EXPECT_EQ(set.InRangeS(1, INT_MAX), -1);  // the end is past the set, not wrapped into it
 }
+
+}  // namespace

@@ -37,8 +37,7 @@ std::vector<double> Dyadics(std::mt19937_64& g, int n, int bits) {
   return v;
 }
 
-// A row over the columns [0, n) that pass a draw of one in three, values of `bits` bits and
-// a whole weight in [1, maxWeight].
+// A row over about two in three of the columns [0, n), a whole weight in [1, maxWeight].
 struct Row {
   std::vector<int> idx;
   std::vector<double> val;
@@ -56,8 +55,7 @@ Row RandomRow(std::mt19937_64& g, int n, int bits, uint64_t maxWeight) {
 
 class DDAccumulateTest : public ::testing::TestWithParam<bool> {};
 
-// With terms and errors inside the double-double range every sum is exact: the pair's value is
-// the exact sum, and its rounding the nearest double. A sum split in parts and merged is exact too.
+// Every sum is exact (its rounding the nearest double), also split in parts and merged.
 TEST_P(DDAccumulateTest, OuterProductSumsAreExactAndMergeExactly) {
   std::mt19937_64 g(11);
   const int n = 9;
@@ -89,9 +87,8 @@ INSTANTIATE_TEST_SUITE_P(Weights, DDAccumulateTest, ::testing::Bool());
 
 class DDBlocksTest : public ::testing::TestWithParam<std::tuple<int, int>> {};
 
-// nb matrices kept together (the portable fixed-size paths 1, 3, 6 and the general one, and the
-// vector paths where the processor has them): every sum of coef[t] x x' exact, and two halves
-// merged equal to the whole.
+// nb matrices kept together (fixed-size paths 1, 3, 6, the general one, vector paths where the
+// processor has them): every sum of coef[t] x x' exact, also from two merged halves.
 TEST_P(DDBlocksTest, BlockSumsAreExactAndMergeExactly) {
   const int nb = std::get<0>(GetParam()), path = std::get<1>(GetParam()), n = 7;
   std::vector<double> probe(2 * nb);
@@ -138,8 +135,7 @@ INSTANTIATE_TEST_SUITE_P(Blocks, DDBlocksTest,
                          ::testing::Combine(::testing::Values(1, 3, 4, 6, 7, 11),
                                             ::testing::Values(0, 1)));
 
-// The scores of a logit row: w residual[j] val[k] added exactly over many rows; over dense
-// columns with the parts apart (AddScaledColumns, on each path) the same bits.
+// Logit scores w residual[j] val[k] summed exactly; AddScaledColumns (each path) the same bits.
 TEST(DDKernelsTest, LogitRowScoresAreExact) {
   std::mt19937_64 g(17);
   const int p = 7, nLogits = 3, nb = 6;
@@ -265,8 +261,7 @@ QMatrix Inverse(QMatrix a) {
   return inv;
 }
 
-// X'X (with y last) of the design rows (1, x, ..., x^degree, y) for x = x0, x0 + 1, ...: the
-// matrix is badly conditioned (x far from 0 makes the columns nearly collinear).
+// X'X (y last) of the rows (1, x, ..., x^degree, y), x = x0, x0 + 1, ...: badly conditioned.
 QMatrix PolynomialCrossProducts(int64_t x0, int degree, int count) {
   QMatrix a(degree + 2, std::vector<Q>(degree + 2));
   for (int t = 0; t < count; ++t) {
@@ -296,8 +291,8 @@ struct SweepCase {
 
 class DDSweepTest : public ::testing::TestWithParam<SweepCase> {};
 
-// Sweeping every pivot of [[A, b], [b', c]] gives -inv(A), inv(A) b and c - b' inv(A) b; the
-// pivot ratios of these designs go down to 1e-13, where a double sweep keeps few digits.
+// Sweeping [[A, b], [b', c]] gives -inv(A), inv(A) b and c - b' inv(A) b; the pivot ratios go
+// down to 1e-13, where a double sweep keeps few digits.
 TEST_P(DDSweepTest, SweepGivesTheExactInverseAndSolution) {
   const SweepCase& c = GetParam();
   const QMatrix full = PolynomialCrossProducts(c.x0, c.degree, c.count);
@@ -342,8 +337,7 @@ INSTANTIATE_TEST_SUITE_P(Designs, DDSweepTest,
                                            SweepCase{1000, 2, 12, 1e-22},
                                            SweepCase{100000, 1, 30, 1e-22}));
 
-// The tolerance tests: aliased columns leave a pivot of rounding size, refused at the usual
-// tolerances; a pivot ratio r is kept for tol below r and refused from r on.
+// An aliased column's pivot of rounding size is refused; a pivot ratio r is kept for tol < r.
 TEST(DDKernelsTest, SweepRefusesAliasedAndSmallPivots) {
   // Columns 1, x, 2 + 3x for x = 0.1 k: aliased up to the rounding of the third column.
   std::vector<DD> m(dd::PackedRowStart(3));
@@ -376,8 +370,7 @@ TEST(DDKernelsTest, SweepRefusesAliasedAndSmallPivots) {
   }
 }
 
-// Cholesky factor, solve and inverse of a Hilbert-type matrix (entries lcm / (i + j + 1), whose
-// condition number grows to 1e10 at order 7) against the exact rational inverse.
+// Cholesky factor, solve and inverse of a scaled Hilbert matrix (condition 1e10) against exact.
 TEST(DDKernelsTest, CholeskySolveAndInverseAreExactToDoubleDouble) {
   const int n = 7;
   const int64_t lcm = 360360;  // lcm(1..13)

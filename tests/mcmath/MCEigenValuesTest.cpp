@@ -44,10 +44,8 @@ class EigenBySize : public ::testing::TestWithParam<int> {
   std::mt19937 rng{static_cast<unsigned>(1000 + GetParam())};
 };
 
-// The ordinary problem against dsyev, then the generalised one (E well conditioned) against
-// dsygv: sorted values within 1e-10 of LAPACK's largest, and eigenpairs H v = lambda E v for
-// vectors that are E-orthonormal (V'EV = I), which fixes each vector of a simple eigenvalue up
-// to its sign. Descending order is the reverse of ascending.
+// Against dsyev, then (E well conditioned) dsygv: sorted values, and eigenpairs H v = lambda E v
+// with V'EV = I, which fixes each vector of a simple eigenvalue up to its sign.
 TEST_P(EigenBySize, OrdinaryAndGeneralisedProblemsMatchLapack) {
   const int n = GetParam();
   for (bool generalised : {false, true}) {
@@ -76,8 +74,7 @@ TEST_P(EigenBySize, OrdinaryAndGeneralisedProblemsMatchLapack) {
   }
 }
 
-// E = B BT of rank k: the factorisation drops the trailing n - k rows, the problem lives on the
-// leading k rows, where it must agree with dsygv; the other n - k eigenvalues are 0.
+// E = B B' of rank k: on the leading k rows as dsygv; the other n - k eigenvalues are 0.
 TEST_P(EigenBySize, RankDeficientEWorksOnItsRange) {
   const int n = GetParam() + 1, k = (n + 1) / 2;
   Dense h = RandomSym(n, rng), bm(n, k);

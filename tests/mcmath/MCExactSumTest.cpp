@@ -1,5 +1,4 @@
-// The exact sum: the same double in any order and any split into merged parts, and the
-// weighted sum of squares about the mean against its exact value (integer arithmetic).
+// The exact sum and the squares about the mean against integer arithmetic.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -122,8 +122,7 @@ INSTANTIATE_TEST_SUITE_P(Shapes, RectShapes,
                                            std::make_tuple(5, 2), std::make_tuple(30, 5),
                                            std::make_tuple(4, 30)));
 
-// The rank tools square their tolerance (they factor cross products), so 1e-8 would sit at
-// the rounding level of the squared lengths.
+// The rank tools square their tolerance (they factor cross products).
 constexpr double kRankTol = 1e-6;
 
 class RankTools : public ::testing::TestWithParam<std::tuple<int, int, std::vector<int>>> {
@@ -253,15 +252,11 @@ TEST(MCRectMatrixSolve, SquareSystemsAndSingularFallback) {
     ASSERT_TRUE(A.SolveLinearSquare(b[0], sol, 1e-12)) << n;
     ExpectNear({mctest::MulV(a, sol)}, b, 1e-9);
   }
-  // Singular 2 x 2 (second column twice the first): the square solve refuses and the
-  // generalised inverse path drops the redundant component.
+  // Singular (the generalised inverse's case in RankTools): refused, the solution untouched.
   const MCRectMatrix S = mctest::Rect({{1, 2}, {3, 6}});
   std::vector<double> sol{9, 9};
   EXPECT_FALSE(S.SolveLinearSquare({1, 3}, sol, 1e-12));
   EXPECT_EQ(sol, (std::vector<double>{9, 9}));
-  ASSERT_EQ(S.EstimateLinearGI({1, 3}, sol, 1e-10), 1);
-  EXPECT_NEAR(sol[0], 1.0, 1e-12);
-  EXPECT_EQ(sol[1], 0.0);
   EXPECT_FALSE(mctest::Rect({{1, 2}}).SolveLinearSquare({1}, sol, 1e-12));
   EXPECT_EQ(S.EstimateLinearGI({1, 3}, sol, 0.0), -1);
   EXPECT_EQ(MCRectMatrix().EstimateLinearGI({}, sol, 1e-8), -1);
@@ -301,8 +296,7 @@ TEST(MCRectMatrixEdge, EmptyMatrixAndOutOfRange) {
   EXPECT_EQ(ToRows(m), (Dense{{1, 2, 3}, {4, 5, 6}}));
 }
 
-// Column 1 keeps 5% of its squared length off column 0: independent at tol 0.1 (0.01 on
-// squares), redundant at tol 0.3 (0.09).
+// Column 1 keeps 5% of its squared length off column 0: independent at tol 0.1, not at 0.3.
 TEST(MCRectMatrixEdge, RedundancyToleranceActsOnSquaredLengths) {
   const double a = std::sqrt(0.05 / 0.95);
   const MCRectMatrix near = mctest::Rect({{1, 1}, {0, a}});
@@ -350,8 +344,7 @@ TEST(MCRectMatrixEdge, RowMultiplesPivotsAndColumnRedundancies) {
   EXPECT_TRUE(r.IsRowZeroButOne(1, in, col));
   EXPECT_EQ(col, 1);
   EXPECT_FALSE(r.IsRowZeroButOne(2, in, col));
-  // Rows 0 and 1 are single within `in` (col 2 is out): columns 0 and 1 are cleared;
-  // column 3 stays but is all zero, so nothing counts.
+  // Rows 0 and 1 are single within `in`: columns 0 and 1 cleared; column 3 zero, not counted.
   EXPECT_EQ(r.CheckAddColRedundancies(in, out), 0);
   EXPECT_EQ(out.Size(), 4);
   EXPECT_EQ(out.InSet(), 1);

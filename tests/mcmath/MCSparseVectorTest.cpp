@@ -56,6 +56,11 @@ TEST(SparseVector, Validity) {
   EXPECT_TRUE(MCMV::IsMissing(w.InnerProductWithPart(x, 0)));
   EXPECT_FALSE(w.QuadraticOuterProductIncr(s, 1.0));
   EXPECT_FALSE(w.ComputeProbabilities(x, 2, 5, p, logTerm));
+  // Parts before the start of the dense vector.
+  const std::vector<int> good{1, 3};
+  const MCSparseVector v(good, two);
+  EXPECT_FALSE(v.IncrementPart(x, -1, 3.0));
+  EXPECT_TRUE(MCMV::IsMissing(v.InnerProductWithPart(x, -1)));
 }
 
 TEST(SparseVector, InnerProductOfRawArrays) {
@@ -67,33 +72,8 @@ TEST(SparseVector, InnerProductOfRawArrays) {
   EXPECT_TRUE(MCMV::IsMissing(MCSparseVector::InnerProduct(a0, av, -1, b0, bv, 3)));
 }
 
-TEST(SparseVector, DenseConversionAndIncrements) {
-  const std::vector<int> idx{1, 3};
-  const std::vector<double> val{2.0, -1.0};
-  MCSparseVector v(idx, val);
-  std::vector<double> x{9};
-  EXPECT_EQ(v.ConvertToRegularVector(x), 4);
-  EXPECT_EQ(x, (std::vector<double>{0, 2, 0, -1}));
-
-  std::vector<double> z(6, 1.0);
-  EXPECT_TRUE(v.IncrementPart(z, 2, 3.0));
-  EXPECT_EQ(z, (std::vector<double>{1, 1, 1, 7, 1, -2}));
-  EXPECT_FALSE(v.IncrementPart(z, 3, 3.0));  // would reach z[6]
-  EXPECT_FALSE(v.IncrementPart(z, -1, 3.0));
-  EXPECT_TRUE(MCMV::IsMissing(v.InnerProductWithPart(z, -1)));
-  EXPECT_TRUE(MCMV::IsMissing(v.InnerProductWithPart(z, 3)));
-
-  MCSymMatrix s(5);
-  EXPECT_TRUE(v.IncrementRowPart(s, 4, 1, 0.5));
-  EXPECT_EQ(s.GetElem(4, 2), 1.0);
-  EXPECT_EQ(s.GetElem(2, 4), 1.0);
-  EXPECT_EQ(s.GetElem(4, 4), -0.5);
-  EXPECT_EQ(s.Trace(), -0.5);
-  EXPECT_FALSE(v.IncrementRowPart(s, 5, 0, 1.0));
-  EXPECT_FALSE(v.IncrementRowPart(s, 0, 2, 1.0));  // column 5 is outside
-}
-
-// Inner products, and outer products added to a matrix, against dense arithmetic.
+// Conversion, parts, inner products, and outer products added to a matrix, against dense
+// arithmetic; parts that would reach past the end are refused.
 TEST(SparseVector, RandomVectorsMatchDenseArithmetic) {
   for (unsigned seed = 1; seed <= 20; ++seed) {
     std::vector<int> idx, ib;
@@ -111,6 +91,22 @@ TEST(SparseVector, RandomVectorsMatchDenseArithmetic) {
     std::vector<double> beta(3 + 12);  // a dense vector at an offset
     for (int i = 0; i < 12; ++i) beta[3 + i] = db[i];
     EXPECT_NEAR(v.InnerProductWithPart(beta, 3), dense, 1e-12);
+    EXPECT_TRUE(MCMV::IsMissing(v.InnerProductWithPart(beta, 16 - len)));
+
+    std::vector<double> x{9}, z = db, zWant = db;
+    EXPECT_EQ(v.ConvertToRegularVector(x), len);
+    EXPECT_EQ(x, d);
+    ASSERT_TRUE(v.IncrementPart(z, 12 - len, 3.0));
+    for (int i = 0; i < len; ++i) zWant[12 - len + i] += 3.0 * d[i];
+    EXPECT_EQ(z, zWant);
+    EXPECT_FALSE(v.IncrementPart(z, 13 - len, 3.0));
+    // Row len from column 1: its last element is the diagonal, added once.
+    MCSymMatrix row(len + 1), rowRef(len + 1);
+    ASSERT_TRUE(v.IncrementRowPart(row, len, 1, 0.5));
+    for (int i = 0; i < len; ++i) rowRef.SetElem(len, i + 1, 0.5 * d[i]);
+    EXPECT_EQ(row.AsVectorConst(), rowRef.AsVectorConst());
+    EXPECT_FALSE(v.IncrementRowPart(row, len + 1, 0, 1.0));
+    EXPECT_FALSE(v.IncrementRowPart(row, 0, 2, 1.0));
 
     MCSymMatrix sparse(len), ref(len);
     sparse.SetElem(0, 0, 1.5);
@@ -147,10 +143,8 @@ TEST(SparseVector, OuterIncrementResizesSmallMatrix) {
 
 class Probabilities : public ::testing::TestWithParam<int> {};
 
-// Predictors from far below the underflow limit to beyond the overflow limit, against long
-// double arithmetic, whose exponent range holds exp(800): every predictor equal (closed forms,
-// to 4e-16, subnormal results included), or the first one at eta and the second at 1 (the
-// shifted exponents lose |eta| eps; results below the normal range may be flushed to 0).
+// Predictors beyond both exp limits against long double (whose range holds exp(800)): all equal
+// (to 4e-16, subnormals too), or eta and 1 (losing |eta| eps; subnormals may flush to 0).
 TEST_P(Probabilities, MatchExtendedPrecision) {
   const int nCat = GetParam(), ref = nCat - 1;
   const std::vector<int> idx{0};

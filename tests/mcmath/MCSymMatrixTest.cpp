@@ -149,25 +149,12 @@ TEST_P(SymSizeTest, ProductsMatchDenseArithmetic) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, SymSizeTest, ::testing::Values(1, 2, 5, 7, 17, 64));
 
-TEST(SymSweepTest, PivotAtToleranceIsRefusedAndChangesNothing) {
-  MCSymMatrix m = Sym({{0.25, 0}, {0.125, 2.0}});
-  const std::vector<double> ref = {1.0, 1.0};
-  MCBitSet swept(2);
-  const auto before = m.AsVectorConst();
-  EXPECT_FALSE(m.Sweep(0, 0.25, ref, swept, true));
-  EXPECT_EQ(m.AsVectorConst(), before);
-  EXPECT_EQ(swept.InSet(), 0);
-  EXPECT_TRUE(m.Sweep(0, 0.2499999, ref, swept, true));
-  EXPECT_TRUE(swept.IsIn(0));
-}
-
 TEST(SymSweepTest, ConditioningTestRefusesAPivotThatInflatesASweptRow) {
   // Correlations: rows 0 and 1 strongly related, row 2 mildly related to row 0 only.
   const Rows r = {{1.0, 0.9, 0.4}, {0.9, 1.0, 0.0}, {0.4, 0.0, 1.0}};
   const Rows inv = mctest::Inverse(r), inv01 = mctest::Inverse({{1.0, 0.9}, {0.9, 1.0}});
-  // Row 2 passes the pivot test after rows 0 and 1 when 1 / inv[2][2] > tol, while the
-  // scaled inverse diagonal of row 0 then reaches 1 / tol when inv[0][0] >= 1 / tol.
-  // Between the two lies a tol at which rows 0 and 1 still sweep but row 2 is refused.
+  // Row 2 passes the pivot test when 1 / inv[2][2] > tol, but inflates row 0's inverse diagonal
+  // to 1 / tol when inv[0][0] >= 1 / tol: between the two, only row 2 is refused.
   const double lo = 1.0 / inv[0][0], hi = std::min(1.0 / inv[2][2], 1.0 / inv01[0][0]);
   ASSERT_LT(lo, hi);
   const double tol = std::sqrt(lo * hi);

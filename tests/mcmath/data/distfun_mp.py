@@ -1,13 +1,8 @@
 #!/usr/bin/python3
-"""Refines R's values in distfun_r.csv where R is least sure of them: quantiles (R's own are
-polished by distfun_r.R, on R's distribution functions), the incomplete beta with tiny shapes
-or arguments, chi-square with very many degrees of freedom and the binomial with many
-trials, and the t and F tails at extreme arguments. Each is recomputed at 40 digits with
-mpmath, by methods other than R's (chi-square near the mean of a large shape by Temme's
-uniform expansion, whose four terms leave an error below 1e-19 there); a value that differs
-from R's by more than 1e-13 relative is replaced by mpmath's, and the replacements are
-listed. A quantile that R gives as 0 or infinite is checked to lie outside the range of
-doubles.
+"""Refines R's values in distfun_r.csv where R is least sure of them (quantiles, tiny beta
+shapes, huge chi-square, binomial, t and F arguments): each is recomputed at 40 digits with
+mpmath by methods other than R's, and a value more than 1e-13 relative from R's replaces it
+(listed). A quantile that R gives as 0 or infinite is checked to lie outside the doubles.
 
 Run after distfun_r.R: /usr/bin/python3 distfun_mp.py distfun_r.csv (rewrites the file)
 """
@@ -30,8 +25,7 @@ def ibeta(a, b, x, y):
 
 
 def _log_root(f):
-    """u in [4 ln(smallest double), ln 1/2] with f(u) = 0, f increasing; -inf when f stays
-    positive (the root lies far below the range of doubles)."""
+    """u in [4 ln(smallest double), ln 1/2] with f(u) = 0 (f increasing), else -inf."""
     lo, hi = 4 * mp.log(TINY), mp.log(0.5)
     flo, fhi = f(lo), f(hi)
     if flo > 0:
@@ -66,8 +60,7 @@ def beta_quantile(p, a, b):
         y = mp.exp(_log_root(lambda u: mp.log(_lower_beta(b, a, mp.exp(u))) - mp.log(1 - p)))
         return 1 - y, y
 
-    # 1 - x <= 1/2 although p is small: I_{1-y}(a, b) = p, with 1 - y formed at the precision
-    # that y needs.
+    # 1 - x <= 1/2 although p is small: 1 - y formed at the precision that y needs.
     def f(u):
         with mp.workdps(mp.mp.dps + int(-u / 2)):
             return lnp - mp.log(_lower_beta(a, b, 1 - mp.exp(u)))
@@ -75,10 +68,9 @@ def beta_quantile(p, a, b):
     return 1 - y, y
 
 
-# Temme's uniform expansion of Q(a, x) (DiDonato and Morris 1986), with the Taylor
-# coefficients of C_0 .. C_3 derived in exact arithmetic from the reversion of
-# eta^2 / 2 = mu - ln(1 + mu); its error with four terms is below 1e-19 relative for a above
-# 2500 within 30% of the mean.
+# Temme's uniform expansion of Q(a, x) (DiDonato and Morris 1986), coefficients of C_0 .. C_3
+# exact from the reversion of eta^2 / 2 = mu - ln(1 + mu); four terms leave below 1e-19
+# relative for a above 2500 within 30% of the mean.
 def _temme_coefficients(n=30):
     from fractions import Fraction as F
 
@@ -178,8 +170,7 @@ def _t_density(df):
 
 
 def t_upper(t, df):
-    """P(T > t) where R's is a normal approximation: mpmath's betainc, or where its series
-    fails (tails far below the double range) a quadrature of the density."""
+    """P(T > t): betainc, or a quadrature of the density where its series fails."""
     if t < 0:
         return 1 - t_upper(-t, df)
     if t > 1e100:

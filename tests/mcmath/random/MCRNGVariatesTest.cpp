@@ -32,36 +32,23 @@ TEST(MCRNGUCongruentialTest, SeedMappingAndSequence) {
   EXPECT_EQ(c.GetNext(), (2147483647.0 - 397204094.0) * std::ldexp(1.0, -31));
 }
 
-// Every region of Kinderman and Ramage's method: |z| in [lo, hi], its sign and the draws.
-struct NormalCase {
-  const char* name;
-  std::vector<double> uniforms;
-  double lo, hi;
-  bool negative;
-  long draws;
-};
-
+// Every region of Kinderman and Ramage's method: the value's sign and range, and the draws.
 TEST(KindermanRamageTest, RegionRangeSignAndDraws) {
-  const NormalCase cases[] = {
-      {"central", {0.5, 0.25}, 0.408, 0.409, true, 2},
-      {"tail", {0.98, 0.5, 0.5}, kA, 10, false, 3},
-      {"tailRejectNegative", {0.99, 0.99, 0.01, 0.5, 0.5}, kA, 10, true, 5},
-      {"region3Box", {0.96, 0.2, 0.5}, 2.0898, 2.0899, false, 3},
-      {"region4Box", {0.93, 0.5, 0.3}, 0.811, 0.812, true, 3},
-      {"region4ByDensity", {0.93, 0.95, 0.95}, 1.529, 1.531, true, 3},
-      {"region4DensityReject", {0.93, 0.95, 0.99, 0.5, 0.3}, 0.811, 0.812, true, 5},
-      {"region5NegativeT", {0.9, 0.9, 0.95, 0.1, 0.2}, 0.42, 0.4203, false, 5}};
-  for (const NormalCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    ScriptedRNG u(c.uniforms);
-    MCRNGNormal n;
-    n.SetURNGenerator(u);
-    const double z = n.GetNext();
-    EXPECT_EQ(u.Calls(), c.draws);
-    EXPECT_EQ(z < 0, c.negative) << z;
-    EXPECT_GE(std::fabs(z), c.lo);
-    EXPECT_LE(std::fabs(z), c.hi);
-  }
+  const double tail = (kA + 10) / 2, tailTol = (10 - kA) / 2;
+  randomtest::ExpectScripted<ScriptedRNG>(
+      {{"central", {}, {0.5, 0.25}, -0.4085, 5e-4, 2},
+       {"tail", {}, {0.98, 0.5, 0.5}, tail, tailTol, 3},
+       {"tailRejectNegative", {}, {0.99, 0.99, 0.01, 0.5, 0.5}, -tail, tailTol, 5},
+       {"region3Box", {}, {0.96, 0.2, 0.5}, 2.08985, 5e-5, 3},
+       {"region4Box", {}, {0.93, 0.5, 0.3}, -0.8115, 5e-4, 3},
+       {"region4ByDensity", {}, {0.93, 0.95, 0.95}, -1.53, 1e-3, 3},
+       {"region4DensityReject", {}, {0.93, 0.95, 0.99, 0.5, 0.3}, -0.8115, 5e-4, 5},
+       {"region5NegativeT", {}, {0.9, 0.9, 0.95, 0.1, 0.2}, 0.42015, 1.5e-4, 5}},
+      [](const std::vector<double>&, ScriptedRNG& u) {
+        MCRNGNormal n;
+        n.SetURNGenerator(u);
+        return n.GetNext();
+      });
 }
 
 TEST(MCRNGNormalTest, ParametersOwnedSourcesAndFit) {
@@ -94,44 +81,28 @@ TEST(MCRNGBetaTest, ParametersPerCallAndInvalidShapes) {
   EXPECT_EQ(u.Calls(), 2);
 }
 
-struct BetaBranch {
-  const char* name;
-  double a, b;
-  std::vector<double> uniforms;
-  long draws;
-  double expected, tol;
-};
-
 // A shape of 1 inverts the distribution (u^(1/a), 1 - u^(1/b)). Johnk (shapes below 1) redraws a
 // zero and accepts X + Y <= 1; after 5000 rejections both methods fall back on the inverse (the
 // arcsine quantile; the Beta(2, 2) cdf 3x^2 - 2x^3 = 0.2). The normal envelope at u = 0.5:
 // z = A(1.1311 * 0.5 + 0.5 - 1), x = 0.5 + z/(2 sqrt 2).
 TEST(BetaBranchTest, ValueAndDraws) {
-  const BetaBranch cases[] = {
-      {"uniform", 1, 1, {0.3}, 1, 0.3, 0},
-      {"power", 2, 1, {0.25}, 1, 0.5, 1e-16},
-      {"powerOfZero", 2, 1, {0.0}, 1, 0.0, 0},
-      {"reflected", 1, 2, {0.25}, 1, 0.5, 1e-16},
-      {"reflectedOfZero", 1, 2, {0.0}, 1, 1.0, 0},
-      {"underflow", 1e-3, 1, {0.1}, 1, 0.0, 0},
-      {"johnk", 0.5, 0.5, {0.0, 0.25, 0.81}, 3, 0.0625 / (0.0625 + 0.6561), 1e-16},
-      {"johnkFallback", 0.5, 0.5, {0.9}, 10001, std::pow(std::sin(kPi * 0.45), 2), 1e-8},
-      {"envelope",
-       2,
-       2,
-       {0.5},
-       3,
-       0.5 + kA * (1.13113163544418 * 0.5 - 0.5) / std::sqrt(8.0),
-       1e-15},
-      {"envelopeFallback", 2, 2, {0.2, 0.2, 0.9}, 15001, 0.28714072541674047, 1e-8}};
-  for (const BetaBranch& c : cases) {
-    SCOPED_TRACE(c.name);
-    ScriptedRNG u(c.uniforms);
-    MCRNGBeta b(c.a, c.b);
-    b.SetURNGenerator(u);
-    EXPECT_NEAR(b.GetNext(), c.expected, c.tol);
-    EXPECT_EQ(u.Calls(), c.draws);
-  }
+  const double envelope = 0.5 + kA * (1.13113163544418 * 0.5 - 0.5) / std::sqrt(8.0);
+  randomtest::ExpectScripted<ScriptedRNG>(
+      {{"uniform", {1, 1}, {0.3}, 0.3, 0, 1},
+       {"power", {2, 1}, {0.25}, 0.5, 1e-16, 1},
+       {"powerOfZero", {2, 1}, {0.0}, 0.0, 0, 1},
+       {"reflected", {1, 2}, {0.25}, 0.5, 1e-16, 1},
+       {"reflectedOfZero", {1, 2}, {0.0}, 1.0, 0, 1},
+       {"underflow", {1e-3, 1}, {0.1}, 0.0, 0, 1},
+       {"johnk", {0.5, 0.5}, {0.0, 0.25, 0.81}, 0.0625 / (0.0625 + 0.6561), 1e-16, 3},
+       {"johnkFallback", {0.5, 0.5}, {0.9}, std::pow(std::sin(kPi * 0.45), 2), 1e-8, 10001},
+       {"envelope", {2, 2}, {0.5}, envelope, 1e-15, 3},
+       {"envelopeFallback", {2, 2}, {0.2, 0.2, 0.9}, 0.28714072541674047, 1e-8, 15001}},
+      [](const std::vector<double>& p, ScriptedRNG& u) {
+        MCRNGBeta b(p[0], p[1]);
+        b.SetURNGenerator(u);
+        return b.GetNext();
+      });
 }
 
 TEST(MCRNGBetaFitTest, GoodnessOfFit) {

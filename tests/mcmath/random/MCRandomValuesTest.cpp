@@ -85,46 +85,28 @@ TEST(MCRandomValuesTest, CopiesOwnGeneratorsRestartedFromTheSeed) {
   EXPECT_TRUE(c.GetURNGPtr() == &external && !c.GetOwnsURNG());
 }
 
-// Each gamma branch (through chi-square, rate 1/2) with scripted uniforms.
-
-struct GammaCase {
-  const char* name;
-  double df;
-  std::vector<double> uniforms;
-  double expected;
-  long draws;
-};
-
 const double kE = 2.718281828459045;
 const double kGsC = (0.5 + kE) / kE;  // Ahrens-Dieter constant for shape 1/2
 
+// Each gamma branch through chi-square (rate 1/2). Shape 1 is an exponential, 2 (-ln u); 5/2
+// (Fishman): V1 = 1 always passes, V1 = 0.01 fails against ln 0.5; shape 1/2 (GS): P = c u <= 1
+// gives x = P^2, P > 1 x = -ln(2 (c - P)). The tolerances are 1e-12 relative.
 TEST(GammaBranchTest, ValueAndDraws) {
-  const GammaCase cases[] = {
-      // Shape 1: an exponential, 2 (-ln u).
-      {"exponential", 2, {0.5}, 2 * std::log(2.0), 1},
-      {"exponentialOfOne", 2, {1.0}, MCMV::Missing(), 1},
-      // Shape 5/2 (Fishman): V1 = 1 always passes, V1 = 0.01 fails against ln 0.5.
-      {"fishman", 5, {std::exp(-1.0), 0.5}, 5.0, 2},
-      {"fishmanReject", 5, {0.99, 0.5, std::exp(-1.0), 0.5}, 5.0, 4},
-      // Shape 1/2 (GS): P = c u <= 1 gives x = P^2; P > 1 gives x = -ln(2 (c - P)).
-      {"gsPower", 1, {0.0, 0.5, 0.5}, 2 * std::pow(kGsC * 0.5, 2), 3},
-      {"gsLog", 1, {0.95, 0.5}, -2 * std::log(2 * (kGsC - kGsC * 0.95)), 2},
-      {"gsLogReject", 1, {0.95, 0.9, 0.5, 0.5}, 2 * std::pow(kGsC * 0.5, 2), 4}};
-  for (const GammaCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    ScriptedHost host(c.uniforms);
-    MCURandom source(0, false, false, &host);
-    MCRandomValues rv;
-    ASSERT_TRUE(rv.SetURNGPtr(&source));
-    ASSERT_TRUE(rv.SetParamChi(c.df));
-    const double x = rv.GetRandom();
-    if (MCMV::IsMissing(c.expected)) {
-      EXPECT_TRUE(MCMV::IsMissing(x)) << x;
-    } else {
-      EXPECT_NEAR(x, c.expected, 1e-12 * c.expected);
-    }
-    EXPECT_EQ(host.Calls(), c.draws);
-  }
+  const double gsPower = 2 * std::pow(kGsC * 0.5, 2);
+  randomtest::ExpectScripted<ScriptedHost>(
+      {{"exponential", {2}, {0.5}, 2 * std::log(2.0), 1.3e-12, 1},
+       {"exponentialOfOne", {2}, {1.0}, MCMV::Missing(), 0, 1},
+       {"fishman", {5}, {std::exp(-1.0), 0.5}, 5.0, 5e-12, 2},
+       {"fishmanReject", {5}, {0.99, 0.5, std::exp(-1.0), 0.5}, 5.0, 5e-12, 4},
+       {"gsPower", {1}, {0.0, 0.5, 0.5}, gsPower, 7e-13, 3},
+       {"gsLog", {1}, {0.95, 0.5}, -2 * std::log(2 * (kGsC - kGsC * 0.95)), 4.2e-12, 2},
+       {"gsLogReject", {1}, {0.95, 0.9, 0.5, 0.5}, gsPower, 7e-13, 4}},
+      [](const std::vector<double>& df, ScriptedHost& host) {
+        MCURandom source(0, false, false, &host);
+        MCRandomValues rv;
+        EXPECT_TRUE(rv.SetURNGPtr(&source) && rv.SetParamChi(df[0]));
+        return rv.GetRandom();
+      });
 }
 
 // One degree of freedom per gamma branch, and a large one.

@@ -41,6 +41,25 @@ class ScriptedHost : public MCCommon::MCRandom, public ScriptedValues {
   double GetRandom() override { return Next(); }
 };
 
+// One variate from scripted uniforms: its value (within tol) and how many uniforms it took.
+struct ScriptedCase {
+  const char* name;
+  std::vector<double> params, uniforms;
+  double expected, tol;
+  long draws;
+};
+
+// draw(params, source) gives one variate from the source (a ScriptedRNG or ScriptedHost).
+template <class Source, class Draw>
+void ExpectScripted(const std::vector<ScriptedCase>& cases, Draw draw) {
+  for (const ScriptedCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Source source(c.uniforms);
+    EXPECT_NEAR(draw(c.params, source), c.expected, c.tol);
+    EXPECT_EQ(source.Calls(), c.draws);
+  }
+}
+
 // 100,000 draws pass a Kolmogorov-Smirnov test at the 0.1% level against the cdf.
 template <class Draw, class Cdf>
 void ExpectFits(Draw draw, Cdf cdf) {
