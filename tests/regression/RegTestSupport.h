@@ -130,16 +130,12 @@ class TableModel : public IMCRegModel {
     Fill(positions, row, true, indices, values);
     return true;
   }
-  bool AddPatternRow(const double* row, const std::vector<int>& positions) override {
-    const double w = row[fExtractor.GetFreqWeightOffset()] * row[fExtractor.GetRegrWeightOffset()];
-    ExpandPatternRowSparse(row, positions, fIdx, fVal);
-    for (std::size_t k = 0; k < fIdx.size(); ++k) fAdded[fIdx[k]] += w * fVal[k];
+  bool AddPatternRow(const double*, const std::vector<int>&) override {
     ++fNAdded;
     return !fRefuseRows;
   }
 
   std::vector<int> fLocal;
-  std::map<int, double> fAdded;  // weight x design value per parameter over the rows added
   int fNAdded = 0;
   bool fRefuseRows = false;
 
@@ -158,8 +154,7 @@ class TableModel : public IMCRegModel {
   const MCRecordExtractor& fExtractor;
   std::vector<std::vector<int>> fEffectCovariates;
   std::map<int, int> fOffsetOf;
-  std::vector<int> fCategories, fIdx;
-  std::vector<double> fVal;
+  std::vector<int> fCategories;
 };
 
 // Record positions and model effects (factor and covariate positions of each effect).
