@@ -17,6 +17,7 @@
 
 #include "../../bench/LinearBenchModel.h"
 #include "../../bench/LogisticBenchModel.h"
+#include "MCFactorTables.h"
 #include "MCLogOutputStats.h"
 #include "MCPartialStats.h"
 #include "RegTestSupport.h"
