@@ -19,7 +19,6 @@ using regtest::kA;
 using regtest::kX;
 using regtest::kX2;
 using regtest::Linear;
-using regtest::MakeRecord;
 using regtest::MemoryRecords;
 using regtest::Rows;
 
@@ -82,24 +81,6 @@ TEST(MCGLMStatusTest, TooManyParametersGive305BeforeAnyMatrix) {
   EXPECT_EQ(status.GetDiscreteDatum(1), 23169);
   EXPECT_EQ(algorithm.GetModel().GetZPrimeZ(), nullptr);
   EXPECT_FALSE(algorithm.AreParametersReady());
-}
-
-TEST(MCGLMStatusTest, ResidualsBeforeTheSolveGive303) {
-  MCRegSettings s = Linear({kX});
-  MCGLMAlgorithm algorithm(&s);
-  MemoryRecords data(ExactLine());
-  ASSERT_TRUE(algorithm.ProcessData(data).IsOK());
-  ASSERT_TRUE(algorithm.SetupParameters().IsOK());
-  EXPECT_EQ(algorithm.GetModel().AddResidual(MakeRecord(ExactLine()[0])).GetErrorCode(), 303);
-}
-
-TEST(MCGLMStatusTest, StatisticsBeforeABuildGive311) {
-  std::unique_ptr<IMCRegComponent> c = regtest::MakeComponent(Linear({kX}));
-  IMCRegOutputStats* stats = reinterpret_cast<IMCRegOutputStats*>(&c);
-  IMCRegOutputStats* const before = stats;
-  EXPECT_EQ(c->GetOutputStats(stats).GetErrorCode(), 311);
-  EXPECT_EQ(stats, before);
-  EXPECT_TRUE(c->GetStatus().IsOK());
 }
 
 }  // namespace

@@ -196,17 +196,21 @@ TEST(RegComponentTest, RepeatedStepsGive306And310) {
   }
 }
 
-// Before a build scoring gives 311; after a cancel, 1.
-TEST(RegComponentTest, ScoringNeedsABuiltModelAndNoCancel) {
+// Before a build the statistics give 311 (linear, the pointer kept) or 310 (logistic, the
+// pointer cleared) and scoring 311, and the component is still fine; after a cancel, 1.
+TEST(RegComponentTest, StatisticsAndScoringNeedABuiltModelAndNoCancel) {
   for (int model : {kLin, kLogRecords}) {
     SCOPED_TRACE(model);
     const std::unique_ptr<MCRegSettings> s = Settings(model, {kA, kX});
     double predicted = 0;
     std::vector<double> pi;
-    EXPECT_EQ(regtest::MakeComponent(*s)
-                  ->Score(regtest::MakeRecord(Overlapping()[0]), predicted, pi)
-                  .GetErrorCode(),
+    const std::unique_ptr<IMCRegComponent> fresh = regtest::MakeComponent(*s);
+    IMCRegOutputStats* stats = reinterpret_cast<IMCRegOutputStats*>(&predicted);
+    EXPECT_EQ(fresh->GetOutputStats(stats).GetErrorCode(), model == kLin ? 311 : 310);
+    EXPECT_EQ(stats == nullptr, model != kLin);
+    EXPECT_EQ(fresh->Score(regtest::MakeRecord(Overlapping()[0]), predicted, pi).GetErrorCode(),
               311);
+    EXPECT_TRUE(fresh->GetStatus().IsOK());
     Built fit(*s, Overlapping());
     ASSERT_TRUE(fit.status.IsOK());
     fit.Predict(Overlapping()[0]);
