@@ -116,16 +116,6 @@ TEST_F(InteractionTest, RowLookupsGiveGlobalAndLocalIndices) {
   EXPECT_EQ(indices[3], -1);
 }
 
-TEST_F(InteractionTest, TotalsAndMeans) {
-  EXPECT_EQ(fTables.GetTotalWeight(), 4.0);
-  EXPECT_EQ(fTables.GetSampleSize(), 4.0);
-  EXPECT_EQ(fTables.GetCovariateMeans(), std::vector<double>{2.5});
-  // A new cell after the indices were made shows up when they are made again.
-  ASSERT_TRUE(fTables.UpdateAll(MakeRecord({1, 1, 0})));
-  fTables.CreateParameterIndices();
-  EXPECT_EQ(fTables.GetNEffectParameters(3), 4);
-}
-
 TEST(MCFactorTablesTest, CodeEqualToTheSizeIsIgnoredExceptByEarlierFactors) {
   MCFactorTables tables = LinearTables({0, 1}, {2, 3});
   ASSERT_TRUE(tables.SetModelEffectFactors({{}, {0, 1}}, {0, 1}));
