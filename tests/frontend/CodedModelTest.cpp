@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "MCMV.h"
-#include "frontend/Fit.h"
 
 namespace MCFrontEnd {
 namespace {
@@ -193,7 +192,7 @@ INSTANTIATE_TEST_SUITE_P(
         OrderCase{"numeric_reference_as_number", {"3", "1", "2"}, "1.0", "2 3 1"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// log(x) in a formula: records with x <= 0 are not used, and the fit equals the fit of a
+// log(x) in a formula: records with x <= 0 are not used, and the records equal those of a
 // column holding log(x) computed beforehand.
 TEST_F(Scratch, DerivedCovariateEqualsAPrecomputedColumn) {
   std::string raw = "y,x\n";
@@ -224,14 +223,7 @@ TEST_F(Scratch, DerivedCovariateEqualsAPrecomputedColumn) {
   // Every record has x: those not used are those where log(x) is not finite.
   EXPECT_EQ(c.RecordsNotFinite(), 40 - b.RecordsUsed());
   EXPECT_EQ(b.RecordsNotFinite(), 0);
-  const FitResult fb = FitModel(b, FitChoices(), nullptr, nullptr);
-  const FitResult fc = FitModel(c, FitChoices(), nullptr, nullptr);
-  ASSERT_EQ(fc.parameters.size(), 2u);
-  EXPECT_EQ(fc.parameters[1].name, "log(x)");
-  for (std::size_t k = 0; k < 2; ++k) {
-    EXPECT_EQ(fc.parameters[k].estimate, fb.parameters[k].estimate);
-    EXPECT_EQ(fc.parameters[k].stdError, fb.parameters[k].stdError);
-  }
+  EXPECT_EQ(Passes(c.Records()), Passes(b.Records()));
 }
 
 // A formula's column is a factor when it holds a text anywhere, even on its last record

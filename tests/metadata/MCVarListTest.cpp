@@ -55,13 +55,11 @@ TEST_F(VarListTest, AddingKeepsCountsAndIndexes) {
   EXPECT_EQ(list_.GetFreqWeightVariable()->GetVariableName(), "w2");
   EXPECT_FALSE(list_.SetVariableRole(6, IMCVariable::kInput));
   EXPECT_FALSE(list_.SetMissingValueReplacement(-1, "x"));
-}
-
-TEST_F(VarListTest, EmptyOrDuplicateNameAddsNothing) {
+  // An empty or a duplicate name adds nothing.
   EXPECT_EQ(list_.AddContVar("", "", IMCVariable::kTarget), -1);
   EXPECT_EQ(list_.AddCatVar("grade", "", 2, IMCVariable::kNumericCategorical, IMCVariable::kTarget),
             -1);
-  EXPECT_EQ(list_.AddCatVar("w", "", std::vector<std::string>{"a"}, IMCVariable::kTargetResponse),
+  EXPECT_EQ(list_.AddCatVar("w2", "", std::vector<std::string>{"a"}, IMCVariable::kTargetResponse),
             -1);
   EXPECT_EQ(Indexes(list_), (std::vector<int>{6, 2, 3, 2, 3, 4}));
 }

@@ -76,12 +76,6 @@ TEST_F(AccumStatsTest, SumsMatchDenseDefinitions) {
   EXPECT_EQ(scores, fStats.GetScores());
   fStats.GetCounts(valid, invalid, weight);
   EXPECT_EQ(valid, 5);
-
-  // Reset empties every sum.
-  fStats.Reset(MCConst::kFisherScoring, false);
-  EXPECT_EQ(fStats.GetLL(), 0.0);
-  EXPECT_EQ(MaxDiff(Hessian(), std::vector<double>(45, 0.0)), 0.0);
-  EXPECT_EQ(MaxDiff(fStats.GetScores(), std::vector<double>(9, 0.0)), 0.0);
 }
 
 // A pattern's rows handed over together (parameters 0 and 2 share column 0; a row of zeros is

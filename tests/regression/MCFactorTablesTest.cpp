@@ -116,16 +116,6 @@ TEST_F(InteractionTest, RowLookupsGiveGlobalAndLocalIndices) {
   EXPECT_EQ(indices[3], -1);
 }
 
-TEST_F(InteractionTest, TotalsAndMeans) {
-  EXPECT_EQ(fTables.GetTotalWeight(), 4.0);
-  EXPECT_EQ(fTables.GetSampleSize(), 4.0);
-  EXPECT_EQ(fTables.GetCovariateMeans(), std::vector<double>{2.5});
-  // A new cell after the indices were made shows up when they are made again.
-  ASSERT_TRUE(fTables.UpdateAll(MakeRecord({1, 1, 0})));
-  fTables.CreateParameterIndices();
-  EXPECT_EQ(fTables.GetNEffectParameters(3), 4);
-}
-
 TEST(MCFactorTablesTest, CodeEqualToTheSizeIsIgnoredExceptByEarlierFactors) {
   MCFactorTables tables = LinearTables({0, 1}, {2, 3});
   ASSERT_TRUE(tables.SetModelEffectFactors({{}, {0, 1}}, {0, 1}));
@@ -205,59 +195,29 @@ TEST(MCFactorTablesTest, UnknownEffectFactorIsRefused) {
   EXPECT_EQ(tables.GetNEffects(), 1);
 }
 
-// Tables of a dependent (position 0, 3 categories), factors A and B (1 and 2, 3 and 4
-// categories), covariate x (3), frequency weight (4) and regression weight (5), with the
-// effects intercept, A, A*B.
-MCFactorTables WeightedTables() {
-  MCFactorTables tables({1, 2}, {3, 4}, 4, 0, 3, 0, -1, 0.0, MCConst::kNoOffset);
-  tables.SetRegrWeightVar(5);
-  EXPECT_TRUE(tables.SetModelEffectFactors({{}, {1}, {1, 2}}, {1, 2}));
-  tables.SetCovariates({3});
-  return tables;
-}
-
-TEST(MCFactorTablesTest, TablesOfPartsMergeIntoTheTablesOfTheWhole) {
-  // Records whose values have no short binary expansion, in any number of parts: the merge
-  // of the parts' tables is the tables of all records, counts, combinations and means alike.
-  const std::vector<double> u = regtest::Uniforms(5 * 300, 3);
-  std::vector<MCCommon::Record> records;
-  for (std::size_t i = 0; i < u.size(); i += 5) {
-    records.push_back(MakeRecord({std::floor(3 * u[i]), std::floor(3 * u[i + 1]),
-                                  std::floor(4 * u[i + 2] * u[i + 2]), 1e3 * u[i + 3] - 400,
-                                  1.0 + (i % 4), 0.1 + u[i + 4]}));
-  }
-  MCFactorTables whole = WeightedTables();
-  for (const MCCommon::Record& r : records) whole.UpdateAll(r);
-  const int nWhole = whole.CreateParameterIndices();
-  for (std::size_t parts : {2u, 3u, 7u}) {
-    MCFactorTables merged = WeightedTables();
-    for (std::size_t p = 0; p < parts; ++p) {
-      MCFactorTables part = WeightedTables();
-      // Records p, p + parts, ...: no part sees every combination in the order of the whole.
-      for (std::size_t i = p; i < records.size(); i += parts) part.UpdateAll(records[i]);
-      ASSERT_TRUE(merged.Merge(part));
+// Fits in parts hold merged tables' parameters, counts, totals and means to the whole
+// (MCPartialStatsTest); the dependent's counts, which they do not use, are checked here.
+TEST(MCFactorTablesTest, MergedPartsCountTheDependentAsTheWholeOtherLayoutsDoNotMerge) {
+  // Dependent at 0 (3 categories), factor at 1 (3 categories), frequency weight at 2.
+  const auto make = [] {
+    MCFactorTables tables({1}, {3}, 2, 0, 3, 0, -1, 0.0, MCConst::kNoOffset);
+    EXPECT_TRUE(tables.SetModelEffectFactors({{}, {1}}, {1}));
+    return tables;
+  };
+  const std::vector<double> u = regtest::Uniforms(2 * 60, 3);
+  MCFactorTables whole = make(), merged = make();
+  for (int p = 0; p < 3; ++p) {
+    MCFactorTables part = make();
+    for (std::size_t i = 2 * p; i < u.size(); i += 6) {
+      const MCCommon::Record r = MakeRecord({std::floor(3 * u[i]), std::floor(3 * u[i + 1]), 1.0 + p});
+      ASSERT_TRUE(whole.UpdateAll(r) && part.UpdateAll(r));
     }
-    EXPECT_EQ(merged.CreateParameterIndices(), nWhole);
-    for (int e = 0; e < 3; ++e) {
-      for (int k = 0; k < whole.GetNEffectParameters(e); ++k) {
-        std::vector<int> a, b;
-        ASSERT_TRUE(merged.GetParameterFactorValues(a, e, k));
-        ASSERT_TRUE(whole.GetParameterFactorValues(b, e, k));
-        EXPECT_EQ(a, b) << "effect " << e << " parameter " << k;
-      }
-    }
-    for (int f = 0; f < 2; ++f) EXPECT_EQ(*merged.GetCountsPtr(f), *whole.GetCountsPtr(f));
-    EXPECT_EQ(*merged.GetDependCountsPtr(), *whole.GetDependCountsPtr());
-    EXPECT_EQ(merged.GetTotalWeight(), whole.GetTotalWeight());
-    EXPECT_EQ(merged.GetTotalRegrWeight(), whole.GetTotalRegrWeight());
-    EXPECT_EQ(merged.GetSampleSize(), whole.GetSampleSize());
-    EXPECT_EQ(merged.GetCovariateMeans(), whole.GetCovariateMeans());
+    ASSERT_TRUE(merged.Merge(part));
   }
-  // Tables of another layout do not merge, and stay as they were.
-  MCFactorTables other = LinearTables({1, 2}, {3, 4}, 4);
+  EXPECT_EQ(*merged.GetDependCountsPtr(), *whole.GetDependCountsPtr());
   MCFactorTables copy = whole;
-  EXPECT_FALSE(copy.Merge(other));
-  EXPECT_EQ(copy.GetSampleSize(), whole.GetSampleSize());
+  EXPECT_FALSE(copy.Merge(LinearTables({1}, {3}, 2)));
+  EXPECT_EQ(*copy.GetCountsPtr(0), *whole.GetCountsPtr(0));
 }
 
 }  // namespace

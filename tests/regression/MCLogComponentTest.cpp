@@ -209,31 +209,4 @@ TEST(LogModelTest, TooManyParametersGive305BeforeAnyMatrix) {
   EXPECT_EQ(algorithm.GetModel().GetXPrimeX(), nullptr);
 }
 
-TEST(LogModelTest, StepStatusesOfTheModel) {
-  const MCLogRegSettings s = Logistic({kX});
-  MCLogModel model(&s);
-  bool added = true;
-  IMCRegOutputStats* out = reinterpret_cast<IMCRegOutputStats*>(&added);
-  EXPECT_EQ(MCLogComponent(s).GetOutputStats(out).GetErrorCode(), 310);  // before a build
-  EXPECT_EQ(out, nullptr);
-  EXPECT_EQ(model.AddRecord(MakeRecord({0, 0, 0.5, 0, 1}), added).GetErrorCode(), 309);
-  EXPECT_FALSE(added);
-  EXPECT_EQ(model.FindRedundancy(nullptr).GetErrorCode(), 309);
-  const double row[] = {0, 0, 0.5};
-  EXPECT_FALSE(model.AddPatternRow(row, {0, 1}));
-  EXPECT_EQ(model.SetDependentCategories(MCFactorCounts()).GetErrorCode(), 318);
-  // Categories settled and parameters made, but no row added: a category without weight
-  // gives 303 when the start values are made.
-  MCLogAlgorithm algorithm(&s);
-  MemoryRecords data(Overlapping());
-  std::vector<MCRegrParameter> parameters;
-  ASSERT_TRUE(algorithm.CreateParameters(data, parameters).IsOK());
-  std::vector<double> start;
-  EXPECT_EQ(algorithm.GetModel().ComputeStartValues(start).GetErrorCode(), 303);
-  ASSERT_TRUE(algorithm.BuildModel(data).IsOK());
-  // Estimates stored: rows are refused.
-  EXPECT_EQ(algorithm.GetModel().AddRecord(MakeRecord({0, 0, 0.5, 0, 1}), added).GetErrorCode(),
-            310);
-}
-
 }  // namespace

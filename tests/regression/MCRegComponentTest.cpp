@@ -42,7 +42,18 @@ struct StatusCase {
   int position = -1;  // the record position the status names (discrete datum 1)
   int maxPasses = -1, nullAt = -1, cancelAfter = -1;
   bool cancelFirst = false, undeclaredFactor = false, noEffects = false;
+  int faultPass = -1;           // from this pass on (1 the first) record 12 reads as changed,
+  std::vector<double> changed = {};  // or in this pass only as a null record when changed is empty
 };
+
+// A fault at record 12 that the earlier passes did not see.
+StatusCase InPass(const char* name, int models, long code, int pass, int position,
+                  const std::vector<double>& changed = {}) {
+  StatusCase c{name, models, code, regtest::Overlapping(), position};
+  c.faultPass = pass;
+  c.changed = changed;
+  return c;
+}
 
 class BuildStatusTest : public ::testing::TestWithParam<StatusCase> {};
 
@@ -60,6 +71,8 @@ TEST_P(BuildStatusTest, EndsTheBuildAndStays) {
     MemoryRecords data(c.rows);
     data.SetMaxPasses(c.maxPasses);
     data.SetNullAt(c.nullAt);
+    if (c.faultPass > 0 && c.changed.empty()) data.SetNullAt(12, c.faultPass);
+    if (!c.changed.empty()) data.ChangeFrom(c.faultPass, 12, c.changed);
     regtest::CancelAfter query(&data, c.cancelAfter);
     if (c.cancelAfter >= 0) s->SetCancelPointer(&query);
     std::unique_ptr<IMCRegComponent> component = regtest::MakeComponent(*s);
@@ -128,27 +141,33 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"NoNewEstimationPass307", kLogRecords, 307, Overlapping(), -1, 3},
         StatusCase{"NullRecord312", kAll, 312, Overlapping(), -1, -1, 3},
         StatusCase{"ShortRecord315", kAll, 315, WithRow(2, {1.0, 0.0, 2.0})},
-        StatusCase{"FactorAboveSize316", kAll, 316, With(4, kA, 7), kA},
         StatusCase{"FactorNotWhole316", kAll, 316, With(6, kA, 2.5), kA},
-        // Not a number or infinite cannot be accumulated, whatever the role.
+        // Not a number or infinite cannot be accumulated, whatever the role (each role and
+        // value: MCRegRecordValidatorTest).
         StatusCase{"NaNCovariate313", kAll, 313, With(4, kX, kNaN), kX},
-        StatusCase{"InfiniteCovariate313", kAll, 313, With(4, kX, -kInf), kX},
         StatusCase{"NaNUnusedCovariate313", kAll, 313, With(4, kX2, kNaN), kX2},
         StatusCase{"NaNWeight313", kAll, 313, With(4, kF, kNaN), kF},
-        StatusCase{"NaNDependent313", kAll, 313, With(4, kY, kNaN), kY},
         StatusCase{"MinusInfiniteDependent313", kAll, 313, With(4, kY, -kInf), kY},
         // The total weight overflows: nothing to divide by.
         StatusCase{"HugeWeights313", kLin, 313, AllWeights(1e308)},
         // x^2 of 1e200 overflows: the record cannot be added.
-        StatusCase{"ProductOverflow313", kLin, 313, With(2, kX, 1e200)},
+        StatusCase{"ProductOverflow313", kAll, 313, With(2, kX, 1e200)},
         StatusCase{"OneCategory318", kLog, 318, {{1, 0, 0.5, 0, 1}, {1, 1, -0.5, 0, 1}}},
         StatusCase{"UndeclaredFactor302", kAll, 302, Overlapping(), -1, -1, -1, -1, false, true},
         StatusCase{"NoEffects302", kAll, 302, Overlapping(), -1, -1, -1, -1, false, false, true},
         StatusCase{"CancelledBefore", kLin | kLogRecords, 1, Overlapping(), -1, -1, -1, -1, true},
         StatusCase{"CancelInFirstPass", kAll, 1, Overlapping(), -1, -1, -1, 3},
-        StatusCase{"CancelInSecondPass", kLin, 1, Overlapping(), -1, -1, -1, 36 + 5},
+        StatusCase{"CancelInSecondPass", kLin | kLogPatterns, 1, Overlapping(), -1, -1, -1, 36 + 5},
         StatusCase{"CancelInThirdPass", kLin, 1, Overlapping(), -1, -1, -1, 72 + 5},
-        StatusCase{"CancelInEstimation", kLogRecords, 1, Overlapping(), -1, -1, -1, 36 * 4 + 5}),
+        StatusCase{"CancelInEstimation", kLogRecords, 1, Overlapping(), -1, -1, -1, 36 * 4 + 5},
+        // The row patterns are made in the second pass, the records' estimation passes
+        // start at the fourth.
+        InPass("NullRecordInSecondPass312", kAll, 312, 2, -1),
+        InPass("ShortRecordInSecondPass315", kAll, 315, 2, -1, {1.0, 0.0, 2.0}),
+        InPass("FactorNotWholeInSecondPass316", kAll, 316, 2, kA, {1.0, 0.5, 2.0, 0, 1}),
+        InPass("NullRecordInEstimation304", kLogRecords, 304, 4, -1),
+        InPass("ShortRecordInEstimation315", kLogRecords, 315, 4, -1, {1.0, 0.0, 2.0}),
+        InPass("FactorNotWholeInEstimation316", kLogRecords, 316, 4, kA, {1.0, 0.5, 2.0, 0, 1})),
     [](const ::testing::TestParamInfo<StatusCase>& info) { return std::string(info.param.name); });
 
 // Repeats are refused (306, 310) whatever their source (the same, empty, or one that cannot
@@ -177,17 +196,21 @@ TEST(RegComponentTest, RepeatedStepsGive306And310) {
   }
 }
 
-// Before a build scoring gives 311; after a cancel, 1.
-TEST(RegComponentTest, ScoringNeedsABuiltModelAndNoCancel) {
+// Before a build the statistics give 311 (linear, the pointer kept) or 310 (logistic, the
+// pointer cleared) and scoring 311, and the component is still fine; after a cancel, 1.
+TEST(RegComponentTest, StatisticsAndScoringNeedABuiltModelAndNoCancel) {
   for (int model : {kLin, kLogRecords}) {
     SCOPED_TRACE(model);
     const std::unique_ptr<MCRegSettings> s = Settings(model, {kA, kX});
     double predicted = 0;
     std::vector<double> pi;
-    EXPECT_EQ(regtest::MakeComponent(*s)
-                  ->Score(regtest::MakeRecord(Overlapping()[0]), predicted, pi)
-                  .GetErrorCode(),
+    const std::unique_ptr<IMCRegComponent> fresh = regtest::MakeComponent(*s);
+    IMCRegOutputStats* stats = reinterpret_cast<IMCRegOutputStats*>(&predicted);
+    EXPECT_EQ(fresh->GetOutputStats(stats).GetErrorCode(), model == kLin ? 311 : 310);
+    EXPECT_EQ(stats == nullptr, model != kLin);
+    EXPECT_EQ(fresh->Score(regtest::MakeRecord(Overlapping()[0]), predicted, pi).GetErrorCode(),
               311);
+    EXPECT_TRUE(fresh->GetStatus().IsOK());
     Built fit(*s, Overlapping());
     ASSERT_TRUE(fit.status.IsOK());
     fit.Predict(Overlapping()[0]);
@@ -204,12 +227,15 @@ TEST(RegComponentTest, ScoringNeedsABuiltModelAndNoCancel) {
 
 // Records no pass may use leave the fit as if they were absent: a missing covariate, a zero
 // weight, a code equal to the size of a factor an effect uses, and of a declared factor (B at
-// 5, two categories) that no effect uses, which is in none of the first pass's totals.
+// 5, two categories) that no effect uses, which is in none of the first pass's totals; and a
+// record that reads from the second pass on with a dependent code the first did not count
+// (four declared, three present).
 TEST(RegComponentTest, UnusableRecordsAreSkippedInEveryPass) {
   for (int model : {kLin, kLogRecords, kLogPatterns}) {
     SCOPED_TRACE(model);
     std::unique_ptr<MCRegSettings> s = Settings(model, {kA, kX, kX2});
     s->AddFactor(5, 2);
+    if (model != kLin) static_cast<MCLogRegSettings&>(*s).SetDependentRefCat(-1, 4);
     Rows clean = Overlapping();
     for (std::size_t i = 0; i < clean.size(); ++i) clean[i].push_back(double(i % 2));
     Rows dirty = clean;
@@ -217,7 +243,9 @@ TEST(RegComponentTest, UnusableRecordsAreSkippedInEveryPass) {
     dirty.insert(dirty.begin() + 7, {2, 1, 5.0, 0.0, 0, 0});
     dirty.insert(dirty.begin() + 9, {2, 3, 5.0, 0.0, 1, 0});
     dirty.insert(dirty.begin() + 5, {2, 0, 3.0, 0.0, 5, 2});
-    Built a(*s, clean), b(*s, dirty);
+    Built a(*s, clean), b(*s, dirty, [model](MemoryRecords& data) {
+      if (model != kLin) data.ChangeFrom(2, 3, {3, 1, 0.5, 0.0, 1, 0});
+    });
     ASSERT_TRUE(a.status.IsOK() && b.status.IsOK());
     EXPECT_EQ(a.stats->GetParamEstimates(), b.stats->GetParamEstimates());
     EXPECT_EQ(a.stats->GetTotalFreqWeight(), b.stats->GetTotalFreqWeight());

@@ -1,22 +1,20 @@
 // Shared test hosts of the regression tests: records held in memory and read pass by pass, a
-// cancel query, and for the logistic data passes a model on the factor tables, a problem that
-// wires settings, tables, extractor and validator together, and the likelihood statistics
-// computed densely, straight from their definitions.
+// cancel query, the components' small problems and the fixtures' models, and the likelihood
+// statistics computed densely, straight from their definitions.
 #ifndef MCSTAT_TESTS_REGRESSION_REGTESTSUPPORT_H_
 #define MCSTAT_TESTS_REGRESSION_REGTESTSUPPORT_H_
 
 #include <cmath>
 #include <cstddef>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "../../src/regression/IMCRegModel.h"
 #include "MCCancelInfo.h"
-#include "MCFactorTables.h"
 #include "MCGLMComponent.h"
 #include "MCLogComponent.h"
 #include "MCLogOutputStats.h"
@@ -24,7 +22,6 @@
 #include "MCMV.h"
 #include "MCModelEffect.h"
 #include "MCRecord.h"
-#include "MCRegRecordValidator.h"
 #include "RefFields.h"
 
 namespace regtest {
@@ -38,14 +35,18 @@ inline MCCommon::Record MakeRecord(const std::vector<double>& values) {
 }
 
 // Records in memory. Optionally refuses passes after the first maxPasses (NewPass then gives
-// fail reason 4 and no record) and delivers a null record at one position.
+// fail reason 4 and no record), delivers a null record at one position (in every pass, or in
+// one: 1 is the first), and from a given pass on another record at one position.
 class MemoryRecords : public MCCommon::MultiPassRecordIter {
  public:
   explicit MemoryRecords(const Rows& rows) {
     for (const std::vector<double>& row : rows) fRecords.push_back(MakeRecord(row));
   }
   void SetMaxPasses(int passes) { fMaxPasses = passes; }
-  void SetNullAt(int position) { fNullAt = position; }
+  void SetNullAt(int position, int pass = -1) { fNullAt = position, fNullPass = pass; }
+  void ChangeFrom(int pass, int position, const std::vector<double>& row) {
+    fChangeFrom = pass, fChangeAt = position, fChanged = MakeRecord(row);
+  }
 
   int NewPass() override {
     ++fPasses;
@@ -61,7 +62,8 @@ class MemoryRecords : public MCCommon::MultiPassRecordIter {
     const std::size_t at = fPosition++;
     if (fPosition == fRecords.size()) fFailReason = MCCommon::kFailEndOfData;
     ++fDelivered;
-    return static_cast<int>(at) == fNullAt ? nullptr : &fRecords[at];
+    if (static_cast<int>(at) == fNullAt && (fNullPass < 0 || fNullPass == fPasses)) return nullptr;
+    return static_cast<int>(at) == fChangeAt && fPasses >= fChangeFrom ? &fChanged : &fRecords[at];
   }
   int GetFailReason() const override { return fFailReason; }
   int Passes() const { return fPasses; }
@@ -69,9 +71,11 @@ class MemoryRecords : public MCCommon::MultiPassRecordIter {
 
  private:
   std::vector<MCCommon::Record> fRecords;
+  MCCommon::Record fChanged;
   std::size_t fPosition = 0;
   int fFailReason = MCCommon::kFailNone;
-  int fPasses = 0, fMaxPasses = -1, fNullAt = -1, fDelivered = 0;
+  int fPasses = 0, fMaxPasses = -1, fNullAt = -1, fNullPass = -1, fDelivered = 0;
+  int fChangeFrom = -1, fChangeAt = -1;
 };
 
 // Answers yes once `after` records have been delivered by the data (over all passes).
@@ -84,90 +88,6 @@ class CancelAfter : public MCCommon::MCQueryCancel {
  private:
   const MemoryRecords* fpData;
   int fAfter;
-};
-
-// One parameter per table parameter (no redundancy); an effect's design value is the product
-// of its covariates (1 without any). Categories: those with a positive count, reference last.
-class TableModel : public IMCRegModel {
- public:
-  TableModel(const MCFactorTables& tables, const MCRecordExtractor& extractor,
-             const std::vector<std::vector<int>>& effectCovariates)
-      : fTables(tables), fExtractor(extractor), fEffectCovariates(effectCovariates) {
-    for (std::size_t j = 0; j < tables.GetCovariates().size(); ++j) {
-      fOffsetOf[tables.GetCovariates()[j]] = extractor.GetCovariateOffsets()[j];
-    }
-    const MCFactorCounts::CountList& counts = *tables.GetDependCountsPtr();
-    fLocal.assign(counts.size(), -1);
-    for (std::size_t c = 0; c < counts.size(); ++c) {
-      if (counts[c].first <= 0.0) continue;
-      fLocal[c] = static_cast<int>(fCategories.size());
-      fCategories.push_back(static_cast<int>(c));
-    }
-  }
-  int NBasic() const {
-    return fTables.GetParameterOffsets().back() +
-           fTables.GetNEffectParameters(fTables.GetNModelEffects() - 1);
-  }
-  int K() const { return static_cast<int>(fCategories.size()); }
-  int GetNEstimatedParameters() const override { return (K() - 1) * NBasic(); }
-  int GetNDependentCategories() const override { return K(); }
-  const std::vector<int>& GetDependentCategories() const override { return fCategories; }
-  const std::vector<int>& GetDependentLocalIndices() const override { return fLocal; }
-
-  bool IsCounted(const MCCommon::Record& record) const override {
-    return fTables.IsCounted(record.GetAll());
-  }
-  bool ExpandRecordSparse(const MCCommon::Record& record, std::vector<int>& indices,
-                          std::vector<double>& values) const override {
-    bool ok = false;
-    const std::vector<int>& positions = fTables.GetRowParameterIndices(record.GetAll(), ok);
-    if (ok) Fill(positions, record.GetAll(), false, indices, values);
-    return ok;
-  }
-  bool ExpandPatternRowSparse(const double* row, const std::vector<int>& positions,
-                              std::vector<int>& indices,
-                              std::vector<double>& values) const override {
-    Fill(positions, row, true, indices, values);
-    return true;
-  }
-  bool AddPatternRow(const double* row, const std::vector<int>& positions) override {
-    const double w = row[fExtractor.GetFreqWeightOffset()] * row[fExtractor.GetRegrWeightOffset()];
-    ExpandPatternRowSparse(row, positions, fIdx, fVal);
-    for (std::size_t k = 0; k < fIdx.size(); ++k) fAdded[fIdx[k]] += w * fVal[k];
-    ++fNAdded;
-    return !fRefuseRows;
-  }
-
-  std::vector<int> fLocal;
-  std::map<int, double> fAdded;  // weight x design value per parameter over the rows added
-  int fNAdded = 0;
-  bool fRefuseRows = false;
-
- private:
-  void Fill(const std::vector<int>& positions, const double* v, bool extracted,
-            std::vector<int>& indices, std::vector<double>& values) const {
-    indices.clear();
-    values.clear();
-    for (std::size_t e = 0; e < positions.size(); ++e) {
-      double x = 1.0;
-      for (int p : fEffectCovariates[e]) x *= v[extracted ? fOffsetOf.at(p) : p];
-      if (x != 0.0) indices.push_back(positions[e]), values.push_back(x);
-    }
-  }
-  const MCFactorTables& fTables;
-  const MCRecordExtractor& fExtractor;
-  std::vector<std::vector<int>> fEffectCovariates;
-  std::map<int, int> fOffsetOf;
-  std::vector<int> fCategories, fIdx;
-  std::vector<double> fVal;
-};
-
-// Record positions and model effects (factor and covariate positions of each effect).
-struct Layout {
-  int dependent, nDependCategories;
-  std::vector<int> factors, factorSizes, covariates;
-  int freqWeight, regrWeight;
-  std::vector<std::vector<int>> effectFactors, effectCovariates;
 };
 
 // The components' small problems: y at 0, factor A (3 levels) at 1, covariates x at 2 and x2 at
@@ -221,9 +141,12 @@ inline std::unique_ptr<IMCRegComponent> MakeComponent(const MCRegSettings& s) {
   return std::make_unique<MCGLMComponent>(s);
 }
 
-// That component built on the rows.
+// That component built on the rows (after prepare has set up their source).
 struct Built {
-  Built(const MCRegSettings& s, const Rows& rows) : data(rows), component(MakeComponent(s)) {
+  Built(const MCRegSettings& s, const Rows& rows,
+        const std::function<void(MemoryRecords&)>& prepare = nullptr)
+      : data(rows), component(MakeComponent(s)) {
+    if (prepare) prepare(data);
     status = component->BuildModel(data);
     if (!status.IsError()) component->GetOutputStats(stats);
     log = dynamic_cast<MCLogOutputStats*>(stats);
@@ -241,50 +164,6 @@ struct Built {
   std::vector<double> pi;
 };
 
-// Positions: 0 covariate X, 1 frequency weight, 2 factor B (2 categories), 3 dependent (codes
-// 0, 2, 5 of 6), 4 factor A (3 categories), 5 regression weight, 6 no role. Effects:
-// intercept, A, B, X, A*X: 10 parameters a logit.
-inline Layout MainLayout() {
-  return {3, 6, {4, 2}, {3, 2}, {0}, 1, 5, {{}, {4}, {2}, {}, {4}}, {{}, {}, {}, {0}, {0}}};
-}
-
-// Settings, extractor, validator and tables of one problem over in-memory records.
-struct Problem {
-  Problem(const Layout& l, const Rows& rows)
-      : fLayout(l),
-        fData(rows),
-        fTables(l.factors, l.factorSizes, l.freqWeight, l.dependent, l.nDependCategories, 0, -1,
-                0.0, MCConst::kNoOffset) {
-    fSettings.SetDependent(l.dependent);
-    fSettings.SetDependentRefCat(-1, l.nDependCategories);
-    for (std::size_t j = 0; j < l.factors.size(); ++j) {
-      fSettings.AddFactor(l.factors[j], l.factorSizes[j]);
-    }
-    for (int c : l.covariates) fSettings.AddCovariate(c);
-    fSettings.SetFrequencyWeightVar(l.freqWeight);
-    fSettings.SetRegrWeightVar(l.regrWeight);
-    fExtractor.SetRecordIndices(l.dependent, l.factors, l.covariates, l.freqWeight, l.regrWeight);
-    fValidator.SetRecordInfo(fSettings.GetVariableTypes(), l.factors, l.factorSizes,
-                             l.nDependCategories);
-    fTables.SetRegrWeightVar(l.regrWeight);
-    fTables.SetModelEffectFactors(l.effectFactors, l.factors);
-    fTables.SetCovariates(l.covariates);
-  }
-  TableModel& MakeModel() {
-    fTables.CreateParameterIndices();
-    fModel.reset(new TableModel(fTables, fExtractor, fLayout.effectCovariates));
-    return *fModel;
-  }
-
-  Layout fLayout;
-  MemoryRecords fData;
-  MCLogRegSettings fSettings;
-  MCRecordExtractor fExtractor;
-  MCRegRecordValidator fValidator;
-  MCFactorTables fTables;
-  std::unique_ptr<TableModel> fModel;
-};
-
 // Deterministic pseudo-random values in [0, 1).
 inline std::vector<double> Uniforms(int n, unsigned seed) {
   std::vector<double> u;
@@ -295,42 +174,12 @@ inline std::vector<double> Uniforms(int n, unsigned seed) {
   return u;
 }
 
-// Parameters in [-0.5, 0.5).
-inline std::vector<double> Beta(int n) {
-  std::vector<double> beta = Uniforms(n, 11);
-  for (double& b : beta) b -= 0.5;
-  return beta;
-}
-
-inline Rows MainRows(int n) {
-  const std::vector<double> u = Uniforms(6 * n, 7);
-  const double codes[3] = {0, 2, 5};
-  Rows rows;
-  for (std::size_t i = 0; i < u.size(); i += 6) {
-    rows.push_back({4 * u[i] - 2, 1 + std::floor(3 * u[i + 1]), std::floor(2 * u[i + 2]),
-                    codes[static_cast<int>(3 * u[i + 3])], std::floor(3 * u[i + 4]), 0.5 + u[i + 5],
-                    u[i]});
-  }
-  return rows;
-}
-
 // One observation of the dense reference: design row, local category, weight.
 struct Obs {
   std::vector<double> x;
   int y;
   double w;
 };
-
-// A main-problem record written out by hand; the parameters of A and A*X follow A's levels.
-inline Obs MainObs(const std::vector<double>& r) {
-  const double x = r[0], a0 = r[4] == 0, a1 = r[4] == 1, a2 = r[4] == 2;
-  const double b0 = r[2] == 0, b1 = r[2] == 1;
-  return {{1, a0, a1, a2, b0, b1, x, x * a0, x * a1, x * a2},
-          r[3] == 0   ? 0
-          : r[3] == 2 ? 1
-                      : 2,
-          r[1] * r[5]};
-}
 
 // The statistics from their definitions: eta_j = x'beta_j (0 for the last category),
 // pi_j = exp(eta_j) / sum_k exp(eta_k). The information matrix is packed lower-triangular.
