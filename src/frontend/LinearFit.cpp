@@ -306,8 +306,11 @@ FitResult FitLinear(CodedModel& model, const FitChoices& choices, MCCommon::MCQu
       sink->Fitted(index++, fitted, residual);
     }
   };
-  const auto finite = [](const MCCommon::MCStatus& status, double fitted) {
-    return status.IsOK() && !MCMV::IsMissing(fitted) ? fitted : std::nan("");
+  const auto finite = [&](const MCCommon::Record& record, const MCCommon::MCStatus& status,
+                          double fitted) {
+    return status.IsOK() && layout.Scorable(record.GetAll()) && !MCMV::IsMissing(fitted)
+               ? fitted
+               : std::nan("");
   };
   std::vector<Sums> parts(built.runner ? static_cast<std::size_t>(built.runner->Parts()) : 1);
   if (built.runner) {
@@ -317,7 +320,7 @@ FitResult FitLinear(CodedModel& model, const FitChoices& choices, MCCommon::MCQu
           ForEachRecordOf(records, [&](const MCCommon::Record& record) {
             double fitted = 0.0;
             const MCCommon::MCStatus status = worker.Predict(record, fitted);
-            add(record, finite(status, fitted), parts[static_cast<std::size_t>(i)]);
+            add(record, finite(record, status, fitted), parts[static_cast<std::size_t>(i)]);
           });
         },
         sink != nullptr);
@@ -327,7 +330,7 @@ FitResult FitLinear(CodedModel& model, const FitChoices& choices, MCCommon::MCQu
     ForEachRecord(model, [&](const MCCommon::Record& record) {
       double fitted = 0.0;
       const MCCommon::MCStatus status = built.component->Score(record, fitted, unused);
-      add(record, finite(status, fitted), parts[0]);
+      add(record, finite(record, status, fitted), parts[0]);
     });
   }
   if (cancel != nullptr && cancel->WillCancel()) throw Cancelled();

@@ -197,7 +197,8 @@ FitResult FitLogistic(CodedModel& model, const FitChoices& choices,
     if (sink == nullptr) return;
     double predicted = -1.0;
     int category = -1;
-    if (component->Score(record, predicted, libProbabilities).IsOK() && predicted >= 0.0 &&
+    if (layout.Scorable(v) &&
+        component->Score(record, predicted, libProbabilities).IsOK() && predicted >= 0.0 &&
         libProbabilities.size() == libOrder.size()) {
       category = ascendingIndex(static_cast<int>(predicted));
       for (std::size_t j = 0; j < libOrder.size(); ++j) {

@@ -445,6 +445,13 @@ bool ModelLayout::Used(const double* record) const {
   return true;
 }
 
+bool ModelLayout::Scorable(const double* record) const {
+  for (int p = 1; p < WeightsFrom(); ++p) {
+    if (MCMV::IsMissing(record[p]) || !std::isfinite(record[p])) return false;
+  }
+  return true;
+}
+
 double ModelLayout::Weight(const double* record) const {
   double weight = 1.0;
   for (int p = WeightsFrom(); p < Width(); ++p) weight *= record[p];

@@ -78,6 +78,9 @@ class ModelLayout {
   // Whether the library uses a record of this layout: every value before the weights
   // present, the weights positive (the rule of its record validator).
   bool Used(const double* record) const;
+  // Whether the model can score a record of this layout: every factor and covariate present
+  // and finite (the library scores what it is given, missing codes included).
+  bool Scorable(const double* record) const;
   // The product of the record's weights (1 without weights).
   double Weight(const double* record) const;
 

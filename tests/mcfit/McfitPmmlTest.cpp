@@ -199,7 +199,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"lm/factor_by_covariate.csv",
              "--dependent y --factors A --covariates x --effects 'A,x,A*x'", "x"},
         Case{"lm/covariate_power.csv", "--dependent y --covariates x,z --effects 'x,z,x*x'", "x"},
-        Case{"lm/missing_values.csv", "--dependent y --factors A,B --covariates x", ""},
+        Case{"lm/missing_values.csv", "--dependent y --factors A,B --covariates x", "A"},
         Case{"lm/missing_values.csv", "--dependent y --factors A --covariates x --split B", ""},
         Case{"logit/covariates_only.csv", "--dependent y --model logistic --covariates x,z", "x"},
         Case{"logit/factor_covariate_interaction.csv",
