@@ -194,7 +194,7 @@ TEST_P(RankTools, GeneralisedInverseSolvesAndReproduces) {
   }
   std::vector<double> fit;
   ASSERT_TRUE(X.ComputeRV(sol, fit));
-  for (int i = 0; i < n; ++i) EXPECT_NEAR(fit[i], b[i], 1e-8);
+  for (int i = 0; i < n; ++i) EXPECT_NEAR(fit[i], b[i], 1e-10);
   for (int d : dep) EXPECT_EQ(sol[d], 0.0);
 
   // G column by column from unit right-hand sides; A G A = A.
@@ -243,16 +243,9 @@ INSTANTIATE_TEST_SUITE_P(Dependent, RankTools,
                                            std::make_tuple(30, 6, std::vector<int>{3, 5}),
                                            std::make_tuple(30, 30, std::vector<int>{4, 17})));
 
-TEST(MCRectMatrixSolve, SquareSystemsAndSingularFallback) {
-  std::mt19937_64 g{3};
-  for (int n : {1, 2, 5, 30}) {
-    const Dense a = Random(g, n, n), b = Random(g, 1, n);
-    const MCRectMatrix A = mctest::Rect(a);
-    std::vector<double> sol;
-    ASSERT_TRUE(A.SolveLinearSquare(b[0], sol, 1e-12)) << n;
-    ExpectNear({mctest::MulV(a, sol)}, b, 1e-9);
-  }
-  // Singular (the generalised inverse's case in RankTools): refused, the solution untouched.
+// Regular square systems are RankTools' (5, 5) case; a singular one is refused, the solution
+// untouched.
+TEST(MCRectMatrixSolve, SingularSquareSystemIsRefused) {
   const MCRectMatrix S = mctest::Rect({{1, 2}, {3, 6}});
   std::vector<double> sol{9, 9};
   EXPECT_FALSE(S.SolveLinearSquare({1, 3}, sol, 1e-12));
