@@ -30,43 +30,6 @@ void ExpectRcondBounds(double est, double truth) {
   EXPECT_LE(est, 10.0 * truth);
 }
 
-// The n x n matrix in a column-major array: part 1 the upper triangle, -1 the lower, 2 the
-// upper mirrored, 0 all.
-Dense Unpad(const std::vector<double>& a, int ld, int n, int part = 0) {
-  Dense m(n, n);
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i < n; ++i)
-      if (part == 0 || (part > 0 ? i <= j : i >= j))
-        m(i, j) = m(part == 2 ? j : i, part == 2 ? i : j) = a[i + static_cast<size_t>(j) * ld];
-  return m;
-}
-
-// The packed upper triangle (see Packed below) back as a symmetric matrix.
-Dense UnpackUpper(const std::vector<double>& ap, int n) {
-  Dense s(n, n);
-  int k = 0;
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i <= j; ++i, ++k) s(i, j) = s(j, i) = ap[k];
-  return s;
-}
-
-// Band of A with ml sub- and mu superdiagonals: (i, j) in row i - j + top of column j. The
-// fill-in rows above top - mu hold -kPad, so that reading them before writing shows.
-std::vector<double> Band(const Dense& a, int ml, int mu, int lda, int top) {
-  std::vector<double> abd(static_cast<size_t>(lda) * a.cols, kPad);
-  for (int j = 0; j < a.cols; ++j) {
-    for (int i = 0; i < top - mu; ++i) abd[i + static_cast<size_t>(j) * lda] = -kPad;
-    for (int i = std::max(0, j - mu); i <= std::min(a.rows - 1, j + ml); ++i)
-      abd[(i - j + top) + static_cast<size_t>(j) * lda] = a(i, j);
-  }
-  return abd;
-}
-
-Dense RtR(const std::vector<double>& a, int ld, int n) {
-  Dense r = Unpad(a, ld, n, 1);
-  return mctest::Multiply(mctest::Transpose(r), r);
-}
-
 // The matrix kinds by their LINPACK prefixes (si: every third eigenvalue negative).
 enum Kind { kGe, kGb, kPo, kPb, kSi, kTrl, kTru, kGt, kPt };
 
@@ -112,8 +75,28 @@ Dense Make(Kind kind, int n, double cond, std::mt19937& rng) {
   }
 }
 
+// How a scheme stores the matrix: the packed upper triangle column by column; a band in row
+// i - j + ml + mu of column j (the ml rows above for the fill-in); tridiagonal: the sub-, main
+// and superdiagonal one after another.
+enum Store { kFull, kPacked, kBand, kTridiagonal };
+
+// A storage scheme, and whether its solver also solves the transposed system.
+struct Scheme {
+  const char* name;
+  Kind kind;
+  Store store;
+  bool transposes;
+};
+
+const Scheme kSchemes[] = {
+    {"ge", kGe, kFull, true},         {"gb", kGb, kBand, true},        {"po", kPo, kFull, false},
+    {"pp", kPo, kPacked, false},      {"pb", kPb, kBand, false},       {"si", kSi, kFull, false},
+    {"sp", kSi, kPacked, false},      {"trl", kTrl, kFull, true},      {"tru", kTru, kFull, true},
+    {"gt", kGt, kTridiagonal, false}, {"pt", kPt, kTridiagonal, false}};
+
 struct Work {
   int n = 0, ld = 0, ml = 0, mu = 0;
+  Store store = kFull;
   std::vector<double> a, z;
   std::vector<int> piv;
   double det[2] = {0, 0};
@@ -121,45 +104,50 @@ struct Work {
   double* A() { return a.data(); }
   int* P() { return piv.data(); }
   double* Z() { return z.data(); }
-};
-
-void Full(const Dense& a, Work& w) { w.ld = w.n + 3, w.a = mctest::WithLeadingDim(a, w.ld); }
-void Packed(const Dense& a, Work& w) {
-  w.a.clear();
-  for (int j = 0; j < a.cols; ++j)
-    for (int i = 0; i <= j; ++i) w.a.push_back(a(i, j));
-  w.a.resize(w.a.size() + 3, kPad);
-}
-void GeneralBand(const Dense& a, Work& w) {
-  w.ml = std::min(2, w.n - 1), w.mu = std::min(1, w.n - 1), w.ld = 2 * w.ml + w.mu + 2;
-  w.a = Band(a, w.ml, w.mu, w.ld, w.ml + w.mu);
-}
-// Sub-, main and superdiagonal one after another: c(i) = a(i, i-1), d, e(i) = a(i, i+1).
-void Tridiagonal(const Dense& a, Work& w) {
-  w.a.assign(3 * w.n + 3, kPad);
-  for (int i = 0; i < w.n; ++i) {
-    w.a[i] = i > 0 ? a(i, i - 1) : 0.0, w.a[w.n + i] = a(i, i);
-    w.a[2 * w.n + i] = i + 1 < w.n ? a(i, i + 1) : 0.0;
+  // Where element (i, j) is kept, -1 where nowhere.
+  long Where(int i, int j) const {
+    const long col = static_cast<long>(j) * ld;
+    if (store == kFull) return i + col;
+    if (store == kPacked) return i <= j ? i + j * (j + 1L) / 2 : -1;
+    if (store == kBand) return j - mu <= i && i <= j + ml ? i - j + ml + mu + col : -1;
+    return i == j + 1 ? i : i == j ? n + i : i + 1 == j ? 2 * n + i : -1;
   }
-}
-void PositiveBand(const Dense& a, Work& w) {
-  w.ml = std::min(2, w.n - 1), w.ld = w.ml + 2;
-  w.a = Band(a, 0, w.ml, w.ld, w.ml);
-}
-
-// A storage scheme: its layout, and whether its solver also solves the transposed system.
-struct Scheme {
-  const char* name;
-  Kind kind;
-  void (*layout)(const Dense&, Work&);
-  bool transposes;
+  // Its upper (part 1), lower (-1) or whole (0) matrix; 2: the upper one mirrored.
+  Dense Read(int part) const {
+    Dense m(n, n);
+    for (int j = 0; j < n; ++j)
+      for (int i = 0; i < n; ++i)
+        if ((part == 0 || (part > 0 ? i <= j : i >= j)) && Where(i, j) >= 0)
+          m(i, j) = m(part == 2 ? j : i, part == 2 ? i : j) = a[Where(i, j)];
+    return m;
+  }
 };
 
-const Scheme kSchemes[] = {
-    {"ge", kGe, Full, true},         {"gb", kGb, GeneralBand, true},   {"po", kPo, Full, false},
-    {"pp", kPo, Packed, false},      {"pb", kPb, PositiveBand, false}, {"si", kSi, Full, false},
-    {"sp", kSi, Packed, false},      {"trl", kTrl, Full, true},        {"tru", kTru, Full, true},
-    {"gt", kGt, Tridiagonal, false}, {"pt", kPt, Tridiagonal, false}};
+// a in the scheme's array; every other place holds kPad, the band's fill-in rows -kPad, so
+// that reading them before writing shows. The general band has 2 sub- and 1 superdiagonal,
+// the positive one 2 superdiagonals.
+void Lay(const Scheme& s, const Dense& a, Work& w) {
+  const int n = w.n;
+  w.store = s.store, w.ml = s.kind == kGb ? std::min(2, n - 1) : 0;
+  w.mu = std::min(s.kind == kGb ? 1 : 2, n - 1);
+  w.ld = s.store == kBand ? 2 * w.ml + w.mu + 2 : n + 3;  // also room for the other schemes
+  w.a.assign(static_cast<size_t>(w.ld) * n, kPad);
+  for (int j = 0; j < n; ++j) {
+    for (int i = 0; s.store == kBand && i < w.ml; ++i)
+      w.a[i + static_cast<size_t>(j) * w.ld] = -kPad;
+    for (int i = 0; i < n; ++i)
+      if (w.Where(i, j) >= 0) w.a[w.Where(i, j)] = a(i, j);
+  }
+  if (s.store == kTridiagonal) w.a[0] = w.a[3 * n - 1] = 0.0;  // c(1), e(n): outside the matrix
+}
+
+// R'R of the triangle R in a column-major array.
+Dense RtR(const std::vector<double>& a, int ld, int n) {
+  Work w;
+  w.n = n, w.ld = ld, w.a = a;
+  const Dense r = w.Read(1);
+  return mctest::Multiply(mctest::Transpose(r), r);
+}
 
 // The scheme's condition estimator, which factors (the tridiagonal solvers factor as they solve).
 double Condition(const std::string& s, Work& w) {
@@ -167,7 +155,7 @@ double Condition(const std::string& s, Work& w) {
   if (s == "gb") return Linpack::Dgbco(w.A(), w.ld, w.n, w.ml, w.mu, w.P(), w.Z());
   if (s == "po") return Linpack::Dpoco(w.A(), w.ld, w.n, w.Z());
   if (s == "pp") return Linpack::Dppco(w.A(), w.n, w.Z());
-  if (s == "pb") return Linpack::Dpbco(w.A(), w.ld, w.n, w.ml, w.Z());
+  if (s == "pb") return Linpack::Dpbco(w.A(), w.ld, w.n, w.mu, w.Z());
   if (s == "si") return Linpack::Dsico(w.A(), w.ld, w.n, w.P(), w.Z());
   if (s == "sp") return Linpack::Dspco(w.A(), w.n, w.P(), w.Z());
   return Linpack::Dtrco(w.A(), w.ld, w.n, w.Z(), s == "tru");
@@ -179,7 +167,7 @@ int Solve(const std::string& s, Work& w, double* b, int trans) {
   if (s == "gb") Linpack::Dgbsl(w.A(), w.ld, w.n, w.ml, w.mu, w.P(), b, trans);
   if (s == "po") Linpack::Dposl(w.A(), w.ld, w.n, b);
   if (s == "pp") Linpack::Dppsl(w.A(), w.n, b);
-  if (s == "pb") Linpack::Dpbsl(w.A(), w.ld, w.n, w.ml, b);
+  if (s == "pb") Linpack::Dpbsl(w.A(), w.ld, w.n, w.mu, b);
   if (s == "si") Linpack::Dsisl(w.A(), w.ld, w.n, w.P(), b);
   if (s == "sp") Linpack::Dspsl(w.A(), w.n, w.P(), b);
   if (s == "pt") Linpack::Dptsl(w.n, w.A() + w.n, w.A() + 2 * w.n, b);
@@ -194,15 +182,14 @@ Dense Determinant(const std::string& s, Work& w) {
   if (s == "gb") Linpack::Dgbdi(w.A(), w.ld, w.n, w.ml, w.mu, w.P(), w.det);
   if (s == "po") Linpack::Dpodi(w.A(), w.ld, w.n, w.det, 11);
   if (s == "pp") Linpack::Dppdi(w.A(), w.n, w.det, 11);
-  if (s == "pb") Linpack::Dpbdi(w.A(), w.ld, w.n, w.ml, w.det);
+  if (s == "pb") Linpack::Dpbdi(w.A(), w.ld, w.n, w.mu, w.det);
   if (s == "si") Linpack::Dsidi(w.A(), w.ld, w.n, w.P(), w.det, w.inert, w.Z(), 111);
   if (s == "sp") Linpack::Dspdi(w.A(), w.n, w.P(), w.det, w.inert, w.Z(), 111);
   if (s[0] == 't') {
     EXPECT_EQ(Linpack::Dtrdi(w.A(), w.ld, w.n, w.det, 110 + (s == "tru")), 0);
   }
   if (s == "gb" || s == "pb") return Dense(0, 0);
-  if (s == "pp" || s == "sp") return UnpackUpper(w.a, w.n);
-  return Unpad(w.a, w.ld, w.n, s == "ge" ? 0 : s == "trl" ? -1 : s == "tru" ? 1 : 2);
+  return w.Read(s == "ge" ? 0 : s == "trl" ? -1 : s == "tru" ? 1 : 2);
 }
 
 class LinpackSchemes : public ::testing::TestWithParam<std::tuple<int, int, int>> {};
@@ -215,11 +202,11 @@ TEST_P(LinpackSchemes, ConditionSolveDeterminantAndInverseMatchLapack) {
   const double truth = mctest::TrueRcond(a), tol = Tol(n, truth);
   Work w;
   w.n = n, w.piv.resize(n), w.z.resize(n);
-  scheme.layout(a, w);
+  Lay(scheme, a, w);
   const auto pads = std::count(w.a.begin(), w.a.end(), kPad);
 
   const std::string name = scheme.name;
-  const bool tridiagonal = scheme.layout == Tridiagonal;
+  const bool tridiagonal = scheme.store == kTridiagonal;
   if (!tridiagonal) ExpectRcondBounds(Condition(name, w), truth);
   for (int trans = 0; trans <= (scheme.transposes ? 1 : 0); ++trans) {
     const std::vector<double> want = mctest::RandomVector(n, rng);
@@ -256,15 +243,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 class LinpackSolvers : public ::testing::TestWithParam<std::tuple<int, int>> {
  protected:
-  void SetUp() override {
-    std::tie(n, logCond) = GetParam();
-    cond = std::pow(10.0, logCond);
-    rng.seed(977 + 13 * n + logCond);
-    ld = n + 3;
-  }
-  int n = 0, logCond = 0, ld = 0;
-  double cond = 1.0;
-  std::mt19937 rng;
+  int n = std::get<0>(GetParam()), ld = n + 3, logCond = std::get<1>(GetParam());
+  double cond = std::pow(10.0, logCond);
+  std::mt19937 rng{static_cast<unsigned>(977 + 13 * n + logCond)};
 };
 
 TEST_P(LinpackSolvers, QrLeastSquaresWithAndWithoutPivoting) {
@@ -352,12 +333,12 @@ TEST_P(LinpackSolvers, PivotedCholeskyReproducesPermutedMatrix) {
   std::vector<double> a = mctest::WithLeadingDim(A, ld), work(n);
   std::vector<int> jpvt(n, 0);
   EXPECT_EQ(Linpack::Dchdc(a.data(), ld, n, work.data(), jpvt.data(), 1), n);
-  Dense R = Unpad(a, ld, n, 1), rtr = RtR(a, ld, n);
+  const Dense rtr = RtR(a, ld, n);
   Dense perm(n, n);
   for (int j = 0; j < n; ++j)
     for (int i = 0; i < n; ++i) perm(i, j) = A(jpvt[i] - 1, jpvt[j] - 1);
   EXPECT_LE(MatRelDiff(rtr, perm), 100 * n * DBL_EPSILON);
-  for (int i = 1; i < n; ++i) EXPECT_LE(R(i, i), R(i - 1, i - 1) * (1 + 1e-12));
+  for (int i = 1; i < n; ++i) EXPECT_LE(a[i * (ld + 1)], a[(i - 1) * (ld + 1)] * (1 + 1e-12));
 }
 
 TEST_P(LinpackSolvers, CholeskyUpdateDowndateAndExchange) {

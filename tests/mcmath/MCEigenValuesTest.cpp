@@ -1,4 +1,3 @@
-// Eigenvalues against LAPACK's dsyev / dsygv on random symmetric matrices.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,15 +15,10 @@ using MCCommonMath::MCRectMatrix;
 using MCCommonMath::MCSymMatrix;
 using mctest::Dense;
 
-Dense RandomSym(int n, std::mt19937& rng) {
-  std::uniform_real_distribution<double> u(-1.0, 1.0);
-  Dense a(n, n);
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j <= i; ++j) a(i, j) = a(j, i) = u(rng);
-  return a;
-}
-
 MCSymMatrix ToSym(const Dense& a) { return mctest::Sym(mctest::ToRows(a)); }
+Dense RandomSym(int n, std::mt19937& rng) {
+  return mctest::ToDense(mctest::ToRows(mctest::Sym(mctest::RandomRows(rng, n, n))));
+}
 
 // LAPACK's ascending eigenvalues (a and e are overwritten); e null: the ordinary problem.
 std::vector<double> Lapack(Dense& a, Dense* e) {

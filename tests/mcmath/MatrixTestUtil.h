@@ -74,7 +74,8 @@ inline std::vector<double> MulV(const Rows& a, const std::vector<double>& x) {
   return Apply(ToDense(a), x);
 }
 
-inline Rows RandomRows(std::mt19937_64& g, size_t r, size_t c) {
+template <class Generator>
+Rows RandomRows(Generator& g, size_t r, size_t c) {
   std::uniform_real_distribution<double> u(-2.0, 2.0);
   Rows d = Zeros(r, c);
   for (auto& row : d)
