@@ -38,8 +38,7 @@ class EigenBySize : public ::testing::TestWithParam<int> {
   std::mt19937 rng{static_cast<unsigned>(1000 + GetParam())};
 };
 
-// Against dsyev, then (E well conditioned) dsygv: sorted values, and eigenpairs H v = lambda E v
-// with V'EV = I, which fixes each vector of a simple eigenvalue up to its sign.
+// Eigenpairs H v = lambda E v with V'EV = I: each vector of a simple eigenvalue up to its sign.
 TEST_P(EigenBySize, OrdinaryAndGeneralisedProblemsMatchLapack) {
   const int n = GetParam();
   for (bool generalised : {false, true}) {

@@ -98,10 +98,8 @@ TEST_P(RectShapes, SymmetricRectangularProductsMatchDense) {
   ASSERT_TRUE(S.ComputeSS(S2, rs));
   ExpectNear(ToRows(rs), Mul(s, ToRows(S2)), 1e-12);
 
-  const Dense vsv = Mul(Mul(at, t), a);
-  EXPECT_NEAR(T.ComputeVSV(A, c - 1), vsv[c - 1][c - 1], 1e-11);
+  EXPECT_NEAR(T.ComputeVSV(A, c - 1), Mul(Mul(at, t), a)[c - 1][c - 1], 1e-11);
 
-  // [A B]T [A B] accumulated twice with weight 0.5 equals the plain cross products.
   const Dense b = Random(g, r, 2);
   Dense ab = a;
   for (int i = 0; i < r; ++i) ab[i].insert(ab[i].end(), b[i].begin(), b[i].end());

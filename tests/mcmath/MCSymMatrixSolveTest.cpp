@@ -76,7 +76,6 @@ TEST_P(CholProperty, FactorInverseSolversAndDeterminant) {
   f.LTInverse();
   mctest::ExpectNear(ToRows(f), gd, 1e-12);
 
-  // Consistent systems.
   std::mt19937_64 gen(3);
   std::vector<double> x0 = mctest::RandomRows(gen, 1, n)[0];
   if (dep) x0[n - 1] = 0.0;

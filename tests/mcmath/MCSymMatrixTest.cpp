@@ -58,7 +58,6 @@ TEST_P(SymSizeTest, SweepTwiceRestoresAndSweepAllGivesMinusInverse) {
   }
   for (int k = 0; k < n_; ++k) ASSERT_TRUE(m.Sweep(k, 1e-12, ref, swept, true));
   m.ChangeSign();
-  mctest::ExpectNear(mctest::Mul(ToRows(m), a), mctest::Identity(n_), 1e-12);
   mctest::ExpectNear(ToRows(m), mctest::Inverse(a), 1e-12);
   m.ChangeSign();
   for (int k = n_ - 1; k >= 0; --k) ASSERT_TRUE(m.Sweep(k, 1e-12, ref, swept, true));
@@ -75,12 +74,10 @@ TEST_P(SymSizeTest, AccumulationVariantsAgree) {
     const double w = 0.5 + r;
     ASSERT_TRUE(xx.UpdateXX(x, w));
     ASSERT_TRUE(posneg.UpdateXXPosNegW(x, w));
-    std::vector<int> idx = {-1};  // outside the matrix, like n_ below: contributes nothing
-    std::vector<double> val = {5.0};
+    std::vector<int> idx = {-1, n_};  // outside the matrix: contribute nothing
+    std::vector<double> val = {5.0, 99.0};
     for (int i = 0; i < n_; ++i)
       if (x[i] != 0.0) idx.push_back(i), val.push_back(x[i]);
-    idx.push_back(n_);
-    val.push_back(99.0);
     ASSERT_TRUE(sparse.UpdateXXSparse(int(idx.size()), idx, val, w));
     for (int i = 0; i < n_; ++i)
       for (int j = 0; j < n_; ++j) want[i][j] += w * x[i] * x[j];
@@ -122,7 +119,6 @@ TEST_P(SymSizeTest, ProductsMatchDenseArithmetic) {
   EXPECT_NEAR(m.TraceOfProduct(m2), tr2, 1e-12 * std::fabs(tr2));
   EXPECT_NEAR(m.TraceOfProductOfThree(m2, m3), tr3, 1e-12 * std::fabs(tr3));
 
-  // The inverse is a generalised inverse: G M G = G.
   const MCSymMatrix g = Sym(mctest::Inverse(a));
   ASSERT_TRUE(m.ComputeGMG(g, out));
   mctest::ExpectNear(ToRows(out), ToRows(g), 1e-10);

@@ -1,5 +1,4 @@
-// Test support: row-major dense matrices as nested vectors, for checking MCSymMatrix and
-// MCRectMatrix against straightforward arithmetic.
+// Test support: row-major dense matrices as nested vectors, for MCSymMatrix and MCRectMatrix.
 #ifndef MCSTAT_TESTS_MATRIXTESTUTIL_H_
 #define MCSTAT_TESTS_MATRIXTESTUTIL_H_
 
