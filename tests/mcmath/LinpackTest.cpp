@@ -33,46 +33,28 @@ void ExpectRcondBounds(double est, double truth) {
 // The matrix kinds by their LINPACK prefixes (si: every third eigenvalue negative).
 enum Kind { kGe, kGb, kPo, kPb, kSi, kTrl, kTru, kGt, kPt };
 
-// A matrix of the kind whose condition grows with cond (exactly cond for the dense kinds).
+// A matrix of the kind whose condition grows with cond (exactly cond for the dense kinds). The
+// others: random entries on lo sub- and hi superdiagonals (the symmetric kinds mirror their upper
+// ones), with a small diagonal for gb and gt, so that they pivot, else a dominant one.
 Dense Make(Kind kind, int n, double cond, std::mt19937& rng) {
-  std::uniform_real_distribution<double> u(-1.0, 1.0);
   std::vector<int> signs(n, 1);
+  for (int i = 1; kind == kSi && i < n; i += 3) signs[i] = -1;
+  if (kind == kGe) return mctest::GeneralWithCondition(n, cond, rng);
+  if (kind == kPo || kind == kSi) return mctest::SymmetricWithCondition(n, cond, rng, signs);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  const bool pivots = kind == kGb || kind == kGt, mirrored = kind == kPb || kind == kPt;
+  const int lo = kind == kGb ? 2 : kind == kGt ? 1 : kind == kTrl ? n : 0;
+  const int hi = kind == kPb ? 2 : kind == kTru ? n : kind == kTrl ? 0 : 1;
   Dense a(n, n);
-  switch (kind) {
-    case kGe:
-      return mctest::GeneralWithCondition(n, cond, rng);
-    case kSi:
-      for (int i = 1; i < n; i += 3) signs[i] = -1;
-      [[fallthrough]];
-    case kPo:
-      return mctest::SymmetricWithCondition(n, cond, rng, signs);
-    case kGb:  // 2 sub- and 1 superdiagonal
-      for (int j = 0; j < n; ++j)
-        for (int i = std::max(0, j - 1); i <= std::min(n - 1, j + 2); ++i) a(i, j) = u(rng);
-      for (int i = 0; i < n; ++i) a(i, i) += (i % 2 ? 1.0 : -1.0) / cond;
-      return a;
-    case kPb:  // 2 superdiagonals, diagonally dominant
-      for (int j = 0; j < n; ++j)
-        for (int i = std::max(0, j - 2); i < j; ++i) a(i, j) = a(j, i) = u(rng);
-      for (int i = 0; i < n; ++i) {
-        a(i, i) = 1.0 / cond + 0.1;
-        for (int j = 0; j < n; ++j) a(i, i) += j != i ? std::fabs(a(i, j)) : 0.0;
-      }
-      return a;
-    case kGt:  // a small diagonal: the elimination pivots
-    case kPt:
-      for (int i = 0; i < n; ++i) {
-        a(i, i) = kind == kGt ? u(rng) / cond : 2.5 + std::fabs(u(rng));
-        if (i + 1 < n) a(i, i + 1) = u(rng), a(i + 1, i) = kind == kGt ? u(rng) : a(i, i + 1);
-      }
-      return a;
-    default:
-      for (int j = 0; j < n; ++j)
-        for (int i = 0; i < n; ++i)
-          if (kind == kTru ? i < j : i > j) a(i, j) = u(rng) / n;
-      for (int i = 0; i < n; ++i) a(i, i) = 1.0 + std::fabs(u(rng));
-      return a;
+  for (int j = 0; j < n; ++j)
+    for (int i = std::max(0, j - hi); i <= std::min(n - 1, j + lo); ++i)
+      if (i != j) a(i, j) = mirrored ? a(j, i) = u(rng) : u(rng);
+  for (int i = 0; i < n; ++i) {
+    double off = 0.0;
+    for (int j = 0; j < n; ++j) off += j != i ? std::fabs(a(i, j)) : 0.0;
+    a(i, i) = pivots ? u(rng) / cond : 0.1 + 1.0 / cond + off;
   }
+  return a;
 }
 
 // How a scheme stores the matrix: the packed upper triangle column by column; a band in row
