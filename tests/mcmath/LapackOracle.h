@@ -2,6 +2,7 @@
 #ifndef MCSTAT_TESTS_LAPACKORACLE_H_
 #define MCSTAT_TESTS_LAPACKORACLE_H_
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <numeric>
@@ -107,31 +108,25 @@ inline Dense RandomOrthogonal(int n, std::mt19937& rng) {
   return q;
 }
 
-// Singular values (or eigenvalue magnitudes) spread geometrically from 1 to 1/cond.
-inline std::vector<double> Spectrum(int n, double cond) {
-  std::vector<double> s(n, 1.0);
-  for (int i = 1; i < n; ++i) s[i] = std::pow(cond, -static_cast<double>(i) / (n - 1));
-  return s;
+// U diag(s) V' with s spread geometrically from 1 to 1/cond, times the signs.
+inline Dense WithSpectrum(Dense u, const Dense& v, double cond, const std::vector<int>& signs) {
+  const int n = u.rows;
+  for (int j = 0; j < n; ++j)
+    for (int i = 0; i < n; ++i)
+      u(i, j) *= std::pow(cond, -static_cast<double>(j) / std::max(n - 1, 1)) * signs[j];
+  return Multiply(u, Transpose(v));
 }
 
 inline Dense GeneralWithCondition(int n, double cond, std::mt19937& rng) {
-  Dense u = RandomOrthogonal(n, rng);
-  Dense vt = Transpose(RandomOrthogonal(n, rng));
-  std::vector<double> s = Spectrum(n, cond);
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i < n; ++i) u(i, j) *= s[j];
-  return Multiply(u, vt);
+  const Dense u = RandomOrthogonal(n, rng);
+  return WithSpectrum(u, RandomOrthogonal(n, rng), cond, std::vector<int>(n, 1));
 }
 
-// Q diag(d) Q' with d = spectrum times the given signs (all +1: positive definite).
+// Q diag(s) Q', made exactly symmetric (all signs +1: positive definite).
 inline Dense SymmetricWithCondition(int n, double cond, std::mt19937& rng,
                                     const std::vector<int>& signs) {
-  Dense q = RandomOrthogonal(n, rng);
-  std::vector<double> d = Spectrum(n, cond);
-  Dense qd = q;
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i < n; ++i) qd(i, j) *= d[j] * signs[j];
-  Dense a = Multiply(qd, Transpose(q));
+  const Dense q = RandomOrthogonal(n, rng);
+  Dense a = WithSpectrum(q, q, cond, signs);
   for (int j = 0; j < n; ++j)
     for (int i = 0; i < j; ++i) a(j, i) = a(i, j) = 0.5 * (a(i, j) + a(j, i));
   return a;

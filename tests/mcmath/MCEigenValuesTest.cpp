@@ -86,9 +86,7 @@ TEST_P(EigenBySize, RankDeficientEWorksOnItsRange) {
   std::vector<double> val;
   MCRectMatrix vec;
   ASSERT_EQ(eig.Compute(val, vec), n);
-  int zeros = 0;
   for (int j = 0; j < n; ++j) {
-    if (std::fabs(val[j]) <= 1e-10 * scale) ++zeros;
     // H v = lambda E v on the rows of E's range.
     std::vector<double> v(n);
     vec.GetCol(j, v);
@@ -96,9 +94,8 @@ TEST_P(EigenBySize, RankDeficientEWorksOnItsRange) {
     for (int i = 0; i < k; ++i)
       EXPECT_NEAR(hv[i], val[j] * ev[i], 1e-8 * scale * (1.0 + mctest::MaxAbs(v))) << i << "," << j;
   }
-  EXPECT_GE(zeros, n - k);
-  std::sort(val.begin(), val.end());
-  for (int j = 0; j < n; ++j) EXPECT_NEAR(val[j], ref[j], 1e-9 * scale) << j;
+  std::sort(val.begin(), val.end());  // with the n - k zeros
+  for (int j = 0; j < n; ++j) EXPECT_NEAR(val[j], ref[j], 1e-10 * scale) << j;
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, EigenBySize, ::testing::Values(1, 2, 3, 5, 8, 13, 21, 40));
