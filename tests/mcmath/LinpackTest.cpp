@@ -27,9 +27,9 @@ double MatRelDiff(const Dense& a, const Dense& b) { return mctest::RelDiff(a.v, 
 // The matrix kinds by their LINPACK prefixes (si: every third eigenvalue negative).
 enum Kind { kGe, kGb, kPo, kPb, kSi, kTrl, kTru, kGt, kPt };
 
-// A matrix of the kind whose condition grows with cond (exactly cond for the dense kinds). The
-// others: random entries on lo sub- and hi superdiagonals (the symmetric kinds mirror their upper
-// ones), with a small diagonal for gb and gt, so that they pivot, else a dominant one.
+// A matrix of the kind: the dense kinds of condition cond; the others random entries on lo sub-
+// and hi superdiagonals (the symmetric kinds mirror their upper ones) with a diagonal of order
+// 1/cond for gb and gt, so that they pivot, else a dominant one.
 Dense Make(Kind kind, int n, double cond, std::mt19937& rng) {
   std::vector<int> signs(n, 1);
   for (int i = 1; kind == kSi && i < n; i += 3) signs[i] = -1;
