@@ -53,10 +53,8 @@ Row RandomRow(std::mt19937_64& g, int n, int bits, uint64_t maxWeight) {
   return r;
 }
 
-class DDAccumulateTest : public ::testing::TestWithParam<bool> {};
-
 // Every sum is exact (its rounding the nearest double), also split in parts and merged.
-TEST_P(DDAccumulateTest, OuterProductSumsAreExactAndMergeExactly) {
+TEST(DDKernelsTest, OuterProductSumsAreExactAndMergeExactly) {
   std::mt19937_64 g(11);
   const int n = 9;
   const std::size_t size = dd::PackedRowStart(n);
@@ -65,7 +63,7 @@ TEST_P(DDAccumulateTest, OuterProductSumsAreExactAndMergeExactly) {
   std::vector<dd::DDSums> parts(3, dd::DDSums(size));
   for (int t = 0; t < 600; ++t) {
     // Weights up to 2^30 make val w longer than a double: the pair carrying it has a low part.
-    const Row r = RandomRow(g, n, 28, GetParam() ? 1 : 1ull << 30);
+    const Row r = RandomRow(g, n, 28, 1ull << 30);
     for (std::size_t k = 0; k < r.idx.size(); ++k)
       for (std::size_t l = 0; l <= k; ++l)
         exact[dd::PackedRowStart(r.idx[k]) + r.idx[l]] +=
@@ -82,8 +80,6 @@ TEST_P(DDAccumulateTest, OuterProductSumsAreExactAndMergeExactly) {
     EXPECT_EQ(Units(parts[0].Value(e)), exact[e]) << e;
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(Weights, DDAccumulateTest, ::testing::Bool());
 
 class DDBlocksTest : public ::testing::TestWithParam<std::tuple<int, int>> {};
 
@@ -171,23 +167,9 @@ TEST(DDKernelsTest, LogitRowScoresAreExact) {
   }
 }
 
-// Cancellation that plain double sums lose entirely.
-TEST(DDKernelsTest, CancellingSumsKeepTheSmallRemainder) {
-  struct Case {
-    std::vector<double> x;
-    double exact;
-  };
-  const Case cases[] = {
-      {{1e16, 1.0, -1e16}, 1.0},
-      {{1e16, 0.5, -1e16, 0.25}, 0.75},
-      {{1e20, 3.0, -1e20, -1.0, 1e-3}, 2.001},
-  };
-  for (const Case& c : cases) {
-    DD sum;
-    for (double x : c.x) dd::AddProduct(sum, x, 1.0);
-    EXPECT_EQ(dd::ToDouble(dd::Normalised(sum)), c.exact);
-  }
-  // The rounding error of a product enters the sum too: (1 + 2^-30)^2 - (1 + 2^-29) = 2^-60.
+// The rounding error of a product enters the sum (the sums' own errors: MCExactSumTest):
+// (1 + 2^-30)^2 - (1 + 2^-29) = 2^-60.
+TEST(DDKernelsTest, ProductErrorsEnterTheSum) {
   const double u = 1.0 + std::ldexp(1.0, -30);
   DD square;
   dd::AddProduct(square, u, u);
@@ -291,9 +273,10 @@ struct SweepCase {
 
 class DDSweepTest : public ::testing::TestWithParam<SweepCase> {};
 
-// Sweeping [[A, b], [b', c]] gives -inv(A), inv(A) b and c - b' inv(A) b; the pivot ratios go
-// down to 1e-13, where a double sweep keeps few digits.
-TEST_P(DDSweepTest, SweepGivesTheExactInverseAndSolution) {
+// Sweeping [[A, b], [b', c]] gives -inv(A), inv(A) b and c - b' inv(A) b; the Cholesky factor of
+// A solves A x = b and gives inv(A). The pivot ratios go down to 1e-13, where double keeps few
+// digits.
+TEST_P(DDSweepTest, SweepAndCholeskyGiveTheExactInverseAndSolution) {
   const SweepCase& c = GetParam();
   const QMatrix full = PolynomialCrossProducts(c.x0, c.degree, c.count);
   const int n = static_cast<int>(full.size());
@@ -304,6 +287,14 @@ TEST_P(DDSweepTest, SweepGivesTheExactInverseAndSolution) {
   }
   const QMatrix inv = Inverse(a);
   std::vector<DD> m = Packed(full);
+  std::vector<DD> chol(m.begin(), m.begin() + dd::PackedRowStart(p)), b(p), x(p);
+  for (int i = 0; i < p; ++i) {
+    b[i] = m[dd::PackedRowStart(p) + i];
+    ASSERT_TRUE(dd::CholeskyRow(chol.data(), i, chol[dd::PackedRowStart(i) + i], 1e-30)) << i;
+  }
+  dd::ForwardSubstitute(p, chol.data(), b.data(), x.data());
+  dd::BackSubstitute(p, chol.data(), x.data(), x.data());
+  dd::InverseFromFactor(p, chol.data());
   std::vector<DD> ref(n);
   for (int i = 0; i < n; ++i) ref[i] = m[dd::PackedRowStart(i) + i];
   std::vector<unsigned char> swept(n, 0);
@@ -315,9 +306,12 @@ TEST_P(DDSweepTest, SweepGivesTheExactInverseAndSolution) {
     Q bi;
     for (int j = 0; j < p; ++j) bi = bi + inv[i][j] * full[j][p];
     rss = rss - bi * full[i][p];
-    worst = std::max(worst, RelativeError(m[dd::PackedRowStart(p) + i], bi));
-    for (int j = 0; j <= i; ++j)
-      worst = std::max(worst, RelativeError(m[dd::PackedRowStart(i) + j], -inv[i][j]));
+    worst = std::max({worst, RelativeError(m[dd::PackedRowStart(p) + i], bi),
+                      RelativeError(x[i], bi)});
+    for (int j = 0; j <= i; ++j) {
+      worst = std::max({worst, RelativeError(m[dd::PackedRowStart(i) + j], -inv[i][j]),
+                        RelativeError(chol[dd::PackedRowStart(i) + j], inv[i][j])});
+    }
   }
   worst = std::max(worst, RelativeError(m[dd::PackedRowStart(p) + p], rss));
   EXPECT_LT(worst, c.worst);
@@ -337,8 +331,9 @@ INSTANTIATE_TEST_SUITE_P(Designs, DDSweepTest,
                                            SweepCase{1000, 2, 12, 1e-22},
                                            SweepCase{100000, 1, 30, 1e-22}));
 
-// An aliased column's pivot of rounding size is refused; a pivot ratio r is kept for tol < r.
-TEST(DDKernelsTest, SweepRefusesAliasedAndSmallPivots) {
+// An aliased column's pivot of rounding size is refused (by the sweep and by the Cholesky
+// factor, whose inverse gets a zero row); a pivot ratio r is kept for tol < r.
+TEST(DDKernelsTest, SweepAndCholeskyRefuseAliasedAndSmallPivots) {
   // Columns 1, x, 2 + 3x for x = 0.1 k: aliased up to the rounding of the third column.
   std::vector<DD> m(dd::PackedRowStart(3));
   for (int k = 0; k < 50; ++k) {
@@ -348,7 +343,10 @@ TEST(DDKernelsTest, SweepRefusesAliasedAndSmallPivots) {
     dd::AddOuterSparse(3, idx, row, 1.0, m.data());
   }
   for (DD& e : m) e = dd::Normalised(e);
-  std::vector<DD> ref = {m[0], m[2], m[5]};
+  std::vector<DD> ref = {m[0], m[2], m[5]}, chol = m;
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(dd::CholeskyRow(chol.data(), i, ref[i], 1e-12), i < 2);
+  dd::InverseFromFactor(3, chol.data());
+  for (int j = 0; j < 3; ++j) EXPECT_EQ(chol[dd::PackedRowStart(2) + j].hi, 0.0);
   std::vector<unsigned char> swept(3, 0);
   EXPECT_TRUE(dd::SweepPivot(3, m.data(), 0, 1e-12, ref.data(), swept.data()));
   EXPECT_TRUE(dd::SweepPivot(3, m.data(), 1, 1e-12, ref.data(), swept.data()));
@@ -368,46 +366,6 @@ TEST(DDKernelsTest, SweepRefusesAliasedAndSmallPivots) {
     EXPECT_EQ(dd::SweepPivot(2, a.data(), 1, tol, r.data(), s.data()), tol == below) << tol;
     EXPECT_EQ(s[1], tol == below ? 1 : 0);
   }
-}
-
-// Cholesky factor, solve and inverse of a scaled Hilbert matrix (condition 1e10) against exact.
-TEST(DDKernelsTest, CholeskySolveAndInverseAreExactToDoubleDouble) {
-  const int n = 7;
-  const int64_t lcm = 360360;  // lcm(1..13)
-  QMatrix a(n, std::vector<Q>(n));
-  for (int i = 0; i < n; ++i) {
-    for (int j = 0; j < n; ++j) a[i][j] = Q{lcm / (i + j + 1), 1};
-  }
-  const QMatrix inv = Inverse(a);
-  std::vector<DD> m = Packed(a);
-  for (int i = 0; i < n; ++i) {
-    const DD ref = m[dd::PackedRowStart(i) + i];
-    ASSERT_TRUE(dd::CholeskyRow(m.data(), i, ref, 1e-30)) << i;
-  }
-  // Solve a x = b for b = a (1, 2, ..., n): x = (1, 2, ..., n).
-  std::vector<DD> b(n);
-  for (int i = 0; i < n; ++i) {
-    Q s;
-    for (int j = 0; j < n; ++j) s = s + a[i][j] * Q{j + 1, 1};
-    b[i] = ToDD(s.n);
-  }
-  std::vector<DD> x(n);
-  dd::ForwardSubstitute(n, m.data(), b.data(), x.data());
-  dd::BackSubstitute(n, m.data(), x.data(), x.data());
-  for (int i = 0; i < n; ++i) EXPECT_LT(RelativeError(x[i], Q{i + 1, 1}), 1e-20) << i;
-  dd::InverseFromFactor(n, m.data());
-  for (int i = 0; i < n; ++i) {
-    for (int j = 0; j <= i; ++j)
-      EXPECT_LT(RelativeError(m[dd::PackedRowStart(i) + j], inv[i][j]), 1e-20);
-  }
-  // A dependent row (row 2 = row 0 + row 1) gets a zero pivot and zero inverse row.
-  std::vector<DD> s = {{1, 0}, {1, 0}, {2, 0}, {2, 0}, {3, 0}, {5, 0}};
-  const std::vector<DD> diag = {s[0], s[2], s[5]};
-  EXPECT_TRUE(dd::CholeskyRow(s.data(), 0, diag[0], 1e-12));
-  EXPECT_TRUE(dd::CholeskyRow(s.data(), 1, diag[1], 1e-12));
-  EXPECT_FALSE(dd::CholeskyRow(s.data(), 2, diag[2], 1e-12));
-  dd::InverseFromFactor(3, s.data());
-  for (int j = 0; j < 3; ++j) EXPECT_EQ(s[dd::PackedRowStart(2) + j].hi, 0.0);
 }
 
 }  // namespace
