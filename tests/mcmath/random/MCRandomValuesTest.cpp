@@ -12,7 +12,7 @@ using MCCommonMath::MCDistFun;
 using MCCommonMath::MCRandomValues;
 using MCCommonMath::MCSymMatrix;
 using MCCommonMath::MCURandom;
-using randomtest::ScriptedHost;
+using randomtest::Scripted;
 
 namespace {
 
@@ -93,7 +93,7 @@ const double kGsC = (0.5 + kE) / kE;  // Ahrens-Dieter constant for shape 1/2
 // gives x = P^2, P > 1 x = -ln(2 (c - P)). The tolerances are 1e-12 relative.
 TEST(GammaBranchTest, ValueAndDraws) {
   const double gsPower = 2 * std::pow(kGsC * 0.5, 2);
-  randomtest::ExpectScripted<ScriptedHost>(
+  randomtest::ExpectScripted(
       {{"exponential", {2}, {0.5}, 2 * std::log(2.0), 1.3e-12, 1},
        {"exponentialOfOne", {2}, {1.0}, MCMV::Missing(), 0, 1},
        {"fishman", {5}, {std::exp(-1.0), 0.5}, 5.0, 5e-12, 2},
@@ -101,7 +101,7 @@ TEST(GammaBranchTest, ValueAndDraws) {
        {"gsPower", {1}, {0.0, 0.5, 0.5}, gsPower, 7e-13, 3},
        {"gsLog", {1}, {0.95, 0.5}, -2 * std::log(2 * (kGsC - kGsC * 0.95)), 4.2e-12, 2},
        {"gsLogReject", {1}, {0.95, 0.9, 0.5, 0.5}, gsPower, 7e-13, 4}},
-      [](const std::vector<double>& df, ScriptedHost& host) {
+      [](const std::vector<double>& df, Scripted& host) {
         MCURandom source(0, false, false, &host);
         MCRandomValues rv;
         EXPECT_TRUE(rv.SetURNGPtr(&source) && rv.SetParamChi(df[0]));

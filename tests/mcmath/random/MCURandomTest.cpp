@@ -55,7 +55,7 @@ TEST(MCURandomTest, RuntimeBranchUsesThe15BitGenerator) {
 }
 
 TEST(MCURandomTest, HostGeneratorTakesPrecedence) {
-  randomtest::ScriptedHost host({0.25, 0.75});
+  randomtest::Scripted host({0.25, 0.75});
   MCURandom u(3, true, true, &host);
   EXPECT_FALSE(u.GetUseTwister());
   for (double r : {0.25, 0.75}) EXPECT_EQ(u.GetRandom(), r);
