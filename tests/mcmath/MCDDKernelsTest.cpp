@@ -53,39 +53,12 @@ Row RandomRow(std::mt19937_64& g, int n, int bits, uint64_t maxWeight) {
   return r;
 }
 
-// Every sum is exact (its rounding the nearest double), also split in parts and merged.
-TEST(DDKernelsTest, OuterProductSumsAreExactAndMergeExactly) {
-  std::mt19937_64 g(11);
-  const int n = 9;
-  const std::size_t size = dd::PackedRowStart(n);
-  std::vector<int128> exact(size, 0);
-  dd::DDSums whole(size);
-  std::vector<dd::DDSums> parts(3, dd::DDSums(size));
-  for (int t = 0; t < 600; ++t) {
-    // Weights up to 2^30 make val w longer than a double: the pair carrying it has a low part.
-    const Row r = RandomRow(g, n, 28, 1ull << 30);
-    for (std::size_t k = 0; k < r.idx.size(); ++k)
-      for (std::size_t l = 0; l <= k; ++l)
-        exact[dd::PackedRowStart(r.idx[k]) + r.idx[l]] +=
-            K(r.val[k]) * K(r.val[l]) * static_cast<int128>(r.w);
-    const int m = static_cast<int>(r.idx.size());
-    dd::AddOuterSparse(m, r.idx.data(), r.val.data(), r.w, whole.Data());
-    dd::AddOuterSparse(m, r.idx.data(), r.val.data(), r.w, parts[t % 3].Data());
-  }
-  parts[0].Merge(parts[1]);
-  parts[0].Merge(parts[2]);
-  for (std::size_t e = 0; e < size; ++e) {
-    EXPECT_EQ(Units(whole.Value(e)), exact[e]) << e;
-    EXPECT_EQ(whole.Rounded(e), Nearest(exact[e])) << e;
-    EXPECT_EQ(Units(parts[0].Value(e)), exact[e]) << e;
-  }
-}
-
 class DDBlocksTest : public ::testing::TestWithParam<std::tuple<int, int>> {};
 
 // nb matrices kept together (fixed-size paths 1, 3, 6, the general one, vector paths where the
-// processor has them): every sum of coef[t] x x' exact, also from two merged halves.
-TEST_P(DDBlocksTest, BlockSumsAreExactAndMergeExactly) {
+// processor has them): every sum of coef[t] x x' exact, also from two merged halves; so is each
+// sum of w x x' (its rounding the nearest double).
+TEST_P(DDBlocksTest, OuterProductSumsAreExactAndMergeExactly) {
   const int nb = std::get<0>(GetParam()), path = std::get<1>(GetParam()), n = 7;
   std::vector<double> probe(2 * nb);
   const DD one{1.0, 0.0};
@@ -101,24 +74,35 @@ TEST_P(DDBlocksTest, BlockSumsAreExactAndMergeExactly) {
   const auto units = [](double x) { return static_cast<int128>(std::ldexp(x, 75)); };
   const std::size_t positions = dd::PackedRowStart(n);
   std::vector<double> whole(2 * nb * positions), half[2] = {whole, whole};
-  std::vector<int128> exact(nb * positions, 0);
+  std::vector<int128> exact(nb * positions, 0), exactW(positions, 0);
+  dd::DDSums sums(positions), parts[2] = {sums, sums};
   for (int t = 0; t < 200; ++t) {
-    // w c longer than a double: the coefficient pairs have low parts.
+    // w c and val bigW longer than a double: the pairs carrying them have low parts.
     const Row r = RandomRow(g, n, 20, 1ull << 30);
+    const double bigW = static_cast<double>(1 + g() % (1ull << 36));
     const std::vector<double> c = Dyadics(g, nb, 28);
     std::vector<DD> coef;
     for (double x : c) coef.push_back(dd::TwoProd(r.w, x));
     const int m = static_cast<int>(r.idx.size());
     add(m, r.idx.data(), r.val.data(), nb, coef.data(), whole.data());
     add(m, r.idx.data(), r.val.data(), nb, coef.data(), half[t % 2].data());
-    for (int k = 0; k < m; ++k)
-      for (int l = 0; l <= k; ++l)
+    dd::AddOuterSparse(m, r.idx.data(), r.val.data(), bigW, sums.Data());
+    dd::AddOuterSparse(m, r.idx.data(), r.val.data(), bigW, parts[t % 2].Data());
+    for (int k = 0; k < m; ++k) {
+      for (int l = 0; l <= k; ++l) {
+        const std::size_t e = dd::PackedRowStart(r.idx[k]) + r.idx[l];
+        exactW[e] += K(r.val[k]) * K(r.val[l]) * static_cast<int128>(bigW);
         for (int b = 0; b < nb; ++b)
-          exact[(dd::PackedRowStart(r.idx[k]) + r.idx[l]) * nb + b] +=
-              K(c[b]) * static_cast<int128>(r.w) * K(r.val[k]) * K(r.val[l]);
+          exact[e * nb + b] += K(c[b]) * static_cast<int128>(r.w) * K(r.val[k]) * K(r.val[l]);
+      }
+    }
   }
   dd::MergeBlocks(positions, nb, half[1].data(), half[0].data());
+  parts[0].Merge(parts[1]);
   for (std::size_t e = 0; e < positions; ++e) {
+    EXPECT_EQ(Units(sums.Value(e)), exactW[e]) << e;
+    EXPECT_EQ(sums.Rounded(e), Nearest(exactW[e])) << e;
+    EXPECT_EQ(Units(parts[0].Value(e)), exactW[e]) << e;
     for (int t = 0; t < nb; ++t) {
       const DD a = dd::BlockSum(whole.data(), nb, e, t), b = dd::BlockSum(half[0].data(), nb, e, t);
       EXPECT_EQ(units(a.hi) + units(a.lo), exact[e * nb + t]) << e << " " << t;
