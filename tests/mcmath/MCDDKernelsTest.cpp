@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <numeric>
 #include <random>
 #include <tuple>
 #include <vector>
@@ -57,7 +56,8 @@ class DDBlocksTest : public ::testing::TestWithParam<std::tuple<int, int>> {};
 
 // nb matrices kept together (fixed-size paths 1, 3, 6, the general one, vector paths where the
 // processor has them): every sum of coef[t] x x' exact, also from two merged halves; so is each
-// sum of w x x' (its rounding the nearest double).
+// sum of w x x' (its rounding the nearest double), and each logit score w residual[j] x[k],
+// which AddScaledColumns gives to the bit.
 TEST_P(DDBlocksTest, OuterProductSumsAreExactAndMergeExactly) {
   const int nb = std::get<0>(GetParam()), path = std::get<1>(GetParam()), n = 7;
   std::vector<double> probe(2 * nb);
@@ -76,6 +76,10 @@ TEST_P(DDBlocksTest, OuterProductSumsAreExactAndMergeExactly) {
   std::vector<double> whole(2 * nb * positions), half[2] = {whole, whole};
   std::vector<int128> exact(nb * positions, 0), exactW(positions, 0);
   dd::DDSums sums(positions), parts[2] = {sums, sums};
+  const int nLogits = 3;
+  std::vector<int128> exactS(nLogits * n, 0);
+  std::vector<DD> scores(nLogits * n), logitCoef(6), coefR(nLogits);
+  std::vector<double> information(2 * 6 * positions), apart(2 * nLogits * n);
   for (int t = 0; t < 200; ++t) {
     // w c and val bigW longer than a double: the pairs carrying them have low parts.
     const Row r = RandomRow(g, n, 20, 1ull << 30);
@@ -88,7 +92,17 @@ TEST_P(DDBlocksTest, OuterProductSumsAreExactAndMergeExactly) {
     add(m, r.idx.data(), r.val.data(), nb, coef.data(), half[t % 2].data());
     dd::AddOuterSparse(m, r.idx.data(), r.val.data(), bigW, sums.Data());
     dd::AddOuterSparse(m, r.idx.data(), r.val.data(), bigW, parts[t % 2].Data());
+    const std::vector<double> residual = Dyadics(g, nLogits, 26);
+    std::vector<double> dense(n, 0.0);
+    for (int k = 0; k < m; ++k) dense[r.idx[k]] = r.val[k];
+    dd::AddLogitRow(m, r.idx.data(), r.val.data(), nLogits, n, r.w, residual.data(),
+                    Dyadics(g, 6, 26).data(), logitCoef.data(), scores.data(), information.data());
+    dd::TwoProducts(nLogits, r.w, residual.data(), coefR.data());
+    dd::AddScaledColumnsOn(path, n, dense.data(), nLogits, coefR.data(), apart.data(),
+                           apart.data() + nLogits * n);
     for (int k = 0; k < m; ++k) {
+      for (int j = 0; j < nLogits; ++j)
+        exactS[j * n + r.idx[k]] += K(residual[j]) * static_cast<int128>(r.w) * K(r.val[k]);
       for (int l = 0; l <= k; ++l) {
         const std::size_t e = dd::PackedRowStart(r.idx[k]) + r.idx[l];
         exactW[e] += K(r.val[k]) * K(r.val[l]) * static_cast<int128>(bigW);
@@ -109,47 +123,16 @@ TEST_P(DDBlocksTest, OuterProductSumsAreExactAndMergeExactly) {
       EXPECT_EQ(units(b.hi) + units(b.lo), exact[e * nb + t]) << e << " " << t;
     }
   }
+  for (int e = 0; e < nLogits * n; ++e) {
+    EXPECT_EQ(Units(dd::Normalised(scores[e])), exactS[e]) << e;
+    EXPECT_EQ(apart[e], scores[e].hi) << e;
+    EXPECT_EQ(apart[nLogits * n + e], scores[e].lo) << e;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Blocks, DDBlocksTest,
                          ::testing::Combine(::testing::Values(1, 3, 4, 6, 7, 11),
                                             ::testing::Values(0, 1)));
-
-// Logit scores w residual[j] val[k] summed exactly; AddScaledColumns (each path) the same bits.
-TEST(DDKernelsTest, LogitRowScoresAreExact) {
-  std::mt19937_64 g(17);
-  const int p = 7, nLogits = 3, nb = 6;
-  std::vector<int> idx(p);
-  std::iota(idx.begin(), idx.end(), 0);
-  std::vector<int128> exact(nLogits * p, 0);
-  std::vector<DD> scores(nLogits * p), coef(nb), coefR(nLogits);
-  std::vector<double> information(2 * nb * dd::PackedRowStart(p));
-  std::vector<double> apart[2] = {std::vector<double>(2 * nLogits * p),
-                                  std::vector<double>(2 * nLogits * p)};
-  for (int t = 0; t < 400; ++t) {
-    const std::vector<double> v = Dyadics(g, p, 28);
-    const std::vector<double> residual = Dyadics(g, nLogits, 26), products = Dyadics(g, nb, 26);
-    const double w = static_cast<double>(1 + t % 5);
-    dd::AddLogitRow(p, idx.data(), v.data(), nLogits, p, w, residual.data(), products.data(),
-                    coef.data(), scores.data(), information.data());
-    dd::TwoProducts(nLogits, w, residual.data(), coefR.data());
-    for (int path : {0, 1}) {
-      double* hi = apart[path].data();
-      if (!dd::AddScaledColumnsOn(path, p, v.data(), nLogits, coefR.data(), hi, hi + nLogits * p)) {
-        apart[path] = apart[0];  // the processor lacks the path: compare the portable one
-      }
-    }
-    for (int j = 0; j < nLogits; ++j)
-      for (int k = 0; k < p; ++k) exact[j * p + k] += K(residual[j]) * (1 + t % 5) * K(v[k]);
-  }
-  for (int e = 0; e < nLogits * p; ++e) {
-    EXPECT_EQ(Units(dd::Normalised(scores[e])), exact[e]) << e;
-    for (const std::vector<double>& a : apart) {
-      EXPECT_EQ(a[e], scores[e].hi) << e;
-      EXPECT_EQ(a[nLogits * p + e], scores[e].lo) << e;
-    }
-  }
-}
 
 // The rounding error of a product enters the sum (the sums' own errors: MCExactSumTest):
 // (1 + 2^-30)^2 - (1 + 2^-29) = 2^-60.
