@@ -248,10 +248,8 @@ TEST_P(DDSweepTest, SweepAndCholeskyGiveTheExactInverseAndSolution) {
   const QMatrix full = PolynomialCrossProducts(c.x0, c.degree, c.count);
   const int n = static_cast<int>(full.size());
   const int p = n - 1;
-  QMatrix a(p, std::vector<Q>(p));
-  for (int i = 0; i < p; ++i) {
-    for (int j = 0; j < p; ++j) a[i][j] = full[i][j];
-  }
+  QMatrix a(full.begin(), full.end() - 1);
+  for (std::vector<Q>& row : a) row.pop_back();
   const QMatrix inv = Inverse(a);
   std::vector<DD> m = Packed(full);
   std::vector<DD> chol(m.begin(), m.begin() + dd::PackedRowStart(p)), b(p), x(p);

@@ -17,8 +17,7 @@ namespace {
 // The numbers of a fixture in data/ beside this file, after its header line.
 template <class T>
 std::vector<T> ReadFixture(const char* name) {
-  const std::string here = __FILE__;
-  std::ifstream in(here.substr(0, here.find_last_of('/') + 1) + "data/" + name);
+  std::ifstream in(std::string(MCSTAT_TEST_DATA_DIR "/") + name);
   std::string header;
   std::getline(in, header);
   std::vector<T> values;
