@@ -136,27 +136,24 @@ TEST(MCRandomValuesFitTest, MultivariateNormalMarginalsAndRegressionResidual) {
                          [](double x) { return MCDistFun::CdfNorm(x, 0.0, std::sqrt(1.28)); });
 }
 
-TEST(MCRandomValuesFitTest, WishartMeanIsMTimesScale) {
-  const int p = 3, n = 20000;
+// a'Wa / a'Sa is chi-square with m degrees of freedom for every a; the unit vectors and their
+// pairwise sums pin every element of the scale S.
+TEST(MCRandomValuesFitTest, WishartQuadraticFormsAreChiSquare) {
   const double m = 5.5;
-  const MCSymMatrix scale = Matrix(p, {2.0, 0.5, 1.0, -0.3, 0.2, 1.5});
+  const MCSymMatrix scale = Matrix(3, {2.0, 0.5, 1.0, -0.3, 0.2, 1.5});
+  const MCSymMatrix identity = Matrix(3, {1, 0, 1, 0, 0, 1});
+  const std::vector<double> forms[] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1},
+                                       {1, 1, 0}, {1, 0, 1}, {0, 1, 1}};
   for (bool standard : {true, false}) {
     MCRandomValues rv;
     rv.SetSeed(standard ? 5 : 6);
-    ASSERT_TRUE(standard ? rv.SetParamWishart(p, m) : rv.SetParamWishart(p, m, scale));
-    MCSymMatrix sum(p), w;
-    for (int k = 0; k < n; ++k) {
-      ASSERT_TRUE(rv.GetRandom(w));
-      ASSERT_TRUE(sum.ComputeAXpY(1.0, w));
-    }
-    for (int i = 0; i < p; ++i) {
-      for (int j = 0; j <= i; ++j) {
-        const double sij = standard ? (i == j) : scale.GetElem(i, j);
-        const double sii = standard ? 1 : scale.GetElem(i, i),
-                     sjj = standard ? 1 : scale.GetElem(j, j);
-        const double se = std::sqrt(m * (sij * sij + sii * sjj) / n);
-        EXPECT_NEAR(sum.GetElem(i, j) / n, m * sij, 5 * se) << i << "," << j;
-      }
+    ASSERT_TRUE(standard ? rv.SetParamWishart(3, m) : rv.SetParamWishart(3, m, scale));
+    for (const std::vector<double>& a : forms) {
+      SCOPED_TRACE(testing::PrintToString(a) + (standard ? " standard" : " scaled"));
+      const double asa = (standard ? identity : scale).ComputeVSV(a);
+      MCSymMatrix w;
+      randomtest::ExpectFits([&] { return rv.GetRandom(w) ? w.ComputeVSV(a) / asa : 0.0; },
+                             [m](double x) { return MCDistFun::CdfChi(x, m); });
     }
   }
 }
