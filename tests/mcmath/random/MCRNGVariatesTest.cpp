@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <vector>
 
 #include "MCDistFun.h"
@@ -130,31 +131,22 @@ TEST(MCRNGBinomialTest, EdgeCases) {
   EXPECT_EQ(u.Calls(), 5);
 }
 
-// Chi-square over cells pooled to an expected count of at least 20, at the 0.1% level.
-TEST(MCRNGBinomialFitTest, ChiSquareAgainstTheExactProbabilities) {
+// The randomised probability transform F(k - 1) + V P(k) of a draw k (V uniform) is uniform.
+TEST(MCRNGBinomialFitTest, RandomisedProbabilityTransformIsUniform) {
+  std::mt19937_64 v(99);
   for (const auto& [n, p] : {std::make_pair(20, 0.4), {1000, 0.3}, {250, 0.02}}) {
-    const int draws = 100000;
+    SCOPED_TRACE(testing::PrintToString(std::make_pair(n, p)));
     MCRNGBinomial b(n, p);
     b.SetSeed(4242);
-    std::vector<double> counts(n + 1, 0.0);
-    for (int i = 0; i < draws; ++i) {
-      const double k = b.GetNext();
-      ASSERT_TRUE(k >= 0 && k <= n && k == std::floor(k));
-      counts[static_cast<int>(k)] += 1;
-    }
-    double chi2 = 0, expected = 0, observed = 0;
-    int bins = 0;
     long code = 0;
-    for (int k = 0; k <= n; ++k) {
-      expected += draws * MCDistFun::PdfBin(k, n, p, code);
-      observed += counts[k];
-      if (expected >= 20 || k == n) {
-        chi2 += (observed - expected) * (observed - expected) / expected;
-        expected = observed = 0;
-        ++bins;
-      }
-    }
-    EXPECT_LT(chi2, MCDistFun::IdfChi(0.999, bins - 1)) << n << " " << p << ": " << bins << " bins";
+    randomtest::ExpectFits(
+        [&, n = n, p = p] {
+          const double k = b.GetNext();
+          EXPECT_TRUE(k >= 0 && k <= n && k == std::floor(k)) << k;
+          return MCDistFun::CdfBin(k - 1, n, p, code) +
+                 std::generate_canonical<double, 53>(v) * MCDistFun::PdfBin(k, n, p, code);
+        },
+        [](double u) { return u; });
   }
 }
 
