@@ -22,7 +22,6 @@ constexpr int kShift = 50;
 int128 Units(double x) { return static_cast<int128>(std::ldexp(x, kShift)); }
 // The exact value of a pair in units; every part of the pairs below is a multiple of a unit.
 int128 Units(const DD& x) { return Units(x.hi) + Units(x.lo); }
-double Nearest(int128 units) { return std::ldexp(static_cast<double>(units), -kShift); }
 // k of a value k 2^-25 drawn below.
 int128 K(double x) { return static_cast<int128>(std::ldexp(x, 25)); }
 
@@ -115,7 +114,7 @@ TEST_P(DDBlocksTest, OuterProductSumsAreExactAndMergeExactly) {
   parts[0].Merge(parts[1]);
   for (std::size_t e = 0; e < positions; ++e) {
     EXPECT_EQ(Units(sums.Value(e)), exactW[e]) << e;
-    EXPECT_EQ(sums.Rounded(e), Nearest(exactW[e])) << e;
+    EXPECT_EQ(sums.Rounded(e), std::ldexp(static_cast<double>(exactW[e]), -kShift)) << e;
     EXPECT_EQ(Units(parts[0].Value(e)), exactW[e]) << e;
     for (int t = 0; t < nb; ++t) {
       const DD a = dd::BlockSum(whole.data(), nb, e, t), b = dd::BlockSum(half[0].data(), nb, e, t);
@@ -179,7 +178,6 @@ DD ToDD(int128 v) {
   const double hi = static_cast<double>(v);
   return dd::Add(DD{hi, 0.0}, static_cast<double>(v - static_cast<int128>(hi)));
 }
-// |x - q| / |q| (|x| when q = 0).
 double RelativeError(const DD& x, const Q& q) {
   const DD exact = dd::Div(ToDD(q.n), ToDD(q.d));
   const double diff = std::fabs(dd::ToDouble(dd::Sub(x, exact)));

@@ -35,19 +35,14 @@ const double kPi = std::acos(-1.0);
 const double kNaN = std::nan("");
 
 // Against R: data/distfun_r.csv (written by data/distfun_r.R): function, arguments, value.
-struct RRow {
-  std::string fn;
-  Args args;
-};
-
-std::vector<RRow> RRows() {
-  std::vector<RRow> out;
+std::vector<std::pair<std::string, Args>> RRows() {
+  std::vector<std::pair<std::string, Args>> out;
   std::ifstream in(MCSTAT_TEST_DATA_DIR "/distfun_r.csv");
   for (std::string line, cell; std::getline(in, line);) {
     std::stringstream ss(line);
-    RRow& row = out.emplace_back();
-    std::getline(ss, row.fn, ',');
-    while (std::getline(ss, cell, ',')) row.args.push_back(std::strtod(cell.c_str(), nullptr));
+    auto& [fn, args] = out.emplace_back();
+    std::getline(ss, fn, ',');
+    while (std::getline(ss, cell, ',')) args.push_back(std::strtod(cell.c_str(), nullptr));
   }
   return out;
 }
@@ -108,14 +103,14 @@ class AgainstR : public ::testing::TestWithParam<RFun> {};
 TEST_P(AgainstR, EveryRowWithinTheAlgorithmsAccuracy) {
   const RFun& f = GetParam();
   int rows = 0;
-  for (const RRow& r : RRows()) {
-    if (r.fn != f.name) continue;
+  for (const auto& [fn, all] : RRows()) {
+    if (fn != f.name) continue;
     ++rows;
-    const Args args(r.args.begin(), r.args.end() - 1);
-    const double got = Eval(r.fn, args), want = r.args.back(), err = std::fabs(got - want);
+    const Args args(all.begin(), all.end() - 1);
+    const double got = Eval(fn, args), want = all.back(), err = std::fabs(got - want);
     ::testing::Message where;
-    where << std::setprecision(17) << r.fn;
-    for (double v : r.args) where << " " << v;
+    where << std::setprecision(17) << fn;
+    for (double v : all) where << " " << v;
     SCOPED_TRACE(where);
     if (f.bounded && (want == 0.0 || std::isinf(want))) {
       EXPECT_EQ(got, kMiss);
