@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <numeric>
 #include <random>
 #include <tuple>
 #include <vector>
@@ -23,7 +22,6 @@ constexpr int kShift = 50;
 int128 Units(double x) { return static_cast<int128>(std::ldexp(x, kShift)); }
 // The exact value of a pair in units; every part of the pairs below is a multiple of a unit.
 int128 Units(const DD& x) { return Units(x.hi) + Units(x.lo); }
-double Nearest(int128 units) { return std::ldexp(static_cast<double>(units), -kShift); }
 // k of a value k 2^-25 drawn below.
 int128 K(double x) { return static_cast<int128>(std::ldexp(x, 25)); }
 
@@ -53,43 +51,13 @@ Row RandomRow(std::mt19937_64& g, int n, int bits, uint64_t maxWeight) {
   return r;
 }
 
-class DDAccumulateTest : public ::testing::TestWithParam<bool> {};
-
-// Every sum is exact (its rounding the nearest double), also split in parts and merged.
-TEST_P(DDAccumulateTest, OuterProductSumsAreExactAndMergeExactly) {
-  std::mt19937_64 g(11);
-  const int n = 9;
-  const std::size_t size = dd::PackedRowStart(n);
-  std::vector<int128> exact(size, 0);
-  dd::DDSums whole(size);
-  std::vector<dd::DDSums> parts(3, dd::DDSums(size));
-  for (int t = 0; t < 600; ++t) {
-    // Weights up to 2^30 make val w longer than a double: the pair carrying it has a low part.
-    const Row r = RandomRow(g, n, 28, GetParam() ? 1 : 1ull << 30);
-    for (std::size_t k = 0; k < r.idx.size(); ++k)
-      for (std::size_t l = 0; l <= k; ++l)
-        exact[dd::PackedRowStart(r.idx[k]) + r.idx[l]] +=
-            K(r.val[k]) * K(r.val[l]) * static_cast<int128>(r.w);
-    const int m = static_cast<int>(r.idx.size());
-    dd::AddOuterSparse(m, r.idx.data(), r.val.data(), r.w, whole.Data());
-    dd::AddOuterSparse(m, r.idx.data(), r.val.data(), r.w, parts[t % 3].Data());
-  }
-  parts[0].Merge(parts[1]);
-  parts[0].Merge(parts[2]);
-  for (std::size_t e = 0; e < size; ++e) {
-    EXPECT_EQ(Units(whole.Value(e)), exact[e]) << e;
-    EXPECT_EQ(whole.Rounded(e), Nearest(exact[e])) << e;
-    EXPECT_EQ(Units(parts[0].Value(e)), exact[e]) << e;
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(Weights, DDAccumulateTest, ::testing::Bool());
-
 class DDBlocksTest : public ::testing::TestWithParam<std::tuple<int, int>> {};
 
 // nb matrices kept together (fixed-size paths 1, 3, 6, the general one, vector paths where the
-// processor has them): every sum of coef[t] x x' exact, also from two merged halves.
-TEST_P(DDBlocksTest, BlockSumsAreExactAndMergeExactly) {
+// processor has them): every sum of coef[t] x x' exact, also from two merged halves; so is each
+// sum of w x x' (its rounding the nearest double), and each logit score w residual[j] x[k],
+// which AddScaledColumns gives to the bit.
+TEST_P(DDBlocksTest, OuterProductSumsAreExactAndMergeExactly) {
   const int nb = std::get<0>(GetParam()), path = std::get<1>(GetParam()), n = 7;
   std::vector<double> probe(2 * nb);
   const DD one{1.0, 0.0};
@@ -105,29 +73,59 @@ TEST_P(DDBlocksTest, BlockSumsAreExactAndMergeExactly) {
   const auto units = [](double x) { return static_cast<int128>(std::ldexp(x, 75)); };
   const std::size_t positions = dd::PackedRowStart(n);
   std::vector<double> whole(2 * nb * positions), half[2] = {whole, whole};
-  std::vector<int128> exact(nb * positions, 0);
+  std::vector<int128> exact(nb * positions, 0), exactW(positions, 0);
+  dd::DDSums sums(positions), parts[2] = {sums, sums};
+  const int nLogits = 3;
+  std::vector<int128> exactS(nLogits * n, 0);
+  std::vector<DD> scores(nLogits * n), logitCoef(6), coefR(nLogits);
+  std::vector<double> information(2 * 6 * positions), apart(2 * nLogits * n);
   for (int t = 0; t < 200; ++t) {
-    // w c longer than a double: the coefficient pairs have low parts.
+    // w c and val bigW longer than a double: the pairs carrying them have low parts.
     const Row r = RandomRow(g, n, 20, 1ull << 30);
+    const double bigW = static_cast<double>(1 + g() % (1ull << 36));
     const std::vector<double> c = Dyadics(g, nb, 28);
     std::vector<DD> coef;
     for (double x : c) coef.push_back(dd::TwoProd(r.w, x));
     const int m = static_cast<int>(r.idx.size());
     add(m, r.idx.data(), r.val.data(), nb, coef.data(), whole.data());
     add(m, r.idx.data(), r.val.data(), nb, coef.data(), half[t % 2].data());
-    for (int k = 0; k < m; ++k)
-      for (int l = 0; l <= k; ++l)
+    dd::AddOuterSparse(m, r.idx.data(), r.val.data(), bigW, sums.Data());
+    dd::AddOuterSparse(m, r.idx.data(), r.val.data(), bigW, parts[t % 2].Data());
+    const std::vector<double> residual = Dyadics(g, nLogits, 26);
+    std::vector<double> dense(n, 0.0);
+    for (int k = 0; k < m; ++k) dense[r.idx[k]] = r.val[k];
+    dd::AddLogitRow(m, r.idx.data(), r.val.data(), nLogits, n, r.w, residual.data(),
+                    Dyadics(g, 6, 26).data(), logitCoef.data(), scores.data(), information.data());
+    dd::TwoProducts(nLogits, r.w, residual.data(), coefR.data());
+    dd::AddScaledColumnsOn(path, n, dense.data(), nLogits, coefR.data(), apart.data(),
+                           apart.data() + nLogits * n);
+    for (int k = 0; k < m; ++k) {
+      for (int j = 0; j < nLogits; ++j)
+        exactS[j * n + r.idx[k]] += K(residual[j]) * static_cast<int128>(r.w) * K(r.val[k]);
+      for (int l = 0; l <= k; ++l) {
+        const std::size_t e = dd::PackedRowStart(r.idx[k]) + r.idx[l];
+        exactW[e] += K(r.val[k]) * K(r.val[l]) * static_cast<int128>(bigW);
         for (int b = 0; b < nb; ++b)
-          exact[(dd::PackedRowStart(r.idx[k]) + r.idx[l]) * nb + b] +=
-              K(c[b]) * static_cast<int128>(r.w) * K(r.val[k]) * K(r.val[l]);
+          exact[e * nb + b] += K(c[b]) * static_cast<int128>(r.w) * K(r.val[k]) * K(r.val[l]);
+      }
+    }
   }
   dd::MergeBlocks(positions, nb, half[1].data(), half[0].data());
+  parts[0].Merge(parts[1]);
   for (std::size_t e = 0; e < positions; ++e) {
+    EXPECT_EQ(Units(sums.Value(e)), exactW[e]) << e;
+    EXPECT_EQ(sums.Rounded(e), std::ldexp(static_cast<double>(exactW[e]), -kShift)) << e;
+    EXPECT_EQ(Units(parts[0].Value(e)), exactW[e]) << e;
     for (int t = 0; t < nb; ++t) {
       const DD a = dd::BlockSum(whole.data(), nb, e, t), b = dd::BlockSum(half[0].data(), nb, e, t);
       EXPECT_EQ(units(a.hi) + units(a.lo), exact[e * nb + t]) << e << " " << t;
       EXPECT_EQ(units(b.hi) + units(b.lo), exact[e * nb + t]) << e << " " << t;
     }
+  }
+  for (int e = 0; e < nLogits * n; ++e) {
+    EXPECT_EQ(Units(dd::Normalised(scores[e])), exactS[e]) << e;
+    EXPECT_EQ(apart[e], scores[e].hi) << e;
+    EXPECT_EQ(apart[nLogits * n + e], scores[e].lo) << e;
   }
 }
 
@@ -135,59 +133,9 @@ INSTANTIATE_TEST_SUITE_P(Blocks, DDBlocksTest,
                          ::testing::Combine(::testing::Values(1, 3, 4, 6, 7, 11),
                                             ::testing::Values(0, 1)));
 
-// Logit scores w residual[j] val[k] summed exactly; AddScaledColumns (each path) the same bits.
-TEST(DDKernelsTest, LogitRowScoresAreExact) {
-  std::mt19937_64 g(17);
-  const int p = 7, nLogits = 3, nb = 6;
-  std::vector<int> idx(p);
-  std::iota(idx.begin(), idx.end(), 0);
-  std::vector<int128> exact(nLogits * p, 0);
-  std::vector<DD> scores(nLogits * p), coef(nb), coefR(nLogits);
-  std::vector<double> information(2 * nb * dd::PackedRowStart(p));
-  std::vector<double> apart[2] = {std::vector<double>(2 * nLogits * p),
-                                  std::vector<double>(2 * nLogits * p)};
-  for (int t = 0; t < 400; ++t) {
-    const std::vector<double> v = Dyadics(g, p, 28);
-    const std::vector<double> residual = Dyadics(g, nLogits, 26), products = Dyadics(g, nb, 26);
-    const double w = static_cast<double>(1 + t % 5);
-    dd::AddLogitRow(p, idx.data(), v.data(), nLogits, p, w, residual.data(), products.data(),
-                    coef.data(), scores.data(), information.data());
-    dd::TwoProducts(nLogits, w, residual.data(), coefR.data());
-    for (int path : {0, 1}) {
-      double* hi = apart[path].data();
-      if (!dd::AddScaledColumnsOn(path, p, v.data(), nLogits, coefR.data(), hi, hi + nLogits * p)) {
-        apart[path] = apart[0];  // the processor lacks the path: compare the portable one
-      }
-    }
-    for (int j = 0; j < nLogits; ++j)
-      for (int k = 0; k < p; ++k) exact[j * p + k] += K(residual[j]) * (1 + t % 5) * K(v[k]);
-  }
-  for (int e = 0; e < nLogits * p; ++e) {
-    EXPECT_EQ(Units(dd::Normalised(scores[e])), exact[e]) << e;
-    for (const std::vector<double>& a : apart) {
-      EXPECT_EQ(a[e], scores[e].hi) << e;
-      EXPECT_EQ(a[nLogits * p + e], scores[e].lo) << e;
-    }
-  }
-}
-
-// Cancellation that plain double sums lose entirely.
-TEST(DDKernelsTest, CancellingSumsKeepTheSmallRemainder) {
-  struct Case {
-    std::vector<double> x;
-    double exact;
-  };
-  const Case cases[] = {
-      {{1e16, 1.0, -1e16}, 1.0},
-      {{1e16, 0.5, -1e16, 0.25}, 0.75},
-      {{1e20, 3.0, -1e20, -1.0, 1e-3}, 2.001},
-  };
-  for (const Case& c : cases) {
-    DD sum;
-    for (double x : c.x) dd::AddProduct(sum, x, 1.0);
-    EXPECT_EQ(dd::ToDouble(dd::Normalised(sum)), c.exact);
-  }
-  // The rounding error of a product enters the sum too: (1 + 2^-30)^2 - (1 + 2^-29) = 2^-60.
+// The rounding error of a product enters the sum (the sums' own errors: MCExactSumTest):
+// (1 + 2^-30)^2 - (1 + 2^-29) = 2^-60.
+TEST(DDKernelsTest, ProductErrorsEnterTheSum) {
   const double u = 1.0 + std::ldexp(1.0, -30);
   DD square;
   dd::AddProduct(square, u, u);
@@ -230,7 +178,6 @@ DD ToDD(int128 v) {
   const double hi = static_cast<double>(v);
   return dd::Add(DD{hi, 0.0}, static_cast<double>(v - static_cast<int128>(hi)));
 }
-// |x - q| / |q| (|x| when q = 0).
 double RelativeError(const DD& x, const Q& q) {
   const DD exact = dd::Div(ToDD(q.n), ToDD(q.d));
   const double diff = std::fabs(dd::ToDouble(dd::Sub(x, exact)));
@@ -291,19 +238,26 @@ struct SweepCase {
 
 class DDSweepTest : public ::testing::TestWithParam<SweepCase> {};
 
-// Sweeping [[A, b], [b', c]] gives -inv(A), inv(A) b and c - b' inv(A) b; the pivot ratios go
-// down to 1e-13, where a double sweep keeps few digits.
-TEST_P(DDSweepTest, SweepGivesTheExactInverseAndSolution) {
+// Sweeping [[A, b], [b', c]] gives -inv(A), inv(A) b and c - b' inv(A) b; the Cholesky factor of
+// A solves A x = b and gives inv(A). The pivot ratios go down to 1e-13, where double keeps few
+// digits.
+TEST_P(DDSweepTest, SweepAndCholeskyGiveTheExactInverseAndSolution) {
   const SweepCase& c = GetParam();
   const QMatrix full = PolynomialCrossProducts(c.x0, c.degree, c.count);
   const int n = static_cast<int>(full.size());
   const int p = n - 1;
-  QMatrix a(p, std::vector<Q>(p));
-  for (int i = 0; i < p; ++i) {
-    for (int j = 0; j < p; ++j) a[i][j] = full[i][j];
-  }
+  QMatrix a(full.begin(), full.end() - 1);
+  for (std::vector<Q>& row : a) row.pop_back();
   const QMatrix inv = Inverse(a);
   std::vector<DD> m = Packed(full);
+  std::vector<DD> chol(m.begin(), m.begin() + dd::PackedRowStart(p)), b(p), x(p);
+  for (int i = 0; i < p; ++i) {
+    b[i] = m[dd::PackedRowStart(p) + i];
+    ASSERT_TRUE(dd::CholeskyRow(chol.data(), i, chol[dd::PackedRowStart(i) + i], 1e-30)) << i;
+  }
+  dd::ForwardSubstitute(p, chol.data(), b.data(), x.data());
+  dd::BackSubstitute(p, chol.data(), x.data(), x.data());
+  dd::InverseFromFactor(p, chol.data());
   std::vector<DD> ref(n);
   for (int i = 0; i < n; ++i) ref[i] = m[dd::PackedRowStart(i) + i];
   std::vector<unsigned char> swept(n, 0);
@@ -315,9 +269,12 @@ TEST_P(DDSweepTest, SweepGivesTheExactInverseAndSolution) {
     Q bi;
     for (int j = 0; j < p; ++j) bi = bi + inv[i][j] * full[j][p];
     rss = rss - bi * full[i][p];
-    worst = std::max(worst, RelativeError(m[dd::PackedRowStart(p) + i], bi));
-    for (int j = 0; j <= i; ++j)
-      worst = std::max(worst, RelativeError(m[dd::PackedRowStart(i) + j], -inv[i][j]));
+    worst = std::max({worst, RelativeError(m[dd::PackedRowStart(p) + i], bi),
+                      RelativeError(x[i], bi)});
+    for (int j = 0; j <= i; ++j) {
+      worst = std::max({worst, RelativeError(m[dd::PackedRowStart(i) + j], -inv[i][j]),
+                        RelativeError(chol[dd::PackedRowStart(i) + j], inv[i][j])});
+    }
   }
   worst = std::max(worst, RelativeError(m[dd::PackedRowStart(p) + p], rss));
   EXPECT_LT(worst, c.worst);
@@ -337,8 +294,9 @@ INSTANTIATE_TEST_SUITE_P(Designs, DDSweepTest,
                                            SweepCase{1000, 2, 12, 1e-22},
                                            SweepCase{100000, 1, 30, 1e-22}));
 
-// An aliased column's pivot of rounding size is refused; a pivot ratio r is kept for tol < r.
-TEST(DDKernelsTest, SweepRefusesAliasedAndSmallPivots) {
+// An aliased column's pivot of rounding size is refused (by the sweep and by the Cholesky
+// factor, whose inverse gets a zero row); a pivot ratio r is kept for tol < r.
+TEST(DDKernelsTest, SweepAndCholeskyRefuseAliasedAndSmallPivots) {
   // Columns 1, x, 2 + 3x for x = 0.1 k: aliased up to the rounding of the third column.
   std::vector<DD> m(dd::PackedRowStart(3));
   for (int k = 0; k < 50; ++k) {
@@ -348,7 +306,10 @@ TEST(DDKernelsTest, SweepRefusesAliasedAndSmallPivots) {
     dd::AddOuterSparse(3, idx, row, 1.0, m.data());
   }
   for (DD& e : m) e = dd::Normalised(e);
-  std::vector<DD> ref = {m[0], m[2], m[5]};
+  std::vector<DD> ref = {m[0], m[2], m[5]}, chol = m;
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(dd::CholeskyRow(chol.data(), i, ref[i], 1e-12), i < 2);
+  dd::InverseFromFactor(3, chol.data());
+  for (int j = 0; j < 3; ++j) EXPECT_EQ(chol[dd::PackedRowStart(2) + j].hi, 0.0);
   std::vector<unsigned char> swept(3, 0);
   EXPECT_TRUE(dd::SweepPivot(3, m.data(), 0, 1e-12, ref.data(), swept.data()));
   EXPECT_TRUE(dd::SweepPivot(3, m.data(), 1, 1e-12, ref.data(), swept.data()));
@@ -368,46 +329,6 @@ TEST(DDKernelsTest, SweepRefusesAliasedAndSmallPivots) {
     EXPECT_EQ(dd::SweepPivot(2, a.data(), 1, tol, r.data(), s.data()), tol == below) << tol;
     EXPECT_EQ(s[1], tol == below ? 1 : 0);
   }
-}
-
-// Cholesky factor, solve and inverse of a scaled Hilbert matrix (condition 1e10) against exact.
-TEST(DDKernelsTest, CholeskySolveAndInverseAreExactToDoubleDouble) {
-  const int n = 7;
-  const int64_t lcm = 360360;  // lcm(1..13)
-  QMatrix a(n, std::vector<Q>(n));
-  for (int i = 0; i < n; ++i) {
-    for (int j = 0; j < n; ++j) a[i][j] = Q{lcm / (i + j + 1), 1};
-  }
-  const QMatrix inv = Inverse(a);
-  std::vector<DD> m = Packed(a);
-  for (int i = 0; i < n; ++i) {
-    const DD ref = m[dd::PackedRowStart(i) + i];
-    ASSERT_TRUE(dd::CholeskyRow(m.data(), i, ref, 1e-30)) << i;
-  }
-  // Solve a x = b for b = a (1, 2, ..., n): x = (1, 2, ..., n).
-  std::vector<DD> b(n);
-  for (int i = 0; i < n; ++i) {
-    Q s;
-    for (int j = 0; j < n; ++j) s = s + a[i][j] * Q{j + 1, 1};
-    b[i] = ToDD(s.n);
-  }
-  std::vector<DD> x(n);
-  dd::ForwardSubstitute(n, m.data(), b.data(), x.data());
-  dd::BackSubstitute(n, m.data(), x.data(), x.data());
-  for (int i = 0; i < n; ++i) EXPECT_LT(RelativeError(x[i], Q{i + 1, 1}), 1e-20) << i;
-  dd::InverseFromFactor(n, m.data());
-  for (int i = 0; i < n; ++i) {
-    for (int j = 0; j <= i; ++j)
-      EXPECT_LT(RelativeError(m[dd::PackedRowStart(i) + j], inv[i][j]), 1e-20);
-  }
-  // A dependent row (row 2 = row 0 + row 1) gets a zero pivot and zero inverse row.
-  std::vector<DD> s = {{1, 0}, {1, 0}, {2, 0}, {2, 0}, {3, 0}, {5, 0}};
-  const std::vector<DD> diag = {s[0], s[2], s[5]};
-  EXPECT_TRUE(dd::CholeskyRow(s.data(), 0, diag[0], 1e-12));
-  EXPECT_TRUE(dd::CholeskyRow(s.data(), 1, diag[1], 1e-12));
-  EXPECT_FALSE(dd::CholeskyRow(s.data(), 2, diag[2], 1e-12));
-  dd::InverseFromFactor(3, s.data());
-  for (int j = 0; j < 3; ++j) EXPECT_EQ(s[dd::PackedRowStart(2) + j].hi, 0.0);
 }
 
 }  // namespace

@@ -51,7 +51,6 @@ def _lower_beta(a, b, x):
 
 def beta_quantile(p, a, b):
     """(x, 1 - x) with I_x(a, b) = p, solved on the log scale of the smaller of the two."""
-    p = mp.mpf(p)
     lnp = mp.log(p)
     if p <= ibeta(a, b, mp.mpf(0.5), mp.mpf(0.5)):  # x <= 1/2
         x = mp.exp(_log_root(lambda u: mp.log(_lower_beta(a, b, mp.exp(u))) - lnp))
@@ -117,7 +116,6 @@ TEMME = _temme_coefficients()
 
 def gamma_pq(a, x):
     """(P(a, x), Q(a, x))."""
-    a, x = mp.mpf(a), mp.mpf(x)
     if x < 0.7 * a:  # P by its series of terms falling at least as fast as 0.7^n
         term = total = mp.exp(a * mp.log(x) - x - mp.loggamma(a + 1))
         n = 1
@@ -140,12 +138,10 @@ def gamma_pq(a, x):
 
 def binom_cdf(k, n, p):
     """P(X <= k) summed term by term from the smaller tail at 40 digits."""
-    k, n, p = mp.mpf(k), mp.mpf(n), mp.mpf(p)
     q = 1 - p
     lower = k < n * p
     j = k if lower else k + 1
-    term = mp.exp(mp.loggamma(n + 1) - mp.loggamma(j + 1) - mp.loggamma(n - j + 1) +
-                  j * mp.log(p) + (n - j) * mp.log(q))
+    term = binom_pdf(j, n, p)
     total = 0
     while term > total * mp.mpf(10) ** -30 and 0 <= j <= n:
         total += term
@@ -159,7 +155,6 @@ def binom_cdf(k, n, p):
 
 
 def binom_pdf(k, n, p):
-    k, n, p = mp.mpf(k), mp.mpf(n), mp.mpf(p)
     return mp.exp(mp.loggamma(n + 1) - mp.loggamma(k + 1) - mp.loggamma(n - k + 1) +
                   k * mp.log(p) + (n - k) * mp.log(1 - p))
 
@@ -183,7 +178,6 @@ def t_upper(t, df):
 
 
 def t_quantile(p, df):
-    p = mp.mpf(p)
     if p == 0.5:
         return mp.mpf(0)
     if df > 4e5:  # Newton on the logarithm of the tail

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <vector>
 
 #include "MCDistFun.h"
@@ -12,7 +13,7 @@ using MCCommonMath::MCRNGBeta;
 using MCCommonMath::MCRNGBinomial;
 using MCCommonMath::MCRNGNormal;
 using MCCommonMath::MCRNGUCongruential;
-using randomtest::ScriptedRNG;
+using randomtest::Scripted;
 
 namespace {
 
@@ -35,7 +36,7 @@ TEST(MCRNGUCongruentialTest, SeedMappingAndSequence) {
 // Every region of Kinderman and Ramage's method: the value's sign and range, and the draws.
 TEST(KindermanRamageTest, RegionRangeSignAndDraws) {
   const double tail = (kA + 10) / 2, tailTol = (10 - kA) / 2;
-  randomtest::ExpectScripted<ScriptedRNG>(
+  randomtest::ExpectScripted(
       {{"central", {}, {0.5, 0.25}, -0.4085, 5e-4, 2},
        {"tail", {}, {0.98, 0.5, 0.5}, tail, tailTol, 3},
        {"tailRejectNegative", {}, {0.99, 0.99, 0.01, 0.5, 0.5}, -tail, tailTol, 5},
@@ -44,7 +45,7 @@ TEST(KindermanRamageTest, RegionRangeSignAndDraws) {
        {"region4ByDensity", {}, {0.93, 0.95, 0.95}, -1.53, 1e-3, 3},
        {"region4DensityReject", {}, {0.93, 0.95, 0.99, 0.5, 0.3}, -0.8115, 5e-4, 5},
        {"region5NegativeT", {}, {0.9, 0.9, 0.95, 0.1, 0.2}, 0.42015, 1.5e-4, 5}},
-      [](const std::vector<double>&, ScriptedRNG& u) {
+      [](const std::vector<double>&, Scripted& u) {
         MCRNGNormal n;
         n.SetURNGenerator(u);
         return n.GetNext();
@@ -52,7 +53,7 @@ TEST(KindermanRamageTest, RegionRangeSignAndDraws) {
 }
 
 TEST(MCRNGNormalTest, ParametersOwnedSourcesAndFit) {
-  ScriptedRNG u({0.5, 0.25});
+  Scripted u({0.5, 0.25});
   MCRNGNormal n(3.0, -1.0);  // sd < 0: standard
   n.SetURNGenerator(u);
   const double z = n.GetNext();
@@ -71,7 +72,7 @@ TEST(MCRNGNormalTest, ParametersOwnedSourcesAndFit) {
 }
 
 TEST(MCRNGBetaTest, ParametersPerCallAndInvalidShapes) {
-  ScriptedRNG u({0.25});
+  Scripted u({0.25});
   MCRNGBeta b, invalid(0, 2);  // becomes (1, 1)
   b.SetURNGenerator(u);
   invalid.SetURNGenerator(u);
@@ -87,7 +88,7 @@ TEST(MCRNGBetaTest, ParametersPerCallAndInvalidShapes) {
 // z = A(1.1311 * 0.5 + 0.5 - 1), x = 0.5 + z/(2 sqrt 2).
 TEST(BetaBranchTest, ValueAndDraws) {
   const double envelope = 0.5 + kA * (1.13113163544418 * 0.5 - 0.5) / std::sqrt(8.0);
-  randomtest::ExpectScripted<ScriptedRNG>(
+  randomtest::ExpectScripted(
       {{"uniform", {1, 1}, {0.3}, 0.3, 0, 1},
        {"power", {2, 1}, {0.25}, 0.5, 1e-16, 1},
        {"powerOfZero", {2, 1}, {0.0}, 0.0, 0, 1},
@@ -98,7 +99,7 @@ TEST(BetaBranchTest, ValueAndDraws) {
        {"johnkFallback", {0.5, 0.5}, {0.9}, std::pow(std::sin(kPi * 0.45), 2), 1e-8, 10001},
        {"envelope", {2, 2}, {0.5}, envelope, 1e-15, 3},
        {"envelopeFallback", {2, 2}, {0.2, 0.2, 0.9}, 0.28714072541674047, 1e-8, 15001}},
-      [](const std::vector<double>& p, ScriptedRNG& u) {
+      [](const std::vector<double>& p, Scripted& u) {
         MCRNGBeta b(p[0], p[1]);
         b.SetURNGenerator(u);
         return b.GetNext();
@@ -123,38 +124,29 @@ TEST(MCRNGBinomialTest, EdgeCases) {
   EXPECT_EQ(b.GetNext(), 0.0);
   const double cases[][3] = {{-1, 0.5, 0}, {5, 1.5, 0}, {5, 0, 0}, {10, 1, 10}, {1001, 1, 1001}};
   for (const auto& c : cases) EXPECT_EQ(b.GetNext(c[0], c[1]), c[2]) << c[0] << " " << c[1];
-  ScriptedRNG u({0.1, 0.5, 0.2, 0.31, 0.3});
+  Scripted u({0.1, 0.5, 0.2, 0.31, 0.3});
   b.SetURNGenerator(u);
   b.SetParameters(5, 0.3);
   EXPECT_EQ(b.GetNext(), 3.0);  // uniforms at or below p succeed
   EXPECT_EQ(u.Calls(), 5);
 }
 
-// Chi-square over cells pooled to an expected count of at least 20, at the 0.1% level.
-TEST(MCRNGBinomialFitTest, ChiSquareAgainstTheExactProbabilities) {
+// The randomised probability transform F(k - 1) + V P(k) of a draw k (V uniform) is uniform.
+TEST(MCRNGBinomialFitTest, RandomisedProbabilityTransformIsUniform) {
+  std::mt19937_64 v(99);
   for (const auto& [n, p] : {std::make_pair(20, 0.4), {1000, 0.3}, {250, 0.02}}) {
-    const int draws = 100000;
+    SCOPED_TRACE(testing::PrintToString(std::make_pair(n, p)));
     MCRNGBinomial b(n, p);
     b.SetSeed(4242);
-    std::vector<double> counts(n + 1, 0.0);
-    for (int i = 0; i < draws; ++i) {
-      const double k = b.GetNext();
-      ASSERT_TRUE(k >= 0 && k <= n && k == std::floor(k));
-      counts[static_cast<int>(k)] += 1;
-    }
-    double chi2 = 0, expected = 0, observed = 0;
-    int bins = 0;
     long code = 0;
-    for (int k = 0; k <= n; ++k) {
-      expected += draws * MCDistFun::PdfBin(k, n, p, code);
-      observed += counts[k];
-      if (expected >= 20 || k == n) {
-        chi2 += (observed - expected) * (observed - expected) / expected;
-        expected = observed = 0;
-        ++bins;
-      }
-    }
-    EXPECT_LT(chi2, MCDistFun::IdfChi(0.999, bins - 1)) << n << " " << p << ": " << bins << " bins";
+    randomtest::ExpectFits(
+        [&, n = n, p = p] {
+          const double k = b.GetNext();
+          EXPECT_TRUE(k >= 0 && k <= n && k == std::floor(k)) << k;
+          return MCDistFun::CdfBin(k - 1, n, p, code) +
+                 std::generate_canonical<double, 53>(v) * MCDistFun::PdfBin(k, n, p, code);
+        },
+        [](double u) { return u; });
   }
 }
 

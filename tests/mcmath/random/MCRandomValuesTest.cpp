@@ -12,7 +12,7 @@ using MCCommonMath::MCDistFun;
 using MCCommonMath::MCRandomValues;
 using MCCommonMath::MCSymMatrix;
 using MCCommonMath::MCURandom;
-using randomtest::ScriptedHost;
+using randomtest::Scripted;
 
 namespace {
 
@@ -50,10 +50,7 @@ TEST(MCRandomValuesTest, DrawsMatchTheSetting) {
   MCRandomValues rv;
   rv.SetSeed(11);
   ASSERT_TRUE(rv.SetParamUniform(-2.0, 3.0));
-  for (int i = 0; i < 1000; ++i) {
-    const double x = rv.GetRandom();
-    ASSERT_TRUE(x >= -2.0 && x < 3.0);
-  }
+  randomtest::ExpectFits([&rv] { return rv.GetRandom(); }, [](double x) { return (x + 2) / 5; });
   std::vector<double> v;
   EXPECT_FALSE(rv.GetRandom(v));
   ASSERT_TRUE(rv.SetParamUniform({0, 10}, {1, 20}));
@@ -64,9 +61,7 @@ TEST(MCRandomValuesTest, DrawsMatchTheSetting) {
   ASSERT_TRUE(rv.SetParamWishart(3, 5));
   EXPECT_TRUE(MCMV::IsMissing(rv.GetRandom()));
   EXPECT_FALSE(rv.GetRandom(v));
-  MCSymMatrix w;
-  ASSERT_TRUE(rv.GetRandom(w));
-  EXPECT_EQ(w.GetNRows(), 3);
+  MCSymMatrix w;  // Wishart draws themselves: WishartQuadraticFormsAreChiSquare
   rv.SetParamNormal();
   EXPECT_FALSE(rv.GetRandom(w));
 }
@@ -93,7 +88,7 @@ const double kGsC = (0.5 + kE) / kE;  // Ahrens-Dieter constant for shape 1/2
 // gives x = P^2, P > 1 x = -ln(2 (c - P)). The tolerances are 1e-12 relative.
 TEST(GammaBranchTest, ValueAndDraws) {
   const double gsPower = 2 * std::pow(kGsC * 0.5, 2);
-  randomtest::ExpectScripted<ScriptedHost>(
+  randomtest::ExpectScripted(
       {{"exponential", {2}, {0.5}, 2 * std::log(2.0), 1.3e-12, 1},
        {"exponentialOfOne", {2}, {1.0}, MCMV::Missing(), 0, 1},
        {"fishman", {5}, {std::exp(-1.0), 0.5}, 5.0, 5e-12, 2},
@@ -101,7 +96,7 @@ TEST(GammaBranchTest, ValueAndDraws) {
        {"gsPower", {1}, {0.0, 0.5, 0.5}, gsPower, 7e-13, 3},
        {"gsLog", {1}, {0.95, 0.5}, -2 * std::log(2 * (kGsC - kGsC * 0.95)), 4.2e-12, 2},
        {"gsLogReject", {1}, {0.95, 0.9, 0.5, 0.5}, gsPower, 7e-13, 4}},
-      [](const std::vector<double>& df, ScriptedHost& host) {
+      [](const std::vector<double>& df, Scripted& host) {
         MCURandom source(0, false, false, &host);
         MCRandomValues rv;
         EXPECT_TRUE(rv.SetURNGPtr(&source) && rv.SetParamChi(df[0]));
@@ -121,49 +116,39 @@ TEST(ChiSquareFitTest, KolmogorovSmirnov) {
   }
 }
 
-TEST(MCRandomValuesFitTest, MultivariateNormalMoments) {
+// Covariance 2 [[4, 1.2], [1.2, 1]]: the variates are N(1, 8) and N(-1, 2), and the second less
+// its regression on the first, v1 + 1 - 0.3 (v0 - 1), is N(0, 1.28).
+TEST(MCRandomValuesFitTest, MultivariateNormalMarginalsAndRegressionResidual) {
   MCRandomValues rv;
   rv.SetSeed(777);
-  // Covariance 2 * [[4, 1.2], [1.2, 1]].
   ASSERT_TRUE(rv.SetParamNormal({1.0, -1.0}, 2.0, Matrix(2, {4, 1.2, 1})));
-  const int n = 100000;
   std::vector<double> v;
-  double m[2] = {0, 0}, c[3] = {0, 0, 0};
-  for (int i = 0; i < n; ++i) {
-    ASSERT_TRUE(rv.GetRandom(v));
-    m[0] += v[0], m[1] += v[1];
-    c[0] += (v[0] - 1) * (v[0] - 1), c[1] += (v[0] - 1) * (v[1] + 1),
-        c[2] += (v[1] + 1) * (v[1] + 1);
-  }
-  // Means, then covariances with their standard errors sqrt((s_ij^2 + s_ii s_jj) / n).
-  EXPECT_NEAR(m[0] / n, 1.0, 5 * std::sqrt(8.0 / n));
-  EXPECT_NEAR(m[1] / n, -1.0, 5 * std::sqrt(2.0 / n));
-  EXPECT_NEAR(c[0] / n, 8.0, 5 * std::sqrt(128.0 / n));
-  EXPECT_NEAR(c[1] / n, 2.4, 5 * std::sqrt((2.4 * 2.4 + 16.0) / n));
-  EXPECT_NEAR(c[2] / n, 2.0, 5 * std::sqrt(8.0 / n));
+  randomtest::ExpectFits([&] { return rv.GetRandom(v) ? v[0] : 0.0; },
+                         [](double x) { return MCDistFun::CdfNorm(x, 1.0, std::sqrt(8.0)); });
+  randomtest::ExpectFits([&] { return rv.GetRandom(v) ? v[1] : 0.0; },
+                         [](double x) { return MCDistFun::CdfNorm(x, -1.0, std::sqrt(2.0)); });
+  randomtest::ExpectFits([&] { return rv.GetRandom(v) ? v[1] + 1.0 - 0.3 * (v[0] - 1.0) : 0.0; },
+                         [](double x) { return MCDistFun::CdfNorm(x, 0.0, std::sqrt(1.28)); });
 }
 
-TEST(MCRandomValuesFitTest, WishartMeanIsMTimesScale) {
-  const int p = 3, n = 20000;
+// a'Wa / a'Sa is chi-square with m degrees of freedom for every a; the unit vectors and their
+// pairwise sums pin every element of the scale S.
+TEST(MCRandomValuesFitTest, WishartQuadraticFormsAreChiSquare) {
   const double m = 5.5;
-  const MCSymMatrix scale = Matrix(p, {2.0, 0.5, 1.0, -0.3, 0.2, 1.5});
+  const MCSymMatrix scale = Matrix(3, {2.0, 0.5, 1.0, -0.3, 0.2, 1.5});
+  const MCSymMatrix identity = Matrix(3, {1, 0, 1, 0, 0, 1});
+  const std::vector<double> forms[] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1},
+                                       {1, 1, 0}, {1, 0, 1}, {0, 1, 1}};
   for (bool standard : {true, false}) {
     MCRandomValues rv;
     rv.SetSeed(standard ? 5 : 6);
-    ASSERT_TRUE(standard ? rv.SetParamWishart(p, m) : rv.SetParamWishart(p, m, scale));
-    MCSymMatrix sum(p), w;
-    for (int k = 0; k < n; ++k) {
-      ASSERT_TRUE(rv.GetRandom(w));
-      ASSERT_TRUE(sum.ComputeAXpY(1.0, w));
-    }
-    for (int i = 0; i < p; ++i) {
-      for (int j = 0; j <= i; ++j) {
-        const double sij = standard ? (i == j) : scale.GetElem(i, j);
-        const double sii = standard ? 1 : scale.GetElem(i, i),
-                     sjj = standard ? 1 : scale.GetElem(j, j);
-        const double se = std::sqrt(m * (sij * sij + sii * sjj) / n);
-        EXPECT_NEAR(sum.GetElem(i, j) / n, m * sij, 5 * se) << i << "," << j;
-      }
+    ASSERT_TRUE(standard ? rv.SetParamWishart(3, m) : rv.SetParamWishart(3, m, scale));
+    for (const std::vector<double>& a : forms) {
+      SCOPED_TRACE(testing::PrintToString(a) + (standard ? " standard" : " scaled"));
+      const double asa = (standard ? identity : scale).ComputeVSV(a);
+      MCSymMatrix w;
+      randomtest::ExpectFits([&] { return rv.GetRandom(w) ? w.ComputeVSV(a) / asa : 0.0; },
+                             [m](double x) { return MCDistFun::CdfChi(x, m); });
     }
   }
 }

@@ -16,29 +16,19 @@
 
 namespace randomtest {
 
-// Returns the listed values in turn, starting over at the end; counts the draws.
-class ScriptedValues {
+// Returns the listed values in turn, starting over at the end, as a generator or as a host's
+// source; counts the draws.
+class Scripted : public MCCommonMath::MCRNGenerator, public MCCommon::MCRandom {
  public:
-  explicit ScriptedValues(std::vector<double> v) : fvValues(std::move(v)) {}
-  double Next() { return fvValues[fCalls++ % fvValues.size()]; }
+  explicit Scripted(std::vector<double> v) : fvValues(std::move(v)) {}
+  void SetSeed(double) override {}
+  double GetNext() override { return fvValues[fCalls++ % fvValues.size()]; }
+  double GetRandom() override { return GetNext(); }
   long Calls() const { return fCalls; }
 
  private:
   std::vector<double> fvValues;
   long fCalls = 0;
-};
-
-class ScriptedRNG : public MCCommonMath::MCRNGenerator, public ScriptedValues {
- public:
-  explicit ScriptedRNG(std::vector<double> v) : ScriptedValues(std::move(v)) {}
-  void SetSeed(double) override {}
-  double GetNext() override { return Next(); }
-};
-
-class ScriptedHost : public MCCommon::MCRandom, public ScriptedValues {
- public:
-  explicit ScriptedHost(std::vector<double> v) : ScriptedValues(std::move(v)) {}
-  double GetRandom() override { return Next(); }
 };
 
 // One variate from scripted uniforms: its value (within tol) and how many uniforms it took.
@@ -49,12 +39,12 @@ struct ScriptedCase {
   long draws;
 };
 
-// draw(params, source) gives one variate from the source (a ScriptedRNG or ScriptedHost).
-template <class Source, class Draw>
+// draw(params, source) gives one variate from the source.
+template <class Draw>
 void ExpectScripted(const std::vector<ScriptedCase>& cases, Draw draw) {
   for (const ScriptedCase& c : cases) {
     SCOPED_TRACE(c.name);
-    Source source(c.uniforms);
+    Scripted source(c.uniforms);
     EXPECT_NEAR(draw(c.params, source), c.expected, c.tol);
     EXPECT_EQ(source.Calls(), c.draws);
   }
