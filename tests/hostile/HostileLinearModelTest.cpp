@@ -72,50 +72,39 @@ void ExpectNoNaNPresented(const Outcome &out) {
   EXPECT_FALSE(std::isnan(out.rsquare)) << "R squared with status " << out.status.GetErrorCode();
 }
 
-// Record layout: y, factor A, covariate x, frequency weight, regression weight.
-constexpr int kY = 0, kA = 1, kX = 2, kF = 3, kR = 4;
-constexpr int kASize = 3;
+// Record layout: regtest's (y, factor A, covariate x, unused x2, frequency weight) and the
+// regression weight at 5; the roles in their order "yaxfr".
+constexpr int kR = 5;
+constexpr int kRolePosition[] = {regtest::kY, regtest::kA, regtest::kX, regtest::kF, kR};
 constexpr int kHostileRow = 5;
 
 // y ~ A + x with the intercept, both weights in use.
-struct Model {
-  Model() {
-    settings.SetDependent(kY);
-    settings.AddFactor(kA, kASize);
-    settings.AddCovariate(kX);
-    settings.SetFrequencyWeightVar(kF);
-    settings.SetRegrWeightVar(kR);
-    MCModelEffect a(1, 1, &indices);
-    a.AddNewFactor(kA, false);
-    settings.AddModelEffect(a);
-    MCModelEffect x(1, 1, &indices);
-    x.AddCovariate(kX);
-    settings.AddModelEffect(x);
-  }
-  std::vector<int> indices{kA, kX};
-  MCRegSettings settings;
-};
+MCRegSettings ModelSettings() {
+  MCRegSettings settings = regtest::Linear({regtest::kA, regtest::kX}, true);
+  settings.SetRegrWeightVar(kR);
+  return settings;
+}
 
 // 24 well-behaved records with a little deterministic noise, one value replaced.
 Rows BaseRows(int role = -1, double value = 0.0) {
   Rows rows;
   for (int i = 0; i < 24; ++i) {
-    const double a = i % kASize;
+    const double a = i % 3;
     const double x = 0.5 * i + (i % 4 == 1 ? 0.3 : 0.0);
     const double y = 1.0 + 2.0 * x +
                      (a == 1   ? 0.5
                       : a == 2 ? -1.0
                                : 0.0) +
                      ((i * 7) % 5 - 2) * 0.01;
-    rows.push_back({y, a, x, 1.0 + i % 2, 1.0});
+    rows.push_back({y, a, x, 0.0, 1.0 + i % 2, 1.0});
   }
-  if (role >= 0) rows[kHostileRow][static_cast<std::size_t>(role)] = value;
+  if (role >= 0) rows[kHostileRow][static_cast<std::size_t>(kRolePosition[role])] = value;
   return rows;
 }
 
 Outcome FitModel(const Rows &rows) {
-  Model model;
-  return Fit(model.settings, rows);
+  MCRegSettings settings = ModelSettings();
+  return Fit(settings, rows);
 }
 
 void ExpectSameFit(const Outcome &a, const Outcome &b) {
@@ -160,7 +149,7 @@ TEST_P(SpecialValueTest, NeverCrashesNorPresentsNaN) {
     case 'E':
       EXPECT_TRUE(out.status.IsError());
       EXPECT_EQ(out.status.GetErrorCode(), 316);
-      EXPECT_EQ(out.status.GetDiscreteDatum(1), c.role);
+      EXPECT_EQ(out.status.GetDiscreteDatum(1), kRolePosition[c.role]);
       EXPECT_EQ(out.status.GetScaleDatum(1), value);
       EXPECT_FALSE(out.built);
       break;
@@ -205,38 +194,26 @@ TEST(FactorSizeTest, HundredThousandCategoriesMakeParametersOnlyForCodesSeen) {
   EXPECT_NEAR(out.rmse, 0.0, 1e-12);
 }
 
-// Numerically hopeless data on y ~ x1 + x2 with the intercept. Aliased columns, zero weights and
+// Numerically hopeless data on y ~ x + x2 with the intercept. Aliased columns, zero weights and
 // extreme scales are covered by the conformance runs and the mcfit hostile files.
-struct Simple {
-  Simple() {
-    settings.SetDependent(0);
-    for (int position : {1, 2}) {
-      settings.AddCovariate(position);
-      MCModelEffect x(0, 2, &indices);
-      x.AddCovariate(position);
-      settings.AddModelEffect(x);
-    }
-  }
-  Outcome Fit(const Rows &rows) {
-    const Outcome out = ::Fit(settings, rows);
-    ExpectNoNaNPresented(out);
-    return out;
-  }
-  std::vector<int> indices{1, 2};
-  MCRegSettings settings;
-};
+Outcome FitTwoCovariates(const Rows &rows) {
+  MCRegSettings settings = regtest::Linear({regtest::kX, regtest::kX2});
+  const Outcome out = Fit(settings, rows);
+  ExpectNoNaNPresented(out);
+  return out;
+}
 
 TEST(NumericalTest, DependentWithoutVarianceFitsExactly) {
   Rows rows;
-  for (int i = 0; i < 10; ++i) rows.push_back({5.0, 1.0 * i, std::fmod(i * 3.0, 7.0)});
-  const Outcome out = Simple().Fit(rows);
+  for (int i = 0; i < 10; ++i) rows.push_back({5.0, 0, 1.0 * i, std::fmod(i * 3.0, 7.0)});
+  const Outcome out = FitTwoCovariates(rows);
   ASSERT_TRUE(out.status.IsOK());
   for (std::size_t k = 0; k < 3; ++k) EXPECT_NEAR(out.estimates[k], k == 0 ? 5.0 : 0.0, 1e-10);
   EXPECT_NEAR(out.rmse, 0.0, 1e-10);
 }
 
 TEST(NumericalTest, SingleRecordFitsTheInterceptOnly) {
-  const Outcome out = Simple().Fit({{7.5, 2.0, 3.0}});
+  const Outcome out = FitTwoCovariates({{7.5, 0, 2.0, 3.0}});
   ASSERT_FALSE(out.status.IsError()) << out.status.GetErrorCode();
   ASSERT_EQ(out.estimates.size(), 3u);
   EXPECT_EQ(out.nonRedundant, (std::vector<bool>{true, false, false}));
@@ -354,30 +331,20 @@ HostRun RunAsHost(MCRegSettings &settings, const Rows &rows, long failAt, bool i
 }
 
 // Every allocation of a host's run fails in turn, for the linear model and the logistic one
-// (whose factor level 3 occurs once: its combination is stored by one record alone).
+// (whose factor level 2 occurs once: its combination is stored by one record alone).
 TEST(AllocationFailureTest, NothingReachesTheHostAndNothingIsSilentlyWrong) {
-  Model linear;
-  MCLogRegSettings logistic;
-  const std::vector<int> indices{1, 2};
-  logistic.SetDependent(0);
-  logistic.AddFactor(1, 4);
-  logistic.AddCovariate(2);
-  logistic.SetDependentRefCat(-1, 3);
-  MCModelEffect a(1, 1, &indices), x(1, 1, &indices);
-  a.AddNewFactor(1, false);
-  x.AddCovariate(2);
-  logistic.AddModelEffect(a);
-  logistic.AddModelEffect(x);
+  MCRegSettings linear = ModelSettings();
+  MCLogRegSettings logistic = regtest::Logistic({regtest::kA, regtest::kX});
   Rows categorical;
   for (int i = 0; i < 24; ++i) {
-    categorical.push_back({double((i * 7 + i / 5) % 3), i == 11 ? 3.0 : i % 3, 0.25 * (i % 7)});
+    categorical.push_back({double((i * 7 + i / 5) % 3), i == 11 ? 2.0 : i % 2, 0.25 * (i % 7), 0});
   }
   const Rows base = BaseRows();
   // Linear, logistic, logistic over patterns; each in one stream and in halves.
   for (int m = 0; m < 6; ++m) {
     logistic.SetUsePatternTabulator(m % 3 == 2);
     const Rows &data = m % 3 == 0 ? base : categorical;
-    MCRegSettings &settings = m % 3 == 0 ? linear.settings : logistic;
+    MCRegSettings &settings = m % 3 == 0 ? linear : logistic;
     const bool inParts = m >= 3;
     const HostRun clean = RunAsHost(settings, data, -1, inParts);
     ASSERT_TRUE(!clean.threw && !clean.estimates.empty()) << m;
