@@ -58,7 +58,6 @@ class PartsRunner : public MCPassRunner {
     }
     return merged.GetStatus();
   }
-  MCPartWorker& Worker(std::size_t i) { return *fvWorkers[i]; }
 
   std::map<MCPassKind, std::string> fPlans, fParts;
 
@@ -239,25 +238,6 @@ TEST(PartsFitTest, AnErrorInALaterPartStopsTheFitAsInOneStream) {
   }
 }
 
-TEST(PartsFitTest, AWorkerPredictsAsTheComponentScores) {
-  const std::unique_ptr<Model> model = std::make_unique<Model>(false, false);
-  const Rows rows = MakeRows(false, 4000);
-  PartsRunner runner(model->Settings(), Split(rows, 2), true);
-  std::unique_ptr<IMCRegComponent> component = regtest::MakeComponent(model->linear);
-  ASSERT_FALSE(MCBuildModelInParts(*component, runner).IsError());
-  std::vector<double> unused;
-  for (std::size_t r = 0; r < rows.size(); r += 97) {
-    const MCCommon::Record record = regtest::MakeRecord(rows[r]);
-    double predicted = 0.0, scored = 1.0;
-    ASSERT_TRUE(runner.Worker(1).Predict(record, predicted).IsOK());
-    ASSERT_TRUE(component->Score(record, scored, unused).IsOK());
-    EXPECT_EQ(predicted, scored);
-  }
-  MCPartWorker fresh(model->linear);
-  double predicted = 0.0;
-  EXPECT_EQ(fresh.Predict(regtest::MakeRecord(rows[0]), predicted).GetErrorCode(), 303);
-}
-
 std::uint32_t Crc(const std::string& bytes, std::size_t size) {
   return static_cast<std::uint32_t>(
       crc32_z(0, reinterpret_cast<const unsigned char*>(bytes.data()), size));
@@ -371,6 +351,9 @@ TEST_F(BytesTest, PartsOfOtherPassesOrSettingsDoNotMerge) {
   ASSERT_TRUE(plan.FromBytes(planBytes.data(), planBytes.size()).IsOK());
   EXPECT_EQ(Reason(worker.Fill(plan, records, otherFirst)), 6);
   EXPECT_TRUE(otherFirst.IsEmpty());
+  double predicted = 0.0;  // a worker with no fit predicts nothing
+  const MCCommon::Record record = regtest::MakeRecord(MakeRows(false, 1)[0]);
+  EXPECT_EQ(worker.Predict(record, predicted).GetErrorCode(), 303);
   // A linear plan for a logistic worker.
   MCPartWorker logistic(fLogistic->logistic);
   EXPECT_EQ(Reason(logistic.Fill(plan, records, otherFirst)), 5);
