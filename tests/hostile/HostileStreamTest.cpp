@@ -1,5 +1,4 @@
-// Object streams as people send them: empty, or cut short anywhere (each reader's own malformed
-// lines and the line limit are in the metadata and XMLObj tests).
+// Object streams as people send them: empty, or cut short anywhere.
 
 #include <gtest/gtest.h>
 
@@ -29,8 +28,6 @@ bool ReadList(const std::string &text, MCVarList &list) {
   return ok;
 }
 
-// Every cut before the last line fails and leaves a list that can be used; the whole text reads
-// (what it reads is the variables' round-trip tests).
 TEST(VarListStreamTest, EmptyAndTruncatedStreamsThrow) {
   for (const std::string &empty : {std::string(), std::string("\n\n\n"), std::string(1000, '\0')}) {
     MCVarList list;

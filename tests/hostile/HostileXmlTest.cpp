@@ -1,7 +1,5 @@
-// Documents nested a million deep or expanding quadratically, given to the readers that once
-// recursed on depth or expanded entities: each is refused in bounded memory. The parse's own
-// rules (depth limit, no document type declaration) are in the mcparsexml tests. The large
-// documents are made here, at test time.
+// Documents nested a million deep or expanding quadratically, made at test time, given to the
+// readers that once recursed on depth or expanded entities: each is refused in bounded memory.
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -29,15 +27,13 @@ using MCComXPrsUtil::MCXSplitPMMLCombiner;
 
 const std::string kDecl = "<?xml version=\"1.0\"?>\n";
 
-// A child process's outcome: how it ended and the most memory it held.
 struct ChildOutcome {
   bool exited = false;
   int code = -1;  // the exit code, or the signal that ended it
   long peakKiB = 0;
 };
 
-// Runs work in a child process, whose exit code is work's result (0 to 255). The peak resident
-// size of a child is its own, so it measures what work needed, under ASan too.
+// work's result (0 to 255) as a child's exit code; the child's peak resident size is its own.
 ChildOutcome RunInChild(const std::function<int()> &work) {
   std::fflush(nullptr);
   ChildOutcome outcome;
@@ -53,7 +49,6 @@ ChildOutcome RunInChild(const std::function<int()> &work) {
   return outcome;
 }
 
-// A hostile document and what to do with it: the status code of the reader that meets it.
 struct HostileDocument {
   const char *name;
   std::function<std::string()> make;
@@ -110,8 +105,7 @@ const std::string kModelStart =
 
 class HostileDocumentTest : public testing::TestWithParam<HostileDocument> {};
 
-// Each document is refused with the parse status, without a crash and in memory that does not
-// grow with what the document would expand to (the same work on a tiny document is the base).
+// The same work on a tiny document is the base of the memory.
 TEST_P(HostileDocumentTest, RefusedWithTheParseStatusInBoundedMemory) {
   const std::string text = GetParam().make();
   const ChildOutcome base = RunInChild([&] {

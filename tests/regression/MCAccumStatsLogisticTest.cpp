@@ -78,9 +78,8 @@ TEST_F(AccumStatsTest, SumsMatchDenseDefinitions) {
   EXPECT_EQ(valid, 5);
 }
 
-// A pattern's rows handed over together (parameters 0 and 2 share column 0; a row of zeros is
-// the empty row) add what they add one by one: with one row (row by row inside) and with six
-// (the pattern's column sums).
+// Parameters 0 and 2 share column 0; a row of zeros is the empty row; one row is added row by
+// row inside, six by the pattern's column sums.
 TEST_F(AccumStatsTest, PatternRowsAddWhatTheirRowsAdd) {
   const double x[6][2] = {{0.5, -1.2}, {0.0, 0.7}, {0.0, 0.0}, {2.0, 0.3}, {-0.4, 1.1}, {1.5, -2}};
   for (int nRows : {1, 6}) {
@@ -132,9 +131,7 @@ TEST_F(AccumStatsTest, HugePredictorsKeepTheSumsFinite) {
   EXPECT_EQ(MinMax()[2], 0.0);
 }
 
-// With the predictors as the parameters (p = 1, x = 1) every row's log-probability is the one
-// MCSparseVector::ComputeProbabilities gives, to the bit: equal predictors near and beyond exp's
-// range with several categories (three of 708.9: probability 1/3 each), unequal ones, extremes.
+// With the predictors as the parameters (p = 1, x = 1), to the bit.
 TEST(AccumStatsLogisticTest, ProbabilitiesAgreeWithTheSparseVector) {
   MCRegSettings settings;
   const std::vector<std::vector<double>> predictors = {
@@ -184,10 +181,8 @@ namespace {
 
 namespace dd = MCCommonMath::ddkernels;
 
-// With a base set, a log-likelihood-only pass gives the base's log-likelihood plus the change,
-// and the change keeps its digits: for steps from 1e-2 down to 1e-12 it matches the second-order
-// expansion g'd - d'Id/2 from the base's own scores and information (up to the third-order
-// term, and to 1e-13 relative), where two direct log-likelihoods differ by noise alone.
+// The change matches the second-order expansion g'd - d'Id/2 down to steps of 1e-12, where two
+// direct log-likelihoods differ by noise alone.
 TEST(AccumStatsChangeTest, LogLikelihoodChangeKeepsItsDigits) {
   MCRegSettings settings;
   const std::vector<double> beta0{0.4, -0.3, 0.8, -1.1, 0.2, 0.5, 0.0, 0.9, -0.6};

@@ -116,20 +116,6 @@ TEST_F(InteractionTest, RowLookupsGiveGlobalAndLocalIndices) {
   EXPECT_EQ(indices[3], -1);
 }
 
-TEST(MCFactorTablesTest, CodeEqualToTheSizeIsIgnoredExceptByEarlierFactors) {
-  MCFactorTables tables = LinearTables({0, 1}, {2, 3});
-  ASSERT_TRUE(tables.SetModelEffectFactors({{}, {0, 1}}, {0, 1}));
-  tables.SetCovariates({2});
-  ASSERT_TRUE(tables.UpdateAll(MakeRecord({1, 2, 10.0})));
-  EXPECT_FALSE(tables.UpdateAll(MakeRecord({0, 3, 90.0})));
-  EXPECT_EQ(tables.GetTotalWeight(), 1.0);
-  EXPECT_EQ(tables.GetTotalRegrWeight(), 1.0);
-  EXPECT_EQ(tables.GetSampleSize(), 1.0);
-  EXPECT_EQ((*tables.GetCountsPtr(0))[0], (MCFactorCounts::CountPair{1.0, 1.0}));
-  EXPECT_EQ(tables.GetCovariateMeans(), std::vector<double>{10.0});
-  EXPECT_EQ(tables.CreateParameterIndices(), 2);
-}
-
 TEST(MCFactorTablesTest, WeightedMeansMatchADirectWeightedAverage) {
   // Frequency weight at 2, regression weight at 3, covariates at 1 and 4.
   MCFactorTables tables = LinearTables({0}, {3}, 2);
@@ -195,8 +181,7 @@ TEST(MCFactorTablesTest, UnknownEffectFactorIsRefused) {
   EXPECT_EQ(tables.GetNEffects(), 1);
 }
 
-// Fits in parts hold merged tables' parameters, counts, totals and means to the whole
-// (MCPartialStatsTest); the dependent's counts, which they do not use, are checked here.
+// The dependent's counts, which fits in parts do not use (MCPartialStatsTest checks the rest).
 TEST(MCFactorTablesTest, MergedPartsCountTheDependentAsTheWholeOtherLayoutsDoNotMerge) {
   // Dependent at 0 (3 categories), factor at 1 (3 categories), frequency weight at 2.
   const auto make = [] {

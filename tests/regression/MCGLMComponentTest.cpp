@@ -1,5 +1,4 @@
-// The linear component on small data; what it shares with the logistic one is in
-// MCRegComponentTest, R conformance in MCGLMConformanceTest.
+// The linear component on small data.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -33,8 +32,6 @@ TEST(MCGLMComponentTest, ExactLineGivesTwoAndThree) {
   Built fit(Linear({kX}), ExactLine());
   ASSERT_NE(fit.stats, nullptr);
   EXPECT_EQ(fit.data.Passes(), 3);
-  // The estimates of exact lines and R-squared and the residual SD of exact fits are held to
-  // exact values in MCGLMExactSumsTest and MCGLMStRDTest (Wampler1).
   EXPECT_TRUE(MCMV::IsMissing(fit.stats->GetModelFitStat(MCConst::kCoxSnellRSquare)));
   EXPECT_EQ(fit.stats->GetMeanValues(), (std::vector<double>{4.5, 28.5, 15.5}));  // x, x2, y
   EXPECT_EQ(fit.stats->GetNDegFreedom(), 8.0);
@@ -59,13 +56,7 @@ TEST(MCGLMStatusTest, FactoryRefusesSettingsWithoutADependent301) {
 
 TEST(MCGLMStatusTest, TooManyParametersGive305BeforeAnyMatrix) {
   const int levels = 23170;  // 23170 occurring levels plus the intercept
-  MCRegSettings settings;
-  settings.SetDependent(0);
-  settings.AddFactor(1, levels);
-  std::vector<int> indices = {1};
-  MCModelEffect effect(1, 0, &indices);
-  effect.AddNewFactor(1, false);
-  settings.AddModelEffect(effect);
+  MCRegSettings settings = regtest::OneFactor<MCRegSettings>(levels);
   Rows rows;
   for (int i = 0; i < levels; ++i) rows.push_back({0.5 * i, double(i)});
   MCGLMAlgorithm algorithm(&settings);

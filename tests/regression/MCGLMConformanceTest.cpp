@@ -1,5 +1,4 @@
-// Fits every case of the linear-model fixtures and compares the fit with R's lm() on the same
-// over-parameterised design (tests/fixtures/lm, with the script that made the references).
+// The linear-model fixtures (tests/fixtures/lm) against R's lm() on the same design.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,14 +12,7 @@
 
 namespace {
 
-// tests/fixtures/lm beside this folder.
-std::string FixtureDir() {
-  const std::string file = __FILE__;
-  return file.substr(0, file.find_last_of('/')) + "/../fixtures/lm/";
-}
-
-// The design value of one parameter for one record, worked out from the parameter's own
-// description: 1 when every factor has the parameter's category, times the covariate powers.
+// The design value of one parameter for one record, from the parameter's own description.
 double DesignValue(const MCRegrParameter& p, const std::vector<double>& row) {
   double z = 1.0;
   for (int i = 0; i < p.GetNFactors(); ++i) {
@@ -35,7 +27,7 @@ double DesignValue(const MCRegrParameter& p, const std::vector<double>& row) {
 class GLMConformanceTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(GLMConformanceTest, MatchesR) {
-  regtest::Fixture fix(FixtureDir(), GetParam());
+  regtest::Fixture fix(std::string(MCSTAT_FIXTURES_DIR) + "/lm/", GetParam());
   ASSERT_FALSE(fix.rows.empty());
   MCRegSettings settings;
   fix.Configure(settings);
@@ -74,8 +66,7 @@ TEST_P(GLMConformanceTest, MatchesR) {
   }
   EXPECT_NEAR(stats->GetModelFitStat(MCConst::kRSquare), fix.ref.Number("r2"), 1e-10);
 
-  // Residual variance from the data, the parameters' own description and our estimates, over
-  // the records R used (complete, positive weights).
+  // Residual variance over the records R used (complete, positive weights).
   double rss = 0.0;
   double n = 0.0;
   std::vector<double> z(static_cast<std::size_t>(p));
@@ -103,12 +94,10 @@ TEST_P(GLMConformanceTest, MatchesR) {
   }
   EXPECT_EQ(n, fix.ref.Number("n"));
   EXPECT_NEAR(std::sqrt(rss / (n - rank)), sigma, 1e-10 * sigma);
-  // The model's RMSE is the root of the weighted residual sum over the total frequency weight.
   const double rmse = stats->GetModelFitStat(MCConst::kRMSE);
   EXPECT_NEAR(rmse * rmse * stats->GetTotalFreqWeight(), rss, 1e-10 * rss);
   EXPECT_EQ(stats->GetTotalFreqWeight(), n);
-  // Without a given value the error degrees of freedom are the regression weight total
-  // minus every parameter, redundant ones included.
+  // Redundant parameters count too.
   EXPECT_DOUBLE_EQ(stats->GetNDegFreedom(), stats->GetTotalRegrWeight() - p);
   if (fix.regr < 0) {
     EXPECT_EQ(stats->GetTotalRegrWeight(), n);

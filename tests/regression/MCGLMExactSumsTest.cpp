@@ -1,6 +1,4 @@
-// Fits where plain double sums lose digits or rank: a covariate far from 0 (1e8 + i, a date
-// written YYYYMMDD) against the exact rational solve of tests/fixtures/lm/make_exact_slopes.py,
-// frequency weights against repeated records, the benchmark model's rank at 300,000 records.
+// Fits where plain double sums lose digits or rank (exact solves: make_exact_slopes.py).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -47,8 +45,6 @@ TEST_P(ExactLineTest, InterceptAndSlopeAreTheExactSolution) {
 INSTANTIATE_TEST_SUITE_P(Fixtures, ExactLineTest,
                          ::testing::Values("large_offset", "date_covariate"));
 
-// A frequency weight k adds exactly what k copies of the record add, so both fits agree to the
-// rounding of their double-double results, even on a covariate far from 0.
 TEST(GLMExactSumsTest, FrequencyWeightsEqualRepeatedRecords) {
   regtest::Rows weighted, repeated;
   for (int i = 1; i <= 300; ++i) {
@@ -85,8 +81,7 @@ TEST(GLMExactSumsTest, BenchmarkModelHasTheRankOfItsDesign) {
   ASSERT_NE(b.stats, nullptr);
   const MCCommonMath::MCBitSet& kept = b.stats->GetRedundancyIndicators();
   EXPECT_EQ(kept.InSet(), 257);
-  // The aliased ones are the last level of each factor and the A*B cells (9, j) and (i, 19),
-  // which come after the intercept, A (10), B (20), C (50) and x1..x8, cells in (A, B) order.
+  // Cells in (A, B) order after the intercept, A (10), B (20), C (50) and x1..x8.
   for (int cell = 0; cell < 200; ++cell) {
     const int a = cell / 20, bLevel = cell % 20;
     EXPECT_EQ(kept.IsIn(89 + cell), a < 9 && bLevel < 19) << "cell " << cell;

@@ -1,6 +1,4 @@
-// The linear model on NIST's Statistical Reference Datasets for linear regression
-// (tests/fixtures/strd): the log relative error (correct significant digits) of every estimate,
-// standard error, the residual standard deviation and R squared against the certified values.
+// The linear model on NIST's Statistical Reference Datasets (tests/fixtures/strd).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -49,8 +47,7 @@ struct StRD {
   int nPredictors = 0;
 };
 
-// Correct significant digits of x against the certified c (absolute digits when c = 0), at
-// most 15.
+// Correct significant digits of x against the certified c (absolute when c = 0), at most 15.
 double LRE(double x, double c) {
   const double err = c == 0.0 ? std::fabs(x) : std::fabs(x - c) / std::fabs(c);
   return err == 0.0 ? 15.0 : std::min(15.0, -std::log10(err));
@@ -82,8 +79,7 @@ std::unique_ptr<regtest::Built> FitSet(const StRD& set, const std::string& name,
   return std::make_unique<regtest::Built>(settings, set.rows);
 }
 
-// A line of exact_sweep.txt: the terms a sweep in exact rational arithmetic keeps at a
-// tolerance (the script beside the data makes the table).
+// A line of exact_sweep.txt: the terms an exact rational sweep keeps at a tolerance.
 struct ExactDecision {
   std::string name;
   std::string tolerance;
@@ -106,9 +102,7 @@ std::vector<ExactDecision> ExactDecisions() {
 
 class StRDTest : public ::testing::TestWithParam<ExactDecision> {};
 
-// Rounding decides nothing: the kept terms are those of the exact sweep at every tolerance.
-// Where every term is kept, each certified value is met to 12 digits (Filip to 7: reading its
-// data as doubles leaves about 7.7 digits to any program).
+// Filip to 7 digits: reading its data as doubles leaves about 7.7 digits to any program.
 TEST_P(StRDTest, KeepsTheExactTermsWithTheCertifiedDigits) {
   const ExactDecision& e = GetParam();
   const StRD set(e.name);

@@ -1,6 +1,4 @@
-// The table is internal to the library and header-only, so the test compiles it directly. Its
-// growth, collisions, sorting and copies are exercised by the factor tables and the pattern
-// tabulator (MCFactorTablesTest, MCDataHandlerTest), whose tables are these.
+// Internal and header-only; the factor tables and the pattern tabulator exercise the rest.
 #include <gtest/gtest.h>
 
 #include <vector>

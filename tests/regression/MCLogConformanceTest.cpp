@@ -1,5 +1,4 @@
-// The logistic model on the cases of tests/fixtures/logit against R's Newton fit (checked with
-// nnet::multinom) and statsmodels' MNLogit, with and without pattern tabulation.
+// tests/fixtures/logit against R's Newton fit and statsmodels' MNLogit, records and patterns.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -15,14 +14,8 @@
 
 namespace {
 
-std::string FixtureDir() {
-  const std::string file = __FILE__;
-  return file.substr(0, file.find_last_of('/')) + "/../fixtures/logit/";
-}
-
-// A fitted case: its settings from the reference header and the built component.
 struct Case : regtest::Fixture {
-  Case(const std::string& name, bool patterns) : Fixture(FixtureDir(), name) {
+  Case(const std::string& name, bool patterns) : Fixture(std::string(MCSTAT_FIXTURES_DIR) + "/logit/", name) {
     Configure(settings);
     settings.SetDependentRefCat(static_cast<int>(ref.Number("ref")),
                                 static_cast<int>(ref.Number("ncat")));
@@ -41,7 +34,6 @@ const std::vector<std::string> kCases = {
 
 void ExpectPeersFit(const Case& c, const std::string& name) {
   ASSERT_FALSE(c.fit->status.IsError()) << c.fit->status.GetErrorCode();
-  // Only the absent reference category warns.
   const bool absent = name == "reference_absent";
   EXPECT_EQ(c.fit->status.IsWarning(), absent);
   if (absent) {
@@ -60,8 +52,7 @@ void ExpectPeersFit(const Case& c, const std::string& name) {
   ASSERT_NE(cov, nullptr);
   ASSERT_EQ(cov->GetNRows(), nAll);
 
-  // "param logit basic estimate se" lines in the order of the parameters, NA when aliased;
-  // statsmodels' in the same order.
+  // "param logit basic estimate se" lines, NA when aliased; statsmodels' in the same order.
   for (int at = 0; at < nAll; ++at) {
     const std::vector<std::string>& w = c.ref.params[static_cast<std::size_t>(at)];
     const bool aliased = w[2] == "NA";
@@ -95,7 +86,6 @@ void ExpectPeersFit(const Case& c, const std::string& name) {
   const int reason = stats->GetStopReason();
   EXPECT_TRUE(reason == 2 || reason == 5) << reason;
 
-  // Scoring every record reproduces the log-likelihood: sum of w log(pi of the observed).
   double scored = 0.0;
   for (const std::vector<double>& row : c.rows) {
     double predicted = -1.0;
@@ -114,8 +104,7 @@ void ExpectPeersFit(const Case& c, const std::string& name) {
 
 class LogConformanceTest : public ::testing::TestWithParam<std::string> {};
 
-// Patterns change where the rows come from, not the order of the sums: both fits take the same
-// steps and stop alike, also where the last step is lost in the rounding (reason 5).
+// Patterns change where the rows come from, not the order of the sums.
 TEST_P(LogConformanceTest, MatchesPeers) {
   const Case plain(GetParam(), false), patterns(GetParam(), true);
   for (const Case* c : {&plain, &patterns}) {

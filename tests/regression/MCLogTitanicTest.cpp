@@ -1,5 +1,4 @@
-// The logistic model on R's Titanic table (tests/fixtures/titanic, with its R script): a binary
-// and a three-category response, as the frequency-weighted table and as its expanded records.
+// R's Titanic table (tests/fixtures/titanic) as a weighted table and as expanded records.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -62,8 +61,7 @@ std::unique_ptr<regtest::Built> FitTitanic(const Model& model, bool expanded, bo
 
 class TitanicTest : public ::testing::TestWithParam<const Model*> {};
 
-// The fit stops because the parameters stopped changing, not because step halving ran out; the
-// table and its records add the same terms, so their fits take the same steps.
+// The table and its records add the same terms, so their fits take the same steps.
 TEST_P(TitanicTest, AgreesWithRToConvergence) {
   const Model& model = *GetParam();
   const regtest::FixtureFields ref(Dir() + model.name + ".ref");

@@ -1,5 +1,4 @@
-// What the linear and the logistic component (with and without pattern tabulation) share: the
-// statuses that end a build, refused repeats, and records no pass may use.
+// What the linear and the logistic component (records or patterns) share.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -142,8 +141,6 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"NullRecord312", kAll, 312, Overlapping(), -1, -1, 3},
         StatusCase{"ShortRecord315", kAll, 315, WithRow(2, {1.0, 0.0, 2.0})},
         StatusCase{"FactorNotWhole316", kAll, 316, With(6, kA, 2.5), kA},
-        // Not a number or infinite cannot be accumulated, whatever the role (each role and
-        // value: MCRegRecordValidatorTest).
         StatusCase{"NaNCovariate313", kAll, 313, With(4, kX, kNaN), kX},
         StatusCase{"NaNUnusedCovariate313", kAll, 313, With(4, kX2, kNaN), kX2},
         StatusCase{"NaNWeight313", kAll, 313, With(4, kF, kNaN), kF},
@@ -160,8 +157,7 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"CancelInSecondPass", kLin | kLogPatterns, 1, Overlapping(), -1, -1, -1, 36 + 5},
         StatusCase{"CancelInThirdPass", kLin, 1, Overlapping(), -1, -1, -1, 72 + 5},
         StatusCase{"CancelInEstimation", kLogRecords, 1, Overlapping(), -1, -1, -1, 36 * 4 + 5},
-        // The row patterns are made in the second pass, the records' estimation passes
-        // start at the fourth.
+        // Patterns are made in the second pass; the records' estimation starts at the fourth.
         InPass("NullRecordInSecondPass312", kAll, 312, 2, -1),
         InPass("ShortRecordInSecondPass315", kAll, 315, 2, -1, {1.0, 0.0, 2.0}),
         InPass("FactorNotWholeInSecondPass316", kAll, 316, 2, kA, {1.0, 0.5, 2.0, 0, 1}),
@@ -170,8 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
         InPass("FactorNotWholeInEstimation316", kLogRecords, 316, 4, kA, {1.0, 0.5, 2.0, 0, 1})),
     [](const ::testing::TestParamInfo<StatusCase>& info) { return std::string(info.param.name); });
 
-// Repeats are refused (306, 310) whatever their source (the same, empty, or one that cannot
-// start a pass) and leave the built model as it was.
+// Repeats are refused whatever their source and leave the built model as it was.
 TEST(RegComponentTest, RepeatedStepsGive306And310) {
   for (int model : {kLin, kLogRecords}) {
     SCOPED_TRACE(model);
@@ -196,8 +191,6 @@ TEST(RegComponentTest, RepeatedStepsGive306And310) {
   }
 }
 
-// Before a build the statistics give 311 (linear, the pointer kept) or 310 (logistic, the
-// pointer cleared) and scoring 311, and the component is still fine; after a cancel, 1.
 TEST(RegComponentTest, StatisticsAndScoringNeedABuiltModelAndNoCancel) {
   for (int model : {kLin, kLogRecords}) {
     SCOPED_TRACE(model);
@@ -225,11 +218,8 @@ TEST(RegComponentTest, StatisticsAndScoringNeedABuiltModelAndNoCancel) {
   }
 }
 
-// Records no pass may use leave the fit as if they were absent: a missing covariate, a zero
-// weight, a code equal to the size of a factor an effect uses, and of a declared factor (B at
-// 5, two categories) that no effect uses, which is in none of the first pass's totals; and a
-// record that reads from the second pass on with a dependent code the first did not count
-// (four declared, three present).
+// Also a code equal to the size of a declared factor (B at 5) no effect uses, and a record that
+// reads from the second pass on with a dependent code the first did not count.
 TEST(RegComponentTest, UnusableRecordsAreSkippedInEveryPass) {
   for (int model : {kLin, kLogRecords, kLogPatterns}) {
     SCOPED_TRACE(model);
@@ -254,7 +244,6 @@ TEST(RegComponentTest, UnusableRecordsAreSkippedInEveryPass) {
       const auto stat = static_cast<MCConst::MCModelFitStat>(which);
       EXPECT_EQ(a.stats->GetModelFitStat(stat), b.stats->GetModelFitStat(stat)) << which;
     }
-    // A record with a missing covariate has no design row; the row passed in stays as it was.
     std::vector<double> row = {7.0};
     EXPECT_FALSE(b.stats->ExpandRow(regtest::MakeRecord({1, 2, kMiss, 0, 1, 0}), row));
     EXPECT_EQ(row, std::vector<double>{7.0});

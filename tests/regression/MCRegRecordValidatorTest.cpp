@@ -36,8 +36,7 @@ class ValidatorTest : public ::testing::Test {
   MCStatus fStatus{42, true};
 };
 
-// One value at one position, for building and for scoring: valid or not, and the status
-// (42: left alone, a silent failure). An error names the position and the value.
+// One value at one position, for building and for scoring (status 42: a silent failure).
 struct ValueCase {
   int position;
   double value;
@@ -69,9 +68,7 @@ TEST_P(ValueTest, BuildAndScoringRules) {
 }
 
 const double kMiss = MCMV::kMissing;
-// Positions: 0 dependent, 1 covariate, 2 factor of 3 categories, 3 and 4 weights. A factor code
-// equal to the size is accepted here; a value that is not a number or infinite in a role a pass
-// accumulates ends the build with 313, and is left to the prediction when scoring.
+// A factor code equal to the size is accepted here (the passes skip it).
 INSTANTIATE_TEST_SUITE_P(
     Values, ValueTest,
     ::testing::Values(

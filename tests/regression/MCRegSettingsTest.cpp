@@ -67,20 +67,6 @@ INSTANTIATE_TEST_SUITE_P(
                       NumericCase{false, kNaN, 0.95}, NumericCase{true, 0.0, -1.0},
                       NumericCase{true, 4.5, 4.5}, NumericCase{true, kNaN, -1.0}));
 
-TEST(MCRegSettingsTest, ValidityNeedsADependentAndAnInterceptOrAnEffect) {
-  MCRegSettings s;
-  EXPECT_EQ(s.IsValidSettings(), MCCommon::MCStatus(301, false));
-  ASSERT_TRUE(s.SetDependent(0));
-  EXPECT_TRUE(s.IsValidSettings().IsOK());
-  s.SetInterceptUse(false);
-  EXPECT_EQ(s.IsValidSettings(), MCCommon::MCStatus(302, false));
-  const std::vector<int> indices = {1};
-  MCModelEffect e(0, 1, &indices);
-  e.AddCovariate(1);
-  EXPECT_TRUE(s.AddModelEffect(e));
-  EXPECT_TRUE(s.IsValidSettings().IsOK());
-}
-
 TEST(MCLogRegSettingsTest, SettersRefuseBadValuesAndChangeNothing) {
   MCLogRegSettings s;
   EXPECT_TRUE(s.SetDependentRefCat(-2, 2));

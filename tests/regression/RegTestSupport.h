@@ -1,6 +1,4 @@
-// Shared test hosts of the regression tests: records held in memory and read pass by pass, a
-// cancel query, the components' small problems and the fixtures' models, and the likelihood
-// statistics computed densely, straight from their definitions.
+// Shared hosts, problems and dense references of the regression tests.
 #ifndef MCSTAT_TESTS_REGRESSION_REGTESTSUPPORT_H_
 #define MCSTAT_TESTS_REGRESSION_REGTESTSUPPORT_H_
 
@@ -34,9 +32,8 @@ inline MCCommon::Record MakeRecord(const std::vector<double>& values) {
   return record;
 }
 
-// Records in memory. Optionally refuses passes after the first maxPasses (NewPass then gives
-// fail reason 4 and no record), delivers a null record at one position (in every pass, or in
-// one: 1 is the first), and from a given pass on another record at one position.
+// Records in memory; optionally no pass after maxPasses, a null record at one position (in
+// every pass, or in one: 1 is the first), and from a given pass on another record.
 class MemoryRecords : public MCCommon::MultiPassRecordIter {
  public:
   explicit MemoryRecords(const Rows& rows) {
@@ -121,6 +118,19 @@ inline MCLogRegSettings Logistic(const std::vector<int>& effects, bool freq = fa
   return s;
 }
 
+// y at 0 ~ factor A at 1 with the given number of categories.
+template <class Settings>
+Settings OneFactor(int levels) {
+  static const std::vector<int> indices = {1};
+  Settings s;
+  s.SetDependent(0);
+  s.AddFactor(1, levels);
+  MCModelEffect effect(1, 0, &indices);
+  effect.AddNewFactor(1, false);
+  s.AddModelEffect(effect);
+  return s;
+}
+
 // 36 records of three overlapping classes: y depends on x and A but is not separated.
 inline Rows Overlapping() {
   Rows rows;
@@ -134,7 +144,6 @@ inline Rows Overlapping() {
   return rows;
 }
 
-// The component of the settings' model: logistic for MCLogRegSettings.
 inline std::unique_ptr<IMCRegComponent> MakeComponent(const MCRegSettings& s) {
   const auto* logistic = dynamic_cast<const MCLogRegSettings*>(&s);
   if (logistic != nullptr) return std::make_unique<MCLogComponent>(*logistic);
@@ -174,15 +183,13 @@ inline std::vector<double> Uniforms(int n, unsigned seed) {
   return u;
 }
 
-// One observation of the dense reference: design row, local category, weight.
 struct Obs {
   std::vector<double> x;
   int y;
   double w;
 };
 
-// The statistics from their definitions: eta_j = x'beta_j (0 for the last category),
-// pi_j = exp(eta_j) / sum_k exp(eta_k). The information matrix is packed lower-triangular.
+// The statistics from their definitions; the information packed lower-triangular.
 struct DenseStats {
   DenseStats(const std::vector<Obs>& obs, const std::vector<double>& beta, int K, int p) {
     const int n = (K - 1) * p;
@@ -278,7 +285,6 @@ struct Fixture {
       s.AddModelEffect(effect);
     }
   }
-  // Frequency times regression weight of a row.
   double Weight(const std::vector<double>& row) const {
     return (freq >= 0 ? row[freq] : 1.0) * (regr >= 0 ? row[regr] : 1.0);
   }
