@@ -1,6 +1,4 @@
-// The coding of records for the library: every source gives the same records, pass after pass,
-// however the source is read (cache or not, whole or in ranges); categories are ordered and
-// merged as documented; derived covariates drop the records they cannot compute.
+// The coding of records for the library: the same records from every source, pass after pass.
 #include "frontend/CodedModel.h"
 
 #include <gtest/gtest.h>
@@ -81,9 +79,7 @@ ModelRequest Request() {
   return r;
 }
 
-// The records coded from a CSV file (cached and parsed at every pass), a binary file, and
-// columns in memory read in place (numbers interleaved with a stride, categories as int8 codes
-// into unsorted labels): all the same, with A coded 2.5 -> 0, 9 -> 1, 10 -> 2.
+// Columns in memory: numbers with a stride, categories as int8 codes into unsorted labels.
 TEST_F(Scratch, EverySourceCodesTheSameRecords) {
   const std::string csv = Write("d.csv", CsvText());
   std::string bytes;
@@ -192,8 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
         OrderCase{"numeric_reference_as_number", {"3", "1", "2"}, "1.0", "2 3 1"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// log(x) in a formula: records with x <= 0 are not used, and the records equal those of a
-// column holding log(x) computed beforehand.
+// log(x) in a formula: records with x <= 0 are not used.
 TEST_F(Scratch, DerivedCovariateEqualsAPrecomputedColumn) {
   std::string raw = "y,x\n";
   std::string logged = "y,lx\n";
@@ -226,9 +221,7 @@ TEST_F(Scratch, DerivedCovariateEqualsAPrecomputedColumn) {
   EXPECT_EQ(Passes(c.Records()), Passes(b.Records()));
 }
 
-// A formula's column is a factor when it holds a text anywhere, even on its last record
-// (the first pass then starts over), a covariate when it holds numbers only; C() makes a
-// factor of numbers. However the source is read.
+// A text on the last record only makes a factor: the first pass then starts over.
 TEST_F(Scratch, FormulaColumnsHoldingTextAreFactors) {
   std::string csv = "y,g,h\n";
   for (int i = 0; i < 9000; ++i) {

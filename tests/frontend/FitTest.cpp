@@ -1,6 +1,4 @@
-// Fits through the front end as every interface runs them (a formula over a data file of
-// examples/, CodedModel, FitModel) give R's estimates, intervals, covariances, overall tests,
-// likelihoods and effect tests (fixtures/formula/*.ref, made by make_fixtures.R).
+// Front-end fits against R (fixtures/formula/*.ref, made by make_fixtures.R).
 #include "frontend/Fit.h"
 
 #include <gtest/gtest.h>
@@ -22,9 +20,7 @@
 namespace MCFrontEnd {
 namespace {
 
-// R's answers for a model formula, as fixtures/formula/*.ref hold them: the formula and data
-// lines, then rows of numbers by key ("NA" read as NaN): one for each statistic, a "coef" row
-// per parameter, the "vcov" lower triangle by rows, and "effect LABEL statistic df1 df2 p".
+// Rows of numbers by key ("NA" read as NaN); "vcov" is the lower triangle by rows.
 struct RFixture {
   std::string formula;  // ours, with the weights in words after it: "(frequency weight: f)"
   std::string data;     // the data file, relative to the repository
@@ -74,8 +70,7 @@ void ExpectR(const std::optional<double>& got, double want, const std::string& w
       << what << ": " << *got << " vs R " << want;
 }
 
-// The request a fixture's formula line states: "FORMULA (frequency weight: f, regression
-// weight: r)".
+// "FORMULA (frequency weight: f, regression weight: r)".
 ModelRequest RequestOf(const RFixture& f, bool logistic) {
   ModelRequest r;
   r.model = logistic ? "logistic" : "linear";
@@ -103,8 +98,7 @@ FitResult FitOf(const RFixture& f, bool logistic) {
   return FitModel(model, choices, nullptr, nullptr);
 }
 
-// Estimates, standard errors, intervals and the covariance block of the non-redundant
-// parameters (R's coefficients, in order), and the test of each term.
+// R has no rows for the redundant parameters.
 void ExpectParameters(const RFixture& f, const FitResult& r, bool logistic) {
   std::vector<std::size_t> kept;
   for (std::size_t k = 0; k < r.parameters.size(); ++k) {

@@ -1,6 +1,4 @@
-// Formula reading against R's terms(): the expansion and order of terms and the intercept;
-// errors at the offending character; the older effects list; the mapping onto library
-// effects.
+// Formula reading against R's terms().
 #include <gtest/gtest.h>
 
 #include <map>
@@ -26,8 +24,7 @@ struct ExpansionCase {
 
 class ExpansionTest : public ::testing::TestWithParam<ExpansionCase> {};
 
-// The labels R's terms() gives (attr "term.labels"), except where our notation differs on
-// purpose: x^k on one variable is its power, and I(x^k) the same power.
+// Unlike R, x^k on one variable is its power, as I(x^k).
 TEST_P(ExpansionTest, TermsAndInterceptAsR) {
   const ExpansionCase& c = GetParam();
   const Formula f = ParseFormula(c.formula);
@@ -212,8 +209,7 @@ ColumnType TypeOf(const std::string& name) {
   return it == kColumns.end() ? ColumnType::kAbsent : it->second;
 }
 
-// The main vectors of the library's effects: per model factor its nesting level or -1, per
-// model covariate its power.
+// Per model factor its nesting level or -1, per model covariate its power.
 std::vector<std::vector<int>> MainVectors(const std::string& formula, EffectPlan& plan,
                                           std::vector<int>& positions) {
   plan = PlanEffects(ParseFormula(formula), TypeOf);

@@ -1,5 +1,4 @@
-// The inference functions where a statistic does not apply. Their values against R are checked
-// through whole fits in FitTest, on the same fixtures.
+// Where a statistic does not apply; the values against R are FitTest's.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,6 +1,4 @@
-// Fits through the front end on several threads: the benchmark models (mcfit gen's data, from
-// binary and cached CSV files and from columns in memory) give, on 2 and 3 threads, the
-// numbers and predictions of one thread; bad data is reported as one thread reports it.
+// Fits on several threads give the numbers, predictions and errors of one thread.
 #include <gtest/gtest.h>
 #include <unistd.h>
 

@@ -101,8 +101,7 @@ TEST(SettingsTest, BadDocumentsSayWhatIsWrong) {
   EXPECT_THROW(ApplySettingsFile("/nonexistent/s.xml", o), InputError);
 }
 
-// The example document: a formula, a weight and the level of the intervals; a formula on the
-// command line wins over the document's lists.
+// A formula on the command line wins over the document's lists.
 TEST(SettingsTest, ExampleDocumentAndFormulas) {
   FitOptions o;
   ApplySettingsFile(std::string(MCSTAT_FIXTURES_DIR) + "/../../examples/settings.xml", o);

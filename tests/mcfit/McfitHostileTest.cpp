@@ -1,6 +1,5 @@
-// mcfit given hostile CSV and binary files and bad options: each answer is the documented exit
-// code, one line on standard error naming the problem when it fails, no output file left behind,
-// and never a NaN presented as a result.
+// mcfit on hostile files and bad options: the documented exit code, one line on standard
+// error, no output file left behind, never a NaN presented as a result.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -15,9 +15,7 @@ using nlohmann::json;
 
 double Num(const json& j) { return j.get<double>(); }
 
-// For an intercept and one covariate the scaled cross products are [[1, r], [r, 1]] with
-// r = sum(x) / sqrt(n sum(x^2)): eigenvalues 1 + r and 1 - r. Records the fit leaves out
-// (both weights missing, a weight 0) count for nothing.
+// Scaled cross products [[1, r], [r, 1]], r = sum(x) / sqrt(n sum(x^2)): eigenvalues 1 +- r.
 TEST_F(Program, CollinearityOfTwoColumns) {
   const std::vector<double> x = {1, 2, 2, 3, 5, 8, 9, 4};
   std::string csv = "y,x,f,w\n0,100,,\n1,50,2,0\n2,70,0,\n";
@@ -44,9 +42,7 @@ TEST_F(Program, CollinearityOfTwoColumns) {
   }
 }
 
-// The classification table counts the records the fit used, with their frequency weights
-// (none with a missing weight or a weight of 0); a model of intercepts alone reports its
-// likelihood (its start values are its estimates), converged, with no test against itself.
+// A model of intercepts alone: its start values are its estimates.
 TEST_F(Program, ClassificationAndLikelihoodOfTheRecordsUsed) {
   WriteFile("d.csv", "y,x,f,w\na,1,,1\nb,2,3,0\na,3,2,1\nb,4,1,1\na,5,1,2\nb,6,2,1\n"
                      "a,2,1,1\nb,1,1,1\n");

@@ -1,6 +1,4 @@
-// mcfit's input and output as users have them: every form of the same data gives the same
-// fit, documents go to standard output on request, and output files land where the user
-// meant without replacing devices, FIFOs or links.
+// mcfit's input and output: output files never replace devices, FIFOs or links.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -35,9 +33,7 @@ class Inputs : public Program {
   std::string D(const std::string& name) { return "'" + fDir + "/" + name + "'"; }
 };
 
-// The JSON of one model from the CSV file, gzipped, on standard input (plain and gzipped), from
-// the binary file (also on standard input), and with the row index R's write.csv (quoted) and
-// pandas' to_csv write: the same document every time, byte for byte.
+// With the row index R's write.csv (quoted) and pandas' to_csv write.
 TEST_F(Inputs, EveryFormGivesTheSameJson) {
   ASSERT_EQ(Shell("cd '" + fDir + "' && gzip -c d.csv > d.csv.gz" +
                   " && awk 'NR == 1 { gsub(/,/, \"\\\",\\\"\"); print \"\\\"\\\",\\\"\" $0 \"\\\"\"; next }"
@@ -80,8 +76,7 @@ TEST_F(Inputs, EveryFormGivesTheSameJson) {
   }
 }
 
-// --json -, --pmml - and --predictions - put the document on standard output and the report on
-// standard error.
+// The report goes to standard error then.
 TEST_F(Inputs, DocumentsOnStandardOutput) {
   const std::string fit = "fit --data " + D("d.csv") + " --dependent y --factors A --covariates x1";
   ASSERT_EQ(Run(fit + " --json -"), 0) << fErr;
@@ -102,8 +97,7 @@ TEST_F(Inputs, DocumentsOnStandardOutput) {
   }
 }
 
-// Existing targets that are no regular files are written in place and stay what they were;
-// links are followed; new files get the mode the umask gives, replaced ones keep theirs.
+// Replaced files keep their mode.
 TEST_F(Inputs, OutputTargets) {
   const std::string fit = "fit --quiet --data " + D("d.csv") + " --dependent y --covariates x1 ";
   // A FIFO with a reader.

@@ -1,5 +1,4 @@
-// Runs the built mcfit as a user would: a scratch folder per test, the program's exit code,
-// standard output and error, and a few helpers to read its files.
+// Runs the built mcfit as a user would, in a scratch folder per test.
 #ifndef MCFIT_TESTS_PROGRAMSUPPORT_H_
 #define MCFIT_TESTS_PROGRAMSUPPORT_H_
 
@@ -85,9 +84,7 @@ inline std::string ModelArgs(const regtest::FixtureFields& ref) {
   return args;
 }
 
-// A CSV file as the tests read it back: the header's names and each record's fields, quotes
-// removed (a doubled quote inside stands for one). Enough for the files mcfit writes and the
-// fixtures; mcfit's own reader is what the tests check, not what they read with.
+// Enough for the files mcfit writes and the fixtures; mcfit's own reader is under test.
 struct CsvTable {
   std::vector<std::string> names;
   std::vector<std::vector<std::string>> rows;

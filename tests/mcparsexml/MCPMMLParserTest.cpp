@@ -80,8 +80,7 @@ std::string Exported(MCPMMLExporter& exporter, const MCUniStats& stats) {
   return text;
 }
 
-// A data dictionary as read: the status and the list (see Describe). The first refused field
-// stops the reading with the fields before it kept.
+// The first refused field stops the reading with the fields before it kept.
 struct FieldsCase {
   const char* name;
   std::string document;  // empty: nothing parsed
@@ -206,9 +205,7 @@ std::vector<std::string> Utf8(const std::vector<std::string>* texts) {
   return out;
 }
 
-// What a PMML data dictionary keeps of a variable, as it comes back: texts as UTF-8, the
-// categories with their codes and labels bit for bit, missing values (NaN as unknown), the
-// storage its data type names; every field is an input.
+// What a PMML data dictionary keeps of a variable: texts as UTF-8, NaN missing as unknown.
 void ExpectReadFromPMML(const IMCVariable& want, const IMCVariable& got) {
   using metadata_test::AsUtf8;
   EXPECT_EQ(got.GetVariableName(), AsUtf8(want.GetVariableName()));
@@ -247,9 +244,7 @@ void ExpectReadFromPMML(const IMCVariable& want, const IMCVariable& got) {
   EXPECT_TRUE(metadata_test::SameDouble(la, lb) && metadata_test::SameDouble(ha, hb));
 }
 
-// Generated lists in PMML 3.2 documents as a host assembles them (header, dictionary, a model
-// with univariate statistics): each valid against the schema, variables read back with the same
-// categories and codes, statistics as written; case counts may be fractional or huge.
+// Generated lists in PMML 3.2 documents as a host assembles them; case counts fractional or huge.
 TEST(MCPMMLParserRoundTrip, GeneratedDocumentsAreValidAndReadBack) {
   MCUniStats::SummStats summ;
   summ.fMinimum = -3.5;

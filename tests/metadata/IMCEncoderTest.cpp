@@ -93,8 +93,7 @@ TEST(MCRoundEncoderTest, RoundsAndRejectsNonPositive) {
     EXPECT_EQ(MCRoundEncoder(options[k]).Encode(weights[k]), expected[k]) << k;
 }
 
-// The interval and discrete-value rules shared by the three numeric encoders: a user-missing
-// value encodes as the system-missing value does, and no string is taken as missing.
+// A user-missing value encodes as the system-missing value does.
 TEST(NumericMissingTest, IntervalIsClosedAndSetOnceDiscreteValuesKeepTheirLabels) {
   std::unique_ptr<IMCEncoder> encoders[] = {std::make_unique<MCContEncoder>(),
                                             std::make_unique<MCCatNumEncoder>(),
