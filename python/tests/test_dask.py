@@ -1,5 +1,4 @@
-"""Fits of a Dask DataFrame on a local cluster of two worker processes against the same fits
-in memory: the numbers must be the same to the bit, whatever the partitions hold."""
+"""Fits of a Dask DataFrame on a local cluster are those in memory, to the bit."""
 
 import numpy as np
 import pandas as pd

@@ -79,8 +79,7 @@ def test_predictions_are_empty_where_a_record_cannot_be_scored(mixed):
     expected = fit.params["(Intercept)"] + fit.params["C(k)=1"] + fit.params["g=east"] + \
         np.log(3.5) * fit.params["log(x + 3)"]
     assert_close(predicted["a"], expected, 1e-14)
-    # Without new data: the fitted records, with the frame's index; the residuals where the
-    # dependent is known too.
+    # Without new data: the fitted records, with the frame's index.
     assert fit.predict().index.equals(mixed.index)
     pd.testing.assert_series_equal(fit.fittedvalues, fit.predict(mixed), check_names=False)
     assert_close(fit.resid, mixed["y"] - fit.fittedvalues, 1e-15, scale=1.0)
@@ -129,8 +128,7 @@ def test_bad_input_is_refused_with_a_clear_error(arguments, error, message):
 
 
 def test_only_the_columns_the_formula_reads_are_handed_over(mixed):
-    # A column no fit could read (dates) is no matter unless the formula names it; weights
-    # given as an array join the columns read.
+    # A column no fit could read (dates) is no matter unless the formula names it.
     frame = mixed.assign(t=pd.date_range("2020", periods=len(mixed)))
     fit = mcstat.ols("y ~ x", frame, weights=mixed["w"].to_numpy())
     reference = mcstat.ols("y ~ x", mixed[["y", "x", "w"]], weights="w")

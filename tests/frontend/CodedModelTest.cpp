@@ -20,7 +20,6 @@ namespace {
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// A scratch folder per test, removed afterwards.
 class Scratch : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -37,7 +36,6 @@ class Scratch : public ::testing::Test {
   std::string fDir;
 };
 
-// Every record of every pass (two passes), as the library would read them.
 std::vector<std::vector<double>> Passes(MCCommon::MultiPassRecordIter& records) {
   std::vector<std::vector<double>> all;
   for (int pass = 0; pass < 2; ++pass) {

@@ -88,7 +88,6 @@ std::vector<FormCase> Forms() {
 
 class CsvForms : public ::testing::TestWithParam<FormCase> {};
 
-// The records of each form, read in one block and in pieces of every small size.
 TEST_P(CsvForms, RecordsWhateverThePieces) {
   const FormCase& c = GetParam();
   for (std::size_t most : {std::size_t{1} << 20, std::size_t{1}, std::size_t{2}, std::size_t{7}}) {

@@ -67,7 +67,6 @@ INSTANTIATE_TEST_SUITE_P(
         ExpansionCase{"y ~ a - 0", {"a"}, true},
         ExpansionCase{"y ~ a + (b - 1)", {"a", "b"}, false}, ExpansionCase{"y ~ 1", {}, true},
         ExpansionCase{"y ~ 0", {}, false}, ExpansionCase{"y ~ x:x", {"x"}, true},
-        // Powers and derived columns.
         ExpansionCase{
             "y ~ x + I(x^2) + log(x) + x:log(x)", {"x", "x^2", "log(x)", "x:log(x)"}, true},
         ExpansionCase{"y ~ x^2 + I(x^2) + I(x)^2", {"x^2"}, true},
@@ -198,7 +197,6 @@ TEST(EffectsListTest, OlderSyntax) {
   }
 }
 
-// --- Mapping onto the library's effects ----------------------------------------------------
 
 ColumnType TypeOf(const std::string& name) {
   static const std::map<std::string, ColumnType> kColumns = {

@@ -16,14 +16,12 @@ namespace {
 
 using namespace mcfit_test;
 
-// Native doubles as the bytes of a binary record file.
 std::string Bin(const std::vector<double>& values) {
   std::string bytes(values.size() * sizeof(double), '\0');
   if (!values.empty()) std::memcpy(&bytes[0], values.data(), values.size() * sizeof(double));
   return bytes;
 }
 
-// A header and n records y,x generated from row(i).
 template <typename Row>
 std::string Csv(const std::string& header, int n, Row row) {
   std::string text = header + "\n";

@@ -50,7 +50,6 @@ std::optional<double> Eta(const json& params, const CsvTable& data, std::size_t 
   return eta;
 }
 
-// The PMML versions fit writes, each with its schema.
 const char* const kVersions[][2] = {{"4.4", "pmml-4-4.xsd"}, {"3.2", "pmml-3-2.xsd"}};
 
 // id: the column that identifies the predictions' records (none: no predictions compared).
@@ -101,7 +100,6 @@ TEST_P(Scores, EqualThePredictions) {
                   "/s.csv'" + id),
               0)
         << fErr;
-    // Valid against the schema, or no xmllint to tell.
     const pmml_test::SchemaCheck check = pmml_test::ValidateAgainst(schema, {fDir + "/m.pmml"});
     EXPECT_TRUE(check.status == 0 || check.status == -1) << check.report;
     const json doc = json::parse(Read(fDir + "/m.json"));
@@ -134,7 +132,6 @@ TEST_P(Scores, EqualThePredictions) {
                           "\"") != std::string::npos,
                 *version == '4');
     }
-    // The data dictionary lists the values of the split variable.
     if (split) {
       EXPECT_NE(pmml.find("<Value property=\"valid\" value=\"1\"/>"), std::string::npos);
     }

@@ -101,7 +101,6 @@ TEST_P(Conformance, JsonAgreesWithR) {
   EXPECT_NEAR(fit["mcfadden"].get<double>(), ref.Number("mcfadden"), 1e-9);
 }
 
-// A case for each option that says the model.
 INSTANTIATE_TEST_SUITE_P(Fixtures, Conformance,
                          ::testing::Values(Fixture{"lm/factor_by_covariate", false},
                                            Fixture{"lm/frequency_weights", false},

@@ -100,7 +100,6 @@ TEST_F(Inputs, DocumentsOnStandardOutput) {
 // Replaced files keep their mode.
 TEST_F(Inputs, OutputTargets) {
   const std::string fit = "fit --quiet --data " + D("d.csv") + " --dependent y --covariates x1 ";
-  // A FIFO with a reader.
   const std::string fifo = fDir + "/fifo";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   ASSERT_EQ(Run(fit + "--json " + D("fifo"), "(cat " + D("fifo") + " > " + D("got") + " &);"), 0)
@@ -122,7 +121,6 @@ TEST_F(Inputs, OutputTargets) {
   ASSERT_EQ(::lstat((fDir + "/dangling.json").c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
   EXPECT_EQ(Read(fDir + "/made.json").rfind("<?xml", 0), 0u);
-  // Modes.
   for (const auto& [mask, mode] : {std::pair<const char*, mode_t>{"027", 0640}, {"002", 0664}}) {
     ASSERT_EQ(Run(fit + "--json " + D(std::string("new") + mask + ".json"),
                   std::string("umask ") + mask + ";"),

@@ -27,7 +27,6 @@ inline std::string ReadFile(const std::string& path) {
   return s.str();
 }
 
-// A scratch folder per test.
 class Program : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -53,7 +52,6 @@ class Program : public ::testing::Test {
   void WriteFile(const std::string& name, const std::string& text) {
     std::ofstream(fDir + "/" + name, std::ios::binary) << text;
   }
-  // The names in the scratch folder, one per line.
   std::string Listing() {
     // Beside the scratch folder, not in it, and per process: ctest runs cases in parallel.
     Shell("ls -A '" + fDir + "' > '" + fDir + ".listing'");
@@ -95,7 +93,6 @@ struct CsvTable {
     ADD_FAILURE() << "no column " << name;
     return 0;
   }
-  // The field as a number, NaN when empty.
   double Number(std::size_t row, std::size_t column) const {
     const std::string& f = rows[row][column];
     return f.empty() ? std::nan("") : std::stod(f);

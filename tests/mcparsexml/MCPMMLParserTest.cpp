@@ -117,11 +117,6 @@ TEST(MCPMMLParserFields, StatusAndList) {
                           Value("INF", "", "inf") + Value("-0", "", "zero") +
                           Value("0", "", "dup")))),
        0, "s S3 {a=A b=B c=C}\nn N2 {1=one inf=inf -0=zero}\n"},
-      {"NamesFilter",
-       Doc(Dict(kAB + Field("a", "continuous", "float"))),
-       0,
-       "b C2 range MV..max bins -1/0\n",
-       {"b"}},
       {"DuplicateName", Doc(Dict(kAB + Field("a", "continuous", "float"))), 111,
        "a C2 range MV..max bins -1/0\nb C2 range MV..max bins -1/0\n"},
       {"NoName", Doc(Dict(Field("", "continuous", "float"))), 108, ""},

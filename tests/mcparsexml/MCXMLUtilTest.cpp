@@ -16,7 +16,6 @@ using xercesc::DOMElement;
 
 namespace {
 
-// A parsed document shared by the helpers' tests.
 class MCXMLUtilTest : public testing::Test {
  protected:
   void Parse(const std::string& text) {

@@ -242,7 +242,6 @@ TEST(VariableStreamTest, ContVarWithoutEncoder) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Wrong encoder type in MCContVar!\n");
 }
 
-// A reader of a new object of class T, made from args.
 template <class T, class... Args>
 std::function<void(std::istream&)> Fresh(Args... args) {
   return [=](std::istream& is) { T(args...).ReadObjectXML(is); };

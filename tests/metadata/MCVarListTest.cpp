@@ -19,7 +19,6 @@ using metadata_test::Indexes;
 
 const char kListFailure[] = "Failure reading MCVarList!\n";
 
-// The sample list of every kind of variable (see SampleList).
 class VarListTest : public ::testing::Test {
  protected:
   static std::string Written(const MCVarList& list) {
