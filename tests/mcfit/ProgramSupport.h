@@ -82,7 +82,8 @@ inline std::string ModelArgs(const regtest::FixtureFields& ref) {
   return args;
 }
 
-// Enough for the files mcfit writes and the fixtures; mcfit's own reader is under test.
+// Enough for the files mcfit writes and the fixtures: no field holds a comma, a quote or a line
+// end. mcfit's own reader is under test.
 struct CsvTable {
   std::vector<std::string> names;
   std::vector<std::vector<std::string>> rows;
@@ -101,33 +102,20 @@ struct CsvTable {
 
 inline CsvTable ReadCsv(const std::string& path) {
   CsvTable table;
-  const std::string text = ReadFile(path);
-  std::vector<std::string> fields(1);
-  bool quoted = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-        fields.back() += '"';
-        ++i;
-      } else if (c == '"') {
-        quoted = false;
-      } else {
+  std::istringstream in(ReadFile(path));
+  for (std::string line; std::getline(in, line);) {
+    std::vector<std::string> fields(1);
+    for (const char c : line) {
+      if (c == ',') {
+        fields.emplace_back();
+      } else if (c != '"' && c != '\r') {
         fields.back() += c;
       }
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == ',') {
-      fields.emplace_back();
-    } else if (c == '\n') {
-      if (table.names.empty()) {
-        table.names = fields;
-      } else {
-        table.rows.push_back(fields);
-      }
-      fields.assign(1, std::string());
-    } else if (c != '\r') {
-      fields.back() += c;
+    }
+    if (table.names.empty()) {
+      table.names = fields;
+    } else {
+      table.rows.push_back(fields);
     }
   }
   return table;
