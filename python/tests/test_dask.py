@@ -24,8 +24,7 @@ def client():
 
 
 def frames(rng, n, make):
-    """PARTS frames of the data make(rng, n): partition 3 empty, partition 5 without the
-    first category of A (a text factor), the rest in even slices."""
+    """Partition 3 empty, partition 5 without the first category of A."""
     whole = make(rng, n)
     cuts = np.linspace(0, n, PARTS, dtype=int)
     parts = [whole.iloc[a:b] for a, b in zip(cuts[:-1], cuts[1:])]

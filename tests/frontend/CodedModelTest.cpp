@@ -54,17 +54,19 @@ const std::vector<double> kY = {1.5, kNaN, 3.25, -4, 5, 6.5, 7, 8};
 const std::vector<double> kA = {10, 9, 2.5, kNaN, 10, 2.5, 9, 10};
 const std::vector<double> kX = {0.5, 1, kNaN, 2, -3, 4, 5e-3, 1e6};
 
+// A CSV field that reads back to v; NaN as NA.
+std::string Field(double v) {
+  if (std::isnan(v)) return "NA";
+  std::ostringstream s;
+  s.precision(17);
+  s << v;
+  return s.str();
+}
+
 std::string CsvText() {
   std::string text = "y,A,x\n";
-  const auto field = [](double v) {
-    if (std::isnan(v)) return std::string("NA");
-    std::ostringstream s;
-    s.precision(17);
-    s << v;
-    return s.str();
-  };
   for (std::size_t i = 0; i < kY.size(); ++i) {
-    text += field(kY[i]) + "," + field(kA[i]) + "," + field(kX[i]) + "\n";
+    text += Field(kY[i]) + "," + Field(kA[i]) + "," + Field(kX[i]) + "\n";
   }
   return text;
 }
@@ -193,13 +195,8 @@ TEST_F(Scratch, DerivedCovariateEqualsAPrecomputedColumn) {
   for (int i = 0; i < 40; ++i) {
     const double x = (i % 7) - 1.5 + 0.01 * i;  // some zero or negative
     const double y = 2.0 + 0.5 * std::log(std::fabs(x) + 1) + 0.1 * (i % 3);
-    std::ostringstream yt, xt, lt;
-    yt.precision(17), xt.precision(17), lt.precision(17);
-    yt << y;
-    xt << x;
-    raw += yt.str() + "," + xt.str() + "\n";
-    if (x > 0) lt << std::log(x);
-    logged += yt.str() + "," + (x > 0 ? lt.str() : "NA") + "\n";
+    raw += Field(y) + "," + Field(x) + "\n";
+    logged += Field(y) + "," + Field(x > 0 ? std::log(x) : kNaN) + "\n";
   }
   const auto rawSource = OpenDataFile(Write("raw.csv", raw), {});
   const auto loggedSource = OpenDataFile(Write("logged.csv", logged), {});

@@ -32,7 +32,6 @@ TEST(RunFitTest, CancelAtAnyStageLeavesNoFile) {
   options.request.dependent = "y";
   options.request.covariates = {"x"};
   options.jsonFile = dir + "/out.json";
-  // True when anything besides the data (the JSON or a temporary file) is in the folder.
   const auto files = [&dir] {
     return std::system(("test $(ls -A '" + dir + "' | wc -l) -ne 1").c_str()) == 0;
   };

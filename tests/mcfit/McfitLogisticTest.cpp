@@ -34,7 +34,7 @@ TEST_F(Program, CollinearityOfTwoColumns) {
                   fDir + "/o.json'"),
               0)
         << fErr;
-    const json col = json::parse(Read(fDir + "/o.json"))["collinearity"];
+    const json col = json::parse(ReadFile(fDir + "/o.json"))["collinearity"];
     ASSERT_EQ(col["eigenvalues"].size(), 2u) << model;
     EXPECT_NEAR(Num(col["eigenvalues"][0]), 1 + r, 1e-12) << model;
     EXPECT_NEAR(Num(col["eigenvalues"][1]), 1 - r, 1e-12) << model;
@@ -51,7 +51,7 @@ TEST_F(Program, ClassificationAndLikelihoodOfTheRecordsUsed) {
                 "/o.json'"),
             0)
       << fErr;
-  const json doc = json::parse(Read(fDir + "/o.json"));
+  const json doc = json::parse(ReadFile(fDir + "/o.json"));
   const std::vector<double> used = {2 + 1 + 1, 1 + 2 + 1};  // f of the a and b records used
   for (std::size_t i = 0; i < 2; ++i) {
     double sum = 0.0;
@@ -59,7 +59,7 @@ TEST_F(Program, ClassificationAndLikelihoodOfTheRecordsUsed) {
     EXPECT_EQ(sum, used[i]) << i;
   }
   ASSERT_EQ(Run(fit + "--json '" + fDir + "/i.json'"), 0) << fErr;
-  const json only = json::parse(Read(fDir + "/i.json"));
+  const json only = json::parse(ReadFile(fDir + "/i.json"));
   const json& f = only["fit"];
   ASSERT_TRUE(f["minus2_log_likelihood"].is_number()) << f;
   EXPECT_EQ(Num(f["minus2_log_likelihood"]), Num(f["initial_minus2_log_likelihood"]));

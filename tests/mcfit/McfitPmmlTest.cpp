@@ -71,8 +71,7 @@ TEST_P(Scores, EqualThePredictions) {
   const bool intercepts = std::strcmp(c.file, "ties") == 0;
   std::string data = kFixturesRoot + c.file;
   if (intercepts) {
-    // Three categories in equal numbers: their start values log(4 / 4) are the estimates,
-    // every category ties at 0, and the reference (c) is predicted.
+    // Three categories in equal numbers: every category ties at 0; the reference (c) wins.
     std::string ties = "id,y,A\n";
     for (int i = 0; i < 12; ++i) {
       ties += "r" + std::to_string(i) + "," + "abc"[i % 3] + "," + "uv"[i / 6] + "\n";
@@ -86,8 +85,7 @@ TEST_P(Scores, EqualThePredictions) {
     SCOPED_TRACE(version);
     const std::string fit = "fit --quiet --data '" + data + "' " + c.model + " --pmml-version " +
                             version + " --json '" + fDir + "/m.json' --pmml '" + fDir + "/m.pmml'";
-    // PMML 3.2 wants a cell in the PP matrix, which a model of intercepts has none of: such a
-    // document would not validate, so it is refused.
+    // PMML 3.2 wants a cell in the PP matrix, which a model of intercepts has none of.
     if (intercepts && *version == '3') {
       EXPECT_EQ(Run(fit), 2);
       EXPECT_NE(fErr.find("PMML 3.2 cannot hold a model without predictors"), std::string::npos)
@@ -102,7 +100,7 @@ TEST_P(Scores, EqualThePredictions) {
         << fErr;
     const pmml_test::SchemaCheck check = pmml_test::ValidateAgainst(schema, {fDir + "/m.pmml"});
     EXPECT_TRUE(check.status == 0 || check.status == -1) << check.report;
-    const json doc = json::parse(Read(fDir + "/m.json"));
+    const json doc = json::parse(ReadFile(fDir + "/m.json"));
     const CsvTable scores = ReadCsv(fDir + "/s.csv");
     const CsvTable rows = ReadCsv(data);
     ASSERT_EQ(scores.rows.size(), rows.rows.size());
@@ -126,7 +124,7 @@ TEST_P(Scores, EqualThePredictions) {
         }
       }
     }
-    const std::string pmml = Read(fDir + "/m.pmml");
+    const std::string pmml = ReadFile(fDir + "/m.pmml");
     if (logistic) {
       EXPECT_EQ(pmml.find("targetReferenceCategory=\"" + doc["reference"].get<std::string>() +
                           "\"") != std::string::npos,

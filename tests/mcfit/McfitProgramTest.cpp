@@ -45,7 +45,7 @@ TEST_P(Conformance, JsonAgreesWithR) {
   }
   ASSERT_EQ(Run(args + " --json '" + fDir + "/fit.json'"), 0) << args << "\n" << fErr;
   EXPECT_TRUE(fOut.empty());  // --quiet
-  const json doc = json::parse(Read(fDir + "/fit.json"));
+  const json doc = json::parse(ReadFile(fDir + "/fit.json"));
   // No progress line on a pipe; the warnings, there and in the JSON.
   std::string warnings;
   for (const json& w : doc["warnings"]) warnings += "mcfit: warning: " + w.get<std::string>() + "\n";
@@ -54,8 +54,7 @@ TEST_P(Conformance, JsonAgreesWithR) {
             name == "logit/aliased_covariate" || name == "lm/duplicated_covariate")
       << warnings;
 
-  // R's rows in the JSON's order; a logistic one "logit basic-index", the logits named by the
-  // library's order of the categories (reference last).
+  // A logistic row is "logit basic-index", the library's order of the categories.
   const std::vector<std::string>& libOrder = ref.List("categories");
   const json& ps = doc["parameters"];
   ASSERT_EQ(ps.size(), ref.params.size());
@@ -161,7 +160,7 @@ TEST_F(Program, InteractionWithAnEmptyCellWarns) {
                 "--effects A,B,A*B --json '" + fDir + "/o.json'"),
             0)
       << fErr;
-  const json warnings = json::parse(Read(fDir + "/o.json"))["warnings"];
+  const json warnings = json::parse(ReadFile(fDir + "/o.json"))["warnings"];
   ASSERT_EQ(warnings.size(), 1u) << warnings;
   EXPECT_EQ(warnings[0].get<std::string>().rfind("term 'A*B' is aliased", 0), 0u);
   EXPECT_EQ(fErr, "mcfit: warning: " + warnings[0].get<std::string>() + "\n");

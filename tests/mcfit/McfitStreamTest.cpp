@@ -28,7 +28,7 @@ class Inputs : public Program {
     Program::SetUp();
     ASSERT_EQ(Run("gen --rows 300 --seed 3 --out '" + fDir + "/d.csv'"), 0) << fErr;
     ASSERT_EQ(Run("gen --rows 300 --seed 3 --out '" + fDir + "/d.bin'"), 0) << fErr;
-    EXPECT_EQ(Read(fDir + "/d.bin").size(), 300u * 12 * 8);
+    EXPECT_EQ(ReadFile(fDir + "/d.bin").size(), 300u * 12 * 8);
   }
   std::string D(const std::string& name) { return "'" + fDir + "/" + name + "'"; }
 };
@@ -86,7 +86,7 @@ TEST_F(Inputs, DocumentsOnStandardOutput) {
   EXPECT_EQ(fOut.rfind("<?xml", 0), 0u);
   EXPECT_NE(fOut.find("GeneralRegressionModel"), std::string::npos);
   EXPECT_NE(fErr.find("Coefficients:"), std::string::npos);
-  EXPECT_EQ(nlohmann::json::parse(Read(fDir + "/m.json"))["model"], "linear");
+  EXPECT_EQ(nlohmann::json::parse(ReadFile(fDir + "/m.json"))["model"], "linear");
   ASSERT_EQ(Run(fit + " --predictions -"), 0) << fErr;
   EXPECT_EQ(fOut.rfind("fitted,residual\n", 0), 0u);
   EXPECT_EQ(std::count(fOut.begin(), fOut.end(), '\n'), 301);
@@ -108,7 +108,7 @@ TEST_F(Inputs, OutputTargets) {
   struct stat st {};
   ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
-  EXPECT_EQ(nlohmann::json::parse(Read(fDir + "/got"))["model"], "linear");
+  EXPECT_EQ(nlohmann::json::parse(ReadFile(fDir + "/got"))["model"], "linear");
   // Links: to an existing file and to one still to be made.
   ASSERT_EQ(Shell("cd '" + fDir +
                   "' && echo old > real.json && ln -s real.json link.json && "
@@ -117,10 +117,10 @@ TEST_F(Inputs, OutputTargets) {
   ASSERT_EQ(Run(fit + "--json " + D("link.json") + " --pmml " + D("dangling.json")), 0) << fErr;
   ASSERT_EQ(::lstat((fDir + "/link.json").c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
-  EXPECT_EQ(nlohmann::json::parse(Read(fDir + "/real.json"))["model"], "linear");
+  EXPECT_EQ(nlohmann::json::parse(ReadFile(fDir + "/real.json"))["model"], "linear");
   ASSERT_EQ(::lstat((fDir + "/dangling.json").c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
-  EXPECT_EQ(Read(fDir + "/made.json").rfind("<?xml", 0), 0u);
+  EXPECT_EQ(ReadFile(fDir + "/made.json").rfind("<?xml", 0), 0u);
   for (const auto& [mask, mode] : {std::pair<const char*, mode_t>{"027", 0640}, {"002", 0664}}) {
     ASSERT_EQ(Run(fit + "--json " + D(std::string("new") + mask + ".json"),
                   std::string("umask ") + mask + ";"),

@@ -43,19 +43,18 @@ class Program : public ::testing::Test {
   int Run(const std::string& args, const std::string& before = "") {
     const int rc = Shell(before + " '" + kExe + "' " + args + " > '" + fDir + "/stdout' 2> '" +
                          fDir + "/stderr'");
-    fOut = Read(fDir + "/stdout");
-    fErr = Read(fDir + "/stderr");
+    fOut = ReadFile(fDir + "/stdout");
+    fErr = ReadFile(fDir + "/stderr");
     Shell("rm -f '" + fDir + "/stdout' '" + fDir + "/stderr'");
     return rc;
   }
-  static std::string Read(const std::string& path) { return ReadFile(path); }
   void WriteFile(const std::string& name, const std::string& text) {
     std::ofstream(fDir + "/" + name, std::ios::binary) << text;
   }
   std::string Listing() {
     // Beside the scratch folder, not in it, and per process: ctest runs cases in parallel.
     Shell("ls -A '" + fDir + "' > '" + fDir + ".listing'");
-    return Read(fDir + ".listing");
+    return ReadFile(fDir + ".listing");
   }
   std::string fDir;
   std::string fOut;

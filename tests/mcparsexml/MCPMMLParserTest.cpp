@@ -100,14 +100,12 @@ TEST(MCPMMLParserFields, StatusAndList) {
                 Field("i", "categorical", "integer", Value("4") + Value("x") + Value("7")) +
                 Field("b", "categorical", "boolean") + Field("z", "continuous", "double"))),
        109, "d C0 range MV..max bins -1/0\ni N1 {4 7}\n"},
-      // What the writer never writes: an "invalid" value is missing too, an ordinal field
-      // is categorical.
+      // What the writer never writes: "invalid" values, ordinal fields.
       {"InvalidAndOrdinal",
        Doc(Dict(Field("n", "ordinal", "double",
                       Value("2") + Value("-9", "invalid") + Value("1", "valid")))),
        0, "n N2 {2 1} miss{-9}\n"},
-      // A category listed twice (as text, or as the same number written another way) and
-      // values that cannot be categories are passed over with their labels.
+      // Repeated categories and values that cannot be categories are passed over.
       {"RepeatedCategories",
        Doc(Dict(Field("s", "categorical", "string",
                       Value("a", "", "A") + Value("b", "", "B") + Value("a", "", "again") +

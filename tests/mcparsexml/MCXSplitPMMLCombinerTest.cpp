@@ -124,8 +124,7 @@ class MCXSplitPMMLCombinerTest : public testing::Test {
     return path.string();
   }
 
-  // Exports the combined document, which must be valid PMML 4.4 (when xmllint is there), and
-  // parses it back into fOut; returns its root.
+  // The combined document must be valid PMML 4.4 (when xmllint is there).
   const DOMElement* ExportAndRead(MCXSplitPMMLCombiner& combiner) {
     const std::string file = (fDir / "combined.xml").string();
     const MCStatus status = combiner.ExportMiningModel(file);
