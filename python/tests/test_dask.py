@@ -74,7 +74,6 @@ def test_dask_fit_is_the_fit_in_memory(client, function, make, formula, options)
         p.insert(len(p.columns), "x4sq", p["x4"] ** 2 if "x4" in p else 1.0)
     ddf = dd.from_delayed([dask.delayed(p) for p in parts], meta=parts[0].iloc[:0],
                           verify_meta=False)
-    assert ddf.npartitions == PARTS
     ours = getattr(mcstat.dask, function)(formula, ddf, **options)
     whole = getattr(mcstat, function)(formula, pd.concat(parts), **options)
     assert type(ours) is type(whole)

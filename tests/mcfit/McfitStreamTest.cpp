@@ -40,7 +40,6 @@ TEST_F(Inputs, EveryFormGivesTheSameJson) {
                   " { print \"\\\"\" NR - 1 \"\\\",\" $0 }' d.csv > r.csv" +
                   " && awk 'NR == 1 { print \",\" $0; next } { print NR - 2 \",\" $0 }' d.csv > pandas.csv"),
             0);
-  ASSERT_EQ(ReadFile(fDir + "/r.csv").substr(0, 12), "\"\",\"y\",\"A\",\"");
   struct Form {
     std::string args;
     std::string before;
