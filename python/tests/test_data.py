@@ -113,7 +113,6 @@ ERRORS = [
     (dict(formula="y ~ x", data=_frame(), conf_level=1.5), ValueError, "^conf_level must"),
     (dict(formula="y ~ x", data=_frame(), weights=np.ones(3)), ValueError,
      "3 values for 4 rows"),
-    (dict(formula="y ~ x", data="no/such/file.csv"), ValueError, "no/such/file.csv"),
     (dict(formula="y ~ x", data=_frame(y=[np.nan] * 4)), mcstat.FitError, "no valid record"),
 ]
 

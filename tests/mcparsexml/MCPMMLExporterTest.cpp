@@ -22,7 +22,6 @@ using MCComXPrsUtil::MCApplicInfo4XML;
 using MCComXPrsUtil::MCPMMLExporter;
 using Owned = std::unique_ptr<XMLElement>;
 
-// The element's text without layout white space.
 std::string Xml(const XMLElement* e) {
   if (e == nullptr) return "<null>";
   MCCommonXML::ExportFormat format;

@@ -191,7 +191,6 @@ TEST(UniStatsMalformedTest, RefusedWithoutChangingTheStatistics) {
 
 #undef MCX_COUNTS
 
-// The texts as a UTF-8 document holds them.
 std::vector<std::string> Utf8(const std::vector<std::string>* texts) {
   std::vector<std::string> out = OrEmpty(texts);
   for (std::string& text : out) text = metadata_test::AsUtf8(text);

@@ -33,7 +33,6 @@ void ExpectReadFailure(Read read, const std::string& message) {
   EXPECT_EQ(err, message);
 }
 
-// Size, continuous and categorical counts, target, target response and weight indexes.
 inline std::vector<int> Indexes(const MCCommonMetadata::MCVarList& l) {
   return {l.Size(),           l.GetNumContVar(),      l.GetNumCatVar(),
           l.GetTargetIndex(), l.GetTargetRespIndex(), l.GetFreqWeightIndex()};
@@ -89,7 +88,6 @@ inline void ExpectSameEncoder(const MCCommonMetadata::IMCEncoder& a,
   }
 }
 
-// Summary numbers are written with 15 significant digits.
 inline bool SameTo15Digits(double a, double b) {
   return SameDouble(a, b) || std::fabs(a - b) <= 1e-14 * std::fabs(a);
 }
