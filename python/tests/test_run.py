@@ -100,7 +100,6 @@ def fair_csv(fair, tmp_path):
     return path
 
 
-# A linear and a logistic model with factors, a derived covariate and an interaction.
 MODELS = {
     "linear": ("affairs ~ C(occupation) + occupation_husb + log(age) + I(educ^2) + "
                "C(religious):rate_marriage", {}, []),

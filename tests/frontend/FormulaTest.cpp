@@ -83,7 +83,6 @@ INSTANTIATE_TEST_SUITE_P(
                       true},
         ExpansionCase{"y ~ C(g, ref='b') * `my x` + C(g)", {"C(g)", "my x", "C(g):my x"}, true}));
 
-// Where each error is reported: the character at fault (0-based) and words of the message.
 struct ErrorCase {
   const char* formula;
   std::size_t position;

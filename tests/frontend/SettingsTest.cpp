@@ -76,7 +76,6 @@ TEST(SettingsTest, CommandLineWins) {
   EXPECT_EQ(o.logistic.maxStepHalving, 9);
 }
 
-// Each bad document says what is wrong with it.
 TEST(SettingsTest, BadDocumentsSayWhatIsWrong) {
   const std::pair<std::string, const char*> cases[] = {
       {"this is not XML", "not an XML document"},

@@ -136,7 +136,6 @@ std::vector<Case> Cases() {
        "negative_frequency.csv, record 2: frequency weight 'f' is -2; weights cannot be negative"},
       {"all_dependent_missing", Csv("y,x", 5, [](int i) { return "NA," + Str(i); }), kCsvModel, 1,
        "error 307"},
-      // Binary record files.
       {"bin_empty", "", kBinModel, 1},
       {"bin_truncated", BinRecords(1.0, 0.0).substr(0, 8 * 3 * 5 + 12), kBinModel, 2},
       {"bin_nan_dependent", BinRecords(kNaN, 0.0), kBinModel, 2,

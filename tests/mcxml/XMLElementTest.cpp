@@ -48,7 +48,6 @@ TEST(XMLElementTest, EscapesWhatAReaderWouldChange) {
   }
 }
 
-// A tree far deeper than any call stack could follow is written and destroyed.
 TEST(XMLElementTest, DeepTreesAreWrittenAndDestroyedWithoutRecursion) {
   const int depth = 1000000;
   std::unique_ptr<XMLElement> root(XMLElement::Create("e"));
@@ -98,7 +97,6 @@ TEST(XMLElementTest, LayoutWithAndWithoutFormat) {
   EXPECT_FALSE(on.IsNewParagraph() || on.HasIndentation());
 }
 
-// A declaration or a doctype (extensions go into its internal subset), then the root.
 TEST(WriteTreeTest, DeclarationOrDoctypeThenRoot) {
   std::unique_ptr<XMLElement> r(XMLElement::Create("r"));
   r->AddAttribute("v", "\xE9");

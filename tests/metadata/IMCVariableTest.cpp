@@ -27,7 +27,6 @@ using metadata_test::Indexes;
 
 constexpr double kHighest = std::numeric_limits<double>::max();
 
-// A binning only for a usable range; the status from the range; categories from the binning.
 TEST(MCContVarTest, BinningStatusAndCategoriesFollowTheRange) {
   const auto bins = [](const MCContVar& v) {
     const MCBinningEncoder* b =

@@ -100,7 +100,6 @@ TEST_F(VarListTest, TargetEncoderIsReplacedAndJudged) {
   EXPECT_FALSE(list_.ChangeTargetEncoder(&kept));
 }
 
-// A failing variable reports its own message and leaves its slot empty.
 TEST_F(VarListTest, TruncatedVariableLeavesAnEmptySlot) {
   const std::string text = Written(list_);
   const std::size_t inCat = text.find("<Obj name=\"MCCatNumEncoder\">");
