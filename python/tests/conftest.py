@@ -38,9 +38,7 @@ def mixed():
 
 
 def assert_close(ours, theirs, rtol, scale=0.0):
-    """Elementwise |ours - theirs| <= rtol max(|theirs|, scale), positions matched (both fits
-    order their parameters alike); rtol may be an array. Values that are sums of terms
-    (predictions) take the scale of the largest of them."""
+    """|ours - theirs| <= rtol max(|theirs|, scale), elementwise; rtol may be an array."""
     ours = np.asarray(ours, dtype=float)
     theirs = np.asarray(theirs, dtype=float)
     assert ours.shape == theirs.shape
@@ -51,18 +49,14 @@ def assert_close(ours, theirs, rtol, scale=0.0):
 
 
 def assert_pvalues(ours, theirs, spread, exact, rtol):
-    """p-values: a relative error e of a statistic moves a tail probability by about
-    spread * e (t^2 for t and z, the statistic times its degrees of freedom for F and
-    chi-square), so that is the agreement the estimates allow. Ours must also be the tail at our
-    own statistic, exact (scipy's), to 1e-10: the library's t tail for thousands of degrees
-    of freedom is good to about 1e-11 near t = 2."""
+    """A relative error e of a statistic moves a tail probability by about spread * e; ours
+    must also be the exact tail at our own statistic to 1e-10."""
     assert_close(ours, theirs, rtol * (1.0 + np.asarray(spread, dtype=float)))
     assert_close(ours, exact, 1e-10)
 
 
 def assert_attributes(ours, theirs, attributes, rtol, methods=("conf_int", "cov_params")):
-    """The named attributes, then the named methods' tables (on the scale of their largest
-    entry), agree to rtol."""
+    """The methods' tables are compared on the scale of their largest entry."""
     for attribute in attributes:
         assert_close(getattr(ours, attribute), getattr(theirs, attribute), rtol)
     for method in methods:

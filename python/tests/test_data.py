@@ -79,8 +79,7 @@ def test_predictions_are_empty_where_a_record_cannot_be_scored(mixed):
     expected = fit.params["(Intercept)"] + fit.params["C(k)=1"] + fit.params["g=east"] + \
         np.log(3.5) * fit.params["log(x + 3)"]
     assert_close(predicted["a"], expected, 1e-14)
-    # Without new data: the fitted records, with the frame's index; the residuals where the
-    # dependent is known too.
+    # Without new data: the fitted records, with the frame's index.
     assert fit.predict().index.equals(mixed.index)
     pd.testing.assert_series_equal(fit.fittedvalues, fit.predict(mixed), check_names=False)
     assert_close(fit.resid, mixed["y"] - fit.fittedvalues, 1e-15, scale=1.0)
@@ -101,15 +100,12 @@ ERRORS = [
     (dict(formula=None, data=_frame()), TypeError, "formula must be a str"),
     (dict(formula="y ~ x + z", data=_frame()), ValueError,
      "^formula: unknown column 'z'\ny ~ x \\+ z\n        \\^$"),
-    (dict(formula="y ~ x +", data=_frame()), ValueError, "formula: .*\n.*\n +\\^$"),
     (dict(formula="y ~ x", data={"y": np.ones((4, 2)), "x": np.ones(4)}), ValueError,
      "2 dimensions"),
     (dict(formula="y ~ x", data={"y": np.ones(4), "x": np.ones(3)}), ValueError,
      "different lengths"),
     (dict(formula="y ~ t", data=_frame(t=pd.date_range("2020", periods=4))), TypeError,
      "neither numbers nor categories"),
-    (dict(formula="y ~ log(t)", data=_frame(t=list("abcd"))), ValueError,
-     "column 't' holds text; arithmetic needs numbers\n.*\n {8}\\^$"),
     (dict(formula="y ~ x", data=_frame(), tolerance=2.0), ValueError,
      "^tolerance must be a number with 0 <= T < 1"),
     (dict(formula="y ~ x", data=_frame(), tolerance="small"), TypeError,
@@ -117,7 +113,6 @@ ERRORS = [
     (dict(formula="y ~ x", data=_frame(), conf_level=1.5), ValueError, "^conf_level must"),
     (dict(formula="y ~ x", data=_frame(), weights=np.ones(3)), ValueError,
      "3 values for 4 rows"),
-    (dict(formula="y ~ x", data="no/such/file.csv"), ValueError, "no/such/file.csv"),
     (dict(formula="y ~ x", data=_frame(y=[np.nan] * 4)), mcstat.FitError, "no valid record"),
 ]
 
@@ -129,8 +124,7 @@ def test_bad_input_is_refused_with_a_clear_error(arguments, error, message):
 
 
 def test_only_the_columns_the_formula_reads_are_handed_over(mixed):
-    # A column no fit could read (dates) is no matter unless the formula names it; weights
-    # given as an array join the columns read.
+    # A column no fit could read (dates) is no matter unless the formula names it.
     frame = mixed.assign(t=pd.date_range("2020", periods=len(mixed)))
     fit = mcstat.ols("y ~ x", frame, weights=mixed["w"].to_numpy())
     reference = mcstat.ols("y ~ x", mixed[["y", "x", "w"]], weights="w")

@@ -40,8 +40,7 @@ class Feeder(threading.Thread):
 
 
 def test_a_fit_runs_without_the_gil(tmp_path):
-    # The records come from a Python thread while the fit reads them: with the GIL held,
-    # neither could go on.
+    # With the GIL held, neither the feeding thread nor the fit could go on.
     feeder = Feeder(tmp_path / "records", rows=50_000)
     feeder.start()
     fit = mcstat.ols("y ~ x", str(tmp_path / "records"))
@@ -69,8 +68,7 @@ def test_ctrl_c_stops_a_fit_and_the_next_fit_runs(tmp_path, source):
         while not done.wait(0.02):
             _thread.interrupt_main()
 
-    # Only the first interrupt raises: one arriving after the fit has stopped must not end
-    # the test run (and leave this thread running at exit).
+    # Only the first interrupt raises: a later one must not end the test run.
     raised = []
 
     def once(signum, frame):
@@ -102,7 +100,6 @@ def fair_csv(fair, tmp_path):
     return path
 
 
-# A linear and a logistic model with factors, a derived covariate and an interaction.
 MODELS = {
     "linear": ("affairs ~ C(occupation) + occupation_husb + log(age) + I(educ^2) + "
                "C(religious):rate_marriage", {}, []),

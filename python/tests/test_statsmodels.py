@@ -1,5 +1,4 @@
-"""Fits compared with statsmodels' WLS and MNLogit: each statistic where statsmodels puts it, under
-its name (the front end's tests compare the numbers with R)."""
+"""Each statistic where statsmodels puts it, under its name (the numbers are FitTest's, vs R)."""
 
 import numpy as np
 import pytest
@@ -14,7 +13,6 @@ ANES = "logpopul + selfLR + age + educ + income"  # the model of MNLogit's docum
 
 
 def test_linear_model_agrees_with_statsmodels():
-    # Factors, a weight, every statistic and the predictions: the names statsmodels gives them.
     # Treatment(6) makes statsmodels leave out the last category, as mcstat does by default.
     data = dataset("fair")
     ours = mcstat.ols("affairs ~ C(occupation) + C(occupation_husb) + " + FAIR, data,

@@ -1,6 +1,4 @@
-// The coding of records for the library: every source gives the same records, pass after pass,
-// however the source is read (cache or not, whole or in ranges); categories are ordered and
-// merged as documented; derived covariates drop the records they cannot compute.
+// The coding of records for the library: the same records from every source, pass after pass.
 #include "frontend/CodedModel.h"
 
 #include <gtest/gtest.h>
@@ -22,7 +20,6 @@ namespace {
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// A scratch folder per test, removed afterwards.
 class Scratch : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -39,7 +36,6 @@ class Scratch : public ::testing::Test {
   std::string fDir;
 };
 
-// Every record of every pass (two passes), as the library would read them.
 std::vector<std::vector<double>> Passes(MCCommon::MultiPassRecordIter& records) {
   std::vector<std::vector<double>> all;
   for (int pass = 0; pass < 2; ++pass) {
@@ -58,17 +54,19 @@ const std::vector<double> kY = {1.5, kNaN, 3.25, -4, 5, 6.5, 7, 8};
 const std::vector<double> kA = {10, 9, 2.5, kNaN, 10, 2.5, 9, 10};
 const std::vector<double> kX = {0.5, 1, kNaN, 2, -3, 4, 5e-3, 1e6};
 
+// A CSV field that reads back to v; NaN as NA.
+std::string Field(double v) {
+  if (std::isnan(v)) return "NA";
+  std::ostringstream s;
+  s.precision(17);
+  s << v;
+  return s.str();
+}
+
 std::string CsvText() {
   std::string text = "y,A,x\n";
-  const auto field = [](double v) {
-    if (std::isnan(v)) return std::string("NA");
-    std::ostringstream s;
-    s.precision(17);
-    s << v;
-    return s.str();
-  };
   for (std::size_t i = 0; i < kY.size(); ++i) {
-    text += field(kY[i]) + "," + field(kA[i]) + "," + field(kX[i]) + "\n";
+    text += Field(kY[i]) + "," + Field(kA[i]) + "," + Field(kX[i]) + "\n";
   }
   return text;
 }
@@ -81,9 +79,7 @@ ModelRequest Request() {
   return r;
 }
 
-// The records coded from a CSV file (cached and parsed at every pass), a binary file, and
-// columns in memory read in place (numbers interleaved with a stride, categories as int8 codes
-// into unsorted labels): all the same, with A coded 2.5 -> 0, 9 -> 1, 10 -> 2.
+// Columns in memory: numbers with a stride, categories as int8 codes into unsorted labels.
 TEST_F(Scratch, EverySourceCodesTheSameRecords) {
   const std::string csv = Write("d.csv", CsvText());
   std::string bytes;
@@ -192,21 +188,15 @@ INSTANTIATE_TEST_SUITE_P(
         OrderCase{"numeric_reference_as_number", {"3", "1", "2"}, "1.0", "2 3 1"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// log(x) in a formula: records with x <= 0 are not used, and the records equal those of a
-// column holding log(x) computed beforehand.
+// log(x) in a formula: records with x <= 0 are not used.
 TEST_F(Scratch, DerivedCovariateEqualsAPrecomputedColumn) {
   std::string raw = "y,x\n";
   std::string logged = "y,lx\n";
   for (int i = 0; i < 40; ++i) {
     const double x = (i % 7) - 1.5 + 0.01 * i;  // some zero or negative
     const double y = 2.0 + 0.5 * std::log(std::fabs(x) + 1) + 0.1 * (i % 3);
-    std::ostringstream yt, xt, lt;
-    yt.precision(17), xt.precision(17), lt.precision(17);
-    yt << y;
-    xt << x;
-    raw += yt.str() + "," + xt.str() + "\n";
-    if (x > 0) lt << std::log(x);
-    logged += yt.str() + "," + (x > 0 ? lt.str() : "NA") + "\n";
+    raw += Field(y) + "," + Field(x) + "\n";
+    logged += Field(y) + "," + Field(x > 0 ? std::log(x) : kNaN) + "\n";
   }
   const auto rawSource = OpenDataFile(Write("raw.csv", raw), {});
   const auto loggedSource = OpenDataFile(Write("logged.csv", logged), {});
@@ -226,9 +216,7 @@ TEST_F(Scratch, DerivedCovariateEqualsAPrecomputedColumn) {
   EXPECT_EQ(Passes(c.Records()), Passes(b.Records()));
 }
 
-// A formula's column is a factor when it holds a text anywhere, even on its last record
-// (the first pass then starts over), a covariate when it holds numbers only; C() makes a
-// factor of numbers. However the source is read.
+// A text on the last record only makes a factor: the first pass then starts over.
 TEST_F(Scratch, FormulaColumnsHoldingTextAreFactors) {
   std::string csv = "y,g,h\n";
   for (int i = 0; i < 9000; ++i) {

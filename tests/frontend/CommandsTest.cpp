@@ -1,5 +1,4 @@
-// A cancel at every stage of a fit run in process. Coding, reading and bad input are covered
-// by the program tests (tests/mcfit).
+// A cancel at every stage of a fit run in process; the rest is the program tests' (tests/mcfit).
 #include "frontend/Commands.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +23,6 @@ class CancelAfter : public MCCommon::MCQueryCancel {
   int fLeft;
 };
 
-// A cancel while reading, building or writing: exit code 130 and no file beside the data.
 TEST(RunFitTest, CancelAtAnyStageLeavesNoFile) {
   const std::string dir = ::testing::TempDir() + "mcfit_runfit_" + std::to_string(::getpid());
   ASSERT_EQ(std::system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "'").c_str()), 0);
@@ -34,7 +32,6 @@ TEST(RunFitTest, CancelAtAnyStageLeavesNoFile) {
   options.request.dependent = "y";
   options.request.covariates = {"x"};
   options.jsonFile = dir + "/out.json";
-  // True when anything besides the data (the JSON or a temporary file) is in the folder.
   const auto files = [&dir] {
     return std::system(("test $(ls -A '" + dir + "' | wc -l) -ne 1").c_str()) == 0;
   };

@@ -1,5 +1,4 @@
-// The CSV reader: what it makes of the forms CSV files come in, that it gives the same records
-// however the bytes arrive (the block boundaries of a pipe fall anywhere), and its messages.
+// The CSV reader: the block boundaries of a pipe fall anywhere.
 #include "CsvParser.h"
 
 #include <gtest/gtest.h>
@@ -89,7 +88,6 @@ std::vector<FormCase> Forms() {
 
 class CsvForms : public ::testing::TestWithParam<FormCase> {};
 
-// The records of each form, read in one block and in pieces of every small size.
 TEST_P(CsvForms, RecordsWhateverThePieces) {
   const FormCase& c = GetParam();
   for (std::size_t most : {std::size_t{1} << 20, std::size_t{1}, std::size_t{2}, std::size_t{7}}) {
@@ -107,8 +105,7 @@ TEST_P(CsvForms, RecordsWhateverThePieces) {
 INSTANTIATE_TEST_SUITE_P(Forms, CsvForms, ::testing::ValuesIn(Forms()),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Random files of quoted and unquoted fields, some longer than the reader's block: the same
-// records in any pieces as in one piece.
+// Some fields are longer than the reader's block.
 TEST(CsvParserTest, RandomFilesReadTheSameInAnyPieces) {
   std::mt19937 random(5);
   const std::string alphabet = "ab1.,\"\n\r ;";

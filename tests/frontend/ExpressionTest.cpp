@@ -39,7 +39,6 @@ TEST(ExpressionProgramTest, EvaluatesAsArithmetic) {
               ExpressionProgram::Outcome::kValue)
         << text;
     EXPECT_EQ(value, expected) << text;
-    // The canonical text reads back as the same expression.
     EXPECT_EQ(ParseFormula("y ~ " + f.terms[0].label).terms[0].label, f.terms[0].label) << text;
   }
 }

@@ -1,6 +1,4 @@
-// Formula reading against R's terms(): the expansion and order of terms and the intercept;
-// errors at the offending character; the older effects list; the mapping onto library
-// effects.
+// Formula reading against R's terms().
 #include <gtest/gtest.h>
 
 #include <map>
@@ -26,8 +24,7 @@ struct ExpansionCase {
 
 class ExpansionTest : public ::testing::TestWithParam<ExpansionCase> {};
 
-// The labels R's terms() gives (attr "term.labels"), except where our notation differs on
-// purpose: x^k on one variable is its power, and I(x^k) the same power.
+// Unlike R, x^k on one variable is its power, as I(x^k).
 TEST_P(ExpansionTest, TermsAndInterceptAsR) {
   const ExpansionCase& c = GetParam();
   const Formula f = ParseFormula(c.formula);
@@ -70,7 +67,6 @@ INSTANTIATE_TEST_SUITE_P(
         ExpansionCase{"y ~ a - 0", {"a"}, true},
         ExpansionCase{"y ~ a + (b - 1)", {"a", "b"}, false}, ExpansionCase{"y ~ 1", {}, true},
         ExpansionCase{"y ~ 0", {}, false}, ExpansionCase{"y ~ x:x", {"x"}, true},
-        // Powers and derived columns.
         ExpansionCase{
             "y ~ x + I(x^2) + log(x) + x:log(x)", {"x", "x^2", "log(x)", "x:log(x)"}, true},
         ExpansionCase{"y ~ x^2 + I(x^2) + I(x)^2", {"x^2"}, true},
@@ -87,7 +83,6 @@ INSTANTIATE_TEST_SUITE_P(
                       true},
         ExpansionCase{"y ~ C(g, ref='b') * `my x` + C(g)", {"C(g)", "my x", "C(g):my x"}, true}));
 
-// Where each error is reported: the character at fault (0-based) and words of the message.
 struct ErrorCase {
   const char* formula;
   std::size_t position;
@@ -201,7 +196,6 @@ TEST(EffectsListTest, OlderSyntax) {
   }
 }
 
-// --- Mapping onto the library's effects ----------------------------------------------------
 
 ColumnType TypeOf(const std::string& name) {
   static const std::map<std::string, ColumnType> kColumns = {
@@ -212,8 +206,7 @@ ColumnType TypeOf(const std::string& name) {
   return it == kColumns.end() ? ColumnType::kAbsent : it->second;
 }
 
-// The main vectors of the library's effects: per model factor its nesting level or -1, per
-// model covariate its power.
+// Per model factor its nesting level or -1, per model covariate its power.
 std::vector<std::vector<int>> MainVectors(const std::string& formula, EffectPlan& plan,
                                           std::vector<int>& positions) {
   plan = PlanEffects(ParseFormula(formula), TypeOf);

@@ -1,5 +1,4 @@
-// The inference functions where a statistic does not apply. Their values against R are checked
-// through whole fits in FitTest, on the same fixtures.
+// Where a statistic does not apply; the values against R are FitTest's.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -21,8 +20,7 @@ TEST(SummarizeLinearTest, StatisticsThatDoNotApply) {
     double r2;
   };
   const Case cases[] = {
-      // The intercept alone: R reports R squared 0 exactly (not the rounding of the model sum
-      // of squares) and no F test.
+      // The intercept alone: R reports R squared 0 exactly and no F test.
       {"intercept only", {10.0, 1e-15, 5.0, 0.0, 1, true}, true, true, false, true, 0.0},
       {"no residual df", {1.0, 2.0, 3.0, 0.0, 3, true}, false, false, false, true, 2.0 / 3.0},
       {"perfect fit", {0.0, 2.0, 6.0, 0.0, 3, true}, true, true, false, false, 1.0},

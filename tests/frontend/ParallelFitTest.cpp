@@ -1,6 +1,4 @@
-// Fits through the front end on several threads: the benchmark models (mcfit gen's data, from
-// binary and cached CSV files and from columns in memory) give, on 2 and 3 threads, the
-// numbers and predictions of one thread; bad data is reported as one thread reports it.
+// Fits on several threads give the numbers, predictions and errors of one thread.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -176,9 +174,7 @@ TEST(ParallelFitTest, ACancelReachesEveryThread) {
   FileOptions options;
   options.columns = LinearBenchmarkColumns();
   const std::unique_ptr<DataSource> source = OpenDataFile(Files::Path("linear", ".bin"), options);
-  // One thread asks before every record, several once per batch and at the end of their
-  // ranges: after a yes each thread asks at most once more and the fit at most twice; a thread
-  // that missed the yes would read on and ask more.
+  // After a yes each thread asks at most once more and the fit at most twice.
   for (const auto& [threads, step] : {std::pair{1, 997L}, std::pair{2, 1L}}) {
     for (long after = 0; after < 45 * step; after += step) {
       CodedModel model(*source, BenchRequest(false), CacheMode::kAuto, {}, threads);

@@ -1,5 +1,4 @@
-// Bytes and summaries that do not belong to a fit in parts are refused. Fits in parts against
-// the fit of the whole are the Python package's Dask tests, which run this protocol.
+// Fits in parts against the whole fit are the Python package's Dask tests.
 #include <gtest/gtest.h>
 
 #include <cstdint>

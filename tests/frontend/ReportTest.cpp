@@ -1,5 +1,4 @@
-// The text report lines its tables up by display width (a UTF-8 character is one column) and
-// shortens long labels there, never in the JSON.
+// Long labels are shortened in the text report, never in the JSON.
 #include "frontend/Fit.h"
 
 #include <gtest/gtest.h>

@@ -76,7 +76,6 @@ TEST(SettingsTest, CommandLineWins) {
   EXPECT_EQ(o.logistic.maxStepHalving, 9);
 }
 
-// Each bad document says what is wrong with it.
 TEST(SettingsTest, BadDocumentsSayWhatIsWrong) {
   const std::pair<std::string, const char*> cases[] = {
       {"this is not XML", "not an XML document"},
@@ -101,8 +100,7 @@ TEST(SettingsTest, BadDocumentsSayWhatIsWrong) {
   EXPECT_THROW(ApplySettingsFile("/nonexistent/s.xml", o), InputError);
 }
 
-// The example document: a formula, a weight and the level of the intervals; a formula on the
-// command line wins over the document's lists.
+// A formula on the command line wins over the document's lists.
 TEST(SettingsTest, ExampleDocumentAndFormulas) {
   FitOptions o;
   ApplySettingsFile(std::string(MCSTAT_FIXTURES_DIR) + "/../../examples/settings.xml", o);

@@ -1,6 +1,5 @@
-// mcfit given hostile CSV and binary files and bad options: each answer is the documented exit
-// code, one line on standard error naming the problem when it fails, no output file left behind,
-// and never a NaN presented as a result.
+// mcfit on hostile files and bad options: the documented exit code, one line on standard
+// error, no output file left behind, never a NaN presented as a result.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,14 +16,12 @@ namespace {
 
 using namespace mcfit_test;
 
-// Native doubles as the bytes of a binary record file.
 std::string Bin(const std::vector<double>& values) {
   std::string bytes(values.size() * sizeof(double), '\0');
   if (!values.empty()) std::memcpy(&bytes[0], values.data(), values.size() * sizeof(double));
   return bytes;
 }
 
-// A header and n records y,x generated from row(i).
 template <typename Row>
 std::string Csv(const std::string& header, int n, Row row) {
   std::string text = header + "\n";
@@ -102,9 +99,7 @@ std::vector<Case> Cases() {
        Csv("y,x", 8,
            [](int i) { return std::string(i % 3 ? "\xE9t\xE9" : "\x80") + "," + Str(i % 5); }),
        "--model logistic --dependent y --covariates x", 0},
-      // Values that are no finite numbers, and numbers at the edges.
-      // Not-a-number and infinities as R and pandas write them are missing; other spellings
-      // are text.
+      // NaN and infinities as R and pandas write them are missing; other spellings are text.
       {"non_finite_text_is_missing",
        "y,x\n1,2\nNaN,3\n4,5\n2,Inf\n6,-inf\n7,8\n9,nan\n3,4\n-Inf,1\n2,1\n", kCsvModel, 0},
       {"infinity_text", "y,x\n1,2\n2,infinity\n4,5\n", kCsvModel, 2},
@@ -141,7 +136,6 @@ std::vector<Case> Cases() {
        "negative_frequency.csv, record 2: frequency weight 'f' is -2; weights cannot be negative"},
       {"all_dependent_missing", Csv("y,x", 5, [](int i) { return "NA," + Str(i); }), kCsvModel, 1,
        "error 307"},
-      // Binary record files.
       {"bin_empty", "", kBinModel, 1},
       {"bin_truncated", BinRecords(1.0, 0.0).substr(0, 8 * 3 * 5 + 12), kBinModel, 2},
       {"bin_nan_dependent", BinRecords(kNaN, 0.0), kBinModel, 2,
@@ -156,7 +150,6 @@ std::vector<Case> Cases() {
       {"unknown_column", Good(), "--dependent y --factors h", 2, "unknown column 'h'"},
       {"text_covariate", "y,x\n1,1\n2,two\n", kCsvModel, 2,
        "text_covariate.csv, line 3: covariate 'x' holds 'two'"},
-      {"text_dependent", Good(), "--dependent A", 2, "'A' holds 'a'"},
       {"factor_and_covariate", Good(), "--dependent y --factors A --covariates A", 2,
        "both a factor"},
       {"unreadable_file", "", "fit --data {D}/absent.csv --dependent y", 2,
@@ -228,7 +221,7 @@ TEST_P(McfitHostile, AnswersWithTheDocumentedCode) {
     std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
     EXPECT_EQ(lower.find(bad), std::string::npos) << fOut;
   }
-  const nlohmann::json doc = nlohmann::json::parse(Read(fDir + "/out.json"));
+  const nlohmann::json doc = nlohmann::json::parse(ReadFile(fDir + "/out.json"));
   ASSERT_FALSE(doc["parameters"].empty());
   // Without residual degrees of freedom there is no standard error to present.
   const bool noDf = doc["fit"]["df_error"] == 0;

@@ -1,6 +1,4 @@
-// Runs the built mcfit as a user would: its option mapping and JSON on the R reference
-// fixtures (the model's and the front end's tests compare every number with R), exit codes,
-// warnings and interrupts.
+// mcfit's option mapping and JSON on R's fixtures, exit codes, warnings and interrupts.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -29,14 +27,11 @@ void PrintTo(const Fixture& f, std::ostream* os) { *os << f.name << (f.patterns 
 
 class Conformance : public Program, public ::testing::WithParamInterface<Fixture> {};
 
-// The case's .ref file says the model (for a logistic one also the reference category: first,
-// last or a category); mcfit fits it from the .csv with the options that say it, and its JSON
-// carries R's estimates, standard errors and fit statistics, and the warnings it printed.
+// The .ref file says the model; mcfit fits it from the .csv with the options that say it.
 TEST_P(Conformance, JsonAgreesWithR) {
   const std::string& name = GetParam().name;
   const bool logistic = name.rfind("logit/", 0) == 0;
   const regtest::FixtureFields ref(kFixturesRoot + name + ".ref");
-  ASSERT_FALSE(ref.params.empty()) << name;
   const std::string csv = kFixturesRoot + name + ".csv";
   std::string args = "fit --quiet --data '" + csv + "' --dependent y" + ModelArgs(ref);
   if (logistic) {
@@ -49,7 +44,7 @@ TEST_P(Conformance, JsonAgreesWithR) {
   }
   ASSERT_EQ(Run(args + " --json '" + fDir + "/fit.json'"), 0) << args << "\n" << fErr;
   EXPECT_TRUE(fOut.empty());  // --quiet
-  const json doc = json::parse(Read(fDir + "/fit.json"));
+  const json doc = json::parse(ReadFile(fDir + "/fit.json"));
   // No progress line on a pipe; the warnings, there and in the JSON.
   std::string warnings;
   for (const json& w : doc["warnings"]) warnings += "mcfit: warning: " + w.get<std::string>() + "\n";
@@ -58,8 +53,7 @@ TEST_P(Conformance, JsonAgreesWithR) {
             name == "logit/aliased_covariate" || name == "lm/duplicated_covariate")
       << warnings;
 
-  // R's rows in the JSON's order; a logistic one "logit basic-index", the logits named by the
-  // library's order of the categories (reference last).
+  // A logistic row is "logit basic-index", the library's order of the categories.
   const std::vector<std::string>& libOrder = ref.List("categories");
   const json& ps = doc["parameters"];
   ASSERT_EQ(ps.size(), ref.params.size());
@@ -105,8 +99,6 @@ TEST_P(Conformance, JsonAgreesWithR) {
   EXPECT_NEAR(fit["mcfadden"].get<double>(), ref.Number("mcfadden"), 1e-9);
 }
 
-// A case for each option that says the model: effects, weights, no intercept, missing values,
-// an aliased term, the reference category and patterns.
 INSTANTIATE_TEST_SUITE_P(Fixtures, Conformance,
                          ::testing::Values(Fixture{"lm/factor_by_covariate", false},
                                            Fixture{"lm/frequency_weights", false},
@@ -119,9 +111,7 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, Conformance,
                                            Fixture{"logit/reference_explicit", false},
                                            Fixture{"logit/reference_first", true}));
 
-// A formula that cannot be fitted: exit code 2, the message, then the formula's line and a
-// caret under the character at fault, whether reading the text, the columns or the data
-// finds the problem (the positions of every error are the formula reader's tests).
+// Whether the text, the columns or the data show the problem (positions: FormulaTest).
 struct FormulaCase {
   const char* formula;
   const char* model;
@@ -156,8 +146,7 @@ INSTANTIATE_TEST_SUITE_P(
         FormulaCase{"mpg ~ wt + log(model)", "linear", 15, "holds text"},
         FormulaCase{"C(grade, ref='bad') ~ temp", "logistic", 0, "no category 'bad'"}));
 
-// An interaction with a cell without records is named on standard error and in the JSON (the
-// fixtures above warn of a covariate that repeats another).
+// The fixtures above warn of a covariate that repeats another; this of an empty cell.
 TEST_F(Program, InteractionWithAnEmptyCellWarns) {
   std::string csv = "y,A,B\n";
   for (int i = 0; i < 30; ++i) {
@@ -170,15 +159,13 @@ TEST_F(Program, InteractionWithAnEmptyCellWarns) {
                 "--effects A,B,A*B --json '" + fDir + "/o.json'"),
             0)
       << fErr;
-  const json warnings = json::parse(Read(fDir + "/o.json"))["warnings"];
+  const json warnings = json::parse(ReadFile(fDir + "/o.json"))["warnings"];
   ASSERT_EQ(warnings.size(), 1u) << warnings;
   EXPECT_EQ(warnings[0].get<std::string>().rfind("term 'A*B' is aliased", 0), 0u);
   EXPECT_EQ(fErr, "mcfit: warning: " + warnings[0].get<std::string>() + "\n");
 }
 
-// Ctrl-C while mcfit copies its data from a pipe into its temporary cache: exit 130, no output
-// file and nothing left in the temporary folder. The data come through a named pipe so that
-// the signal certainly arrives before the last record does.
+// A named pipe, so that the signal certainly arrives before the last record does.
 TEST_F(Program, InterruptGivesExitCode130) {
   const std::string fifo = fDir + "/data.csv";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);

@@ -1,5 +1,4 @@
-// Runs the built mcfit as a user would: a scratch folder per test, the program's exit code,
-// standard output and error, and a few helpers to read its files.
+// Runs the built mcfit as a user would, in a scratch folder per test.
 #ifndef MCFIT_TESTS_PROGRAMSUPPORT_H_
 #define MCFIT_TESTS_PROGRAMSUPPORT_H_
 
@@ -28,7 +27,6 @@ inline std::string ReadFile(const std::string& path) {
   return s.str();
 }
 
-// A scratch folder per test.
 class Program : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -45,20 +43,18 @@ class Program : public ::testing::Test {
   int Run(const std::string& args, const std::string& before = "") {
     const int rc = Shell(before + " '" + kExe + "' " + args + " > '" + fDir + "/stdout' 2> '" +
                          fDir + "/stderr'");
-    fOut = Read(fDir + "/stdout");
-    fErr = Read(fDir + "/stderr");
+    fOut = ReadFile(fDir + "/stdout");
+    fErr = ReadFile(fDir + "/stderr");
     Shell("rm -f '" + fDir + "/stdout' '" + fDir + "/stderr'");
     return rc;
   }
-  static std::string Read(const std::string& path) { return ReadFile(path); }
   void WriteFile(const std::string& name, const std::string& text) {
     std::ofstream(fDir + "/" + name, std::ios::binary) << text;
   }
-  // The names in the scratch folder, one per line.
   std::string Listing() {
     // Beside the scratch folder, not in it, and per process: ctest runs cases in parallel.
     Shell("ls -A '" + fDir + "' > '" + fDir + ".listing'");
-    return Read(fDir + ".listing");
+    return ReadFile(fDir + ".listing");
   }
   std::string fDir;
   std::string fOut;
@@ -85,9 +81,8 @@ inline std::string ModelArgs(const regtest::FixtureFields& ref) {
   return args;
 }
 
-// A CSV file as the tests read it back: the header's names and each record's fields, quotes
-// removed (a doubled quote inside stands for one). Enough for the files mcfit writes and the
-// fixtures; mcfit's own reader is what the tests check, not what they read with.
+// Enough for the files mcfit writes and the fixtures: no field holds a comma, a quote or a line
+// end. mcfit's own reader is under test.
 struct CsvTable {
   std::vector<std::string> names;
   std::vector<std::vector<std::string>> rows;
@@ -98,7 +93,6 @@ struct CsvTable {
     ADD_FAILURE() << "no column " << name;
     return 0;
   }
-  // The field as a number, NaN when empty.
   double Number(std::size_t row, std::size_t column) const {
     const std::string& f = rows[row][column];
     return f.empty() ? std::nan("") : std::stod(f);
@@ -107,33 +101,20 @@ struct CsvTable {
 
 inline CsvTable ReadCsv(const std::string& path) {
   CsvTable table;
-  const std::string text = ReadFile(path);
-  std::vector<std::string> fields(1);
-  bool quoted = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-        fields.back() += '"';
-        ++i;
-      } else if (c == '"') {
-        quoted = false;
-      } else {
+  std::istringstream in(ReadFile(path));
+  for (std::string line; std::getline(in, line);) {
+    std::vector<std::string> fields(1);
+    for (const char c : line) {
+      if (c == ',') {
+        fields.emplace_back();
+      } else if (c != '"' && c != '\r') {
         fields.back() += c;
       }
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == ',') {
-      fields.emplace_back();
-    } else if (c == '\n') {
-      if (table.names.empty()) {
-        table.names = fields;
-      } else {
-        table.rows.push_back(fields);
-      }
-      fields.assign(1, std::string());
-    } else if (c != '\r') {
-      fields.back() += c;
+    }
+    if (table.names.empty()) {
+      table.names = fields;
+    } else {
+      table.rows.push_back(fields);
     }
   }
   return table;

@@ -22,7 +22,6 @@ using MCComXPrsUtil::MCApplicInfo4XML;
 using MCComXPrsUtil::MCPMMLExporter;
 using Owned = std::unique_ptr<XMLElement>;
 
-// The element's text without layout white space.
 std::string Xml(const XMLElement* e) {
   if (e == nullptr) return "<null>";
   MCCommonXML::ExportFormat format;
@@ -54,8 +53,7 @@ class PMMLExporterTest : public ::testing::Test {
   MCVarList list_ = metadata_test::SampleList();
 };
 
-// The time stamp is the local time in ctime form, taken during the call; the rest of the
-// header is checked by the schema validation of the assembled document (parser tests).
+// The rest of the header is checked by the parser tests' schema validation.
 TEST_F(PMMLExporterTest, HeaderTimestampIsTheCallTime) {
   MCPMMLExporter exporter(nullptr);
   const auto stamp = [] {
@@ -72,9 +70,7 @@ TEST_F(PMMLExporterTest, HeaderTimestampIsTheCallTime) {
       << text;
 }
 
-// Field content is checked by the parser's round trips; here the count, the unused variable
-// left out, one cancel question per field plus one at the end, and labels of a variable whose
-// encoder has grown past its category count left out.
+// Field content is checked by the parser's round trips.
 TEST_F(PMMLExporterTest, DictionaryLeavesOutUnusedVariablesAndStaleLabels) {
   CountingCancel never(1000);
   MCPMMLExporter exporter(&never);
@@ -93,8 +89,7 @@ TEST_F(PMMLExporterTest, DictionaryLeavesOutUnusedVariablesAndStaleLabels) {
   EXPECT_EQ(text.find("displayValue=\"N\""), std::string::npos) << text;
 }
 
-// 101 for an index outside the list, 102 for an empty slot, text XML 1.0 cannot hold or string
-// categories that would read back as one; the status names the index, earlier fields are kept.
+// The status names the index; earlier fields are kept.
 TEST_F(PMMLExporterTest, RefusedFieldStatusNamesTheIndex) {
   const auto unspoilt = [](MCVarList&) {};
   const struct {

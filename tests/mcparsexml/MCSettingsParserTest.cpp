@@ -86,9 +86,7 @@ std::string Show(const std::vector<T>& v) {
   return s + "]";
 }
 
-// One getter called on the shared document: its status and its output as text. The outputs
-// start from values a failed call must leave alone. A name "a/b/n" is looked up in complex
-// parameter b of complex parameter a.
+// Outputs start from values a failed call must leave alone; "a/b/n" is n in a's complex b.
 std::pair<MCStatus, std::string> Call(const MCSettingsParser& p, const std::string& g,
                                       std::string n) {
   const xercesc::DOMElement* scope = nullptr;
@@ -181,8 +179,7 @@ INSTANTIATE_TEST_SUITE_P(
         GetterCase{"i", "cx/i", 0, "5"}, GetterCase{"s", "cx/inner/s", 0, "deep"},
         GetterCase{"s", "cx/s", 120, "keep"}));  // not inherited from the root
 
-// Without a parse every getter gives 107, after a failed parse too (104 is the parse's), and
-// without the settings' Parameters element 119.
+// 107 without a parse or after a failed one; 119 without the settings' Parameters element.
 TEST(MCSettingsParserTest, NoParametersToRead) {
   const std::pair<const char*, long> documents[] = {
       {nullptr, 107},
@@ -219,9 +216,7 @@ TEST(MCPMMLParserTest, SetModelElmtTakesOnlyElementsOfItsDocument) {
   EXPECT_EQ(parser.GetModelElmt(), task);
 }
 
-// A settings document's fields as read, with the settings rules: the weight parameter names
-// the weight, an interval gives the range, and only the data types a settings document
-// knows. The status and the list (see Describe).
+// The weight parameter names the weight; only the data types a settings document knows.
 struct FillCase {
   const char* name;
   std::string document;
@@ -240,8 +235,7 @@ std::string Storages() {
   return SettingsDoc(kWeight, fields);
 }
 
-// x: a label, a missing value, an interval from 90 up and a range; w: the weight; y: a range
-// open at the right.
+// y: a range open at the right.
 const std::string kRanges = SettingsDoc(
     kWeight,
     El("DataField",

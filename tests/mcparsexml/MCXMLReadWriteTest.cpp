@@ -28,8 +28,7 @@ MCCommon::MCStatus ParseText(MCXMLReadWrite& rw, const std::string& text) {
 
 }  // namespace
 
-// A stream is read from its position; a document written pretty-printed (each child element on
-// an indented line of its own) reads back from its file; a failed parse drops the document.
+// A stream is read from its position; a failed parse drops the document.
 TEST(MCXMLReadWriteTest, ReadsStreamsAndWritesFilesThatReadBack) {
   MCXMLReadWrite rw;
   ASSERT_TRUE(rw.GetInitStatus().IsOK());
@@ -64,8 +63,7 @@ TEST(MCXMLReadWriteTest, ReadsStreamsAndWritesFilesThatReadBack) {
   EXPECT_FALSE(rw.GetXercesMessage().empty());
 }
 
-// Text arrives as UTF-8 whatever encoding the document declares; bytes that are not UTF-8 in a
-// document that says it is UTF-8 are a parse failure.
+// Text arrives as UTF-8 whatever encoding the document declares.
 TEST(MCXMLReadWriteTest, TextArrivesAsUTF8) {
   MCXMLReadWrite rw;
   ASSERT_TRUE(
@@ -78,9 +76,7 @@ TEST(MCXMLReadWriteTest, TextArrivesAsUTF8) {
   }
 }
 
-// Nothing outside the document may be read, and nothing it declares is expanded (larger
-// documents are in the hostile suite): any document type declaration is refused before its
-// subset is read, so a malformed one gets the same answer.
+// Refused before the subset is read, so a malformed one gets the same answer.
 TEST(HostileDocumentTest, DocumentTypeDeclarationsAreRefused) {
   const std::string secret = TempPath("secret.txt"), dtd = TempPath("secret.dtd");
   WriteFile(secret, "TOPSECRET-4711");
@@ -106,8 +102,7 @@ TEST(HostileDocumentTest, DocumentTypeDeclarationsAreRefused) {
   ASSERT_TRUE(ParseText(rw, many + "</r>").IsOK()) << rw.GetXercesMessage();
 }
 
-// Nesting down to the limit parses, one level more is refused, whether the deepest element is
-// empty or not; siblings do not add up.
+// Siblings do not add up.
 TEST(DocumentDepthTest, NestingBeyondTheLimitIsRefused) {
   MCXMLReadWrite rw;
   for (int depth : {kMaxDocumentDepth, kMaxDocumentDepth + 1}) {

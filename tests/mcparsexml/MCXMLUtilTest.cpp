@@ -16,7 +16,6 @@ using xercesc::DOMElement;
 
 namespace {
 
-// A parsed document shared by the helpers' tests.
 class MCXMLUtilTest : public testing::Test {
  protected:
   void Parse(const std::string& text) {
@@ -57,9 +56,7 @@ TEST(MCXMLStringTest, UTF8AndUTF16Convert) {
   EXPECT_TRUE(XStrEqualsUTF8Str(nullptr, nullptr));
 }
 
-// The attribute readers' result: 0 read, 1 refused, -1 absent (text null); out, which starts
-// at -99, changes only when read. The integer reader takes any sign (0), only positive (1) or
-// only non-positive (-1).
+// 0 read, 1 refused, -1 absent (text null); out starts at -99. Sign: any 0, >0 1, <=0 -1.
 TEST_F(MCXMLUtilTest, NumberAttributes) {
   const struct {
     const char* text;
@@ -104,8 +101,7 @@ TEST(MCXMLDoubleTest, ParsesWithoutAnyParserObject) {
   EXPECT_FALSE(MCXMLDouble(static_cast<const char*>(nullptr)).IsNumber());
 }
 
-// The child and sibling walks by name are what every reader uses (their tests cover them); here
-// the node forms, the table form and the name lists.
+// The walks by name are what every reader uses (their tests cover them).
 TEST_F(MCXMLUtilTest, FindsChildrenSiblingsAndAttributes) {
   Parse("<r>text<a n=\"1\"/><!-- c --><b n=\"2\"/><a n=\"3\"/><c n=\"4\"/></r>");
   DOMElement* root = Root();
@@ -195,8 +191,7 @@ TEST_F(MCXMLUtilTest, BuildsAndEditsElements) {
   EXPECT_FALSE(InsertElement(e, root, nullptr));  // an ancestor cannot become a child
 }
 
-// Numbers in the text of the element and its descendants, in document order as the text
-// content has it (comments left out); any word that is no number refuses the list.
+// Any word that is no number refuses the list.
 TEST_F(MCXMLUtilTest, AssemblesNumberLists) {
   Parse(
       "<r><a>1 2.5\n\t-3E2   NaN </a><b>4 five 6</b><c>7 INF</c><d>  </d>"

@@ -46,8 +46,7 @@ std::vector<std::string> Names(const DOMElement* parent, const char* tag, const 
   return out;
 }
 
-// Each segment as "predicate: model intercept", a compound predicate as and(...), and the
-// derived fields of the model's local transformations (which follow its schema).
+// "predicate: model intercept", and(...) for a compound, then the local derived fields.
 std::vector<std::string> Segments(const DOMElement* root) {
   using MCComXPrsUtil::TagNameEquals;
   std::vector<std::string> out;
@@ -73,8 +72,7 @@ std::vector<std::string> Segments(const DOMElement* root) {
   return out;
 }
 
-// A per-split PMML 3.2 document with a regression model whose intercept tells the models
-// apart; extraField adds a data field and mining field, withTrans a derived field.
+// The intercept tells the models apart.
 std::string SplitDoc(const std::string& intercept, const std::string& xValues,
                      const std::string& extraField = "", bool withTrans = false,
                      const std::string& function = "regression",
@@ -126,8 +124,7 @@ class MCXSplitPMMLCombinerTest : public testing::Test {
     return path.string();
   }
 
-  // Exports the combined document, which must be valid PMML 4.4 (when xmllint is there), and
-  // parses it back into fOut; returns its root.
+  // The combined document must be valid PMML 4.4 (when xmllint is there).
   const DOMElement* ExportAndRead(MCXSplitPMMLCombiner& combiner) {
     const std::string file = (fDir / "combined.xml").string();
     const MCStatus status = combiner.ExportMiningModel(file);

@@ -76,10 +76,7 @@ inline std::string Num(double x) {
   return os.str();
 }
 
-// A list as the readers leave it, one line a variable: name, level (C continuous, N numeric
-// and S string categorical, W weight) with the storage number, then what is set of the label,
-// the categories and the user-missing values with their labels, the missing interval, the
-// ordinal flag, and for a continuous variable its range, cut points and bin counts.
+// One line a variable: name, level (C, N, S, W) and storage, then what is set.
 inline std::string Describe(const MCCommonMetadata::MCVarList& list) {
   using MCCommonMetadata::IMCVariable;
   std::ostringstream os;
@@ -128,8 +125,7 @@ inline std::string Describe(const MCCommonMetadata::MCVarList& list) {
   return os.str();
 }
 
-// xmllint's exit status and report on the files against a schema of the repository's
-// schemas/ folder; status -1 when xmllint is not installed.
+// Status -1 when xmllint is not installed.
 struct SchemaCheck {
   int status = -1;
   std::string report;

@@ -25,8 +25,7 @@ std::string Text(const MCCommonXML::XMLInterface& node, ExportFormat format = Ex
   return out;
 }
 
-// Attribute values and character data escape what they cannot hold or what a reader would
-// change, nothing else.
+// Only what a reader would change is escaped.
 TEST(XMLElementTest, EscapesWhatAReaderWouldChange) {
   const std::pair<const char*, const char*> attributes[] = {
       {"a<b&c\"d\"", "a&lt;b&amp;c&quot;d&quot;"},
@@ -49,7 +48,6 @@ TEST(XMLElementTest, EscapesWhatAReaderWouldChange) {
   }
 }
 
-// A tree far deeper than any call stack could follow is written and destroyed.
 TEST(XMLElementTest, DeepTreesAreWrittenAndDestroyedWithoutRecursion) {
   const int depth = 1000000;
   std::unique_ptr<XMLElement> root(XMLElement::Create("e"));
@@ -69,9 +67,7 @@ TEST(XMLElementTest, DeepTreesAreWrittenAndDestroyedWithoutRecursion) {
   root.reset();
 }
 
-// <root a="1"><c1 x="y"><c2/></c1><c3/></root>: by default elements and attributes on
-// indented lines of their own, with the format off one line with single spaces. A string
-// child switches the layout off for the rest of the document.
+// A string child switches the layout off for the rest of the document.
 TEST(XMLElementTest, LayoutWithAndWithoutFormat) {
   std::unique_ptr<XMLElement> root(XMLElement::Create("root"));
   EXPECT_EQ(root->AddAttribute("a", 1.0), 1);
@@ -101,7 +97,6 @@ TEST(XMLElementTest, LayoutWithAndWithoutFormat) {
   EXPECT_FALSE(on.IsNewParagraph() || on.HasIndentation());
 }
 
-// A declaration or a doctype (extensions go into its internal subset), then the root.
 TEST(WriteTreeTest, DeclarationOrDoctypeThenRoot) {
   std::unique_ptr<XMLElement> r(XMLElement::Create("r"));
   r->AddAttribute("v", "\xE9");
@@ -139,8 +134,7 @@ TEST(WriteUTFTest, ConvertsWindows1252OrPassesUtf8) {
   }
 }
 
-// Fifteen significant digits and a point (small numbers are in the object stream's lines), or
-// the caller's printf format.
+// Small numbers are in the object stream's tests.
 TEST(NumberFormatTest, ReplaceSepAndFormat) {
   EXPECT_EQ(MCCommonXML::ReplaceSep(123456789012345678.0), "1.23456789012346e+17");
   EXPECT_EQ(MCCommonXML::ReplaceSep(std::numeric_limits<double>::max()), "1.79769313486232e+308");

@@ -13,17 +13,14 @@
 #include "MCMV.h"
 #include "XMLElement.h"
 #include "XMLObj.h"
+#include "metadata/MetadataTestUtil.h"
 
 namespace {
 
 using MCCommonXML::XMLObj;
+using metadata_test::SameDouble;
 
-bool SameDouble(double a, double b) {
-  return (std::isnan(a) && std::isnan(b)) || (a == b && std::signbit(a) == std::signbit(b));
-}
-
-// The value of the next line, read into a target that starts at init; read tells whether the
-// line was taken.
+// read tells whether the line was taken.
 template <class T>
 T Read(std::istream& is, bool& read, T init = T()) {
   T v = init;
@@ -38,8 +35,7 @@ T Read(std::istream& is) {
   return v;
 }
 
-// A stream as its callers write it (doctype, root, objects, root end) with every kind of line:
-// the object lines as the format has them, and read back, also with every line end made CRLF.
+// Read back also with every line end made CRLF.
 TEST(XMLObjTest, EveryKindOfLineIsWrittenAndReadBack) {
   const double kInf = std::numeric_limits<double>::infinity();
   XMLObj outer("MCVarList", 1), inner("Inner", 2);
@@ -107,8 +103,7 @@ TEST(XMLObjTest, EveryKindOfLineIsWrittenAndReadBack) {
   }
 }
 
-// Value texts read whole or not at all, and a failed line leaves the target (-7, "stale") as it
-// was.
+// A failed line leaves the target (-7, "stale") as it was.
 TEST(XMLObjTest, NumberAndReferenceTextsReadWholeOrNotAtAll) {
   const double kMax = std::numeric_limits<double>::max(), kInf = HUGE_VAL, kNot = -7;
   const std::pair<const char*, double> numbers[] = {
@@ -183,7 +178,6 @@ TEST(XMLObjLineLengthTest, AnEndlessLineIsReadNoFurtherThanTheLimit) {
   EXPECT_LE(endless.fServed, XMLObj::kMaxLineLength + 2 * 4096);
 }
 
-// Lines up to the limit, escapes counted, are written and read back, also with a CRLF end.
 // What the reader would refuse is not written: the stream fails instead.
 TEST(XMLObjLineLengthTest, WriterAndReaderAgreeOnTheLimit) {
   XMLObj o("S", 2);

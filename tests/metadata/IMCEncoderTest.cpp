@@ -13,7 +13,6 @@ using namespace MCCommonMetadata;
 
 const double kMiss = MCMV::Missing();
 
-// Encode (or, constant, EncodeConst) of each value in turn.
 template <class T>
 std::vector<double> Codes(IMCEncoder& e, const std::vector<T>& values, bool constant = false) {
   std::vector<double> codes;
@@ -21,7 +20,6 @@ std::vector<double> Codes(IMCEncoder& e, const std::vector<T>& values, bool cons
   return codes;
 }
 
-// Decode and DecodeNum of the codes -1 to n.
 std::vector<std::string> Decoded(const IMCEncoder& e, int n) {
   std::vector<std::string> texts;
   for (int code = -1; code <= n; ++code) texts.push_back(e.Decode(code));
@@ -93,8 +91,7 @@ TEST(MCRoundEncoderTest, RoundsAndRejectsNonPositive) {
     EXPECT_EQ(MCRoundEncoder(options[k]).Encode(weights[k]), expected[k]) << k;
 }
 
-// The interval and discrete-value rules shared by the three numeric encoders: a user-missing
-// value encodes as the system-missing value does, and no string is taken as missing.
+// A user-missing value encodes as the system-missing value does.
 TEST(NumericMissingTest, IntervalIsClosedAndSetOnceDiscreteValuesKeepTheirLabels) {
   std::unique_ptr<IMCEncoder> encoders[] = {std::make_unique<MCContEncoder>(),
                                             std::make_unique<MCCatNumEncoder>(),

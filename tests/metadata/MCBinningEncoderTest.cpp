@@ -26,8 +26,7 @@ TEST(MCBinningEncoderTest, EqualWidthBinsAndMissingValues) {
   EXPECT_EQ(MCBinningEncoder(std::vector<double>{}).Encode(1e300), 0);
 }
 
-// The binary search must agree with a plain count of the cut points below x, at every cut
-// point, between them and outside, for every number of cut points.
+// The binary search against a plain count of the cut points below x.
 TEST(BinarySearchTest, CountsCutPointsStrictlyBelow) {
   for (int n = 0; n < 10; ++n) {
     std::vector<double> cuts;
@@ -47,10 +46,7 @@ TEST(BinarySearchTest, CountsCutPointsStrictlyBelow) {
   }
 }
 
-// Empty bins are merged into their neighbours: a run of empty bins between two filled ones is
-// split in the middle of its outer cut points, leading and trailing runs go to the filled bin
-// next to them. Each cut point maps to the cut of its run (the lowest or highest double at the
-// ends); an empty computed list means nothing is dropped and the binning stays.
+// A run of empty bins splits in the middle; an empty list: nothing dropped, the binning stays.
 struct RebinCase {
   std::vector<double> cuts, freqs, computed, adjusted;
 };

@@ -19,7 +19,6 @@ using metadata_test::Indexes;
 
 const char kListFailure[] = "Failure reading MCVarList!\n";
 
-// The sample list of every kind of variable (see SampleList).
 class VarListTest : public ::testing::Test {
  protected:
   static std::string Written(const MCVarList& list) {
@@ -101,7 +100,6 @@ TEST_F(VarListTest, TargetEncoderIsReplacedAndJudged) {
   EXPECT_FALSE(list_.ChangeTargetEncoder(&kept));
 }
 
-// A failing variable reports its own message and leaves its slot empty.
 TEST_F(VarListTest, TruncatedVariableLeavesAnEmptySlot) {
   const std::string text = Written(list_);
   const std::size_t inCat = text.find("<Obj name=\"MCCatNumEncoder\">");

@@ -17,8 +17,7 @@
 
 namespace metadata_test {
 
-// Runs read, which must print exactly message on standard error and throw a new
-// IOException*; the exception is deleted here.
+// read must print exactly message on standard error and throw a new IOException*.
 template <class Read>
 void ExpectReadFailure(Read read, const std::string& message) {
   testing::internal::CaptureStderr();
@@ -34,7 +33,6 @@ void ExpectReadFailure(Read read, const std::string& message) {
   EXPECT_EQ(err, message);
 }
 
-// Size, continuous and categorical counts, target, target response and weight indexes.
 inline std::vector<int> Indexes(const MCCommonMetadata::MCVarList& l) {
   return {l.Size(),           l.GetNumContVar(),      l.GetNumCatVar(),
           l.GetTargetIndex(), l.GetTargetRespIndex(), l.GetFreqWeightIndex()};
@@ -59,8 +57,7 @@ inline void ExpectSameDoubles(const std::vector<double>& a, const std::vector<do
   for (std::size_t k = 0; k < a.size(); ++k) EXPECT_TRUE(SameDouble(a[k], b[k])) << a[k];
 }
 
-// Everything an encoder shows through its interface; a binning too unless the encoder came
-// from a stream, which does not keep one.
+// A stream keeps no binning.
 inline void ExpectSameEncoder(const MCCommonMetadata::IMCEncoder& a,
                               const MCCommonMetadata::IMCEncoder& b, bool streamed = false) {
   ASSERT_EQ(a.GetEncoderType(), b.GetEncoderType());
@@ -91,13 +88,11 @@ inline void ExpectSameEncoder(const MCCommonMetadata::IMCEncoder& a,
   }
 }
 
-// Summary numbers are written with 15 significant digits.
 inline bool SameTo15Digits(double a, double b) {
   return SameDouble(a, b) || std::fabs(a - b) <= 1e-14 * std::fabs(a);
 }
 
-// Everything a variable shows through its interface. A stream keeps summary numbers to 15
-// digits and no role of a continuous variable.
+// A stream keeps summary numbers to 15 digits and no role of a continuous variable.
 inline void ExpectSameVariable(const MCCommonMetadata::IMCVariable& a,
                                const MCCommonMetadata::IMCVariable& b, bool streamed = false) {
   using MCCommonMetadata::MCContVar;
@@ -129,10 +124,7 @@ inline void ExpectSameVariable(const MCCommonMetadata::IMCVariable& a,
   }
 }
 
-// A list of every kind: 0 binned continuous input, 1 continuous possible input with cut points
-// but no binning, 2 numeric categorical target with labels and user-missing values, 3 string
-// categorical target response with a labelled missing value, 4 frequency weight, 5 unused
-// numeric categorical.
+// A list of every kind of variable and role.
 inline MCCommonMetadata::MCVarList SampleList() {
   using MCCommonMetadata::IMCVariable;
   MCCommonMetadata::MCVarList list;

@@ -1,8 +1,7 @@
 #ifndef MCSTAT_TESTS_METADATA_VARLISTGENERATOR_H_
 #define MCSTAT_TESTS_METADATA_VARLISTGENERATOR_H_
 
-// Random variable lists for round-trip property tests: every kind of variable and encoder,
-// with numbers and texts drawn from the values that formats get wrong.
+// Random variable lists: numbers and texts drawn from the values that formats get wrong.
 
 #include <algorithm>
 #include <cmath>
