@@ -109,12 +109,13 @@ std::vector<Case> Cases() {
       // Data whose squares overflow or underflow cannot be fitted; 1e+-100 still can.
       {"huge_values",
        Csv("y,x", 8, [](int i) { return Str(1e308 * ((i % 3) - 1)) + "," + Str(i); }), kCsvModel,
-       1},
+       1, "the dependent 'y' reaches"},
       {"huge_weights", Csv("y,x,w", 8, [](int i) { return Str(i % 3) + "," + Str(i) + ",1e308"; }),
        "--dependent y --covariates x --freq-weight w", 1},
       {"scaled_1e300", Scaled(1e300), kCsvModel, 1},
-      {"scaled_1e_minus_300", Scaled(1e-300), kCsvModel, 1},
-      {"scaled_1e160_product", Scaled(1e80), "--dependent y --covariates x --effects x,x*x", 1},
+      {"scaled_1e_minus_300", Scaled(1e-300), kCsvModel, 1, "its squares underflow"},
+      {"scaled_1e160_product", Scaled(1e80), "--dependent y --covariates x --effects x,x*x", 1,
+       "the term x*x reaches"},
       {"scaled_1e100", Scaled(1e100), kCsvModel, 0},
       // Category codes that are no codes are categories like any other.
       {"odd_category_codes",

@@ -28,7 +28,7 @@ class AccumStatsTest : public ::testing::Test {
   void AddSome() {
     ASSERT_EQ(Add({0, 1, 2}, {1.0, 0.5, -2.0}, 0, 2.0), 0);
     ASSERT_EQ(Add({0, 2}, {1.0, 3.0}, 3, 1.5), 0);  // the reference category
-    ASSERT_EQ(Add({1}, {-1.2}, 1, 0.25), 0);
+    ASSERT_EQ(Add({1, 2}, {9.0, 6.0}, 1, 0.25), 0);  // the least likely category the reference
     ASSERT_EQ(Add({}, {}, 2, 1.0), 0);  // all design values zero: valid
     ASSERT_EQ(Add({0, 1, 2}, {1.0, 2.0, 0.7}, 2, 3.0), 0);
   }
