@@ -111,7 +111,9 @@ TEST(MCURandomPersistTest, CorruptFormsAreRefused) {
       {true, negativeSeed},
       {true, ""},
       {false, std::string(text).replace(text.find("MCURandom"), 9, "MCVarList")},
-      {false, text.substr(0, text.rfind('\n'))}};                                 // no end line
+      {false, text.substr(0, text.rfind('\n'))},                                  // no end line
+      {false, std::string(text).replace(text.find("<Int"), 4, "<Dbl")},            // portable flag
+      {false, std::string(text).replace(text.rfind("<Int"), 4, "<Dbl")}};          // twister flag
   for (const char* seed : {"x1", "-5", "4294967296", "1e300", "nan", "Missing"})  // not 32 bits
     bad.emplace_back(false, std::string(text).replace(text.find("31"), 2, seed));
   for (const auto& [binary, b] : bad) {
