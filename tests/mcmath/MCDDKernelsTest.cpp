@@ -328,6 +328,11 @@ TEST(DDKernelsTest, SweepAndCholeskyRefuseAliasedAndSmallPivots) {
     ASSERT_TRUE(dd::SweepPivot(2, a.data(), 0, tol, r.data(), s.data()));
     EXPECT_EQ(dd::SweepPivot(2, a.data(), 1, tol, r.data(), s.data()), tol == below) << tol;
     EXPECT_EQ(s[1], tol == below ? 1 : 0);
+    // The Cholesky row takes the same pivot, and a refused one is left zero.
+    std::vector<DD> c = {{4.0, 0.0}, {1.5, 0.0}, {1.0, 0.0}};
+    ASSERT_TRUE(dd::CholeskyRow(c.data(), 0, r[0], tol));
+    EXPECT_EQ(dd::CholeskyRow(c.data(), 1, r[1], tol), tol == below) << tol;
+    EXPECT_EQ(c[2].hi == 0.0, tol != below) << tol;
   }
 }
 
