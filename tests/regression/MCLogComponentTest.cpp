@@ -107,6 +107,17 @@ TEST(LogComponentTest, ScoringFailures) {
   EXPECT_EQ(fit.scored.GetErrorCode(), 316);
 }
 
+// A pass to tabulate, one for the cross products (which rewinds the source after it), one per
+// iteration and one to confirm the last; kept by patterns, the rows are read in the first two.
+TEST(LogComponentTest, PassesOverTheRecords) {
+  const Fit fit(Logistic({kA, kX}), Overlapping());
+  ASSERT_NE(fit.log, nullptr);
+  EXPECT_EQ(fit.data.Passes(), 4 + fit.log->GetNIterations());
+  MCLogRegSettings byPatterns = Logistic({kA, kX});
+  byPatterns.SetUsePatternTabulator(true);
+  EXPECT_EQ(Fit(byPatterns, Overlapping()).data.Passes(), 2);
+}
+
 TEST(LogComponentTest, ClassificationTableAndScoreContributions) {
   Fit fit(Logistic({kA, kX}, true), Overlapping());
   ASSERT_TRUE(fit.status.IsOK());
